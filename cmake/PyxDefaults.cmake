@@ -18,13 +18,13 @@ endfunction()
 
 # A core library: one folder, no Qt. Sources are listed by the folder's CMakeLists.
 function(pyx_core_library target)
-  if(NOT ARGN)
-    # A folder whose first class has not been written yet.
-    add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
-    return()
+  set(srcs ${ARGN})
+  if(NOT srcs)
+    # A folder whose first class has not been written yet still makes a library.
+    set(srcs ${CMAKE_CURRENT_BINARY_DIR}/${target}_empty.cpp)
+    file(WRITE ${srcs} "")
   endif()
-  add_library(${target} STATIC ${ARGN})
+  add_library(${target} STATIC ${srcs})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
   pyx_defaults(${target})
 endfunction()

@@ -1,0 +1,54 @@
+#pragma once
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "gpu/NvApiRecords.h"
+
+namespace pyx {
+
+// A device this card may carry on its I2C bus, at a fixed slot number.
+struct I2cSlot {
+    uint8_t portByte = 0;    // copied into the request's DDC-port byte
+    uint8_t devAddress = 0;  // 8-bit address (7-bit shifted left); 0 = no device found
+};
+
+inline constexpr int kI2cSlotCount = 15;
+inline constexpr int kMaxGpus = 5;
+inline constexpr auto kBusMutexWait = std::chrono::milliseconds(2000);
+
+// One physical GPU. Fields other threads read while the UI thread may write them
+// (fan fields, family flags) are written once during discovery before those threads start.
+struct GpuBoard {
+    NvPhysicalGpuHandle gpuHandle = nullptr;
+    int32_t fanLevelNv = 0;
+    std::array<I2cSlot, kI2cSlotCount> i2cSlots{};
+    int32_t fanChipLimit = -1;
+    uint32_t hasGraphicsClock = 0;
+    uint32_t hasMemoryClock = 0;
+    uint32_t fanControlType = 0;
+    uint32_t fanChipFlags = 0;
+    NvCoolerSettingsV4 coolerSettings{};
+    // The only lock on this card's bus, held for one transaction at a time.
+    std::unique_ptr<std::timed_mutex> busMutex;
+    uint8_t fanCurveLow = 0;
+    uint8_t fanCurveHigh = 0;
+    uint32_t fanRangeMid = 0;
+    uint32_t fanRangeMax = 0;
+    uint32_t fanRangeMin = 0;
+    char16_t deviceIdText[5] = {};  // e.g. u"1b81"
+    uint32_t isSubsysA014 = 0;
+    uint32_t hasFanCoolersApi = 0;
+    uint32_t familyA = 0;
+    uint32_t familyB = 0;
+    uint32_t familyC = 0;
+    uint32_t familyD = 0;
+    uint32_t hasBoostClock = 0;
+    uint32_t powerPolicyInfoWord = 0;
+
+    bool InFamilyABC() const { return familyA == 1 || familyB == 1 || familyC == 1; }
+};
+
+}  // namespace pyx

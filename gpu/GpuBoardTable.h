@@ -1,0 +1,45 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "gpu/GpuBoard.h"
+#include "gpu/NvApiLibrary.h"
+
+namespace pyx {
+
+// Every GPU the program handles (at most five; further ones are ignored), with the
+// clock-client readings and the over-voltage percent last read. One per process, owned by
+// the application object; every GPU operation names a card by its index here.
+class GpuBoardTable {
+public:
+    explicit GpuBoardTable(NvApiLibrary& library);
+    GpuBoardTable(const GpuBoardTable&) = delete;
+    GpuBoardTable& operator=(const GpuBoardTable&) = delete;
+
+    NvApiLibrary& Library() const { return library_; }
+
+    // Enumerates the physical GPUs: gpuCount is the library's count capped at five, each
+    // kept board takes the handle of the same index and gets its bus mutex.
+    NvStatus EnumerateBoards();
+    // Fills deviceIdText from the PCI identifiers; the subsystem id is returned.
+    NvStatus ReadPciIdentifiers(int gpu, uint32_t* deviceId, uint32_t* subSystemId);
+
+    bool IsValidGpu(int gpu) const { return gpu >= 0 && gpu < gpuCount; }
+    GpuBoard& Board(int gpu) { return boards[static_cast<size_t>(gpu)]; }
+    const GpuBoard& Board(int gpu) const { return boards[static_cast<size_t>(gpu)]; }
+
+    uint8_t gpuCount = 0;
+    std::array<GpuBoard, kMaxGpus> boards;
+    NvClkDomainsInfo clkDomainInfo{};
+    NvVfPointsInfo vfPoints{};
+    uint8_t percentOv = 0;
+
+private:
+    NvApiLibrary& library_;
+};
+
+// The slot table: DDC-port byte of each slot, as the cards are wired.
+inline constexpr std::array<uint8_t, kI2cSlotCount> kSlotPortBytes = {2, 2, 3, 2, 3, 2, 0, 0,
+                                                                      0, 0, 0, 0, 0, 0, 0};
+
+}  // namespace pyx

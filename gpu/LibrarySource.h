@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "gpu/NvApiStatus.h"
+
+namespace pyx {
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define PYX_NVAPI_CALL __cdecl
+#else
+#define PYX_NVAPI_CALL
+#endif
+
+// The library's single export: interface id in, function address (or null) out.
+using NvQueryInterfaceFn = void*(PYX_NVAPI_CALL*)(uint32_t id);
+
+// Where the GPU library comes from: the driver's NvAPI module or the built-in simulator.
+// Open() is called under the library layer's critical section, at most once per load.
+class LibrarySource {
+public:
+    virtual ~LibrarySource() = default;
+
+    // Loads the module and returns its query-interface entry point.
+    // kNvLibraryNotFound when there is no module, kNvFailed when it has no entry point;
+    // on failure nothing stays loaded.
+    virtual NvStatus Open(NvQueryInterfaceFn& queryInterface) = 0;
+    // Releases the module; the entry point and every address it gave are invalid after it.
+    virtual void Close() = 0;
+    // "nvapi" or "sim", as a user is told which back-end answers.
+    virtual std::string BackendName() const = 0;
+    // Where the module came from, for diagnostics (a path, or the scenario name).
+    virtual std::string Describe() const = 0;
+    // Whether a module is there to be opened, without loading it; used to fall back to the
+    // simulator when no driver library is installed.
+    virtual bool Present() const { return true; }
+};
+
+}  // namespace pyx

@@ -1,0 +1,108 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "gpu/LibrarySource.h"
+#include "gpu/NvApiIds.h"
+#include "gpu/NvApiRecords.h"
+#include "gpu/NvApiStatus.h"
+
+namespace pyx {
+
+class Trace;
+
+// The layer every GPU access goes through: loads the library once (under a critical
+// section), reaches each operation by interface id through a pointer cache, counts calls in
+// flight, and writes the trace. One object per process, owned by the application object.
+class NvApiLibrary {
+public:
+    NvApiLibrary(std::unique_ptr<LibrarySource> source, std::unique_ptr<Trace> trace = nullptr);
+    ~NvApiLibrary();
+    NvApiLibrary(const NvApiLibrary&) = delete;
+    NvApiLibrary& operator=(const NvApiLibrary&) = delete;
+
+    // Loads the library if needed and initialises it if that has not succeeded yet.
+    NvStatus Initialize();
+    // Releases the module; the next call loads it afresh with an empty pointer cache.
+    void Unload();
+
+    std::string BackendName() const;
+    std::string BackendDescription() const;
+    bool IsSimulated() const { return BackendName() == "sim"; }
+    // Operations currently inside the layer, over all threads.
+    int32_t CallsInFlight() const { return callCounter_.load(); }
+    Trace* GetTrace() const { return trace_.get(); }
+    // Index of a handle in the last enumeration, -1 if unknown (for the trace).
+    int GpuIndexOf(NvPhysicalGpuHandle handle) const;
+
+    NvStatus EnumPhysicalGPUs(NvPhysicalGpuHandle handles[kNvMaxPhysicalGpus], uint32_t* count);
+    NvStatus GetPCIIdentifiers(NvPhysicalGpuHandle h, uint32_t* deviceId, uint32_t* subSystemId,
+                               uint32_t* revisionId, uint32_t* extDeviceId);
+    NvStatus GetAllClockFrequencies(NvPhysicalGpuHandle h, NvClockFrequencies* record);
+    NvStatus GetPerfLevels(NvPhysicalGpuHandle h, int32_t level, NvPerfLevels* record);
+    NvStatus GetCoolerSettings(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerSettingsV4* record);
+    NvStatus GetCoolerSettings(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerSettingsV3* record);
+    NvStatus SetCoolerLevels(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerLevels* record);
+    NvStatus RestoreCoolerSettings(NvPhysicalGpuHandle h, uint32_t* coolerIndexes, uint32_t count);
+    NvStatus GetPstates20(NvPhysicalGpuHandle h, NvPstates20* record);
+    NvStatus SetPstates20(NvPhysicalGpuHandle h, NvPstates20* record);
+    NvStatus GetDynamicPstatesInfoEx(NvPhysicalGpuHandle h, NvDynamicPstatesInfo* record);
+    NvStatus GetThermalSettings(NvPhysicalGpuHandle h, uint32_t sensorIndex, NvThermalSettings* record);
+    NvStatus ThermalPoliciesGetInfo(NvPhysicalGpuHandle h, NvThermalPoliciesInfo* record);
+    NvStatus ThermalPoliciesGetStatus(NvPhysicalGpuHandle h, NvThermalPoliciesStatus* record);
+    NvStatus ThermalPoliciesSetStatus(NvPhysicalGpuHandle h, NvThermalPoliciesStatus* record);
+    NvStatus I2CRead(NvPhysicalGpuHandle h, NvI2cRequestV3* request);
+    NvStatus I2CWrite(NvPhysicalGpuHandle h, NvI2cRequestV3* request);
+    NvStatus I2CWriteEx(NvPhysicalGpuHandle h, NvI2cRequestV3* request, uint32_t extra[2]);
+    NvStatus I2CReadEx(NvPhysicalGpuHandle h, NvI2cRequestV3* request, uint32_t extra[2]);
+    NvStatus PowerPoliciesGetInfo(NvPhysicalGpuHandle h, NvPowerPoliciesInfo* record);
+    NvStatus PowerPoliciesGetStatus(NvPhysicalGpuHandle h, NvPowerPoliciesStatus* record);
+    NvStatus PowerPoliciesSetStatus(NvPhysicalGpuHandle h, NvPowerPoliciesStatus* record);
+    NvStatus LightingTick(NvPhysicalGpuHandle h, NvLightingTick* record);
+    NvStatus FanCoolersGetInfo(NvPhysicalGpuHandle h, NvFanCoolersInfo* record);
+    NvStatus FanCoolersGetStatus(NvPhysicalGpuHandle h, NvFanCoolersStatus* record);
+    NvStatus FanCoolersSetControl(NvPhysicalGpuHandle h, NvFanCoolersControl* record);
+    NvStatus VoltRailsGetControl(NvPhysicalGpuHandle h, NvVoltRailsControl* record);
+    NvStatus ClkDomainsGetInfo(NvPhysicalGpuHandle h, NvClkDomainsInfo* record);
+    NvStatus ClkVfPointsGetInfo(NvPhysicalGpuHandle h, NvVfPointsInfo* record);
+    NvStatus ClkVfPointsGetControl(NvPhysicalGpuHandle h, NvVfPointsControl* record);
+    NvStatus ClkVfPointsSetControl(NvPhysicalGpuHandle h, NvVfPointsControl* record);
+    NvStatus SysGetChipSetInfo(NvChipSetInfo* record);
+
+private:
+    using BeforeHookFn = void(PYX_NVAPI_CALL*)(uint32_t id, void* context);
+    using AfterHookFn = void(PYX_NVAPI_CALL*)(uint32_t id, void* context, int32_t status);
+
+    NvStatus EnsureLoaded();
+    NvStatus LoadLocked();
+    template <typename Fn, typename... Args>
+    NvStatus Call(NvOp op, Args... args);
+    void TraceI2c(const char* operation, NvPhysicalGpuHandle h, const NvI2cRequestV3& request,
+                  bool isRead, NvStatus status) const;
+    void TraceLine(const char* operation, NvPhysicalGpuHandle h, const std::string& fields,
+                   NvStatus status) const;
+
+    std::unique_ptr<LibrarySource> source_;
+    std::unique_ptr<Trace> trace_;
+
+    std::mutex loadMutex_;  // the initialisation critical section
+    std::atomic<bool> loaded_{false};
+    bool initialised_ = false;
+    NvQueryInterfaceFn queryInterface_ = nullptr;
+    int32_t(PYX_NVAPI_CALL* initialize_)() = nullptr;
+    BeforeHookFn beforeHook_ = nullptr;
+    AfterHookFn afterHook_ = nullptr;
+
+    std::array<std::atomic<void*>, kNvOpCount> cache_{};
+    std::atomic<int32_t> callCounter_{0};
+
+    mutable std::mutex handlesMutex_;
+    std::array<NvPhysicalGpuHandle, kNvMaxPhysicalGpus> handles_{};
+    uint32_t handleCount_ = 0;
+};
+
+}  // namespace pyx

@@ -1,0 +1,45 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sim/SimI2cBus.h"
+
+namespace pyx::sim {
+
+inline constexpr int kSimClockTypes = 3;  // current, base, boost
+inline constexpr int kSimClockDomains = 32;
+
+struct SimThermalSensor {
+    int32_t controller = 1;
+    int32_t defaultMinC = 0;
+    int32_t defaultMaxC = 127;
+    int32_t currentC = 40;
+    uint32_t target = 1;  // 1 = the GPU
+};
+
+// One simulated GPU: what the library reports about it and the chips on its bus.
+// Its address is the physical GPU handle the simulated library hands out.
+class SimCard {
+public:
+    uint32_t deviceId = 0;  // high 16 bits: PCI device id, low 16: vendor
+    uint32_t subSystemId = 0;
+    uint32_t revisionId = 0xA1;
+    uint32_t extDeviceId = 0;
+    std::string name;
+
+    // kHz by clock type and domain; 0 = domain not present.
+    std::array<std::array<uint32_t, kSimClockDomains>, kSimClockTypes> clockKHz{};
+    std::vector<SimThermalSensor> sensors{SimThermalSensor{}};
+    // GPU, frame buffer, video engine, bus utilisation in percent.
+    std::array<uint32_t, 4> utilizationPercent{};
+
+    SimI2cBus bus;
+
+    // Guards the fields above that operations change while threads read them.
+    mutable std::mutex stateMutex;
+};
+
+}  // namespace pyx::sim

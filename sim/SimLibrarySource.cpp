@@ -1,0 +1,21 @@
+#include "sim/SimLibrarySource.h"
+
+namespace pyx::sim {
+
+SimLibrarySource::SimLibrarySource(std::unique_ptr<SimLibrary> library) : library_(std::move(library)) {}
+
+SimLibrarySource::~SimLibrarySource() { Close(); }
+
+NvStatus SimLibrarySource::Open(NvQueryInterfaceFn& queryInterface) {
+    library_->Activate();
+    queryInterface = &SimLibrary::QueryInterface;
+    return kNvOk;
+}
+
+void SimLibrarySource::Close() { library_->Deactivate(); }
+
+std::string SimLibrarySource::Describe() const {
+    return "simulated cards, scenario \"" + library_->scenarioName + "\"";
+}
+
+}  // namespace pyx::sim

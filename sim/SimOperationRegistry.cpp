@@ -1,0 +1,15 @@
+#include "sim/SimLibrary.h"
+
+namespace pyx::sim {
+
+void RegisterCoreOperations(SimOperationTable& table);
+void RegisterI2cOperations(SimOperationTable& table);
+
+// Every operation the simulated library answers. An id missing here is unknown to it,
+// as an operation missing from an older driver is.
+void RegisterAllOperations(SimOperationTable& table) {
+    RegisterCoreOperations(table);
+    RegisterI2cOperations(table);
+}
+
+}  // namespace pyx::sim

@@ -1,0 +1,22 @@
+#pragma once
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "sim/SimLibrary.h"
+
+namespace pyx::sim {
+
+// Scenarios describe simulated cards in JSON (see scenarios/*.json). Loading never throws:
+// on failure it returns null and error says which file and what is wrong with it.
+class SimScenario {
+public:
+    static std::unique_ptr<SimLibrary> FromText(const std::string& json, const std::string& source,
+                                                std::string& error);
+    static std::unique_ptr<SimLibrary> FromFile(const std::filesystem::path& path, std::string& error);
+    // One card that shows every feature.
+    static std::unique_ptr<SimLibrary> Default();
+    static const char* DefaultJson();
+};
+
+}  // namespace pyx::sim
