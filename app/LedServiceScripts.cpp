@@ -1,0 +1,134 @@
+#include "app/LedServiceScripts.h"
+
+#include <fstream>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "app/LedService.h"
+
+namespace {
+
+constexpr std::string_view kUnitFolder = "/etc/systemd/system";
+
+bool WriteBytes(const std::filesystem::path& file, std::string_view bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+#ifdef _WIN32
+std::string ToAnsiCodePage(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  return bytes;
+}
+#else
+void MarkRunnable(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::filesystem::permissions(file,
+                               std::filesystem::perms::owner_exec |
+                                   std::filesystem::perms::group_exec |
+                                   std::filesystem::perms::others_exec,
+                               std::filesystem::perm_options::add, ec);
+}
+#endif
+
+}  // namespace
+
+std::wstring WindowsInstallLine(std::wstring_view programFolder) {
+  std::wstring line = L"sc create LumoraServices binPath= \"";
+  line += programFolder;
+  line += L"\\LumoraService.exe\" start= auto";
+  return line;
+}
+
+std::string_view WindowsRemoveLine() { return "sc delete LumoraServices"; }
+
+std::string SystemdQuotedPath(std::string_view path) {
+  std::string quoted = "\"";
+  for (const char c : path) {
+    switch (c) {
+      case '\\': quoted += "\\\\"; break;
+      case '"': quoted += "\\\""; break;
+      case '\n': quoted += "\\n"; break;
+      case '%': quoted += "%%"; break;  // unit specifier
+      case '$': quoted += "$$"; break;  // variable expansion
+      default: quoted += c;
+    }
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string SystemdInstallScript(const std::filesystem::path& programFolder) {
+  const std::string service(kLedServiceName);
+  const std::u8string path = (programFolder / std::string(kLedServiceProgram)).u8string();
+  const std::string program(path.begin(), path.end());
+  std::string script = "#!/bin/sh\n";
+  script += "# Installs the LED service " + service + "; it starts automatically at boot.\n";
+  script += "set -e\n";
+  // The delimiter is quoted, so the shell takes the unit text as it stands.
+  script += "cat > " + std::string(kUnitFolder) + "/" + service + ".service <<'PYXTUNE_UNIT'\n";
+  script += "[Unit]\nDescription=" + service + " LED service\n\n";
+  script += "[Service]\nExecStart=" + SystemdQuotedPath(program) + "\n\n";
+  script += "[Install]\nWantedBy=multi-user.target\n";
+  script += "PYXTUNE_UNIT\n";
+  script += "systemctl daemon-reload\n";
+  script += "systemctl enable " + service + ".service\n";
+  return script;
+}
+
+std::string SystemdRemoveScript() {
+  const std::string service(kLedServiceName);
+  std::string script = "#!/bin/sh\n";
+  script += "# Removes the LED service " + service + ".\n";
+  script += "systemctl disable " + service + ".service\n";
+  script += "rm -f " + std::string(kUnitFolder) + "/" + service + ".service\n";
+  script += "systemctl daemon-reload\n";
+  return script;
+}
+
+#ifdef _WIN32
+
+std::string_view InstallScriptName() { return "setupledservices.bat"; }
+std::string_view RemoveScriptName() { return "deleteledservices.bat"; }
+
+int WriteInstallScript(const std::filesystem::path& programFolder) {
+  const std::string bytes = ToAnsiCodePage(WindowsInstallLine(programFolder.wstring()));
+  return WriteBytes(programFolder / std::string(InstallScriptName()), bytes) ? 1 : 0;
+}
+
+int WriteRemoveScript(const std::filesystem::path& programFolder) {
+  return WriteBytes(programFolder / std::string(RemoveScriptName()), WindowsRemoveLine()) ? 1 : 0;
+}
+
+#else
+
+std::string_view InstallScriptName() { return "setupledservices.sh"; }
+std::string_view RemoveScriptName() { return "deleteledservices.sh"; }
+
+int WriteInstallScript(const std::filesystem::path& programFolder) {
+  const std::filesystem::path file = programFolder / std::string(InstallScriptName());
+  if (!WriteBytes(file, SystemdInstallScript(programFolder))) return 0;
+  MarkRunnable(file);
+  return 1;
+}
+
+int WriteRemoveScript(const std::filesystem::path& programFolder) {
+  const std::filesystem::path file = programFolder / std::string(RemoveScriptName());
+  if (!WriteBytes(file, SystemdRemoveScript())) return 0;
+  MarkRunnable(file);
+  return 1;
+}
+
+#endif

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/InstanceLock.h"
+
+// In-memory single-instance lock: the copies of one test share a Machine, and each copy
+// belongs to a user.
+class FakeInstanceLock : public InstanceLock {
+ public:
+  struct Machine {
+    bool held = false;
+    int holderUser = 0;
+    bool lockBroken = false;  // every Acquire then reports Unavailable
+    std::function<void()> holderHandler;
+    int activationsDelivered = 0;
+  };
+
+  FakeInstanceLock(std::shared_ptr<Machine> machine, int user);
+  ~FakeInstanceLock() override;
+
+  InstanceLockResult Acquire() override;
+  bool ActivateFirstCopy() override;
+  void SetActivationHandler(std::function<void()> handler) override;
+
+ private:
+  std::shared_ptr<Machine> machine_;
+  int user_;
+  bool acquired_ = false;
+  bool tried_ = false;
+  InstanceLockResult first_ = InstanceLockResult::Unavailable;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+
+// Keeps a second copy of the program from running beside the first. The first copy holds the
+// lock for its whole life; a later start learns who holds it and, when it is the same user's
+// copy, asks that copy to bring its window forward.
+enum class InstanceLockResult {
+  Acquired,         // this is the only copy; the lock is held until the object goes away
+  HeldBySameUser,   // another copy of this user runs: activate it and end
+  HeldByOtherUser,  // a copy of another user (or one this process may not talk to) runs
+  Unavailable,      // no lock could be made at all (the lock folder cannot be used)
+};
+
+class InstanceLock {
+ public:
+  virtual ~InstanceLock() = default;
+
+  // Takes the lock once; later calls return the first outcome again.
+  virtual InstanceLockResult Acquire() = 0;
+
+  // Second copy: asks the first to show its main window normally and bring it to the
+  // foreground. False when no running copy could be reached (nothing to activate).
+  virtual bool ActivateFirstCopy() = 0;
+
+  // First copy: what to do when a later start asks for the window. Where the platform lets the
+  // second copy raise the window itself the handler is never called. It may run on a thread of
+  // the lock's own, so a UI must hop to its own thread from there.
+  virtual void SetActivationHandler(std::function<void()> handler) = 0;
+};
