@@ -60,7 +60,9 @@ bool DriverPathRules::IsAbsolute(std::wstring_view path) {
 
 bool DriverPathRules::IsInsideFolder(std::wstring_view fullPath, std::wstring_view folder) {
     while (!folder.empty() && IsSeparator(folder.back())) folder.remove_suffix(1);
-    if (folder.empty()) return false;
+    // A folder read from the environment may be anything; a relative one or a bare drive
+    // root would trust far too much.
+    if (!IsAbsolute(folder) || folder.find_first_of(L"\\/") == std::wstring_view::npos) return false;
     // The separator after the prefix keeps "C:\WindowsX\..." from passing as "C:\Windows".
     return fullPath.size() > folder.size() + 1 && StartsWithIgnoringCase(fullPath, folder) &&
            IsSeparator(fullPath[folder.size()]);

@@ -34,6 +34,7 @@ public:
     // "\" or "/" first, or a drive letter, colon and separator.
     static bool IsAbsolute(std::wstring_view path);
     // fullPath lies inside folder (not the folder itself, not a sibling sharing its prefix).
+    // A folder that is relative, empty or a bare root contains nothing.
     static bool IsInsideFolder(std::wstring_view fullPath, std::wstring_view folder);
     static bool IsInsideAny(std::wstring_view fullPath, const std::vector<std::wstring>& folders);
     // Before Windows 7 (6.1) no folder is refused.

@@ -55,6 +55,10 @@ TEST(DriverPathRules, TrustedFolderNeedsWholeFolderMatch) {
     // An unknown folder (empty) trusts nothing, not everything.
     EXPECT_FALSE(R::IsInsideFolder(L"C:\\Users\\me\\nvapi.dll", L""));
     EXPECT_FALSE(R::IsInsideFolder(L"C:\\Users\\me\\nvapi.dll", L"\\"));
+    EXPECT_FALSE(R::IsInsideFolder(L"C:\\Users\\me\\nvapi.dll", L"C:\\"));
+    EXPECT_FALSE(R::IsInsideFolder(L"C:\\Users\\me\\nvapi.dll", L"C:"));
+    EXPECT_FALSE(R::IsInsideFolder(L"Users\\me\\nvapi.dll", L"Users"));
+    EXPECT_TRUE(R::IsInsideFolder(L"\\\\srv\\share\\nvapi.dll", L"\\\\srv\\share"));
     EXPECT_FALSE(R::IsInsideFolder(L"D:\\Windows\\nvapi.dll", L"C:\\Windows"));
 
     const std::vector<std::wstring> trusted = {L"C:\\Windows", L"", L"C:\\Program Files",

@@ -1,0 +1,41 @@
+#pragma once
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include "gpu/LibrarySource.h"
+
+namespace pyx {
+
+// The NVIDIA driver's NvAPI module on Windows ("nvapi64.dll" in a 64-bit build, "nvapi.dll"
+// in a 32-bit one), taken only from where DriverLibraryLocator finds it.
+class WindowsNvApiSource final : public LibrarySource {
+public:
+    WindowsNvApiSource() = default;
+    WindowsNvApiSource(const WindowsNvApiSource&) = delete;
+    WindowsNvApiSource& operator=(const WindowsNvApiSource&) = delete;
+    ~WindowsNvApiSource() override;
+
+    NvStatus Open(NvQueryInterfaceFn& queryInterface) override;
+    void Close() override;
+    std::string BackendName() const override { return "nvapi"; }
+    // The loaded module's path; otherwise the library's name and why it is not loaded.
+    std::string Describe() const override;
+
+    static const wchar_t* LibraryName();
+
+private:
+    HMODULE module_ = nullptr;
+    NvQueryInterfaceFn queryInterface_ = nullptr;
+    DWORD lastError_ = ERROR_SUCCESS;
+    bool entryMissing_ = false;
+};
+
+}  // namespace pyx
+
+#endif  // _WIN32
