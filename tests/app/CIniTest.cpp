@@ -311,3 +311,39 @@ TEST(CIniBytesTest, BytesInMemoryParseAsTheFileWould) {
 }
 
 }  // namespace
+
+#ifdef PYX_TEST_DATA_DIR
+namespace {
+
+// The fuzz seed corpus is made of settings files as the program writes them and as people
+// edit them by hand; each must load and read as intended.
+TEST(CIniSeedFilesTest, RealSettingsFilesRead) {
+  const std::filesystem::path seeds = std::filesystem::path(PYX_TEST_DATA_DIR) / "fuzz-seed";
+  CIni ini;
+  ASSERT_TRUE(ini.Load(seeds / "two-gpus.txt"));
+  const CTreeNode* gpu1 = ini.FindChild(ini.Root(), "Gpu1");
+  const CTreeNode* gpu2 = ini.FindChild(ini.Root(), "Gpu2");
+  EXPECT_EQ(ini.ReadText(gpu1, "Id"), u"2204");
+  EXPECT_EQ(ini.FindChild(gpu1, "FanSpeed"), nullptr);  // fan mode 1 writes no speed
+  EXPECT_EQ(ini.ReadInt(gpu2, "FanSpeed"), 1800);
+  EXPECT_EQ(ini.ReadInt(gpu2, "DyaMemClock"), -1000);
+  EXPECT_EQ(ini.ReadInt(gpu2, "GM2MODE"), 1);
+
+  ASSERT_TRUE(ini.Load(seeds / "hand-edited.txt"));
+  gpu1 = ini.FindChild(ini.Root(), "Gpu1");
+  EXPECT_EQ(ini.ReadText(gpu1, "Id"), u" 2684");
+  EXPECT_EQ(ini.ReadInt(gpu1, "FanSpeed"), 70);
+  EXPECT_EQ(ini.ReadInt(gpu1, "DyaGpuClock"), 90);
+  EXPECT_EQ(ini.FindChild(gpu1, "PowerTarget"), nullptr);
+  EXPECT_EQ(ini.ReadText(ini.FindChild(ini.Root(), "Gpu2"), "Id"), u"2204");
+
+  ASSERT_TRUE(ini.Load(seeds / "awkward.txt"));
+  EXPECT_EQ(ini.ReadText(ini.FindChild(ini.Root(), "Gpu1"), "Id"), u"2204");
+
+  for (const auto& entry : std::filesystem::directory_iterator(seeds)) {
+    EXPECT_TRUE(ini.Load(entry.path())) << entry.path();
+  }
+}
+
+}  // namespace
+#endif
