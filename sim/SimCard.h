@@ -20,6 +20,17 @@ struct SimThermalSensor {
     uint32_t target = 1;  // 1 = the GPU
 };
 
+// One entry of the legacy performance-level table.
+struct SimPerfLevel {
+    struct Domain {
+        uint32_t domainId = 0;  // 0 graphics, 4 memory
+        uint32_t clockKHz = 0;
+        uint32_t clock2KHz = 0;
+    };
+    uint32_t flags = 0;
+    std::vector<Domain> domains;
+};
+
 // One simulated GPU: what the library reports about it and the chips on its bus.
 // Its address is the physical GPU handle the simulated library hands out.
 class SimCard {
@@ -35,6 +46,11 @@ public:
     std::vector<SimThermalSensor> sensors{SimThermalSensor{}};
     // GPU, frame buffer, video engine, bus utilisation in percent.
     std::array<uint32_t, 4> utilizationPercent{};
+
+    // Legacy performance levels; the default is one plain level with both clocks.
+    std::vector<SimPerfLevel> perfLevels{SimPerfLevel{0, {{0, 1506000, 1506000}, {4, 4006000, 4006000}}}};
+    // The first bytes of the video BIOS as a ROM reader sees them.
+    std::vector<uint8_t> biosImage;
 
     SimI2cBus bus;
 
