@@ -77,13 +77,14 @@ inline constexpr uint32_t kClockFrequenciesTag = MakeTag(sizeof(NvClockFrequenci
 static_assert(kClockFrequenciesTag == 0x30108);
 
 // Legacy performance levels: the program reads the level count, each level's flags and its
-// 28-byte domain entries (domain id, then two clock values).
+// 28-byte domain entries (domain id, then two clock values); entries past domainCount are unused.
 struct NvPerfLevels {
     uint32_t version;
     uint32_t levelCount;
     struct Level {
         uint32_t flags;
-        uint32_t reserved[5];
+        uint32_t domainCount;
+        uint32_t reserved[4];
         struct Domain {
             uint32_t domainId;
             uint32_t clockKHz;
