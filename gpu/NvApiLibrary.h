@@ -10,10 +10,9 @@
 #include "gpu/NvApiIds.h"
 #include "gpu/NvApiRecords.h"
 #include "gpu/NvApiStatus.h"
+#include "gpu/Trace.h"
 
 namespace pyx {
-
-class Trace;
 
 // The layer every GPU access goes through: loads the library once (under a critical
 // section), reaches each operation by interface id through a pointer cache, counts calls in

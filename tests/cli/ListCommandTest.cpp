@@ -1,0 +1,96 @@
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "cli/Cli.h"
+
+namespace pyx {
+namespace {
+
+// Runs the tool in-process with the given environment.
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun RunTool(std::vector<std::string> args, const char* backend = "sim", const char* scenario = nullptr) {
+    if (backend) ::setenv("PYXTUNE_GPU_BACKEND", backend, 1); else ::unsetenv("PYXTUNE_GPU_BACKEND");
+    if (scenario) ::setenv("PYXTUNE_SIM_SCENARIO", scenario, 1); else ::unsetenv("PYXTUNE_SIM_SCENARIO");
+    std::ostringstream out, err;
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::filesystem::path WriteScenario(const std::string& name, const std::string& json) {
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path) << json;
+    return path;
+}
+
+TEST(ListCommand, SaysPlainlyThatTheSimulatorAnswersAndListsEachGpu) {
+    const auto path = WriteScenario("pyx-list-two.json", R"({"cards": [
+        {"deviceId": "0x1B8110DE", "subSystemId": "0xA0141B4C"},
+        {"deviceId": "0x1E8710DE", "subSystemId": "0x37553842"}]})");
+    const CliRun run = RunTool({"list"}, "sim", path.c_str());
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::istringstream lines(run.out);
+    std::string first, gpu0, gpu1;
+    std::getline(lines, first);
+    std::getline(lines, gpu0);
+    std::getline(lines, gpu1);
+    EXPECT_NE(first.find("SIMULATED"), std::string::npos) << first;
+    EXPECT_EQ(gpu0, "GPU 0  device 1b81  subsystem a0141b4c  back-end sim");
+    EXPECT_EQ(gpu1, "GPU 1  device 1e87  subsystem 37553842  back-end sim");
+
+    const CliRun json = RunTool({"list", "--json"}, "sim", path.c_str());
+    ASSERT_EQ(json.status, 0);
+    const auto doc = nlohmann::json::parse(json.out);
+    EXPECT_TRUE(doc.at("simulated").get<bool>());
+    EXPECT_EQ(doc.at("gpus").size(), 2u);
+    EXPECT_EQ(doc.at("gpus")[1].at("deviceId"), "1e87");
+    std::filesystem::remove(path);
+}
+
+TEST(ListCommand, BadArgumentsAndConfigurationGiveStatus2WithTheReason) {
+    CliRun run = RunTool({"list", "--bogus"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--bogus"), std::string::npos);
+    run = RunTool({"frobnicate"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("unknown command \"frobnicate\""), std::string::npos);
+    run = RunTool({});
+    EXPECT_EQ(run.status, 2);
+    run = RunTool({"list"}, "cuda");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("accepted: nvapi, sim"), std::string::npos) << run.err;
+
+    const auto broken = WriteScenario("pyx-list-broken.json", R"({"cards": [)");
+    run = RunTool({"list"}, "sim", broken.c_str());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(broken.string()), std::string::npos) << run.err;
+    std::filesystem::remove(broken);
+    run = RunTool({"list"}, "sim", "/nonexistent.json");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("/nonexistent.json: cannot be opened"), std::string::npos) << run.err;
+}
+
+TEST(ListCommand, NoCardIsAHardwareFailure) {
+    const auto path = WriteScenario("pyx-list-none.json", R"({"cards": []})");
+    const CliRun run = RunTool({"list"}, "sim", path.c_str());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no NVIDIA GPU found"), std::string::npos) << run.err;
+    std::filesystem::remove(path);
+}
+
+TEST(ListCommand, HelpDescribesTheOptions) {
+    const CliRun run = RunTool({"list", "--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("--json"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pyx
