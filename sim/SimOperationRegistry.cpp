@@ -4,12 +4,14 @@ namespace pyx::sim {
 
 void RegisterCoreOperations(SimOperationTable& table);
 void RegisterI2cOperations(SimOperationTable& table);
+void RegisterDiscoveryOperations(SimOperationTable& table);
 
 // Every operation the simulated library answers. An id missing here is unknown to it,
 // as an operation missing from an older driver is.
 void RegisterAllOperations(SimOperationTable& table) {
     RegisterCoreOperations(table);
     RegisterI2cOperations(table);
+    RegisterDiscoveryOperations(table);
 }
 
 }  // namespace pyx::sim

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/SimDeviceFactory.h"
+#include "sim/SimDiscoveryOperations.h"
 #include "sim/SimJson.h"
 
 namespace pyx::sim {
@@ -55,6 +56,8 @@ void ReadCard(const json& entry, SimCard& card, const SimDeviceFactory& factory)
     if (entry.contains("utilization"))
         card.utilizationPercent[0] = ToU32(entry.at("utilization"), "utilization");
     if (entry.contains("i2c")) ReadDevices(entry.at("i2c"), card, factory);
+    if (entry.contains("perfLevels")) card.perfLevels = ReadPerfLevels(entry.at("perfLevels"));
+    card.biosImage = entry.contains("bios") ? ReadBiosImage(entry.at("bios")) : DefaultBiosImage();
 }
 
 void ReadFaults(const json& faults, SimLibrary& library) {

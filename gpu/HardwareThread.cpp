@@ -1,0 +1,139 @@
+#include "gpu/HardwareThread.h"
+
+#include <fstream>
+#include <system_error>
+
+#include "gpu/I2cBus.h"
+
+namespace pyx {
+
+namespace {
+
+constexpr int kFanChipSlot = 1;
+constexpr uint8_t kDutyLimitRegister = 0x38;
+constexpr uint8_t kOddDutyLimitRegister = 0x39;  // the chip variant of fan type 2
+constexpr auto kChipSettle = std::chrono::milliseconds(10);
+
+}  // namespace
+
+void LearnFanChipLimits(GpuBoardTable& table) {
+    for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
+        GpuBoard& board = table.Board(gpu);
+        if (board.i2cSlots[kFanChipSlot].devAddress == 0) continue;
+        uint8_t reg = board.fanControlType == 2 ? kOddDutyLimitRegister : kDutyLimitRegister;
+        uint8_t full = 0xFF;
+        WriteSlotRegister(table, gpu, &reg, &full, kFanChipSlot);
+        std::this_thread::sleep_for(kChipSettle);
+        uint8_t held = 0;
+        if (ReadSlotRegister(table, gpu, &reg, &held, kFanChipSlot) == kNvOk && held > 0x7F)
+            board.fanChipLimit = held;
+    }
+}
+
+HardwareThread::HardwareThread(ProcessLauncher* launcher, BiosReaderOptions options)
+    : launcher_(launcher), options_(std::move(options)) {}
+
+HardwareThread::~HardwareThread() {
+    RequestStop();
+    if (thread_.joinable()) thread_.join();
+}
+
+bool HardwareThread::Start(GpuBoardTable& table) {
+    if (started_.exchange(true)) return false;
+    if (options_.folder.empty()) {
+        std::error_code ec;
+        options_.folder = std::filesystem::current_path(ec);
+    }
+    if (options_.program.empty()) options_.program = options_.folder / kBiosReaderProgram;
+    try {
+        thread_ = std::thread([this, &table] { Run(table); });
+    } catch (const std::system_error&) {
+        finished_ = true;
+        return false;
+    }
+    return true;
+}
+
+void HardwareThread::RequestStop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopRequested_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool HardwareThread::WaitFinished(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return wake_.wait_for(lock, timeout, [this] { return finished_.load(); });
+}
+
+HardwareThreadOutcome HardwareThread::Outcome() const {
+    std::lock_guard lock(mutex_);
+    return outcome_;
+}
+
+bool HardwareThread::Pause(std::chrono::milliseconds duration) {
+    std::unique_lock lock(mutex_);
+    return !wake_.wait_for(lock, duration, [this] { return stopRequested_; });
+}
+
+std::vector<uint8_t> HardwareThread::ReadDump(const std::filesystem::path& dump) {
+    std::vector<uint8_t> bytes;
+    std::ifstream in(dump, std::ios::binary);
+    if (!in) return bytes;
+    bytes.resize(kBiosScanBytes);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    return bytes;
+}
+
+void HardwareThread::Run(GpuBoardTable& table) {
+    HardwareThreadOutcome outcome;
+    auto finish = [&] {
+        {
+            std::lock_guard lock(mutex_);
+            outcome_ = outcome;
+            finished_ = true;
+        }
+        wake_.notify_all();
+    };
+
+    if (table.gpuCount == 1) {
+        outcome.readerRun = true;
+        const std::filesystem::path dump = options_.folder / kBiosDumpFile;
+        std::error_code ec;
+        std::filesystem::remove(dump, ec);  // a dump left from an earlier start must not be read
+        if (launcher_ != nullptr)
+            outcome.readerStarted = launcher_->StartHidden({options_.program, {}, options_.folder});
+
+        const auto began = std::chrono::steady_clock::now();
+        std::vector<uint8_t> bytes;
+        bool more = Pause(options_.pollInterval);
+        while (more && std::chrono::steady_clock::now() - began <= options_.readTimeout) {
+            bytes = ReadDump(dump);
+            if (bytes.size() >= kBiosEnoughBytes) break;
+            more = Pause(options_.pollInterval);
+        }
+        if (!more) {
+            outcome.stopped = true;
+            finish();
+            return;
+        }
+        outcome.biosBytes = bytes.size();
+        outcome.scan = ScanBios(bytes);
+        ApplyBiosScan(outcome.scan, table.Board(0));
+    }
+
+    {
+        std::lock_guard lock(mutex_);
+        outcome.stopped = stopRequested_;
+    }
+    if (outcome.stopped) {
+        finish();
+        return;
+    }
+    LearnFanChipLimits(table);
+    finish();
+}
+
+}  // namespace pyx
