@@ -1,0 +1,6 @@
+#include "ui/controls/CCommandEvent.h"
+
+CCommandEvent::CCommandEvent(int id, QWidget* from)
+    : QEvent(Command), controlId(id), sender(from)
+{
+}
