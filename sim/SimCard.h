@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/SimI2cBus.h"
+#include "sim/SimTuningState.h"
 
 namespace pyx::sim {
 
@@ -53,6 +54,7 @@ public:
     std::vector<uint8_t> biosImage;
 
     SimI2cBus bus;
+    SimTuningState tuning;
 
     // Guards the fields above that operations change while threads read them.
     mutable std::mutex stateMutex;

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/SimFanChipSlot0.h"
+#include "sim/SimFanChipSlot1.h"
 #include "sim/SimJson.h"
 #include "sim/SimRegisterFile.h"
 
@@ -42,6 +44,8 @@ std::unique_ptr<SimI2cDevice> MakeRegisterFile(const nlohmann::json& config) {
 
 void RegisterDeviceModels(SimDeviceFactory& factory) {
     factory.Register("registers", MakeRegisterFile);
+    factory.Register("fan-chip-slot0", SimFanChipSlot0::FromConfig);
+    factory.Register("fan-chip-slot1", SimFanChipSlot1::FromConfig);
 }
 
 }  // namespace pyx::sim

@@ -4,6 +4,9 @@ namespace pyx::sim {
 
 void RegisterCoreOperations(SimOperationTable& table);
 void RegisterI2cOperations(SimOperationTable& table);
+void RegisterClockOperations(SimOperationTable& table);
+void RegisterCoolerOperations(SimOperationTable& table);
+void RegisterPolicyOperations(SimOperationTable& table);
 void RegisterDiscoveryOperations(SimOperationTable& table);
 
 // Every operation the simulated library answers. An id missing here is unknown to it,
@@ -11,6 +14,9 @@ void RegisterDiscoveryOperations(SimOperationTable& table);
 void RegisterAllOperations(SimOperationTable& table) {
     RegisterCoreOperations(table);
     RegisterI2cOperations(table);
+    RegisterClockOperations(table);
+    RegisterCoolerOperations(table);
+    RegisterPolicyOperations(table);
     RegisterDiscoveryOperations(table);
 }
 

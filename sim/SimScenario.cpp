@@ -9,6 +9,7 @@
 #include "sim/SimDeviceFactory.h"
 #include "sim/SimDiscoveryOperations.h"
 #include "sim/SimJson.h"
+#include "sim/SimTuningState.h"
 
 namespace pyx::sim {
 
@@ -56,6 +57,7 @@ void ReadCard(const json& entry, SimCard& card, const SimDeviceFactory& factory)
     if (entry.contains("utilization"))
         card.utilizationPercent[0] = ToU32(entry.at("utilization"), "utilization");
     if (entry.contains("i2c")) ReadDevices(entry.at("i2c"), card, factory);
+    if (entry.contains("tuning")) ReadTuningState(entry.at("tuning"), card.tuning);
     if (entry.contains("perfLevels")) card.perfLevels = ReadPerfLevels(entry.at("perfLevels"));
     card.biosImage = entry.contains("bios") ? ReadBiosImage(entry.at("bios")) : DefaultBiosImage();
 }
