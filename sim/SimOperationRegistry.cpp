@@ -4,6 +4,7 @@ namespace pyx::sim {
 
 void RegisterCoreOperations(SimOperationTable& table);
 void RegisterI2cOperations(SimOperationTable& table);
+void RegisterLightingOperations(SimOperationTable& table);
 void RegisterClockOperations(SimOperationTable& table);
 void RegisterCoolerOperations(SimOperationTable& table);
 void RegisterPolicyOperations(SimOperationTable& table);
@@ -14,6 +15,7 @@ void RegisterDiscoveryOperations(SimOperationTable& table);
 void RegisterAllOperations(SimOperationTable& table) {
     RegisterCoreOperations(table);
     RegisterI2cOperations(table);
+    RegisterLightingOperations(table);
     RegisterClockOperations(table);
     RegisterCoolerOperations(table);
     RegisterPolicyOperations(table);

@@ -1,0 +1,174 @@
+#include "led/LedApply.h"
+
+#include <chrono>
+
+#include "led/BasicEffectThread.h"
+#include "led/LedAddresses.h"
+#include "led/LedBasicController.h"
+#include "led/LedBus.h"
+#include "led/LedEffectController.h"
+#include "led/LedZoneController.h"
+
+namespace pyx {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+struct BasicModeRow {
+    int32_t code;
+    int32_t mode;
+    std::optional<milliseconds> restartPause;  // none: start another without stopping
+};
+
+std::optional<BasicModeRow> BasicModeFor(uint32_t ledMode) {
+    switch (ledMode) {
+        case 0: return BasicModeRow{kBasicCodeStatic, 0, milliseconds(100)};
+        case 1: return BasicModeRow{kBasicCodeBreathing, 1, milliseconds(100)};
+        case 2: return BasicModeRow{kBasicCodeCycleBreathing, 4, milliseconds(1100)};
+        case 3: return BasicModeRow{kBasicCodeFlash, 3, milliseconds(1100)};
+        case 4: return BasicModeRow{kBasicCodeOff, 8, std::nullopt};
+        case 6: return BasicModeRow{kBasicCodeLoad, 6, std::nullopt};
+        default: return std::nullopt;
+    }
+}
+
+LedColour ModeColour(const LedPageState& page, LedEffectEngine& engine, const LedApplyOptions& options) {
+    const LedColourSource source{page.colourPreset, page.SliderColour(), options.restoringLed};
+    const LedColour colour = ResolveLedColour(source, engine.BasicArgs().Colour());
+    engine.BasicArgs().SetColour(colour);
+    return colour;
+}
+
+void ApplyZoneTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
+                     uint32_t target, const LedApplyOptions& options) {
+    const int32_t kind = target == kLedTargetZone58 ? kSyncZone58 : kSyncZoneGroup;
+    // A sync thread of another mode must not keep painting over the zone's new mode.
+    engine.SyncArgs().zoneMode.store(static_cast<int32_t>(page.gm1Mode));
+    if ((page.gm1Mode == 3 || page.gm1Mode == 4) && gpuCount > 1) {
+        engine.StartBreathingSync(kind, static_cast<int32_t>(page.gm1Mode), gpuCount);
+        return;
+    }
+    if (gpuCount > 1 && engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
+    const LedColour colour = ModeColour(page, engine, options);
+    GpuBoardTable& table = engine.Table();
+    if (target == kLedTargetZone58) {
+        ApplyZoneMode(table, gpu, kZoneMainAddress, page.gm1Mode, colour, engine.Pacer());
+    } else if (target == kLedTargetZone46) {
+        ApplyZoneMode(table, gpu, kZoneAddresses[0], page.gm1Mode, colour, engine.Pacer());
+    } else {
+        for (const uint8_t address : kZoneGroupAddresses)
+            ApplyZoneMode(table, gpu, address, page.gm1Mode, colour, engine.Pacer());
+    }
+}
+
+void ApplyEffectTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
+                       uint32_t target, const LedApplyOptions& options) {
+    engine.SyncArgs().effectMode.store(static_cast<int32_t>(page.gm2Mode));
+    GpuBoardTable& table = engine.Table();
+    if ((page.gm2Mode == 6 || page.gm2Mode == 7) && gpuCount > 1) {
+        // The zones hold a static colour while the program breathes them.
+        (void)WriteLedByte(table, gpu, kEffectMainAddress, kEffectRegCode, kEffectCodeStatic);
+        engine.StartBreathingSync(kSyncEffect, static_cast<int32_t>(page.gm2Mode), gpuCount);
+        return;
+    }
+    if (page.gm2Mode == 1 && gpuCount > 1 && engine.Running(LedEffectFamily::EffectSync))
+        engine.StopEffect(LedEffectFamily::EffectSync);
+    const LedColour colour = ModeColour(page, engine, options);
+    if (target == kLedTargetEffectAC) {
+        ApplyEffectMode(table, gpu, kEffectMainAddress, page.gm2Mode, colour, engine.Pacer());
+    } else {
+        for (const uint8_t address : kEffectGroupAddresses)
+            ApplyEffectMode(table, gpu, address, page.gm2Mode, colour, engine.Pacer());
+    }
+}
+
+}  // namespace
+
+std::optional<double> TimerPeriodMs(int timerIndex) {
+    if (timerIndex < 0 || timerIndex > 7) return std::nullopt;
+    return (timerIndex + 3) * 1000.0;
+}
+
+void CaptureLedSettings(const LedPageState& page, LedEffectEngine& engine, LedSettings& settings,
+                        int& gpuMode) {
+    LedThreadArgs& args = engine.BasicArgs();
+    for (size_t k = 0; k < 3; ++k)
+        if (const auto period = TimerPeriodMs(page.timerIndex[k])) args.periodMs[k].store(*period);
+
+    LedColour colour = args.Colour();
+    if (page.colourPreset == 0) {
+        colour = page.SliderColour();
+    } else if (const auto preset = PresetColour(page.colourPreset)) {
+        colour = *preset;
+    }
+    args.SetColour(colour);
+
+    settings.red = colour.r;
+    settings.green = colour.g;
+    settings.blue = colour.b;
+    // The indexes are kept as read, even -1 for a box without a selection.
+    settings.timer1 = static_cast<uint8_t>(page.timerIndex[0]);
+    settings.timer2 = static_cast<uint8_t>(page.timerIndex[1]);
+    settings.timer3 = static_cast<uint8_t>(page.timerIndex[2]);
+    settings.ledMode = static_cast<uint8_t>(page.ledMode);
+    gpuMode = page.tuningMode;
+}
+
+void ApplyLedSettings(const LedPageState& page, LedEffectEngine& engine, LedSettings& settings,
+                      const LedApplyOptions& options) {
+    const int gpuCount = engine.Table().gpuCount;
+    for (int gpu = 0; gpu < gpuCount; ++gpu) {
+        const LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
+        const uint32_t target = board.ledTarget;
+        switch (target) {
+            case kLedTargetZone58:
+            case kLedTargetZone46:
+            case kLedTargetZoneGroup:
+                ApplyZoneTarget(page, engine, gpu, gpuCount, target, options);
+                settings.gm1Mode = static_cast<uint8_t>(page.gm1Mode);
+                break;
+            case kLedTargetEffectAC:
+            case kLedTargetEffectGroup:
+                ApplyEffectTarget(page, engine, gpu, gpuCount, target, options);
+                settings.gm2Mode = static_cast<uint8_t>(page.gm2Mode);
+                break;
+            case kLedTargetBasic:
+                if (options.applyButton &&
+                    (board.ledKind == kLedKindBasicClass1 || board.ledKind == kLedKindBasicClass2))
+                    StartBasicEffect(page, engine, settings, options.ledControllerKind);
+                continue;
+            default:
+                continue;
+        }
+        if (gpuCount > 1 && options.saveLedSettings) options.saveLedSettings();
+    }
+}
+
+void StartBasicEffect(const LedPageState& page, LedEffectEngine& engine, const LedSettings& settings,
+                      uint32_t ledControllerKind) {
+    GpuBoardTable& table = engine.Table();
+    const int gpuCount = table.gpuCount;
+    LedThreadArgs& args = engine.BasicArgs();
+    engine.SetLedControllerKind(ledControllerKind);
+    for (int gpu = 0; gpu < kMaxGpus; ++gpu) engine.SetLedKind(gpu, page.boards[static_cast<size_t>(gpu)].ledKind);
+
+    const std::array<uint8_t, 3> timers = {settings.timer1, settings.timer2, settings.timer3};
+    for (int gpu = 0; gpu < gpuCount; ++gpu) {
+        InitBasicController(table, gpu);
+        args.SetColour({settings.red, settings.green, settings.blue});
+        // A saved index no box offers (255 from a box without a selection) keeps the period.
+        for (size_t k = 0; k < 3; ++k)
+            if (const auto period = TimerPeriodMs(timers[k])) args.periodMs[k].store(*period);
+
+        const auto row = BasicModeFor(settings.ledMode);
+        if (!row) continue;
+        args.code.store(row->code);
+        args.mode.store(row->mode);
+        args.gpu.store(gpu);
+        args.syncCount.store(gpuCount > 1 ? gpuCount : 0);
+        engine.StartEffect(LedEffectFamily::Basic, row->restartPause);
+    }
+}
+
+}  // namespace pyx

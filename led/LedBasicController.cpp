@@ -1,0 +1,50 @@
+#include "led/LedBasicController.h"
+
+#include "led/LedAddresses.h"
+#include "led/LedBus.h"
+#include "led/LedBoardState.h"
+
+namespace pyx {
+
+void InitBasicController(GpuBoardTable& table, int gpu) {
+    const uint8_t address = BasicClass1Address();
+    (void)WriteLedBytes(table, gpu, address, 0x00, {0x10, 0x01});
+    (void)WriteLedBytes(table, gpu, address, 0x00, {0x10, 0x02});
+    (void)WriteLedBytes(table, gpu, address, 0xFF, {0x00, 0x01});
+}
+
+uint32_t BasicControllerClass(uint32_t ledKind, uint32_t ledControllerKind) {
+    return ledKind != kLedKindNone ? ledKind : ledControllerKind;
+}
+
+NvStatus GpuLightingTick(GpuBoardTable& table, int gpu) {
+    if (!table.IsValidGpu(gpu)) return kNvFailed;
+    NvLightingTick record{};
+    record.version = kLightingTickTag;
+    record.words[0] = 20;
+    record.words[1] = 0;
+    record.words[2] = 1;
+    return table.Library().LightingTick(table.Board(gpu).gpuHandle, &record);
+}
+
+void WriteBasicColour(GpuBoardTable& table, int gpu, uint32_t basicClass, LedColour colour,
+                      bool sessionEnding) {
+    if (basicClass == kLedKindBasicClass1) {
+        const uint8_t level = sessionEnding ? 0x00 : 0xFF;
+        (void)WriteLedBytes(table, gpu, BasicClass1Address(), 0x01,
+                            {0x01, 0x00, 0x00, 0x00, 0x00, colour.r, colour.g, colour.b, level, 0xF0});
+    } else if (basicClass == kLedKindBasicClass2) {
+        const uint8_t address = BasicClass2Address();
+        (void)WriteLedByte(table, gpu, address, 0x01, 0x01);
+        (void)WriteLedByte(table, gpu, address, 0x31, 0x03);
+        (void)WriteLedByte(table, gpu, address, 0x32, 0x03);
+        (void)WriteLedByte(table, gpu, address, 0x33, 0x03);
+        (void)WriteLedByte(table, gpu, address, 0x34, colour.r);
+        (void)WriteLedByte(table, gpu, address, 0x35, colour.g);
+        (void)WriteLedByte(table, gpu, address, 0x36, colour.b);
+        (void)GpuLightingTick(table, gpu);
+        (void)WriteLedByte(table, gpu, address, 0x30, 0x07);
+    }
+}
+
+}  // namespace pyx

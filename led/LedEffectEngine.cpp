@@ -1,0 +1,165 @@
+#include "led/LedEffectEngine.h"
+
+#include "led/BasicEffectThread.h"
+#include "led/BreathingSyncThread.h"
+#include "led/LedBasicController.h"
+#include "led/LedBoardState.h"
+
+namespace pyx {
+
+LedEffectEngine::LedEffectEngine(GpuBoardTable& table, LedPacer& pacer) : table_(table), pacer_(pacer) {}
+
+LedEffectEngine::~LedEffectEngine() { Shutdown(); }
+
+void LedEffectEngine::SetLedKind(int gpu, uint32_t ledKind) {
+    if (gpu >= 0 && gpu < kMaxGpus) ledKinds_[static_cast<size_t>(gpu)].store(ledKind);
+}
+
+uint32_t LedEffectEngine::BasicClassFor(int gpu) const {
+    const uint32_t own = gpu >= 0 && gpu < kMaxGpus ? ledKinds_[static_cast<size_t>(gpu)].load() : 0;
+    return BasicControllerClass(own, ledControllerKind_.load());
+}
+
+void LedEffectEngine::SetGpuLoad(int percent) {
+    if (percent < 1) percent = 1;
+    if (percent > 100) percent = 100;
+    basicArgs_.load.store(percent);
+}
+
+bool LedEffectEngine::RunActive(const LedEffectLaunch& launch) const {
+    const auto index = static_cast<size_t>(launch.family);
+    return flags_[index].load() && runs_[index].load() == launch.run;
+}
+
+std::vector<int> LedEffectEngine::BasicTargets(int32_t launchGpu) const {
+    std::vector<int> gpus;
+    const int32_t syncCount = basicArgs_.syncCount.load();
+    if (syncCount >= 2) {
+        for (int gpu = 0; gpu < syncCount; ++gpu) gpus.push_back(gpu);
+    } else {
+        gpus.push_back(launchGpu);
+    }
+    return gpus;
+}
+
+void LedEffectEngine::WriteBasicFrame(int32_t launchGpu, LedColour colour) {
+    const bool ending = sessionEnding_.load();
+    for (const int gpu : BasicTargets(launchGpu)) WriteBasicColour(table_, gpu, BasicClassFor(gpu), colour, ending);
+}
+
+LedEffectLaunch LedEffectEngine::Snapshot(LedEffectFamily family) {
+    LedEffectLaunch launch;
+    launch.family = family;
+    launch.run = Run(family).load();
+    if (family == LedEffectFamily::Basic) {
+        launch.code = basicArgs_.code.load();
+        launch.gpu = basicArgs_.gpu.load();
+        return launch;
+    }
+    // One sync block serves both families; a thread of one family never runs the other's kind.
+    const int32_t kind = syncArgs_.kind.load();
+    const bool effectKind = kind == kSyncEffect;
+    if (effectKind == (family == LedEffectFamily::EffectSync)) {
+        launch.code = kind;
+    } else {
+        launch.code = family == LedEffectFamily::EffectSync ? kSyncEffect : kSyncZone58;
+    }
+    launch.mode = syncArgs_.mode.load();
+    return launch;
+}
+
+void LedEffectEngine::ReapFinishedLocked() {
+    for (auto it = workers_.begin(); it != workers_.end();) {
+        if (it->finished->load()) {
+            it->thread.join();
+            it = workers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void LedEffectEngine::Launch(const LedEffectLaunch& launch) {
+    std::lock_guard lock(workersMutex_);
+    if (shutDown_) return;
+    ReapFinishedLocked();
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([this, launch, finished] {
+        if (launch.family == LedEffectFamily::Basic) {
+            (void)BasicEffectThread(*this, launch);
+        } else {
+            (void)BreathingSyncThread(*this, launch);
+        }
+        finished->store(true);
+    });
+    workers_.push_back({std::move(thread), std::move(finished)});
+}
+
+void LedEffectEngine::EndRunAndLaunchStopper(LedEffectFamily family) {
+    Flag(family).store(false);
+    ++Run(family);
+    // The stopper belongs to a run that is over before it starts: it ends at its first check
+    // even if the flag is set again before it gets there.
+    const LedEffectLaunch stopper = Snapshot(family);
+    ++Run(family);
+    Launch(stopper);
+}
+
+void LedEffectEngine::StartEffect(LedEffectFamily family, std::optional<Duration> restartPause) {
+    if (restartPause && Flag(family).load()) {
+        EndRunAndLaunchStopper(family);
+        pacer_.SleepFor(*restartPause);
+    }
+    Flag(family).store(true);
+    Launch(Snapshot(family));
+}
+
+void LedEffectEngine::StopEffect(LedEffectFamily family) { EndRunAndLaunchStopper(family); }
+
+void LedEffectEngine::StartBreathingSync(int32_t kind, int32_t mode, int32_t count) {
+    syncArgs_.kind.store(kind);
+    syncArgs_.mode.store(mode);
+    syncArgs_.count.store(count);
+    const bool effect = kind == kSyncEffect;
+    (effect ? syncArgs_.effectMode : syncArgs_.zoneMode).store(mode);
+    StartEffect(effect ? LedEffectFamily::EffectSync : LedEffectFamily::ZoneSync, Duration(100));
+}
+
+void LedEffectEngine::SessionEnd() {
+    basicArgs_.SetColour(kLedBlack);
+    basicArgs_.code.store(kBasicCodeStatic);
+    basicArgs_.mode.store(0);
+    // Every GPU of the machine goes dark, not only the one the last effect was started for.
+    if (basicArgs_.syncCount.load() < 2) {
+        if (table_.gpuCount >= 2) {
+            basicArgs_.syncCount.store(table_.gpuCount);
+        } else {
+            basicArgs_.gpu.store(0);
+        }
+    }
+    sessionEnding_.store(true);
+    StartEffect(LedEffectFamily::Basic, Duration(100));
+}
+
+void LedEffectEngine::Shutdown() {
+    std::vector<Worker> workers;
+    {
+        std::lock_guard lock(workersMutex_);
+        shutDown_ = true;
+        for (size_t i = 0; i < flags_.size(); ++i) {
+            flags_[i].store(false);
+            ++runs_[i];
+        }
+        workers.swap(workers_);
+    }
+    pacer_.Interrupt();
+    for (Worker& worker : workers) worker.thread.join();
+}
+
+size_t LedEffectEngine::LiveThreadCount() {
+    std::lock_guard lock(workersMutex_);
+    ReapFinishedLocked();
+    return workers_.size();
+}
+
+}  // namespace pyx

@@ -1,0 +1,53 @@
+#include "led/LedProbe.h"
+
+#include <utility>
+
+#include "led/LedAddresses.h"
+#include "led/LedBus.h"
+
+namespace pyx {
+
+namespace {
+
+// A controller answers when a one-byte read of its register 0x00 succeeds.
+bool Answers(GpuBoardTable& table, int gpu, uint8_t address) {
+    uint8_t value = 0;
+    return ReadLedByte(table, gpu, address, 0x00, value) == kNvOk;
+}
+
+// Class 1 is found by its first initialisation command, which it acknowledges.
+bool BasicClass1Answers(GpuBoardTable& table, int gpu) {
+    return WriteLedBytes(table, gpu, BasicClass1Address(), 0x00, {0x10, 0x01}) == kNvOk;
+}
+
+}  // namespace
+
+uint32_t ProbeLedKind(GpuBoardTable& table, int gpu) {
+    if (Answers(table, gpu, kEffectMainAddress)) return kLedKindEffectAC;
+    if (Answers(table, gpu, kZoneAddresses[0])) return kLedKindZone46;
+    if (Answers(table, gpu, kZoneMainAddress)) return kLedKindZone58;
+    if (BasicClass1Answers(table, gpu)) return kLedKindBasicClass1;
+    if (Answers(table, gpu, BasicClass2Address())) return kLedKindBasicClass2;
+    return kLedKindNone;
+}
+
+void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state) {
+    (void)ProbeLedKind(table, gpu);
+
+    if (BasicClass1Answers(table, gpu)) {
+        state.ledKind = kLedKindBasicClass1;
+    } else if (Answers(table, gpu, BasicClass2Address())) {
+        state.ledKind = kLedKindBasicClass2;
+    } else {
+        state.ledKind = kLedKindNone;
+    }
+    state.present[kPresentBasic] = state.ledKind != kLedKindNone;
+
+    static constexpr std::pair<uint8_t, LedPresence> kOthers[] = {
+        {0x58, kPresentZone58},   {0xAC, kPresentEffectAC}, {0xB0, kPresentEffectB0},
+        {0xB4, kPresentEffectB4}, {0xB8, kPresentEffectB8}, {0x46, kPresentZone46},
+        {0x48, kPresentZone48},   {0x4A, kPresentZone4A},   {0x4C, kPresentZone4C}};
+    for (const auto& [address, flag] : kOthers) state.present[flag] = Answers(table, gpu, address);
+}
+
+}  // namespace pyx

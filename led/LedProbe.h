@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+
+#include "gpu/GpuBoardTable.h"
+#include "led/LedBoardState.h"
+
+namespace pyx {
+
+// First-success probe: the kind of the first controller that answers, in the order 0xAC,
+// 0x46, 0x58, 0x40 (by its first initialisation command), 0x8A; kLedKindNone when none does.
+uint32_t ProbeLedKind(GpuBoardTable& table, int gpu);
+
+// The start-up probe: fills ledKind (0, 1 or 2: the basic controller's class) and every
+// presence flag. It sends the first-success probe first; only its bus traffic remains.
+void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state);
+
+}  // namespace pyx
