@@ -1,0 +1,73 @@
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "app/StartMode.h"
+#include "gpu/GpuBoardTable.h"
+#include "gpu/HardwareThread.h"
+#include "gpu/NvApiLibrary.h"
+#include "platform/InstanceLock.h"
+#include "platform/MessageSink.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/ServiceControl.h"
+
+namespace pyx {
+
+inline constexpr std::string_view kAppCaption = "PYXTUNE";
+inline constexpr std::string_view kOtherUserMessage = "PYXTUNE has been started by other user.";
+inline constexpr std::string_view kAddFontFailedMessage = "Add font failed!";
+inline constexpr const char* kDefaultSettingsFile = "Preformance.txt";
+
+// The operating-system seams the start-up goes through.
+struct AppPlatform {
+    InstanceLock& instanceLock;
+    MessageSink& messages;
+    ServiceControl& services;
+    ProcessLauncher* launcher = nullptr;  // for the video-BIOS reader; null: never started
+};
+
+enum class StartupResult {
+    RunMainWindow,       // this copy runs: open the main window
+    OtherUsersCopy,      // another user's copy holds the lock: the message was shown, end
+    ActivatedFirstCopy,  // this user's copy runs already and was asked to come forward, end
+};
+
+// Loads the stored tuning settings onto the cards; the result is not looked at.
+using SettingsLoader = std::function<void(GpuBoardTable&)>;
+
+// The application object's state and start-up without any user interface: the GPU library
+// and board table, the program folder, the start mode and the LED service flag. The Qt
+// application object owns one and runs Start before it opens the main window.
+class AppCore {
+public:
+    explicit AppCore(std::unique_ptr<LibrarySource> source, std::unique_ptr<Trace> trace = nullptr);
+    ~AppCore();
+    AppCore(const AppCore&) = delete;
+    AppCore& operator=(const AppCore&) = delete;
+
+    // The start-up sequence up to the main window: single instance, program folder as the
+    // current directory, start mode, LED service query, fonts, hardware start and, when the
+    // hardware started, the stored settings.
+    StartupResult Start(AppPlatform& platform, const std::filesystem::path& programFile,
+                        std::string_view commandLineTail, const std::function<bool()>& registerFonts,
+                        const SettingsLoader& loadSettings);
+
+    NvApiLibrary& Library() { return *library_; }
+    GpuBoardTable& Boards() { return boards_; }
+    HardwareThread& Hardware() { return *hardwareThread_; }
+
+    std::filesystem::path programFolder;
+    StartMode commandLineMode = StartMode::Unset;
+    bool ledServiceInstalled = false;
+    // What StartHardware answered; -1 before it ran.
+    int startHardwareResult = -1;
+
+private:
+    std::unique_ptr<NvApiLibrary> library_;
+    GpuBoardTable boards_;
+    std::unique_ptr<HardwareThread> hardwareThread_;
+};
+
+}  // namespace pyx

@@ -1,0 +1,121 @@
+#include <filesystem>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "app/AppCore.h"
+#include "platform/FakeInstanceLock.h"
+#include "platform/FakeMessageSink.h"
+#include "platform/FakeServiceControl.h"
+#include "sim/SimLibrarySource.h"
+#include "sim/SimScenario.h"
+
+namespace pyx {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AppCoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        oldCwd_ = fs::current_path();
+        folder_ = fs::temp_directory_path() / ("pyx-appcore-" + std::to_string(::getpid()));
+        fs::create_directories(folder_);
+        machine_ = std::make_shared<FakeInstanceLock::Machine>();
+    }
+    void TearDown() override {
+        fs::current_path(oldCwd_);
+        fs::remove_all(folder_);
+    }
+    std::unique_ptr<AppCore> MakeCore(const char* scenario = nullptr) {
+        std::string error;
+        auto library = scenario ? sim::SimScenario::FromText(scenario, "test", error) : sim::SimScenario::Default();
+        EXPECT_NE(library, nullptr) << error;
+        return std::make_unique<AppCore>(std::make_unique<sim::SimLibrarySource>(std::move(library)));
+    }
+    StartupResult Start(AppCore& core, FakeInstanceLock& lock, std::string_view commandLine,
+                        std::function<bool()> fonts = [] { return true; }) {
+        AppPlatform platform{lock, messages_, services_, nullptr};
+        return core.Start(platform, folder_ / "pyxtune", commandLine, fonts,
+                          [this](GpuBoardTable&) { ++settingsLoads_; });
+    }
+
+    fs::path oldCwd_, folder_;
+    std::shared_ptr<FakeInstanceLock::Machine> machine_;
+    FakeMessageSink messages_;
+    FakeServiceControl services_;
+    int settingsLoads_ = 0;
+};
+
+TEST_F(AppCoreTest, FirstCopyStartsTheHardwareAndLoadsTheSettingsFromItsOwnFolder) {
+    services_.services["LumoraServices"] = {};
+    FakeInstanceLock lock(machine_, 1);
+    auto core = MakeCore();
+    EXPECT_EQ(Start(*core, lock, "sYsTrAy"), StartupResult::RunMainWindow);
+    EXPECT_EQ(core->commandLineMode, StartMode::SysTray);
+    EXPECT_EQ(core->programFolder, folder_);
+    EXPECT_EQ(fs::current_path(), folder_);
+    EXPECT_TRUE(core->ledServiceInstalled);
+    EXPECT_EQ(core->startHardwareResult, 0);
+    EXPECT_EQ(core->Boards().gpuCount, 1);
+    EXPECT_EQ(settingsLoads_, 1);
+    EXPECT_TRUE(messages_.messages.empty());
+}
+
+TEST_F(AppCoreTest, SecondCopyOfTheSameUserActivatesTheFirstWithoutAMessage) {
+    int activations = 0;
+    FakeInstanceLock first(machine_, 1);
+    auto core1 = MakeCore();
+    ASSERT_EQ(Start(*core1, first, ""), StartupResult::RunMainWindow);
+    first.SetActivationHandler([&] { ++activations; });
+
+    FakeInstanceLock second(machine_, 1);
+    auto core2 = MakeCore();
+    EXPECT_EQ(Start(*core2, second, "Normal"), StartupResult::ActivatedFirstCopy);
+    EXPECT_EQ(activations, 1);
+    EXPECT_EQ(core2->startHardwareResult, -1) << "nothing else is initialised";
+    EXPECT_TRUE(messages_.messages.empty());
+    EXPECT_EQ(settingsLoads_, 1);
+}
+
+TEST_F(AppCoreTest, AnotherUsersCopyGivesTheMessageAndEnds) {
+    FakeInstanceLock first(machine_, 1);
+    auto core1 = MakeCore();
+    ASSERT_EQ(Start(*core1, first, ""), StartupResult::RunMainWindow);
+    FakeInstanceLock other(machine_, 2);
+    auto core2 = MakeCore();
+    EXPECT_EQ(Start(*core2, other, ""), StartupResult::OtherUsersCopy);
+    ASSERT_EQ(messages_.messages.size(), 1u);
+    EXPECT_EQ(messages_.messages[0].text, "PYXTUNE has been started by other user.");
+    EXPECT_EQ(messages_.messages[0].caption, "PYXTUNE");
+    EXPECT_EQ(messages_.messages[0].icon, MessageIcon::Error);
+}
+
+TEST_F(AppCoreTest, FontFailureIsReportedAndStartUpGoesOn) {
+    FakeInstanceLock lock(machine_, 1);
+    auto core = MakeCore();
+    EXPECT_EQ(Start(*core, lock, " SysTray", [] { return false; }), StartupResult::RunMainWindow);
+    EXPECT_EQ(core->commandLineMode, StartMode::Unset) << "the whole text must be a name";
+    ASSERT_EQ(messages_.messages.size(), 1u);
+    EXPECT_EQ(messages_.messages[0].text, "Add font failed!");
+    EXPECT_EQ(core->startHardwareResult, 0);
+}
+
+TEST_F(AppCoreTest, FailedHardwareStartAppliesNoSettingsButTheWindowStillOpens) {
+    FakeInstanceLock lock(machine_, 1);
+    auto core = MakeCore(R"({"cards": []})");
+    EXPECT_EQ(Start(*core, lock, ""), StartupResult::RunMainWindow);
+    EXPECT_NE(core->startHardwareResult, 0);
+    EXPECT_EQ(settingsLoads_, 0);
+}
+
+TEST_F(AppCoreTest, UnusableLockFolderStillLetsTheProgramRun) {
+    machine_->lockBroken = true;
+    FakeInstanceLock lock(machine_, 1);
+    auto core = MakeCore();
+    EXPECT_EQ(Start(*core, lock, ""), StartupResult::RunMainWindow);
+    EXPECT_TRUE(messages_.messages.empty());
+}
+
+}  // namespace
+}  // namespace pyx
