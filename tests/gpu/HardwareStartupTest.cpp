@@ -1,0 +1,163 @@
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "HardwareTestSupport.h"
+#include "gpu/HardwareStartup.h"
+#include "gpu/I2cBus.h"
+#include "sim/SimLibrarySource.h"
+#include "sim/SimRegisterFile.h"
+#include "sim/SimScenario.h"
+
+namespace pyx {
+namespace {
+
+using namespace std::chrono_literals;
+using test::CardJson;
+using test::ScenarioJson;
+
+// A library that has not been initialised yet, as the program finds it at start.
+struct StartRig {
+    explicit StartRig(const std::string& json, const std::function<void(sim::SimLibrary&)>& tweak = {}) {
+        std::string error;
+        auto library = sim::SimScenario::FromText(json, "test", error);
+        EXPECT_NE(library, nullptr) << error;
+        if (!library) return;
+        if (tweak) tweak(*library);
+        sim = library.get();
+        nv = std::make_unique<NvApiLibrary>(std::make_unique<sim::SimLibrarySource>(std::move(library)));
+        table = std::make_unique<GpuBoardTable>(*nv);
+        BiosReaderOptions options;
+        options.folder = folder.Path();
+        options.readTimeout = 200ms;
+        options.pollInterval = 20ms;
+        thread = std::make_unique<HardwareThread>(&launcher, options);
+    }
+    ~StartRig() { thread.reset(); }
+    int Start(const OsVersionQuery& os = [] { return std::optional<OsVersion>(); }) {
+        return StartHardware(*table, *thread, os);
+    }
+    GpuBoard& Board(int gpu) { return table->Board(gpu); }
+    template <typename T>
+    T* Chip(size_t card, uint8_t address) { return sim->Card(card).bus.DeviceAs<T>(address); }
+
+    test::TempFolder folder;
+    test::ScriptedLauncher launcher;
+    sim::SimLibrary* sim = nullptr;
+    std::unique_ptr<NvApiLibrary> nv;
+    std::unique_ptr<GpuBoardTable> table;
+    std::unique_ptr<HardwareThread> thread;
+};
+
+TEST(StartHardware, FailsWhenTheLibraryOrTheBoardsCannotBeReached) {
+    StartRig noInit(ScenarioJson({CardJson(0x1b81)}), [](sim::SimLibrary& l) { l.initializeStatus = -1; });
+    EXPECT_EQ(noInit.Start(), kStartHardwareFailed);
+    EXPECT_FALSE(noInit.thread->Started());
+
+    StartRig noCards(ScenarioJson({}));
+    EXPECT_EQ(noCards.Start(), kStartHardwareFailed);
+    EXPECT_FALSE(noCards.thread->Started());
+}
+
+TEST(StartHardware, AFailedPerfLevelCheckLeavesTheBusesClosed) {
+    StartRig rig(ScenarioJson({CardJson(0x1b81, 0x11223344, R"([{"address": "0x10"}])"),
+                               CardJson(0x1b81, 0x11223344, "[]", R"("perfLevels": [])")}));
+    EXPECT_EQ(rig.Start(), kStartHardwareFailed);
+    EXPECT_EQ(rig.table->gpuCount, 2) << "the boards stay enumerated";
+    EXPECT_FALSE(rig.thread->Started());
+    EXPECT_EQ(rig.Board(0).busMutex, nullptr);
+    uint8_t reg = 0x62, data = 0;
+    rig.Board(0).i2cSlots[5].devAddress = 0x10;
+    EXPECT_EQ(ReadSlotRegister(*rig.table, 0, &reg, &data, 5), kNvFailed);
+    EXPECT_TRUE(rig.sim->Card(0).bus.Log().empty()) << "nothing reached the bus";
+}
+
+TEST(StartHardware, RefusesWindowsBefore51) {
+    EXPECT_TRUE(IsOsTooOld({4, 10}));
+    EXPECT_TRUE(IsOsTooOld({5, 0}));
+    EXPECT_FALSE(IsOsTooOld({5, 1}));
+    EXPECT_FALSE(IsOsTooOld({6, 0}));
+
+    StartRig old(ScenarioJson({CardJson(0x1b81)}));
+    EXPECT_EQ(old.Start([] { return std::optional<OsVersion>(OsVersion{5, 0}); }), kStartHardwareOldWindows);
+    EXPECT_FALSE(old.thread->Started());
+    EXPECT_EQ(old.Board(0).busMutex, nullptr);
+
+    StartRig xp(ScenarioJson({CardJson(0x1b81)}));
+    EXPECT_EQ(xp.Start([] { return std::optional<OsVersion>(OsVersion{5, 1}); }), kStartHardwareOk);
+}
+
+TEST(StartHardware, IdentifiesProbesAndStartsTheThread) {
+    StartRig rig(ScenarioJson(
+        {CardJson(0x1b82, 0xA0141462, R"([{"address": "0x10"}])",
+                  R"("tuning": {"coolers": [{"type": 1, "min": 20, "max": 95}]})"),
+         CardJson(0x1180, 0x11223344, R"([{"address": "0x5C", "registers": {"0x3D": "0x73", "0x3E": "0x41"}},
+                                          {"address": "0x60"}])",
+                  R"("tuning": {"coolers": [{"type": 1, "min": 25, "max": 90}]})")}));
+    ASSERT_EQ(rig.Start(), kStartHardwareOk);
+    EXPECT_TRUE(rig.thread->Started());
+    ASSERT_TRUE(rig.thread->WaitFinished(5s));
+    EXPECT_TRUE(rig.launcher.started.empty()) << "two boards: no BIOS read";
+
+    const GpuBoard& a = rig.Board(0);
+    EXPECT_EQ(a.familyD, 1u);
+    EXPECT_EQ(a.isSubsysA014, 1u);
+    EXPECT_EQ(a.hasGraphicsClock, 1u);
+    EXPECT_EQ(a.hasMemoryClock, 1u);
+    EXPECT_EQ(a.i2cSlots[5].devAddress, 0x10);
+    EXPECT_EQ(a.fanControlType, 0u);
+    EXPECT_EQ(a.fanRangeMax, 95u) << "taken from the library cooler";
+    EXPECT_EQ(a.fanRangeMin, 20u);
+
+    const GpuBoard& b = rig.Board(1);
+    EXPECT_EQ(b.familyA, 1u);
+    EXPECT_EQ(b.i2cSlots[1].devAddress, 0x5C);
+    EXPECT_EQ(b.i2cSlots[6].devAddress, 0x60);
+    EXPECT_EQ(b.fanControlType, 1u);
+    EXPECT_EQ(b.fanRangeMax, 100u) << "the slot-1 chip's range is a percentage";
+    EXPECT_EQ(b.fanRangeMin, 25u);
+    EXPECT_EQ(rig.Chip<sim::SimRegisterFile>(1, 0x5C)->Get(0x38), 0xFF) << "the thread asked for the limit";
+    EXPECT_EQ(b.fanChipLimit, 0xFF);
+}
+
+TEST(StartHardware, LeavesTheSlot0ChipsFanToTheChipAndSwitchesCoolerlessBoardsToFanCoolers) {
+    StartRig rig(ScenarioJson(
+        {CardJson(0x1b80, 0x11223344, R"([{"address": "0x5C", "registers": {"0x04": "0x5C", "0x60": "0x07"}}])"),
+         CardJson(0x1b80, 0x11223344, "[]", R"("tuning": {"coolers": [], "fanCoolers": [{"id": 1}, {"id": 2}]})")}));
+    ASSERT_EQ(rig.Start(), kStartHardwareOk);
+    EXPECT_EQ(rig.Board(0).fanControlType, 3u);
+    EXPECT_EQ(rig.Chip<sim::SimRegisterFile>(0, 0x5C)->Get(0x60), 0x05) << "bit 0x02 cleared";
+    EXPECT_EQ(rig.Board(1).fanControlType, 4u);
+    EXPECT_EQ(rig.Board(1).hasFanCoolersApi, 1u);
+    EXPECT_EQ(rig.Board(0).hasFanCoolersApi, 0u);
+}
+
+TEST(StartHardware, OneBoardGetsItsBiosRead) {
+    StartRig rig(ScenarioJson({CardJson(0x1c03, 0x11223344, R"([{"address": "0x5C", "registers": {"0x3D": "0x73", "0x3E": "0x41"}}])")}));
+    rig.launcher.onStart = [&rig](const ProcessRequest&) {
+        std::vector<uint8_t> bios(1600, ' ');
+        const std::string tag = "VGA BIOS RC0001-F";
+        std::copy(tag.begin(), tag.end(), bios.begin() + 64);
+        rig.folder.Write(kBiosDumpFile, bios);
+        return true;
+    };
+    ASSERT_EQ(rig.Start(), kStartHardwareOk);
+    ASSERT_TRUE(rig.thread->WaitFinished(5s));
+    EXPECT_EQ(rig.launcher.started.size(), 1u);
+    EXPECT_EQ(rig.Board(0).fanControlType, 2u);
+    EXPECT_EQ(rig.Chip<sim::SimRegisterFile>(0, 0x5C)->Get(0x39), 0xFF) << "type 2 learns its limit at 0x39";
+}
+
+TEST(StartHardware, SixCardsAreCutToFive) {
+    std::vector<std::string> cards(6, CardJson(0x1c82));
+    StartRig rig(ScenarioJson(cards));
+    ASSERT_EQ(rig.Start(), kStartHardwareOk);
+    EXPECT_EQ(rig.table->gpuCount, 5);
+    for (int gpu = 0; gpu < 5; ++gpu) EXPECT_EQ(rig.Board(gpu).familyD, 1u) << gpu;
+    EXPECT_TRUE(rig.sim->Card(5).bus.Log().empty()) << "the sixth card is never probed";
+}
+
+}  // namespace
+}  // namespace pyx
