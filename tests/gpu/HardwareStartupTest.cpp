@@ -1,5 +1,7 @@
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -157,6 +159,48 @@ TEST(StartHardware, SixCardsAreCutToFive) {
     EXPECT_EQ(rig.table->gpuCount, 5);
     for (int gpu = 0; gpu < 5; ++gpu) EXPECT_EQ(rig.Board(gpu).familyD, 1u) << gpu;
     EXPECT_TRUE(rig.sim->Card(5).bus.Log().empty()) << "the sixth card is never probed";
+}
+
+std::string ScenarioFile(const std::string& name) {
+    std::ifstream in(std::string(PYX_SIM_SCENARIO_DIR) + "/" + name);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_FALSE(text.str().empty()) << name;
+    return text.str();
+}
+
+TEST(StartHardware, IdentifiesTheScenarioBoards) {
+    const struct {
+        const char* file;
+        uint32_t a, b, c, d, boost;
+        uint8_t slot6;
+    } cases[] = {{"family-a.json", 1, 0, 0, 0, 1, 0x60},
+                 {"family-b.json", 0, 1, 0, 0, 0, 0},
+                 {"family-c.json", 0, 0, 1, 0, 1, 0x60},
+                 {"family-d.json", 0, 0, 0, 1, 1, 0}};
+    for (const auto& c : cases) {
+        StartRig rig(ScenarioFile(c.file));
+        ASSERT_EQ(rig.Start(), kStartHardwareOk) << c.file;
+        const GpuBoard& board = rig.Board(0);
+        EXPECT_EQ(board.familyA, c.a) << c.file;
+        EXPECT_EQ(board.familyB, c.b) << c.file;
+        EXPECT_EQ(board.familyC, c.c) << c.file;
+        EXPECT_EQ(board.familyD, c.d) << c.file;
+        EXPECT_EQ(board.hasBoostClock, c.boost) << c.file;
+        EXPECT_EQ(board.hasGraphicsClock, 1u) << c.file;
+        EXPECT_EQ(board.i2cSlots[6].devAddress, c.slot6) << c.file;
+        EXPECT_EQ(board.fanControlType, 0u) << c.file;
+    }
+
+    StartRig two(ScenarioFile("two-cards.json"));
+    ASSERT_EQ(two.Start(), kStartHardwareOk);
+    ASSERT_TRUE(two.thread->WaitFinished(5s));
+    EXPECT_EQ(two.table->gpuCount, 2);
+    EXPECT_TRUE(two.launcher.started.empty());
+
+    StartRig six(ScenarioFile("six-cards.json"));
+    ASSERT_EQ(six.Start(), kStartHardwareOk);
+    EXPECT_EQ(six.table->gpuCount, 5);
 }
 
 }  // namespace
