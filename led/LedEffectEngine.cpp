@@ -114,6 +114,12 @@ void LedEffectEngine::StartEffect(LedEffectFamily family, std::optional<Duration
     Launch(Snapshot(family));
 }
 
+int LedEffectEngine::RunOnThisThread(LedEffectFamily family) {
+    Flag(family).store(true);
+    const LedEffectLaunch launch = Snapshot(family);
+    return family == LedEffectFamily::Basic ? BasicEffectThread(*this, launch) : BreathingSyncThread(*this, launch);
+}
+
 void LedEffectEngine::StopEffect(LedEffectFamily family) { EndRunAndLaunchStopper(family); }
 
 void LedEffectEngine::StartBreathingSync(int32_t kind, int32_t mode, int32_t count) {

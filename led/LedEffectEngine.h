@@ -73,6 +73,9 @@ public:
     void StartBreathingSync(int32_t kind, int32_t mode, int32_t count);
     // Windows is ending the session: the lights go black at level 0 on every GPU.
     void SessionEnd();
+    // Sets the family's flag and runs one sequence from the block on the calling thread until
+    // it ends (a foreground effect; the tests step sequences this way).
+    int RunOnThisThread(LedEffectFamily family);
     // Ends every thread and waits for them; later starts do nothing.
     void Shutdown();
     // Threads started and not yet finished (tests).

@@ -1,0 +1,168 @@
+// The exact bus traffic of every lighting sequence, against approved traces.
+#include <gtest/gtest.h>
+
+#include "LedTestRig.h"
+#include "led/LedAddresses.h"
+#include "led/LedBasicController.h"
+#include "led/LedBoardState.h"
+#include "led/LedEffectController.h"
+#include "led/LedProbe.h"
+#include "led/LedZoneController.h"
+#include "sim/SimLedController.h"
+
+namespace pyx {
+namespace {
+
+using test::LedRig;
+
+constexpr LedColour kColour{0x10, 0x20, 0x30};
+
+TEST(LedTrace, EveryZoneModeSendsItsSequenceAndCommit) {
+    LedRig rig("led-zone.json");
+    for (const uint32_t mode : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 255u}) {
+        rig.Mark("GM1MODE " + std::to_string(mode));
+        EXPECT_EQ(ApplyZoneMode(*rig.table, 0, 0x58, mode, kColour, rig.pacer), kNvOk);
+    }
+    test::ExpectGolden(rig.TraceLines(), "zone-modes.txt");
+}
+
+TEST(LedTrace, EveryEffectModeSendsItsParametersCodeAndCommit) {
+    LedRig rig("led-effect.json");
+    for (const uint32_t mode : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 40u, 90u, 12u, 39u, 41u, 89u, 91u}) {
+        rig.Mark("GM2MODE " + std::to_string(mode));
+        EXPECT_EQ(ApplyEffectMode(*rig.table, 0, 0xAC, mode, kColour, rig.pacer), kNvOk);
+    }
+    test::ExpectGolden(rig.TraceLines(), "effect-modes.txt");
+}
+
+TEST(LedTrace, AFailureCutsTheSequenceShortButTheCommitIsStillSent) {
+    LedRig rig("led-two-cards.json");
+    auto* zone58 = rig.Device<sim::SimLedController>(0, 0x58);
+    auto* zone46 = rig.Device<sim::SimLedController>(0, 0x46);
+    auto* effectAC = rig.Device<sim::SimLedController>(0, 0xAC);
+    auto* effectB0 = rig.Device<sim::SimLedController>(0, 0xB0);
+    ASSERT_TRUE(zone58 && zone46 && effectAC && effectB0);
+
+    rig.Mark("zone 0x58 GM1MODE 1, register 0x05 refused");
+    zone58->SetNakRegister(0x05);
+    EXPECT_EQ(ApplyZoneMode(*rig.table, 0, 0x58, 1, kColour, rig.pacer), kNvFailed);
+    zone58->SetNakRegister(0x05, false);
+
+    rig.Mark("zone 0x58 GM1MODE 5, register 0x03 refused");
+    zone58->SetNakRegister(0x03);
+    EXPECT_NE(ApplyZoneMode(*rig.table, 0, 0x58, 5, kColour, rig.pacer), kNvOk);
+    zone58->SetNakRegister(0x03, false);
+
+    rig.Mark("zone 0x46 GM1MODE 2, controller stops answering after the first pause");
+    rig.pacer.onWait = [&](std::chrono::milliseconds) { zone46->answering = false; };
+    EXPECT_NE(ApplyZoneMode(*rig.table, 0, 0x46, 2, kColour, rig.pacer), kNvOk);
+    rig.pacer.onWait = nullptr;
+
+    rig.Mark("effect 0xAC GM2MODE 3, register 0x22 refused");
+    effectAC->SetNakRegister(0x22);
+    EXPECT_NE(ApplyEffectMode(*rig.table, 0, 0xAC, 3, kColour, rig.pacer), kNvOk);
+    effectAC->SetNakRegister(0x22, false);
+
+    rig.Mark("effect 0xAC GM2MODE 2, colour refused");
+    effectAC->SetNakRegister(0x03);
+    EXPECT_NE(ApplyEffectMode(*rig.table, 0, 0xAC, 2, kColour, rig.pacer), kNvOk);
+    effectAC->SetNakRegister(0x03, false);
+
+    rig.Mark("effect 0xB0 GM2MODE 0, controller not answering");
+    effectB0->answering = false;
+    EXPECT_NE(ApplyEffectMode(*rig.table, 0, 0xB0, 0, kColour, rig.pacer), kNvOk);
+
+    test::ExpectGolden(rig.TraceLines(), "mode-failures.txt");
+
+    // The refused zone still took the commit, with the colour it had been sent.
+    const sim::SimLedShown shown = zone58->Shown();
+    EXPECT_EQ(shown.effectCode, 0x01);
+    EXPECT_EQ(effectAC->Shown().effectCode, 0x11) << "the rainbow was committed after the refused colour";
+}
+
+TEST(LedTrace, ProbesAskInTheirOrderAndFillTheBoardState) {
+    {
+        LedRig rig(R"({"cards": [{"deviceId": "0x1B8110DE", "subSystemId": "0x1", "i2c": []}]})");
+        rig.Mark("no controller: first-success probe");
+        EXPECT_EQ(ProbeLedKind(*rig.table, 0), kLedKindNone);
+        rig.Mark("no controller: start-up probe");
+        LedBoardState state;
+        state.present.fill(true);
+        ProbeLedControllers(*rig.table, 0, state);
+        EXPECT_EQ(state.ledKind, kLedKindNone);
+        for (uint32_t target : {0u, 2u, 3u, 4u, 5u, 6u}) EXPECT_FALSE(state.TargetAvailable(target));
+        auto lines = rig.TraceLines();
+
+        LedRig zones("led-zone.json");
+        zones.Mark("zone controllers: start-up probe");
+        LedBoardState zoneState;
+        ProbeLedControllers(*zones.table, 0, zoneState);
+        EXPECT_EQ(zoneState.ledKind, kLedKindNone) << "the start-up probe keeps only the basic class";
+        EXPECT_TRUE(zoneState.TargetAvailable(kLedTargetZone58));
+        EXPECT_TRUE(zoneState.TargetAvailable(kLedTargetZone46));
+        EXPECT_TRUE(zoneState.TargetAvailable(kLedTargetZoneGroup));
+        EXPECT_FALSE(zoneState.TargetAvailable(kLedTargetEffectAC));
+        EXPECT_FALSE(zoneState.TargetAvailable(kLedTargetBasic));
+        EXPECT_EQ(ProbeLedKind(*zones.table, 0), kLedKindZone46) << "0x46 is asked before 0x58";
+        auto zoneLines = zones.TraceLines();
+        zoneLines.resize(zoneLines.size() - 3);  // the last first-success probe is checked by its result
+        lines.insert(lines.end(), zoneLines.begin(), zoneLines.end());
+
+        LedRig class1("led-basic-class1.json");
+        class1.Mark("class-1 basic controller: first-success probe");
+        EXPECT_EQ(ProbeLedKind(*class1.table, 0), kLedKindBasicClass1);
+        auto class1Lines = class1.TraceLines();
+        lines.insert(lines.end(), class1Lines.begin(), class1Lines.end());
+
+        LedRig class2("led-basic-class2.json");
+        class2.Mark("class-2 basic controller: start-up probe");
+        LedBoardState class2State;
+        ProbeLedControllers(*class2.table, 0, class2State);
+        EXPECT_EQ(class2State.ledKind, kLedKindBasicClass2);
+        EXPECT_TRUE(class2State.TargetAvailable(kLedTargetBasic));
+        auto class2Lines = class2.TraceLines();
+        lines.insert(lines.end(), class2Lines.begin(), class2Lines.end());
+
+        test::ExpectGolden(lines, "probes.txt");
+    }
+}
+
+TEST(LedTrace, BasicControllerWritesEachClassItsWay) {
+    LedRig class1("led-basic-class1.json");
+    class1.Mark("class 1: initialisation");
+    InitBasicController(*class1.table, 0);
+    class1.Mark("class 1: colour");
+    WriteBasicColour(*class1.table, 0, kLedKindBasicClass1, kColour, false);
+    class1.Mark("class 1: colour while the session ends");
+    WriteBasicColour(*class1.table, 0, kLedKindBasicClass1, kColour, true);
+    auto lines = class1.TraceLines();
+
+    LedRig class2("led-basic-class2.json");
+    class2.Mark("class 2: colour");
+    WriteBasicColour(*class2.table, 0, kLedKindBasicClass2, kColour, false);
+    class2.Mark("kind 3: nothing");
+    WriteBasicColour(*class2.table, 0, BasicControllerClass(kLedKindZone58, kLedKindBasicClass2), kColour, false);
+    auto lines2 = class2.TraceLines();
+    lines.insert(lines.end(), lines2.begin(), lines2.end());
+    test::ExpectGolden(lines, "basic-colour.txt");
+}
+
+TEST(LedTrace, ResetsAndFrames) {
+    LedRig rig("led-two-cards.json");
+    rig.Mark("effect 0xAC reset");
+    ResetEffectControllerAC(*rig.table, 0, rig.pacer);
+    rig.Mark("effect 0xB0 reset");
+    ResetEffectControllerB0(*rig.table, 0, rig.pacer);
+    rig.Mark("zone resets");
+    for (const uint8_t address : {0x46, 0x48, 0x58}) ResetZoneController(*rig.table, 0, address);
+    rig.Mark("zone frame to 0x58");
+    WriteZoneFrame(*rig.table, 0, kZoneMainAddress, kColour);
+    rig.Mark("zone frame to 0x46..0x4C");
+    WriteZoneFrame(*rig.table, 0, kZoneAddresses, kColour);
+    rig.Mark("effect frame");
+    WriteEffectFrame(*rig.table, 0, kColour);
+    test::ExpectGolden(rig.TraceLines(), "resets-and-frames.txt");
+}
+
+}  // namespace
+}  // namespace pyx
