@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+
+#include "app/TuningSettings.h"
+#include "led/LedSettings.h"
+
+namespace pyx {
+
+// What the application object keeps of the settings: the values of the last load, and the
+// VF offsets the save writes. The board table (and its over-voltage percent) lives beside it.
+// The defaults are those of a first start, before any settings file was read.
+struct AppState {
+    TuningSettings tuningSettings;
+    uint8_t gpuMode = 0;       // "GpuMode": the tuning mode last applied
+    LedSettings ledSettings;   // LEDMODE 9, red 255, green 0, blue 0 until a load says otherwise
+    int32_t ledControllerKind = 0;  // kind of lighting controller the last load's probe found
+    // kHz offset of the last programmable VF point of the graphics (gpu) and memory (mem)
+    // domain, as the last VF read found them; the save writes each GPU's own.
+    int32_t gpuVfOffset = 0;
+    int32_t memVfOffset = 0;
+};
+
+}  // namespace pyx

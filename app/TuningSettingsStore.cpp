@@ -1,0 +1,300 @@
+#include "app/TuningSettingsStore.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "app/CIni.h"
+#include "app/CIniText.h"
+#include "gpu/ClockControl.h"
+#include "gpu/FanControl.h"
+#include "gpu/PowerControl.h"
+#include "gpu/VfControl.h"
+#include "led/LedBoardState.h"
+#include "led/LedProbe.h"
+
+namespace pyx {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Fan work modes as the file stores them.
+constexpr int32_t kFanModeAuto = 1;
+constexpr int32_t kFanModeFixed = 2;
+constexpr int32_t kFanModeCoolers = 3;
+// Written when the card would not say which mode its fan is in.
+constexpr int32_t kFanModeUnknown = 255;
+// Written for the speed when the card would not report one.
+constexpr int32_t kFallbackFanSpeed = 40;
+
+constexpr uint32_t kFirstCoolerId = 1;
+constexpr uint32_t kSecondCoolerId = 2;
+
+// One section's values; a key the section lacks reads as 0.
+struct SectionValues {
+    int32_t gpuClockMHz = 0;
+    int32_t memClockMHz = 0;
+    int32_t powerTarget = 0;
+    int32_t fanWorkMode = 0;
+    int32_t fanSpeed = 0;
+    int32_t gpuMode = 0;
+    int32_t gm1Mode = 0;
+    int32_t gm2Mode = 0;
+    int32_t gpuVfKHz = 0;
+    int32_t memVfKHz = 0;
+    int32_t ledMode = 0;
+    int32_t red = 0;
+    int32_t green = 0;
+    int32_t blue = 0;
+    int32_t timer1 = 0;
+    int32_t timer2 = 0;
+    int32_t timer3 = 0;
+};
+
+fs::path FileOrDefault(const fs::path& fileName) {
+    return fileName.empty() ? fs::path(kTuningSettingsFileName) : fileName;
+}
+
+std::string SectionName(int gpu) { return "Gpu" + std::to_string(gpu + 1); }
+
+std::u16string_view DeviceIdOf(const GpuBoard& board) {
+    const char16_t* text = board.deviceIdText;
+    const size_t capacity = std::size(board.deviceIdText);
+    return {text, static_cast<size_t>(std::find(text, text + capacity, u'\0') - text)};
+}
+
+int32_t Saturate(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+// MHz from the file to kHz for the card. A file may hold any 32-bit number; one too large to
+// scale asks for the furthest offset rather than wrapping round to one of the other sign.
+int32_t MHzToKHz(int32_t mhz) { return Saturate(static_cast<int64_t>(mhz) * 1000); }
+
+uint8_t LowByte(int32_t value) { return static_cast<uint8_t>(value & 0xFF); }
+
+SectionValues ReadSection(const CIni& ini, const CTreeNode* section) {
+    SectionValues v;
+    v.gpuClockMHz = ini.ReadInt(section, "DyaGpuClock");
+    v.memClockMHz = ini.ReadInt(section, "DyaMemClock");
+    v.powerTarget = ini.ReadInt(section, "PowerTarget");
+    v.fanWorkMode = ini.ReadInt(section, "FanWorkMode");
+    v.fanSpeed = ini.ReadInt(section, "FanSpeed");
+    v.gpuMode = ini.ReadInt(section, "GpuMode");
+    v.gm1Mode = ini.ReadInt(section, "GM1MODE");
+    v.gm2Mode = ini.ReadInt(section, "GM2MODE");
+    v.gpuVfKHz = ini.ReadInt(section, "GpuVF");
+    v.memVfKHz = ini.ReadInt(section, "MemVF");
+    v.ledMode = ini.ReadInt(section, "LEDMODE");
+    v.red = ini.ReadInt(section, "LED_R_CR");
+    v.green = ini.ReadInt(section, "LED_G_CR");
+    v.blue = ini.ReadInt(section, "LED_B_CR");
+    v.timer1 = ini.ReadInt(section, "LED_Timer1");
+    v.timer2 = ini.ReadInt(section, "LED_Timer2");
+    v.timer3 = ini.ReadInt(section, "LED_Timer3");
+    return v;
+}
+
+void ApplyFan(GpuBoardTable& table, int gpu, int32_t fanWorkMode, int32_t fanSpeed) {
+    switch (fanWorkMode) {
+        case kFanModeAuto:
+            RestoreFanAuto(table, gpu);
+            break;
+        case kFanModeFixed:
+            SetFanLevel(table, gpu, fanSpeed);
+            break;
+        case kFanModeCoolers:
+            SetFanCoolerLevel(table, gpu, static_cast<float>(fanSpeed), kFirstCoolerId);
+            SetFanCoolerLevel(table, gpu, static_cast<float>(fanSpeed), kSecondCoolerId);
+            break;
+        default:
+            break;  // a mode this program does not know changes nothing
+    }
+}
+
+void ApplyPowerTarget(GpuBoardTable& table, int gpu, int32_t percent) {
+    NvPowerPoliciesStatus status;
+    std::memset(&status, 0, sizeof status);
+    status.version = kPowerPoliciesStatusTag;
+    if (GetPowerPolicyStatus(table, gpu, &status) != kNvOk) return;
+    status.entries[0].powerPcm = static_cast<uint32_t>(Saturate(static_cast<int64_t>(percent) * 1000));
+    SetPowerPolicyStatus(table, gpu, &status);
+}
+
+void ApplyVfOffsets(GpuBoardTable& table, int gpu, int32_t gpuVfKHz, int32_t memVfKHz) {
+    // A domain the board does not list keeps this empty span, so neither offset can land on
+    // the other domain's points.
+    ClockDomainRanges ranges;
+    ranges.graphicsFirstVf = ranges.memoryFirstVf = 1;
+    ranges.graphicsLastVf = ranges.memoryLastVf = 0;
+    if (ReadClockDomains(table, gpu, &ranges) != kNvOk) return;
+    for (int point = ranges.graphicsFirstVf; point <= ranges.graphicsLastVf; ++point)
+        SetVfPointOffset(table, gpu, point, gpuVfKHz);
+    for (int point = ranges.memoryFirstVf; point <= ranges.memoryLastVf; ++point)
+        SetVfPointOffset(table, gpu, point, memVfKHz);
+}
+
+void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppState& state) {
+    state.tuningSettings.gpuClockOffsetMHz = v.gpuClockMHz;
+    state.tuningSettings.memClockOffsetMHz = v.memClockMHz;
+    state.tuningSettings.powerTargetPercent = v.powerTarget;
+    state.tuningSettings.fanWorkMode = v.fanWorkMode;
+    state.tuningSettings.fanSpeed = v.fanSpeed;
+    state.gpuMode = LowByte(v.gpuMode);
+
+    ApplyFan(table, gpu, v.fanWorkMode, v.fanSpeed);
+
+    const GpuBoard& board = table.Board(gpu);
+    if (board.hasBoostClock != 0 && board.familyD == 0) {
+        SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz));
+        SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz));
+        ApplyPowerTarget(table, gpu, v.powerTarget);
+    }
+    // These boards take their offsets per VF point; a P-state offset would be ignored.
+    if (board.familyD != 0) {
+        ApplyPowerTarget(table, gpu, v.powerTarget);
+        ApplyVfOffsets(table, gpu, v.gpuVfKHz, v.memVfKHz);
+    }
+
+    const uint32_t kind = ProbeLedKind(table, gpu);
+    if (kind != kLedKindNone) state.ledControllerKind = static_cast<int32_t>(kind);
+
+    // The lights themselves are set by the main window once it is up.
+    state.ledSettings.ledMode = LowByte(v.ledMode);
+    state.ledSettings.red = LowByte(v.red);
+    state.ledSettings.green = LowByte(v.green);
+    state.ledSettings.blue = LowByte(v.blue);
+    state.ledSettings.timer1 = LowByte(v.timer1);
+    state.ledSettings.timer2 = LowByte(v.timer2);
+    state.ledSettings.timer3 = LowByte(v.timer3);
+    state.ledSettings.gm1Mode = LowByte(v.gm1Mode);
+    state.ledSettings.gm2Mode = LowByte(v.gm2Mode);
+}
+
+int32_t ReadFanWorkMode(GpuBoardTable& table, int gpu) {
+    if (table.Board(gpu).hasFanCoolersApi != 0) return kFanModeCoolers;
+    int32_t mode = kFanModeUnknown;
+    if (GetFanMode(table, gpu, &mode) != kNvOk) return kFanModeUnknown;
+    return mode;
+}
+
+int32_t ReadFanSpeed(GpuBoardTable& table, int gpu, int32_t fanWorkMode) {
+    if (fanWorkMode == kFanModeCoolers) {
+        NvFanCoolersStatus status;
+        std::memset(&status, 0, sizeof status);
+        if (QueryFanCoolers(table, gpu, nullptr, &status) != 1) return kFallbackFanSpeed;
+        return static_cast<int32_t>(status.entries[0].currentLevel);
+    }
+    int32_t speed = kFallbackFanSpeed;
+    if (GetFanReading(table, gpu, &speed) != kNvOk) return kFallbackFanSpeed;
+    return speed;
+}
+
+// The P0 offset of one clock domain in kHz; 0 when P0 does not list that domain.
+int32_t P0OffsetKHz(const NvPstates20& record, uint32_t domainId) {
+    if (record.numPstates == 0) return 0;
+    const NvPstates20::Pstate& p0 = record.pstates[0];
+    const uint32_t clocks = std::min<uint32_t>(record.numClocks, std::size(p0.clocks));
+    for (uint32_t c = 0; c < clocks; ++c)
+        if (p0.clocks[c].domainId == domainId) return p0.clocks[c].freqDelta_kHz.value;
+    return 0;
+}
+
+void AddClockOffsets(SettingsFileWriter& writer, GpuBoardTable& table, int gpu) {
+    NvPstates20 record;
+    std::memset(&record, 0, sizeof record);
+    if (GetPstates20(table, gpu, &record) != kNvOk) return;
+    writer.AddNumber("DyaGpuClock", P0OffsetKHz(record, kDomainGraphics) / 1000);
+    writer.AddNumber("DyaMemClock", P0OffsetKHz(record, kDomainMemory) / 1000);
+}
+
+void AddPowerTarget(SettingsFileWriter& writer, GpuBoardTable& table, int gpu) {
+    NvPowerPoliciesStatus status;
+    std::memset(&status, 0, sizeof status);
+    status.version = kPowerPoliciesStatusTag;
+    if (GetPowerPolicyStatus(table, gpu, &status) != kNvOk) return;
+    writer.AddNumber("PowerTarget", static_cast<int32_t>(status.entries[0].powerPcm) / 1000);
+}
+
+// The VF read keeps the last programmable point's offsets of this GPU in state; when it
+// fails, state keeps what it held.
+void RefreshVfAndOverVoltage(GpuBoardTable& table, int gpu, AppState& state) {
+    VfOffsetReadings readings;
+    readings.gpuVfOffset = state.gpuVfOffset;
+    readings.memVfOffset = state.memVfOffset;
+    if (ReadVfPointOffsets(table, gpu, &readings) == kNvOk) {
+        state.gpuVfOffset = readings.gpuVfOffset;
+        state.memVfOffset = readings.memVfOffset;
+    }
+    ReadOverVoltage(table, gpu);
+}
+
+void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppState& state) {
+    writer.AddSection(gpu + 1);
+    writer.AddText("Id", DeviceIdOf(table.Board(gpu)));
+
+    const int32_t fanWorkMode = ReadFanWorkMode(table, gpu);
+    writer.AddNumber("FanWorkMode", fanWorkMode);
+    // An automatic fan has no speed worth keeping.
+    if (fanWorkMode != kFanModeAuto) writer.AddNumber("FanSpeed", ReadFanSpeed(table, gpu, fanWorkMode));
+
+    AddClockOffsets(writer, table, gpu);
+    AddPowerTarget(writer, table, gpu);
+    writer.AddNumber("GpuMode", state.gpuMode);
+
+    RefreshVfAndOverVoltage(table, gpu, state);
+    writer.AddNumber("GpuVF", state.gpuVfOffset);
+    writer.AddNumber("MemVF", state.memVfOffset);
+    writer.AddNumber("PercentOV", table.percentOv);
+
+    const LedSettings& led = state.ledSettings;
+    writer.AddNumber("LEDMODE", led.ledMode);
+    writer.AddNumber("LED_R_CR", led.red);
+    writer.AddNumber("LED_G_CR", led.green);
+    writer.AddNumber("LED_B_CR", led.blue);
+    writer.AddNumber("LED_Timer1", led.timer1);
+    writer.AddNumber("LED_Timer2", led.timer2);
+    writer.AddNumber("LED_Timer3", led.timer3);
+    writer.AddNumber("GM1MODE", led.gm1Mode);
+    writer.AddNumber("GM2MODE", led.gm2Mode);
+}
+
+int GpuCount(const GpuBoardTable& table) { return std::min<int>(table.gpuCount, kMaxGpus); }
+
+}  // namespace
+
+int32_t LoadTuningSettings(const fs::path& fileName, GpuBoardTable& table, AppState& state) {
+    CIni ini;
+    if (!ini.Load(FileOrDefault(fileName))) return 0;
+
+    int32_t matched = 0;
+    for (int gpu = 0; gpu < GpuCount(table); ++gpu) {
+        // A file without this GPU's section holds nothing for it, even when the GPU's own id
+        // could not be read and is empty.
+        const CTreeNode* section = ini.FindChild(ini.Root(), SectionName(gpu));
+        if (section == nullptr) continue;
+        if (!CIniText::EqualsIgnoreCase(ini.ReadText(section, "Id"), DeviceIdOf(table.Board(gpu))))
+            continue;
+        matched = 1;
+        ApplySection(ReadSection(ini, section), table, gpu, state);
+    }
+    ini.Release();
+    return matched;
+}
+
+SettingsFileWriter ComposeTuningSettings(GpuBoardTable& table, AppState& state) {
+    SettingsFileWriter writer;
+    for (int gpu = 0; gpu < GpuCount(table); ++gpu) AddSection(writer, table, gpu, state);
+    return writer;
+}
+
+int32_t SaveTuningSettings(GpuBoardTable& table, AppState& state, const fs::path& fileName) {
+    const SettingsFileWriter writer = ComposeTuningSettings(table, state);
+    return writer.Save(FileOrDefault(fileName)) ? 1 : 0;
+}
+
+}  // namespace pyx

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+
+#include "app/AppState.h"
+#include "app/SettingsFileWriter.h"
+#include "gpu/GpuBoardTable.h"
+
+namespace pyx {
+
+// The per-GPU settings file beside the program, re-applied at every start.
+inline constexpr char kTuningSettingsFileName[] = "Preformance.txt";
+// The same file written by the lighting apply when several GPUs are present; never read back.
+inline constexpr char kLedSettingsFileName[] = "Led.txt";
+
+// Reads a settings file ("Preformance.txt", "Led.txt" or a profile; an empty name means
+// "Preformance.txt" in the current folder) and applies each "[Gpu<n>]" section whose "Id"
+// names GPU n-1's device id: tuning values into state, then fan, clock offsets, power target
+// and VF offsets onto the card, and the lighting controller probe. Hardware failures are
+// passed over. Returns 1 when at least one GPU's section matched, else 0; a file that cannot
+// be read changes nothing.
+int32_t LoadTuningSettings(const std::filesystem::path& fileName, GpuBoardTable& table,
+                           AppState& state);
+
+// Writes every GPU's current state (and state's mode and lighting bytes) to the file, replacing
+// it in one step. An empty name means "Preformance.txt". Refreshes the table's over-voltage
+// percent and state's VF offsets from each card on the way. Returns 1 when the file was
+// written, 0 when it could not be, in which case the old file is left as it was.
+int32_t SaveTuningSettings(GpuBoardTable& table, AppState& state,
+                           const std::filesystem::path& fileName);
+
+// The text SaveTuningSettings writes, read from the cards as it goes.
+SettingsFileWriter ComposeTuningSettings(GpuBoardTable& table, AppState& state);
+
+}  // namespace pyx

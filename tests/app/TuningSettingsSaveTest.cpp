@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/CIniText.h"
+#include "app/TuningSettingsStore.h"
+#include "gpu/NvApiIds.h"
+#include "tests/app/TuningSettingsTestRig.h"
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace pyx::test {
+namespace {
+
+std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) files.push_back(entry.path());
+    return files;
+}
+
+const std::u16string kPascalSection =
+    u"[Gpu1]\r\nId=1b81\r\nFanWorkMode=2\r\nFanSpeed=65\r\nDyaGpuClock=120\r\nDyaMemClock=350\r\n"
+    u"PowerTarget=112\r\nGpuMode=3\r\nGpuVF=25000\r\nMemVF=2000\r\nPercentOV=7\r\n"
+    u"LEDMODE=9\r\nLED_R_CR=255\r\nLED_G_CR=0\r\nLED_B_CR=0\r\n"
+    u"LED_Timer1=0\r\nLED_Timer2=0\r\nLED_Timer3=0\r\nGM1MODE=0\r\nGM2MODE=0\r\n";
+
+TEST(TuningSettingsSaveTest, OneCardIsWrittenKeyByKeyInItsOrder) {
+    TuningRig rig(Scenario({kPascalCard}));
+    CIniTestFolder folder;
+    AppState state;
+    state.gpuMode = 3;
+    const auto file = folder.Path() / "Preformance.txt";
+    ASSERT_EQ(SaveTuningSettings(*rig.table, state, file), 1);
+
+    EXPECT_EQ(CIniTestFolder::ReadBytes(file), CIniTestFolder::Utf16Le(u"\xFEFF" + kPascalSection));
+    // The VF read and over-voltage read of the save are kept where the rest of the program looks.
+    EXPECT_EQ(state.gpuVfOffset, 25000);
+    EXPECT_EQ(state.memVfOffset, 2000);
+    EXPECT_EQ(rig.table->percentOv, 7);
+}
+
+TEST(TuningSettingsSaveTest, EachOfTwoCardsGetsItsOwnSectionAndReadings) {
+    TuningRig rig(Scenario({kPascalCard, kVfCard}));
+    CIniTestFolder folder;
+    AppState state;
+    state.gpuMode = 3;
+    state.ledSettings = SampleLed();
+    const auto file = folder.Path() / "Led.txt";
+    ASSERT_EQ(SaveTuningSettings(*rig.table, state, file), 1);
+
+    // The fan-cooler card reports mode 3 with its first cooler's level; its P-state offset
+    // is cut toward zero (-150.999 MHz is -150); its over-voltage is read afresh (0, not 7).
+    const std::u16string expected =
+        u"\xFEFF"
+        u"[Gpu1]\r\nId=1b81\r\nFanWorkMode=2\r\nFanSpeed=65\r\nDyaGpuClock=120\r\nDyaMemClock=350\r\n"
+        u"PowerTarget=112\r\nGpuMode=3\r\nGpuVF=25000\r\nMemVF=2000\r\nPercentOV=7\r\n"
+        u"LEDMODE=2\r\nLED_R_CR=10\r\nLED_G_CR=20\r\nLED_B_CR=30\r\n"
+        u"LED_Timer1=1\r\nLED_Timer2=2\r\nLED_Timer3=3\r\nGM1MODE=4\r\nGM2MODE=5\r\n"
+        u"[Gpu2]\r\nId=2684\r\nFanWorkMode=3\r\nFanSpeed=70\r\nDyaGpuClock=-150\r\nDyaMemClock=0\r\n"
+        u"PowerTarget=95\r\nGpuMode=3\r\nGpuVF=45000\r\nMemVF=300000\r\nPercentOV=0\r\n"
+        u"LEDMODE=2\r\nLED_R_CR=10\r\nLED_G_CR=20\r\nLED_B_CR=30\r\n"
+        u"LED_Timer1=1\r\nLED_Timer2=2\r\nLED_Timer3=3\r\nGM1MODE=4\r\nGM2MODE=5\r\n";
+    EXPECT_EQ(CIniTestFolder::ReadBytes(file), CIniTestFolder::Utf16Le(expected));
+}
+
+TEST(TuningSettingsSaveTest, WithoutCardsTheFileIsTheByteOrderMarkAlone) {
+    TuningRig rig(R"({"cards": []})");
+    ASSERT_EQ(rig.table->gpuCount, 0);
+    CIniTestFolder folder;
+    const auto file = folder.WriteBytes("Preformance.txt", CIniTestFolder::Utf16Le(u"\xFEFF[Gpu1]\r\nId=1b81\r\n"));
+    AppState state;
+    ASSERT_EQ(SaveTuningSettings(*rig.table, state, file), 1);
+    EXPECT_EQ(CIniTestFolder::ReadBytes(file), (std::vector<std::byte>{std::byte{0xFF}, std::byte{0xFE}}));
+}
+
+TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
+    {
+        // An automatic fan has no FanSpeed line.
+        TuningRig rig(Scenario({kPascalCard}));
+        rig.Tuning(0).coolers[0].policy = sim::kSimCoolerPolicyAuto;
+        AppState state;
+        const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(u"FanWorkMode=1\r\nDyaGpuClock=120\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+    }
+    {
+        // The P-state read is tried twice: one refusal still gives both clock lines, two
+        // leave both out.
+        TuningRig rig(Scenario({kPascalCard}));
+        AppState state;
+        rig.Tuning(0).pstatesReadFailures = 1;
+        EXPECT_NE(ComposeTuningSettings(*rig.table, state).Text().find(u"DyaGpuClock=120\r\nDyaMemClock=350\r\n"),
+                  std::u16string::npos);
+        rig.Tuning(0).pstatesReadFailures = 2;
+        const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(u"FanSpeed=65\r\nPowerTarget=112\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+        EXPECT_EQ(text.find(u"Dya"), std::u16string::npos);
+    }
+    {
+        // No power-policy status: no PowerTarget line.
+        TuningRig rig(Scenario({kPascalCard}));
+        rig.sim->SetUnsupported(NvOpId(NvOp::PowerPoliciesGetStatus));
+        AppState state;
+        const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(u"DyaMemClock=350\r\nGpuMode=0\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+    }
+    {
+        // A fan that reports neither mode nor reading: mode 255, speed 40.
+        TuningRig rig(Scenario({kPascalCard}));
+        rig.table->Board(0).fanControlType = 4;
+        AppState state;
+        const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(u"FanWorkMode=255\r\nFanSpeed=40\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+    }
+    {
+        // Fan coolers whose status cannot be read: speed 40.
+        TuningRig rig(Scenario({kVfCard}));
+        rig.sim->SetUnsupported(NvOpId(NvOp::FanCoolersGetStatus));
+        AppState state;
+        const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(u"FanWorkMode=3\r\nFanSpeed=40\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+    }
+}
+
+TEST(TuningSettingsSaveTest, AFailedVfReadKeepsTheOffsetsLastRead) {
+    TuningRig rig(Scenario({kPascalCard}));
+    rig.sim->SetUnsupported(NvOpId(NvOp::ClkVfPointsGetControl));
+    AppState state;
+    state.gpuVfOffset = -7000;
+    state.memVfOffset = 9000;
+    const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
+    EXPECT_NE(text.find(u"GpuVF=-7000\r\nMemVF=9000\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+}
+
+TEST(TuningSettingsSaveTest, AnEmptyNameMeansPreformanceTxtInTheCurrentFolder) {
+    TuningRig rig(Scenario({kPascalCard}));
+    CIniTestFolder folder;
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    AppState state;
+    const int32_t result = SaveTuningSettings(*rig.table, state, {});
+    std::filesystem::current_path(before);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::filesystem::path>{folder.Path() / "Preformance.txt"});
+}
+
+TEST(TuningSettingsSaveTest, AFileThatCannotBeWrittenGivesZero) {
+    TuningRig rig(Scenario({kPascalCard}));
+    CIniTestFolder folder;
+    AppState state;
+    EXPECT_EQ(SaveTuningSettings(*rig.table, state, folder.Path() / "no-such-folder" / "Preformance.txt"), 0);
+    EXPECT_TRUE(FilesIn(folder.Path()).empty());
+}
+
+#ifndef _WIN32
+// The disk fills while the new text is written: the save says so, and the previous settings
+// are still there byte for byte, with no partial file beside them.
+TEST(TuningSettingsSaveTest, AnInterruptedSaveLeavesThePreviousFile) {
+    TuningRig rig(Scenario({kPascalCard, kVfCard}));
+    CIniTestFolder folder;
+    const auto oldBytes = CIniTestFolder::Utf16Le(u"\xFEFF[Gpu1]\r\nId=1b81\r\nFanWorkMode=1\r\n");
+    const auto file = folder.WriteBytes("Preformance.txt", oldBytes);
+    AppState state;
+    ASSERT_GT(ComposeTuningSettings(*rig.table, state).Bytes().size(), 600u);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 300;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int32_t result = SaveTuningSettings(*rig.table, state, file);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(CIniTestFolder::ReadBytes(file), oldBytes);
+    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::filesystem::path>{file});
+}
+#endif
+
+}  // namespace
+}  // namespace pyx::test
