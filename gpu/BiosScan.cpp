@@ -31,7 +31,8 @@ std::string_view BiosTag(int index) {
 
 BiosScanResult ScanBios(std::span<const uint8_t> data) {
     Buffer buffer{};
-    std::memcpy(buffer.data(), data.data(), data.size() < buffer.size() ? data.size() : buffer.size());
+    if (!data.empty())
+        std::memcpy(buffer.data(), data.data(), data.size() < buffer.size() ? data.size() : buffer.size());
 
     BiosScanResult result;
     for (int t = 0; t < kBiosTagCount && result.tagIndex < 0; ++t) {

@@ -143,7 +143,7 @@ std::vector<uint8_t> ReadBiosImage(const json& bios) {
         throw std::runtime_error("bios.size: " + std::to_string(size) + " bytes cannot hold " +
                                  std::to_string(data.size()) + " bytes at offset " + std::to_string(offset));
     std::vector<uint8_t> image(size, 0);
-    std::memcpy(image.data() + offset, data.data(), data.size());
+    if (!data.empty()) std::memcpy(image.data() + offset, data.data(), data.size());
     return image;
 }
 

@@ -29,7 +29,7 @@ bool ReadHexFile(const std::filesystem::path& file, unsigned long& value) {
 
 // Writing the switch must not truncate or extend anything: "r+" keeps the file as it is.
 bool WriteSwitch(const std::filesystem::path& rom, const char* value) {
-    FILE* f = std::fopen(rom.c_str(), "r+");
+    FILE* f = std::fopen(rom.string().c_str(), "r+");
     if (f == nullptr) return false;
     const bool ok = std::fputs(value, f) >= 0;
     return (std::fclose(f) == 0) && ok;

@@ -1,8 +1,6 @@
 #pragma once
 // Scenario text for the discovery tests: cards by device id, with bus devices and extras.
 #include <cstdint>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -31,6 +29,7 @@ inline std::string ScenarioJson(const std::vector<std::string>& cards, const std
 }  // namespace pyx::test
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -45,8 +44,10 @@ class TempFolder {
 public:
     TempFolder() {
         static std::atomic<int> counter{0};
+        // The clock keeps folders of test runs side by side apart; the counter, those of one run.
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         path_ = std::filesystem::temp_directory_path() /
-                ("pyx-hw-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+                ("pyx-hw-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

@@ -178,7 +178,7 @@ TEST(FanChipLimit, LearnedFromTheChipWhenAboveHalf) {
     EXPECT_EQ(rig.sim->Card(1).bus.Log().front().reg, 0x39) << "type 2 limits through 0x39";
 }
 
-#ifdef PYX_READMEM_PROGRAM
+#if defined(PYX_READMEM_PROGRAM) && !defined(_WIN32)
 TEST(HardwareThread, RunsTheRealReaderUnderTheSimulator) {
     test::TempFolder folder;
     const std::string scenario = ScenarioJson(
