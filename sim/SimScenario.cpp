@@ -140,7 +140,23 @@ const char* SimScenario::DefaultJson() {
       },
       "temperatureC": 45,
       "utilization": 7,
+      "tuning": {
+        "graphicsDelta": {"minKHz": -200000, "maxKHz": 200000},
+        "memoryDelta": {"minKHz": -500000, "maxKHz": 1000000},
+        "power": {"minPcm": 50000, "defaultPcm": 100000, "maxPcm": 120000},
+        "thermal": {"policies": [{"id": 0, "minC": 60, "defaultC": 83, "maxC": 92, "acoustic": false},
+                                 {"id": 1, "minC": 65, "defaultC": 83, "maxC": 92}]},
+        "coolers": [{"type": 1, "min": 0, "max": 100, "defaultLevel": 30}],
+        "fanCoolers": [{"id": 1, "maxRpm": 3000}, {"id": 2, "maxRpm": 3000}],
+        "overVoltagePercent": 0,
+        "clockDomains": [
+          {"type": "prog", "domain": "graphics", "offsetMaxKHz": 1000000, "offsetMinKHz": -1000000, "firstVf": 0, "lastVf": 79},
+          {"type": "prog", "domain": "memory", "offsetMaxKHz": 1000000, "offsetMinKHz": -1000000, "firstVf": 80, "lastVf": 81}
+        ],
+        "vfPoints": [{"first": 0, "last": 81, "type": "prog"}]
+      },
       "i2c": [
+        {"address": "0x5C", "model": "fan-chip-slot1", "dutyLimit": "0xE6"},
         {"address": "0x60", "model": "registers"}
       ]
     }
