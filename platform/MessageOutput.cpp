@@ -1,37 +1,49 @@
 #include "platform/MessageOutput.h"
 
-#include <mutex>
+#include <atomic>
 
 #include "platform/SystemPlatform.h"
 
 namespace {
 
-std::mutex& SinkMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
+// A spin lock, held only to copy or swap one pointer: the MinGW runtime built without POSIX
+// threads has no std::mutex.
+std::atomic_flag busy = ATOMIC_FLAG_INIT;
 
-std::unique_ptr<MessageSink>& Current() {
-  static std::unique_ptr<MessageSink> sink = CreateSystemMessageSink();
+class Guard {
+ public:
+  Guard() {
+    while (busy.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~Guard() { busy.clear(std::memory_order_release); }
+  Guard(const Guard&) = delete;
+  Guard& operator=(const Guard&) = delete;
+};
+
+std::shared_ptr<MessageSink>& Current() {
+  static std::shared_ptr<MessageSink> sink = CreateSystemMessageSink();
   return sink;
 }
 
 }  // namespace
 
-MessageSink& MessageOutput::Sink() {
-  std::lock_guard lock(SinkMutex());
-  return *Current();
+std::shared_ptr<MessageSink> MessageOutput::Sink() {
+  Guard guard;
+  return Current();
 }
 
-std::unique_ptr<MessageSink> MessageOutput::Replace(std::unique_ptr<MessageSink> sink) {
-  std::lock_guard lock(SinkMutex());
+void MessageOutput::Replace(std::shared_ptr<MessageSink> sink) {
   if (!sink) sink = CreateSystemMessageSink();
-  Current().swap(sink);
-  return sink;
+  std::shared_ptr<MessageSink> old;
+  {
+    Guard guard;
+    old = Current();
+    Current() = std::move(sink);
+  }
+  // `old` goes here, outside the lock.
 }
 
 void MessageOutput::Show(std::string_view text, std::string_view caption, MessageIcon icon) {
-  // The lock is held while the message is up, so a Replace cannot pull the sink away under it.
-  std::lock_guard lock(SinkMutex());
-  Current()->ShowMessage(text, caption, icon);
+  Sink()->ShowMessage(text, caption, icon);
 }

@@ -141,7 +141,10 @@ int LinuxInstanceLock::ConnectToHolder() const {
 }
 
 bool LinuxInstanceLock::ActivateFirstCopy() {
-  if (result_ == InstanceLockResult::Acquired) return false;
+  if (result_ != InstanceLockResult::HeldBySameUser &&
+      result_ != InstanceLockResult::HeldByOtherUser) {
+    return false;
+  }
   // The first copy may have taken the lock a moment ago and not be listening yet.
   int fd = -1;
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(1);

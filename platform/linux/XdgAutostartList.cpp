@@ -54,7 +54,9 @@ std::string XdgAutostartList::EncodeExec(std::string_view commandLine) {
       case '\n': value += "\\n"; break;
       case '\t': value += "\\t"; break;
       case '\r': value += "\\r"; break;
-      case ' ': value += i == 0 ? "\\s" : " "; break;  // a leading blank would be trimmed
+      case ' ':  // blanks at either end would be trimmed away
+        value += i == 0 || i + 1 == commandLine.size() ? "\\s" : " ";
+        break;
       default: value += c;
     }
   }
