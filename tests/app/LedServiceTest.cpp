@@ -213,6 +213,15 @@ TEST_F(LedServiceTest, RemovalOfAServiceThatNeverStopsIsBounded) {
   EXPECT_FALSE(services_.serviceOpen());
 }
 
+TEST_F(LedServiceTest, RemovalDoesNotWaitWhenTheStopIsRefused) {
+  auto& service = Installed(ServiceState::Running);
+  service.stopFails = true;
+  ASSERT_TRUE(services_.OpenManager());
+  StopLedServiceForRemoval(services_, clock_.Timing());
+  EXPECT_EQ(clock_.Slept(), 0ms);
+  EXPECT_EQ(Tail(3), (std::vector<std::string>{"RequestStop", "CloseService", "CloseManager"}));
+}
+
 TEST(LedServiceScripts, WindowsInstallLineForCxIsSeventyBytes) {
   const std::wstring line = WindowsInstallLine(L"C:\\X");
   EXPECT_EQ(line, L"sc create LumoraServices binPath= \"C:\\X\\LumoraService.exe\" start= auto");
