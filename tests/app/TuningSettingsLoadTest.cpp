@@ -130,6 +130,7 @@ TEST(TuningSettingsLoadTest, OffsetsTooLargeForKHzAskForTheFurthestOffsetNotTheO
     c.rig.Tuning(0).graphics.minKHz = std::numeric_limits<int32_t>::min();
     c.rig.Tuning(0).graphics.maxKHz = std::numeric_limits<int32_t>::max();
     c.rig.Tuning(0).memory.minKHz = std::numeric_limits<int32_t>::min();
+    c.rig.Tuning(0).memory.deltaKHz = 0;
     ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=1b81\r\nDyaGpuClock=3000000\r\nDyaMemClock=-3000000\r\n"), 1);
     EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, std::numeric_limits<int32_t>::max());
     EXPECT_EQ(c.rig.Tuning(0).memory.deltaKHz, std::numeric_limits<int32_t>::min());
