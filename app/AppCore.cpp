@@ -4,9 +4,14 @@
 #include <system_error>
 
 #include "app/LedService.h"
+#include "app/TuningSettingsStore.h"
 #include "gpu/HardwareStartup.h"
 
 namespace pyx {
+
+void LoadDefaultSettings(GpuBoardTable& table, AppState& state) {
+    LoadTuningSettings(kTuningSettingsFileName, table, state);
+}
 
 AppCore::AppCore(std::unique_ptr<LibrarySource> source, std::unique_ptr<Trace> trace)
     : library_(std::make_unique<NvApiLibrary>(std::move(source), std::move(trace))), boards_(*library_) {}
@@ -52,7 +57,7 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     reader.folder = programFolder.empty() ? std::filesystem::current_path() : programFolder;
     hardwareThread_ = std::make_unique<HardwareThread>(platform.launcher, reader);
     startHardwareResult = StartHardware(boards_, *hardwareThread_);
-    if (startHardwareResult == kStartHardwareOk && loadSettings) loadSettings(boards_);
+    if (startHardwareResult == kStartHardwareOk && loadSettings) loadSettings(boards_, state_);
     return StartupResult::RunMainWindow;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "app/AppState.h"
 #include "app/StartMode.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/HardwareThread.h"
@@ -18,7 +19,6 @@ namespace pyx {
 inline constexpr std::string_view kAppCaption = "PYXTUNE";
 inline constexpr std::string_view kOtherUserMessage = "PYXTUNE has been started by other user.";
 inline constexpr std::string_view kAddFontFailedMessage = "Add font failed!";
-inline constexpr const char* kDefaultSettingsFile = "Preformance.txt";
 
 // The operating-system seams the start-up goes through.
 struct AppPlatform {
@@ -35,7 +35,9 @@ enum class StartupResult {
 };
 
 // Loads the stored tuning settings onto the cards; the result is not looked at.
-using SettingsLoader = std::function<void(GpuBoardTable&)>;
+using SettingsLoader = std::function<void(GpuBoardTable&, AppState&)>;
+// The program's own: "Preformance.txt" in the program folder.
+void LoadDefaultSettings(GpuBoardTable& table, AppState& state);
 
 // The application object's state and start-up without any user interface: the GPU library
 // and board table, the program folder, the start mode and the LED service flag. The Qt
@@ -52,11 +54,12 @@ public:
     // hardware started, the stored settings.
     StartupResult Start(AppPlatform& platform, const std::filesystem::path& programFile,
                         std::string_view commandLineTail, const std::function<bool()>& registerFonts,
-                        const SettingsLoader& loadSettings);
+                        const SettingsLoader& loadSettings = LoadDefaultSettings);
 
     NvApiLibrary& Library() { return *library_; }
     GpuBoardTable& Boards() { return boards_; }
     HardwareThread& Hardware() { return *hardwareThread_; }
+    AppState& State() { return state_; }
 
     std::filesystem::path programFolder;
     StartMode commandLineMode = StartMode::Unset;
@@ -67,6 +70,7 @@ public:
 private:
     std::unique_ptr<NvApiLibrary> library_;
     GpuBoardTable boards_;
+    AppState state_;
     std::unique_ptr<HardwareThread> hardwareThread_;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -19,16 +20,17 @@ inline constexpr int kI2cSlotCount = 15;
 inline constexpr int kMaxGpus = 5;
 inline constexpr auto kBusMutexWait = std::chrono::milliseconds(2000);
 
-// One physical GPU. Fields other threads read while the UI thread may write them
-// (fan fields, family flags) are written once during discovery before those threads start.
+// One physical GPU. Most fields are written during discovery before any other thread starts;
+// the two the hardware thread learns while the window already runs (the fan path that the
+// video BIOS selects, the fan chip's duty limit) are atomic, read and written whole.
 struct GpuBoard {
     NvPhysicalGpuHandle gpuHandle = nullptr;
     int32_t fanLevelNv = 0;
     std::array<I2cSlot, kI2cSlotCount> i2cSlots{};
-    int32_t fanChipLimit = -1;
+    std::atomic<int32_t> fanChipLimit{-1};
     uint32_t hasGraphicsClock = 0;
     uint32_t hasMemoryClock = 0;
-    uint32_t fanControlType = 0;
+    std::atomic<uint32_t> fanControlType{0};
     uint32_t fanChipFlags = 0;
     NvCoolerSettingsV4 coolerSettings{};
     // The only lock on this card's bus, held for one transaction at a time.

@@ -1,12 +1,28 @@
 #include "gpu/I2cBus.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace pyx {
 
 namespace {
 
 enum class Direction { Read, Write };
+
+// Waits for the bus at most kBusMutexWait. The wait polls rather than blocking in a timed
+// lock: the thread sanitizer of our toolchain does not see the clock-based lock call that a
+// timed wait uses and would then take every release for a release of a free mutex. One
+// transaction holds the bus well under a millisecond, so a short poll loses nothing.
+bool AcquireBus(std::timed_mutex& bus) {
+    if (bus.try_lock()) return true;
+    const auto deadline = std::chrono::steady_clock::now() + kBusMutexWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        if (bus.try_lock()) return true;
+    }
+    return false;
+}
 
 struct RequestShape {
     uint32_t version;
@@ -25,8 +41,8 @@ NvStatus Transact(GpuBoardTable& table, int gpu, Direction direction, const Requ
     if (!table.IsValidGpu(gpu)) return kNvFailed;
     GpuBoard& board = table.Board(gpu);
     if (!board.busMutex) return kNvFailed;
-    std::unique_lock lock(*board.busMutex, std::defer_lock);
-    if (!lock.try_lock_for(kBusMutexWait)) return kNvFailed;
+    if (!AcquireBus(*board.busMutex)) return kNvFailed;
+    std::unique_lock lock(*board.busMutex, std::adopt_lock);
 
     NvI2cRequestV3 request;
     std::memset(&request, 0, sizeof request);

@@ -1,4 +1,5 @@
 // P-states 2.0, over-voltage and the clock-client domains and VF points of the simulated cards.
+#include <algorithm>
 #include <cstring>
 
 #include "gpu/NvApiRecords.h"
@@ -71,12 +72,15 @@ int32_t PYX_NVAPI_CALL SetPstates20(H h, NvPstates20* record) {
         for (uint32_t c = 0; c < record->numClocks; ++c) {
             const auto& clock = record->pstates[p].clocks[c];
             SimClockDelta* delta = DeltaFor(t, clock.domainId);
-            const int32_t change = clock.freqDelta_kHz.value - delta->deltaKHz;
+            const int64_t change = static_cast<int64_t>(clock.freqDelta_kHz.value) - delta->deltaKHz;
             delta->deltaKHz = clock.freqDelta_kHz.value;
             // Every reported clock of the domain moves with its offset, as on a card.
             for (auto& type : card->clockKHz) {
                 uint32_t& khz = type[clock.domainId];
-                if (khz != 0) khz = static_cast<uint32_t>(static_cast<int64_t>(khz) + change);
+                if (khz == 0) continue;
+                // A clock cannot go below nothing or beyond what the field holds.
+                const int64_t moved = static_cast<int64_t>(khz) + change;
+                khz = static_cast<uint32_t>(std::clamp<int64_t>(moved, 1, UINT32_MAX));
             }
         }
     return kNvOk;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/AppCore.h"
+#include "app/TuningSettingsStore.h"
+#include "gpu/PowerControl.h"
 #include "platform/FakeInstanceLock.h"
 #include "platform/FakeMessageSink.h"
 #include "platform/FakeServiceControl.h"
@@ -37,7 +39,7 @@ protected:
                         std::function<bool()> fonts = [] { return true; }) {
         AppPlatform platform{lock, messages_, services_, nullptr};
         return core.Start(platform, folder_ / "pyxtune", commandLine, fonts,
-                          [this](GpuBoardTable&) { ++settingsLoads_; });
+                          [this](GpuBoardTable&, AppState&) { ++settingsLoads_; });
     }
 
     fs::path oldCwd_, folder_;
@@ -115,6 +117,33 @@ TEST_F(AppCoreTest, UnusableLockFolderStillLetsTheProgramRun) {
     auto core = MakeCore();
     EXPECT_EQ(Start(*core, lock, ""), StartupResult::RunMainWindow);
     EXPECT_TRUE(messages_.messages.empty());
+}
+
+TEST_F(AppCoreTest, StoredSettingsBesideTheProgramAreAppliedAtStart) {
+    {
+        FakeInstanceLock lock(machine_, 1);
+        auto core = MakeCore();
+        AppPlatform platform{lock, messages_, services_, nullptr};
+        ASSERT_EQ(core->Start(platform, folder_ / "pyxtune", "", nullptr), StartupResult::RunMainWindow);
+        NvPowerPoliciesStatus power{};
+        power.version = kPowerPoliciesStatusTag;
+        ASSERT_EQ(GetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
+        power.entries[0].powerPcm = 90000;
+        ASSERT_EQ(SetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
+        ASSERT_EQ(SaveTuningSettings(core->Boards(), core->State(), {}), 1);
+    }
+    ASSERT_TRUE(fs::exists(folder_ / "Preformance.txt"));
+    fs::current_path(oldCwd_);  // the start itself must move to the program folder
+    machine_ = std::make_shared<FakeInstanceLock::Machine>();
+    FakeInstanceLock lock(machine_, 1);
+    auto core = MakeCore();  // a fresh card at its default power
+    AppPlatform platform{lock, messages_, services_, nullptr};
+    ASSERT_EQ(core->Start(platform, folder_ / "pyxtune", "", nullptr), StartupResult::RunMainWindow);
+    NvPowerPoliciesStatus power{};
+    power.version = kPowerPoliciesStatusTag;
+    ASSERT_EQ(GetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
+    EXPECT_EQ(power.entries[0].powerPcm, 90000u);
+    EXPECT_EQ(core->State().tuningSettings.powerTargetPercent, 90);
 }
 
 }  // namespace
