@@ -45,12 +45,12 @@ std::unique_ptr<SimI2cDevice> MakeRegisterFile(const nlohmann::json& config) {
 
 void RegisterDeviceModels(SimDeviceFactory& factory) {
     factory.Register("registers", MakeRegisterFile);
+    factory.Register("fan-chip-slot0", SimFanChipSlot0::FromConfig);
+    factory.Register("fan-chip-slot1", SimFanChipSlot1::FromConfig);
     factory.Register("led-basic-1", MakeSimLedBasicClass1);
     factory.Register("led-basic-2", MakeSimLedBasicClass2);
     factory.Register("led-zone", MakeSimLedZoneController);
     factory.Register("led-effect", MakeSimLedEffectController);
-    factory.Register("fan-chip-slot0", SimFanChipSlot0::FromConfig);
-    factory.Register("fan-chip-slot1", SimFanChipSlot1::FromConfig);
 }
 
 }  // namespace pyx::sim
