@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang libclang-rt-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  fonts-liberation fonts-dseg
+  fonts-liberation fonts-dseg fonts-wqy-microhei
   xvfb xauth
 )
 missing=()
