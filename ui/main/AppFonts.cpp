@@ -53,13 +53,13 @@ bool AppFonts::RegisterFonts() {
             QFont::insertSubstitution(QString::fromLatin1(font.face), registered.first());
     }
     for (size_t i = 0; i < fonts_.size(); ++i) {
-        const FontSpec& spec = kFontTable[i];
-        QFont font(QString::fromLatin1(spec.face));
-        font.setPixelSize(spec.height);
+        const FontSpec& row = kFontTable[i];
+        QFont font(QString::fromLatin1(row.face));
+        font.setPixelSize(row.height);
         // Weight 0 is the face's default; 700 is bold.
-        if (spec.weight != 0) font.setWeight(spec.weight >= 700 ? QFont::Bold : QFont::Normal);
-        font.setStyleStrategy(spec.proofQuality ? QFont::PreferQuality : QFont::PreferDefault);
-        fonts_[i] = {font, spec.escapement, spec.orientation, true};
+        if (row.weight != 0) font.setWeight(row.weight >= 700 ? QFont::Bold : QFont::Normal);
+        font.setStyleStrategy(row.proofQuality ? QFont::PreferQuality : QFont::PreferDefault);
+        fonts_[i] = {font, row.escapement, row.orientation, true};
     }
     return true;
 }
