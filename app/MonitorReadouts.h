@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "gpu/GpuBoardTable.h"
+
+namespace pyx {
+
+enum class FanUnit { Percent, Rpm };
+
+// One second's readouts of a GPU, as the main window's labels 154..157 show them. Texts are
+// the numbers as "%d" prints them; the fan text is empty when no fan reading succeeded.
+struct MonitorReadings {
+    bool read = false;  // false: the index named no GPU and nothing was queried
+    uint32_t graphicsClockMHz = 0;  // 0 when the clock query failed
+    uint32_t memoryClockMHz = 0;
+    int32_t temperatureC = 0;       // 0 when no GPU sensor answered
+    bool hasFan = false;
+    int32_t fanValue = 0;
+    FanUnit fanUnit = FanUnit::Percent;  // RPM only on the tachometer-driven fan (type 3)
+    // The GPU's utilisation, at least 1, when the load query succeeded; the caller keeps it as
+    // gpuLoad (for the lighting's load mode). Unset: gpuLoad stays as it was.
+    std::optional<int32_t> gpuLoad;
+
+    std::string graphicsText;
+    std::string memoryText;
+    std::string temperatureText;
+    std::string fanText;
+};
+
+// Reads the current clocks, GPU temperature, fan and load of one GPU. Failures are not
+// reported; they leave the readouts described above.
+MonitorReadings ReadMonitors(GpuBoardTable& table, int gpu);
+
+}  // namespace pyx

@@ -1,0 +1,111 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/AppState.h"
+#include "app/TuningPage.h"
+#include "gpu/GpuBoardTable.h"
+
+namespace pyx {
+
+// The overclocking warning: caption "PYXTUNE", OK and Cancel, warning icon.
+inline constexpr char kOverclockWarningText[] =
+    "警告：对显卡进行超频有可能会造成系统不稳、花屏、死机甚至硬件损坏，敬请慎重操作。";
+inline constexpr char kOverclockWarningCaption[] = "PYXTUNE";
+// The result of every finished apply: caption "Pyxtune", information icon.
+inline constexpr char kAppliedText[] = "Hardware settings applied!";
+inline constexpr char kAppliedCaption[] = "Pyxtune";
+
+// Extreme's graphics offset on the boards that take a fixed one.
+inline constexpr int32_t kFixedExtremeOffsetKHz = 127000;
+inline constexpr uint32_t kPerformancePowerPcm = 90000;
+inline constexpr float kPerformanceThermalLimitC = 90.0f;
+
+// What the lighting page is to show after a settings load, in the order the window sets it.
+struct LoadedLighting {
+    int basicEffectButton = -1;    // 0..5: buttons 121..126 (LEDMODE 0,1,2,3,4,6); -1 none
+    bool setColour = false;        // trackbars 1020..1022 take red, green, blue
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    int timerIndex[3] = {0, 0, 0}; // combo boxes 1017..1019
+    // Controller kind 1 or 2: start the basic effect; otherwise set the red trackbar once more.
+    bool startBasicEffect = false;
+    uint32_t gm1Mode = 0;          // 1..5: press zone-mode button 136 + mode; 0 none
+    uint32_t gm2Mode = 0;          // 1..11: press effect-mode button 141 + mode; 0 none
+};
+LoadedLighting LoadedLightingFromSettings(const LedSettings& settings, int32_t ledControllerKind);
+
+// What the controller asks of its owner. The window answers with message boxes (holding
+// profileDialogOpen set while one is open) and its lighting code; the command-line tool with
+// its own prompts. An unset callback is skipped, except confirmWarning: unset, the warning
+// counts as refused and nothing is applied.
+struct TuningCallbacks {
+    // kOverclockWarningText / kOverclockWarningCaption; true only for OK.
+    std::function<bool(const std::string& text, const std::string& caption)> confirmWarning;
+    // kAppliedText / kAppliedCaption.
+    std::function<void(const std::string& text, const std::string& caption)> showResult;
+    // Capture the lighting page and apply it to every GPU (Apply's lighting half).
+    std::function<void()> applyLighting;
+    // The page's slider values changed: redraw the sliders and their value labels.
+    std::function<void()> pageChanged;
+    // Refresh: press the mode button of this mode (1..4), as a click would.
+    std::function<void(int mode)> selectTuningMode;
+    // Refresh: put the loaded lighting choices onto the page (and start the basic effect
+    // when asked).
+    std::function<void(const LoadedLighting&)> showLoadedLighting;
+    // Refresh: apply the lighting with the trackbars' colour, restoringLed set meanwhile.
+    std::function<void()> applyRestoredLighting;
+};
+
+enum class ApplyOutcome { Refused, Applied };
+
+// The four tuning modes, Apply, Reset and the refresh after a settings load, over a
+// TuningPage. Every hardware failure is passed over (the next step still runs); the only one
+// that shows is a refused graphics offset in Custom mode, which puts the card's own offsets
+// back on the sliders.
+class TuningController {
+public:
+    TuningController(GpuBoardTable& table, AppState& state, TuningCallbacks callbacks);
+
+    // The Apply button: the warning (not for Common or no mode), the lighting, then the mode
+    // for the selected GPU, all GPUs when linked, or every GPU with no selection; gpuMode and
+    // settingsCommitted are set and the result shown.
+    ApplyOutcome ApplyMode(TuningPage& page);
+
+    // The presets for one GPU.
+    void ApplyExtreme(int gpu);
+    void ApplyPerformance(int gpu);
+    void ApplyCommon(int gpu);
+    // The Custom steps for one GPU from the given slider values. Returns false when the
+    // graphics offset was refused (the caller puts the card's offsets back on the sliders).
+    // A GPU with a VF range (its graphics VF range is not empty) then gets both offsets once
+    // more from the VF sliders; any other keeps the clock-slider offsets just set.
+    bool ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, const TuningPage& page,
+                     bool useFanCoolers);
+
+    // Reset's tuning half (the window does the per-LED-kind writes first): settingsCommitted,
+    // then for every GPU when linked, else the selected one (all with no selection): clock
+    // offsets 0, default power target, automatic fan, offsets 0 again; the sliders follow.
+    void ResetTuning(TuningPage& page);
+
+    // After a settings load matched: the mode button of gpuMode, the loaded lighting, the
+    // selected GPU's sliders from the loaded values and the card, then the lighting applied.
+    void RefreshFromSettings(TuningPage& page);
+
+    // The graphics VF range of a GPU as the VF slider shows it (offset range / 2000).
+    bool HasVfRange(int gpu);
+
+private:
+    void ForTargetGpus(const TuningPage& page, bool linked, const std::function<void(int)>& run);
+    void ApplyCustomMode(TuningPage& page);
+    void PutCardOffsetsOnSliders(int gpu, TuningPage& page);
+    void Notify(const std::function<void()>& callback);
+
+    GpuBoardTable& table_;
+    AppState& state_;
+    TuningCallbacks callbacks_;
+};
+
+}  // namespace pyx

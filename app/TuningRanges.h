@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+
+#include "app/TuningPage.h"
+#include "gpu/GpuBoardTable.h"
+#include "gpu/NvApiRecords.h"
+#include "gpu/NvApiStatus.h"
+
+namespace pyx {
+
+// The two start-up refusals: caption "PYXTUNE", error icon, then the program ends.
+inline constexpr char kNotKeplerText[] = "PYXTUNE not support this vga card.(Is not Kepler)";
+inline constexpr char kBoostClockZeroText[] = "PYXTUNE not support this vag card.(Boost clock is zero)";
+inline constexpr char kRefusalCaption[] = "PYXTUNE";
+
+struct BoostClocks {
+    uint32_t graphicsKHz = 0;
+    uint32_t memoryKHz = 0;
+};
+
+// The boost clocks (all-clock-frequencies query, clock type 2). On failure clocks stay zero.
+NvStatus ReadBoostClocks(GpuBoardTable& table, int gpu, BoostClocks& clocks);
+
+// Start-up check of a card: nullptr when its boost clocks can be read and the graphics one is
+// not zero, else the refusal text to show (kNotKeplerText or kBoostClockZeroText).
+const char* CheckBoostClock(GpuBoardTable& table, int gpu, BoostClocks& clocks);
+
+// P-state 0's offset of one clock domain (kDomainGraphics / kDomainMemory), or its range;
+// zeros when the record does not list that domain (as a zero-filled, failed read does not).
+NvPstates20::Delta P0ClockDelta(const NvPstates20& record, uint32_t domainId);
+
+// Ranges and current values of the six tuning sliders for one GPU, from the card: P-state
+// clock offsets, VF point offsets (the graphics VF range halved), fan range and reading,
+// power-policy range and current power; each value clamped into its range. Reads that fail
+// leave zeros (clock and VF ranges), a disabled power slider, or the fan value as it was.
+// Used at start-up, on every GPU selection and by the command-line tool.
+void ReadSliderRanges(GpuBoardTable& table, int gpu, TuningPage& page);
+
+}  // namespace pyx
