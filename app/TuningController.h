@@ -78,11 +78,12 @@ public:
     void ApplyExtreme(int gpu);
     void ApplyPerformance(int gpu);
     void ApplyCommon(int gpu);
-    // The Custom steps for one GPU from the given slider values. Returns false when the
-    // graphics offset was refused (the caller puts the card's offsets back on the sliders).
-    // A GPU with a VF range (its graphics VF range is not empty) then gets both offsets once
-    // more from the VF sliders; any other keeps the clock-slider offsets just set.
-    bool ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, const TuningPage& page,
+    // The Custom steps for one GPU: the given clock offsets, the page's power and fan (through
+    // coolers 1 and 2 when useFanCoolers, else a fixed speed). A refused graphics offset puts
+    // the card's own offsets back on the clock sliders and returns false. A GPU with a VF range
+    // (graphics VF range not empty) then gets both offsets once more from the VF sliders; any
+    // other keeps the clock-slider offsets just set.
+    bool ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, TuningPage& page,
                      bool useFanCoolers);
 
     // Reset's tuning half (the window does the per-LED-kind writes first): settingsCommitted,

@@ -29,6 +29,11 @@ const char* CheckBoostClock(GpuBoardTable& table, int gpu, BoostClocks& clocks);
 // zeros when the record does not list that domain (as a zero-filled, failed read does not).
 NvPstates20::Delta P0ClockDelta(const NvPstates20& record, uint32_t domainId);
 
+// Parts of the rule below: the GPU and memory clock sliders from P-state 0's offsets, and the
+// two VF sliders from the clock-client domains and the first point of each domain.
+void ReadClockSliders(GpuBoardTable& table, int gpu, TuningPage& page);
+void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page);
+
 // Ranges and current values of the six tuning sliders for one GPU, from the card: P-state
 // clock offsets, VF point offsets (the graphics VF range halved), fan range and reading,
 // power-policy range and current power; each value clamped into its range. Reads that fail
