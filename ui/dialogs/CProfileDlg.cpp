@@ -1,0 +1,111 @@
+#include "ui/dialogs/CProfileDlg.h"
+
+#include "app/TuningSettingsStore.h"
+#include "ui/dialogs/DialogUnits.h"
+
+#include <QPushButton>
+
+#include <system_error>
+#include <thread>
+#include <utility>
+
+CProfileDlg::CProfileDlg(ProfileDlgContext context, QWidget* parent)
+    : QDialog(parent), context_(std::move(context))
+{
+    setWindowTitle(QStringLiteral("Profile"));
+    setFont(DialogUnits::DialogFont());
+    const DialogUnits units(font());
+    setFixedSize(units.Size(200, 78));
+
+    // No OK or Cancel: the close box and Escape dismiss the dialog.
+    saveButton_ = new QPushButton(QStringLiteral("Save"), this);
+    saveButton_->setGeometry(units.Rect(36, 29, 50, 14));
+    loadButton_ = new QPushButton(QStringLiteral("Load"), this);
+    loadButton_->setGeometry(units.Rect(104, 29, 50, 14));
+    connect(saveButton_, &QPushButton::clicked, this, [this] { OnSave(); });
+    connect(loadButton_, &QPushButton::clicked, this, [this] { OnLoad(); });
+}
+
+int CProfileDlg::RunModal(bool& profileDialogOpen)
+{
+    struct ClearOnExit
+    {
+        bool& flag;
+        ~ClearOnExit() { flag = false; }
+    } clear{profileDialogOpen};
+    profileDialogOpen = true;
+    return exec();
+}
+
+QPushButton* CProfileDlg::Button(int id) const
+{
+    switch (id) {
+    case kSaveId:
+        return saveButton_;
+    case kLoadId:
+        return loadButton_;
+    default:
+        return nullptr;
+    }
+}
+
+std::filesystem::path CProfileDlg::ProfileFolder() const
+{
+    return context_.programFolder / kProfileFolderName;
+}
+
+std::optional<std::filesystem::path> CProfileDlg::Pick(ProfileFileRequest::Kind kind)
+{
+    std::error_code ignored;
+    // An existing folder is the usual case; a folder that cannot be made leaves the picker
+    // to open wherever the system puts it.
+    std::filesystem::create_directory(ProfileFolder(), ignored);
+
+    ProfileFileRequest request;
+    request.kind = kind;
+    request.initialFolder = ProfileFolder();
+    request.nameFilter = QString::fromLatin1(kNameFilter);
+    if (kind == ProfileFileRequest::Kind::Save)
+        request.defaultSuffix = QString::fromLatin1(kDefaultSuffix);
+
+    std::optional<std::filesystem::path> chosen;
+    if (context_.picker)
+        chosen = context_.picker(this, request);
+
+    // The settings files and the service scripts are opened by bare names: whatever the
+    // picker did to the current directory is undone, also when it was cancelled.
+    if (!context_.programFolder.empty())
+        std::filesystem::current_path(context_.programFolder, ignored);
+
+    if (!chosen || chosen->empty())
+        return std::nullopt;
+    if (kind == ProfileFileRequest::Kind::Save && !chosen->has_extension())
+        *chosen += std::string(".") + kDefaultSuffix;
+    return chosen;
+}
+
+void CProfileDlg::OnSave()
+{
+    const auto file = Pick(ProfileFileRequest::Kind::Save);
+    if (!file)
+        return;
+    // A file that cannot be written leaves any old one as it was; the dialog ends either way.
+    pyx::SaveTuningSettings(context_.table, context_.state, *file);
+    done(0);
+}
+
+void CProfileDlg::OnLoad()
+{
+    const auto file = Pick(ProfileFileRequest::Kind::Load);
+    if (!file)
+        return;
+    // A file that cannot be read changes no settings; the window is refreshed all the same.
+    pyx::LoadTuningSettings(*file, context_.table, context_.state);
+    if (context_.sleep)
+        context_.sleep(kRefreshDelay);
+    else
+        std::this_thread::sleep_for(kRefreshDelay);
+    if (context_.refreshFromSettings)
+        context_.refreshFromSettings();
+    done(0);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "gpu/GpuBoardTable.h"
+#include "ui/dialogs/ProfileFilePicker.h"
+
+#include <QDialog>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+class QPushButton;
+
+// What the profile dialog works on; everything outlives the dialog's run.
+struct ProfileDlgContext
+{
+    pyx::GpuBoardTable& table;
+    pyx::AppState& state;
+    // The program's folder, also the current directory that the settings files rely on.
+    std::filesystem::path programFolder;
+    // The main window's RefreshFromSettings: brings its controls and the card in line with the
+    // settings just loaded. Called once after every confirmed load.
+    std::function<void()> refreshFromSettings;
+    ProfileFilePicker picker = PickProfileFileWithQt;
+    // The pause between a load and the refresh.
+    std::function<void(std::chrono::milliseconds)> sleep;
+};
+
+// Saves the settings of every GPU to a named profile file in the "Profile" folder beside the
+// program, or loads one back and makes it the current settings. A confirmed save or load ends
+// the dialog; a cancelled picker leaves it open. It shows no message of its own.
+class CProfileDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kLoadId = 1021;
+    static constexpr int kSaveId = 1022;
+    static constexpr char kProfileFolderName[] = "Profile";
+    static constexpr char kNameFilter[] = "INI file(*.ini)";
+    static constexpr char kDefaultSuffix[] = "ini";
+    static constexpr std::chrono::milliseconds kRefreshDelay{100};
+
+    explicit CProfileDlg(ProfileDlgContext context, QWidget* parent = nullptr);
+
+    // Runs the dialog modally with `profileDialogOpen` set for as long as it is open, so that
+    // the main window's timer leaves the skin alone meanwhile.
+    int RunModal(bool& profileDialogOpen);
+
+    // The two buttons' work (also what a click on them does).
+    void OnSave();
+    void OnLoad();
+
+    // The "Save" (kSaveId) or "Load" (kLoadId) button; null for other ids.
+    QPushButton* Button(int id) const;
+    std::filesystem::path ProfileFolder() const;
+
+private:
+    // Creates the folder, runs the picker and puts the current directory back; the chosen file.
+    std::optional<std::filesystem::path> Pick(ProfileFileRequest::Kind kind);
+
+    ProfileDlgContext context_;
+    QPushButton* saveButton_ = nullptr;
+    QPushButton* loadButton_ = nullptr;
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/StartMode.h"
+#include "platform/LogonRunList.h"
+#include "ui/dialogs/CLEDServicesDlg.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <filesystem>
+
+class QAbstractButton;
+class QLabel;
+class QRadioButton;
+
+// What the settings dialog works on.
+struct SetDialogContext
+{
+    // The machine's list of programs started at log-on.
+    LogonRunList& runList;
+    // Full path of the program file, written into the log-on entry.
+    std::filesystem::path programFile;
+    // The application's start mode as this dialog last read or chose it; Unset at program start.
+    // It lives as long as the program.
+    StartMode& startMode;
+    // Passed on to the LED service dialog that "Set" opens; its ledServiceInstalled is also
+    // what the status line shows.
+    LedServicesContext ledServices;
+};
+
+// Chooses whether and how the program starts at log-on ("Do not run", "Run", "Run and minimize
+// to system tray") and shows whether the LED service is installed. "Ok" writes or removes the
+// log-on entry; "Cancel", Escape and the close box change nothing. "Set" opens the modeless
+// LED service dialog, which may outlive this one.
+class CSetDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kOkId = 1;
+    static constexpr int kCancelId = 2;
+    static constexpr int kDoNotRunId = 1024;
+    static constexpr int kRunId = 1025;
+    static constexpr int kRunInTrayId = 1026;
+    static constexpr int kSetId = 1027;
+    static constexpr int kStatusId = 1028;
+    static constexpr int kGroupId = 1029;
+    static constexpr char kInstalledText[] = "LED Services Installed!";
+    static constexpr char kNotInstalledText[] = "LED Uninsatlled!";
+
+    // Reads the log-on entry into startMode and checks the matching choice.
+    explicit CSetDialog(SetDialogContext context, QWidget* parent = nullptr);
+    // An LED service dialog that is still shown stays; a hidden one goes.
+    ~CSetDialog() override;
+
+    // Runs the dialog modally over its parent only (so the LED service dialog it opens stays
+    // usable), with `settingsDialogOpen` set for as long as it is open.
+    int RunModal(bool& settingsDialogOpen);
+
+    // "Ok": stores the checked choice (nothing when none is checked) and ends the dialog.
+    void OnOk();
+    // "Set": opens the LED service dialog, or shows the one opened before.
+    void OnSet();
+
+    // The buttons and choices by id (kOkId, kCancelId, kDoNotRunId, kRunId, kRunInTrayId, kSetId).
+    QAbstractButton* Button(int id) const;
+    QString StatusText() const;
+    // Null until "Set" is first clicked, and after that window deleted itself.
+    CLEDServicesDlg* LedServicesDialog() const { return ledServicesDialog_; }
+
+private:
+    SetDialogContext context_;
+    QRadioButton* doNotRun_ = nullptr;
+    QRadioButton* run_ = nullptr;
+    QRadioButton* runInTray_ = nullptr;
+    QAbstractButton* ok_ = nullptr;
+    QAbstractButton* cancel_ = nullptr;
+    QAbstractButton* set_ = nullptr;
+    QLabel* status_ = nullptr;
+    QPointer<CLEDServicesDlg> ledServicesDialog_;
+};
