@@ -20,6 +20,13 @@ SimI2cDevice* SimI2cBus::Device(uint8_t devAddress) const {
     return it == devices_.end() ? nullptr : it->second.get();
 }
 
+std::vector<uint8_t> SimI2cBus::Addresses() const {
+    std::lock_guard lock(mutex_);
+    std::vector<uint8_t> addresses;
+    for (const auto& entry : devices_) addresses.push_back(entry.first);
+    return addresses;
+}
+
 bool SimI2cBus::Transfer(const SimI2cRecord& request, uint8_t* data) {
     if (perByte_.count() > 0)
         std::this_thread::sleep_for(perByte_ * (2 + request.length));

@@ -32,6 +32,8 @@ class SimI2cBus {
 public:
     void Attach(uint8_t devAddress, std::unique_ptr<SimI2cDevice> device);
     SimI2cDevice* Device(uint8_t devAddress) const;
+    // Every address a device is attached at, in ascending order.
+    std::vector<uint8_t> Addresses() const;
     template <typename T>
     T* DeviceAs(uint8_t devAddress) const { return dynamic_cast<T*>(Device(devAddress)); }
 

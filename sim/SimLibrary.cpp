@@ -6,9 +6,40 @@ namespace pyx::sim {
 
 namespace {
 std::atomic<SimLibrary*> g_active{nullptr};
+
+bool ChangesCard(uint32_t id) {
+    for (const NvOp op : {NvOp::SetPstates20, NvOp::PowerPoliciesSetStatus, NvOp::ThermalPoliciesSetStatus,
+                          NvOp::SetCoolerLevels, NvOp::RestoreCoolerSettings, NvOp::FanCoolersSetControl,
+                          NvOp::ClkVfPointsSetControl, NvOp::I2CWrite, NvOp::I2CWriteEx})
+        if (NvOpId(op) == id) return true;
+    return false;
 }
 
-SimLibrary::SimLibrary() { RegisterAllOperations(operations_); }
+// The library layer calls this after every operation, as the driver's own hook is called.
+void PYX_NVAPI_CALL AfterCallHook(uint32_t id, void* /*context*/, int32_t status) {
+    if (status != kNvOk || !ChangesCard(id)) return;
+    if (SimLibrary* library = SimLibrary::Active()) library->NotifyChanged();
+}
+}  // namespace
+
+SimLibrary::SimLibrary() {
+    RegisterAllOperations(operations_);
+    operations_[kIdAfterCallHook] = reinterpret_cast<void*>(&AfterCallHook);
+}
+
+void SimLibrary::SetChangeListener(std::function<void()> listener) {
+    std::lock_guard lock(listenerMutex_);
+    listener_ = std::move(listener);
+}
+
+void SimLibrary::NotifyChanged() {
+    std::function<void()> listener;
+    {
+        std::lock_guard lock(listenerMutex_);
+        listener = listener_;
+    }
+    if (listener) listener();
+}
 
 SimLibrary::~SimLibrary() { Deactivate(); }
 

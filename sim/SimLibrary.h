@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -66,6 +67,13 @@ public:
     // How often an id was asked for (tests of the pointer cache).
     int QueryCount(uint32_t id) const;
 
+    // ---- change notification ----
+    // Called on the calling thread after every operation that changed a card (a successful
+    // set or bus write), outside every lock of the library, its cards and their buses. The
+    // library's after-call hook carries it, so no operation has to know about it.
+    void SetChangeListener(std::function<void()> listener);
+    void NotifyChanged();
+
     // ---- for the operations ----
     // 0 when the operation may run; otherwise the status to give.
     NvStatus Gate(uint32_t id) const;
@@ -81,6 +89,8 @@ private:
     std::set<uint32_t> unsupportedIds_;
     std::map<uint32_t, int> queryCounts_;
     std::atomic<bool> initialised_{false};
+    std::mutex listenerMutex_;
+    std::function<void()> listener_;
 };
 
 }  // namespace pyx::sim

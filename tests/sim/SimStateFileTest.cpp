@@ -1,0 +1,203 @@
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "gpu/ClockControl.h"
+#include "gpu/GpuBoardTable.h"
+#include "gpu/I2cBus.h"
+#include "gpu/NvApiLibrary.h"
+#include "gpu/PowerControl.h"
+#include "sim/SimFanChipSlot1.h"
+#include "sim/SimLedZoneController.h"
+#include "sim/SimLibrarySource.h"
+#include "sim/SimScenario.h"
+#include "sim/SimStateFile.h"
+
+namespace pyx::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* kZoneScenario = R"({"name": "zone", "cards": [
+    {"deviceId": "0x1B8110DE", "subSystemId": "0xA0141B4C",
+     "clocks": {"current": {"graphics": 1506000}, "boost": {"graphics": 1683000}},
+     "i2c": [{"address": "0x58", "model": "led-zone"}, {"address": "0x5C", "model": "fan-chip-slot1"}]},
+    {"deviceId": "0x1E8710DE", "subSystemId": "0x37553842"}]})";
+
+std::unique_ptr<SimLibrary> ZoneCards() {
+    std::string error;
+    auto library = SimScenario::FromText(kZoneScenario, "zone.json", error);
+    if (!library) ADD_FAILURE() << error;
+    return library;
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One run of a program on the simulated cards, through the library layer as every caller.
+struct ProgramRun {
+    explicit ProgramRun(std::unique_ptr<SimLibrary> cards) : sim(cards.get()) {
+        nv = std::make_unique<NvApiLibrary>(std::make_unique<SimLibrarySource>(std::move(cards)));
+        EXPECT_EQ(nv->Initialize(), kNvOk);
+        table = std::make_unique<GpuBoardTable>(*nv);
+        EXPECT_EQ(table->EnumerateBoards(), kNvOk);
+    }
+    SimLibrary* sim;
+    std::unique_ptr<NvApiLibrary> nv;
+    std::unique_ptr<GpuBoardTable> table;
+};
+
+class SimStateFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("pyx-simstate-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        path_ = dir_ / "cards.json";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path dir_;
+    fs::path path_;
+};
+
+TEST_F(SimStateFileTest, EveryChangeIsWrittenAtOnceAndTheNextRunStartsFromIt) {
+    {
+        auto cards = ZoneCards();
+        std::string error;
+        ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
+        ASSERT_TRUE(fs::exists(path_));
+        ProgramRun run(std::move(cards));
+
+        ASSERT_EQ(SetGraphicsClockOffset(*run.table, 0, 51000), kNvOk);
+        auto doc = nlohmann::json::parse(ReadText(path_));
+        EXPECT_EQ(doc["cards"][0]["tuning"]["graphics"]["deltaKHz"], 51000);
+        EXPECT_EQ(doc["cards"][0]["clockKHz"][0][0], 1506000 + 51000);
+
+        // A bus write is a change too: a zone commit is in the file before the next call.
+        uint8_t reg = 0x02;
+        uint8_t frame[5] = {0x10, 0x20, 0x30, 0x00, 0x01};
+        ASSERT_EQ(WriteLedRegister(*run.table, 0, 0x58, &reg, frame, 5), kNvOk);
+        doc = nlohmann::json::parse(ReadText(path_));
+        EXPECT_EQ(doc["cards"][0]["bus"][0]["address"], "0x58");
+        EXPECT_EQ(doc["cards"][0]["bus"][0]["registers"].get<std::string>().substr(4, 10), "1020300001");
+
+        NvPowerPoliciesStatus power{};
+        power.version = kPowerPoliciesStatusTag;
+        ASSERT_EQ(GetPowerPolicyStatus(*run.table, 1, &power), kNvOk);
+        power.entries[0].powerPcm = 87000;
+        ASSERT_EQ(SetPowerPolicyStatus(*run.table, 1, &power), kNvOk);
+        doc = nlohmann::json::parse(ReadText(path_));
+        EXPECT_EQ(doc["cards"][1]["tuning"]["power"]["currentPcm"], 87000);
+
+        // Only the renamed file is left behind.
+        size_t files = 0;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++files;
+        EXPECT_EQ(files, 1u);
+    }
+    auto cards = ZoneCards();
+    std::string error;
+    ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
+    EXPECT_EQ(cards->Card(0).tuning.graphics.deltaKHz, 51000);
+    EXPECT_EQ(cards->Card(0).clockKHz[0][0], 1506000u + 51000u);
+    EXPECT_EQ(cards->Card(1).tuning.power.currentPcm, 87000u);
+    // The zone shows what it showed when the last run ended, not only its registers.
+    const SimLedShown shown = cards->Card(0).bus.DeviceAs<SimLedZoneController>(0x58)->Shown();
+    EXPECT_EQ(shown.r, 0x10);
+    EXPECT_EQ(shown.b, 0x30);
+    EXPECT_EQ(shown.effectCode, 0x01);
+}
+
+TEST_F(SimStateFileTest, AFanLevelReachesTheDutyChipAgainAfterARestart) {
+    {
+        auto cards = ZoneCards();
+        std::string error;
+        ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
+        ProgramRun run(std::move(cards));
+        NvCoolerLevels levels{};
+        levels.version = kCoolerLevelsTag;
+        levels.cooler[0] = {80, 1};
+        ASSERT_EQ(run.nv->SetCoolerLevels(run.table->Board(0).gpuHandle, 0, &levels), kNvOk);
+    }
+    auto cards = ZoneCards();
+    std::string error;
+    ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
+    EXPECT_EQ(cards->Card(0).tuning.coolers[0].currentLevel, 80u);
+    auto* chip = cards->Card(0).bus.DeviceAs<SimFanChipSlot1>(0x5C);
+    uint8_t duty = 0;
+    ASSERT_TRUE(chip->Read(0x30, &duty, 1));
+    EXPECT_EQ(duty, 80 * 255 / 100);
+}
+
+TEST_F(SimStateFileTest, AnEmptyFileIsAFreshStart) {
+    std::ofstream(path_).close();
+    auto cards = ZoneCards();
+    std::string error;
+    ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
+    EXPECT_EQ(nlohmann::json::parse(ReadText(path_))["cards"].size(), 2u);
+}
+
+TEST_F(SimStateFileTest, AStateThatDoesNotFitIsRefusedWholeWithTheFileNamed) {
+    // A good state, then damaged in several ways; each refusal leaves every card untouched.
+    {
+        auto cards = ZoneCards();
+        cards->Card(0).tuning.graphics.deltaKHz = 40000;
+        cards->Card(1).tuning.graphics.deltaKHz = 30000;
+        std::string error;
+        ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
+    }
+    const auto good = nlohmann::json::parse(ReadText(path_));
+    struct Case {
+        std::function<void(nlohmann::json&)> damage;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {[](nlohmann::json& d) { d["cards"][1]["tuning"]["power"].erase("maxPcm"); }, "state.cards[1].tuning.power.maxPcm: missing"},
+        {[](nlohmann::json& d) { d["cards"][1]["deviceId"] = "0x1B8110DE"; }, "written for another scenario"},
+        {[](nlohmann::json& d) { d["cards"].erase(1); }, "the state has 1 card(s), the scenario 2"},
+        {[](nlohmann::json& d) { d["cards"][0]["bus"][0]["model"] = "led-effect"; }, "\"led-effect\" at 0x58"},
+        {[](nlohmann::json& d) { d["cards"][0]["bus"].erase(1); }, "no entry for the bus device at 0x5C"},
+        {[](nlohmann::json& d) { d["cards"][0]["bus"][0]["registers"] = "00"; }, "512 hex digits"},
+        {[](nlohmann::json& d) { d["cards"][1]["tuning"]["vfPoints"][0]["offsetKHz"] = 3000000000LL; }, "out of range"},
+        {[](nlohmann::json& d) { d["pyxtuneSimState"] = 2; }, "reads version 1"},
+    };
+    for (const Case& c : cases) {
+        nlohmann::json damaged = good;
+        c.damage(damaged);
+        std::ofstream(path_, std::ios::trunc) << damaged.dump();
+        auto cards = ZoneCards();
+        std::string error;
+        EXPECT_EQ(SimStateFile::Attach(*cards, path_, error), nullptr) << c.expected;
+        EXPECT_NE(error.find(path_.string()), std::string::npos) << error;
+        EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+        EXPECT_EQ(cards->Card(0).tuning.graphics.deltaKHz, 0) << error;
+        EXPECT_EQ(cards->Card(1).tuning.graphics.deltaKHz, 0) << error;
+    }
+    std::ofstream(path_, std::ios::trunc) << R"({"pyxtuneSimState": 1, "cards": [)";
+    auto cards = ZoneCards();
+    std::string error;
+    EXPECT_EQ(SimStateFile::Attach(*cards, path_, error), nullptr);
+    EXPECT_NE(error.find("not a usable simulator state"), std::string::npos) << error;
+    // The refused file is left for the user to look at.
+    EXPECT_EQ(ReadText(path_), R"({"pyxtuneSimState": 1, "cards": [)");
+}
+
+TEST_F(SimStateFileTest, AFileThatCannotBeWrittenIsRefusedAtStart) {
+    auto cards = ZoneCards();
+    std::string error;
+    EXPECT_EQ(SimStateFile::Attach(*cards, dir_ / "missing-folder" / "cards.json", error), nullptr);
+    EXPECT_NE(error.find("missing-folder"), std::string::npos) << error;
+    EXPECT_NE(error.find("cannot be written"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace pyx::sim
