@@ -1,0 +1,167 @@
+#include "ui/dialogs/CLEDServicesDlg.h"
+
+#include "app/LedServiceScripts.h"
+#include "platform/FakeMessageSink.h"
+#include "platform/FakeProcessLauncher.h"
+#include "platform/FakeServiceControl.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class DialogLedServicesTest : public ::testing::Test
+{
+protected:
+    // The service's waits run on a clock of the test's own, advanced by each pause.
+    std::unique_ptr<CLEDServicesDlg> MakeDialog()
+    {
+        LedServicesContext context{services, launcher, messages, programFolder, installed};
+        context.timing.now = [this] { return std::chrono::steady_clock::time_point(clock); };
+        context.timing.sleep = [this](std::chrono::milliseconds pause) { clock += pause; };
+        auto dialog = std::make_unique<CLEDServicesDlg>(context);
+        dialog->show();
+        return dialog;
+    }
+
+    void Install(ServiceState state)
+    {
+        services.services[std::string(kLedServiceName)].status = {state, 0};
+        installed = true;
+    }
+
+    ServiceState State() { return services.services[std::string(kLedServiceName)].status.state; }
+
+    bool Called(const std::string& call) const
+    {
+        return std::find(services.calls.begin(), services.calls.end(), call) !=
+               services.calls.end();
+    }
+
+    static std::vector<int> Shown(const CLEDServicesDlg& dialog)
+    {
+        std::vector<int> ids;
+        for (int id : {CLEDServicesDlg::kStartStopId, CLEDServicesDlg::kCancelId,
+                       CLEDServicesDlg::kInstallationId, CLEDServicesDlg::kUninstallId})
+            if (dialog.Button(id)->isVisible())
+                ids.push_back(id);
+        return ids;
+    }
+
+    FakeServiceControl services;
+    FakeProcessLauncher launcher;
+    std::shared_ptr<FakeMessageSink> messages = std::make_shared<FakeMessageSink>();
+    std::filesystem::path programFolder = "/opt/pyxtune";
+    bool installed = false;
+    std::chrono::milliseconds clock{0};
+};
+
+TEST_F(DialogLedServicesTest, WithoutTheServiceItOffersInstallationAndKeepsDoingSo)
+{
+    auto dialog = MakeDialog();
+    EXPECT_EQ(Shown(*dialog), (std::vector<int>{CLEDServicesDlg::kCancelId,
+                                                CLEDServicesDlg::kInstallationId}));
+    EXPECT_TRUE(dialog->Button(CLEDServicesDlg::kInstallationId)->isDefault());
+
+    dialog->Button(CLEDServicesDlg::kInstallationId)->click();
+    ASSERT_EQ(launcher.scripts.size(), 1u);
+    EXPECT_EQ(launcher.scripts[0], programFolder / std::string(InstallScriptName()));
+    // Nothing waits for the script: the window, its buttons and the flag stay as they were.
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(installed);
+    EXPECT_EQ(Shown(*dialog), (std::vector<int>{CLEDServicesDlg::kCancelId,
+                                                CLEDServicesDlg::kInstallationId}));
+    EXPECT_TRUE(services.calls.empty());
+
+    dialog->Button(CLEDServicesDlg::kCancelId)->click();
+    EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(DialogLedServicesTest, StartStopTogglesTheServiceTellsTheUserAndHides)
+{
+    Install(ServiceState::Running);
+    auto dialog = MakeDialog();
+    EXPECT_EQ(Shown(*dialog), (std::vector<int>{CLEDServicesDlg::kStartStopId,
+                                                CLEDServicesDlg::kUninstallId}));
+    EXPECT_TRUE(dialog->Button(CLEDServicesDlg::kStartStopId)->isDefault());
+
+    dialog->Button(CLEDServicesDlg::kStartStopId)->click();
+    EXPECT_EQ(State(), ServiceState::Stopped);
+    ASSERT_EQ(messages->messages.size(), 1u);
+    EXPECT_EQ(messages->messages[0].text, "stop success.");
+    EXPECT_EQ(messages->messages[0].caption, "Pyxtune");
+    EXPECT_EQ(messages->messages[0].icon, MessageIcon::None);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(services.serviceOpen());
+    EXPECT_FALSE(services.managerOpen());
+
+    // Shown again, the same window starts the service.
+    dialog->show();
+    dialog->Button(CLEDServicesDlg::kStartStopId)->click();
+    EXPECT_EQ(State(), ServiceState::Running);
+    ASSERT_EQ(messages->messages.size(), 2u);
+    EXPECT_EQ(messages->messages[1].text, "start success.");
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(installed);
+}
+
+TEST_F(DialogLedServicesTest, APendingServiceIsLeftAloneAndAVanishedOneClearsTheFlag)
+{
+    Install(ServiceState::StartPending);
+    auto dialog = MakeDialog();
+    dialog->Button(CLEDServicesDlg::kStartStopId)->click();
+    EXPECT_FALSE(Called("RequestStart"));
+    EXPECT_FALSE(Called("RequestStop"));
+    EXPECT_TRUE(messages->messages.empty());
+    EXPECT_FALSE(dialog->isVisible()) << "hidden all the same";
+
+    // Removed behind the program's back: the next toggle finds out.
+    services.services.clear();
+    dialog->show();
+    dialog->Button(CLEDServicesDlg::kStartStopId)->click();
+    EXPECT_FALSE(installed);
+    EXPECT_TRUE(messages->messages.empty());
+    // The button set is the one chosen when the window was built.
+    dialog->show();
+    EXPECT_EQ(Shown(*dialog), (std::vector<int>{CLEDServicesDlg::kStartStopId,
+                                                CLEDServicesDlg::kUninstallId}));
+}
+
+TEST_F(DialogLedServicesTest, AStartThatNeverArrivesEndsSilentlyAtTheLimit)
+{
+    Install(ServiceState::Stopped);
+    services.services[std::string(kLedServiceName)].afterStart = {{ServiceState::StartPending, 500}};
+    auto dialog = MakeDialog();
+    dialog->Button(CLEDServicesDlg::kStartStopId)->click();
+    EXPECT_TRUE(messages->messages.empty());
+    EXPECT_GE(clock, 30000ms);
+    EXPECT_LT(clock, 31000ms);
+    EXPECT_FALSE(services.managerOpen());
+}
+
+TEST_F(DialogLedServicesTest, UninstallStopsARunningServiceThenRunsTheRemoveScript)
+{
+    Install(ServiceState::Running);
+    auto dialog = MakeDialog();
+    dialog->Button(CLEDServicesDlg::kUninstallId)->click();
+    EXPECT_EQ(State(), ServiceState::Stopped);
+    ASSERT_EQ(launcher.scripts.size(), 1u);
+    EXPECT_EQ(launcher.scripts[0], programFolder / std::string(RemoveScriptName()));
+    EXPECT_TRUE(messages->messages.empty()) << "the stop for removal is silent";
+    EXPECT_TRUE(installed) << "the flag waits for the next query";
+    EXPECT_TRUE(dialog->isVisible());
+
+    // Without a service manager the script still runs.
+    services.managerAvailable = false;
+    dialog->Button(CLEDServicesDlg::kUninstallId)->click();
+    EXPECT_EQ(launcher.scripts.size(), 2u);
+}
+
+}  // namespace

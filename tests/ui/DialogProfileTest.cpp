@@ -1,0 +1,210 @@
+#include "ui/dialogs/CProfileDlg.h"
+
+#include "app/TuningSettingsStore.h"
+#include "gpu/NvApiLibrary.h"
+#include "sim/SimLibrarySource.h"
+#include "sim/SimScenario.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One simulated card whose clocks, power target and fan the profile carries.
+constexpr char kCard[] = R"({"cards": [{
+  "deviceId": "0x1B8110DE", "subSystemId": "0xA0141B4C",
+  "tuning": {
+    "graphicsDelta": {"deltaKHz": 120000},
+    "memoryDelta": {"deltaKHz": 350000},
+    "power": {"currentPcm": 112000},
+    "coolers": [{"level": 65, "manual": true}]
+  }
+}]})";
+
+struct Card
+{
+    Card()
+    {
+        std::string error;
+        auto library = pyx::sim::SimScenario::FromText(kCard, "profile test", error);
+        EXPECT_NE(library, nullptr) << error;
+        sim = library.get();
+        nv = std::make_unique<pyx::NvApiLibrary>(
+            std::make_unique<pyx::sim::SimLibrarySource>(std::move(library)));
+        EXPECT_EQ(nv->Initialize(), 0);
+        table = std::make_unique<pyx::GpuBoardTable>(*nv);
+        table->EnumerateBoards();
+        uint32_t deviceId = 0;
+        uint32_t subSystemId = 0;
+        EXPECT_EQ(table->ReadPciIdentifiers(0, &deviceId, &subSystemId), 0);
+        table->Board(0).hasBoostClock = 1;  // what discovery finds on this card
+    }
+
+    pyx::sim::SimTuningState& Tuning() { return sim->Card(0).tuning; }
+
+    pyx::sim::SimLibrary* sim = nullptr;
+    std::unique_ptr<pyx::NvApiLibrary> nv;
+    std::unique_ptr<pyx::GpuBoardTable> table;
+};
+
+class DialogProfileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(programDir.isValid());
+        ASSERT_TRUE(elsewhere.isValid());
+        programFolder = fs::path(programDir.path().toStdString());
+        savedCurrent = fs::current_path();
+    }
+    void TearDown() override { fs::current_path(savedCurrent); }
+
+    // A dialog whose picker answers `answer` and notes what it was asked; the refresh and the
+    // pause are noted in `events` in the order they happen.
+    std::unique_ptr<CProfileDlg> MakeDialog(std::optional<fs::path> answer)
+    {
+        ProfileDlgContext context{*card.table, state, programFolder, {}, {}, {}};
+        context.picker = [this, answer](QWidget* owner, const ProfileFileRequest& request) {
+            requests.push_back(request);
+            owners.push_back(owner);
+            // A picker may leave the process in another folder.
+            fs::current_path(fs::path(elsewhere.path().toStdString()));
+            return answer;
+        };
+        context.refreshFromSettings = [this] {
+            events.push_back("refresh gpu offset " +
+                             std::to_string(card.Tuning().graphics.deltaKHz));
+        };
+        context.sleep = [this](std::chrono::milliseconds pause) {
+            events.push_back("sleep " + std::to_string(pause.count()));
+        };
+        return std::make_unique<CProfileDlg>(context);
+    }
+
+    fs::path Profiles() const { return programFolder / "Profile"; }
+
+    Card card;
+    pyx::AppState state;
+    QTemporaryDir programDir;
+    QTemporaryDir elsewhere;
+    fs::path programFolder;
+    fs::path savedCurrent;
+    std::vector<ProfileFileRequest> requests;
+    std::vector<QWidget*> owners;
+    std::vector<std::string> events;
+};
+
+TEST_F(DialogProfileTest, ASavedProfileLoadsBackOntoTheCardAndRefreshesTheWindow)
+{
+    // Saving to a name typed without extension stores it as .ini.
+    auto save = MakeDialog(Profiles() / "quiet");
+    save->show();
+    save->Button(CProfileDlg::kSaveId)->click();
+    ASSERT_TRUE(fs::exists(Profiles() / "quiet.ini"));
+    EXPECT_FALSE(fs::exists(Profiles() / "quiet"));
+    EXPECT_FALSE(save->isVisible()) << "a confirmed save ends the dialog";
+    EXPECT_EQ(save->result(), 0);
+    EXPECT_TRUE(events.empty()) << "saving neither waits nor refreshes";
+
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].kind, ProfileFileRequest::Kind::Save);
+    EXPECT_EQ(requests[0].initialFolder, Profiles());
+    EXPECT_EQ(requests[0].nameFilter, QStringLiteral("INI file(*.ini)"));
+    EXPECT_EQ(requests[0].defaultSuffix, QStringLiteral("ini"));
+    EXPECT_EQ(owners[0], save.get());
+
+    // The card drifts away from the profile.
+    card.Tuning().graphics.deltaKHz = 0;
+    card.Tuning().memory.deltaKHz = 0;
+    card.Tuning().power.currentPcm = 100000;
+    state.tuningSettings = {};
+
+    auto load = MakeDialog(Profiles() / "quiet.ini");
+    load->show();
+    load->Button(CProfileDlg::kLoadId)->click();
+    EXPECT_FALSE(load->isVisible()) << "a confirmed load ends the dialog";
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].kind, ProfileFileRequest::Kind::Load);
+    EXPECT_EQ(requests[1].initialFolder, Profiles());
+    EXPECT_TRUE(requests[1].defaultSuffix.isEmpty());
+
+    // The values are on the card before the pause, and the window refreshes after it.
+    EXPECT_EQ(events, (std::vector<std::string>{"sleep 100", "refresh gpu offset 120000"}));
+    EXPECT_EQ(card.Tuning().memory.deltaKHz, 350000);
+    EXPECT_EQ(card.Tuning().power.currentPcm, 112000u);
+    EXPECT_EQ(state.tuningSettings.gpuClockOffsetMHz, 120);
+    EXPECT_EQ(state.tuningSettings.memClockOffsetMHz, 350);
+    EXPECT_EQ(state.tuningSettings.powerTargetPercent, 112);
+    EXPECT_EQ(fs::current_path(), programFolder);
+}
+
+TEST_F(DialogProfileTest, TheFirstClickMakesTheFolderAndACancelledPickerKeepsTheDialogOpen)
+{
+    ASSERT_FALSE(fs::exists(Profiles()));
+    for (int id : {CProfileDlg::kLoadId, CProfileDlg::kSaveId}) {
+        fs::remove_all(Profiles());
+        fs::current_path(savedCurrent);
+        auto dialog = MakeDialog(std::nullopt);
+        dialog->show();
+        dialog->Button(id)->click();
+        EXPECT_TRUE(fs::is_directory(Profiles())) << id;
+        EXPECT_TRUE(dialog->isVisible()) << id;
+        // Put back even though nothing was chosen, so bare settings names land beside the program.
+        EXPECT_EQ(fs::current_path(), programFolder) << id;
+        EXPECT_TRUE(fs::is_empty(Profiles())) << id;
+    }
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(DialogProfileTest, SavingOverAnOldProfileReplacesItAndKeepsATypedExtension)
+{
+    fs::create_directory(Profiles());
+    const fs::path file = Profiles() / "mine.cfg";
+    std::ofstream(file) << "old";
+    auto dialog = MakeDialog(file);
+    dialog->Button(CProfileDlg::kSaveId)->click();
+    EXPECT_FALSE(fs::exists(Profiles() / "mine.cfg.ini"));
+    EXPECT_GT(fs::file_size(file), 3u);
+    pyx::AppState loaded;
+    EXPECT_EQ(pyx::LoadTuningSettings(file, *card.table, loaded), 1);
+    EXPECT_EQ(loaded.tuningSettings.gpuClockOffsetMHz, 120);
+}
+
+TEST_F(DialogProfileTest, AnUnreadableProfileChangesNothingButStillRefreshesAndCloses)
+{
+    state.tuningSettings.gpuClockOffsetMHz = 77;
+    auto dialog = MakeDialog(Profiles() / "missing.ini");
+    dialog->show();
+    dialog->Button(CProfileDlg::kLoadId)->click();
+    EXPECT_EQ(state.tuningSettings.gpuClockOffsetMHz, 77);
+    EXPECT_EQ(card.Tuning().graphics.deltaKHz, 120000);
+    EXPECT_EQ(events, (std::vector<std::string>{"sleep 100", "refresh gpu offset 120000"}));
+    EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(DialogProfileTest, TheOpenFlagIsSetOnlyWhileTheDialogRuns)
+{
+    auto dialog = MakeDialog(std::nullopt);
+    bool open = false;
+    bool seenInside = false;
+    QTimer::singleShot(0, dialog.get(), [&] {
+        seenInside = open;
+        dialog->reject();
+    });
+    dialog->RunModal(open);
+    EXPECT_TRUE(seenInside);
+    EXPECT_FALSE(open);
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+#include "ui/dialogs/CSetDialog.h"
+
+#include "platform/FakeLogonRunList.h"
+#include "platform/FakeMessageSink.h"
+#include "platform/FakeProcessLauncher.h"
+#include "platform/FakeServiceControl.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+class DialogSettingsTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<CSetDialog> MakeDialog()
+    {
+        LedServicesContext led{services, launcher, messages, "/opt/pyx", installed};
+        return std::make_unique<CSetDialog>(
+            SetDialogContext{runList, programFile, startMode, led});
+    }
+
+    // Opens the dialog, ticks one choice (none for 0) and presses "Ok".
+    void Choose(int id)
+    {
+        auto dialog = MakeDialog();
+        if (id != 0)
+            dialog->Button(id)->click();
+        dialog->Button(CSetDialog::kOkId)->click();
+    }
+
+    // Which of the three choices a freshly opened dialog shows ticked; 0 when none.
+    int Shown()
+    {
+        auto dialog = MakeDialog();
+        int shown = 0;
+        for (int id : {CSetDialog::kDoNotRunId, CSetDialog::kRunId, CSetDialog::kRunInTrayId}) {
+            if (dialog->Button(id)->isChecked()) {
+                EXPECT_EQ(shown, 0) << "two choices ticked";
+                shown = id;
+            }
+        }
+        return shown;
+    }
+
+    FakeLogonRunList runList;
+    FakeServiceControl services;
+    FakeProcessLauncher launcher;
+    std::shared_ptr<FakeMessageSink> messages = std::make_shared<FakeMessageSink>();
+    // A path with blanks, as under "Program Files".
+    std::filesystem::path programFile = "/opt/my tools/pyxtune";
+    StartMode startMode = StartMode::Unset;
+    bool installed = false;
+};
+
+TEST_F(DialogSettingsTest, WithoutAnEntryNothingIsTickedAndOkWithoutAChoiceChangesNothing)
+{
+    EXPECT_EQ(Shown(), 0);
+    Choose(0);
+    EXPECT_TRUE(runList.entries.empty());
+    EXPECT_EQ(runList.writes, 0);
+    EXPECT_EQ(runList.removes, 0);
+    EXPECT_EQ(startMode, StartMode::Unset);
+}
+
+TEST_F(DialogSettingsTest, EachChoiceWritesOrRemovesTheEntryAndIsShownAgain)
+{
+    Choose(CSetDialog::kRunInTrayId);
+    ASSERT_EQ(runList.entries.count("Pyxtune"), 1u);
+    EXPECT_EQ(runList.entries["Pyxtune"], "\"/opt/my tools/pyxtune\" SysTray");
+    EXPECT_EQ(startMode, StartMode::SysTray);
+    EXPECT_EQ(Shown(), CSetDialog::kRunInTrayId);
+
+    Choose(CSetDialog::kRunId);
+    EXPECT_EQ(runList.entries["Pyxtune"], "\"/opt/my tools/pyxtune\" Normal");
+    EXPECT_EQ(startMode, StartMode::Normal);
+    EXPECT_EQ(Shown(), CSetDialog::kRunId);
+
+    Choose(CSetDialog::kDoNotRunId);
+    EXPECT_TRUE(runList.entries.empty());
+    EXPECT_EQ(startMode, StartMode::DoNotRun);
+    // No entry to read: the choice made in this run of the program is shown.
+    EXPECT_EQ(Shown(), CSetDialog::kDoNotRunId);
+    // As after a restart of the program.
+    startMode = StartMode::Unset;
+    EXPECT_EQ(Shown(), 0);
+}
+
+TEST_F(DialogSettingsTest, TheEntrysLastWordDecidesWhatIsTicked)
+{
+    runList.entries["Pyxtune"] = "C:\\Program Files\\Pyxtune\\Pyxtune.exe sYsTrAy";
+    EXPECT_EQ(Shown(), CSetDialog::kRunInTrayId);
+    for (const char* word : {"Minimize", "OnlyApplySettings", "Hidden"}) {
+        runList.entries["Pyxtune"] = std::string("pyxtune.exe ") + word;
+        EXPECT_EQ(Shown(), 0) << word;
+    }
+    EXPECT_EQ(startMode, StartMode::Unset) << "an unknown word reads as no mode";
+
+    // No blank, or only a leading one: the mode chosen before stays.
+    startMode = StartMode::Normal;
+    for (const char* text : {"pyxtune.exe", " SysTray"}) {
+        runList.entries["Pyxtune"] = text;
+        EXPECT_EQ(Shown(), CSetDialog::kRunId) << text;
+    }
+    runList.readsFail = true;
+    EXPECT_EQ(Shown(), CSetDialog::kRunId);
+}
+
+TEST_F(DialogSettingsTest, CancelAndARefusingListLeaveTheEntryAlone)
+{
+    runList.entries["Pyxtune"] = "pyxtune Normal";
+    {
+        auto dialog = MakeDialog();
+        dialog->Button(CSetDialog::kRunInTrayId)->click();
+        dialog->Button(CSetDialog::kCancelId)->click();
+        EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    }
+    EXPECT_EQ(runList.entries["Pyxtune"], "pyxtune Normal");
+    EXPECT_EQ(startMode, StartMode::Normal);
+
+    // A list that cannot be written is not reported; the choice holds for this run.
+    runList.writesFail = true;
+    Choose(CSetDialog::kRunInTrayId);
+    EXPECT_EQ(runList.entries["Pyxtune"], "pyxtune Normal");
+    EXPECT_EQ(startMode, StartMode::SysTray);
+}
+
+TEST_F(DialogSettingsTest, TheStatusLineFollowsTheServiceFlag)
+{
+    EXPECT_EQ(MakeDialog()->StatusText(), QStringLiteral("LED Uninsatlled!"));
+    installed = true;
+    EXPECT_EQ(MakeDialog()->StatusText(), QStringLiteral("LED Services Installed!"));
+}
+
+TEST_F(DialogSettingsTest, SetOpensOneLedServiceWindowThatMayOutliveTheDialog)
+{
+    QPointer<CLEDServicesDlg> shown;
+    {
+        auto dialog = MakeDialog();
+        EXPECT_EQ(dialog->LedServicesDialog(), nullptr);
+        dialog->Button(CSetDialog::kSetId)->click();
+        shown = dialog->LedServicesDialog();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_TRUE(shown->isVisible());
+        EXPECT_EQ(shown->parentWidget(), nullptr) << "a window of its own";
+        shown->Button(CLEDServicesDlg::kCancelId)->click();
+        EXPECT_FALSE(shown->isVisible());
+        dialog->Button(CSetDialog::kSetId)->click();
+        EXPECT_EQ(dialog->LedServicesDialog(), shown.data()) << "the same window again";
+        EXPECT_TRUE(shown->isVisible());
+    }
+    // Still open after the settings dialog went; it goes once hidden.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    shown->Button(CLEDServicesDlg::kCancelId)->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(shown, nullptr);
+
+    // One that is hidden when the settings dialog ends goes with it.
+    {
+        auto dialog = MakeDialog();
+        dialog->Button(CSetDialog::kSetId)->click();
+        shown = dialog->LedServicesDialog();
+        shown->hide();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(shown, nullptr);
+}
+
+TEST_F(DialogSettingsTest, TheOpenFlagIsSetOnlyWhileTheDialogRuns)
+{
+    auto dialog = MakeDialog();
+    bool open = false;
+    bool seenInside = false;
+    QTimer::singleShot(0, dialog.get(), [&] {
+        seenInside = open;
+        dialog->Button(CSetDialog::kOkId)->click();
+    });
+    EXPECT_EQ(dialog->RunModal(open), QDialog::Accepted);
+    EXPECT_TRUE(seenInside);
+    EXPECT_FALSE(open);
+}
+
+}  // namespace
