@@ -223,7 +223,7 @@ bool TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memCloc
     if (!accepted) PutCardOffsetsOnSliders(gpu, page);
 
     // A disabled power slider holds no choice of the user's: sending it would set 0 %.
-    if (page.power.enabled) WritePower(table_, gpu, static_cast<uint32_t>(Times1000(page.power.pos)));
+    if (page.power.enabled && page.power.pos >= 0) WritePower(table_, gpu, static_cast<uint32_t>(Times1000(page.power.pos)));
 
     if (useFanCoolers) {
         SetFanCoolerLevel(table_, gpu, static_cast<float>(page.fan.pos), kFirstCoolerId);

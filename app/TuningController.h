@@ -78,6 +78,8 @@ public:
     void ApplyExtreme(int gpu);
     void ApplyPerformance(int gpu);
     void ApplyCommon(int gpu);
+    // Slider values are taken as they stand: the window keeps them clamped, and the tool is to
+    // set them with TuningSlider::SetClamped after ReadSliderRanges.
     // The Custom steps for one GPU: the given clock offsets, the page's power and fan (through
     // coolers 1 and 2 when useFanCoolers, else a fixed speed). A refused graphics offset puts
     // the card's own offsets back on the clock sliders and returns false. A GPU with a VF range
