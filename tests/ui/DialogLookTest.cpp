@@ -61,7 +61,6 @@ void CheckLook(QDialog& dialog, const QString& name)
 
 TEST(DialogLookTest, EveryDialogShowsItsCaptionsWhole)
 {
-    std::string error;
     auto nv = std::make_unique<pyx::NvApiLibrary>(
         std::make_unique<pyx::sim::SimLibrarySource>(pyx::sim::SimScenario::Default()));
     pyx::GpuBoardTable table(*nv);

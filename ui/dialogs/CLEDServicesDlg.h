@@ -20,7 +20,7 @@ struct LedServicesContext
     ServiceControl& services;
     ProcessLauncher& launcher;
     // Where "start success." and "stop success." go; null: the process's MessageOutput.
-    std::shared_ptr<MessageSink> messages;
+    std::shared_ptr<MessageSink> messages{};
     // Holds the two service scripts (written there by the main window at every start).
     std::filesystem::path programFolder;
     // The application's flag: whether the service manager knew the service when last asked.

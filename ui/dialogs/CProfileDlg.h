@@ -21,10 +21,10 @@ struct ProfileDlgContext
     std::filesystem::path programFolder;
     // The main window's RefreshFromSettings: brings its controls and the card in line with the
     // settings just loaded. Called once after every confirmed load.
-    std::function<void()> refreshFromSettings;
+    std::function<void()> refreshFromSettings{};
     ProfileFilePicker picker = PickProfileFileWithQt;
-    // The pause between a load and the refresh.
-    std::function<void(std::chrono::milliseconds)> sleep;
+    // The pause between a load and the refresh; unset: the thread sleeps.
+    std::function<void(std::chrono::milliseconds)> sleep{};
 };
 
 // Saves the settings of every GPU to a named profile file in the "Profile" folder beside the
