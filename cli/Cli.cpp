@@ -1,22 +1,42 @@
 #include "cli/Cli.h"
 
+#include "cli/ApplyCommand.h"
+#include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
+#include "cli/LedCommand.h"
 #include "cli/ListCommand.h"
+#include "cli/MonitorCommand.h"
+#include "cli/ProfileCommand.h"
+#include "cli/VfCommand.h"
 
 namespace pyx {
 
 namespace {
 
 const char* kUsage =
-    "usage: pyxtunectl <command> [options]\n"
+    "usage: pyxtunectl [-v|--verbose] <command> [options]\n"
     "commands:\n"
     "  list      the GPUs found and the back-end that answers\n"
+    "  monitor   clocks, temperature, fan and load of a GPU\n"
+    "  apply     a tuning mode: extreme, performance, common or custom\n"
+    "  profile   save, load or show a settings file\n"
+    "  led       the lighting of a GPU's LED controllers\n"
+    "  vf        the clock-domain and VF-point listings\n"
     "Run \"pyxtunectl <command> --help\" for a command's options.\n"
-    "Environment: PYXTUNE_GPU_BACKEND=nvapi|sim, PYXTUNE_SIM_SCENARIO=FILE, PYXTUNE_TRACE=FILE\n";
+    "-v, --verbose  the GPU layer's diagnostic listings on standard error\n"
+    "Exit status: 0 done, 1 the hardware refused, 2 bad arguments.\n"
+    "Environment: PYXTUNE_GPU_BACKEND=nvapi|sim, PYXTUNE_SIM_SCENARIO=FILE, PYXTUNE_SIM_STATE=FILE,\n"
+    "PYXTUNE_TRACE=FILE\n";
+
+using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args = arguments;
+    const bool verbose = !args.empty() && (args.front() == "-v" || args.front() == "--verbose");
+    if (verbose) args.erase(args.begin());
+    CliDiagnostics::SetVerbose(verbose);
     if (args.empty()) {
         err << kUsage;
         return kExitUsage;
@@ -27,8 +47,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << kUsage;
         return kExitOk;
     }
-    if (command == "list") return RunListCommand(rest, out, err);
-    err << "pyxtunectl: unknown command \"" << command << "\" (accepted: list)\n" << kUsage;
+    const std::pair<const char*, Command> commands[] = {
+        {"list", RunListCommand},   {"monitor", RunMonitorCommand}, {"apply", RunApplyCommand},
+        {"profile", RunProfileCommand}, {"led", RunLedCommand},     {"vf", RunVfCommand}};
+    for (const auto& [name, run] : commands)
+        if (command == name) return run(rest, out, err);
+    err << "pyxtunectl: unknown command \"" << command << "\" (accepted: list, monitor, apply, profile, led, vf)\n"
+        << kUsage;
     return kExitUsage;
 }
 

@@ -1,11 +1,44 @@
 #include "cli/CliSession.h"
 
+#include <chrono>
+#include <system_error>
+
 #include "app/GpuBackend.h"
+#include "cli/CliDiagnostics.h"
+#include "gpu/HardwareStartup.h"
 #include "gpu/Trace.h"
+#include "platform/SystemPlatform.h"
+
+#ifdef _WIN32
+#include <process.h>
+#define PYX_GETPID _getpid
+#else
+#include <unistd.h>
+#define PYX_GETPID getpid
+#endif
 
 namespace pyx {
 
+namespace {
+
+// The video-BIOS reader runs in a folder of its own, so a command never removes or reads a
+// dump file lying in the user's current folder.
+BiosReaderOptions ReaderOptions(const std::filesystem::path& folder, bool readerPresent) {
+    BiosReaderOptions options;
+    options.folder = folder;
+    options.program = CurrentProgramFile().parent_path() / kBiosReaderProgram;
+    if (!readerPresent) {
+        // Nothing will write a dump: do not wait for one.
+        options.readTimeout = std::chrono::milliseconds(0);
+        options.pollInterval = std::chrono::milliseconds(1);
+    }
+    return options;
+}
+
+}  // namespace
+
 std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode) {
+    CliDiagnostics quiet;
     GpuBackendChoice choice = ChooseGpuBackendFromEnvironment();
     if (!choice.source) {
         err << "pyxtunectl: " << choice.error << "\n";
@@ -23,19 +56,54 @@ std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode) {
         return nullptr;
     }
     const NvStatus enumerated = session->boards_->EnumerateBoards();
-    if (enumerated != kNvOk) {
+    if (enumerated != kNvOk || session->boards_->gpuCount == 0) {
         err << "pyxtunectl: no NVIDIA GPU found (status " << enumerated << ")\n";
         exitCode = kExitHardware;
         return nullptr;
     }
+
+    std::error_code ec;
+    session->readerFolder_ =
+        std::filesystem::temp_directory_path(ec) / ("pyxtunectl-bios-" + std::to_string(PYX_GETPID()));
+    std::filesystem::create_directories(session->readerFolder_, ec);
+    const bool readerPresent = std::filesystem::exists(CurrentProgramFile().parent_path() / kBiosReaderProgram, ec);
+    if (readerPresent) session->launcher_ = CreateSystemProcessLauncher();
+    const BiosReaderOptions options = ReaderOptions(session->readerFolder_, readerPresent);
+    session->thread_ = std::make_unique<HardwareThread>(session->launcher_.get(), options);
+
+    const int started = StartHardware(*session->boards_, *session->thread_);
+    if (started != kStartHardwareOk) {
+        err << "pyxtunectl: the GPUs could not be started (their performance levels could not be read)\n";
+        exitCode = kExitHardware;
+        return nullptr;
+    }
+    // The thread learns the fan-chip limits the fan commands need; a command starts after it.
+    session->thread_->WaitFinished(options.readTimeout + std::chrono::seconds(5));
     exitCode = kExitOk;
     return session;
+}
+
+CliSession::~CliSession() {
+    if (thread_) {
+        thread_->RequestStop();
+        thread_.reset();
+    }
+    if (!readerFolder_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(readerFolder_, ec);
+    }
 }
 
 std::string CliSession::BackendLine() const {
     if (library_->IsSimulated())
         return "Back-end: sim - SIMULATED cards, no real GPU is touched (" + library_->BackendDescription() + ")";
     return "Back-end: nvapi (" + library_->BackendDescription() + ")";
+}
+
+std::optional<int> CliSession::SelectGpu(const CliArgs& args, std::ostream& err) const {
+    std::optional<int64_t> gpu = 0;
+    if (!args.Int("--gpu", 0, boards_->gpuCount - 1, gpu, err)) return std::nullopt;
+    return static_cast<int>(*gpu);
 }
 
 }  // namespace pyx

@@ -1,10 +1,15 @@
 #pragma once
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
+#include "cli/CliArgs.h"
 #include "gpu/GpuBoardTable.h"
+#include "gpu/HardwareThread.h"
 #include "gpu/NvApiLibrary.h"
+#include "platform/ProcessLauncher.h"
 
 namespace pyx {
 
@@ -13,21 +18,35 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitHardware = 1;  // the hardware or its library refused
 inline constexpr int kExitUsage = 2;     // bad arguments or configuration
 
-// The GPU library and board table one command works on, opened from the environment.
+// The GPU library and board table one command works on, opened from the environment and
+// brought up as the window brings it up: boards identified, buses probed, fans prepared and
+// the hardware thread run to its end before the command starts.
 class CliSession {
 public:
-    // Chooses the back-end and enumerates the boards. On failure prints why on err and
-    // returns null with exitCode set.
+    // Chooses the back-end, starts the hardware and waits for the hardware thread. On
+    // failure prints why on err and returns null with exitCode set.
     static std::unique_ptr<CliSession> Open(std::ostream& err, int& exitCode);
+    // Stops and joins the hardware thread before the table goes.
+    ~CliSession();
 
     NvApiLibrary& Library() { return *library_; }
     GpuBoardTable& Boards() { return *boards_; }
     // The first line of every listing: which back-end answers, said plainly for the simulator.
     std::string BackendLine() const;
 
+    // The GPU named by --gpu (GPU 0 when absent); none (after saying why, with the indexes
+    // this machine has) when it names no GPU.
+    std::optional<int> SelectGpu(const CliArgs& args, std::ostream& err) const;
+
 private:
+    CliSession() = default;
+
     std::unique_ptr<NvApiLibrary> library_;
     std::unique_ptr<GpuBoardTable> boards_;
+    std::unique_ptr<ProcessLauncher> launcher_;
+    std::filesystem::path readerFolder_;
+    // Last, so that it is stopped first.
+    std::unique_ptr<HardwareThread> thread_;
 };
 
 }  // namespace pyx

@@ -4,7 +4,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/TuningRanges.h"
+#include "cli/CliArgs.h"
+#include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
+#include "led/LedProbe.h"
 
 namespace pyx {
 
@@ -18,31 +22,74 @@ std::string Hex(uint32_t value, int digits) {
 
 const char* kListHelp =
     "usage: pyxtunectl list [--json]\n"
-    "  One line per GPU: index, PCI device id, subsystem id and the back-end that answers.\n"
+    "  One line per GPU: index, PCI device id, subsystem id and the back-end that answers; then\n"
+    "  per GPU its board families, graphics boost clock, fan control type and the LED\n"
+    "  controllers its bus answers for.\n"
     "  --json   print the same as a JSON object\n";
+
+// Bus addresses of the lighting controllers, in the order of their presence flags.
+const char* const kLedControllerNames[kPresenceCount] = {"basic", "0x58", "0xAC", "0xB0", "0xB4",
+                                                         "0xB8",  "0x46", "0x48", "0x4A", "0x4C"};
+
+struct GpuDetails {
+    std::vector<std::string> families;
+    uint32_t boostClockMHz = 0;
+    uint32_t fanControlType = 0;
+    std::vector<std::string> ledControllers;
+};
+
+GpuDetails ReadDetails(GpuBoardTable& boards, int gpu) {
+    CliDiagnostics quiet;
+    GpuDetails details;
+    const GpuBoard& board = boards.Board(gpu);
+    if (board.familyA == 1) details.families.push_back("A");
+    if (board.familyB == 1) details.families.push_back("B");
+    if (board.familyC == 1) details.families.push_back("C");
+    if (board.familyD == 1) details.families.push_back("D");
+    BoostClocks boost;
+    ReadBoostClocks(boards, gpu, boost);
+    details.boostClockMHz = boost.graphicsKHz / 1000;
+    details.fanControlType = board.fanControlType.load();
+    LedBoardState led;
+    ProbeLedControllers(boards, gpu, led);
+    for (size_t i = 0; i < kPresenceCount; ++i)
+        if (led.present[i]) {
+            std::string name = kLedControllerNames[i];
+            if (i == kPresentBasic) name += led.ledKind == kLedKindBasicClass2 ? " 0x8A" : " 0x40";
+            details.ledControllers.push_back(name);
+        }
+    return details;
+}
+
+std::string Words(const std::vector<std::string>& items) {
+    if (items.empty()) return "none";
+    std::string text;
+    for (const auto& item : items) text += (text.empty() ? "" : ",") + item;
+    return text;
+}
 
 }  // namespace
 
 int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    bool json = false;
-    for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            out << kListHelp;
-            return kExitOk;
-        }
-        if (arg == "--json") {
-            json = true;
-            continue;
-        }
-        err << "pyxtunectl list: unknown argument \"" << arg << "\" (accepted: --json, --help)\n";
+    CliArgs parsed("list", args);
+    if (!parsed.Parse({"--json", "--help"}, {}, err)) return kExitUsage;
+    if (parsed.Has("--help")) {
+        out << kListHelp;
+        return kExitOk;
+    }
+    if (!parsed.Words().empty()) {
+        err << parsed.Prefix() << "unknown argument \"" << parsed.Words().front() << "\" (accepted: --json, --help)\n";
         return kExitUsage;
     }
+    const bool json = parsed.Has("--json");
     int exitCode = kExitOk;
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
 
     GpuBoardTable& boards = session->Boards();
+    const std::string backend = session->Library().BackendName();
     nlohmann::json gpus = nlohmann::json::array();
+    std::vector<std::string> detailLines;
     if (!json) out << session->BackendLine() << "\n";
     for (int gpu = 0; gpu < boards.gpuCount; ++gpu) {
         uint32_t deviceId = 0;
@@ -50,21 +97,35 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
         const NvStatus status = boards.ReadPciIdentifiers(gpu, &deviceId, &subSystemId);
         const std::string device = status == kNvOk ? Hex(deviceId >> 16, 4) : "?";
         const std::string subsystem = status == kNvOk ? Hex(subSystemId, 8) : "?";
+        const GpuDetails details = ReadDetails(boards, gpu);
         if (json) {
-            gpus.push_back({{"index", gpu}, {"deviceId", device}, {"subSystemId", subsystem},
-                            {"backend", session->Library().BackendName()}});
-        } else {
-            out << "GPU " << gpu << "  device " << device << "  subsystem " << subsystem << "  back-end "
-                << session->Library().BackendName() << "\n";
+            gpus.push_back({{"index", gpu},
+                            {"deviceId", device},
+                            {"subSystemId", subsystem},
+                            {"backend", backend},
+                            {"families", details.families},
+                            {"boostClockMHz", details.boostClockMHz},
+                            {"fanControlType", details.fanControlType},
+                            {"ledControllers", details.ledControllers}});
+            continue;
         }
+        out << "GPU " << gpu << "  device " << device << "  subsystem " << subsystem << "  back-end " << backend
+            << "\n";
+        detailLines.push_back("GPU " + std::to_string(gpu) + "  families " + Words(details.families) + "  boost " +
+                              std::to_string(details.boostClockMHz) + " MHz  fan control type " +
+                              std::to_string(details.fanControlType) + "  LED controllers " +
+                              Words(details.ledControllers));
     }
     if (json) {
-        nlohmann::json doc = {{"backend", session->Library().BackendName()},
+        nlohmann::json doc = {{"backend", backend},
                               {"simulated", session->Library().IsSimulated()},
                               {"description", session->Library().BackendDescription()},
                               {"gpus", gpus}};
         out << doc.dump(2) << "\n";
+        return kExitOk;
     }
+    out << "\n";
+    for (const auto& line : detailLines) out << line << "\n";
     return kExitOk;
 }
 

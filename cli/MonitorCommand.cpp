@@ -1,0 +1,82 @@
+#include "cli/MonitorCommand.h"
+
+#include <chrono>
+
+#include <nlohmann/json.hpp>
+
+#include "app/MonitorReadouts.h"
+#include "cli/CliArgs.h"
+#include "cli/CliDiagnostics.h"
+#include "cli/CliInterrupt.h"
+#include "cli/CliSession.h"
+
+namespace pyx {
+
+namespace {
+
+const char* kMonitorHelp =
+    "usage: pyxtunectl monitor [--gpu N] [--count N] [--interval MS] [--json]\n"
+    "  The window's readouts of one GPU: graphics and memory clock (MHz), temperature (C), fan\n"
+    "  (percent, or RPM on a tachometer-driven fan) and load (percent).\n"
+    "  --gpu N         the GPU to read (default 0)\n"
+    "  --count N       readings to take (default 1; 0: until Ctrl-C)\n"
+    "  --interval MS   time between readings (default 1000, as the window)\n"
+    "  --json          one JSON object per reading and line\n";
+
+}  // namespace
+
+int RunMonitorCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CliArgs parsed("monitor", args);
+    if (!parsed.Parse({"--json", "--help"}, {"--gpu", "--count", "--interval"}, err)) return kExitUsage;
+    if (parsed.Has("--help")) {
+        out << kMonitorHelp;
+        return kExitOk;
+    }
+    if (!parsed.Words().empty()) {
+        err << parsed.Prefix() << "unknown argument \"" << parsed.Words().front()
+            << "\" (accepted: --gpu, --count, --interval, --json, --help)\n";
+        return kExitUsage;
+    }
+    std::optional<int64_t> count = 1;
+    std::optional<int64_t> intervalMs = 1000;
+    if (!parsed.Int("--count", 0, 1000000, count, err) || !parsed.Int("--interval", 10, 3600000, intervalMs, err))
+        return kExitUsage;
+    const bool json = parsed.Has("--json");
+
+    int exitCode = kExitOk;
+    auto session = CliSession::Open(err, exitCode);
+    if (!session) return exitCode;
+    const auto gpu = session->SelectGpu(parsed, err);
+    if (!gpu) return kExitUsage;
+
+    CliInterrupt::Install();
+    if (!json) out << session->BackendLine() << "\n";
+    for (int64_t taken = 0; *count == 0 || taken < *count; ++taken) {
+        if (taken > 0 && !CliInterrupt::Wait(std::chrono::milliseconds(*intervalMs))) break;
+        MonitorReadings r;
+        {
+            CliDiagnostics quiet;
+            r = ReadMonitors(session->Boards(), *gpu);
+        }
+        const char* unit = r.fanUnit == FanUnit::Rpm ? "RPM" : "%";
+        if (json) {
+            nlohmann::json line = {{"gpu", *gpu},
+                                   {"graphicsClockMHz", r.graphicsClockMHz},
+                                   {"memoryClockMHz", r.memoryClockMHz},
+                                   {"temperatureC", r.temperatureC},
+                                   {"fan", r.hasFan ? nlohmann::json(r.fanValue) : nlohmann::json(nullptr)},
+                                   {"fanUnit", r.fanUnit == FanUnit::Rpm ? "rpm" : "percent"},
+                                   {"loadPercent", r.gpuLoad ? nlohmann::json(*r.gpuLoad) : nlohmann::json(nullptr)}};
+            out << line.dump() << "\n";
+        } else {
+            out << "GPU " << *gpu << "  graphics " << r.graphicsText << " MHz  memory " << r.memoryText
+                << " MHz  temperature " << r.temperatureText << " C  fan "
+                << (r.hasFan ? r.fanText + " " + unit : std::string("-")) << "  load "
+                << (r.gpuLoad ? std::to_string(*r.gpuLoad) + " %" : std::string("-")) << "\n";
+        }
+        out.flush();
+    }
+    return kExitOk;
+}
+
+}  // namespace pyx

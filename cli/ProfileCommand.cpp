@@ -1,0 +1,126 @@
+#include "cli/ProfileCommand.h"
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "app/AppState.h"
+#include "app/CIni.h"
+#include "app/CIniText.h"
+#include "app/TuningSettingsStore.h"
+#include "cli/CliArgs.h"
+#include "cli/CliDiagnostics.h"
+#include "cli/CliSession.h"
+
+namespace pyx {
+
+namespace {
+
+const char* kProfileHelp =
+    "usage: pyxtunectl profile save FILE | load FILE | show FILE [--json]\n"
+    "  save   writes every GPU's current tuning to FILE (one [Gpu<n>] section per GPU, the\n"
+    "         format of the program's settings files), replacing it in one step\n"
+    "  load   reads FILE and applies each section whose Id names the GPU of its index: fan,\n"
+    "         clock offsets, power target and VF offsets (exit status 1 when no section\n"
+    "         matches a GPU here)\n"
+    "  show   prints the sections and keys of FILE as read, one GPU per block; needs no GPU\n"
+    "  --json (show) the same as a JSON object\n";
+
+std::string Utf8(std::u16string_view text) { return CIniText::ToUtf8(text); }
+
+int Show(const CliArgs& args, const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
+    CIni ini;
+    if (!ini.Load(file)) {
+        err << args.Prefix() << file.string() << ": cannot be read as a settings file\n";
+        return kExitUsage;
+    }
+    nlohmann::json sections = nlohmann::json::array();
+    for (const CTreeNode* section = ini.Root()->child; section; section = section->next) {
+        nlohmann::json keys = nlohmann::json::array();
+        for (const CTreeNode* key = section->child; key; key = key->next)
+            keys.push_back({Utf8(ini.TextOf(key)), Utf8(ini.TextOf(CIni::ValueOf(key)))});
+        sections.push_back({{"section", Utf8(ini.TextOf(section))}, {"keys", keys}});
+    }
+    if (args.Has("--json")) {
+        nlohmann::json doc = nlohmann::json::array();
+        for (const auto& s : sections) {
+            nlohmann::json keys = nlohmann::json::object();
+            for (const auto& kv : s["keys"]) keys[kv[0].get<std::string>()] = kv[1];
+            doc.push_back({{"section", s["section"]}, {"keys", keys}});
+        }
+        out << doc.dump(2) << "\n";
+        return kExitOk;
+    }
+    bool first = true;
+    for (const auto& s : sections) {
+        if (!first) out << "\n";
+        first = false;
+        out << "[" << s["section"].get<std::string>() << "]\n";
+        for (const auto& kv : s["keys"]) out << "  " << kv[0].get<std::string>() << " = " << kv[1].get<std::string>() << "\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CliArgs parsed("profile", args);
+    if (!parsed.Parse({"--json", "--help"}, {}, err)) return kExitUsage;
+    if (parsed.Has("--help")) {
+        out << kProfileHelp;
+        return kExitOk;
+    }
+    const auto& words = parsed.Words();
+    const bool known = !words.empty() && (words[0] == "save" || words[0] == "load" || words[0] == "show");
+    if (!known || words.size() != 2) {
+        err << parsed.Prefix() << "expected an action and one FILE (accepted: save FILE, load FILE, show FILE)\n";
+        return kExitUsage;
+    }
+    const std::string& action = words[0];
+    const std::filesystem::path file = words[1];
+    if (action == "show") return Show(parsed, file, out, err);
+    if (parsed.Has("--json")) {
+        err << parsed.Prefix() << "--json belongs to show (" << action << " prints no data)\n";
+        return kExitUsage;
+    }
+    std::error_code ec;
+    if (action == "load") {
+        CIni probe;
+        if (!std::filesystem::is_regular_file(file, ec) || !probe.Load(file)) {
+            err << parsed.Prefix() << file.string() << ": cannot be read as a settings file\n";
+            return kExitUsage;
+        }
+    }
+
+    int exitCode = kExitOk;
+    auto session = CliSession::Open(err, exitCode);
+    if (!session) return exitCode;
+    AppState state;
+    int32_t done = 0;
+    {
+        CliDiagnostics quiet;
+        done = action == "save" ? SaveTuningSettings(session->Boards(), state, file)
+                                : LoadTuningSettings(file, session->Boards(), state);
+    }
+    if (action == "save") {
+        if (done != 1) {
+            err << parsed.Prefix() << file.string() << ": cannot be written\n";
+            return kExitUsage;
+        }
+        out << "Saved " << static_cast<int>(session->Boards().gpuCount) << " GPU(s) to " << file.string() << "\n";
+        return kExitOk;
+    }
+    if (done != 1) {
+        std::string ids;
+        for (int gpu = 0; gpu < session->Boards().gpuCount; ++gpu) {
+            const char16_t* id = session->Boards().Board(gpu).deviceIdText;
+            ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) + "] Id=" + Utf8(id);
+        }
+        err << parsed.Prefix() << file.string() << ": no section names a GPU here (this machine needs " << ids << ")\n";
+        return kExitHardware;
+    }
+    out << "Loaded " << file.string() << "\n";
+    return kExitOk;
+}
+
+}  // namespace pyx

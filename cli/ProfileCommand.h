@@ -1,0 +1,12 @@
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace pyx {
+
+// pyxtunectl profile save|load|show FILE: the settings file of every GPU written from the
+// cards, read and applied to them, or shown as read.
+int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace pyx

@@ -1,0 +1,103 @@
+#include "cli/VfCommand.h"
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/CliArgs.h"
+#include "cli/CliDiagnostics.h"
+#include "cli/CliSession.h"
+#include "gpu/VfControl.h"
+
+namespace pyx {
+
+namespace {
+
+const char* kVfHelp =
+    "usage: pyxtunectl vf [--gpu N] [--json]\n"
+    "  The clock-client domains (type, offset range, VF point span) and every VF point with its\n"
+    "  frequency offset, as the program's diagnostic listings print them.\n"
+    "  --gpu N   the GPU to read (default 0)\n"
+    "  --json    the same records as a JSON object instead of the listings\n";
+
+bool InMask(const uint32_t mask[8], size_t index) { return (mask[index / 32] & (1u << (index % 32))) != 0; }
+
+// The records behind the listings, read without printing them.
+int PrintJson(GpuBoardTable& boards, int gpu, std::ostream& out, std::ostream& err) {
+    ClockClientInfo info;
+    NvVfPointsControl control;
+    std::memset(&control, 0, sizeof control);
+    std::optional<CliDiagnostics> quiet;  // a failing read prints its own line
+    quiet.emplace();
+    NvStatus status = ReadClockClientInfo(boards, gpu, &info);
+    if (status == kNvOk) {
+        control.version = kVfPointsControlTag;
+        std::memcpy(control.mask, info.points.mask, sizeof control.mask);
+        status = boards.Library().ClkVfPointsGetControl(boards.Board(gpu).gpuHandle, &control);
+    }
+    quiet.reset();
+    if (status != kNvOk) {
+        err << "pyxtunectl vf: GPU " << gpu << " did not give its clock-client records (status " << status << ")\n";
+        return kExitHardware;
+    }
+    nlohmann::json domains = nlohmann::json::array();
+    for (int i = 0; i < 32; ++i) {
+        if ((info.domains.domainMask & (1u << i)) == 0) continue;
+        const auto& d = info.domains.entries[i];
+        domains.push_back({{"index", i},
+                           {"type", ClockTypeName(d.type)},
+                           {"domain", ClockDomainName(d.domainId)},
+                           {"offsetMaxKHz", d.offsetMaxKHz},
+                           {"offsetMinKHz", d.offsetMinKHz},
+                           {"firstVfPoint", d.firstVfPoint},
+                           {"lastVfPoint", d.lastVfPoint}});
+    }
+    nlohmann::json points = nlohmann::json::array();
+    for (size_t i = 0; i < static_cast<size_t>(kVfPointCount); ++i) {
+        if (!InMask(info.points.mask, i)) continue;
+        points.push_back({{"index", i},
+                          {"type", ClockTypeName(info.points.entries[i].type)},
+                          {"voltageBased", info.points.entries[i].voltageBased},
+                          {"offsetKHz", control.entries[i].freqDeltaKHz}});
+    }
+    out << nlohmann::json{{"gpu", gpu}, {"domains", domains}, {"vfPoints", points}}.dump(2) << "\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunVfCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CliArgs parsed("vf", args);
+    if (!parsed.Parse({"--json", "--help"}, {"--gpu"}, err)) return kExitUsage;
+    if (parsed.Has("--help")) {
+        out << kVfHelp;
+        return kExitOk;
+    }
+    if (!parsed.Words().empty()) {
+        err << parsed.Prefix() << "unknown argument \"" << parsed.Words().front() << "\" (accepted: --gpu, --json, --help)\n";
+        return kExitUsage;
+    }
+    int exitCode = kExitOk;
+    auto session = CliSession::Open(err, exitCode);
+    if (!session) return exitCode;
+    const auto gpu = session->SelectGpu(parsed, err);
+    if (!gpu) return kExitUsage;
+    if (parsed.Has("--json")) return PrintJson(session->Boards(), *gpu, out, err);
+
+    out << session->BackendLine() << "\n";
+    out.flush();
+    // The listings are the program's diagnostics and go to standard output as they always have.
+    const NvStatus domains = ReadClockDomains(session->Boards(), *gpu);
+    const NvStatus offsets = ReadVfPointOffsets(session->Boards(), *gpu);
+    std::fflush(stdout);
+    if (domains != kNvOk || offsets != kNvOk) {
+        err << "pyxtunectl vf: GPU " << *gpu << " did not give its clock-client records (status "
+            << (domains != kNvOk ? domains : offsets) << ")\n";
+        return kExitHardware;
+    }
+    return kExitOk;
+}
+
+}  // namespace pyx
