@@ -1,0 +1,87 @@
+#pragma once
+// Runs pyxtunectl in-process on the simulator, with its own state, trace and scenario files.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "cli/Cli.h"
+
+namespace pyx::clitest {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+inline std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("pyx-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        state_ = dir_ / "state.json";
+        trace_ = dir_ / "trace.txt";
+        ::setenv("PYXTUNE_GPU_BACKEND", "sim", 1);
+        ::setenv("PYXTUNE_SIM_STATE", state_.c_str(), 1);
+        ::setenv("PYXTUNE_TRACE", trace_.c_str(), 1);
+        ::unsetenv("PYXTUNE_SIM_SCENARIO");
+    }
+    void TearDown() override {
+        ::unsetenv("PYXTUNE_SIM_STATE");
+        ::unsetenv("PYXTUNE_TRACE");
+        ::unsetenv("PYXTUNE_SIM_SCENARIO");
+        fs::remove_all(dir_);
+    }
+
+    // A scenario from the shipped ones, or written from text.
+    void UseScenario(const std::string& shippedName) {
+        ::setenv("PYXTUNE_SIM_SCENARIO", (fs::path(PYX_SIM_SCENARIO_DIR) / shippedName).c_str(), 1);
+    }
+    void UseScenarioText(const std::string& json) {
+        const fs::path path = dir_ / "scenario.json";
+        std::ofstream(path) << json;
+        ::setenv("PYXTUNE_SIM_SCENARIO", path.c_str(), 1);
+    }
+
+    CliRun Run(std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int status = RunCli(args, out, err);
+        return {status, out.str(), err.str()};
+    }
+    nlohmann::json State() const { return nlohmann::json::parse(ReadText(state_)); }
+    const nlohmann::json& Tuning(const nlohmann::json& state, size_t card = 0) const {
+        return state.at("cards").at(card).at("tuning");
+    }
+    std::string Trace() const { return ReadText(trace_); }
+    // The trace lines of one operation, without their time stamps.
+    std::vector<std::string> TraceOf(const std::string& operation) const {
+        std::vector<std::string> lines;
+        std::istringstream in(Trace());
+        for (std::string line; std::getline(in, line);) {
+            const size_t at = line.find(' ');
+            if (at != std::string::npos && line.compare(at + 1, operation.size() + 1, operation + " ") == 0)
+                lines.push_back(line.substr(at + 1));
+        }
+        return lines;
+    }
+
+    fs::path dir_, state_, trace_;
+};
+
+}  // namespace pyx::clitest

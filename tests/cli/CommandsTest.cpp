@@ -1,0 +1,146 @@
+#include "CliTestRig.h"
+
+namespace pyx::clitest {
+namespace {
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+    for (const auto& l : lines)
+        if (l == line) return true;
+    return false;
+}
+
+TEST_F(CliTest, EveryCommandHasHelp) {
+    for (const char* command : {"list", "monitor", "apply", "profile", "led", "vf"}) {
+        const CliRun run = Run({command, "--help"});
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_NE(run.out.find(std::string("usage: pyxtunectl ") + command), std::string::npos) << run.out;
+    }
+    EXPECT_FALSE(fs::exists(state_)) << "help must not start the hardware";
+}
+
+TEST_F(CliTest, ListNamesFamiliesBoostFanTypeAndLedControllers) {
+    UseScenario("led-zone.json");
+    CliRun run = Run({"list"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("GPU 0  families D  boost 1683 MHz  fan control type"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("LED controllers 0x58,0x46,0x48,0x4A,0x4C"), std::string::npos) << run.out;
+    run = Run({"list", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto gpu = nlohmann::json::parse(run.out)["gpus"][0];
+    EXPECT_EQ(gpu["boostClockMHz"], 1683);
+    EXPECT_EQ(gpu["ledControllers"].size(), 5u);
+}
+
+TEST_F(CliTest, MonitorTakesTheAskedNumberOfReadings) {
+    CliRun run = Run({"monitor", "--count", "3", "--interval", "10"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    size_t readings = 0;
+    for (size_t at = run.out.find("GPU 0  graphics 1506 MHz  memory 4006 MHz  temperature 45 C  fan 30 %  load 7 %");
+         at != std::string::npos; at = run.out.find("GPU 0  graphics", at + 1))
+        ++readings;
+    EXPECT_EQ(readings, 3u) << run.out;
+    // Reading changes nothing, so nothing is traced.
+    EXPECT_TRUE(TraceOf("SetPstates20").empty());
+    run = Run({"monitor", "--interval", "5"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--interval: \"5\" is not accepted (accepted: a whole number from 10 to 3600000)"),
+              std::string::npos)
+        << run.err;
+}
+
+TEST_F(CliTest, VfListsDomainsAndPointsWithTheirOffsets) {
+    const CliRun json = Run({"vf", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto doc = nlohmann::json::parse(json.out);
+    ASSERT_EQ(doc["domains"].size(), 2u);
+    EXPECT_EQ(doc["domains"][1]["domain"], "MEMORY CLOCK");
+    EXPECT_EQ(doc["domains"][1]["firstVfPoint"], 80);
+    EXPECT_EQ(doc["vfPoints"].size(), 82u);
+
+    ::testing::internal::CaptureStdout();
+    const CliRun text = Run({"vf"});
+    const std::string listing = ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(listing.find("CLIENT_CLK INFO:\n.domain[0]\n\t.type=PROG\n\t.domainId=GRAPHICS CLOCK\n"), std::string::npos);
+    EXPECT_NE(listing.find("MEMORY CLOCK\nvfPoints[80]\n\t.prog\n\t\t.freqOffsetkHz=0\n"), std::string::npos);
+}
+
+TEST_F(CliTest, ProfileLoadAppliesTheFileAndRefusesOnesThatDoNotFit) {
+    const fs::path profile = dir_ / "p.ini";
+    ASSERT_EQ(Run({"apply", "custom", "--yes", "--core", "-50", "--mem", "300", "--power", "80", "--fan", "45"}).status, 0);
+    ASSERT_EQ(Run({"profile", "save", profile.string()}).status, 0);
+    ASSERT_EQ(Run({"apply", "common"}).status, 0);
+    ASSERT_EQ(Tuning(State())["power"]["currentPcm"], 100000);
+
+    // The default card is of family D: the load sets its power target and VF points, not its
+    // clock offsets.
+    CliRun run = Run({"profile", "load", profile.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json state = State();
+    EXPECT_EQ(Tuning(state)["power"]["currentPcm"], 80000);
+    EXPECT_EQ(Tuning(state)["memory"]["deltaKHz"], 0);
+    EXPECT_TRUE(HasLine(TraceOf("ClkVfPointsSetControl"), "ClkVfPointsSetControl gpu=0 point=81 offsetKHz=0 status=0"))
+        << Trace();
+
+    run = Run({"profile", "load", (dir_ / "absent.ini").string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("cannot be read as a settings file"), std::string::npos) << run.err;
+    // A file for another card matches nothing here.
+    UseScenarioText(R"({"cards": [{"deviceId": "0x1E8710DE", "subSystemId": "0x37553842"}]})");
+    fs::remove(state_);
+    run = Run({"profile", "load", profile.string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no section names a GPU here"), std::string::npos) << run.err;
+    run = Run({"profile", "save", (dir_ / "no-such-folder" / "x.ini").string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("cannot be written"), std::string::npos) << run.err;
+    EXPECT_EQ(Run({"profile", "rename", "x"}).status, 2);
+}
+
+TEST_F(CliTest, LedDrivesTheChosenZoneAndRefusesWhatTheControllerDoesNotOffer) {
+    UseScenario("led-zone.json");
+    CliRun run = Run({"led", "--gpu", "0", "--target", "zone-main", "--mode", "rainbow", "--color", "00ff00"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto writes = TraceOf("I2CWrite");
+    EXPECT_TRUE(HasLine(writes, "I2CWrite gpu=0 port=2 addr=0x58 reg=0x06 data=02 status=0")) << Trace();
+    EXPECT_TRUE(HasLine(writes, "I2CWrite gpu=0 port=2 addr=0x58 reg=0x08 data=5a status=0")) << Trace();
+    // The zone kept its colour and mode for the next run.
+    const nlohmann::json state = State();
+    std::string zone58;
+    for (const auto& device : state["cards"][0]["bus"])
+        if (device["address"] == "0x58") zone58 = device["registers"];
+    EXPECT_EQ(zone58.substr(4, 10), "00ff008402") << zone58;
+
+    run = Run({"led", "--target", "zone-main", "--mode", "blink"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("accepted: static, rainbow, cycle-breathing, breathing, off"), std::string::npos) << run.err;
+    run = Run({"led", "--target", "effect-main", "--mode", "static"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("accepted here: zone-main, zone-1, zones-2-4"), std::string::npos) << run.err;
+    run = Run({"led", "--target", "zone-main", "--mode", "static", "--color", "green"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("RRGGBB"), std::string::npos) << run.err;
+    run = Run({"led", "--target", "zone-main", "--mode", "static", "--period", "4"});
+    EXPECT_EQ(run.status, 2);
+}
+
+TEST_F(CliTest, LedBasicControllerShowsTheColourWhileTheProgramHoldsIt) {
+    UseScenario("led-basic-class1.json");
+    const CliRun run = Run({"led", "--target", "basic", "--mode", "static", "--color", "0000ff", "--hold", "1"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    bool frame = false;
+    for (const auto& line : TraceOf("I2CWrite"))
+        frame = frame || line.find("addr=0x40 reg=0x01 data=01000000000000ffff") != std::string::npos;
+    EXPECT_TRUE(frame) << Trace();
+}
+
+TEST_F(CliTest, ACorruptStateFileStopsTheRunAndNamesTheFile) {
+    std::ofstream(state_) << "{\"pyxtuneSimState\": 1, \"cards\": ";
+    const CliRun run = Run({"list"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(state_.string()), std::string::npos) << run.err;
+    EXPECT_TRUE(TraceOf("I2CRead").empty()) << "no card may run on half a state";
+}
+
+}  // namespace
+}  // namespace pyx::clitest
