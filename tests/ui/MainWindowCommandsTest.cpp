@@ -1,0 +1,257 @@
+// The main window's commands on simulated cards, checked through the trace of what reached
+// the cards.
+
+#include "MainWindowTestWorld.h"
+
+#include <QComboBox>
+#include <QSlider>
+
+#include "ui/controls/CMPButton.h"
+#include "ui/main/LedPageCommands.h"
+#include "ui/main/MainWindowLayout.h"
+
+using namespace pyx;
+
+namespace {
+
+std::string OnlyZone58()
+{
+    std::string json = ScenarioText("led-zone.json");
+    for (const char* other : {"0x46", "0x48", "0x4A", "0x4C"}) {
+        const std::string entry = std::string("{\"address\": \"") + other + "\", \"model\": \"led-zone\"}";
+        size_t at = json.find(entry);
+        EXPECT_NE(at, std::string::npos) << other;
+        if (at == std::string::npos)
+            continue;
+        size_t end = at + entry.size();
+        // Drop the entry with the comma that joins it to its neighbour.
+        if (json[end] == ',')
+            ++end;
+        else if (json.rfind(',', at) != std::string::npos)
+            at = json.rfind(',', at);
+        json.erase(at, end - at);
+    }
+    return json;
+}
+
+} // namespace
+
+TEST(MainWindowCommands, CancelOnTheWarningWritesNothing)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    const uint8_t modeBefore = world.core->State().gpuMode;
+    for (int mode : {kIdExtreme, kIdPerformance, kIdCustom}) {
+        world.Click(mode);
+        world.prompts.answerOk = false;
+        const size_t mark = world.Trace().size();
+        world.Click(kIdApply);
+        EXPECT_TRUE(world.Changes(mark).empty()) << mode << ": " << world.Changes(mark).front();
+    }
+    EXPECT_EQ(world.prompts.questions.size(), 3);
+    EXPECT_TRUE(world.prompts.questions[0].startsWith(QString::fromUtf8("警告")));
+    EXPECT_TRUE(world.prompts.informations.isEmpty());
+    EXPECT_EQ(world.core->State().gpuMode, modeBefore);
+    EXPECT_FALSE(w.Page().settingsCommitted);
+    EXPECT_FALSE(w.Flags().profileDialogOpen);
+}
+
+TEST(MainWindowCommands, CommonAppliesWithoutWarningAndOkRunsTheOthers)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    world.Click(kIdCommon);
+    EXPECT_FALSE(world.window->Control(kIdOverlay)->isHidden());
+    EXPECT_TRUE(world.window->Control(kIdGpuClockSlider)->isHidden());
+    const size_t mark = world.Trace().size();
+    world.Click(kIdApply);
+    EXPECT_TRUE(world.prompts.questions.isEmpty());
+    ASSERT_EQ(world.prompts.informations.size(), 1);
+    EXPECT_EQ(world.prompts.informations[0], QStringLiteral("Hardware settings applied!"));
+    const auto changes = world.Changes(mark);
+    EXPECT_GE(CountLines(changes, {"SetPstates20", "domain=0", "deltaKHz=0 "}), 1u);
+    EXPECT_EQ(CountLines(changes, {"PowerPoliciesSetStatus"}), 1u);
+    EXPECT_EQ(world.core->State().gpuMode, kTuningModeCommon);
+    EXPECT_TRUE(world.window->Page().settingsCommitted);
+
+    // Performance with OK: 3 % of the 1,683,000 kHz boost clock.
+    world.Click(kIdPerformance);
+    const size_t mark2 = world.Trace().size();
+    world.Click(kIdApply);
+    EXPECT_EQ(world.prompts.questions.size(), 1);
+    EXPECT_EQ(CountLines(world.Changes(mark2), {"SetPstates20", "domain=0", "deltaKHz=50490 "}), 1u);
+    EXPECT_EQ(CountLines(world.Changes(mark2), {"PowerPoliciesSetStatus", "power=90000"}), 1u);
+}
+
+TEST(MainWindowCommands, ChoosingModesAndColoursChangesNothingOnTheCard)
+{
+    MainWindowWorld world(ScenarioText("led-effect.json"));
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    const size_t mark = world.Trace().size();
+    world.Click(kIdExtreme);
+    world.Click(kIdSwatch1 + 3);
+    world.Click(kIdEffectMode1 + 2);
+    world.Click(kIdBasicStatic + 1);
+    EXPECT_TRUE(world.Changes(mark).empty());
+    EXPECT_EQ(w.Page().tuningMode, kTuningModeExtreme);
+    EXPECT_EQ(w.LedPage().colourPreset, 4);
+    EXPECT_EQ(w.LedPage().gm2Mode, 3u);
+    EXPECT_EQ(w.LedPage().ledMode, 1u);
+    // Radio groups: exactly the chosen button shows its selected picture.
+    for (int k = 0; k < kSwatchCount; ++k)
+        EXPECT_EQ(w.Button(kIdSwatch1 + k)->ShownBitmapId(), k == 3 ? 176 + 2 * k : 175 + 2 * k) << k;
+    EXPECT_EQ(w.Button(kIdExtreme)->ShownBitmapId(), 149);
+    EXPECT_EQ(w.Button(kIdCustom)->ShownBitmapId(), 151);
+}
+
+TEST(MainWindowCommands, NextGpuWrapsAndDoesNothingWithOneCard)
+{
+    MainWindowWorld world(ScenarioText("two-cards.json"));
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    ASSERT_EQ(w.Page().selectedGpu, 0);
+    EXPECT_TRUE(w.Control(kIdLink)->isEnabled());
+    world.Click(kIdNextGpu);
+    EXPECT_EQ(w.Page().selectedGpu, 1);
+    EXPECT_EQ(w.Button(kIdGpu0 + 1)->ShownBitmapId(), 174);
+    world.Click(kIdNextGpu);
+    EXPECT_EQ(w.Page().selectedGpu, 0);
+    world.Click(kIdLink);
+    EXPECT_TRUE(w.Page().linkAllGpus);
+    EXPECT_EQ(w.Button(kIdLink)->ShownBitmapId(), 197);
+
+    MainWindowWorld single(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(single.Open());
+    single.Click(kIdNextGpu);
+    single.Click(kIdLink);
+    EXPECT_EQ(single.window->Page().selectedGpu, 0);
+    EXPECT_FALSE(single.window->Page().linkAllGpus);
+}
+
+TEST(MainWindowCommands, HideSavesUnlessAnApplyOrResetRan)
+{
+    {
+        MainWindowWorld world(sim::SimScenario::DefaultJson());
+        ASSERT_TRUE(world.Open());
+        ASSERT_FALSE(world.SettingsFileExists());
+        world.Click(kIdHide);
+        EXPECT_TRUE(world.SettingsFileExists());
+        EXPECT_TRUE(world.window->isHidden());
+        EXPECT_FALSE(world.window->Flags().mainWindowShown);
+    }
+    {
+        MainWindowWorld world(sim::SimScenario::DefaultJson());
+        ASSERT_TRUE(world.Open());
+        world.Click(kIdCommon);
+        world.Click(kIdApply);
+        world.Click(kIdHide);
+        EXPECT_FALSE(world.SettingsFileExists());
+        EXPECT_TRUE(world.window->isHidden());
+    }
+    {
+        MainWindowWorld world(sim::SimScenario::DefaultJson());
+        ASSERT_TRUE(world.Open());
+        world.Click(kIdReset);
+        world.Click(kIdHide);
+        EXPECT_FALSE(world.SettingsFileExists());
+    }
+    {
+        // A refused apply commits nothing: the hide still saves.
+        MainWindowWorld world(sim::SimScenario::DefaultJson());
+        ASSERT_TRUE(world.Open());
+        world.prompts.answerOk = false;
+        world.Click(kIdApply);
+        world.Click(kIdHide);
+        EXPECT_TRUE(world.SettingsFileExists());
+    }
+}
+
+TEST(MainWindowCommands, ResetOnAnEffectControllerCard)
+{
+    MainWindowWorld world(ScenarioText("led-effect.json"));
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    ASSERT_EQ(w.LedCommands().ProbedKind(0), kLedKindEffectAC);
+    EXPECT_EQ(w.SkinId(), kSkinEffect);
+    const size_t mark = world.Trace().size();
+    world.Click(kIdReset);
+    const auto writes = world.Changes(mark, {"I2CWrite"});
+    ASSERT_GE(writes.size(), 4u);
+    EXPECT_EQ(CountLines({writes[0]}, {"addr=0xac", "reg=0x21", "data=000603"}), 1u) << writes[0];
+    EXPECT_EQ(CountLines({writes[1]}, {"addr=0xac", "reg=0x30", "data=00 "}), 1u) << writes[1];
+    EXPECT_EQ(CountLines({writes[2]}, {"addr=0xb0", "reg=0x30", "data=00 "}), 1u) << writes[2];
+    EXPECT_EQ(CountLines({writes[3]}, {"addr=0xb0", "reg=0x21", "data=000603"}), 1u) << writes[3];
+    EXPECT_EQ(world.core->State().ledSettings.gm2Mode, 9);
+    EXPECT_EQ(w.LedPage().gm2Mode, 9u);
+    EXPECT_EQ(w.Button(kIdEffectMode1 + 8)->ShownBitmapId(), 174);
+    // The tuning half ran too.
+    EXPECT_GE(CountLines(world.Changes(mark), {"SetPstates20", "deltaKHz=0 "}), 2u);
+    EXPECT_TRUE(w.Page().settingsCommitted);
+}
+
+TEST(MainWindowCommands, ResetOnZoneControllerCardsInTheirOrder)
+{
+    struct Case {
+        std::string json;
+        uint32_t kind;
+        const char* order[3];
+    };
+    const Case cases[] = {{ScenarioText("led-zone.json"), kLedKindZone46, {"addr=0x46", "addr=0x48", "addr=0x58"}},
+                          {OnlyZone58(), kLedKindZone58, {"addr=0x58", "addr=0x46", "addr=0x48"}}};
+    for (const Case& c : cases) {
+        MainWindowWorld world(c.json);
+        ASSERT_TRUE(world.Open());
+        CVornDlg& w = *world.window;
+        ASSERT_EQ(w.LedCommands().ProbedKind(0), c.kind);
+        w.ColourTrackbar(1)->setValue(90);
+        const size_t mark = world.Trace().size();
+        world.Click(kIdReset);
+        // Every burst is sent; only controllers that are fitted answer it.
+        const auto all = world.Changes(mark, {"I2CWrite", "I2CWriteEx"});
+        std::vector<std::string> bursts;
+        for (const std::string& l : all)
+            if (l.find("reg=0x02 data=ff00000005") != std::string::npos && l.find("I2CWrite ") != std::string::npos)
+                bursts.push_back(l);
+        ASSERT_EQ(bursts.size(), 3u) << c.kind;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NE(bursts[static_cast<size_t>(i)].find(c.order[i]), std::string::npos) << bursts[static_cast<size_t>(i)];
+        EXPECT_EQ(w.LedPage().gm1Mode, 1u);
+        EXPECT_EQ(world.core->State().ledSettings.gm1Mode, 1);
+        EXPECT_EQ(w.ColourTrackbar(0)->value(), 255);
+        EXPECT_EQ(w.ColourTrackbar(1)->value(), 0);
+    }
+}
+
+TEST(MainWindowCommands, ResetWithoutLightingStillResetsTheTuning)
+{
+    MainWindowWorld world(ScenarioText("minimal.json"));
+    ASSERT_TRUE(world.Open());
+    ASSERT_EQ(world.window->LedCommands().ProbedKind(0), kLedKindNone);
+    EXPECT_FALSE(world.window->Control(kIdTarget1)->isEnabled());
+    const size_t mark = world.Trace().size();
+    world.Click(kIdReset);
+    EXPECT_TRUE(world.Changes(mark, {"I2CWrite"}).empty());
+    EXPECT_GE(CountLines(world.Changes(mark), {"SetPstates20", "deltaKHz=0 "}), 2u);
+}
+
+TEST(MainWindowCommands, TargetButtonsSwitchThePanels)
+{
+    MainWindowWorld world(ScenarioText("led-zone.json"));
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    EXPECT_EQ(w.SkinId(), kSkinZone);
+    EXPECT_FALSE(w.Control(kIdZoneMode1)->isHidden());
+    EXPECT_TRUE(w.Control(kIdEffectMode1)->isHidden());
+    world.Click(kIdTarget1 + 4);
+    EXPECT_EQ(w.SkinId(), kSkinEffect);
+    EXPECT_EQ(w.LedPage().boards[0].ledTarget, 3u);
+    EXPECT_TRUE(w.Control(kIdZoneMode1)->isHidden());
+    EXPECT_FALSE(w.Control(kIdEffectMode1 + 10)->isHidden());
+    world.Click(kIdTarget1);
+    EXPECT_EQ(w.SkinId(), kSkinNormal);
+    EXPECT_FALSE(w.Control(kIdBasicStatic)->isHidden());
+    EXPECT_FALSE(w.TimerCombo(0)->isHidden());
+    EXPECT_TRUE(w.Control(kIdEffectMode1)->isHidden());
+}

@@ -1,0 +1,176 @@
+// The main window on simulated cards: start-up, the refusals, hiding and the sliders.
+
+#include "MainWindowTestWorld.h"
+#include "UiTestSupport.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QSlider>
+
+#include "ui/controls/CBitmapSlider.h"
+#include "ui/controls/CMPButton.h"
+#include "ui/controls/CMPStatic.h"
+#include "ui/controls/CMPToolTip2.h"
+#include "ui/main/MainWindowLayout.h"
+#include "ui/main/TrayIcon.h"
+
+using namespace pyx;
+
+namespace {
+
+std::string WithBoost(const std::string& json, const char* from, const char* to)
+{
+    std::string s = json;
+    const size_t at = s.find(from);
+    EXPECT_NE(at, std::string::npos);
+    if (at != std::string::npos)
+        s.replace(at, std::string(from).size(), to);
+    return s;
+}
+
+} // namespace
+
+TEST(MainWindow, StartsWithEveryControlInPlaceAndTheSimulatorMarked)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("PYXTUNE"));
+    EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(w.size(), QSize(750, 810));
+    EXPECT_EQ(w.property("BmpProp").value<QImage>().size(), QSize(750, 810));
+    for (int id = kFirstControlId; id < kFirstControlId + kControlCount; ++id) {
+        ASSERT_NE(w.Control(id), nullptr) << id;
+        EXPECT_EQ(w.Control(id)->pos(), MainControl(id).rect.topLeft()) << id;
+    }
+    EXPECT_EQ(w.Control(kIdGpuClockSlider)->size(), QSize(57, 151));
+    EXPECT_EQ(w.Label(kIdMemClockLabel)->size(), QSize(105, 40));
+    ASSERT_NE(w.PlainChild(), nullptr);
+    EXPECT_EQ(w.ToolTip()->Tools().size(), 9);
+    EXPECT_EQ(w.ToolTip()->Tools()[2].control, w.Control(kIdExtreme));
+    // GPU buttons exist for the posted clicks only.
+    for (int i = 0; i < kGpuButtonCount; ++i)
+        EXPECT_TRUE(w.Control(kIdGpu0 + i)->isHidden());
+    // One GPU: the link toggle is off and shows its disabled picture.
+    EXPECT_FALSE(w.Control(kIdLink)->isEnabled());
+    EXPECT_EQ(w.Button(kIdLink)->ShownBitmapId(), 195);
+    EXPECT_EQ(w.Page().selectedGpu, 0);
+    // No settings file yet: the Custom mode and the card's own values.
+    EXPECT_EQ(w.Page().tuningMode, kTuningModeCustom);
+    EXPECT_TRUE(w.Control(kIdOverlay)->isHidden());
+    EXPECT_TRUE(w.MonitorTimer().isActive());
+    EXPECT_EQ(w.MonitorTimer().interval(), 1000);
+    EXPECT_TRUE(w.Tray().ToolTip().endsWith(QStringLiteral(" (simulated GPU)")));
+    EXPECT_TRUE(w.IsSimulated());
+}
+
+TEST(MainWindow, TheTimerShowsTheSelectedCardsReadouts)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    world.window->OnMonitorTimer();
+    // The default card runs at 1506 MHz / 4006 MHz.
+    EXPECT_EQ(world.window->Label(kIdGpuClockLabel)->Text(), QStringLiteral("1506"));
+    EXPECT_EQ(world.window->Label(kIdMemClockLabel)->Text(), QStringLiteral("4006"));
+    EXPECT_EQ(world.window->Label(kIdHiddenLabel)->Text(), QStringLiteral("0"));
+    EXPECT_FALSE(world.window->Label(kIdTemperatureLabel)->Text().isEmpty());
+}
+
+TEST(MainWindow, SysTrayOnTheCommandLineHidesTheWindowAtStartAndSaves)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson(), "SysTray");
+    ASSERT_EQ(world.core->commandLineMode, StartMode::SysTray);
+    ASSERT_TRUE(world.Open());
+    EXPECT_TRUE(world.window->isHidden());
+    EXPECT_FALSE(world.window->Flags().mainWindowShown);
+    EXPECT_TRUE(world.SettingsFileExists());
+
+    // The tray's "Main Window" brings it back.
+    world.window->Tray().OnMainWindow();
+    EXPECT_TRUE(world.window->isVisible());
+    EXPECT_TRUE(world.window->Flags().mainWindowShown);
+}
+
+TEST(MainWindow, OtherStartModesShowTheWindow)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson(), "systray ");
+    ASSERT_TRUE(world.Open());
+    EXPECT_TRUE(world.window->isVisible());
+    EXPECT_TRUE(world.window->Flags().mainWindowShown);
+}
+
+TEST(MainWindow, ACardWithoutBoostClockIsRefusedAndTheProgramEnds)
+{
+    const std::string json = WithBoost(ScenarioText("minimal.json"), "\"graphics\": 1708000", "\"graphics\": 0");
+    MainWindowWorld world(json);
+    bool ended = false;
+    QObject::connect(world.window.get(), &CVornDlg::endProgram, [&ended] { ended = true; });
+    EXPECT_FALSE(world.Open());
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(world.window->Flags().quitRequested);
+    ASSERT_EQ(world.prompts.errors.size(), 1);
+    EXPECT_EQ(world.prompts.errors[0], QStringLiteral("PYXTUNE not support this vag card.(Boost clock is zero)"));
+    EXPECT_FALSE(world.window->isVisible());
+    EXPECT_FALSE(world.window->MonitorTimer().isActive());
+}
+
+TEST(MainWindow, AFanType4CardHasADisabledFanSliderAndNoFanLabel)
+{
+    MainWindowWorld world(ScenarioText("fan-type4-fan-coolers.json"));
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    ASSERT_EQ(w.Page().tuningMode, kTuningModeCustom);
+    EXPECT_FALSE(w.Slider(kIdFanSlider)->isEnabled());
+    EXPECT_TRUE(w.ValueLabelText(kLabelFan).isEmpty());
+    EXPECT_FALSE(w.ValueLabelText(kLabelPower).isEmpty());
+
+    // A card with a fan chip shows both.
+    MainWindowWorld chip(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(chip.Open());
+    EXPECT_TRUE(chip.window->Slider(kIdFanSlider)->isEnabled());
+    EXPECT_FALSE(chip.window->ValueLabelText(kLabelFan).isEmpty());
+}
+
+TEST(MainWindow, ValueLabelsAreRightAlignedInFixedCells)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    w.Page().power.SetClamped(w.Page().power.max);
+    EXPECT_EQ(w.ValueLabelText(kLabelPower), QString::asprintf("%3d", w.Page().power.max));
+    w.ColourTrackbar(1)->setValue(7);
+    EXPECT_EQ(w.ValueLabelText(kLabelGreen), QStringLiteral("  7"));
+}
+
+TEST(MainWindow, SlidersMovedByTheUserReachThePage)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    CBitmapSlider* power = w.Slider(kIdPowerSlider);
+    ASSERT_TRUE(power->isEnabled());
+    const int target = power->GetRangeMax();
+    SendKey(power, Qt::Key_End);
+    world.Settle();
+    EXPECT_EQ(w.Page().power.pos, power->GetPos());
+    EXPECT_EQ(power->GetPos(), target);
+}
+
+TEST(MainWindow, EscapeEnterAndTheCloseBoxNeverEndTheWindow)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    SendKey(&w, Qt::Key_Escape);
+    SendKey(&w, Qt::Key_Return);
+    w.reject();
+    w.accept();
+    world.Settle();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.result(), 0);
+    // The close box hides to the tray (and saves, as the hide button does).
+    w.close();
+    world.Settle();
+    EXPECT_TRUE(w.isHidden());
+    EXPECT_TRUE(world.SettingsFileExists());
+}

@@ -1,0 +1,154 @@
+#pragma once
+// A main window over simulated cards, started the way the program starts it, with the
+// prompts answered by the test and every change to a card in a trace file.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AppCore.h"
+#include "gpu/Trace.h"
+#include "led/LedEffectEngine.h"
+#include "led/SteadyLedPacer.h"
+#include "platform/FakeInstanceLock.h"
+#include "platform/FakeMessageSink.h"
+#include "platform/FakeServiceControl.h"
+#include "sim/SimLibrary.h"
+#include "sim/SimLibrarySource.h"
+#include "sim/SimScenario.h"
+#include "ui/main/CVornDlg.h"
+#include "ui/main/UserPrompts.h"
+
+class ScriptedPrompts : public pyx::UserPrompts
+{
+public:
+    bool answerOk = true;
+    QStringList questions;
+    QStringList informations;
+    QStringList errors;
+
+    bool AskOkCancel(QWidget*, const QString& text, const QString&) override
+    {
+        questions << text;
+        return answerOk;
+    }
+    void ShowInformation(QWidget*, const QString& text, const QString&) override { informations << text; }
+    void ShowError(QWidget*, const QString& text, const QString&) override { errors << text; }
+};
+
+inline std::string ScenarioText(const char* name)
+{
+    const std::filesystem::path path = std::filesystem::path(PYX_SIM_SCENARIO_DIR) / name;
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class MainWindowWorld
+{
+public:
+    explicit MainWindowWorld(const std::string& scenarioJson, const std::string& commandLine = "")
+        : oldFolder(std::filesystem::current_path())
+    {
+        folder = std::filesystem::path(dir.path().toStdString());
+        std::string error;
+        auto lib = pyx::sim::SimScenario::FromText(scenarioJson, "test scenario", error);
+        EXPECT_TRUE(lib) << error;
+        simLib = lib.get();
+        core = std::make_unique<pyx::AppCore>(std::make_unique<pyx::sim::SimLibrarySource>(std::move(lib)),
+                                              pyx::Trace::Open((folder / "trace.txt").string()));
+        pyx::AppPlatform platform{lock, messages, services, nullptr};
+        started = core->Start(platform, folder / "pyxtune", commandLine, nullptr);
+        engine = std::make_unique<pyx::LedEffectEngine>(core->Boards(), pacer);
+        window = std::make_unique<pyx::CVornDlg>(pyx::MainWindowContext{*core, *engine, prompts, nullptr});
+    }
+
+    ~MainWindowWorld()
+    {
+        window.reset();
+        engine->Shutdown();
+        std::filesystem::current_path(oldFolder);
+    }
+
+    // Starts the window as the program does and lets the clicks it posted run.
+    bool Open(bool show = true)
+    {
+        const bool ok = window->OnInitDialog();
+        if (ok && show && core->commandLineMode != StartMode::SysTray)
+            window->show();
+        Settle();
+        return ok;
+    }
+
+    void Settle()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+
+    void Click(int id)
+    {
+        window->SendClick(id);
+        Settle();
+    }
+
+    std::vector<std::string> Trace() const
+    {
+        std::ifstream in(folder / "trace.txt");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    // Lines after the first `from`, keeping only those that name one of the operations.
+    std::vector<std::string> Changes(size_t from, std::initializer_list<const char*> operations = {
+        "I2CWrite", "SetPstates20", "PowerPoliciesSetStatus", "ThermalPoliciesSetStatus", "SetCoolerLevels",
+        "RestoreCoolerSettings", "FanCoolersSetControl", "ClkVfPointsSetControl"}) const
+    {
+        const std::vector<std::string> all = Trace();
+        std::vector<std::string> out;
+        for (size_t i = from; i < all.size(); ++i)
+            for (const char* op : operations)
+                if (all[i].find(std::string(" ") + op + " ") != std::string::npos)
+                    out.push_back(all[i]);
+        return out;
+    }
+
+    bool SettingsFileExists(const char* name = "Preformance.txt") const { return std::filesystem::exists(folder / name); }
+
+    QTemporaryDir dir;
+    std::filesystem::path folder;
+    std::filesystem::path oldFolder;
+    pyx::sim::SimLibrary* simLib = nullptr;
+    FakeInstanceLock lock{std::make_shared<FakeInstanceLock::Machine>(), 1};
+    FakeMessageSink messages;
+    FakeServiceControl services;
+    pyx::SteadyLedPacer pacer{50.0};
+    std::unique_ptr<pyx::AppCore> core;
+    std::unique_ptr<pyx::LedEffectEngine> engine;
+    ScriptedPrompts prompts;
+    std::unique_ptr<pyx::CVornDlg> window;
+    pyx::StartupResult started = pyx::StartupResult::OtherUsersCopy;
+};
+
+// Lines containing every one of the parts.
+inline size_t CountLines(const std::vector<std::string>& lines, std::initializer_list<const char*> parts)
+{
+    size_t n = 0;
+    for (const std::string& l : lines) {
+        bool all = true;
+        for (const char* p : parts)
+            all = all && l.find(p) != std::string::npos;
+        n += all ? 1 : 0;
+    }
+    return n;
+}

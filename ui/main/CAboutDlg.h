@@ -1,0 +1,26 @@
+#pragma once
+#include <QDialog>
+#include <QPixmap>
+
+class QLabel;
+
+namespace pyx {
+
+// The About box: the program's icon, name and version, and an OK button.
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr char kVersion[] = "2.0.0.2";
+
+    explicit CAboutDlg(const QPixmap& icon, QWidget* parent = nullptr);
+
+    QString NameText() const;
+    QString VersionText() const;
+
+private:
+    QLabel* name_ = nullptr;
+    QLabel* version_ = nullptr;
+};
+
+}  // namespace pyx

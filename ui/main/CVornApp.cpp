@@ -1,0 +1,97 @@
+#include "ui/main/CVornApp.h"
+
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/AppCore.h"
+#include "app/GpuBackend.h"
+#include "gpu/Trace.h"
+#include "led/LedEffectEngine.h"
+#include "led/SteadyLedPacer.h"
+#include "platform/MessageOutput.h"
+#include "platform/SystemPlatform.h"
+#include "ui/main/AppFonts.h"
+#include "ui/main/CVornDlg.h"
+#include "ui/main/MessageBoxPrompts.h"
+#include "ui/main/MessageBoxSink.h"
+
+namespace pyx {
+
+namespace {
+
+// The whole text after the program's name, as one line.
+std::string CommandLineTail(const QStringList& arguments) {
+    return arguments.mid(1).join(QLatin1Char(' ')).toStdString();
+}
+
+}  // namespace
+
+CVornApp::CVornApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Pyxtune"));
+    setApplicationVersion(QStringLiteral("2.0.0.2"));
+    // The window lives in the notification area while hidden: hiding it is no reason to end.
+    setQuitOnLastWindowClosed(false);
+}
+
+CVornApp::~CVornApp() {
+    delete mainWindow_.data();
+    if (engine_) engine_->Shutdown();
+    if (pacer_) pacer_->Interrupt();
+    engine_.reset();
+    core_.reset();
+}
+
+CVornDlg* CVornApp::MainWindow() const { return mainWindow_.data(); }
+
+void CVornApp::ActivateFromSecondStart() {
+    // The lock calls from a thread of its own; the window belongs to this one.
+    QMetaObject::invokeMethod(this, [this] {
+        if (mainWindow_) mainWindow_->ShowFromTray(false);
+    }, Qt::QueuedConnection);
+}
+
+int CVornApp::Run() {
+    auto sink = std::make_shared<MessageBoxSink>();
+    MessageOutput::Replace(sink);
+
+    GpuBackendChoice backend = ChooseGpuBackendFromEnvironment();
+    if (!backend.source) {
+        sink->ShowMessage(backend.error, "PYXTUNE", MessageIcon::Error);
+        return 1;
+    }
+    core_ = std::make_unique<AppCore>(std::move(backend.source), Trace::FromEnvironment());
+
+    lock_ = CreateSystemInstanceLock();
+    services_ = CreateSystemServiceControl();
+    launcher_ = CreateSystemProcessLauncher();
+    runList_ = CreateSystemLogonRunList();
+    lock_->SetActivationHandler([this] { ActivateFromSecondStart(); });
+
+    fonts_ = std::make_unique<AppFonts>();
+    AppPlatform platform{*lock_, *sink, *services_, launcher_.get()};
+    const std::filesystem::path programFile = CurrentProgramFile();
+    const StartupResult started =
+        core_->Start(platform, programFile, CommandLineTail(arguments()), [this] { return fonts_->RegisterFonts(); });
+    if (started != StartupResult::RunMainWindow) return 0;
+
+    pacer_ = std::make_unique<SteadyLedPacer>();
+    engine_ = std::make_unique<LedEffectEngine>(core_->Boards(), *pacer_);
+    prompts_ = std::make_unique<MessageBoxPrompts>();
+    MainWindowContext context{*core_, *engine_, *prompts_, fonts_.get()};
+    context.services = services_.get();
+    context.launcher = launcher_.get();
+    context.runList = runList_.get();
+    context.programFile = programFile;
+    context.quitNow = [] { std::_Exit(0); };
+
+    auto* window = new CVornDlg(std::move(context));
+    mainWindow_ = window;
+    if (!window->OnInitDialog()) return 0;
+    // Started for the notification area: the start-up's own hide runs next, without a flash.
+    if (core_->commandLineMode != StartMode::SysTray) window->show();
+    return exec();
+}
+
+}  // namespace pyx

@@ -1,0 +1,271 @@
+#include "ui/main/LedPageCommands.h"
+
+#include <QComboBox>
+#include <QSlider>
+
+#include <chrono>
+
+#include "app/TuningSettingsStore.h"
+#include "led/LedApply.h"
+#include "led/LedBasicController.h"
+#include "led/LedBus.h"
+#include "led/LedProbe.h"
+#include "led/LedReadBack.h"
+#include "ui/controls/CMPButton.h"
+#include "ui/main/CVornDlg.h"
+
+namespace pyx {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr uint8_t kZoneColourReg = 0x02;
+constexpr uint8_t kEffectParameterReg = 0x21;
+constexpr uint8_t kEffectCodeReg = 0x30;
+constexpr std::array<uint8_t, 5> kZoneResetBurst = {0xFF, 0x00, 0x00, 0x00, 0x05};
+constexpr std::array<uint8_t, 3> kEffectResetParameters = {0x00, 0x06, 0x03};
+
+}  // namespace
+
+void LedPageCommands::SelectInGroup(int firstId, int count, int chosen) {
+    for (int i = 0; i < count; ++i) {
+        CMPButton* b = window_.Button(firstId + i);
+        if (b == nullptr) continue;
+        const ControlSpec& spec = MainControl(firstId + i);
+        if (i == chosen)
+            b->SetBitmaps(spec.secondId, spec.secondId);
+        else
+            b->SetBitmaps(spec.normalId, spec.secondId);
+        b->update();
+    }
+}
+
+void LedPageCommands::SetTrackbars(int r, int g, int b) {
+    window_.ColourTrackbar(0)->setValue(r);
+    window_.ColourTrackbar(1)->setValue(g);
+    window_.ColourTrackbar(2)->setValue(b);
+}
+
+void LedPageCommands::OnPalette() {
+    const QColor picked = window_.Button(kIdPicker)->PickedColor();
+    if (picked.isValid()) SetTrackbars(picked.red(), picked.green(), picked.blue());
+    window_.InvalidateRect(kColourPreviewRect);
+    window_.LedPage().colourPreset = 0;
+    SelectInGroup(kIdSwatch1, kSwatchCount, -1);
+}
+
+void LedPageCommands::OnSwatch(int k) {
+    window_.LedPage().colourPreset = k + 1;
+    SelectInGroup(kIdSwatch1, kSwatchCount, k);
+}
+
+void LedPageCommands::OnBasicEffect(int k) {
+    window_.LedPage().ledMode = kBasicModes[static_cast<size_t>(k)];
+    SelectInGroup(kIdBasicStatic, kBasicEffectCount, k);
+}
+
+void LedPageCommands::OnZoneMode(int k) {
+    window_.LedPage().gm1Mode = static_cast<uint32_t>(k + 1);
+    window_.Engine().SyncArgs().zoneMode.store(k + 1);
+    SelectInGroup(kIdZoneMode1, kZoneModeCount, k);
+}
+
+void LedPageCommands::OnEffectMode(int k) {
+    window_.LedPage().gm2Mode = static_cast<uint32_t>(k + 1);
+    window_.Engine().SyncArgs().effectMode.store(k + 1);
+    SelectInGroup(kIdEffectMode1, kEffectModeCount, k);
+}
+
+void LedPageCommands::OnTarget(int k) {
+    const int gpu = window_.Page().selectedGpu;
+    if (gpu >= 0 && gpu < kMaxGpus) window_.LedPage().boards[static_cast<size_t>(gpu)].ledTarget = kTargetValues[static_cast<size_t>(k)];
+    SelectInGroup(kIdTarget1, kTargetCount, k);
+    ShowPanel(k);
+}
+
+void LedPageCommands::ShowPanel(int k) {
+    const bool basic = k == 0;
+    const bool zone = k >= 1 && k <= 3;
+    const bool effect = k >= 4;
+    window_.ApplySkin(basic ? kSkinNormal : zone ? kSkinZone : kSkinEffect);
+    for (int i = 0; i < kZoneModeCount; ++i) window_.Control(kIdZoneMode1 + i)->setVisible(zone);
+    for (int i = 0; i < kEffectModeCount; ++i) window_.Control(kIdEffectMode1 + i)->setVisible(effect);
+    for (int i = 0; i < 3; ++i) window_.TimerCombo(i)->setVisible(basic);
+    for (int i = 0; i < kBasicEffectCount; ++i) window_.Control(kIdBasicStatic + i)->setVisible(basic);
+}
+
+void LedPageCommands::EnableLedPage(bool on) {
+    for (int id = kIdBasicStatic; id < kIdEffectMode1 + kEffectModeCount; ++id)
+        if (id != kIdOverlay) window_.Control(id)->setEnabled(on);
+    for (int i = 0; i < 3; ++i) {
+        window_.TimerCombo(i)->setEnabled(on);
+        window_.ColourTrackbar(i)->setEnabled(on);
+    }
+    const int gpu = window_.Page().selectedGpu;
+    const LedBoardState* board = gpu >= 0 && gpu < kMaxGpus ? &window_.LedPage().boards[static_cast<size_t>(gpu)] : nullptr;
+    for (int k = 0; k < kTargetCount; ++k)
+        window_.Control(kIdTarget1 + k)->setEnabled(on && board != nullptr && board->TargetAvailable(kTargetValues[static_cast<size_t>(k)]));
+}
+
+void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
+    AppCore& core = window_.Core();
+    AppState& state = core.State();
+    window_.CaptureLedPageControls();
+    if (applyButton) {
+        int gpuMode = state.gpuMode;
+        CaptureLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, gpuMode);
+        state.gpuMode = static_cast<uint8_t>(gpuMode);
+    }
+    LedApplyOptions options;
+    options.applyButton = applyButton;
+    options.restoringLed = restoringLed;
+    options.ledControllerKind = static_cast<uint32_t>(state.ledControllerKind);
+    options.saveLedSettings = [&core] { SaveTuningSettings(core.Boards(), core.State(), kLedSettingsFileName); };
+    ApplyLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, options);
+}
+
+void LedPageCommands::ShowLoadedLighting(const LoadedLighting& loaded) {
+    if (loaded.basicEffectButton >= 0) window_.SendClick(kIdBasicStatic + loaded.basicEffectButton);
+    if (loaded.setColour) window_.ColourTrackbar(0)->setValue(loaded.red);
+    window_.ColourTrackbar(1)->setValue(loaded.green);
+    window_.ColourTrackbar(2)->setValue(loaded.blue);
+    for (int k = 0; k < 3; ++k) window_.TimerCombo(k)->setCurrentIndex(loaded.timerIndex[k]);
+    if (loaded.startBasicEffect) {
+        window_.CaptureLedPageControls();
+        StartBasicEffect(window_.LedPage(), window_.Engine(), window_.Core().State().ledSettings,
+                         static_cast<uint32_t>(window_.Core().State().ledControllerKind));
+    } else {
+        window_.ColourTrackbar(0)->setValue(loaded.red);
+    }
+    if (loaded.gm1Mode >= 1) window_.SendClick(kIdZoneMode1 + static_cast<int>(loaded.gm1Mode) - 1);
+    if (loaded.gm2Mode >= 1) window_.SendClick(kIdEffectMode1 + static_cast<int>(loaded.gm2Mode) - 1);
+}
+
+void LedPageCommands::ShowCardLighting() {
+    GpuBoardTable& table = window_.Boards();
+    if (!table.IsValidGpu(0)) return;
+    const uint32_t kind = ProbedKind(0);
+    if (const auto mode = ReadBackLedMode(table, 0, kind)) {
+        if (kind == kLedKindZone58 && *mode >= 1 && *mode <= static_cast<uint32_t>(kZoneModeCount))
+            window_.SendClick(kIdZoneMode1 + static_cast<int>(*mode) - 1);
+        else if (kind == kLedKindEffectAC && *mode >= 1 && *mode <= static_cast<uint32_t>(kEffectModeCount))
+            window_.SendClick(kIdEffectMode1 + static_cast<int>(*mode) - 1);
+    }
+    if (const auto colour = ReadBackLedColour(table, 0, kind)) SetTrackbars(colour->r, colour->g, colour->b);
+}
+
+uint32_t LedPageCommands::ProbedKind(int gpu) const {
+    return gpu >= 0 && gpu < kMaxGpus ? probedKinds_[static_cast<size_t>(gpu)] : kLedKindNone;
+}
+
+void LedPageCommands::RecordStartupKinds() {
+    for (int gpu = 0; gpu < window_.Boards().gpuCount && gpu < kMaxGpus; ++gpu) {
+        const LedBoardState& b = window_.LedPage().boards[static_cast<size_t>(gpu)];
+        // The same order as the first-success probe: 0xAC, 0x46, 0x58, then the basic one.
+        uint32_t kind = b.ledKind;
+        if (b.present[kPresentEffectAC])
+            kind = kLedKindEffectAC;
+        else if (b.present[kPresentZone46])
+            kind = kLedKindZone46;
+        else if (b.present[kPresentZone58])
+            kind = kLedKindZone58;
+        probedKinds_[static_cast<size_t>(gpu)] = kind;
+    }
+}
+
+void LedPageCommands::OnGpuSelected(int gpu) {
+    const uint32_t kind = ProbeLedKind(window_.Boards(), gpu);
+    probedKinds_[static_cast<size_t>(gpu)] = kind;
+    window_.LedPage().boards[static_cast<size_t>(gpu)].ledKind = kind;
+    window_.ApplySkin(SkinForLedKind(kind));
+    EnableLedPage(kind != kLedKindNone);
+    // The button whose ledTarget suits the controller found.
+    int target = -1;
+    switch (kind) {
+        case kLedKindEffectAC: target = 4; break;   // ledTarget 3
+        case kLedKindZone46: target = 2; break;     // ledTarget 5
+        case kLedKindZone58: target = 1; break;     // ledTarget 2
+        case kLedKindBasicClass1:
+        case kLedKindBasicClass2: target = 0; break;
+        default: break;
+    }
+    if (target >= 0) window_.PostClick(kIdTarget1 + target);
+}
+
+void LedPageCommands::EffectReset(int gpu) {
+    GpuBoardTable& table = window_.Boards();
+    LedPacer& pacer = window_.Engine().Pacer();
+    (void)WriteLedBytes(table, gpu, 0xAC, kEffectParameterReg, kEffectResetParameters);
+    pacer.SleepFor(10ms);
+    const bool codeWritten = WriteLedByte(table, gpu, 0xAC, kEffectCodeReg, 0x00) == kNvOk;
+    if (codeWritten) window_.SendClick(kIdEffectMode1 + 8);
+    pacer.SleepFor(10ms);
+    (void)WriteLedByte(table, gpu, 0xB0, kEffectCodeReg, 0x00);
+    pacer.SleepFor(10ms);
+    (void)WriteLedBytes(table, gpu, 0xB0, kEffectParameterReg, kEffectResetParameters);
+    if (codeWritten) window_.Core().State().ledSettings.gm2Mode = 9;
+}
+
+void LedPageCommands::ZoneReset(int gpu, const std::array<uint8_t, 3>& order) {
+    LedSettings& saved = window_.Core().State().ledSettings;
+    SetTrackbars(255, 0, 0);
+    saved.red = 255;
+    saved.green = 0;
+    saved.blue = 0;
+    window_.InvalidateRect(kColourPreviewRect);
+    LedEffectEngine& engine = window_.Engine();
+    if (engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const bool written = WriteLedBytes(window_.Boards(), gpu, order[i], kZoneColourReg, kZoneResetBurst) == kNvOk;
+        if (i == 0 && written) {
+            window_.SendClick(kIdZoneMode1);
+            saved.gm1Mode = 1;
+        }
+    }
+}
+
+void LedPageCommands::ResetLeds() {
+    GpuBoardTable& table = window_.Boards();
+    for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
+        switch (ProbedKind(gpu)) {
+            case kLedKindEffectAC: EffectReset(gpu); break;
+            case kLedKindZone46: ZoneReset(gpu, {0x46, 0x48, 0x58}); break;
+            case kLedKindZone58: ZoneReset(gpu, {0x58, 0x46, 0x48}); break;
+            default: break;
+        }
+    }
+}
+
+void LedPageCommands::BasicLedReset() {
+    GpuBoardTable& table = window_.Boards();
+    LedEffectEngine& engine = window_.Engine();
+    const int count = table.gpuCount;
+    auto resetOne = [&](int gpu) {
+        InitBasicController(table, gpu);
+        LedThreadArgs& args = engine.BasicArgs();
+        args.gpu.store(gpu);
+        args.code.store(1);
+        args.syncCount.store(count >= 2 ? count : 0);
+        args.mode.store(0);
+        args.SetColour({255, 255, 255});
+        engine.StartEffect(LedEffectFamily::Basic, 100ms);
+    };
+    if (count >= 2) {
+        for (int gpu = 0; gpu < count; ++gpu) resetOne(gpu);
+    } else if (table.IsValidGpu(window_.Page().selectedGpu)) {
+        resetOne(window_.Page().selectedGpu);
+    }
+    SelectInGroup(kIdBasicStatic, kBasicEffectCount, 0);
+    window_.LedPage().ledMode = 0;
+    AppState& state = window_.Core().State();
+    state.ledSettings.red = state.ledSettings.green = state.ledSettings.blue = 255;
+    state.ledSettings.timer1 = state.ledSettings.timer2 = state.ledSettings.timer3 = 0;
+    state.ledSettings.ledMode = 0;
+    state.gpuMode = static_cast<uint8_t>(window_.Page().tuningMode);
+    SetTrackbars(255, 255, 255);
+    for (int k = 0; k < 3; ++k) window_.TimerCombo(k)->setCurrentIndex(0);
+    window_.InvalidateRect(kColourPreviewRect);
+}
+
+}  // namespace pyx

@@ -1,0 +1,67 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "app/TuningController.h"
+#include "gpu/GpuBoard.h"
+
+namespace pyx {
+
+class CVornDlg;
+
+// The lighting half of the main window: colour swatches and picker, the three effect-mode
+// groups, the six target buttons with their panels, the lighting apply, the loaded choices,
+// and the lighting half of Reset. Choosing only changes the page; the card hears of it on
+// Apply, Reset and GPU selection.
+class LedPageCommands {
+public:
+    // ledTarget of target buttons 160..165.
+    static constexpr std::array<uint32_t, 6> kTargetValues = {0, 2, 5, 6, 3, 4};
+    // LEDMODE of basic-effect buttons 121..126.
+    static constexpr std::array<uint32_t, 6> kBasicModes = {0, 1, 2, 3, 4, 6};
+
+    explicit LedPageCommands(CVornDlg& window) : window_(window) {}
+
+    void OnPalette();
+    void OnSwatch(int k);       // 0..7
+    void OnBasicEffect(int k);  // 0..5
+    void OnZoneMode(int k);     // 0..4
+    void OnEffectMode(int k);   // 0..10
+    void OnTarget(int k);       // 0..5
+
+    // The panel of target button k: its skin and which mode buttons show.
+    void ShowPanel(int k);
+    // Exactly one button of the group [firstId, firstId + count) looks chosen; -1: none.
+    void SelectInGroup(int firstId, int count, int chosen);
+    // The lighting controls, and each target button by what the GPU's probes found.
+    void EnableLedPage(bool on);
+
+    // Captures the page (Apply's path) or not, and drives every GPU's lighting.
+    void ApplyLighting(bool applyButton, bool restoringLed);
+    // The loaded lighting choices onto the page, in the order a click would give them.
+    void ShowLoadedLighting(const LoadedLighting& loaded);
+    // First start without settings: GPU 0's controller tells what it shows; the page follows.
+    void ShowCardLighting();
+
+    // GPU selection: the first controller that answers decides the skin and the target.
+    void OnGpuSelected(int gpu);
+    // Reset: each GPU's controllers back to their defaults by kind, then the basic controller.
+    void ResetLeds();
+    void BasicLedReset();
+
+    // The kind of the first controller that answers on a GPU: from the start-up probes, and
+    // from the probe of each later selection. Reset and the read-back go by it, as the
+    // start-up probe keeps only the basic controller's class in ledKind.
+    uint32_t ProbedKind(int gpu) const;
+    void RecordStartupKinds();
+
+private:
+    void SetTrackbars(int r, int g, int b);
+    void ZoneReset(int gpu, const std::array<uint8_t, 3>& order);
+    void EffectReset(int gpu);
+
+    CVornDlg& window_;
+    std::array<uint32_t, kMaxGpus> probedKinds_{};
+};
+
+}  // namespace pyx

@@ -1,0 +1,21 @@
+#pragma once
+
+namespace pyx {
+
+class CVornDlg;
+
+// Timer event 2, once a second: the selected GPU's readouts and load, and while the window
+// is in the background, its skin and the sliders' ranges put right again.
+class MainWindowMonitor {
+public:
+    explicit MainWindowMonitor(CVornDlg& window) : window_(window) {}
+
+    void OnTimer();
+    // The readouts alone.
+    void ReadMonitors();
+
+private:
+    CVornDlg& window_;
+};
+
+}  // namespace pyx

@@ -1,0 +1,14 @@
+#pragma once
+#include "ui/main/UserPrompts.h"
+
+namespace pyx {
+
+// The user prompts as modal message boxes.
+class MessageBoxPrompts : public UserPrompts {
+public:
+    bool AskOkCancel(QWidget* owner, const QString& text, const QString& caption) override;
+    void ShowInformation(QWidget* owner, const QString& text, const QString& caption) override;
+    void ShowError(QWidget* owner, const QString& text, const QString& caption) override;
+};
+
+}  // namespace pyx

@@ -1,0 +1,45 @@
+#pragma once
+#include <memory>
+
+#include <QObject>
+#include <QString>
+#include <QSystemTrayIcon>
+
+class QAction;
+class QMenu;
+
+namespace pyx {
+
+class CVornDlg;
+
+// The notification-area icon: added once and kept for the program's life. A left click
+// brings the window back; its menu offers "Main Window" and "Quit" (which ends the program at
+// once, without saving).
+class TrayIcon : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TrayIcon(CVornDlg& window);
+    ~TrayIcon() override;
+
+    void Add();
+    QString ToolTip() const;
+    QMenu* Menu() const { return menu_.get(); }
+    QAction* MainWindowAction() const { return mainWindow_; }
+    QAction* QuitAction() const { return quit_; }
+    QSystemTrayIcon& Icon() { return icon_; }
+
+    // What the icon's clicks and menu do.
+    void OnActivated(QSystemTrayIcon::ActivationReason reason);
+    void OnMainWindow();
+    void OnQuit();
+
+private:
+    CVornDlg& window_;
+    QSystemTrayIcon icon_;
+    std::unique_ptr<QMenu> menu_;
+    QAction* mainWindow_ = nullptr;
+    QAction* quit_ = nullptr;
+};
+
+}  // namespace pyx

@@ -1,0 +1,21 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+
+namespace pyx {
+
+// The few questions and notices the main window puts to the user. The program answers with
+// message boxes; tests answer in their place.
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+    // OK / Cancel with the warning icon; true only for OK.
+    virtual bool AskOkCancel(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // OK with the information icon.
+    virtual void ShowInformation(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // OK with the error icon.
+    virtual void ShowError(QWidget* owner, const QString& text, const QString& caption) = 0;
+};
+
+}  // namespace pyx
