@@ -4,13 +4,16 @@
 #include "UiTestSupport.h"
 
 #include <QComboBox>
+#include <QAction>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QSlider>
 
 #include "ui/controls/CBitmapSlider.h"
 #include "ui/controls/CMPButton.h"
 #include "ui/controls/CMPStatic.h"
 #include "ui/controls/CMPToolTip2.h"
+#include "ui/main/CAboutDlg.h"
 #include "ui/main/MainWindowLayout.h"
 #include "ui/main/TrayIcon.h"
 
@@ -173,4 +176,46 @@ TEST(MainWindow, EscapeEnterAndTheCloseBoxNeverEndTheWindow)
     world.Settle();
     EXPECT_TRUE(w.isHidden());
     EXPECT_TRUE(world.SettingsFileExists());
+}
+
+TEST(MainWindow, TrayMenuQuitEndsWithoutSavingAndLeftClickShowsTheWindow)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    TrayIcon& tray = world.window->Tray();
+    ASSERT_NE(tray.Menu(), nullptr);
+    const QList<QAction*> items = tray.Menu()->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("Main Window"));
+    EXPECT_EQ(items[1]->text(), QStringLiteral("Quit"));
+
+    world.window->hide();
+    tray.OnActivated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(world.window->isVisible());
+
+    tray.QuitAction()->trigger();
+    EXPECT_EQ(world.quitCalls, 1);
+    EXPECT_FALSE(world.SettingsFileExists());
+}
+
+TEST(MainWindow, TheWindowMenuOffersTheAboutBox)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    const QList<QAction*> items = world.window->WindowMenu()->actions();
+    ASSERT_FALSE(items.isEmpty());
+    EXPECT_EQ(items.last()->text(), QString::fromUtf8("关于 Vorn(&A)..."));
+    EXPECT_TRUE(items[items.size() - 2]->isSeparator());
+    CAboutDlg about(QPixmap(16, 16));
+    EXPECT_EQ(about.NameText(), QStringLiteral("Pyxtune"));
+    EXPECT_TRUE(about.VersionText().contains(QStringLiteral("2.0.0.2")));
+}
+
+TEST(MainWindow, TheSessionsEndPutsTheLightsOut)
+{
+    MainWindowWorld world(ScenarioText("led-effect.json"));
+    ASSERT_TRUE(world.Open());
+    EXPECT_FALSE(world.engine->SessionEnding());
+    world.window->OnSessionEnd();
+    EXPECT_TRUE(world.engine->SessionEnding());
 }

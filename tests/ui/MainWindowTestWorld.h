@@ -66,7 +66,9 @@ public:
         pyx::AppPlatform platform{lock, messages, services, nullptr};
         started = core->Start(platform, folder / "pyxtune", commandLine, nullptr);
         engine = std::make_unique<pyx::LedEffectEngine>(core->Boards(), pacer);
-        window = std::make_unique<pyx::CVornDlg>(pyx::MainWindowContext{*core, *engine, prompts, nullptr});
+        pyx::MainWindowContext context(*core, *engine, prompts, nullptr);
+        context.quitNow = [this] { ++quitCalls; };
+        window = std::make_unique<pyx::CVornDlg>(std::move(context));
     }
 
     ~MainWindowWorld()
@@ -138,6 +140,7 @@ public:
     ScriptedPrompts prompts;
     std::unique_ptr<pyx::CVornDlg> window;
     pyx::StartupResult started = pyx::StartupResult::OtherUsersCopy;
+    int quitCalls = 0;
 };
 
 // Lines containing every one of the parts.

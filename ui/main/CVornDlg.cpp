@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -55,6 +56,18 @@ void ReportFirstPaint() {
         std::chrono::system_clock::now().time_since_epoch());
     std::fprintf(stderr, "pyxtune: first paint at %lld\n", static_cast<long long>(ns.count()));
     std::fflush(stderr);
+}
+
+// The readout fonts are sized as cell heights for a taller face than the free digit font
+// that stands in for it; a readout must show its digits whole, so the font shrinks to fit.
+QFont FitReadoutFont(QFont font, QSize box) {
+    const QString sample = QStringLiteral("8888");
+    for (int px = font.pixelSize(); px > 6; --px) {
+        font.setPixelSize(px);
+        const QFontMetrics m(font);
+        if (m.height() <= box.height() - 4 && m.horizontalAdvance(sample) <= box.width() - 10) break;
+    }
+    return font;
 }
 
 }  // namespace
@@ -138,7 +151,9 @@ void CVornDlg::CreateControls() {
                 break;
             }
         }
-        w->setFont(AppFontOr(spec.fontIndex, font()));
+        QFont f = AppFontOr(spec.fontIndex, font());
+        if (spec.kind == ControlKind::Label) f = FitReadoutFont(f, spec.rect.size());
+        w->setFont(f);
         w->show();
         controls_[static_cast<size_t>(i)] = w;
     }
@@ -233,7 +248,7 @@ void CVornDlg::paintEvent(QPaintEvent*) {
 
 void CVornDlg::DrawBadge(QPainter& p) {
     // Nobody is to take the simulator's numbers for a card's.
-    const QRect box(34, 20, 150, 24);
+    const QRect box(396, 24, 150, 24);
     QPainterPath path;
     path.addRoundedRect(QRectF(box), 6, 6);
     p.save();
