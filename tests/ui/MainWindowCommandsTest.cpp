@@ -7,7 +7,9 @@
 #include <QSlider>
 
 #include "ui/controls/CMPButton.h"
+#include "app/TuningSettingsStore.h"
 #include "ui/main/LedPageCommands.h"
+#include "ui/main/MainWindowCommands.h"
 #include "ui/main/MainWindowLayout.h"
 
 using namespace pyx;
@@ -254,4 +256,48 @@ TEST(MainWindowCommands, TargetButtonsSwitchThePanels)
     EXPECT_FALSE(w.Control(kIdBasicStatic)->isHidden());
     EXPECT_FALSE(w.TimerCombo(0)->isHidden());
     EXPECT_TRUE(w.Control(kIdEffectMode1)->isHidden());
+}
+
+TEST(MainWindowCommands, LinkedApplyReachesEveryCardAndUnlinkedOnlyTheSelectedOne)
+{
+    MainWindowWorld world(ScenarioText("two-cards.json"));
+    ASSERT_TRUE(world.Open());
+    world.Click(kIdCommon);
+    size_t mark = world.Trace().size();
+    world.Click(kIdApply);
+    EXPECT_EQ(CountLines(world.Changes(mark), {"PowerPoliciesSetStatus", "gpu=0"}), 1u);
+    EXPECT_EQ(CountLines(world.Changes(mark), {"PowerPoliciesSetStatus", "gpu=1"}), 0u);
+
+    world.Click(kIdLink);
+    mark = world.Trace().size();
+    world.Click(kIdApply);
+    EXPECT_EQ(CountLines(world.Changes(mark), {"PowerPoliciesSetStatus", "gpu=0"}), 1u);
+    EXPECT_EQ(CountLines(world.Changes(mark), {"PowerPoliciesSetStatus", "gpu=1"}), 1u);
+}
+
+TEST(MainWindowCommands, StoredSettingsComeBackOnTheButtonsAtStart)
+{
+    MainWindowWorld world(ScenarioText("led-effect.json"));
+    // What an earlier run saved: Performance applied, the effect controller on "meteor".
+    AppState& state = world.core->State();
+    state.gpuMode = kTuningModePerformance;
+    state.ledSettings.ledMode = 1;
+    state.ledSettings.gm2Mode = 10;
+    ASSERT_EQ(SaveTuningSettings(world.core->Boards(), state, "Preformance.txt"), 1);
+    state = AppState{};
+
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    EXPECT_EQ(w.Page().tuningMode, kTuningModePerformance);
+    EXPECT_EQ(w.Button(kIdPerformance)->ShownBitmapId(), 150);
+    EXPECT_FALSE(w.Control(kIdOverlay)->isHidden());
+    EXPECT_EQ(w.LedPage().ledMode, 1u);
+    EXPECT_EQ(w.LedPage().gm2Mode, 10u);
+    EXPECT_EQ(w.Button(kIdEffectMode1 + 9)->ShownBitmapId(), 174);
+
+    // A stored mode of 0 stands for Custom.
+    state.gpuMode = 0;
+    w.Commands().RefreshFromSettings();
+    world.Settle();
+    EXPECT_EQ(w.Page().tuningMode, kTuningModeCustom);
 }
