@@ -216,6 +216,12 @@ CMPStatic* CVornDlg::Label(int id) const { return qobject_cast<CMPStatic*>(Contr
 // ---- skin and painting ----
 
 void CVornDlg::ApplySkin(int bitmapId) {
+    // The same skin again (the timer's repair while in the background): the outline and the
+    // image are already in place, only a repaint is wanted.
+    if (bitmapId == skinId_ && !skin_.isNull()) {
+        update();
+        return;
+    }
     skinId_ = bitmapId;
     const QImage image = LoadSkinImage(bitmapId);
     if (image.isNull()) return;
