@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QSlider>
 
 #include "ui/controls/CBitmapSlider.h"
@@ -218,4 +219,31 @@ TEST(MainWindow, TheSessionsEndPutsTheLightsOut)
     EXPECT_FALSE(world.engine->SessionEnding());
     world.window->OnSessionEnd();
     EXPECT_TRUE(world.engine->SessionEnding());
+}
+
+TEST(MainWindow, ValueDigitsSitInThirteenPixelCellsFromTheRight)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    w.Page().fan = TuningSlider{85, 0, 100, true};
+    ASSERT_EQ(w.ValueLabelText(kLabelFan), QStringLiteral("  85"));
+    QImage canvas(750, 810, QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    {
+        QPainter p(&canvas);
+        w.DrawValueLabels(kLabelFan, false, &p);
+    }
+    // The label's cells: 352..364 holds "5", 339..351 holds "8", the blanks left of them.
+    auto inked = [&canvas](int left, int right) {
+        int n = 0;
+        for (int x = left; x <= right; ++x)
+            for (int y = 342; y < 390; ++y)
+                n += qRed(canvas.pixel(x, y)) > 128 ? 1 : 0;
+        return n;
+    };
+    EXPECT_GT(inked(352, 364), 0);
+    EXPECT_GT(inked(339, 351), 0);
+    EXPECT_EQ(inked(300, 338), 0);
+    EXPECT_EQ(inked(365, 380), 0);
 }
