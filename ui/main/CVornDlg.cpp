@@ -127,32 +127,32 @@ void CVornDlg::CreateControls() {
     }();
     for (int i = 0; i < kControlCount; ++i) {
         const int id = kFirstControlId + i;
-        const ControlSpec& spec = MainControlTable()[static_cast<size_t>(i)];
+        const ControlSpec& row = MainControlTable()[static_cast<size_t>(i)];
         QWidget* w = nullptr;
-        switch (spec.kind) {
+        switch (row.kind) {
             case ControlKind::Button: {
                 auto* b = new CMPButton(this, id);
-                b->Create(id, QRect(spec.rect.topLeft(), QSize(10, 10)), spec.normalId, spec.secondId, spec.thirdId);
+                b->Create(id, QRect(row.rect.topLeft(), QSize(10, 10)), row.normalId, row.secondId, row.thirdId);
                 w = b;
                 break;
             }
             case ControlKind::Label: {
                 auto* l = new CMPStatic(this, id);
-                l->setGeometry(spec.rect);
+                l->setGeometry(row.rect);
                 w = l;
                 break;
             }
             case ControlKind::Slider: {
                 auto* s = new CBitmapSlider(this, id);
-                s->setGeometry(spec.rect);
+                s->setGeometry(row.rect);
                 s->SetThumbBitmap();
                 s->SetVertical();
                 w = s;
                 break;
             }
         }
-        QFont f = AppFontOr(spec.fontIndex, font());
-        if (spec.kind == ControlKind::Label) f = FitReadoutFont(f, spec.rect.size());
+        QFont f = AppFontOr(row.fontIndex, font());
+        if (row.kind == ControlKind::Label) f = FitReadoutFont(f, row.rect.size());
         w->setFont(f);
         w->show();
         controls_[static_cast<size_t>(i)] = w;

@@ -32,11 +32,11 @@ void LedPageCommands::SelectInGroup(int firstId, int count, int chosen) {
     for (int i = 0; i < count; ++i) {
         CMPButton* b = window_.Button(firstId + i);
         if (b == nullptr) continue;
-        const ControlSpec& spec = MainControl(firstId + i);
+        const ControlSpec& row = MainControl(firstId + i);
         if (i == chosen)
-            b->SetBitmaps(spec.secondId, spec.secondId);
+            b->SetBitmaps(row.secondId, row.secondId);
         else
-            b->SetBitmaps(spec.normalId, spec.secondId);
+            b->SetBitmaps(row.normalId, row.secondId);
         b->update();
     }
 }

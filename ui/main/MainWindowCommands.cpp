@@ -110,9 +110,9 @@ void MainWindowCommands::OnLink() {
     if (window_.Boards().gpuCount < 2) return;
     TuningPage& page = window_.Page();
     page.linkAllGpus = !page.linkAllGpus;
-    const ControlSpec& spec = MainControl(kIdLink);
+    const ControlSpec& row = MainControl(kIdLink);
     CMPButton* b = window_.Button(kIdLink);
-    b->SetBitmaps(page.linkAllGpus ? spec.secondId : spec.normalId, spec.secondId, spec.thirdId);
+    b->SetBitmaps(page.linkAllGpus ? row.secondId : row.normalId, row.secondId, row.thirdId);
     b->update();
 }
 
