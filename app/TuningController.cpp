@@ -17,6 +17,8 @@ namespace {
 
 constexpr uint32_t kFirstCoolerId = 1;
 constexpr uint32_t kSecondCoolerId = 2;
+constexpr uint32_t kFanTypeLibrary = 0;
+constexpr uint32_t kFanTypeLibraryPaced = 1;
 constexpr uint32_t kFanTypeCoolersOnly = 4;
 
 // MHz to kHz, or percent to thousandths of a percent.
@@ -39,14 +41,21 @@ bool ReadPowerInfo(GpuBoardTable& table, int gpu, NvPowerPoliciesInfo& info) {
     return GetPowerPolicyInfo(table, gpu, &info) == kNvOk;
 }
 
-// Reads the status so that every other policy is written back as the card reported it.
-bool WritePower(GpuBoardTable& table, int gpu, uint32_t powerPcm) {
+// Reads the status so that every other policy is written back as the card reported it; a
+// refused read is the write's refusal too, as nothing reaches the card.
+NvStatus WritePower(GpuBoardTable& table, int gpu, uint32_t powerPcm) {
     NvPowerPoliciesStatus status;
     std::memset(&status, 0, sizeof status);
     status.version = kPowerPoliciesStatusTag;
-    if (GetPowerPolicyStatus(table, gpu, &status) != kNvOk) return false;
+    const NvStatus read = GetPowerPolicyStatus(table, gpu, &status);
+    if (read != kNvOk) return read;
     status.entries[0].powerPcm = powerPcm;
-    return SetPowerPolicyStatus(table, gpu, &status) == kNvOk;
+    return SetPowerPolicyStatus(table, gpu, &status);
+}
+
+// Keeps the first refusal of a sequence whose later writes still run.
+void KeepFirst(NvStatus& first, NvStatus status) {
+    if (first == kNvOk) first = status;
 }
 
 // The P-state record is read after a refused offset so the driver settles; nothing is taken.
@@ -111,7 +120,7 @@ void TuningController::ForTargetGpus(const TuningPage& page, bool linked,
     }
 }
 
-ApplyOutcome TuningController::ApplyMode(TuningPage& page) {
+ApplyOutcome TuningController::ApplyMode(TuningPage& page, std::vector<PresetRefusal>* refusals) {
     const int mode = page.tuningMode;
     if (mode == kTuningModeExtreme || mode == kTuningModePerformance || mode == kTuningModeCustom) {
         if (!callbacks_.confirmWarning ||
@@ -120,17 +129,23 @@ ApplyOutcome TuningController::ApplyMode(TuningPage& page) {
     }
     Notify(callbacks_.applyLighting);
 
+    const auto runPreset = [this, &page, refusals](NvStatus (TuningController::*preset)(int)) {
+        ForTargetGpus(page, page.linkAllGpus, [this, preset, refusals](int gpu) {
+            const NvStatus status = (this->*preset)(gpu);
+            if (status != kNvOk && refusals != nullptr) refusals->push_back({gpu, status});
+        });
+    };
     switch (mode) {
         case kTuningModeExtreme:
-            ForTargetGpus(page, page.linkAllGpus, [this](int gpu) { ApplyExtreme(gpu); });
+            runPreset(&TuningController::ApplyExtreme);
             state_.gpuMode = kTuningModeExtreme;
             break;
         case kTuningModePerformance:
-            ForTargetGpus(page, page.linkAllGpus, [this](int gpu) { ApplyPerformance(gpu); });
+            runPreset(&TuningController::ApplyPerformance);
             state_.gpuMode = kTuningModePerformance;
             break;
         case kTuningModeCommon:
-            ForTargetGpus(page, page.linkAllGpus, [this](int gpu) { ApplyCommon(gpu); });
+            runPreset(&TuningController::ApplyCommon);
             state_.gpuMode = kTuningModeCommon;
             break;
         case kTuningModeCustom:
@@ -147,56 +162,75 @@ ApplyOutcome TuningController::ApplyMode(TuningPage& page) {
     return ApplyOutcome::Applied;
 }
 
-void TuningController::ApplyExtreme(int gpu) {
-    if (!table_.IsValidGpu(gpu)) return;
-    SetMemoryClockOffset(table_, gpu, 0);
-    SetGraphicsClockOffset(table_, gpu, 0);
+NvStatus TuningController::ApplyExtreme(int gpu) {
+    if (!table_.IsValidGpu(gpu)) return kNvFailed;
+    NvStatus first = kNvOk;
+    KeepFirst(first, SetMemoryClockOffset(table_, gpu, 0));
+    KeepFirst(first, SetGraphicsClockOffset(table_, gpu, 0));
     BoostClocks boost;
     ReadBoostClocks(table_, gpu, boost);
     const GpuBoard& board = table_.Board(gpu);
     if (board.familyD != 0) {
-        SetGraphicsClockOffset(table_, gpu, board.isSubsysA014 != 0 ? kFixedExtremeOffsetKHz
-                                                                    : PercentOfBoost(boost.graphicsKHz, 5));
-    } else if (SetGraphicsClockOffset(table_, gpu, PercentOfBoost(boost.graphicsKHz, 5)) != kNvOk) {
-        ReadPstatesAfterFailure(table_, gpu);
+        KeepFirst(first, SetGraphicsClockOffset(table_, gpu, board.isSubsysA014 != 0
+                                                                 ? kFixedExtremeOffsetKHz
+                                                                 : PercentOfBoost(boost.graphicsKHz, 5)));
+    } else {
+        const NvStatus offset = SetGraphicsClockOffset(table_, gpu, PercentOfBoost(boost.graphicsKHz, 5));
+        KeepFirst(first, offset);
+        if (offset != kNvOk) ReadPstatesAfterFailure(table_, gpu);
     }
     NvPowerPoliciesInfo info;
     // Without the policy's maximum there is no power to write: a zero target is never sent.
-    if (ReadPowerInfo(table_, gpu, info)) WritePower(table_, gpu, info.entries[0].maxPowerPcm / 1000 * 1000);
+    if (ReadPowerInfo(table_, gpu, info))
+        KeepFirst(first, WritePower(table_, gpu, info.entries[0].maxPowerPcm / 1000 * 1000));
+    return first;
 }
 
-void TuningController::ApplyPerformance(int gpu) {
-    if (!table_.IsValidGpu(gpu)) return;
-    SetMemoryClockOffset(table_, gpu, 0);
-    SetGraphicsClockOffset(table_, gpu, 0);
+NvStatus TuningController::ApplyPerformance(int gpu) {
+    if (!table_.IsValidGpu(gpu)) return kNvFailed;
+    NvStatus first = kNvOk;
+    KeepFirst(first, SetMemoryClockOffset(table_, gpu, 0));
+    KeepFirst(first, SetGraphicsClockOffset(table_, gpu, 0));
     BoostClocks boost;
     ReadBoostClocks(table_, gpu, boost);
-    if (SetGraphicsClockOffset(table_, gpu, PercentOfBoost(boost.graphicsKHz, 3)) != kNvOk &&
-        table_.Board(gpu).familyD == 0)
-        ReadPstatesAfterFailure(table_, gpu);
+    const NvStatus offset = SetGraphicsClockOffset(table_, gpu, PercentOfBoost(boost.graphicsKHz, 3));
+    KeepFirst(first, offset);
+    if (offset != kNvOk && table_.Board(gpu).familyD == 0) ReadPstatesAfterFailure(table_, gpu);
     NvPowerPoliciesInfo info;
     ReadPowerInfo(table_, gpu, info);
-    WritePower(table_, gpu, kPerformancePowerPcm);
+    KeepFirst(first, WritePower(table_, gpu, kPerformancePowerPcm));
     ReadThermalPolicies(table_, gpu, nullptr, nullptr);
-    SetThermalLimit(table_, gpu, kPerformanceThermalLimitC);
+    KeepFirst(first, SetThermalLimit(table_, gpu, kPerformanceThermalLimitC));
+    return first;
 }
 
-void TuningController::ApplyCommon(int gpu) {
-    if (!table_.IsValidGpu(gpu)) return;
-    SetGraphicsClockOffset(table_, gpu, 0);
-    SetMemoryClockOffset(table_, gpu, 0);
-    if (SetGraphicsClockOffset(table_, gpu, 0) != kNvOk) ReadPstatesAfterFailure(table_, gpu);
+NvStatus TuningController::ApplyCommon(int gpu) {
+    if (!table_.IsValidGpu(gpu)) return kNvFailed;
+    NvStatus first = kNvOk;
+    KeepFirst(first, SetGraphicsClockOffset(table_, gpu, 0));
+    KeepFirst(first, SetMemoryClockOffset(table_, gpu, 0));
+    const NvStatus offset = SetGraphicsClockOffset(table_, gpu, 0);
+    KeepFirst(first, offset);
+    if (offset != kNvOk) ReadPstatesAfterFailure(table_, gpu);
     NvPowerPoliciesInfo info;
     // Without the policy's default there is no power to write: a zero target is never sent.
-    if (ReadPowerInfo(table_, gpu, info)) WritePower(table_, gpu, info.entries[0].defaultPowerPcm);
-    SetThermalLimit(table_, gpu, DefaultThermalLimit(table_, gpu));
+    if (ReadPowerInfo(table_, gpu, info)) KeepFirst(first, WritePower(table_, gpu, info.entries[0].defaultPowerPcm));
+    KeepFirst(first, SetThermalLimit(table_, gpu, DefaultThermalLimit(table_, gpu)));
     const GpuBoard& board = table_.Board(gpu);
-    if (board.fanControlType.load() != kFanTypeCoolersOnly) RestoreFanAuto(table_, gpu);
+    const uint32_t fanType = board.fanControlType.load();
+    if (fanType != kFanTypeCoolersOnly) {
+        const NvStatus fan = RestoreFanAuto(table_, gpu);
+        // The library fans' restore answers "not supported" whatever the card did, so only its
+        // other failures (coolers unreadable, no fan cooler) say anything.
+        const bool libraryFan = fanType == kFanTypeLibrary || fanType == kFanTypeLibraryPaced;
+        if (!(libraryFan && fan == kNvNotSupported)) KeepFirst(first, fan);
+    }
     // Custom drives these fans through the fan-cooler interface; level 0 hands them back.
     if (board.hasFanCoolersApi != 0) {
-        SetFanCoolerLevel(table_, gpu, 0.0f, kFirstCoolerId);
-        SetFanCoolerLevel(table_, gpu, 0.0f, kSecondCoolerId);
+        KeepFirst(first, SetFanCoolerLevel(table_, gpu, 0.0f, kFirstCoolerId));
+        KeepFirst(first, SetFanCoolerLevel(table_, gpu, 0.0f, kSecondCoolerId));
     }
+    return first;
 }
 
 bool TuningController::HasVfRange(int gpu) {
@@ -265,7 +299,8 @@ void TuningController::ResetTuning(TuningPage& page) {
         if (memOk && gpuOk && shown) PutCardOffsetsOnSliders(gpu, page);
 
         NvPowerPoliciesInfo info;
-        if (ReadPowerInfo(table_, gpu, info) && WritePower(table_, gpu, info.entries[0].defaultPowerPcm) && shown)
+        if (ReadPowerInfo(table_, gpu, info) && WritePower(table_, gpu, info.entries[0].defaultPowerPcm) == kNvOk &&
+            shown)
             page.power.SetClamped(static_cast<int32_t>(info.entries[0].defaultPowerPcm / 1000));
 
         if (table_.Board(gpu).fanControlType.load() == kFanTypeCoolersOnly) {

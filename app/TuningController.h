@@ -2,10 +2,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/TuningPage.h"
 #include "gpu/GpuBoardTable.h"
+#include "gpu/NvApiStatus.h"
 
 namespace pyx {
 
@@ -61,6 +63,12 @@ struct TuningCallbacks {
 
 enum class ApplyOutcome { Refused, Applied };
 
+// A GPU that refused a write of a preset, with the first status it answered.
+struct PresetRefusal {
+    int gpu = -1;
+    NvStatus status = kNvOk;
+};
+
 // The four tuning modes, Apply, Reset and the refresh after a settings load, over a
 // TuningPage. Every hardware failure is passed over (the next step still runs); the only one
 // that shows is a refused graphics offset in Custom mode, which puts the card's own offsets
@@ -71,13 +79,16 @@ public:
 
     // The Apply button: the warning (not for Common or no mode), the lighting, then the mode
     // for the selected GPU, all GPUs when linked, or every GPU with no selection; gpuMode and
-    // settingsCommitted are set and the result shown.
-    ApplyOutcome ApplyMode(TuningPage& page);
+    // settingsCommitted are set and the result shown. With refusals given, each GPU whose
+    // preset writes were refused is added to it (the window passes none: it shows no failure).
+    ApplyOutcome ApplyMode(TuningPage& page, std::vector<PresetRefusal>* refusals = nullptr);
 
-    // The presets for one GPU.
-    void ApplyExtreme(int gpu);
-    void ApplyPerformance(int gpu);
-    void ApplyCommon(int gpu);
+    // The presets for one GPU. Each returns the first refusal among the writes that change the
+    // card (clock offsets, power target, thermal limit, fan), or kNvOk; a refusal stops nothing.
+    // An invalid GPU gets kNvFailed.
+    NvStatus ApplyExtreme(int gpu);
+    NvStatus ApplyPerformance(int gpu);
+    NvStatus ApplyCommon(int gpu);
     // Slider values are taken as they stand: the window keeps them clamped, and the tool is to
     // set them with TuningSlider::SetClamped after ReadSliderRanges.
     // The Custom steps for one GPU: the given clock offsets, the page's power and fan (through

@@ -30,7 +30,7 @@ const char* kApplyHelp =
     "  --gpu-vf MHZ, --mem-vf MHZ  offsets of the VF points on cards that have a VF range\n"
     "                   (default: --core and --mem)\n"
     "  Values outside a card's range are refused with the range. Exit status 1 when the card\n"
-    "  did not take a custom value.\n";
+    "  did not take a custom value or refused a write of a preset.\n";
 
 const std::map<std::string, int> kModes = {{"extreme", kTuningModeExtreme},
                                            {"performance", kTuningModePerformance},
@@ -171,9 +171,10 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
     };
     TuningController controller(boards, state, callbacks);
     ApplyOutcome outcome;
+    std::vector<PresetRefusal> refusals;
     {
         CliDiagnostics quiet;
-        outcome = controller.ApplyMode(page);
+        outcome = controller.ApplyMode(page, &refusals);
     }
     if (outcome == ApplyOutcome::Refused) {
         err << parsed.Prefix() << modeName << " overclocks the card and needs --yes; the warning reads:\n"
@@ -214,6 +215,13 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
         }
     }
     if (json) out << nlohmann::json{{"mode", modeName}, {"applied", true}, {"gpus", results}}.dump(2) << "\n";
+    // The presets carry on past a refused write, as the window's do; the card still did not
+    // get all of the mode.
+    for (const PresetRefusal& refusal : refusals) {
+        err << parsed.Prefix() << "GPU " << refusal.gpu << " refused " << modeName << " (status " << refusal.status
+            << "); the writes after it were still sent\n";
+        status = kExitHardware;
+    }
     return status;
 }
 

@@ -327,5 +327,41 @@ TEST(TuningApply, CheckBoostClockRefusesACardWithoutOne) {
     EXPECT_EQ(clocks.graphicsKHz, 0u);
 }
 
+TEST(TuningApply, PresetsReturnTheFirstRefusalAndApplyNamesTheGpusThatRefused) {
+    {
+        Fixture f(Cards({PlainCard()}));
+        EXPECT_EQ(f.controller.ApplyExtreme(0), kNvOk);
+        EXPECT_EQ(f.controller.ApplyPerformance(0), kNvOk);
+        EXPECT_EQ(f.controller.ApplyCommon(0), kNvOk);
+        EXPECT_EQ(f.controller.ApplyCommon(7), kNvFailed);
+    }
+    {
+        // The refused offset comes first; the thermal limit refused later does not replace it,
+        // and both the power and the limit are still attempted.
+        Fixture f(Cards({PlainCard()}));
+        // 8,000,000 kHz without the +120 MHz: 3 % is 240 MHz, beyond the +200 MHz the card takes.
+        f.rig.Card().clockKHz[kClockTypeBoost][kDomainGraphics] = 8120000;
+        f.rig.sim->SetUnsupported(NvOpId(NvOp::ThermalPoliciesSetStatus));
+        EXPECT_EQ(f.controller.ApplyPerformance(0), -5);
+        EXPECT_EQ(f.rig.Card().tuning.power.currentPcm, 90000u);
+        // Clocks at 0 are taken: the limit is the first refusal now.
+        EXPECT_EQ(f.controller.ApplyCommon(0), kNvNotSupported);
+        EXPECT_EQ(f.rig.Card().tuning.power.currentPcm, 100000u);
+    }
+    {
+        // Linked: only the second card cannot take its 5 %.
+        Fixture f(Cards({PlainCard(), PlainCard()}));
+        f.rig.Card(1).clockKHz[kClockTypeBoost][kDomainGraphics] = 5120000;
+        f.page.tuningMode = kTuningModeExtreme;
+        f.page.linkAllGpus = true;
+        std::vector<PresetRefusal> refusals;
+        EXPECT_EQ(f.controller.ApplyMode(f.page, &refusals), ApplyOutcome::Applied);
+        ASSERT_EQ(refusals.size(), 1u);
+        EXPECT_EQ(refusals[0].gpu, 1);
+        EXPECT_EQ(refusals[0].status, -5);
+        EXPECT_EQ(f.rig.Card(1).tuning.power.currentPcm, 116000u);
+    }
+}
+
 }  // namespace
 }  // namespace pyx::test

@@ -129,5 +129,31 @@ TEST_F(CliTest, AllAppliesToEveryGpu) {
     EXPECT_TRUE(Contains(lines, "PowerPoliciesSetStatus gpu=1 power=100000 status=0")) << Trace();
 }
 
+TEST_F(CliTest, APresetTheCardRefusesIsAHardwareRefusal) {
+    UseScenarioText(R"({"cards": [{"deviceId": "0x1B8110DE", "subSystemId": "0x11223344",
+        "clocks": {"current": {"graphics": 1506000, "memory": 4006000}, "boost": {"graphics": 1683000}}}],
+        "faults": {"unsupportedIds": ["0x0F4DAE6B"]}})");
+    for (const char* mode : {"extreme", "performance", "common"}) {
+        const CliRun run = Run({"apply", mode, "--yes"});
+        EXPECT_EQ(run.status, 1) << mode << run.out << run.err;
+        EXPECT_NE(run.err.find("pyxtunectl apply: GPU 0 refused " + std::string(mode) + " (status -104)"),
+                  std::string::npos)
+            << run.err;
+    }
+    // The writes after the refused offsets still reached the card.
+    EXPECT_TRUE(Contains(TraceOf("PowerPoliciesSetStatus"), "PowerPoliciesSetStatus gpu=0 power=90000 status=0"))
+        << Trace();
+
+    // The same card without the fault takes every preset.
+    UseScenarioText(R"({"cards": [{"deviceId": "0x1B8110DE", "subSystemId": "0x11223344",
+        "clocks": {"current": {"graphics": 1506000, "memory": 4006000}, "boost": {"graphics": 1683000}}}]})");
+    fs::remove(state_);
+    for (const char* mode : {"extreme", "performance", "common"}) {
+        const CliRun run = Run({"apply", mode, "--yes"});
+        EXPECT_EQ(run.status, 0) << mode << run.err;
+        EXPECT_EQ(run.err.find("refused"), std::string::npos) << run.err;
+    }
+}
+
 }  // namespace
 }  // namespace pyx::clitest
