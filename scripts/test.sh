@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test through CTest:
-# once with AddressSanitizer + UBSan (the whole program, Qt included) and once with
-# ThreadSanitizer over the core built without Qt.
+# once with AddressSanitizer + UBSan (the whole program, Qt included), once with
+# ThreadSanitizer over the core built without Qt, and a one-minute libFuzzer run of the
+# settings reader (clang, ASan + UBSan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -12,3 +13,7 @@ for preset in asan tsan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+echo "== fuzz =="
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target fuzz_CIniFuzz
+ctest --preset fuzz -R '^fuzz_'
