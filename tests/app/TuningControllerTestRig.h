@@ -17,6 +17,7 @@
 #include "gpu/Trace.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
+#include "tests/gpu/ControlTestRig.h"
 
 namespace pyx::test {
 
@@ -66,23 +67,9 @@ inline std::string Cards(std::initializer_list<std::string> cards) {
     return R"({"cards": [)" + list + "]}";
 }
 
-class TuningTestRig {
+class TuningTestRig : public ControlRig {
 public:
-    explicit TuningTestRig(const std::string& scenarioJson) {
-        static std::atomic<int> counter{0};
-        tracePath_ = std::filesystem::temp_directory_path() /
-                     ("pyx-tune-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".trace");
-        std::filesystem::remove(tracePath_);
-        std::string error;
-        auto library = sim::SimScenario::FromText(scenarioJson, "test", error);
-        EXPECT_NE(library, nullptr) << error;
-        if (!library) library = std::make_unique<sim::SimLibrary>();
-        sim = library.get();
-        nv = std::make_unique<NvApiLibrary>(std::make_unique<sim::SimLibrarySource>(std::move(library)),
-                                            Trace::Open(tracePath_.string()));
-        EXPECT_EQ(nv->Initialize(), kNvOk);
-        table = std::make_unique<GpuBoardTable>(*nv);
-        EXPECT_EQ(table->EnumerateBoards(), kNvOk);
+    explicit TuningTestRig(const std::string& scenarioJson) : ControlRig(scenarioJson) {
         // What discovery concludes for the two kinds of card above.
         for (int gpu = 0; gpu < table->gpuCount; ++gpu) {
             GpuBoard& board = table->Board(gpu);
@@ -96,34 +83,6 @@ public:
             }
         }
     }
-    ~TuningTestRig() {
-        table.reset();
-        nv.reset();
-        std::error_code ec;
-        std::filesystem::remove(tracePath_, ec);
-    }
-
-    sim::SimCard& Card(int gpu = 0) { return sim->Card(static_cast<size_t>(gpu)); }
-    GpuBoard& Board(int gpu = 0) { return table->Board(gpu); }
-
-    // Every line since the last clear, without its time stamp.
-    std::vector<std::string> Trace() const {
-        std::ifstream in(tracePath_);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) {
-            const auto space = line.find(' ');
-            lines.push_back(space == std::string::npos ? line : line.substr(space + 1));
-        }
-        return lines;
-    }
-    void ClearTrace() const { std::ofstream(tracePath_, std::ios::trunc); }
-
-    sim::SimLibrary* sim = nullptr;
-    std::unique_ptr<NvApiLibrary> nv;
-    std::unique_ptr<GpuBoardTable> table;
-
-private:
-    std::filesystem::path tracePath_;
 };
 
 // Trace lines as the layer writes them.

@@ -49,6 +49,18 @@ public:
     sim::SimCard& Card(size_t i = 0) { return sim->Card(i); }
     GpuBoard& Board(int i = 0) { return table->Board(i); }
 
+    // Every line since the last clear, without its time stamp.
+    std::vector<std::string> Trace() const {
+        std::ifstream in(tracePath_);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            const auto space = line.find(' ');
+            lines.push_back(space == std::string::npos ? line : line.substr(space + 1));
+        }
+        return lines;
+    }
+    void ClearTrace() const { std::ofstream(tracePath_, std::ios::trunc); }
+
     // Trace lines of one operation, without the time stamp, e.g. "SetCoolerLevels gpu=0 ...".
     std::vector<std::string> TraceOf(const std::string& operation) const {
         std::ifstream in(tracePath_);
