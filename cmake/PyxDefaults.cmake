@@ -7,12 +7,17 @@ elseif(PYX_SANITIZE STREQUAL "thread")
   add_link_options(-fsanitize=thread)
 endif()
 
+# Warnings are errors only where a developer or CI asked for it (PYX_WERROR, set by the
+# developer presets): a user building a release with a newer compiler must not be stopped by
+# a warning that compiler has learnt since.
+option(PYX_WERROR "Treat compiler warnings in our own code as errors" OFF)
+
 function(pyx_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
   if(MSVC)
-    target_compile_options(${target} PRIVATE /W4 /WX)
+    target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${PYX_WERROR}>:/WX>)
   else()
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${PYX_WERROR}>:-Werror>)
   endif()
 endfunction()
 

@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Pyxtune needs on Debian 12, and nothing else.
-# Safe to run again: packages already present are left alone.
+# Installs what Pyxtune needs on Debian 12, and nothing else. Safe to run again: packages
+# already present are left alone.
+#   install-deps.sh          everything: building, running and testing
+#   install-deps.sh --run    only what building and running the program needs
 set -euo pipefail
-packages=(
+run_packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  clang libclang-rt-dev
+  nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation fonts-dseg fonts-wqy-microhei
   xvfb xauth
 )
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-dev
+  openbox xdotool x11-utils
+)
+packages=("${run_packages[@]}")
+[ "${1:-}" = "--run" ] || packages+=("${test_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,13 +3,16 @@
 # with PYXTUNE_GPU_BACKEND=sim) it runs on the built-in simulated cards, and says so on the
 # window and in the tray tip.
 #
+# Only the program is built (the window, pyxtunectl, ReadMem and the fonts), with the
+# compiler's warnings shown but never stopping the build.
+#
 # The window needs a display. Without one (DISPLAY and WAYLAND_DISPLAY unset) this script
 # says how to go on: run it under a virtual display with
 #     xvfb-run -a bash scripts/run.sh
 # or look at the cards from the terminal with build/release/bin/pyxtunectl list.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --run
 cmake --preset release >/dev/null
 cmake --build --preset release
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
