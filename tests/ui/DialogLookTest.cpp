@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/dialogs/CMessageBox.h"
+
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QScreen>
 #include <QDir>
 #include <QFontMetrics>
 #include <QImage>
@@ -85,6 +89,31 @@ TEST(DialogLookTest, EveryDialogShowsItsCaptionsWhole)
         CheckLook(services, installed ? QStringLiteral("led-services-installed")
                                       : QStringLiteral("led-services"));
     }
+}
+
+TEST(DialogLookTest, MessageBoxesSitInTheMiddleOfTheirWindowOrOfTheScreen)
+{
+    // A box far wider than Qt guesses before its text is laid out: placed by the guess, it
+    // hung off the window's left edge.
+    QWidget owner;
+    owner.setGeometry(300, 120, 750, 810);
+    owner.show();
+    const QString longText(400, QLatin1Char('x'));
+    pyx::CMessageBox box(QMessageBox::Warning, QStringLiteral("PYXTUNE"), longText,
+                         QMessageBox::Ok | QMessageBox::Cancel, &owner);
+    box.show();
+    QCoreApplication::processEvents();
+    const QPoint offset = box.frameGeometry().center() - owner.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+    ASSERT_FALSE(box.buttons().isEmpty());
+    EXPECT_FALSE(box.buttons().first()->styleSheet().isEmpty());
+
+    pyx::CMessageBox alone(QMessageBox::Critical, QStringLiteral("PYXTUNE"), QStringLiteral("Add font failed!"),
+                           QMessageBox::Ok, nullptr);
+    alone.show();
+    QCoreApplication::processEvents();
+    const QRect screen = alone.screen()->availableGeometry();
+    EXPECT_LE((alone.frameGeometry().center() - screen.center()).manhattanLength(), 2);
 }
 
 }  // namespace

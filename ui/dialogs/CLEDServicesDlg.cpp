@@ -1,6 +1,7 @@
 #include "ui/dialogs/CLEDServicesDlg.h"
 
 #include "platform/MessageOutput.h"
+#include "ui/dialogs/DialogLook.h"
 #include "ui/dialogs/DialogUnits.h"
 
 #include <QHideEvent>
@@ -11,7 +12,7 @@
 CLEDServicesDlg::CLEDServicesDlg(LedServicesContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context))
 {
-    setWindowTitle(QStringLiteral("LED Services"));
+    setWindowTitle(tr("LED Services"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits units(font());
     setFixedSize(units.Size(204, 94));
@@ -19,15 +20,15 @@ CLEDServicesDlg::CLEDServicesDlg(LedServicesContext context, QWidget* parent)
     // Two places, one button of each shown: which pair depends on the service being there.
     const QRect left = units.Rect(32, 34, 55, 21);
     const QRect right = units.Rect(117, 34, 55, 21);
-    auto make = [this](const char* text, const QRect& rect) {
-        auto* button = new QPushButton(QString::fromLatin1(text), this);
+    auto make = [this](const QString& text, const QRect& rect) {
+        auto* button = new QPushButton(text, this);
         button->setGeometry(rect);
         return button;
     };
-    startStopButton_ = make("Start/Stop", left);
-    installationButton_ = make("Installation", left);
-    cancelButton_ = make("Cancel", right);
-    uninstallButton_ = make("Uninstall", right);
+    startStopButton_ = make(tr("Start/Stop"), left);
+    installationButton_ = make(tr("Installation"), left);
+    cancelButton_ = make(tr("Cancel"), right);
+    uninstallButton_ = make(tr("Uninstall"), right);
 
     const bool installed = context_.ledServiceInstalled;
     startStopButton_->setVisible(installed);
@@ -40,6 +41,7 @@ CLEDServicesDlg::CLEDServicesDlg(LedServicesContext context, QWidget* parent)
     connect(installationButton_, &QPushButton::clicked, this, [this] { OnInstallation(); });
     connect(uninstallButton_, &QPushButton::clicked, this, [this] { OnUninstall(); });
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+    pyx::ApplyDialogLook(*this);
 }
 
 MessageSink& CLEDServicesDlg::Messages()

@@ -1,6 +1,7 @@
 #include "ui/dialogs/CProfileDlg.h"
 
 #include "app/TuningSettingsStore.h"
+#include "ui/dialogs/DialogLook.h"
 #include "ui/dialogs/DialogUnits.h"
 
 #include <QPushButton>
@@ -12,18 +13,19 @@
 CProfileDlg::CProfileDlg(ProfileDlgContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context))
 {
-    setWindowTitle(QStringLiteral("Profile"));
+    setWindowTitle(tr("Profile"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits units(font());
     setFixedSize(units.Size(200, 78));
 
     // No OK or Cancel: the close box and Escape dismiss the dialog.
-    saveButton_ = new QPushButton(QStringLiteral("Save"), this);
+    saveButton_ = new QPushButton(tr("Save"), this);
     saveButton_->setGeometry(units.Rect(36, 29, 50, 14));
-    loadButton_ = new QPushButton(QStringLiteral("Load"), this);
+    loadButton_ = new QPushButton(tr("Load"), this);
     loadButton_->setGeometry(units.Rect(104, 29, 50, 14));
     connect(saveButton_, &QPushButton::clicked, this, [this] { OnSave(); });
     connect(loadButton_, &QPushButton::clicked, this, [this] { OnLoad(); });
+    pyx::ApplyDialogLook(*this);
 }
 
 int CProfileDlg::RunModal(bool& profileDialogOpen)

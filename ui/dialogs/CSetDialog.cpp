@@ -1,6 +1,7 @@
 #include "ui/dialogs/CSetDialog.h"
 
 #include "app/RunEntry.h"
+#include "ui/dialogs/DialogLook.h"
 #include "ui/dialogs/DialogUnits.h"
 
 #include <QGroupBox>
@@ -13,37 +14,38 @@
 CSetDialog::CSetDialog(SetDialogContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context))
 {
-    setWindowTitle(QStringLiteral("Settings"));
+    setWindowTitle(tr("Settings"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits units(font());
     setFixedSize(units.Size(188, 110));
 
-    auto* okButton = new QPushButton(QStringLiteral("Ok"), this);
+    auto* okButton = new QPushButton(tr("Ok"), this);
     okButton->setGeometry(units.Rect(26, 86, 50, 14));
     okButton->setDefault(true);
     ok_ = okButton;
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_ = new QPushButton(tr("Cancel"), this);
     cancel_->setGeometry(units.Rect(116, 86, 50, 14));
 
-    doNotRun_ = new QRadioButton(QStringLiteral("Do not run"), this);
+    doNotRun_ = new QRadioButton(tr("Do not run"), this);
     doNotRun_->setGeometry(units.Rect(20, 10, 50, 10));
-    run_ = new QRadioButton(QStringLiteral("Run"), this);
+    run_ = new QRadioButton(tr("Run"), this);
     run_->setGeometry(units.Rect(110, 10, 29, 10));
-    runInTray_ = new QRadioButton(QStringLiteral("Run and minimize to system tray"), this);
+    runInTray_ = new QRadioButton(tr("Run and minimize to system tray"), this);
     runInTray_->setGeometry(units.Rect(20, 27, 119, 10));
 
     // The box is drawn under the status line and "Set", which are its siblings, as in a
     // dialog template.
-    auto* group = new QGroupBox(QStringLiteral("LED Services"), this);
+    auto* group = new QGroupBox(tr("LED Services"), this);
     group->setGeometry(units.Rect(17, 45, 155, 36));
     status_ = new QLabel(this);
     status_->setGeometry(units.Rect(24, 59, 83, 11));
-    set_ = new QPushButton(QStringLiteral("Set"), this);
+    set_ = new QPushButton(tr("Set"), this);
     set_->setGeometry(units.Rect(116, 58, 50, 14));
 
     connect(ok_, &QAbstractButton::clicked, this, [this] { OnOk(); });
     connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
     connect(set_, &QAbstractButton::clicked, this, [this] { OnSet(); });
+    pyx::ApplyDialogLook(*this);
 
     // A missing or unreadable entry leaves the mode chosen earlier in this run of the program.
     ReadStartModeFromRunEntry(context_.runList, context_.startMode);

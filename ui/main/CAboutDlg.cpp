@@ -4,17 +4,19 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "ui/dialogs/DialogLook.h"
+
 namespace pyx {
 
 CAboutDlg::CAboutDlg(const QPixmap& icon, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QString::fromUtf8("关于 Vorn"));
+    setWindowTitle(tr("关于 Vorn"));
     auto* iconLabel = new QLabel(this);
     iconLabel->setPixmap(icon.scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     name_ = new QLabel(QStringLiteral("Pyxtune"), this);
     QFont bold = name_->font();
     bold.setBold(true);
     name_->setFont(bold);
-    version_ = new QLabel(QStringLiteral("Version %1").arg(QLatin1String(kVersion)), this);
+    version_ = new QLabel(tr("Version %1").arg(QLatin1String(kVersion)), this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
@@ -24,6 +26,7 @@ CAboutDlg::CAboutDlg(const QPixmap& icon, QWidget* parent) : QDialog(parent) {
     grid->addWidget(version_, 1, 1);
     grid->addWidget(buttons, 2, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
+    ApplyDialogLook(*this);
 }
 
 QString CAboutDlg::NameText() const { return name_->text(); }

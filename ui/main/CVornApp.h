@@ -13,12 +13,13 @@ namespace pyx {
 
 class AppCore;
 class AppFonts;
+class AppTranslator;
 class MessageBoxPrompts;
 class CVornDlg;
 class LedEffectEngine;
 class SteadyLedPacer;
 
-// The application object: one copy per user, the program folder as current directory, the
+// The application object: one copy per machine, the program folder as current directory, the
 // start mode, the LED service, the fonts, the hardware and the stored settings; then the main
 // window until the program ends. "Quit" in the tray ends the process at once.
 class CVornApp : public QApplication {
@@ -47,6 +48,7 @@ private:
     std::unique_ptr<AppFonts> fonts_;
     std::unique_ptr<SteadyLedPacer> pacer_;
     std::unique_ptr<LedEffectEngine> engine_;
+    std::unique_ptr<AppTranslator> translator_;
     QPointer<CVornDlg> mainWindow_;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/main/MainWindowLayout.h"
 
+#include <QtGlobal>
+
 namespace pyx {
 
 namespace {
@@ -59,15 +61,15 @@ const std::array<ControlSpec, kControlCount>& MainControlTable() {
 
 const std::array<ToolTipSpec, 9>& MainToolTips() {
     static const std::array<ToolTipSpec, 9> tips = {{
-        {101, "Minimization the Window"},
-        {102, "Close the Window"},
-        {104, "Extreme Mode\r\n     -Core OC (Margin we tested and kept for all cards)\r\n"},
-        {105, "Performance mode\r\n     -Core OC 3%\r\n"},
-        {106, "Common mode\r\n     -Core/Power target at card Default"},
-        {107, "Custom Mode\r\n     -Core/Profile at users settings"},
-        {103, "Used to save current settings or load saved settings."},
-        {116, "Apply all settings to the graphics card.\nSettings are only effective when the apply button is pressed."},
-        {115, "Restore all settings to system default."},
+        {101, QT_TRANSLATE_NOOP("MainToolTips", "Minimization the Window")},
+        {102, QT_TRANSLATE_NOOP("MainToolTips", "Close the Window")},
+        {104, QT_TRANSLATE_NOOP("MainToolTips", "Extreme Mode\r\n     -Core OC (Margin we tested and kept for all cards)\r\n")},
+        {105, QT_TRANSLATE_NOOP("MainToolTips", "Performance mode\r\n     -Core OC 3%\r\n")},
+        {106, QT_TRANSLATE_NOOP("MainToolTips", "Common mode\r\n     -Core/Power target at card Default")},
+        {107, QT_TRANSLATE_NOOP("MainToolTips", "Custom Mode\r\n     -Core/Profile at users settings")},
+        {103, QT_TRANSLATE_NOOP("MainToolTips", "Used to save current settings or load saved settings.")},
+        {116, QT_TRANSLATE_NOOP("MainToolTips", "Apply all settings to the graphics card.\nSettings are only effective when the apply button is pressed.")},
+        {115, QT_TRANSLATE_NOOP("MainToolTips", "Restore all settings to system default.")},
     }};
     return tips;
 }

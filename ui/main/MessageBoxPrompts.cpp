@@ -1,20 +1,19 @@
 #include "ui/main/MessageBoxPrompts.h"
 
-#include <QMessageBox>
+#include "ui/dialogs/CMessageBox.h"
 
 namespace pyx {
 
 bool MessageBoxPrompts::AskOkCancel(QWidget* owner, const QString& text, const QString& caption) {
-    return QMessageBox::warning(owner, caption, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
-           QMessageBox::Ok;
+    return CMessageBox::AskOkCancel(owner, text, caption);
 }
 
 void MessageBoxPrompts::ShowInformation(QWidget* owner, const QString& text, const QString& caption) {
-    QMessageBox::information(owner, caption, text, QMessageBox::Ok);
+    CMessageBox::Inform(owner, text, caption);
 }
 
 void MessageBoxPrompts::ShowError(QWidget* owner, const QString& text, const QString& caption) {
-    QMessageBox::critical(owner, caption, text, QMessageBox::Ok);
+    CMessageBox::Error(owner, text, caption);
 }
 
 }  // namespace pyx

@@ -1,8 +1,9 @@
 #include "ui/main/MessageBoxSink.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <QThread>
+
+#include "ui/dialogs/CMessageBox.h"
 
 namespace pyx {
 
@@ -12,9 +13,9 @@ QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 void Show(const QString& text, const QString& caption, MessageIcon icon) {
     if (icon == MessageIcon::Error)
-        QMessageBox::critical(nullptr, caption, text, QMessageBox::Ok);
+        CMessageBox::Error(nullptr, text, caption);
     else
-        QMessageBox::information(nullptr, caption, text, QMessageBox::Ok);
+        CMessageBox::Inform(nullptr, text, caption);
 }
 
 }  // namespace
