@@ -95,6 +95,33 @@ TEST(MainWindow, SysTrayOnTheCommandLineHidesTheWindowAtStartAndSaves)
     EXPECT_TRUE(world.window->Flags().mainWindowShown);
 }
 
+TEST(MainWindow, WithoutANotificationAreaHidingMinimisesAndTheWindowMenuQuits)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson(), "SysTray");
+    world.trayAvailable = false;
+    ASSERT_TRUE(world.Open());
+    // Nowhere to hide to: the start for the tray leaves the window on the task bar.
+    EXPECT_TRUE(world.window->isVisible());
+    EXPECT_TRUE(world.window->isMinimized());
+    EXPECT_FALSE(world.window->Flags().mainWindowShown);
+    EXPECT_TRUE(world.SettingsFileExists());
+
+    world.window->showNormal();
+    world.Settle();
+    EXPECT_TRUE(world.window->Flags().mainWindowShown);
+
+    world.Click(kIdHide);
+    EXPECT_TRUE(world.window->isVisible());
+    EXPECT_TRUE(world.window->isMinimized());
+
+    QAction* quit = nullptr;
+    for (QAction* a : world.window->WindowMenu()->actions())
+        if (a->text() == QStringLiteral("Quit")) quit = a;
+    ASSERT_NE(quit, nullptr);
+    quit->trigger();
+    EXPECT_EQ(world.quitCalls, 1);
+}
+
 TEST(MainWindow, OtherStartModesShowTheWindow)
 {
     MainWindowWorld world(sim::SimScenario::DefaultJson(), "systray ");
@@ -204,9 +231,12 @@ TEST(MainWindow, TheWindowMenuOffersTheAboutBox)
     MainWindowWorld world(sim::SimScenario::DefaultJson());
     ASSERT_TRUE(world.Open());
     const QList<QAction*> items = world.window->WindowMenu()->actions();
-    ASSERT_FALSE(items.isEmpty());
-    EXPECT_EQ(items.last()->text(), QString::fromUtf8("关于 Vorn(&A)..."));
+    // The About item in a group of its own, after the window's own commands; "Quit" last.
+    ASSERT_GE(items.size(), 5);
+    EXPECT_EQ(items[items.size() - 3]->text(), QString::fromUtf8("关于 Vorn(&A)..."));
+    EXPECT_TRUE(items[items.size() - 4]->isSeparator());
     EXPECT_TRUE(items[items.size() - 2]->isSeparator());
+    EXPECT_EQ(items.last()->text(), QStringLiteral("Quit"));
     CAboutDlg about(QPixmap(16, 16));
     EXPECT_EQ(about.NameText(), QStringLiteral("Pyxtune"));
     EXPECT_TRUE(about.VersionText().contains(QStringLiteral("2.0.0.2")));

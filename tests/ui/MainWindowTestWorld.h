@@ -68,6 +68,7 @@ public:
         engine = std::make_unique<pyx::LedEffectEngine>(core->Boards(), pacer);
         pyx::MainWindowContext context(*core, *engine, prompts, nullptr);
         context.quitNow = [this] { ++quitCalls; };
+        context.trayAvailable = [this] { return trayAvailable; };
         window = std::make_unique<pyx::CVornDlg>(std::move(context));
     }
 
@@ -141,6 +142,8 @@ public:
     std::unique_ptr<pyx::CVornDlg> window;
     pyx::StartupResult started = pyx::StartupResult::OtherUsersCopy;
     int quitCalls = 0;
+    // Whether the desktop the window runs on has a notification area.
+    bool trayAvailable = true;
 };
 
 // Lines containing every one of the parts.

@@ -13,6 +13,9 @@ CMPStatic::CMPStatic(QWidget* parent, int id)
 
 void CMPStatic::SetText(const QString& t)
 {
+    // The readouts are set every second; most seconds most of them do not change.
+    if (t == text)
+        return;
     text = t;
     update();
 }

@@ -1,6 +1,7 @@
 #include "ui/main/CVornApp.h"
 
 #include <QStringList>
+#include <QSystemTrayIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "platform/MessageOutput.h"
 #include "platform/SystemPlatform.h"
 #include "ui/main/AppFonts.h"
+#include "ui/main/AppTranslator.h"
 #include "ui/main/CVornDlg.h"
 #include "ui/main/MessageBoxPrompts.h"
 #include "ui/main/MessageBoxSink.h"
@@ -33,6 +35,8 @@ CVornApp::CVornApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationVersion(QStringLiteral("2.0.0.2"));
     // The window lives in the notification area while hidden: hiding it is no reason to end.
     setQuitOnLastWindowClosed(false);
+    translator_ = std::make_unique<AppTranslator>();
+    translator_->Install(*this, QLocale::system());
 }
 
 CVornApp::~CVornApp() {
@@ -85,6 +89,7 @@ int CVornApp::Run() {
     context.runList = runList_.get();
     context.programFile = programFile;
     context.quitNow = [] { std::_Exit(0); };
+    context.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
 
     auto* window = new CVornDlg(std::move(context));
     mainWindow_ = window;

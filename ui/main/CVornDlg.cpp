@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "ui/controls/CBitmapSlider.h"
 #include "ui/controls/CBmpRgn.h"
@@ -113,10 +114,24 @@ void CVornDlg::AddTrayIcon() {
 
 void CVornDlg::BuildWindowMenu() {
     windowMenu_ = new QMenu(this);
-    windowMenu_->addAction(QStringLiteral("Minimize"), this, [this] { SendClick(kIdMinimise); });
-    windowMenu_->addAction(QStringLiteral("Close"), this, [this] { SendClick(kIdHide); });
+    windowMenu_->addAction(tr("Minimize"), this, [this] { SendClick(kIdMinimise); });
+    windowMenu_->addAction(tr("Close"), this, [this] { SendClick(kIdHide); });
     windowMenu_->addSeparator();
-    windowMenu_->addAction(QString::fromUtf8("关于 Vorn(&A)..."), this, [this] { ShowAbout(); });
+    windowMenu_->addAction(tr("关于 Vorn(&A)..."), this, [this] { ShowAbout(); });
+    // A desktop without a notification area has no tray menu: the program must end from here.
+    windowMenu_->addSeparator();
+    windowMenu_->addAction(tr("Quit"), this, [this] { QuitNow(); });
+}
+
+bool CVornDlg::HasTray() const { return !context_.trayAvailable || context_.trayAvailable(); }
+
+void CVornDlg::QuitNow() {
+    // Nothing is saved and nothing is stopped: the system reclaims it all.
+    if (context_.quitNow) {
+        context_.quitNow();
+        return;
+    }
+    std::_Exit(0);
 }
 
 void CVornDlg::CreateControls() {
@@ -172,7 +187,7 @@ void CVornDlg::CreateControls() {
     plainChild_->show();
 
     toolTip_ = new CMPToolTip2(this);
-    for (const ToolTipSpec& tip : MainToolTips()) toolTip_->AddTool(Control(tip.controlId), QString::fromUtf8(tip.text));
+    for (const ToolTipSpec& tip : MainToolTips()) toolTip_->AddTool(Control(tip.controlId), QCoreApplication::translate("MainToolTips", tip.text));
     toolTip_->SetTipFont(AppFontOr(9, font()));
     toolTip_->SetPolling(isVisible());
 
@@ -216,12 +231,10 @@ CMPStatic* CVornDlg::Label(int id) const { return qobject_cast<CMPStatic*>(Contr
 // ---- skin and painting ----
 
 void CVornDlg::ApplySkin(int bitmapId) {
-    // The same skin again (the timer's repair while in the background): the outline and the
-    // image are already in place, only a repaint is wanted.
-    if (bitmapId == skinId_ && !skin_.isNull()) {
-        update();
-        return;
-    }
+    // The same skin again (the timer's repair while in the background): the outline, the
+    // image and what the window system holds of it are all in place. Repainting the whole face
+    // every second was most of what an idle window cost.
+    if (bitmapId == skinId_ && !skin_.isNull()) return;
     skinId_ = bitmapId;
     const QImage image = LoadSkinImage(bitmapId);
     if (image.isNull()) return;
@@ -265,7 +278,7 @@ void CVornDlg::DrawBadge(QPainter& p) {
     f.setBold(true);
     p.setFont(f);
     p.setPen(Qt::black);
-    p.drawText(box, Qt::AlignCenter, QStringLiteral("SIMULATED GPU"));
+    p.drawText(box, Qt::AlignCenter, tr("SIMULATED GPU"));
     p.restore();
 }
 
@@ -359,9 +372,14 @@ void CVornDlg::PageToSliders() {
 }
 
 void CVornDlg::ReclampSliders() {
-    for (TuningSlider* s : {&page_.memClock, &page_.gpuClock, &page_.power, &page_.fan, &page_.gpuVf, &page_.memVf})
+    bool changed = false;
+    for (TuningSlider* s : {&page_.memClock, &page_.gpuClock, &page_.power, &page_.fan, &page_.gpuVf, &page_.memVf}) {
+        const int32_t before = s->pos;
         s->Clamp();
-    PageToSliders();
+        changed = changed || s->pos != before;
+    }
+    // The timer asks every second; only a value that had to move is worth a repaint.
+    if (changed) PageToSliders();
 }
 
 void CVornDlg::OnSliderNotification(int controlId, int position) {
@@ -482,6 +500,12 @@ void CVornDlg::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
     // Nothing to point at while hidden: the tooltip's poll would only cost time.
     if (toolTip_ != nullptr) toolTip_->SetPolling(false);
+}
+
+void CVornDlg::changeEvent(QEvent* e) {
+    QDialog::changeEvent(e);
+    // Brought back from the task bar (the hide of a desktop without a tray minimises).
+    if (e->type() == QEvent::WindowStateChange && isVisible() && !isMinimized()) flags_.mainWindowShown = true;
 }
 
 void CVornDlg::ShowFromTray(bool onlyWhenHidden) {

@@ -52,8 +52,10 @@ struct MainWindowContext {
     ProcessLauncher* launcher = nullptr;
     LogonRunList* runList = nullptr;
     std::filesystem::path programFile;
-    // Ends the process at once, without saving (the tray menu's "Quit").
+    // Ends the process at once, without saving (the "Quit" of the tray and window menus).
     std::function<void()> quitNow;
+    // Whether the desktop has a notification area to hide into now; unset: it has.
+    std::function<bool()> trayAvailable;
 };
 
 // The flags the window, its timer and its dialogs share.
@@ -67,7 +69,8 @@ struct MainWindowFlags {
 
 // The program's main window: a frameless, skinned dialog whose face is one 750 x 810 image,
 // shaped to it, with its 66 controls at fixed places. It can only be hidden (to the
-// notification area); the tray menu's "Quit" ends the program.
+// notification area, or minimised where the desktop has none); "Quit" in the tray menu or the
+// window menu ends the program.
 class CVornDlg : public QDialog {
     Q_OBJECT
 
@@ -140,8 +143,13 @@ public:
     void OnSessionEnd();
     // The About box.
     void ShowAbout();
-    // The window's own menu (right click, Alt+Space) with the About item.
+    // The window's own menu (right click, Alt+Space) with the About item and "Quit".
     QMenu* WindowMenu() const { return windowMenu_; }
+    // Whether hiding can go to the notification area; without one the window is minimised
+    // to the task bar instead, so that it can always be brought back.
+    bool HasTray() const;
+    // Ends the program at once, without saving.
+    void QuitNow();
 
 signals:
     // A start-up refusal: the program is to end.
@@ -159,6 +167,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 public slots:
     void reject() override;

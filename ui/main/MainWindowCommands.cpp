@@ -67,7 +67,10 @@ void MainWindowCommands::OnCommand(QWidget* sender) {
 void MainWindowCommands::OnHide() {
     if (!window_.Page().settingsCommitted)
         SaveTuningSettings(window_.Boards(), window_.Core().State(), kTuningSettingsFileName);
-    window_.hide();
+    if (window_.HasTray())
+        window_.hide();
+    else
+        window_.showMinimized();
     window_.Flags().mainWindowShown = false;
 }
 

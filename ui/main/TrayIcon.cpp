@@ -2,16 +2,14 @@
 
 #include <QMenu>
 
-#include <cstdlib>
-
 #include "ui/controls/SkinImages.h"
 #include "ui/main/CVornDlg.h"
 
 namespace pyx {
 
 TrayIcon::TrayIcon(CVornDlg& window) : window_(window), menu_(std::make_unique<QMenu>()) {
-    mainWindow_ = menu_->addAction(QStringLiteral("Main Window"), this, &TrayIcon::OnMainWindow);
-    quit_ = menu_->addAction(QStringLiteral("Quit"), this, &TrayIcon::OnQuit);
+    mainWindow_ = menu_->addAction(tr("Main Window"), this, &TrayIcon::OnMainWindow);
+    quit_ = menu_->addAction(tr("Quit"), this, &TrayIcon::OnQuit);
     icon_.setContextMenu(menu_.get());
     connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::OnActivated);
 }
@@ -25,9 +23,7 @@ void TrayIcon::Add() {
 }
 
 QString TrayIcon::ToolTip() const {
-    QString tip = QStringLiteral("Pyxtune");
-    if (window_.IsSimulated()) tip += QStringLiteral(" (simulated GPU)");
-    return tip;
+    return window_.IsSimulated() ? tr("Pyxtune (simulated GPU)") : QStringLiteral("Pyxtune");
 }
 
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
@@ -36,13 +32,6 @@ void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
 
 void TrayIcon::OnMainWindow() { window_.ShowFromTray(true); }
 
-void TrayIcon::OnQuit() {
-    // Nothing is saved and nothing is stopped: the system reclaims it all.
-    if (window_.Context().quitNow) {
-        window_.Context().quitNow();
-        return;
-    }
-    std::_Exit(0);
-}
+void TrayIcon::OnQuit() { window_.QuitNow(); }
 
 }  // namespace pyx
