@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Measures the Pyxtune window on the simulated cards under a virtual display:
+# Measures the Pyxtune window on the simulated cards under a virtual display with a window
+# manager (openbox) and a notification area (trayer), as on a user's desktop:
 #   - time from the program's start to the window's first paint,
 #   - idle CPU use over a period with the window shown, and again with it hidden in the tray,
 #   - peak resident memory.
@@ -11,13 +12,17 @@ cd "$(dirname "$0")/.."
 program=${1:-build/release/bin/pyxtune}
 idle=${2:-60}
 [ -x "$program" ] || { echo "no program at $program (build it first: cmake --build --preset release)" >&2; exit 2; }
-command -v Xvfb >/dev/null || { echo "Xvfb is needed (apt-get install xvfb)" >&2; exit 2; }
+for tool in Xvfb openbox trayer; do
+  command -v $tool >/dev/null || { echo "$tool is needed (apt-get install xvfb openbox trayer)" >&2; exit 2; }
+done
 
 work=$(mktemp -d)
 xvfb_pid=""
+desk_pids=""
 app_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$desk_pids" ] && kill $desk_pids 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -30,6 +35,11 @@ mkdir -m 700 "$work/runtime"
 display=":$(( (RANDOM % 400) + 100 ))"
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
+sleep 1
+DISPLAY=$display openbox >/dev/null 2>&1 &
+desk_pids="$!"
+DISPLAY=$display trayer --edge bottom --align right --widthtype request >/dev/null 2>&1 &
+desk_pids="$desk_pids $!"
 sleep 1
 
 ticks=$(getconf CLK_TCK)

@@ -493,7 +493,7 @@ void CVornDlg::accept() {}
 
 void CVornDlg::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (toolTip_ != nullptr) toolTip_->SetPolling(true);
+    if (toolTip_ != nullptr) toolTip_->SetPolling(!isMinimized());
 }
 
 void CVornDlg::hideEvent(QHideEvent* e) {
@@ -504,8 +504,11 @@ void CVornDlg::hideEvent(QHideEvent* e) {
 
 void CVornDlg::changeEvent(QEvent* e) {
     QDialog::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange || !isVisible()) return;
     // Brought back from the task bar (the hide of a desktop without a tray minimises).
-    if (e->type() == QEvent::WindowStateChange && isVisible() && !isMinimized()) flags_.mainWindowShown = true;
+    if (!isMinimized()) flags_.mainWindowShown = true;
+    // Nothing to point at while minimised either.
+    if (toolTip_ != nullptr) toolTip_->SetPolling(!isMinimized());
 }
 
 void CVornDlg::ShowFromTray(bool onlyWhenHidden) {

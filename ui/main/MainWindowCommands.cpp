@@ -67,10 +67,14 @@ void MainWindowCommands::OnCommand(QWidget* sender) {
 void MainWindowCommands::OnHide() {
     if (!window_.Page().settingsCommitted)
         SaveTuningSettings(window_.Boards(), window_.Core().State(), kTuningSettingsFileName);
-    if (window_.HasTray())
+    if (window_.HasTray()) {
         window_.hide();
-    else
+    } else {
+        // A window manager may map a never-shown window normally whatever state it asks
+        // for; one already on screen is minimised reliably.
+        if (!window_.isVisible()) window_.show();
         window_.showMinimized();
+    }
     window_.Flags().mainWindowShown = false;
 }
 
