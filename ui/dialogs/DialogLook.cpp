@@ -38,7 +38,7 @@ void ApplyDialogLook(QWidget& dialog) {
         palette.setColor(group, QPalette::Window, ground);
         palette.setColor(group, QPalette::WindowText, text);
         palette.setColor(group, QPalette::Text, text);
-        palette.setColor(group, QPalette::Base, QColor(0x0f, 0x13, 0x1b));
+        palette.setColor(group, QPalette::Base, QColor(0x23, 0x2b, 0x3c));
         palette.setColor(group, QPalette::Button, QColor(0x28, 0x30, 0x44));
         palette.setColor(group, QPalette::ButtonText, text);
         palette.setColor(group, QPalette::Highlight, QColor(0x2f, 0xc3, 0xf3));
