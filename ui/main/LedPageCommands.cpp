@@ -242,7 +242,7 @@ void LedPageCommands::BasicLedReset() {
     LedEffectEngine& engine = window_.Engine();
     const int count = table.gpuCount;
     auto resetOne = [&](int gpu) {
-        InitBasicController(table, gpu);
+        (void)InitBasicController(table, gpu);
         LedThreadArgs& args = engine.BasicArgs();
         args.gpu.store(gpu);
         args.code.store(1);
