@@ -33,7 +33,7 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
         platform.instanceLock.ActivateFirstCopy();
         return StartupResult::ActivatedFirstCopy;
     case InstanceLockResult::Unavailable:
-        // No lock can be made here (an unusable runtime folder): telling the user that
+        // No lock can be made here (the system refused it): telling the user that
         // another user runs the program would be false, and refusing to start would lock
         // them out, so this copy runs unguarded.
         std::fprintf(stderr, "pyxtune: the single-instance lock could not be made; starting anyway\n");

@@ -47,7 +47,12 @@ void MarkRunnable(const std::filesystem::path& file) {
 
 std::wstring WindowsInstallLine(std::wstring_view programFolder) {
   std::wstring line = L"sc create LumoraServices binPath= \"";
-  line += programFolder;
+  // A batch file expands %NAME% even inside quotes: a folder such as "C:\100%\x" must reach
+  // sc as written, so each % is doubled.
+  for (const wchar_t c : programFolder) {
+    line += c;
+    if (c == L'%') line += L'%';
+  }
   line += L"\\LumoraService.exe\" start= auto";
   return line;
 }

@@ -73,7 +73,10 @@ std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode) {
 
     const int started = StartHardware(*session->boards_, *session->thread_);
     if (started != kStartHardwareOk) {
-        err << "pyxtunectl: the GPUs could not be started (their performance levels could not be read)\n";
+        err << "pyxtunectl: the GPUs could not be started ("
+            << (started == kStartHardwareNoThread ? "the background thread that reads the BIOS could not be started"
+                                                  : "their performance levels could not be read")
+            << ")\n";
         exitCode = kExitHardware;
         return nullptr;
     }

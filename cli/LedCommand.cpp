@@ -1,9 +1,11 @@
 #include "cli/LedCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
 #include "app/AppState.h"
+#include "app/MonitorReadouts.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
 #include "cli/CliDiagnostics.h"
@@ -20,8 +22,12 @@ namespace pyx {
 namespace {
 
 const char* kLedHelp =
-    "usage: pyxtunectl led --gpu N --target TARGET --mode NAME [--color RRGGBB] [--period S] [--hold S]\n"
+    "usage: pyxtunectl led --target TARGET --mode NAME [--gpu N] [--color RRGGBB] [--period S] [--hold S]\n"
     "  The LED page's choices for one GPU, applied as the window's Apply applies them.\n"
+    "  --gpu     the GPU to light (default 0); only that GPU is driven. On a machine with\n"
+    "            several GPUs the window keeps breathing in step over all of them from the\n"
+    "            program; here the one GPU breathes in its own controller, as on a machine\n"
+    "            with one GPU, and keeps breathing after the command ends.\n"
     "  --target  basic, zone-main, zone-1, zones-2-4, effect-main, effects-2-4\n"
     "  --mode    basic:   static, breathing, cycle-breathing, flash, off, gpu-load\n"
     "            zone-*:  static, rainbow, cycle-breathing, breathing, off\n"
@@ -29,9 +35,10 @@ const char* kLedHelp =
     "                     breathing, blink, aurora, meteor, off\n"
     "  --color   the colour as six hex digits (default ff0000)\n"
     "  --period  seconds 3..10 of a basic breathing, cycle-breathing or flash step (default 3)\n"
-    "  --hold    seconds to keep a program-driven effect (the basic controller's, or breathing\n"
-    "            kept in step over several GPUs) running; default: until Ctrl-C, 1 s for\n"
-    "            static and off. The controller keeps its last colour afterwards.\n";
+    "  --hold    seconds to keep the basic controller's effect, which this program animates,\n"
+    "            running; default: until Ctrl-C, 1 s for static and off. gpu-load follows the\n"
+    "            GPU's load, read every second. The controller keeps its last colour afterwards.\n"
+    "  Exit status 1 when a controller refused a write (each refused write is named).\n";
 
 enum class Family { Basic, Zone, Effect };
 
@@ -81,6 +88,37 @@ bool ParseColour(const std::string& text, LedColour& colour) {
 bool AnyEffectRunning(const LedEffectEngine& engine) {
     return engine.Running(LedEffectFamily::Basic) || engine.Running(LedEffectFamily::ZoneSync) ||
            engine.Running(LedEffectFamily::EffectSync);
+}
+
+std::string Hex2(unsigned value) {
+    static const char* digits = "0123456789ABCDEF";
+    return {'0', 'x', digits[(value >> 4) & 0xF], digits[value & 0xF]};
+}
+
+// "0x58 register 0x05 (status -1), ..."
+std::string RefusedWrites(const LedWriteResult& result) {
+    std::string text;
+    for (const LedRefusedWrite& write : result.refused) {
+        if (!text.empty()) text += ", ";
+        text += Hex2(write.address) + " register " + Hex2(write.reg) + " (status " + std::to_string(write.status) + ")";
+    }
+    return text;
+}
+
+// The load colour shows the GPU's load as the window's monitor reads it, once a second.
+void FeedGpuLoad(GpuBoardTable& boards, int gpu, LedEffectEngine& engine) {
+    CliDiagnostics quiet;
+    const MonitorReadings readings = ReadMonitors(boards, gpu);
+    if (readings.gpuLoad) engine.SetGpuLoad(*readings.gpuLoad);
+}
+
+// Waits until the effect thread has written its first frame to the GPU (the load colour
+// waits half a second first; a frame may wait 2 s for the bus); false on an interrupt.
+bool WaitFirstFrame(const LedEffectEngine& engine, int gpu) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (engine.FrameTally(gpu).frames == 0 && std::chrono::steady_clock::now() < giveUp)
+        if (!CliInterrupt::Wait(std::chrono::milliseconds(10))) return false;
+    return true;
 }
 
 }  // namespace
@@ -168,33 +206,68 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     SteadyLedPacer pacer;
     LedEffectEngine engine(boards, pacer);
     engine.SetLedKind(*gpu, board.ledKind);
+    const bool followsLoad = target->family == Family::Basic && mode->value == 6;
+    if (followsLoad) FeedGpuLoad(boards, *gpu, engine);
     AppState state;
     int gpuMode = 0;
     CaptureLedSettings(page, engine, state.ledSettings, gpuMode);
     LedApplyOptions options;
     options.applyButton = true;
+    options.onlyGpu = *gpu;
     // With several GPUs the window keeps the lighting in "Led.txt" beside the program for the
     // LED service; so does this tool.
     options.saveLedSettings = [&] {
         state.gpuMode = static_cast<uint8_t>(gpuMode);
         SaveTuningSettings(boards, state, CurrentProgramFile().parent_path() / kLedSettingsFileName);
     };
-    ApplyLedSettings(page, engine, state.ledSettings, options);
-
+    const LedWriteResult refused = ApplyLedSettings(page, engine, state.ledSettings, options);
     quiet.reset();
-    out << "GPU " << *gpu << ": " << target->name << " set to " << mode->name << "\n";
-    if (AnyEffectRunning(engine)) {
-        const bool still = target->family == Family::Basic && (mode->value == 0 || mode->value == 4);
+
+    auto refuse = [&](const std::string& what) {
+        engine.Shutdown();
+        err << parsed.Prefix() << "GPU " << *gpu << ": the " << target->name << " controller " << what << "\n";
+        return kExitHardware;
+    };
+    if (!refused.Clean())
+        return refuse("refused " + std::to_string(refused.refused.size()) + " write(s): " + RefusedWrites(refused) +
+                      "; it may not show " + mode->name);
+
+    const bool animated = AnyEffectRunning(engine);
+    if (animated) {
         CliInterrupt::Install();
+        if (!WaitFirstFrame(engine, *gpu)) {
+            engine.Shutdown();
+            return kExitOk;
+        }
+        const LedFrameTally first = engine.FrameTally(*gpu);
+        if (first.refused > 0) return refuse("refused the effect's first frame: " + RefusedWrites(first.firstRefused));
+    }
+    out << "GPU " << *gpu << ": " << target->name << " set to " << mode->name << "\n";
+    if (animated) {
+        const bool still = target->family == Family::Basic && (mode->value == 0 || mode->value == 4);
+        std::optional<std::chrono::steady_clock::time_point> until;
         if (holdS || still) {
-            CliInterrupt::Wait(std::chrono::seconds(holdS.value_or(1)));
+            until = std::chrono::steady_clock::now() + std::chrono::seconds(holdS.value_or(1));
         } else {
             err << parsed.Prefix() << "the effect is driven by this program; Ctrl-C ends it\n";
-            while (CliInterrupt::Wait(std::chrono::seconds(1))) {
+        }
+        for (;;) {
+            auto step = std::chrono::milliseconds(1000);
+            if (until) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    *until - std::chrono::steady_clock::now());
+                if (left.count() <= 0) break;
+                step = std::min(step, left);
             }
+            if (!CliInterrupt::Wait(step)) break;
+            if (followsLoad) FeedGpuLoad(boards, *gpu, engine);
         }
     }
     engine.Shutdown();
+    const LedFrameTally tally = engine.FrameTally(*gpu);
+    if (tally.refused > 0)
+        return refuse("refused " + std::to_string(tally.refused) + " of " + std::to_string(tally.frames) +
+                      " frames of the effect (first: " + RefusedWrites(tally.firstRefused) + ")");
     return kExitOk;
 }
 

@@ -270,10 +270,11 @@ NvStatus GetFanMode(GpuBoardTable& table, int gpu, int32_t* out) {
     }
     if (board.fanControlType > 1) return kNvNotSupported;
     if (board.fanControlType == 1) Pause(20);
+    // Cleared before the read: a failed read must not leave the last level looking current.
+    board.fanLevelNv = -1;
     NvCoolerSettingsV4 scratch;
     const NvStatus s = ReadCoolers(table, gpu, &scratch);
     if (s != kNvOk) return s;
-    board.fanLevelNv = -1;
     const int fan = FindFanCooler(scratch);
     if (fan < 0) return kNvFailed;
     const auto& cooler = scratch.cooler[fan];

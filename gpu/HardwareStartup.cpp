@@ -73,7 +73,9 @@ int StartHardware(GpuBoardTable& table, HardwareThread& thread, const OsVersionQ
     }
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) PrepareFanControl(table, gpu);
 
-    thread.Start(table);
+    // A thread that did not start cannot be told apart from one started before on this
+    // table, which may be using the bus mutexes: they stay.
+    if (!thread.Start(table)) return kStartHardwareNoThread;
     return kStartHardwareOk;
 }
 

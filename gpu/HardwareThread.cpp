@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "gpu/I2cBus.h"
+#include "gpu/NvApiLibrary.h"
 
 namespace pyx {
 
@@ -15,6 +16,10 @@ constexpr uint8_t kOddDutyLimitRegister = 0x39;  // the chip variant of fan type
 constexpr auto kChipSettle = std::chrono::milliseconds(10);
 
 }  // namespace
+
+std::string BiosReaderBackendArgument(const GpuBoardTable& table) {
+    return table.Library().IsSimulated() ? "--backend=sim" : "--backend=nvapi";
+}
 
 void LearnFanChipLimits(GpuBoardTable& table) {
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
@@ -104,7 +109,8 @@ void HardwareThread::Run(GpuBoardTable& table) {
         std::error_code ec;
         std::filesystem::remove(dump, ec);  // a dump left from an earlier start must not be read
         if (launcher_ != nullptr)
-            outcome.readerStarted = launcher_->StartHidden({options_.program, {}, options_.folder});
+            outcome.readerStarted =
+                launcher_->StartHidden({options_.program, {BiosReaderBackendArgument(table)}, options_.folder});
 
         const auto began = std::chrono::steady_clock::now();
         std::vector<uint8_t> bytes;

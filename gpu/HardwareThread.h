@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,6 +40,10 @@ struct HardwareThreadOutcome {
     BiosScanResult scan;
     bool stopped = false;        // ended early on request
 };
+
+// The reader's argument naming the back-end the table's library is: the reader takes the
+// simulator's bytes only when told "--backend=sim", and otherwise reads the card's ROM.
+std::string BiosReaderBackendArgument(const GpuBoardTable& table);
 
 // Learns the duty limit of each board's slot-1 fan chip: writes the highest duty and keeps
 // what the chip holds when that is above half.

@@ -90,9 +90,7 @@ int Load(BasicSequence& s) {
         for (const int gpu : s.engine_.BasicTargets(s.launch_.gpu)) {
             s.Wait(500ms);
             const int32_t load = s.args_.load.load();
-            const LedColour colour{0, static_cast<uint8_t>(255 - load * 255 / 100), 255};
-            WriteBasicColour(s.engine_.Table(), gpu, s.engine_.BasicClassFor(gpu), colour,
-                             s.engine_.SessionEnding());
+            s.engine_.WriteBasicFrameTo(gpu, {0, static_cast<uint8_t>(255 - load * 255 / 100), 255});
         }
         if (!s.FlagSet()) return 0;
     }

@@ -27,9 +27,9 @@ public:
         GpuBoardTable& table = engine_.Table();
         for (int gpu = 0; gpu < count; ++gpu) {
             switch (launch_.code) {
-                case kSyncZone58: WriteZoneFrame(table, gpu, kZoneMainAddress, scaled); break;
-                case kSyncZoneGroup: WriteZoneFrame(table, gpu, kZoneAddresses, scaled); break;
-                default: WriteEffectFrame(table, gpu, scaled); break;
+                case kSyncZone58: engine_.RecordFrame(gpu, WriteZoneFrame(table, gpu, kZoneMainAddress, scaled)); break;
+                case kSyncZoneGroup: engine_.RecordFrame(gpu, WriteZoneFrame(table, gpu, kZoneAddresses, scaled)); break;
+                default: engine_.RecordFrame(gpu, WriteEffectFrame(table, gpu, scaled)); break;
             }
         }
         return true;

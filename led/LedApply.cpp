@@ -40,47 +40,58 @@ LedColour ModeColour(const LedPageState& page, LedEffectEngine& engine, const Le
     return colour;
 }
 
-void ApplyZoneTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
-                     uint32_t target, const LedApplyOptions& options) {
+LedWriteResult ApplyZoneTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
+                               uint32_t target, const LedApplyOptions& options) {
     const int32_t kind = target == kLedTargetZone58 ? kSyncZone58 : kSyncZoneGroup;
     // A sync thread of another mode must not keep painting over the zone's new mode.
     engine.SyncArgs().zoneMode.store(static_cast<int32_t>(page.gm1Mode));
     if ((page.gm1Mode == 3 || page.gm1Mode == 4) && gpuCount > 1) {
         engine.StartBreathingSync(kind, static_cast<int32_t>(page.gm1Mode), gpuCount);
-        return;
+        return {};
     }
     if (gpuCount > 1 && engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
     const LedColour colour = ModeColour(page, engine, options);
     GpuBoardTable& table = engine.Table();
-    if (target == kLedTargetZone58) {
-        ApplyZoneMode(table, gpu, kZoneMainAddress, page.gm1Mode, colour, engine.Pacer());
-    } else if (target == kLedTargetZone46) {
-        ApplyZoneMode(table, gpu, kZoneAddresses[0], page.gm1Mode, colour, engine.Pacer());
-    } else {
-        for (const uint8_t address : kZoneGroupAddresses)
-            ApplyZoneMode(table, gpu, address, page.gm1Mode, colour, engine.Pacer());
-    }
+    if (target == kLedTargetZone58) return ApplyZoneMode(table, gpu, kZoneMainAddress, page.gm1Mode, colour, engine.Pacer());
+    if (target == kLedTargetZone46) return ApplyZoneMode(table, gpu, kZoneAddresses[0], page.gm1Mode, colour, engine.Pacer());
+    LedWriteResult result;
+    for (const uint8_t address : kZoneGroupAddresses)
+        result.Append(ApplyZoneMode(table, gpu, address, page.gm1Mode, colour, engine.Pacer()));
+    return result;
 }
 
-void ApplyEffectTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
-                       uint32_t target, const LedApplyOptions& options) {
+LedWriteResult ApplyEffectTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
+                                 uint32_t target, const LedApplyOptions& options) {
     engine.SyncArgs().effectMode.store(static_cast<int32_t>(page.gm2Mode));
     GpuBoardTable& table = engine.Table();
+    LedWriteResult result;
     if ((page.gm2Mode == 6 || page.gm2Mode == 7) && gpuCount > 1) {
         // The zones hold a static colour while the program breathes them.
-        (void)WriteLedByte(table, gpu, kEffectMainAddress, kEffectRegCode, kEffectCodeStatic);
+        result.Note(gpu, kEffectMainAddress, kEffectRegCode,
+                    WriteLedByte(table, gpu, kEffectMainAddress, kEffectRegCode, kEffectCodeStatic));
         engine.StartBreathingSync(kSyncEffect, static_cast<int32_t>(page.gm2Mode), gpuCount);
-        return;
+        return result;
     }
     if (page.gm2Mode == 1 && gpuCount > 1 && engine.Running(LedEffectFamily::EffectSync))
         engine.StopEffect(LedEffectFamily::EffectSync);
     const LedColour colour = ModeColour(page, engine, options);
-    if (target == kLedTargetEffectAC) {
-        ApplyEffectMode(table, gpu, kEffectMainAddress, page.gm2Mode, colour, engine.Pacer());
-    } else {
-        for (const uint8_t address : kEffectGroupAddresses)
-            ApplyEffectMode(table, gpu, address, page.gm2Mode, colour, engine.Pacer());
-    }
+    if (target == kLedTargetEffectAC) return ApplyEffectMode(table, gpu, kEffectMainAddress, page.gm2Mode, colour, engine.Pacer());
+    for (const uint8_t address : kEffectGroupAddresses)
+        result.Append(ApplyEffectMode(table, gpu, address, page.gm2Mode, colour, engine.Pacer()));
+    return result;
+}
+
+// The GPUs an apply drives: all of them, or the one asked for.
+struct DrivenGpus {
+    int first = 0;
+    int end = 0;    // one past the last
+    int count = 0;  // how many GPUs the lighting is kept in step over
+};
+
+DrivenGpus Driven(const GpuBoardTable& table, std::optional<int> onlyGpu) {
+    if (!onlyGpu) return {0, table.gpuCount, table.gpuCount};
+    if (!table.IsValidGpu(*onlyGpu)) return {0, 0, 0};
+    return {*onlyGpu, *onlyGpu + 1, 1};
 }
 
 }  // namespace
@@ -115,47 +126,52 @@ void CaptureLedSettings(const LedPageState& page, LedEffectEngine& engine, LedSe
     gpuMode = page.tuningMode;
 }
 
-void ApplyLedSettings(const LedPageState& page, LedEffectEngine& engine, LedSettings& settings,
-                      const LedApplyOptions& options) {
-    const int gpuCount = engine.Table().gpuCount;
-    for (int gpu = 0; gpu < gpuCount; ++gpu) {
+LedWriteResult ApplyLedSettings(const LedPageState& page, LedEffectEngine& engine, LedSettings& settings,
+                                const LedApplyOptions& options) {
+    const int machineGpus = engine.Table().gpuCount;
+    const DrivenGpus driven = Driven(engine.Table(), options.onlyGpu);
+    LedWriteResult result;
+    for (int gpu = driven.first; gpu < driven.end; ++gpu) {
         const LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
         const uint32_t target = board.ledTarget;
         switch (target) {
             case kLedTargetZone58:
             case kLedTargetZone46:
             case kLedTargetZoneGroup:
-                ApplyZoneTarget(page, engine, gpu, gpuCount, target, options);
+                result.Append(ApplyZoneTarget(page, engine, gpu, driven.count, target, options));
                 settings.gm1Mode = static_cast<uint8_t>(page.gm1Mode);
                 break;
             case kLedTargetEffectAC:
             case kLedTargetEffectGroup:
-                ApplyEffectTarget(page, engine, gpu, gpuCount, target, options);
+                result.Append(ApplyEffectTarget(page, engine, gpu, driven.count, target, options));
                 settings.gm2Mode = static_cast<uint8_t>(page.gm2Mode);
                 break;
             case kLedTargetBasic:
                 if (options.applyButton &&
                     (board.ledKind == kLedKindBasicClass1 || board.ledKind == kLedKindBasicClass2))
-                    StartBasicEffect(page, engine, settings, options.ledControllerKind);
+                    result.Append(StartBasicEffect(page, engine, settings, options.ledControllerKind, options.onlyGpu));
                 continue;
             default:
                 continue;
         }
-        if (gpuCount > 1 && options.saveLedSettings) options.saveLedSettings();
+        if (machineGpus > 1 && options.saveLedSettings) options.saveLedSettings();
     }
+    return result;
 }
 
-void StartBasicEffect(const LedPageState& page, LedEffectEngine& engine, const LedSettings& settings,
-                      uint32_t ledControllerKind) {
+LedWriteResult StartBasicEffect(const LedPageState& page, LedEffectEngine& engine, const LedSettings& settings,
+                                uint32_t ledControllerKind, std::optional<int> onlyGpu) {
     GpuBoardTable& table = engine.Table();
-    const int gpuCount = table.gpuCount;
+    const DrivenGpus driven = Driven(table, onlyGpu);
     LedThreadArgs& args = engine.BasicArgs();
     engine.SetLedControllerKind(ledControllerKind);
     for (int gpu = 0; gpu < kMaxGpus; ++gpu) engine.SetLedKind(gpu, page.boards[static_cast<size_t>(gpu)].ledKind);
 
+    LedWriteResult result;
     const std::array<uint8_t, 3> timers = {settings.timer1, settings.timer2, settings.timer3};
-    for (int gpu = 0; gpu < gpuCount; ++gpu) {
-        InitBasicController(table, gpu);
+    for (int gpu = driven.first; gpu < driven.end; ++gpu) {
+        const LedWriteResult init = InitBasicController(table, gpu);
+        if (engine.BasicClassFor(gpu) == kLedKindBasicClass1) result.Append(init);
         args.SetColour({settings.red, settings.green, settings.blue});
         // A saved index no box offers (255 from a box without a selection) keeps the period.
         for (size_t k = 0; k < 3; ++k)
@@ -166,9 +182,10 @@ void StartBasicEffect(const LedPageState& page, LedEffectEngine& engine, const L
         args.code.store(row->code);
         args.mode.store(row->mode);
         args.gpu.store(gpu);
-        args.syncCount.store(gpuCount > 1 ? gpuCount : 0);
+        args.syncCount.store(driven.count > 1 ? driven.count : 0);
         engine.StartEffect(LedEffectFamily::Basic, row->restartPause);
     }
+    return result;
 }
 
 }  // namespace pyx

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "led/LedEffectEngine.h"
 #include "led/LedPageState.h"
 #include "led/LedSettings.h"
+#include "led/LedWriteResult.h"
 
 namespace pyx {
 
@@ -26,16 +28,23 @@ struct LedApplyOptions {
     std::function<void()> saveLedSettings;
     // The saved controller kind (ledControllerKind) for GPUs whose own kind is 0.
     uint32_t ledControllerKind = 0;
+    // Drives this GPU alone, as if it were the machine's only one: its breathing runs in its
+    // controllers, and the basic effect's frames go to it only. "Led.txt" is still saved
+    // when the machine has several GPUs. Unset: every GPU, as the window drives them.
+    std::optional<int> onlyGpu;
 };
 
 // Drives every GPU's LED target: mode sequences, breathing-sync threads with two or more
 // GPUs, the basic effect on the Apply path. GM1MODE and GM2MODE are saved as they are sent.
-void ApplyLedSettings(const LedPageState& page, LedEffectEngine& engine, LedSettings& settings,
-                      const LedApplyOptions& options);
+// Returns the writes sent here that a controller refused (the effect threads' frames are
+// counted by the engine instead). The window does not report them.
+LedWriteResult ApplyLedSettings(const LedPageState& page, LedEffectEngine& engine, LedSettings& settings,
+                                const LedApplyOptions& options);
 
-// Initialises every GPU's basic controller and starts the basic effect for each GPU by
-// LEDMODE, from the saved values.
-void StartBasicEffect(const LedPageState& page, LedEffectEngine& engine, const LedSettings& settings,
-                      uint32_t ledControllerKind);
+// Initialises every GPU's basic controller (or onlyGpu's) and starts the basic effect for
+// each by LEDMODE, from the saved values. Returns the initialisation commands refused by a
+// GPU whose controller is of class 1, the only class that takes them.
+LedWriteResult StartBasicEffect(const LedPageState& page, LedEffectEngine& engine, const LedSettings& settings,
+                                uint32_t ledControllerKind, std::optional<int> onlyGpu = std::nullopt);
 
 }  // namespace pyx

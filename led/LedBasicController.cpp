@@ -6,11 +6,13 @@
 
 namespace pyx {
 
-void InitBasicController(GpuBoardTable& table, int gpu) {
+LedWriteResult InitBasicController(GpuBoardTable& table, int gpu) {
     const uint8_t address = BasicClass1Address();
-    (void)WriteLedBytes(table, gpu, address, 0x00, {0x10, 0x01});
-    (void)WriteLedBytes(table, gpu, address, 0x00, {0x10, 0x02});
-    (void)WriteLedBytes(table, gpu, address, 0xFF, {0x00, 0x01});
+    LedWriteResult result;
+    result.Note(gpu, address, 0x00, WriteLedBytes(table, gpu, address, 0x00, {0x10, 0x01}));
+    result.Note(gpu, address, 0x00, WriteLedBytes(table, gpu, address, 0x00, {0x10, 0x02}));
+    result.Note(gpu, address, 0xFF, WriteLedBytes(table, gpu, address, 0xFF, {0x00, 0x01}));
+    return result;
 }
 
 uint32_t BasicControllerClass(uint32_t ledKind, uint32_t ledControllerKind) {
@@ -27,24 +29,31 @@ NvStatus GpuLightingTick(GpuBoardTable& table, int gpu) {
     return table.Library().LightingTick(table.Board(gpu).gpuHandle, &record);
 }
 
-void WriteBasicColour(GpuBoardTable& table, int gpu, uint32_t basicClass, LedColour colour,
-                      bool sessionEnding) {
+LedWriteResult WriteBasicColour(GpuBoardTable& table, int gpu, uint32_t basicClass, LedColour colour,
+                                bool sessionEnding) {
+    LedWriteResult result;
     if (basicClass == kLedKindBasicClass1) {
         const uint8_t level = sessionEnding ? 0x00 : 0xFF;
-        (void)WriteLedBytes(table, gpu, BasicClass1Address(), 0x01,
-                            {0x01, 0x00, 0x00, 0x00, 0x00, colour.r, colour.g, colour.b, level, 0xF0});
+        const uint8_t address = BasicClass1Address();
+        result.Note(gpu, address, 0x01,
+                    WriteLedBytes(table, gpu, address, 0x01,
+                                  {0x01, 0x00, 0x00, 0x00, 0x00, colour.r, colour.g, colour.b, level, 0xF0}));
     } else if (basicClass == kLedKindBasicClass2) {
         const uint8_t address = BasicClass2Address();
-        (void)WriteLedByte(table, gpu, address, 0x01, 0x01);
-        (void)WriteLedByte(table, gpu, address, 0x31, 0x03);
-        (void)WriteLedByte(table, gpu, address, 0x32, 0x03);
-        (void)WriteLedByte(table, gpu, address, 0x33, 0x03);
-        (void)WriteLedByte(table, gpu, address, 0x34, colour.r);
-        (void)WriteLedByte(table, gpu, address, 0x35, colour.g);
-        (void)WriteLedByte(table, gpu, address, 0x36, colour.b);
+        auto write = [&](uint8_t reg, uint8_t value) {
+            result.Note(gpu, address, reg, WriteLedByte(table, gpu, address, reg, value));
+        };
+        write(0x01, 0x01);
+        write(0x31, 0x03);
+        write(0x32, 0x03);
+        write(0x33, 0x03);
+        write(0x34, colour.r);
+        write(0x35, colour.g);
+        write(0x36, colour.b);
         (void)GpuLightingTick(table, gpu);
-        (void)WriteLedByte(table, gpu, address, 0x30, 0x07);
+        write(0x30, 0x07);
     }
+    return result;
 }
 
 }  // namespace pyx

@@ -42,26 +42,18 @@ EffectRow EffectSequence(uint32_t gm2Mode) {
 
 }  // namespace
 
-NvStatus ApplyEffectMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint32_t gm2Mode,
-                         LedColour colour, LedPacer& pacer) {
-    NvStatus firstFailure = kNvOk;
+LedWriteResult ApplyEffectMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint32_t gm2Mode,
+                               LedColour colour, LedPacer& pacer) {
+    LedWriteResult result;
     auto write = [&](uint8_t reg, uint8_t value) {
-        const NvStatus status = WriteLedByte(table, gpu, zoneAddress, reg, value);
-        if (status == kNvOk) {
-            pacer.SleepFor(10ms);
-        } else if (firstFailure == kNvOk) {
-            firstFailure = status;
-        }
-        return status == kNvOk;
+        const bool taken = result.Note(gpu, zoneAddress, reg, WriteLedByte(table, gpu, zoneAddress, reg, value));
+        if (taken) pacer.SleepFor(10ms);
+        return taken;
     };
 
-    const NvStatus burst =
-        WriteLedBytes(table, gpu, zoneAddress, kEffectRegColour, {colour.r, colour.g, colour.b});
-    if (burst == kNvOk) {
+    if (result.Note(gpu, zoneAddress, kEffectRegColour,
+                    WriteLedBytes(table, gpu, zoneAddress, kEffectRegColour, {colour.r, colour.g, colour.b})))
         pacer.SleepFor(10ms);
-    } else {
-        firstFailure = burst;
-    }
 
     const EffectRow row = EffectSequence(gm2Mode);
     bool ok = true;
@@ -72,12 +64,15 @@ NvStatus ApplyEffectMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uin
 
     // The commit goes out even when the mode stopped early.
     write(kEffectRegCommit, kLedCommitValue);
-    return firstFailure;
+    return result;
 }
 
-void WriteEffectFrame(GpuBoardTable& table, int gpu, LedColour colour) {
+LedWriteResult WriteEffectFrame(GpuBoardTable& table, int gpu, LedColour colour) {
+    LedWriteResult result;
     for (const uint8_t address : kEffectAddresses)
-        (void)WriteLedBytes(table, gpu, address, kEffectRegColour, {colour.r, colour.g, colour.b});
+        result.Note(gpu, address, kEffectRegColour,
+                    WriteLedBytes(table, gpu, address, kEffectRegColour, {colour.r, colour.g, colour.b}));
+    return result;
 }
 
 void ResetEffectControllerAC(GpuBoardTable& table, int gpu, LedPacer& pacer) {

@@ -4,6 +4,7 @@
 #include "gpu/GpuBoardTable.h"
 #include "led/LedColour.h"
 #include "led/LedPacer.h"
+#include "led/LedWriteResult.h"
 
 namespace pyx {
 
@@ -18,12 +19,12 @@ inline constexpr uint8_t kEffectCodeStatic = 0x01;
 // Sends one zone its mode: the colour burst, the GM2MODE parameters and effect code, and
 // always the commit; 10 ms after every acknowledged write, and the first failed write of
 // the mode cuts it short. A mode without a row (12..39, 41..89, above 90) sends the colour
-// and the commit only. Returns 0 when every write was acknowledged, else the first failure.
-NvStatus ApplyEffectMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint32_t gm2Mode,
+// and the commit only. Returns every write the zone refused.
+[[nodiscard]] LedWriteResult ApplyEffectMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint32_t gm2Mode,
                          LedColour colour, LedPacer& pacer);
 
 // One colour frame to each of the four effect zones, in order; no pause, no commit.
-void WriteEffectFrame(GpuBoardTable& table, int gpu, LedColour colour);
+[[nodiscard]] LedWriteResult WriteEffectFrame(GpuBoardTable& table, int gpu, LedColour colour);
 
 // The resets of the two effect controllers, each in its own order.
 void ResetEffectControllerAC(GpuBoardTable& table, int gpu, LedPacer& pacer);

@@ -28,7 +28,16 @@ void LedEffectEngine::SetGpuLoad(int percent) {
 
 bool LedEffectEngine::RunActive(const LedEffectLaunch& launch) const {
     const auto index = static_cast<size_t>(launch.family);
-    return flags_[index].load() && runs_[index].load() == launch.run;
+    if (!flags_[index].load() || runs_[index].load() != launch.run) return false;
+    if (launch.loadRun != 0 && launch.gpu >= 0 && launch.gpu < kMaxGpus)
+        return loadRuns_[static_cast<size_t>(launch.gpu)].load() == launch.loadRun;
+    return true;
+}
+
+void LedEffectEngine::ClaimLoadRun(LedEffectLaunch& launch) {
+    if (launch.family != LedEffectFamily::Basic || launch.code != kBasicCodeLoad) return;
+    if (launch.gpu < 0 || launch.gpu >= kMaxGpus) return;
+    launch.loadRun = ++loadRuns_[static_cast<size_t>(launch.gpu)];
 }
 
 std::vector<int> LedEffectEngine::BasicTargets(int32_t launchGpu) const {
@@ -43,8 +52,28 @@ std::vector<int> LedEffectEngine::BasicTargets(int32_t launchGpu) const {
 }
 
 void LedEffectEngine::WriteBasicFrame(int32_t launchGpu, LedColour colour) {
-    const bool ending = sessionEnding_.load();
-    for (const int gpu : BasicTargets(launchGpu)) WriteBasicColour(table_, gpu, BasicClassFor(gpu), colour, ending);
+    for (const int gpu : BasicTargets(launchGpu)) WriteBasicFrameTo(gpu, colour);
+}
+
+void LedEffectEngine::WriteBasicFrameTo(int gpu, LedColour colour) {
+    const uint32_t basicClass = BasicClassFor(gpu);
+    if (basicClass != kLedKindBasicClass1 && basicClass != kLedKindBasicClass2) return;  // nothing is written
+    RecordFrame(gpu, WriteBasicColour(table_, gpu, basicClass, colour, sessionEnding_.load()));
+}
+
+void LedEffectEngine::RecordFrame(int gpu, const LedWriteResult& result) {
+    if (gpu < 0 || gpu >= kMaxGpus) return;
+    std::lock_guard lock(tallyMutex_);
+    LedFrameTally& tally = tallies_[static_cast<size_t>(gpu)];
+    ++tally.frames;
+    if (result.Clean()) return;
+    if (tally.refused++ == 0) tally.firstRefused = result;
+}
+
+LedFrameTally LedEffectEngine::FrameTally(int gpu) const {
+    if (gpu < 0 || gpu >= kMaxGpus) return {};
+    std::lock_guard lock(tallyMutex_);
+    return tallies_[static_cast<size_t>(gpu)];
 }
 
 LedEffectLaunch LedEffectEngine::Snapshot(LedEffectFamily family) {
@@ -111,12 +140,15 @@ void LedEffectEngine::StartEffect(LedEffectFamily family, std::optional<Duration
         pacer_.SleepFor(*restartPause);
     }
     Flag(family).store(true);
-    Launch(Snapshot(family));
+    LedEffectLaunch launch = Snapshot(family);
+    ClaimLoadRun(launch);
+    Launch(launch);
 }
 
 int LedEffectEngine::RunOnThisThread(LedEffectFamily family) {
     Flag(family).store(true);
-    const LedEffectLaunch launch = Snapshot(family);
+    LedEffectLaunch launch = Snapshot(family);
+    ClaimLoadRun(launch);
     return family == LedEffectFamily::Basic ? BasicEffectThread(*this, launch) : BreathingSyncThread(*this, launch);
 }
 

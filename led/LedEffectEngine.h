@@ -13,6 +13,7 @@
 #include "led/LedColour.h"
 #include "led/LedPacer.h"
 #include "led/LedThreadArgs.h"
+#include "led/LedWriteResult.h"
 
 namespace pyx {
 
@@ -27,6 +28,15 @@ struct LedEffectLaunch {
     int32_t gpu = 0;   // basic only
     int32_t mode = 0;  // sync: the mode at start
     uint64_t run = 0;  // the run this thread belongs to
+    uint64_t loadRun = 0;  // the GPU load colour: which start for its GPU this thread is
+};
+
+// The frames the effect threads wrote to one GPU, and how many of them a controller refused
+// (a frame counts as refused when any of its writes was).
+struct LedFrameTally {
+    uint64_t frames = 0;
+    uint64_t refused = 0;
+    LedWriteResult firstRefused;  // the writes refused in the first refused frame
 };
 
 // Everything the lighting threads share with the UI thread: the two parameter blocks, the
@@ -37,6 +47,10 @@ struct LedEffectLaunch {
 // Each stop also ends the current run: a thread belonging to an ended run returns at its
 // next check even when the flag has been set again by a restart in the meantime, so a
 // restart never leaves the old sequence running beside the new one.
+//
+// The GPU load colour is started without a restart, as a second thread beside the running
+// one; each start for a GPU ends the load thread an earlier start left for that GPU, so
+// repeated applies keep one load thread per GPU.
 class LedEffectEngine {
 public:
     using Duration = std::chrono::milliseconds;
@@ -89,6 +103,13 @@ public:
     void WriteBasicFrame(int32_t launchGpu, LedColour colour);
     // The GPUs a basic frame goes to.
     std::vector<int> BasicTargets(int32_t launchGpu) const;
+    // One basic-controller frame to one GPU, by its class.
+    void WriteBasicFrameTo(int gpu, LedColour colour);
+    // Counts one frame written to a GPU with what its controllers refused.
+    void RecordFrame(int gpu, const LedWriteResult& result);
+
+    // ---- what the frames met ----
+    LedFrameTally FrameTally(int gpu) const;
 
 private:
     struct Worker {
@@ -100,6 +121,8 @@ private:
     const std::atomic<bool>& Flag(LedEffectFamily family) const { return flags_[static_cast<size_t>(family)]; }
     std::atomic<uint64_t>& Run(LedEffectFamily family) { return runs_[static_cast<size_t>(family)]; }
     LedEffectLaunch Snapshot(LedEffectFamily family);
+    // A launch of the load colour takes its GPU's next load run, ending the earlier one.
+    void ClaimLoadRun(LedEffectLaunch& launch);
     void Launch(const LedEffectLaunch& launch);
     void ReapFinishedLocked();
     void EndRunAndLaunchStopper(LedEffectFamily family);
@@ -110,9 +133,13 @@ private:
     SyncThreadArgs syncArgs_;
     std::array<std::atomic<bool>, 3> flags_{};
     std::array<std::atomic<uint64_t>, 3> runs_{};
+    std::array<std::atomic<uint64_t>, kMaxGpus> loadRuns_{};
     std::array<std::atomic<uint32_t>, kMaxGpus> ledKinds_{};
     std::atomic<uint32_t> ledControllerKind_{0};
     std::atomic<bool> sessionEnding_{false};
+
+    mutable std::mutex tallyMutex_;
+    std::array<LedFrameTally, kMaxGpus> tallies_{};
 
     std::mutex workersMutex_;
     std::vector<Worker> workers_;

@@ -43,20 +43,19 @@ std::vector<ZoneStep> ZoneSequence(uint32_t gm1Mode) {
 
 }  // namespace
 
-NvStatus ApplyZoneMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint32_t gm1Mode,
-                       LedColour colour, LedPacer& pacer) {
-    NvStatus firstFailure =
-        WriteLedBytes(table, gpu, zoneAddress, kZoneRegColour, {colour.r, colour.g, colour.b});
+LedWriteResult ApplyZoneMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint32_t gm1Mode,
+                             LedColour colour, LedPacer& pacer) {
+    LedWriteResult result;
+    result.Note(gpu, zoneAddress, kZoneRegColour,
+                WriteLedBytes(table, gpu, zoneAddress, kZoneRegColour, {colour.r, colour.g, colour.b}));
 
     const std::vector<ZoneStep> steps = ZoneSequence(gm1Mode);
     for (size_t i = 0; i < steps.size(); ++i) {
         const ZoneStep& step = steps[i];
-        const NvStatus status = WriteLedByte(table, gpu, zoneAddress, step.reg, step.value);
-        if (status == kNvOk) {
+        if (result.Note(gpu, zoneAddress, step.reg, WriteLedByte(table, gpu, zoneAddress, step.reg, step.value))) {
             if (step.pauseAfter) pacer.SleepFor(10ms);
             continue;
         }
-        if (firstFailure == kNvOk) firstFailure = status;
         if (!step.colourClear) break;
         while (i + 1 < steps.size() && steps[i + 1].colourClear) ++i;
     }
@@ -64,17 +63,22 @@ NvStatus ApplyZoneMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint3
     // The commit goes out even when the sequence stopped early, so the zone never stays
     // half-programmed.
     pacer.SleepFor(10ms);
-    const NvStatus commit = WriteLedByte(table, gpu, zoneAddress, kZoneRegCommit, kLedCommitValue);
-    return firstFailure != kNvOk ? firstFailure : commit;
+    result.Note(gpu, zoneAddress, kZoneRegCommit, WriteLedByte(table, gpu, zoneAddress, kZoneRegCommit, kLedCommitValue));
+    return result;
 }
 
-void WriteZoneFrame(GpuBoardTable& table, int gpu, uint8_t zoneAddress, LedColour colour) {
-    (void)WriteLedBytes(table, gpu, zoneAddress, kZoneRegColour, {colour.r, colour.g, colour.b, 0x00, 0x20});
+LedWriteResult WriteZoneFrame(GpuBoardTable& table, int gpu, uint8_t zoneAddress, LedColour colour) {
+    LedWriteResult result;
+    result.Note(gpu, zoneAddress, kZoneRegColour,
+                WriteLedBytes(table, gpu, zoneAddress, kZoneRegColour, {colour.r, colour.g, colour.b, 0x00, 0x20}));
+    return result;
 }
 
-void WriteZoneFrame(GpuBoardTable& table, int gpu, std::span<const uint8_t> zoneAddresses,
-                    LedColour colour) {
-    for (const uint8_t address : zoneAddresses) WriteZoneFrame(table, gpu, address, colour);
+LedWriteResult WriteZoneFrame(GpuBoardTable& table, int gpu, std::span<const uint8_t> zoneAddresses,
+                              LedColour colour) {
+    LedWriteResult result;
+    for (const uint8_t address : zoneAddresses) result.Append(WriteZoneFrame(table, gpu, address, colour));
+    return result;
 }
 
 void ResetZoneController(GpuBoardTable& table, int gpu, uint8_t zoneAddress) {

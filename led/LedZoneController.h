@@ -5,6 +5,7 @@
 #include "gpu/GpuBoardTable.h"
 #include "led/LedColour.h"
 #include "led/LedPacer.h"
+#include "led/LedWriteResult.h"
 
 namespace pyx {
 
@@ -17,15 +18,14 @@ inline constexpr uint8_t kLedCommitValue = 0x5A;
 
 // Sends one zone its mode: the colour burst, the GM1MODE sequence (with its 10 ms pauses,
 // cut short by the first failed write) and, always, the commit 10 ms later. A mode outside
-// 0..5 sends the colour and the commit only. Returns 0 when every write was acknowledged,
-// else the status of the first that was not; callers need not look.
-NvStatus ApplyZoneMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint32_t gm1Mode,
+// 0..5 sends the colour and the commit only. Returns every write the zone refused.
+[[nodiscard]] LedWriteResult ApplyZoneMode(GpuBoardTable& table, int gpu, uint8_t zoneAddress, uint32_t gm1Mode,
                        LedColour colour, LedPacer& pacer);
 
 // One static frame: R, G, B, parameter 0x00, effect 0x20 in one burst; no pause, no commit.
-void WriteZoneFrame(GpuBoardTable& table, int gpu, uint8_t zoneAddress, LedColour colour);
+[[nodiscard]] LedWriteResult WriteZoneFrame(GpuBoardTable& table, int gpu, uint8_t zoneAddress, LedColour colour);
 // The same frame to several zones, one after another.
-void WriteZoneFrame(GpuBoardTable& table, int gpu, std::span<const uint8_t> zoneAddresses,
+[[nodiscard]] LedWriteResult WriteZoneFrame(GpuBoardTable& table, int gpu, std::span<const uint8_t> zoneAddresses,
                     LedColour colour);
 
 // The reset of a zone controller: red with the default mode's register values.

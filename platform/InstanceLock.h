@@ -9,7 +9,7 @@ enum class InstanceLockResult {
   Acquired,         // this is the only copy; the lock is held until the object goes away
   HeldBySameUser,   // another copy of this user runs: activate it and end
   HeldByOtherUser,  // a copy of another user (or one this process may not talk to) runs
-  Unavailable,      // no lock could be made at all (the lock folder cannot be used)
+  Unavailable,      // no lock could be made at all (the system refused it)
 };
 
 class InstanceLock {

@@ -1,7 +1,7 @@
 #include "gpu/readmem/BiosDump.h"
 
 #include <fstream>
-#include <string_view>
+#include <system_error>
 
 #include "gpu/readmem/SysfsRom.h"
 #include "sim/SimScenario.h"
@@ -42,18 +42,24 @@ std::vector<uint8_t> SimulatedBios(const char* scenarioPath, std::string& error)
     return library->Card(0).biosImage;
 }
 
-std::vector<uint8_t> ReadBios(const BiosSource& source, std::string& error) {
-    const std::string_view backend = source.backend ? source.backend : "";
-    if (backend == "sim") return SimulatedBios(source.scenarioPath, error);
-    if (backend == "nvapi") return CardRom(source.pciDevices, error);
-    if (!backend.empty()) {
-        error = "PYXTUNE_GPU_BACKEND: unknown back-end \"" + std::string(backend) + "\" (accepted: nvapi, sim)";
-        return {};
+std::optional<BiosBackend> BackendFromArguments(std::span<const std::string> args, std::string& error) {
+    if (args.empty()) return BiosBackend::Card;
+    for (const std::string& arg : args) {
+        if (arg != "--backend=nvapi" && arg != "--backend=sim") {
+            error = "unknown argument \"" + arg + "\" (accepted: --backend=nvapi or --backend=sim)";
+            return std::nullopt;
+        }
     }
-#ifndef _WIN32
-    if (!FindNvidiaRoms(source.pciDevices).empty()) return CardRom(source.pciDevices, error);
-#endif
-    return SimulatedBios(source.scenarioPath, error);
+    if (args.size() > 1) {
+        error = "the back-end is named more than once";
+        return std::nullopt;
+    }
+    return args[0] == "--backend=sim" ? BiosBackend::Simulator : BiosBackend::Card;
+}
+
+std::vector<uint8_t> ReadBios(const BiosSource& source, std::string& error) {
+    if (source.backend == BiosBackend::Simulator) return SimulatedBios(source.scenarioPath, error);
+    return CardRom(source.pciDevices, error);
 }
 
 bool WriteDump(const std::filesystem::path& file, const std::vector<uint8_t>& bytes, std::string& error) {
@@ -62,6 +68,9 @@ bool WriteDump(const std::filesystem::path& file, const std::vector<uint8_t>& by
     out.close();
     if (!out) {
         error = "cannot write " + file.string();
+        // Half a dump would be scanned as if it were the BIOS.
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
         return false;
     }
     return true;

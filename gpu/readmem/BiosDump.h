@@ -1,18 +1,25 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace pyx::readmem {
 
-// Where the BIOS bytes come from, chosen like the main program's GPU back-end:
-// PYXTUNE_GPU_BACKEND=sim: the simulator scenario (PYXTUNE_SIM_SCENARIO, else the built-in
-// one); =nvapi: the card's ROM; unset: the ROM of an NVIDIA card when one is present, else
-// the simulator.
+// Where the BIOS bytes come from: the card's ROM, or the simulator's made-up image. The
+// main program says which on the command line, from the back-end it chose; without a word
+// from it only the card is read, so a card is never given the simulator's bytes.
+enum class BiosBackend { Card, Simulator };
+
+// The reader's command line: nothing or "--backend=nvapi" (the card), "--backend=sim" (the
+// simulator). Unset with error set on anything else.
+std::optional<BiosBackend> BackendFromArguments(std::span<const std::string> args, std::string& error);
+
 struct BiosSource {
-    const char* backend = nullptr;       // PYXTUNE_GPU_BACKEND
-    const char* scenarioPath = nullptr;  // PYXTUNE_SIM_SCENARIO
+    BiosBackend backend = BiosBackend::Card;
+    const char* scenarioPath = nullptr;  // PYXTUNE_SIM_SCENARIO: the simulator's scenario
     std::filesystem::path pciDevices = "/sys/bus/pci/devices";
 };
 
@@ -21,7 +28,7 @@ std::vector<uint8_t> ReadBios(const BiosSource& source, std::string& error);
 // The first card's BIOS image of a simulator scenario.
 std::vector<uint8_t> SimulatedBios(const char* scenarioPath, std::string& error);
 
-// Writes the dump whole; false with error set on failure.
+// Writes the dump whole; false with error set on failure, and then no part of it is left.
 bool WriteDump(const std::filesystem::path& file, const std::vector<uint8_t>& bytes, std::string& error);
 
 }  // namespace pyx::readmem

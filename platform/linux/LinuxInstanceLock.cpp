@@ -2,15 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -19,14 +17,18 @@ namespace {
 constexpr char kActivate = 'A';
 constexpr char kDone = 'K';
 constexpr int kAnswerWaitMs = 2000;
+// How long a later start keeps asking a holder that has bound the name but is not yet
+// listening (or has just ended) before it calls the name another user's.
+constexpr auto kHolderWait = std::chrono::seconds(1);
 
-bool SocketAddress(const std::filesystem::path& file, sockaddr_un& address) {
-  const std::string text = file.string();
+// The name in the abstract namespace: a leading zero byte, then the name, no terminator.
+// 0 when it does not fit.
+socklen_t AbstractAddress(const std::string& name, sockaddr_un& address) {
   std::memset(&address, 0, sizeof address);
   address.sun_family = AF_UNIX;
-  if (text.size() >= sizeof address.sun_path) return false;  // no room: go without a socket
-  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-  return true;
+  if (name.empty() || name.size() + 1 > sizeof address.sun_path) return 0;
+  std::memcpy(address.sun_path + 1, name.data(), name.size());
+  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
 }
 
 bool WaitReadable(int fd, int timeoutMs) {
@@ -47,15 +49,7 @@ bool PeerUid(int fd, uid_t& uid) {
 
 }  // namespace
 
-std::filesystem::path LinuxInstanceLock::DefaultFolder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::error_code ec;
-  if (runtime && *runtime && std::filesystem::is_directory(runtime, ec)) return runtime;
-  return "/tmp";
-}
-
-LinuxInstanceLock::LinuxInstanceLock(std::filesystem::path folder, std::string name)
-    : folder_(std::move(folder)), name_(std::move(name)) {}
+LinuxInstanceLock::LinuxInstanceLock(std::string name) : name_(std::move(name)) {}
 
 LinuxInstanceLock::~LinuxInstanceLock() {
   if (listener_.joinable()) {
@@ -64,17 +58,11 @@ LinuxInstanceLock::~LinuxInstanceLock() {
     }
     listener_.join();
   }
-  if (listenFd_ >= 0) {
-    close(listenFd_);
-    // Only the holder ever binds, so the socket file is ours to remove.
-    unlink(socketFile().c_str());
-  }
   for (int fd : wakeFds_) {
     if (fd >= 0) close(fd);
   }
-  // Closing the file drops the lock; the file itself stays, since removing it would let a
-  // copy that already opened it lock a file nobody else sees.
-  if (lockFd_ >= 0) close(lockFd_);
+  // Closing the socket gives the name back.
+  if (listenFd_ >= 0) close(listenFd_);
 }
 
 InstanceLockResult LinuxInstanceLock::Acquire() {
@@ -87,53 +75,48 @@ InstanceLockResult LinuxInstanceLock::Acquire() {
 }
 
 InstanceLockResult LinuxInstanceLock::TryLock() {
-  const std::filesystem::path file = lockFile();
-  int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-    // Another user's file in a shared folder: it can still be locked and looked at.
-    fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  }
-  if (fd < 0) return InstanceLockResult::Unavailable;
-
-  int rc;
-  while ((rc = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-  }
-  if (rc == 0) {
-    lockFd_ = fd;
-    return InstanceLockResult::Acquired;
-  }
-  if (errno != EWOULDBLOCK) {
-    close(fd);
-    return InstanceLockResult::Unavailable;
-  }
-
-  // Held. The holder's socket tells its user exactly; without it, the file's owner is the best
-  // evidence left.
-  uid_t holder = 0;
-  bool known = false;
-  const int probe = ConnectToHolder();
-  if (probe >= 0) {
-    known = PeerUid(probe, holder);
-    close(probe);
-  }
-  if (!known) {
-    struct stat st{};
-    if (fstat(fd, &st) == 0) {
-      holder = st.st_uid;
-      known = true;
+  sockaddr_un address;
+  const socklen_t size = AbstractAddress(name_, address);
+  if (size == 0) return InstanceLockResult::Unavailable;
+  const auto giveUp = std::chrono::steady_clock::now() + kHolderWait;
+  for (;;) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return InstanceLockResult::Unavailable;
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
+      if (listen(fd, 8) != 0) {
+        close(fd);
+        return InstanceLockResult::Unavailable;
+      }
+      listenFd_ = fd;
+      return InstanceLockResult::Acquired;
     }
+    const int bindError = errno;
+    close(fd);
+    if (bindError != EADDRINUSE) return InstanceLockResult::Unavailable;
+
+    // Held: the holder's credentials tell whose copy it is.
+    const int probe = ConnectToHolder();
+    if (probe >= 0) {
+      uid_t holder = 0;
+      const bool known = PeerUid(probe, holder);
+      close(probe);
+      return known && holder == geteuid() ? InstanceLockResult::HeldBySameUser
+                                          : InstanceLockResult::HeldByOtherUser;
+    }
+    // The holder has bound the name and not yet listens, or has just ended: ask again, and
+    // take the name if it has come free.
+    if (std::chrono::steady_clock::now() >= giveUp) return InstanceLockResult::HeldByOtherUser;
+    usleep(20 * 1000);
   }
-  close(fd);
-  return known && holder == geteuid() ? InstanceLockResult::HeldBySameUser
-                                      : InstanceLockResult::HeldByOtherUser;
 }
 
 int LinuxInstanceLock::ConnectToHolder() const {
   sockaddr_un address;
-  if (!SocketAddress(socketFile(), address)) return -1;
+  const socklen_t size = AbstractAddress(name_, address);
+  if (size == 0) return -1;
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) != 0) {
     close(fd);
     return -1;
   }
@@ -167,26 +150,9 @@ void LinuxInstanceLock::SetActivationHandler(std::function<void()> handler) {
 }
 
 void LinuxInstanceLock::StartListening() {
-  sockaddr_un address;
-  if (!SocketAddress(socketFile(), address)) return;
+  // Without the wake pipe the listener could not be ended: the name is still held, and a
+  // later start simply gets no answer.
   if (pipe2(wakeFds_, O_CLOEXEC) != 0) return;
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return;
-  // Left behind by a copy that crashed; the lock says nobody is listening there now.
-  unlink(socketFile().c_str());
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return;
-  }
-  if (listen(fd, 4) != 0) {
-    close(fd);
-    unlink(socketFile().c_str());
-    return;
-  }
-  // Anyone may connect, so that another user's start can learn who holds the lock; only the
-  // own user's requests are acted on.
-  chmod(socketFile().c_str(), 0666);
-  listenFd_ = fd;
   listener_ = std::thread([this] { Listen(); });
 }
 

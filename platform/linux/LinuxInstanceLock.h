@@ -1,7 +1,5 @@
 #pragma once
 
-#include <atomic>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -9,19 +7,18 @@
 
 #include "platform/InstanceLock.h"
 
-// Single instance through an flock()ed file in a runtime folder. The first copy also listens on
-// a local socket beside it; a later start connects there, learns the holder's user from the
-// socket's peer credentials and, when it is its own user, asks for the window.
-//
-// $XDG_RUNTIME_DIR is private to one user, so there a copy of another user is never seen; the
-// /tmp fallback (or a shared folder given explicitly) is what lets users meet.
+// Single instance, one copy per machine: the lock is a listening socket bound to a name in
+// the kernel's abstract socket namespace, which every user and root share and no file
+// system folder decides. The name is held exactly as long as the process holds the socket,
+// so a copy that crashed leaves nothing behind, and there is no file whose owner, mode,
+// folder or symbolic link anyone could arrange in advance. A later start that finds the
+// name taken connects to it, learns the holder's user from the socket's peer credentials
+// and, when it is its own user, asks over the same socket for the window.
 class LinuxInstanceLock : public InstanceLock {
  public:
-  // $XDG_RUNTIME_DIR when it names a folder, else /tmp.
-  static std::filesystem::path DefaultFolder();
+  static constexpr const char* kDefaultName = "PYXTUNE_App_Mutex";
 
-  explicit LinuxInstanceLock(std::filesystem::path folder = DefaultFolder(),
-                             std::string name = "PYXTUNE_App_Mutex");
+  explicit LinuxInstanceLock(std::string name = kDefaultName);
   ~LinuxInstanceLock() override;
   LinuxInstanceLock(const LinuxInstanceLock&) = delete;
   LinuxInstanceLock& operator=(const LinuxInstanceLock&) = delete;
@@ -30,9 +27,6 @@ class LinuxInstanceLock : public InstanceLock {
   bool ActivateFirstCopy() override;
   void SetActivationHandler(std::function<void()> handler) override;
 
-  std::filesystem::path lockFile() const { return folder_ / (name_ + ".lock"); }
-  std::filesystem::path socketFile() const { return folder_ / (name_ + ".sock"); }
-
  private:
   InstanceLockResult TryLock();
   int ConnectToHolder() const;  // a connected socket, or -1
@@ -40,11 +34,9 @@ class LinuxInstanceLock : public InstanceLock {
   void Listen();
   void Answer(int client);
 
-  std::filesystem::path folder_;
   std::string name_;
   bool tried_ = false;
   InstanceLockResult result_ = InstanceLockResult::Unavailable;
-  int lockFd_ = -1;
   int listenFd_ = -1;
   int wakeFds_[2] = {-1, -1};
   std::thread listener_;

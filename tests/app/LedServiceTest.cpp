@@ -230,6 +230,9 @@ TEST(LedServiceScripts, WindowsInstallLineForCxIsSeventyBytes) {
   EXPECT_EQ(WindowsInstallLine(L"D:\\Program Files\\Pyx"),
             L"sc create LumoraServices binPath= \"D:\\Program Files\\Pyx\\LumoraService.exe\""
             L" start= auto");
+  // cmd expands %...% inside quotes too: the folder must reach sc as it is named.
+  EXPECT_EQ(WindowsInstallLine(L"C:\\100%\\%PATH%"),
+            L"sc create LumoraServices binPath= \"C:\\100%%\\%%PATH%%\\LumoraService.exe\" start= auto");
 }
 
 TEST(LedServiceScripts, SystemdScriptsAreWrittenBesideTheProgramAndParse) {

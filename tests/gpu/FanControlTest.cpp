@@ -53,7 +53,9 @@ TEST(FanType0, SetTwiceThenReadModeAndLevelThenRestoreAnswersNotSupported) {
     EXPECT_EQ(value, 1);
     EXPECT_EQ(rig.Board().fanLevelNv, 30);
 
-    rig.Board().fanLevelNv = -1;
+    // A cooler read that fails leaves no level behind: the last one is not current any more.
+    rig.sim->SetUnsupported(NvOpId(NvOp::GetCoolerSettings));
+    EXPECT_EQ(GetFanMode(*rig.table, 0, &value), kNvNotSupported);
     value = 99;
     EXPECT_EQ(GetFanReading(*rig.table, 0, &value), kNvFailed);
     EXPECT_EQ(value, 99);

@@ -63,6 +63,16 @@ TEST(StartHardware, FailsWhenTheLibraryOrTheBoardsCannotBeReached) {
     EXPECT_FALSE(noCards.thread->Started());
 }
 
+TEST(StartHardware, FailsWhenItsBackgroundThreadCannotBeStarted) {
+    StartRig rig(ScenarioJson({CardJson(0x1c03)}));
+    // A thread object runs once: started already (here on a table without boards), it cannot
+    // start for this one.
+    GpuBoardTable empty(*rig.nv);
+    ASSERT_TRUE(rig.thread->Start(empty));
+    EXPECT_EQ(rig.Start(), kStartHardwareNoThread);
+    EXPECT_TRUE(rig.Board(0).busMutex) << "the boards are probed and stay usable";
+}
+
 TEST(StartHardware, AFailedPerfLevelCheckLeavesTheBusesClosed) {
     StartRig rig(ScenarioJson({CardJson(0x1b81, 0x11223344, R"([{"address": "0x10"}])"),
                                CardJson(0x1b81, 0x11223344, "[]", R"("perfLevels": [])")}));

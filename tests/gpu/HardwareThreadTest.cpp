@@ -9,7 +9,9 @@
 #include "SimFixture.h"
 #include "gpu/HardwareThread.h"
 #include "platform/SystemPlatform.h"
+#include "sim/SimLibrarySource.h"
 #include "sim/SimRegisterFile.h"
+#include "sim/SimScenario.h"
 
 namespace pyx {
 namespace {
@@ -61,12 +63,37 @@ TEST(HardwareThread, OneCardRunsTheReaderAndScansWhatItWrote) {
     ASSERT_EQ(launcher.started.size(), 1u);
     EXPECT_EQ(launcher.started[0].program, folder.Path() / kBiosReaderProgram);
     EXPECT_EQ(launcher.started[0].workingFolder, folder.Path());
-    EXPECT_TRUE(launcher.started[0].args.empty());
+    EXPECT_EQ(launcher.started[0].args, std::vector<std::string>{"--backend=sim"})
+        << "the reader takes the simulator's bytes only when told";
     const auto outcome = thread.Outcome();
     EXPECT_TRUE(outcome.readerStarted);
     EXPECT_EQ(outcome.biosBytes, kBiosScanBytes) << "kept polling until the second part arrived";
     EXPECT_EQ(outcome.scan.tagIndex, 2);
     EXPECT_EQ(rig.table->Board(0).fanControlType, 2u);
+}
+
+// The simulator under the driver library's name, as a card's library looks to the program.
+class DriverNamedSource : public sim::SimLibrarySource {
+public:
+    using sim::SimLibrarySource::SimLibrarySource;
+    std::string BackendName() const override { return "nvapi"; }
+};
+
+TEST(HardwareThread, OnADriversLibraryTheReaderIsToldToReadTheCard) {
+    std::string error;
+    auto library = sim::SimScenario::FromText(ScenarioJson({CardJson(0x1c03)}), "test", error);
+    ASSERT_NE(library, nullptr) << error;
+    NvApiLibrary nv(std::make_unique<DriverNamedSource>(std::move(library)));
+    ASSERT_EQ(nv.Initialize(), kNvOk);
+    GpuBoardTable table(nv);
+    ASSERT_EQ(table.EnumerateBoards(), kNvOk);
+    test::TempFolder folder;
+    test::ScriptedLauncher launcher;
+    HardwareThread thread(&launcher, Options(folder, 50ms));
+    ASSERT_TRUE(thread.Start(table));
+    ASSERT_TRUE(thread.WaitFinished(5s));
+    ASSERT_EQ(launcher.started.size(), 1u);
+    EXPECT_EQ(launcher.started[0].args, std::vector<std::string>{"--backend=nvapi"});
 }
 
 TEST(HardwareThread, TwoCardsNeverRunTheReader) {
@@ -184,7 +211,8 @@ TEST(HardwareThread, RunsTheRealReaderUnderTheSimulator) {
     const std::string scenario = ScenarioJson(
         {CardJson(0x1c03, 0x11223344, "[]", R"("bios": {"text": "VGA BIOS SA0042-F", "offset": 256})")});
     std::ofstream(folder.Path() / "scenario.json") << scenario;
-    ::setenv("PYXTUNE_GPU_BACKEND", "sim", 1);
+    // The back-end reaches the reader as its argument, not through the environment.
+    ::unsetenv("PYXTUNE_GPU_BACKEND");
     ::setenv("PYXTUNE_SIM_SCENARIO", (folder.Path() / "scenario.json").c_str(), 1);
 
     test::SimRig rig(scenario);
@@ -195,6 +223,7 @@ TEST(HardwareThread, RunsTheRealReaderUnderTheSimulator) {
     ASSERT_TRUE(thread.Start(*rig.table));
     ASSERT_TRUE(thread.WaitFinished(10s));
     ::unsetenv("PYXTUNE_SIM_SCENARIO");
+    ::setenv("PYXTUNE_GPU_BACKEND", "sim", 1);
 
     EXPECT_TRUE(thread.Outcome().readerStarted);
     EXPECT_EQ(thread.Outcome().biosBytes, kBiosScanBytes);

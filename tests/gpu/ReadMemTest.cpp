@@ -1,5 +1,8 @@
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -7,6 +10,7 @@
 #include "gpu/BiosScan.h"
 #include "gpu/readmem/BiosDump.h"
 #include "gpu/readmem/SysfsRom.h"
+#include "platform/SystemPlatform.h"
 #include "sim/SimDiscoveryOperations.h"
 #include "sim/SimScenario.h"
 
@@ -56,7 +60,7 @@ TEST(ReadMem, SwitchesTheRomOnOnlyForTheRead) {
     EXPECT_NE(error.find("none"), std::string::npos) << error;
 }
 
-TEST(ReadMem, ChoosesTheSourceLikeTheProgram) {
+TEST(ReadMem, TakesTheSimulatorsBytesOnlyWhenTheProgramSaysSo) {
     test::TempFolder folder;
     const fs::path scenario = folder.Path() / "s.json";
     std::ofstream(scenario) << test::ScenarioJson({test::CardJson(0x1b81, 1, "[]", R"("bios": {"hex": "55 AA 01", "size": 4})")});
@@ -64,29 +68,55 @@ TEST(ReadMem, ChoosesTheSourceLikeTheProgram) {
     fs::create_directories(empty);
     std::string error;
 
-    readmem::BiosSource sim{"sim", scenario.c_str(), empty};
+    auto backend = [&error](std::vector<std::string> args) { return readmem::BackendFromArguments(args, error); };
+    EXPECT_EQ(backend({"--backend=sim"}), readmem::BiosBackend::Simulator);
+    EXPECT_EQ(backend({"--backend=nvapi"}), readmem::BiosBackend::Card);
+    EXPECT_EQ(backend({}), readmem::BiosBackend::Card) << "no word from the program: the card";
+    EXPECT_EQ(backend({"--backend=cuda"}), std::nullopt);
+    EXPECT_NE(error.find("--backend=cuda"), std::string::npos) << error;
+    EXPECT_EQ(backend({"--backend", "sim"}), std::nullopt);
+    EXPECT_EQ(backend({"--backend=sim", "--backend=nvapi"}), std::nullopt);
+
+    readmem::BiosSource sim{readmem::BiosBackend::Simulator, scenario.c_str(), empty};
     EXPECT_EQ(readmem::ReadBios(sim, error), (std::vector<uint8_t>{0x55, 0xAA, 0x01, 0x00}));
 
-    readmem::BiosSource card{"nvapi", scenario.c_str(), empty};
+    // A machine without a readable card gets no bytes at all, whatever scenario is named.
+    readmem::BiosSource card{readmem::BiosBackend::Card, scenario.c_str(), empty};
     EXPECT_TRUE(readmem::ReadBios(card, error).empty());
     EXPECT_NE(error.find("no NVIDIA display device"), std::string::npos) << error;
-
-    readmem::BiosSource bogus{"cuda", nullptr, empty};
-    EXPECT_TRUE(readmem::ReadBios(bogus, error).empty());
-    EXPECT_NE(error.find("cuda"), std::string::npos) << error;
-
-    // Unset: the card when there is one, else the simulator's built-in BIOS.
-    readmem::BiosSource automatic{nullptr, nullptr, empty};
-    const auto builtIn = readmem::ReadBios(automatic, error);
-    EXPECT_EQ(ScanBios(builtIn).tagIndex, 1);
     Device(empty, "0000:01:00.0", "0x10de", "0x030000", "ROMDATA");
-    EXPECT_EQ(readmem::ReadBios(automatic, error).size(), 7u);
+    EXPECT_EQ(readmem::ReadBios(card, error).size(), 7u);
 
     const fs::path absent = folder.Path() / "absent.json";
-    readmem::BiosSource broken{"sim", absent.c_str(), empty};
+    readmem::BiosSource broken{readmem::BiosBackend::Simulator, absent.c_str(), empty};
     EXPECT_TRUE(readmem::ReadBios(broken, error).empty());
     EXPECT_NE(error.find("absent.json"), std::string::npos) << error;
 }
+
+#if defined(PYX_READMEM_PROGRAM)
+// The reader as the program starts it, in a folder of its own, with the simulator named in
+// its environment (as every test's is): only the argument may make it take made-up bytes.
+TEST(ReadMem, AFailedCardReadWritesNoDumpAndExitsNonZero) {
+    if (!readmem::FindNvidiaRoms("/sys/bus/pci/devices").empty())
+        GTEST_SKIP() << "this machine has an NVIDIA card whose ROM the reader would read";
+    ASSERT_STREQ(std::getenv("PYXTUNE_GPU_BACKEND"), "sim");
+    auto launcher = CreateSystemProcessLauncher();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, std::vector<std::string>{"--backend=nvapi"},
+          std::vector<std::string>{"--backend=bogus"}}) {
+        test::TempFolder folder;
+        const ProcessOutcome outcome = launcher->RunHidden({PYX_READMEM_PROGRAM, args, folder.Path()}, std::chrono::seconds(20));
+        ASSERT_TRUE(outcome.started);
+        EXPECT_NE(outcome.exitCode, 0) << (args.empty() ? "no argument" : args[0]);
+        EXPECT_FALSE(fs::exists(folder.Path() / "PMOut")) << (args.empty() ? "no argument" : args[0]);
+    }
+    test::TempFolder folder;
+    const ProcessOutcome outcome =
+        launcher->RunHidden({PYX_READMEM_PROGRAM, {"--backend=sim"}, folder.Path()}, std::chrono::seconds(20));
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_TRUE(fs::exists(folder.Path() / "PMOut"));
+}
+#endif
 
 #endif
 

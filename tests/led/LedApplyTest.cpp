@@ -166,6 +166,32 @@ TEST(LedApply, EffectSyncHoldsAStaticCodeAndAnotherModeEndsIt) {
     EXPECT_EQ(settings.gm2Mode, 2);
 }
 
+TEST(LedApply, ReportsWhatEachCardRefusedAndDrivesOneGpuAloneWhenAsked) {
+    LedRig rig("led-two-cards.json");
+    LedEffectEngine engine(*rig.table, rig.pacer);
+    LedSettings settings;
+    LedPageState page = Page(2, kLedTargetZone58);
+    page.gm1Mode = 1;
+    auto* zone1 = rig.Device<sim::SimLedZoneController>(1, 0x58);
+    zone1->SetNakRegister(0x05);
+    const LedWriteResult both = ApplyLedSettings(page, engine, settings, {});
+    EXPECT_EQ(both.refused, (std::vector<LedRefusedWrite>{{1, 0x58, 0x05, kNvFailed}}));
+    zone1->SetNakRegister(0x05, false);
+
+    // The second card alone: its breathing runs in its controller; the first is not touched.
+    rig.Card(0).bus.ClearLog();
+    page.gm1Mode = 4;
+    int saves = 0;
+    LedApplyOptions options;
+    options.saveLedSettings = [&] { ++saves; };
+    options.onlyGpu = 1;
+    EXPECT_TRUE(ApplyLedSettings(page, engine, settings, options).Clean());
+    EXPECT_FALSE(engine.Running(LedEffectFamily::ZoneSync));
+    EXPECT_TRUE(rig.Card(0).bus.Log().empty());
+    EXPECT_EQ(zone1->Shown().effectCode, 0x04);
+    EXPECT_EQ(saves, 1) << "the machine has two GPUs: \"Led.txt\" is kept for the service";
+}
+
 TEST(LedApply, GroupTargetsDriveTheirZonesInOrderAndRestoreTakesTheSliders) {
     LedRig rig("led-two-cards.json");
     rig.table->gpuCount = 1;

@@ -54,6 +54,10 @@ bool NearMs(std::chrono::milliseconds actual, int expected) {
     return actual.count() >= expected - 2 && actual.count() <= expected;
 }
 
+const char* kTwoClass1Cards = R"({"cards": [
+  {"deviceId": "0x1B8110DE", "subSystemId": "0x1", "i2c": [{"address": "0x40", "model": "led-basic-1"}]},
+  {"deviceId": "0x1B8110DE", "subSystemId": "0x1", "i2c": [{"address": "0x40", "model": "led-basic-1"}]}]})";
+
 LedPageState BasicPage(int gpus, uint32_t ledMode) {
     LedPageState page;
     page.ledMode = ledMode;
@@ -92,12 +96,30 @@ TEST(LedEffectEngine, RestartPausesAreThoseOfTheModeAndTheOldSequenceEnds) {
     StartBasicEffect(BasicPage(1, 6), engine, settings, 0);
     StartBasicEffect(BasicPage(1, 6), engine, settings, 0);
     EXPECT_EQ(pacer.Pauses().size(), 2u);
-    // The static thread ends at its next check (mode 6 now); both load threads keep running.
-    ASSERT_TRUE(WaitFor([&] { return engine.LiveThreadCount() == 2; }));
+    // The static thread ends at its next check (mode 6 now); the second load start ends the
+    // first one's thread for the same GPU.
+    ASSERT_TRUE(WaitFor([&] { return engine.LiveThreadCount() == 1; }));
 
     engine.Shutdown();
     EXPECT_EQ(engine.LiveThreadCount(), 0u);
     EXPECT_FALSE(engine.Running(LedEffectFamily::Basic));
+}
+
+TEST(LedEffectEngine, RepeatedLoadAppliesKeepOneLoadThreadPerGpu) {
+    LedRig rig(kTwoClass1Cards);
+    SteadyLedPacer pacer(20.0);  // 500 ms steps take 25 ms
+    LedEffectEngine engine(*rig.table, pacer);
+    LedSettings settings;
+    settings.ledMode = 6;
+    for (int apply = 0; apply < 4; ++apply) (void)ApplyLedSettings(BasicPage(2, 6), engine, settings, {});
+    ASSERT_TRUE(WaitFor([&] { return engine.LiveThreadCount() == 2; }));
+    std::this_thread::sleep_for(100ms);  // four steps: a piled-up thread would still be there
+    EXPECT_EQ(engine.LiveThreadCount(), 2u);
+    // The two left still light both cards.
+    rig.Card(0).bus.ClearLog();
+    rig.Card(1).bus.ClearLog();
+    ASSERT_TRUE(WaitFor([&] { return !rig.Card(0).bus.Log().empty() && !rig.Card(1).bus.Log().empty(); }));
+    engine.Shutdown();
 }
 
 TEST(LedEffectEngine, TheFlashStopperWritesBlackOnceBeforeTheNewSequence) {
@@ -186,10 +208,7 @@ TEST(LedEffectEngine, SyncRestartLeavesOneThreadPerFamily) {
 }
 
 TEST(LedEffectEngine, SessionEndTurnsEveryCardBlackAtLevelZero) {
-    const char* twoCards = R"({"cards": [
-      {"deviceId": "0x1B8110DE", "subSystemId": "0x1", "i2c": [{"address": "0x40", "model": "led-basic-1"}]},
-      {"deviceId": "0x1B8110DE", "subSystemId": "0x1", "i2c": [{"address": "0x40", "model": "led-basic-1"}]}]})";
-    LedRig rig(twoCards);
+    LedRig rig(kTwoClass1Cards);
     SteadyLedPacer pacer(10.0);
     LedEffectEngine engine(*rig.table, pacer);
     LedSettings settings;

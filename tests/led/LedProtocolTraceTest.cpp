@@ -21,7 +21,7 @@ TEST(LedTrace, EveryZoneModeSendsItsSequenceAndCommit) {
     LedRig rig("led-zone.json");
     for (const uint32_t mode : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 255u}) {
         rig.Mark("GM1MODE " + std::to_string(mode));
-        EXPECT_EQ(ApplyZoneMode(*rig.table, 0, 0x58, mode, kColour, rig.pacer), kNvOk);
+        EXPECT_TRUE(ApplyZoneMode(*rig.table, 0, 0x58, mode, kColour, rig.pacer).Clean());
     }
     test::ExpectGolden(rig.TraceLines(), "zone-modes.txt");
 }
@@ -30,7 +30,7 @@ TEST(LedTrace, EveryEffectModeSendsItsParametersCodeAndCommit) {
     LedRig rig("led-effect.json");
     for (const uint32_t mode : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 40u, 90u, 12u, 39u, 41u, 89u, 91u}) {
         rig.Mark("GM2MODE " + std::to_string(mode));
-        EXPECT_EQ(ApplyEffectMode(*rig.table, 0, 0xAC, mode, kColour, rig.pacer), kNvOk);
+        EXPECT_TRUE(ApplyEffectMode(*rig.table, 0, 0xAC, mode, kColour, rig.pacer).Clean());
     }
     test::ExpectGolden(rig.TraceLines(), "effect-modes.txt");
 }
@@ -45,32 +45,40 @@ TEST(LedTrace, AFailureCutsTheSequenceShortButTheCommitIsStillSent) {
 
     rig.Mark("zone 0x58 GM1MODE 1, register 0x05 refused");
     zone58->SetNakRegister(0x05);
-    EXPECT_EQ(ApplyZoneMode(*rig.table, 0, 0x58, 1, kColour, rig.pacer), kNvFailed);
+    using Refused = std::vector<LedRefusedWrite>;
+    auto refused = [](const LedWriteResult& result) { return result.refused; };
+    EXPECT_EQ(refused(ApplyZoneMode(*rig.table, 0, 0x58, 1, kColour, rig.pacer)), (Refused{{0, 0x58, 0x05, kNvFailed}}));
     zone58->SetNakRegister(0x05, false);
 
     rig.Mark("zone 0x58 GM1MODE 5, register 0x03 refused");
     zone58->SetNakRegister(0x03);
-    EXPECT_NE(ApplyZoneMode(*rig.table, 0, 0x58, 5, kColour, rig.pacer), kNvOk);
+    // The colour burst covers the refused register too; the dark mode goes on after 0x03.
+    EXPECT_EQ(refused(ApplyZoneMode(*rig.table, 0, 0x58, 5, kColour, rig.pacer)),
+              (Refused{{0, 0x58, 0x02, kNvFailed}, {0, 0x58, 0x03, kNvFailed}}));
     zone58->SetNakRegister(0x03, false);
 
     rig.Mark("zone 0x46 GM1MODE 2, controller stops answering after the first pause");
     rig.pacer.onWait = [&](std::chrono::milliseconds) { zone46->answering = false; };
-    EXPECT_NE(ApplyZoneMode(*rig.table, 0, 0x46, 2, kColour, rig.pacer), kNvOk);
+    EXPECT_EQ(refused(ApplyZoneMode(*rig.table, 0, 0x46, 2, kColour, rig.pacer)),
+              (Refused{{0, 0x46, 0x05, kNvFailed}, {0, 0x46, 0x08, kNvFailed}}));
     rig.pacer.onWait = nullptr;
 
     rig.Mark("effect 0xAC GM2MODE 3, register 0x22 refused");
     effectAC->SetNakRegister(0x22);
-    EXPECT_NE(ApplyEffectMode(*rig.table, 0, 0xAC, 3, kColour, rig.pacer), kNvOk);
+    EXPECT_EQ(refused(ApplyEffectMode(*rig.table, 0, 0xAC, 3, kColour, rig.pacer)), (Refused{{0, 0xAC, 0x22, kNvFailed}}));
     effectAC->SetNakRegister(0x22, false);
 
     rig.Mark("effect 0xAC GM2MODE 2, colour refused");
     effectAC->SetNakRegister(0x03);
-    EXPECT_NE(ApplyEffectMode(*rig.table, 0, 0xAC, 2, kColour, rig.pacer), kNvOk);
+    EXPECT_EQ(refused(ApplyEffectMode(*rig.table, 0, 0xAC, 2, kColour, rig.pacer)), (Refused{{0, 0xAC, 0x02, kNvFailed}}));
     effectAC->SetNakRegister(0x03, false);
 
     rig.Mark("effect 0xB0 GM2MODE 0, controller not answering");
     effectB0->answering = false;
-    EXPECT_NE(ApplyEffectMode(*rig.table, 0, 0xB0, 0, kColour, rig.pacer), kNvOk);
+    const LedWriteResult silent = ApplyEffectMode(*rig.table, 0, 0xB0, 0, kColour, rig.pacer);
+    EXPECT_EQ(silent.refused,
+              (Refused{{0, 0xB0, 0x02, kNvFailed}, {0, 0xB0, 0x50, kNvFailed}, {0, 0xB0, 0x40, kNvFailed}}));
+    EXPECT_EQ(silent.FirstStatus(), kNvFailed);
 
     test::ExpectGolden(rig.TraceLines(), "mode-failures.txt");
 
@@ -130,18 +138,19 @@ TEST(LedTrace, ProbesAskInTheirOrderAndFillTheBoardState) {
 TEST(LedTrace, BasicControllerWritesEachClassItsWay) {
     LedRig class1("led-basic-class1.json");
     class1.Mark("class 1: initialisation");
-    InitBasicController(*class1.table, 0);
+    EXPECT_TRUE(InitBasicController(*class1.table, 0).Clean());
     class1.Mark("class 1: colour");
-    WriteBasicColour(*class1.table, 0, kLedKindBasicClass1, kColour, false);
+    EXPECT_TRUE(WriteBasicColour(*class1.table, 0, kLedKindBasicClass1, kColour, false).Clean());
     class1.Mark("class 1: colour while the session ends");
-    WriteBasicColour(*class1.table, 0, kLedKindBasicClass1, kColour, true);
+    EXPECT_TRUE(WriteBasicColour(*class1.table, 0, kLedKindBasicClass1, kColour, true).Clean());
     auto lines = class1.TraceLines();
 
     LedRig class2("led-basic-class2.json");
     class2.Mark("class 2: colour");
-    WriteBasicColour(*class2.table, 0, kLedKindBasicClass2, kColour, false);
+    EXPECT_TRUE(WriteBasicColour(*class2.table, 0, kLedKindBasicClass2, kColour, false).Clean());
     class2.Mark("kind 3: nothing");
-    WriteBasicColour(*class2.table, 0, BasicControllerClass(kLedKindZone58, kLedKindBasicClass2), kColour, false);
+    EXPECT_TRUE(WriteBasicColour(*class2.table, 0, BasicControllerClass(kLedKindZone58, kLedKindBasicClass2), kColour, false)
+                    .Clean());
     auto lines2 = class2.TraceLines();
     lines.insert(lines.end(), lines2.begin(), lines2.end());
     test::ExpectGolden(lines, "basic-colour.txt");
@@ -156,11 +165,11 @@ TEST(LedTrace, ResetsAndFrames) {
     rig.Mark("zone resets");
     for (const uint8_t address : {0x46, 0x48, 0x58}) ResetZoneController(*rig.table, 0, address);
     rig.Mark("zone frame to 0x58");
-    WriteZoneFrame(*rig.table, 0, kZoneMainAddress, kColour);
+    EXPECT_TRUE(WriteZoneFrame(*rig.table, 0, kZoneMainAddress, kColour).Clean());
     rig.Mark("zone frame to 0x46..0x4C");
-    WriteZoneFrame(*rig.table, 0, kZoneAddresses, kColour);
+    EXPECT_TRUE(WriteZoneFrame(*rig.table, 0, kZoneAddresses, kColour).Clean());
     rig.Mark("effect frame");
-    WriteEffectFrame(*rig.table, 0, kColour);
+    EXPECT_TRUE(WriteEffectFrame(*rig.table, 0, kColour).Clean());
     test::ExpectGolden(rig.TraceLines(), "resets-and-frames.txt");
 }
 

@@ -3,6 +3,9 @@
 #include "MainWindowTestWorld.h"
 #include "UiTestSupport.h"
 
+#include <chrono>
+#include <thread>
+
 #include <QComboBox>
 #include <QAction>
 #include <QKeyEvent>
@@ -10,6 +13,7 @@
 #include <QPainter>
 #include <QSlider>
 
+#include "sim/SimLedBasicClass1.h"
 #include "ui/controls/CBitmapSlider.h"
 #include "ui/controls/CMPButton.h"
 #include "ui/controls/CMPStatic.h"
@@ -249,6 +253,22 @@ TEST(MainWindow, TheSessionsEndPutsTheLightsOut)
     EXPECT_FALSE(world.engine->SessionEnding());
     world.window->OnSessionEnd();
     EXPECT_TRUE(world.engine->SessionEnding());
+}
+
+TEST(MainWindow, TheSessionsEndReachesABasicControllerNoEffectDrove)
+{
+    MainWindowWorld world(ScenarioText("led-basic-class1.json"));
+    ASSERT_TRUE(world.Open());
+    ASSERT_FALSE(world.engine->Running(pyx::LedEffectFamily::Basic)) << "nothing lit it in this run";
+    auto* controller = world.simLib->Card(0).bus.DeviceAs<pyx::sim::SimLedBasicClass1>(0x40);
+    ASSERT_NE(controller, nullptr);
+    world.window->OnSessionEnd();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (controller->Shown().level != 0 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const pyx::sim::SimLedShown shown = controller->Shown();
+    EXPECT_EQ(shown.level, 0);
+    EXPECT_EQ(shown.r + shown.g + shown.b, 0);
 }
 
 TEST(MainWindow, ValueDigitsSitInThirteenPixelCellsFromTheRight)

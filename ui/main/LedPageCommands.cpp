@@ -178,6 +178,7 @@ void LedPageCommands::OnGpuSelected(int gpu) {
     const uint32_t kind = ProbeLedKind(window_.Boards(), gpu);
     probedKinds_[static_cast<size_t>(gpu)] = kind;
     window_.LedPage().boards[static_cast<size_t>(gpu)].ledKind = kind;
+    window_.Engine().SetLedKind(gpu, kind);
     window_.ApplySkin(SkinForLedKind(kind));
     EnableLedPage(kind != kLedKindNone);
     // The button whose ledTarget suits the controller found.
@@ -242,7 +243,7 @@ void LedPageCommands::BasicLedReset() {
     LedEffectEngine& engine = window_.Engine();
     const int count = table.gpuCount;
     auto resetOne = [&](int gpu) {
-        InitBasicController(table, gpu);
+        (void)InitBasicController(table, gpu);
         LedThreadArgs& args = engine.BasicArgs();
         args.gpu.store(gpu);
         args.code.store(1);

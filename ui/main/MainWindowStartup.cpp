@@ -47,8 +47,12 @@ bool MainWindowStartup::Run() {
     w.Page().selectedGpu = 0;
 
     // 6: every GPU's lighting controllers.
-    for (int gpu = 0; gpu < table.gpuCount; ++gpu)
+    // The effect engine learns each kind here too: the session's end must reach a basic
+    // controller even when no basic effect ran.
+    for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
         ProbeLedControllers(table, gpu, w.LedPage().boards[static_cast<size_t>(gpu)]);
+        w.Engine().SetLedKind(gpu, w.LedPage().boards[static_cast<size_t>(gpu)].ledKind);
+    }
     w.LedCommands().RecordStartupKinds();
     w.LedCommands().EnableLedPage(w.LedCommands().ProbedKind(0) != kLedKindNone);
 
