@@ -32,10 +32,10 @@ InstanceLockResult FakeInstanceLock::Acquire() {
 bool FakeInstanceLock::ActivateFirstCopy() {
   if (acquired_ || !machine_->held || machine_->holderUser != user_) return false;
   ++machine_->activationsDelivered;
-  if (machine_->holderHandler) machine_->holderHandler();
+  if (machine_->holderHandler) machine_->holderHandler(activationToken);
   return true;
 }
 
-void FakeInstanceLock::SetActivationHandler(std::function<void()> handler) {
+void FakeInstanceLock::SetActivationHandler(ActivationHandler handler) {
   if (acquired_) machine_->holderHandler = std::move(handler);
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/InstanceLock.h"
 
@@ -13,7 +14,7 @@ class FakeInstanceLock : public InstanceLock {
     bool held = false;
     int holderUser = 0;
     bool lockBroken = false;  // every Acquire then reports Unavailable
-    std::function<void()> holderHandler;
+    ActivationHandler holderHandler;
     int activationsDelivered = 0;
   };
 
@@ -22,7 +23,10 @@ class FakeInstanceLock : public InstanceLock {
 
   InstanceLockResult Acquire() override;
   bool ActivateFirstCopy() override;
-  void SetActivationHandler(std::function<void()> handler) override;
+  void SetActivationHandler(ActivationHandler handler) override;
+
+  // The activation token the desktop gave this copy at its start.
+  std::string activationToken;
 
  private:
   std::shared_ptr<Machine> machine_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 // Keeps a second copy of the program from running beside the first. The first copy holds the
 // lock for its whole life; a later start learns who holds it and, when it is the same user's
@@ -23,8 +24,11 @@ class InstanceLock {
   // foreground. False when no running copy could be reached (nothing to activate).
   virtual bool ActivateFirstCopy() = 0;
 
-  // First copy: what to do when a later start asks for the window. Where the platform lets the
-  // second copy raise the window itself the handler is never called. It may run on a thread of
-  // the lock's own, so a UI must hop to its own thread from there.
-  virtual void SetActivationHandler(std::function<void()> handler) = 0;
+  // First copy: what to do when a later start asks for the window. The token is what the
+  // desktop gave the later start to pass focus on with (Wayland's XDG activation token; empty
+  // where there is none): a compositor lets a window come forward only with one. Where the
+  // platform lets the second copy raise the window itself the handler is never called. It may
+  // run on a thread of the lock's own, so a UI must hop to its own thread from there.
+  using ActivationHandler = std::function<void(const std::string& activationToken)>;
+  virtual void SetActivationHandler(ActivationHandler handler) = 0;
 };

@@ -7,7 +7,8 @@
 #   2. the window under Xvfb with a plain window manager and no notification area, on the
 #      simulated card: it starts and paints; Custom, a drag of the CORE slider, Apply and the
 #      two answers reach the card (seen in the trace); Close minimises it (there is no tray);
-#      "Quit" from the window menu ends it with status 0;
+#      a second start brings it back and ends; "Quit" from the window menu ends it with
+#      status 0;
 #   3. pyxtunectl list.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -88,8 +89,16 @@ at 709 27 click 1; sleep 1
 xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN || fail "Close did not minimise the window"
 kill -0 "$app_pid" || fail "the program ended on Close"
 
-# Back from the task bar, and "Quit" from the window menu (the last item).
-xdotool windowactivate --sync "$window" 2>/dev/null || true; sleep 0.5
+# A second start brings the first copy's window back from the task bar and ends.
+XDG_RUNTIME_DIR="$work/runtime" PYXTUNE_GPU_BACKEND=sim timeout 20 "$work/pyxtune" >/dev/null 2>&1 \
+  || fail "the second start did not end cleanly"
+sleep 1
+if xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; then
+  fail "a second start did not bring the window back"
+fi
+kill -0 "$app_pid" || fail "the first copy ended on a second start"
+
+# "Quit" from the window menu (its last item).
 at 300 60 click 3; sleep 0.5
 xdotool key Up Return
 for _ in $(seq 1 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done

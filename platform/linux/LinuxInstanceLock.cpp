@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstddef>
 #include <chrono>
 #include <cstring>
@@ -14,8 +15,10 @@
 
 namespace {
 
+// A request is kActivate, a length byte and the activation token the later start was given.
 constexpr char kActivate = 'A';
 constexpr char kDone = 'K';
+constexpr size_t kMaxTokenBytes = 255;
 constexpr int kAnswerWaitMs = 2000;
 // How long a later start keeps asking a holder that has bound the name but is not yet
 // listening (or has just ended) before it calls the name another user's.
@@ -37,6 +40,20 @@ bool WaitReadable(int fd, int timeoutMs) {
   while ((rc = poll(&p, 1, timeoutMs)) < 0 && errno == EINTR) {
   }
   return rc > 0;
+}
+
+// Reads exactly size bytes, each part within the answer wait.
+bool ReadAll(int fd, void* buffer, size_t size) {
+  auto* at = static_cast<char*>(buffer);
+  while (size > 0) {
+    if (!WaitReadable(fd, kAnswerWaitMs)) return false;
+    const ssize_t got = read(fd, at, size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    at += got;
+    size -= static_cast<size_t>(got);
+  }
+  return true;
 }
 
 bool PeerUid(int fd, uid_t& uid) {
@@ -135,8 +152,17 @@ bool LinuxInstanceLock::ActivateFirstCopy() {
     usleep(20 * 1000);
   }
   if (fd < 0) return false;
+  // Started from a Wayland desktop's launcher, this copy holds the token that lets a window
+  // take the focus; the first copy's window is the one that needs it.
+  const char* given = std::getenv("XDG_ACTIVATION_TOKEN");
+  std::string token = given != nullptr ? given : "";
+  if (token.size() > kMaxTokenBytes) token.clear();
+  std::string request(1, kActivate);
+  request.push_back(static_cast<char>(token.size()));
+  request += token;
   bool done = false;
-  if (send(fd, &kActivate, 1, MSG_NOSIGNAL) == 1 && WaitReadable(fd, kAnswerWaitMs)) {
+  if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size()) &&
+      WaitReadable(fd, kAnswerWaitMs)) {
     char answer = 0;
     done = read(fd, &answer, 1) == 1 && answer == kDone;
   }
@@ -144,7 +170,7 @@ bool LinuxInstanceLock::ActivateFirstCopy() {
   return done;
 }
 
-void LinuxInstanceLock::SetActivationHandler(std::function<void()> handler) {
+void LinuxInstanceLock::SetActivationHandler(ActivationHandler handler) {
   std::lock_guard lock(handlerMutex_);
   handler_ = std::move(handler);
 }
@@ -177,13 +203,15 @@ void LinuxInstanceLock::Answer(int client) {
   if (!PeerUid(client, peer) || peer != geteuid()) return;
   // A probe from Acquire closes without a word; only a request is answered.
   if (!WaitReadable(client, kAnswerWaitMs)) return;
-  char request = 0;
-  if (read(client, &request, 1) != 1 || request != kActivate) return;
-  std::function<void()> handler;
+  unsigned char header[2] = {0, 0};
+  if (!ReadAll(client, header, sizeof header) || header[0] != static_cast<unsigned char>(kActivate)) return;
+  std::string token(header[1], '\0');
+  if (!token.empty() && !ReadAll(client, token.data(), token.size())) return;
+  ActivationHandler handler;
   {
     std::lock_guard lock(handlerMutex_);
     handler = handler_;
   }
-  if (handler) handler();
+  if (handler) handler(token);
   send(client, &kDone, 1, MSG_NOSIGNAL);
 }

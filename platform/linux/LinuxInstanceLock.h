@@ -25,7 +25,7 @@ class LinuxInstanceLock : public InstanceLock {
 
   InstanceLockResult Acquire() override;
   bool ActivateFirstCopy() override;
-  void SetActivationHandler(std::function<void()> handler) override;
+  void SetActivationHandler(ActivationHandler handler) override;
 
  private:
   InstanceLockResult TryLock();
@@ -41,5 +41,5 @@ class LinuxInstanceLock : public InstanceLock {
   int wakeFds_[2] = {-1, -1};
   std::thread listener_;
   std::mutex handlerMutex_;
-  std::function<void()> handler_;
+  ActivationHandler handler_;
 };

@@ -36,7 +36,7 @@ bool WinInstanceLock::ActivateFirstCopy() {
   return true;
 }
 
-void WinInstanceLock::SetActivationHandler(std::function<void()> handler) {
+void WinInstanceLock::SetActivationHandler(ActivationHandler handler) {
   handler_ = std::move(handler);
 }
 

@@ -18,13 +18,13 @@ class WinInstanceLock : public InstanceLock {
 
   InstanceLockResult Acquire() override;
   bool ActivateFirstCopy() override;
-  void SetActivationHandler(std::function<void()> handler) override;
+  void SetActivationHandler(ActivationHandler handler) override;
 
  private:
   void* mutex_ = nullptr;  // HANDLE
   bool tried_ = false;
   InstanceLockResult result_ = InstanceLockResult::Unavailable;
-  std::function<void()> handler_;
+  ActivationHandler handler_;
 };
 
 #endif

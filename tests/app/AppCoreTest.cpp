@@ -69,7 +69,7 @@ TEST_F(AppCoreTest, SecondCopyOfTheSameUserActivatesTheFirstWithoutAMessage) {
     FakeInstanceLock first(machine_, 1);
     auto core1 = MakeCore();
     ASSERT_EQ(Start(*core1, first, ""), StartupResult::RunMainWindow);
-    first.SetActivationHandler([&] { ++activations; });
+    first.SetActivationHandler([&](const std::string&) { ++activations; });
 
     FakeInstanceLock second(machine_, 1);
     auto core2 = MakeCore();

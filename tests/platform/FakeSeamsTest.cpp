@@ -11,7 +11,7 @@ TEST(FakeInstanceLock, BehavesLikeOneLockPerMachine) {
   {
     FakeInstanceLock first(machine, 1000);
     ASSERT_EQ(first.Acquire(), InstanceLockResult::Acquired);
-    first.SetActivationHandler([&] { ++raised; });
+    first.SetActivationHandler([&](const std::string&) { ++raised; });
 
     FakeInstanceLock sameUser(machine, 1000);
     EXPECT_EQ(sameUser.Acquire(), InstanceLockResult::HeldBySameUser);

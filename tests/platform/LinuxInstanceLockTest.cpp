@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -122,11 +123,36 @@ HeldInChild HoldInChild(const std::string& name, uid_t asUser, const char* runti
 
 }  // namespace
 
+TEST(LinuxInstanceLock, TheLaterStartsActivationTokenReachesTheFirstCopy) {
+  // On Wayland only the token the launcher gave the later start may bring a window forward.
+  const std::string name = UniqueName();
+  LinuxInstanceLock first(name);
+  std::mutex m;
+  std::vector<std::string> tokens;
+  first.SetActivationHandler([&](const std::string& token) {
+    std::lock_guard lock(m);
+    tokens.push_back(token);
+  });
+  ASSERT_EQ(first.Acquire(), InstanceLockResult::Acquired);
+  LinuxInstanceLock second(name);
+  ASSERT_EQ(second.Acquire(), InstanceLockResult::HeldBySameUser);
+
+  ASSERT_EQ(setenv("XDG_ACTIVATION_TOKEN", "kwin-4711_TIME123", 1), 0);
+  EXPECT_TRUE(second.ActivateFirstCopy());
+  ASSERT_EQ(setenv("XDG_ACTIVATION_TOKEN", std::string(300, 'x').c_str(), 1), 0);
+  EXPECT_TRUE(second.ActivateFirstCopy()) << "a token too long to pass on still activates";
+  unsetenv("XDG_ACTIVATION_TOKEN");
+  EXPECT_TRUE(second.ActivateFirstCopy());
+
+  std::lock_guard lock(m);
+  EXPECT_EQ(tokens, (std::vector<std::string>{"kwin-4711_TIME123", "", ""}));
+}
+
 TEST(LinuxInstanceLock, SecondLockOfSameUserSeesFirstAndActivatesIt) {
   const std::string name = UniqueName();
   LinuxInstanceLock first(name);
   std::atomic<int> activations{0};
-  first.SetActivationHandler([&] { ++activations; });
+  first.SetActivationHandler([&](const std::string&) { ++activations; });
   ASSERT_EQ(first.Acquire(), InstanceLockResult::Acquired);
   EXPECT_EQ(first.Acquire(), InstanceLockResult::Acquired) << "a second call repeats the outcome";
   EXPECT_FALSE(first.ActivateFirstCopy()) << "the holder has nobody to activate";
@@ -163,7 +189,7 @@ TEST(LinuxInstanceLock, ACrashedHolderLeavesNothingThatStopsTheNextStart) {
   LinuxInstanceLock next(name);
   EXPECT_EQ(next.Acquire(), InstanceLockResult::Acquired);
   std::atomic<int> activations{0};
-  next.SetActivationHandler([&] { ++activations; });
+  next.SetActivationHandler([&](const std::string&) { ++activations; });
   EXPECT_EQ(Contend(name, -1), static_cast<int>(InstanceLockResult::HeldBySameUser) + 10);
   EXPECT_EQ(activations.load(), 1);
 }
@@ -203,7 +229,7 @@ TEST(LinuxInstanceLock, CopyOfAnotherUserIsToldApartAndCannotActivate) {
   const std::string name = UniqueName();
   LinuxInstanceLock mine(name);
   std::atomic<int> activations{0};
-  mine.SetActivationHandler([&] { ++activations; });
+  mine.SetActivationHandler([&](const std::string&) { ++activations; });
   ASSERT_EQ(mine.Acquire(), InstanceLockResult::Acquired);
 
   EXPECT_EQ(Contend(name, kNobody), static_cast<int>(InstanceLockResult::HeldByOtherUser))

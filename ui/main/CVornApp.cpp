@@ -49,9 +49,12 @@ CVornApp::~CVornApp() {
 
 CVornDlg* CVornApp::MainWindow() const { return mainWindow_.data(); }
 
-void CVornApp::ActivateFromSecondStart() {
+void CVornApp::ActivateFromSecondStart(const std::string& activationToken) {
     // The lock calls from a thread of its own; the window belongs to this one.
-    QMetaObject::invokeMethod(this, [this] {
+    QMetaObject::invokeMethod(this, [this, activationToken] {
+        // A Wayland compositor raises a window only for the token the launcher gave the later
+        // start; Qt's activation takes it from the environment, once.
+        if (!activationToken.empty()) qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(activationToken));
         if (mainWindow_) mainWindow_->ShowFromTray(false);
     }, Qt::QueuedConnection);
 }
@@ -71,7 +74,7 @@ int CVornApp::Run() {
     services_ = CreateSystemServiceControl();
     launcher_ = CreateSystemProcessLauncher();
     runList_ = CreateSystemLogonRunList();
-    lock_->SetActivationHandler([this] { ActivateFromSecondStart(); });
+    lock_->SetActivationHandler([this](const std::string& token) { ActivateFromSecondStart(token); });
 
     fonts_ = std::make_unique<AppFonts>();
     AppPlatform platform{*lock_, *sink, *services_, launcher_.get()};

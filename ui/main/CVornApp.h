@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <string>
 
 #include <QApplication>
 #include <QPointer>
@@ -36,7 +37,7 @@ public:
 
 private:
     // Asked by a second start of the same user: the window comes forward.
-    void ActivateFromSecondStart();
+    void ActivateFromSecondStart(const std::string& activationToken);
 
     // The system's seams; the dialogs use them as long as the window lives.
     std::unique_ptr<InstanceLock> lock_;
