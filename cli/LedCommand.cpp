@@ -20,7 +20,7 @@ namespace pyx {
 namespace {
 
 const char* kLedHelp =
-    "usage: pyxtunectl led --gpu N --target TARGET --mode NAME [--color RRGGBB] [--period S] [--hold S]\n"
+    "usage: pyxtunectl led [--gpu N] --target TARGET --mode NAME [--color RRGGBB] [--period S] [--hold S]\n"
     "  The LED page's choices for one GPU, applied as the window's Apply applies them.\n"
     "  --target  basic, zone-main, zone-1, zones-2-4, effect-main, effects-2-4\n"
     "  --mode    basic:   static, breathing, cycle-breathing, flash, off, gpu-load\n"
@@ -182,6 +182,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     ApplyLedSettings(page, engine, state.ledSettings, options);
 
     quiet.reset();
+    out << session->BackendLine() << "\n";
     out << "GPU " << *gpu << ": " << target->name << " set to " << mode->name << "\n";
     if (AnyEffectRunning(engine)) {
         const bool still = target->family == Family::Basic && (mode->value == 0 || mode->value == 4);
