@@ -150,10 +150,10 @@ TEST_F(CliTest, APresetTheCardRefusesIsAHardwareRefusal) {
     const CliRun json = Run({"apply", "performance", "--yes", "--json"});
     EXPECT_EQ(json.status, 1);
     const auto doc = nlohmann::json::parse(json.out);
-    EXPECT_EQ(doc["backend"], "sim");
-    EXPECT_EQ(doc["applied"], false);
-    ASSERT_EQ(doc["refusals"].size(), 3u) << doc.dump();
-    EXPECT_EQ(doc["refusals"][2], (nlohmann::json{{"gpu", 0}, {"operation", "graphicsClockOffset"}, {"value", 50},
+    EXPECT_EQ(doc.at("backend"), "sim");
+    EXPECT_EQ(doc.at("applied"), false);
+    ASSERT_EQ(doc.at("refusals").size(), 3u) << doc.dump();
+    EXPECT_EQ(doc.at("refusals").at(2), (nlohmann::json{{"gpu", 0}, {"operation", "graphicsClockOffset"}, {"value", 50},
                                                   {"unit", "MHz"}, {"status", -104}}));
     // The writes after the refused offsets still reached the card.
     EXPECT_TRUE(Contains(TraceOf("PowerPoliciesSetStatus"), "PowerPoliciesSetStatus gpu=0 power=90000 status=0"))
@@ -170,8 +170,8 @@ TEST_F(CliTest, APresetTheCardRefusesIsAHardwareRefusal) {
         EXPECT_NE(run.out.find("Hardware settings applied!"), std::string::npos) << run.out;
     }
     const auto clean = nlohmann::json::parse(Run({"apply", "common", "--json"}).out);
-    EXPECT_EQ(clean["applied"], true);
-    EXPECT_TRUE(clean["refusals"].empty());
+    EXPECT_EQ(clean.at("applied"), true);
+    EXPECT_TRUE(clean.at("refusals").empty());
 }
 
 }  // namespace
