@@ -19,7 +19,7 @@ namespace {
 const char* kApplyHelp =
     "usage: pyxtunectl apply extreme|performance|common [--gpu N | --all] [--yes] [--json]\n"
     "       pyxtunectl apply custom [--gpu N | --all] --core MHZ --mem MHZ --power PERCENT --fan VALUE\n"
-    "                               [--gpu-vf MHZ --mem-vf MHZ] [--yes] [--json]\n"
+    "                               [--gpu-vf MHZ] [--mem-vf MHZ] [--yes] [--json]\n"
     "  Applies a tuning mode as the window's Apply does (without its lighting half).\n"
     "  extreme, performance and custom overclock: they are refused with the warning unless\n"
     "  --yes confirms it. common restores the card's defaults and needs no confirmation.\n"
@@ -87,7 +87,7 @@ bool ReadCustomValues(const CliArgs& args, CustomValues& v, std::ostream& err) {
     for (const char* needed : {"--core", "--mem", "--power", "--fan"})
         if (!args.Has(needed)) {
             err << args.Prefix() << "custom needs " << needed << " (accepted: --core MHZ --mem MHZ --power PERCENT "
-                << "--fan VALUE [--gpu-vf MHZ --mem-vf MHZ])\n";
+                << "--fan VALUE [--gpu-vf MHZ] [--mem-vf MHZ])\n";
             return false;
         }
     v = {*core, *mem, *power, *fan, gpuVf.value_or(*core), memVf.value_or(*mem)};

@@ -140,9 +140,12 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
         return kExitHardware;
     }
     const std::vector<TuningWriteResult> refusals = report.Refusals();
-    for (const TuningWriteResult& r : refusals)
+    for (const TuningWriteResult& r : refusals) {
+        // The automatic fan is asked for by its work mode, not by a value of its own.
+        const int64_t fileValue = r.operation == TuningOperation::FanAutomatic ? 1 : r.value;
         err << parsed.Prefix() << "GPU " << r.gpu << " refused [Gpu" << r.gpu + 1 << "] " << SettingsKeyOf(r.operation)
-            << "=" << r.value << " (" << DescribeWrite(r) << "): " << StatusInWords(r.status) << "\n";
+            << "=" << fileValue << " (" << DescribeWrite(r) << "): " << StatusInWords(r.status) << "\n";
+    }
     if (!refusals.empty()) {
         err << parsed.Prefix() << file.string() << " was loaded but for the values above\n";
         return kExitHardware;
