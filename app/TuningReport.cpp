@@ -1,6 +1,7 @@
 #include "app/TuningReport.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace pyx {
 
@@ -62,8 +63,9 @@ const char* OperationUnit(TuningOperation operation) { return TextOf(operation).
 
 std::string DescribeWrite(const TuningWriteResult& write) {
     std::string text = OperationName(write.operation);
-    const std::string unit = OperationUnit(write.operation);
-    if (!unit.empty()) text += " " + std::to_string(write.value) + (unit == "%" ? " %" : " " + unit);
+    const std::string_view unit = OperationUnit(write.operation);
+    if (unit.empty()) return text;
+    text.append(" ").append(std::to_string(write.value)).append(" ").append(unit);
     return text;
 }
 
