@@ -60,9 +60,10 @@ void ReadLoad(GpuBoardTable& table, int gpu, MonitorReadings& out) {
     std::memset(&record, 0, sizeof record);
     record.version = kDynamicPstatesTag;
     if (table.Library().GetDynamicPstatesInfoEx(table.Board(gpu).gpuHandle, &record) != kNvOk) return;
+    const auto percent = static_cast<int32_t>(record.utilization[0].percentage);
+    out.loadPercent = percent;
     // An idle GPU still counts as 1 % for the lighting's load mode.
-    const uint32_t percent = record.utilization[0].percentage;
-    out.gpuLoad = percent != 0 ? static_cast<int32_t>(percent) : 1;
+    out.gpuLoad = percent != 0 ? percent : 1;
 }
 
 }  // namespace

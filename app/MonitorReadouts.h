@@ -19,8 +19,11 @@ struct MonitorReadings {
     bool hasFan = false;
     int32_t fanValue = 0;
     FanUnit fanUnit = FanUnit::Percent;  // RPM only on the tachometer-driven fan (type 3)
-    // The GPU's utilisation, at least 1, when the load query succeeded; the caller keeps it as
-    // gpuLoad (for the lighting's load mode). Unset: gpuLoad stays as it was.
+    // The GPU's utilisation in percent as the card reports it (0 when idle), when the load
+    // query succeeded: the readout.
+    std::optional<int32_t> loadPercent;
+    // The same, at least 1, for the lighting's load mode (whose colour needs some load to
+    // show); the caller keeps it as gpuLoad. Unset: gpuLoad stays as it was.
     std::optional<int32_t> gpuLoad;
 
     std::string graphicsText;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/FanCoolerPair.h"
 #include "app/TuningRanges.h"
 #include "gpu/ClockControl.h"
 #include "gpu/FanControl.h"
@@ -19,7 +20,10 @@ constexpr uint32_t kFirstCoolerId = 1;
 constexpr uint32_t kSecondCoolerId = 2;
 constexpr uint32_t kFanTypeLibrary = 0;
 constexpr uint32_t kFanTypeLibraryPaced = 1;
+constexpr uint32_t kFanTypeTachometer = 3;
 constexpr uint32_t kFanTypeCoolersOnly = 4;
+// The library's answer to a value it does not accept.
+constexpr NvStatus kLimitOutsideRange = -5;
 
 // MHz to kHz, or percent to thousandths of a percent.
 int32_t Times1000(int32_t value) {
@@ -53,9 +57,22 @@ NvStatus WritePower(GpuBoardTable& table, int gpu, uint32_t powerPcm) {
     return SetPowerPolicyStatus(table, gpu, &status);
 }
 
-// Keeps the first refusal of a sequence whose later writes still run.
-void KeepFirst(NvStatus& first, NvStatus status) {
-    if (first == kNvOk) first = status;
+// Adds each write of one GPU to a report and passes its status on.
+class WriteLog {
+public:
+    WriteLog(TuningReport& report, int gpu) : report_(report), gpu_(gpu) {}
+    NvStatus operator()(TuningOperation operation, int64_t value, NvStatus status) {
+        report_.Add(gpu_, operation, value, status);
+        return status;
+    }
+
+private:
+    TuningReport& report_;
+    int gpu_;
+};
+
+TuningOperation FanOperationOf(const GpuBoard& board) {
+    return board.fanControlType.load() == kFanTypeTachometer ? TuningOperation::FanSpeedRpm : TuningOperation::FanSpeed;
 }
 
 // The P-state record is read after a refused offset so the driver settles; nothing is taken.
@@ -79,6 +96,22 @@ float DefaultThermalLimit(GpuBoardTable& table, int gpu) {
         if (info.entries[i].policyId == kAcousticPolicyId) entry = &info.entries[i];
     if (entry->maxLimit <= entry->minLimit) return 0.0f;
     return static_cast<float>(entry->defaultLimit / 256);
+}
+
+// The limit SetThermalLimit is asked for, judged by the policies read just before: it leaves a
+// limit outside the acoustic policy's range (or a card without that policy) alone and answers
+// 0, which would read as taken. Such a limit is refused as the library refuses a value it does
+// not accept, or as a board without the operation.
+NvStatus ThermalLimitRefusal(const NvThermalPoliciesInfo& info, float celsius) {
+    if ((info.flags & 1u) == 0) return kNvNotSupported;
+    const uint32_t count = info.count < 4 ? info.count : 4;
+    for (uint32_t i = 0; i < count; ++i) {
+        const NvThermalPoliciesInfo::Entry& entry = info.entries[i];
+        if (entry.policyId != kAcousticPolicyId) continue;
+        const auto value = static_cast<int32_t>(celsius * 256.0f);
+        return value >= entry.minLimit && value <= entry.maxLimit ? kNvOk : kLimitOutsideRange;
+    }
+    return kNvNotSupported;
 }
 
 }  // namespace
@@ -120,7 +153,7 @@ void TuningController::ForTargetGpus(const TuningPage& page, bool linked,
     }
 }
 
-ApplyOutcome TuningController::ApplyMode(TuningPage& page, std::vector<PresetRefusal>* refusals) {
+ApplyOutcome TuningController::ApplyMode(TuningPage& page, TuningReport* report) {
     const int mode = page.tuningMode;
     if (mode == kTuningModeExtreme || mode == kTuningModePerformance || mode == kTuningModeCustom) {
         if (!callbacks_.confirmWarning ||
@@ -129,11 +162,9 @@ ApplyOutcome TuningController::ApplyMode(TuningPage& page, std::vector<PresetRef
     }
     Notify(callbacks_.applyLighting);
 
-    const auto runPreset = [this, &page, refusals](NvStatus (TuningController::*preset)(int)) {
-        ForTargetGpus(page, page.linkAllGpus, [this, preset, refusals](int gpu) {
-            const NvStatus status = (this->*preset)(gpu);
-            if (status != kNvOk && refusals != nullptr) refusals->push_back({gpu, status});
-        });
+    TuningReport writes;
+    const auto runPreset = [this, &page, &writes](TuningReport (TuningController::*preset)(int)) {
+        ForTargetGpus(page, page.linkAllGpus, [this, preset, &writes](int gpu) { writes.Append((this->*preset)(gpu)); });
     };
     switch (mode) {
         case kTuningModeExtreme:
@@ -149,7 +180,7 @@ ApplyOutcome TuningController::ApplyMode(TuningPage& page, std::vector<PresetRef
             state_.gpuMode = kTuningModeCommon;
             break;
         case kTuningModeCustom:
-            ApplyCustomMode(page);
+            writes = ApplyCustomMode(page);
             Notify(callbacks_.pageChanged);
             state_.gpuMode = kTuningModeCustom;
             break;
@@ -158,79 +189,93 @@ ApplyOutcome TuningController::ApplyMode(TuningPage& page, std::vector<PresetRef
     }
 
     page.settingsCommitted = true;
-    if (callbacks_.showResult) callbacks_.showResult(kAppliedText, kAppliedCaption);
+    if (callbacks_.showResult) {
+        const std::string refused = DescribeRefusals(writes);
+        callbacks_.showResult(refused.empty() ? std::string(kAppliedText) : refused, kAppliedCaption);
+    }
+    if (report != nullptr) report->Append(writes);
     return ApplyOutcome::Applied;
 }
 
-NvStatus TuningController::ApplyExtreme(int gpu) {
-    if (!table_.IsValidGpu(gpu)) return kNvFailed;
-    NvStatus first = kNvOk;
-    KeepFirst(first, SetMemoryClockOffset(table_, gpu, 0));
-    KeepFirst(first, SetGraphicsClockOffset(table_, gpu, 0));
+TuningReport TuningController::ApplyExtreme(int gpu) {
+    TuningReport report;
+    if (!table_.IsValidGpu(gpu)) return report;
+    WriteLog log(report, gpu);
+    log(TuningOperation::MemoryClockOffset, 0, SetMemoryClockOffset(table_, gpu, 0));
+    log(TuningOperation::GraphicsClockOffset, 0, SetGraphicsClockOffset(table_, gpu, 0));
     BoostClocks boost;
     ReadBoostClocks(table_, gpu, boost);
     const GpuBoard& board = table_.Board(gpu);
-    if (board.familyD != 0) {
-        KeepFirst(first, SetGraphicsClockOffset(table_, gpu, board.isSubsysA014 != 0
-                                                                 ? kFixedExtremeOffsetKHz
-                                                                 : PercentOfBoost(boost.graphicsKHz, 5)));
-    } else {
-        const NvStatus offset = SetGraphicsClockOffset(table_, gpu, PercentOfBoost(boost.graphicsKHz, 5));
-        KeepFirst(first, offset);
-        if (offset != kNvOk) ReadPstatesAfterFailure(table_, gpu);
-    }
+    const int32_t offsetKHz = board.familyD != 0 && board.isSubsysA014 != 0 ? kFixedExtremeOffsetKHz
+                                                                            : PercentOfBoost(boost.graphicsKHz, 5);
+    const NvStatus offset = log(TuningOperation::GraphicsClockOffset, offsetKHz / 1000,
+                                SetGraphicsClockOffset(table_, gpu, offsetKHz));
+    if (offset != kNvOk && board.familyD == 0) ReadPstatesAfterFailure(table_, gpu);
     NvPowerPoliciesInfo info;
     // Without the policy's maximum there is no power to write: a zero target is never sent.
-    if (ReadPowerInfo(table_, gpu, info))
-        KeepFirst(first, WritePower(table_, gpu, info.entries[0].maxPowerPcm / 1000 * 1000));
-    return first;
+    if (ReadPowerInfo(table_, gpu, info)) {
+        const uint32_t powerPcm = info.entries[0].maxPowerPcm / 1000 * 1000;
+        log(TuningOperation::PowerTarget, powerPcm / 1000, WritePower(table_, gpu, powerPcm));
+    }
+    return report;
 }
 
-NvStatus TuningController::ApplyPerformance(int gpu) {
-    if (!table_.IsValidGpu(gpu)) return kNvFailed;
-    NvStatus first = kNvOk;
-    KeepFirst(first, SetMemoryClockOffset(table_, gpu, 0));
-    KeepFirst(first, SetGraphicsClockOffset(table_, gpu, 0));
+TuningReport TuningController::ApplyPerformance(int gpu) {
+    TuningReport report;
+    if (!table_.IsValidGpu(gpu)) return report;
+    WriteLog log(report, gpu);
+    log(TuningOperation::MemoryClockOffset, 0, SetMemoryClockOffset(table_, gpu, 0));
+    log(TuningOperation::GraphicsClockOffset, 0, SetGraphicsClockOffset(table_, gpu, 0));
     BoostClocks boost;
     ReadBoostClocks(table_, gpu, boost);
-    const NvStatus offset = SetGraphicsClockOffset(table_, gpu, PercentOfBoost(boost.graphicsKHz, 3));
-    KeepFirst(first, offset);
+    const int32_t offsetKHz = PercentOfBoost(boost.graphicsKHz, 3);
+    const NvStatus offset = log(TuningOperation::GraphicsClockOffset, offsetKHz / 1000,
+                                SetGraphicsClockOffset(table_, gpu, offsetKHz));
     if (offset != kNvOk && table_.Board(gpu).familyD == 0) ReadPstatesAfterFailure(table_, gpu);
     NvPowerPoliciesInfo info;
     ReadPowerInfo(table_, gpu, info);
-    KeepFirst(first, WritePower(table_, gpu, kPerformancePowerPcm));
-    ReadThermalPolicies(table_, gpu, nullptr, nullptr);
-    KeepFirst(first, SetThermalLimit(table_, gpu, kPerformanceThermalLimitC));
-    return first;
+    log(TuningOperation::PowerTarget, kPerformancePowerPcm / 1000, WritePower(table_, gpu, kPerformancePowerPcm));
+    NvThermalPoliciesInfo thermal;
+    std::memset(&thermal, 0, sizeof thermal);
+    const NvStatus thermalRead = ReadThermalPolicies(table_, gpu, &thermal, nullptr);
+    NvStatus limit = SetThermalLimit(table_, gpu, kPerformanceThermalLimitC);
+    if (limit == kNvOk && thermalRead == kNvOk) limit = ThermalLimitRefusal(thermal, kPerformanceThermalLimitC);
+    log(TuningOperation::ThermalLimit, static_cast<int64_t>(kPerformanceThermalLimitC), limit);
+    return report;
 }
 
-NvStatus TuningController::ApplyCommon(int gpu) {
-    if (!table_.IsValidGpu(gpu)) return kNvFailed;
-    NvStatus first = kNvOk;
-    KeepFirst(first, SetGraphicsClockOffset(table_, gpu, 0));
-    KeepFirst(first, SetMemoryClockOffset(table_, gpu, 0));
-    const NvStatus offset = SetGraphicsClockOffset(table_, gpu, 0);
-    KeepFirst(first, offset);
+TuningReport TuningController::ApplyCommon(int gpu) {
+    TuningReport report;
+    if (!table_.IsValidGpu(gpu)) return report;
+    WriteLog log(report, gpu);
+    log(TuningOperation::GraphicsClockOffset, 0, SetGraphicsClockOffset(table_, gpu, 0));
+    log(TuningOperation::MemoryClockOffset, 0, SetMemoryClockOffset(table_, gpu, 0));
+    const NvStatus offset = log(TuningOperation::GraphicsClockOffset, 0, SetGraphicsClockOffset(table_, gpu, 0));
     if (offset != kNvOk) ReadPstatesAfterFailure(table_, gpu);
     NvPowerPoliciesInfo info;
     // Without the policy's default there is no power to write: a zero target is never sent.
-    if (ReadPowerInfo(table_, gpu, info)) KeepFirst(first, WritePower(table_, gpu, info.entries[0].defaultPowerPcm));
-    KeepFirst(first, SetThermalLimit(table_, gpu, DefaultThermalLimit(table_, gpu)));
+    if (ReadPowerInfo(table_, gpu, info)) {
+        const uint32_t powerPcm = info.entries[0].defaultPowerPcm;
+        log(TuningOperation::PowerTarget, powerPcm / 1000, WritePower(table_, gpu, powerPcm));
+    }
+    const float limit = DefaultThermalLimit(table_, gpu);
+    const NvStatus limitStatus = SetThermalLimit(table_, gpu, limit);
+    // Without a usable policy there is no default to go back to: the 0 sent changes nothing.
+    if (limit != 0.0f || limitStatus != kNvOk)
+        log(TuningOperation::ThermalLimit, static_cast<int64_t>(limit), limitStatus);
     const GpuBoard& board = table_.Board(gpu);
     const uint32_t fanType = board.fanControlType.load();
     if (fanType != kFanTypeCoolersOnly) {
         const NvStatus fan = RestoreFanAuto(table_, gpu);
-        // The library fans' restore answers "not supported" whatever the card did, so only its
-        // other failures (coolers unreadable, no fan cooler) say anything.
+        // The library fans' restore answers "not supported" whatever the card did: that answer
+        // says nothing, and is not kept. Their other failures (coolers unreadable, no fan
+        // cooler) are refusals.
         const bool libraryFan = fanType == kFanTypeLibrary || fanType == kFanTypeLibraryPaced;
-        if (!(libraryFan && fan == kNvNotSupported)) KeepFirst(first, fan);
+        if (!(libraryFan && fan == kNvNotSupported)) log(TuningOperation::FanAutomatic, 0, fan);
     }
     // Custom drives these fans through the fan-cooler interface; level 0 hands them back.
-    if (board.hasFanCoolersApi != 0) {
-        KeepFirst(first, SetFanCoolerLevel(table_, gpu, 0.0f, kFirstCoolerId));
-        KeepFirst(first, SetFanCoolerLevel(table_, gpu, 0.0f, kSecondCoolerId));
-    }
-    return first;
+    if (board.hasFanCoolersApi != 0) log(TuningOperation::FanCoolerLevel, 0, SetFanCoolerPair(table_, gpu, 0.0f));
+    return report;
 }
 
 bool TuningController::HasVfRange(int gpu) {
@@ -240,53 +285,93 @@ bool TuningController::HasVfRange(int gpu) {
     return ranges.graphicsOffsetMaxKHz / 2000 > ranges.graphicsOffsetMinKHz / 2000;
 }
 
-void TuningController::PutCardOffsetsOnSliders(int gpu, TuningPage& page) {
+void TuningController::PutCardOffsetsOnSliders(int gpu, TuningPage& page, bool vfSlidersToo) {
     NvPstates20 record;
     std::memset(&record, 0, sizeof record);
     if (GetPstates20(table_, gpu, &record) != kNvOk) return;
-    page.gpuClock.SetClamped(P0ClockDelta(record, kDomainGraphics).value / 1000);
-    page.memClock.SetClamped(P0ClockDelta(record, kDomainMemory).value / 1000);
+    const int32_t graphicsMHz = P0ClockDelta(record, kDomainGraphics).value / 1000;
+    const int32_t memoryMHz = P0ClockDelta(record, kDomainMemory).value / 1000;
+    page.gpuClock.SetClamped(graphicsMHz);
+    page.memClock.SetClamped(memoryMHz);
+    if (vfSlidersToo) {
+        page.gpuVf.SetClamped(graphicsMHz);
+        page.memVf.SetClamped(memoryMHz);
+    }
     Notify(callbacks_.pageChanged);
 }
 
-bool TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, TuningPage& page,
-                                   bool useFanCoolers) {
-    if (!table_.IsValidGpu(gpu)) return false;
-    SetMemoryClockOffset(table_, gpu, Times1000(memClockMHz));
-    const bool accepted = SetGraphicsClockOffset(table_, gpu, Times1000(gpuClockMHz)) == kNvOk;
-    if (!accepted) PutCardOffsetsOnSliders(gpu, page);
+void TuningController::PutCardValuesOnRefusedSliders(int gpu, const TuningReport& report, bool vfFed,
+                                                     TuningPage& page) {
+    // The offsets already came back after a refused graphics offset; a refused memory offset
+    // (or one sent from the VF sliders) still needs them.
+    if (report.Refused(gpu, TuningOperation::MemoryClockOffset) ||
+        (vfFed && report.Refused(gpu, TuningOperation::GraphicsClockOffset)))
+        PutCardOffsetsOnSliders(gpu, page, vfFed);
+    if (report.Refused(gpu, TuningOperation::PowerTarget)) {
+        NvPowerPoliciesStatus status;
+        std::memset(&status, 0, sizeof status);
+        status.version = kPowerPoliciesStatusTag;
+        if (GetPowerPolicyStatus(table_, gpu, &status) == kNvOk)
+            page.power.SetClamped(static_cast<int32_t>(status.entries[0].powerPcm / 1000));
+    }
+    const bool fanRefused = report.Refused(gpu, TuningOperation::FanSpeed) ||
+                            report.Refused(gpu, TuningOperation::FanSpeedRpm) ||
+                            report.Refused(gpu, TuningOperation::FanCoolerLevel);
+    int32_t reading = 0;
+    if (fanRefused && ReadFanLevel(table_, gpu, reading)) page.fan.SetClamped(reading);
+}
+
+TuningReport TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, TuningPage& page,
+                                           bool useFanCoolers) {
+    TuningReport report;
+    if (!table_.IsValidGpu(gpu)) return report;
+    WriteLog log(report, gpu);
+    // The sliders show one GPU: another's values never land on them.
+    const bool shown = page.selectedGpu == -1 || gpu == page.selectedGpu;
+    log(TuningOperation::MemoryClockOffset, memClockMHz, SetMemoryClockOffset(table_, gpu, Times1000(memClockMHz)));
+    const NvStatus graphics = log(TuningOperation::GraphicsClockOffset, gpuClockMHz,
+                                  SetGraphicsClockOffset(table_, gpu, Times1000(gpuClockMHz)));
+    if (graphics != kNvOk && shown) PutCardOffsetsOnSliders(gpu, page);
 
     // A disabled power slider holds no choice of the user's: sending it would set 0 %.
-    if (page.power.enabled && page.power.pos >= 0) WritePower(table_, gpu, static_cast<uint32_t>(Times1000(page.power.pos)));
+    if (page.power.enabled && page.power.pos >= 0)
+        log(TuningOperation::PowerTarget, page.power.pos,
+            WritePower(table_, gpu, static_cast<uint32_t>(Times1000(page.power.pos))));
 
     if (useFanCoolers) {
-        SetFanCoolerLevel(table_, gpu, static_cast<float>(page.fan.pos), kFirstCoolerId);
-        SetFanCoolerLevel(table_, gpu, static_cast<float>(page.fan.pos), kSecondCoolerId);
+        log(TuningOperation::FanCoolerLevel, page.fan.pos,
+            SetFanCoolerPair(table_, gpu, static_cast<float>(page.fan.pos)));
     } else {
-        SetFanLevel(table_, gpu, page.fan.pos);
+        log(FanOperationOf(table_.Board(gpu)), page.fan.pos, SetFanLevel(table_, gpu, page.fan.pos));
     }
 
     // Where the VF sliders stand in for the clock slider, they carry the user's offsets. A GPU
     // without a VF range has both at 0, which would undo the offsets just set.
     const bool vfRange = gpu == page.selectedGpu ? page.gpuVf.HasRange() : HasVfRange(gpu);
     if (vfRange) {
-        SetGraphicsClockOffset(table_, gpu, Times1000(page.gpuVf.pos));
-        SetMemoryClockOffset(table_, gpu, Times1000(page.memVf.pos));
+        const int32_t gpuVfMHz = page.gpuVf.pos;
+        const int32_t memVfMHz = page.memVf.pos;
+        log(TuningOperation::GraphicsClockOffset, gpuVfMHz, SetGraphicsClockOffset(table_, gpu, Times1000(gpuVfMHz)));
+        log(TuningOperation::MemoryClockOffset, memVfMHz, SetMemoryClockOffset(table_, gpu, Times1000(memVfMHz)));
     }
-    return accepted;
+    if (shown) PutCardValuesOnRefusedSliders(gpu, report, vfRange, page);
+    return report;
 }
 
-void TuningController::ApplyCustomMode(TuningPage& page) {
+TuningReport TuningController::ApplyCustomMode(TuningPage& page) {
+    TuningReport report;
     if (page.linkAllGpus) {
         // One choice for every card, even when a refused offset moves the sliders meanwhile.
         const int32_t gpuClockMHz = page.gpuClock.pos;
         const int32_t memClockMHz = page.memClock.pos;
-        for (int gpu = 0; gpu < table_.gpuCount; ++gpu) ApplyCustom(gpu, gpuClockMHz, memClockMHz, page, false);
-        return;
+        for (int gpu = 0; gpu < table_.gpuCount; ++gpu)
+            report.Append(ApplyCustom(gpu, gpuClockMHz, memClockMHz, page, false));
+        return report;
     }
-    ForTargetGpus(page, false, [this, &page](int gpu) {
-        ApplyCustom(gpu, page.gpuClock.pos, page.memClock.pos, page, table_.Board(gpu).hasFanCoolersApi != 0);
+    ForTargetGpus(page, false, [this, &page, &report](int gpu) {
+        report.Append(ApplyCustom(gpu, page.gpuClock.pos, page.memClock.pos, page, table_.Board(gpu).hasFanCoolersApi != 0));
     });
+    return report;
 }
 
 void TuningController::ResetTuning(TuningPage& page) {

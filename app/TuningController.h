@@ -6,6 +6,7 @@
 
 #include "app/AppState.h"
 #include "app/TuningPage.h"
+#include "app/TuningReport.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/NvApiStatus.h"
 
@@ -15,7 +16,8 @@ namespace pyx {
 inline constexpr char kOverclockWarningText[] =
     "警告：对显卡进行超频有可能会造成系统不稳、花屏、死机甚至硬件损坏，敬请慎重操作。";
 inline constexpr char kOverclockWarningCaption[] = "PYXTUNE";
-// The result of every finished apply: caption "Pyxtune", information icon.
+// The result of a finished apply that every card took whole: caption "Pyxtune", information
+// icon. An apply the card refused in part shows DescribeRefusals instead, same caption.
 inline constexpr char kAppliedText[] = "Hardware settings applied!";
 inline constexpr char kAppliedCaption[] = "Pyxtune";
 
@@ -46,7 +48,7 @@ LoadedLighting LoadedLightingFromSettings(const LedSettings& settings, int32_t l
 struct TuningCallbacks {
     // kOverclockWarningText / kOverclockWarningCaption; true only for OK.
     std::function<bool(const std::string& text, const std::string& caption)> confirmWarning;
-    // kAppliedText / kAppliedCaption.
+    // kAppliedText, or what the cards refused (DescribeRefusals); kAppliedCaption.
     std::function<void(const std::string& text, const std::string& caption)> showResult;
     // Capture the lighting page and apply it to every GPU (Apply's lighting half).
     std::function<void()> applyLighting;
@@ -63,41 +65,34 @@ struct TuningCallbacks {
 
 enum class ApplyOutcome { Refused, Applied };
 
-// A GPU that refused a write of a preset, with the first status it answered.
-struct PresetRefusal {
-    int gpu = -1;
-    NvStatus status = kNvOk;
-};
-
 // The four tuning modes, Apply, Reset and the refresh after a settings load, over a
-// TuningPage. Every hardware failure is passed over (the next step still runs); the only one
-// that shows is a refused graphics offset in Custom mode, which puts the card's own offsets
-// back on the sliders.
+// TuningPage. A refused write stops nothing (the next step still runs); Apply reports every
+// refused write, per GPU, and the sliders of the GPU shown take back what the card holds.
 class TuningController {
 public:
     TuningController(GpuBoardTable& table, AppState& state, TuningCallbacks callbacks);
 
     // The Apply button: the warning (not for Common or no mode), the lighting, then the mode
     // for the selected GPU, all GPUs when linked, or every GPU with no selection; gpuMode and
-    // settingsCommitted are set and the result shown. With refusals given, each GPU whose
-    // preset writes were refused is added to it (the window passes none: it shows no failure).
-    ApplyOutcome ApplyMode(TuningPage& page, std::vector<PresetRefusal>* refusals = nullptr);
+    // settingsCommitted are set and the result shown: kAppliedText when every write was taken,
+    // else what was refused. With report given, every write and its status is added to it.
+    ApplyOutcome ApplyMode(TuningPage& page, TuningReport* report = nullptr);
 
-    // The presets for one GPU. Each returns the first refusal among the writes that change the
-    // card (clock offsets, power target, thermal limit, fan), or kNvOk; a refusal stops nothing.
-    // An invalid GPU gets kNvFailed.
-    NvStatus ApplyExtreme(int gpu);
-    NvStatus ApplyPerformance(int gpu);
-    NvStatus ApplyCommon(int gpu);
+    // The presets for one GPU: every write that changes the card (clock offsets, power target,
+    // thermal limit, fan) with the card's answer; a refusal stops nothing. An invalid GPU
+    // writes nothing.
+    TuningReport ApplyExtreme(int gpu);
+    TuningReport ApplyPerformance(int gpu);
+    TuningReport ApplyCommon(int gpu);
     // Slider values are taken as they stand: the window keeps them clamped, and the tool is to
     // set them with TuningSlider::SetClamped after ReadSliderRanges.
     // The Custom steps for one GPU: the given clock offsets, the page's power and fan (through
-    // coolers 1 and 2 when useFanCoolers, else a fixed speed). A refused graphics offset puts
-    // the card's own offsets back on the clock sliders and returns false. A GPU with a VF range
-    // (graphics VF range not empty) then gets both offsets once more from the VF sliders; any
-    // other keeps the clock-slider offsets just set.
-    bool ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, TuningPage& page,
-                     bool useFanCoolers);
+    // coolers 1 and 2 when useFanCoolers, else a fixed speed). A GPU with a VF range (graphics
+    // VF range not empty) then gets both offsets once more from the VF sliders; any other
+    // keeps the clock-slider offsets just set. When the GPU is the one the page shows (or the
+    // page shows none), each slider whose write was refused takes the card's value back.
+    TuningReport ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, TuningPage& page,
+                             bool useFanCoolers);
 
     // Reset's tuning half (the window does the per-LED-kind writes first): settingsCommitted,
     // then for every GPU when linked, else the selected one (all with no selection): clock
@@ -113,8 +108,9 @@ public:
 
 private:
     void ForTargetGpus(const TuningPage& page, bool linked, const std::function<void(int)>& run);
-    void ApplyCustomMode(TuningPage& page);
-    void PutCardOffsetsOnSliders(int gpu, TuningPage& page);
+    TuningReport ApplyCustomMode(TuningPage& page);
+    void PutCardOffsetsOnSliders(int gpu, TuningPage& page, bool vfSlidersToo = false);
+    void PutCardValuesOnRefusedSliders(int gpu, const TuningReport& report, bool vfFed, TuningPage& page);
     void Notify(const std::function<void()>& callback);
 
     GpuBoardTable& table_;

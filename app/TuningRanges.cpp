@@ -53,15 +53,23 @@ int32_t PointOffsetKHz(const VfOffsetReadings& readings, uint8_t point) {
     return point < readings.pointOffsetKHz.size() ? readings.pointOffsetKHz[point] : 0;
 }
 
+// A range with nothing in common with the limit stays empty (its minimum), as an empty range
+// does everywhere else.
+void LimitTo(TuningSlider& slider, const TuningSlider& limit) {
+    if (!slider.HasRange()) return;
+    slider.min = std::max(slider.min, limit.min);
+    slider.max = std::min(slider.max, limit.max);
+    if (slider.max < slider.min) slider.max = slider.min;
+}
+
 void ReadFanSlider(GpuBoardTable& table, int gpu, TuningPage& page) {
     const GpuBoard& board = table.Board(gpu);
     page.fan.enabled = board.fanControlType.load() != 4;
     if (!page.fan.enabled) return;
     page.fan.min = static_cast<int32_t>(board.fanRangeMin);
     page.fan.max = static_cast<int32_t>(board.fanRangeMax);
-    int32_t mode = 0;
     int32_t reading = 10;
-    if (GetFanMode(table, gpu, &mode) == kNvOk && GetFanReading(table, gpu, &reading) == kNvOk) {
+    if (ReadFanLevel(table, gpu, reading)) {
         page.fan.SetClamped(reading);
         page.lastFanLevel = page.fan.pos;
     }
@@ -89,6 +97,15 @@ void ReadPowerSlider(GpuBoardTable& table, int gpu, TuningPage& page) {
 
 }  // namespace
 
+bool ReadFanLevel(GpuBoardTable& table, int gpu, int32_t& level) {
+    // The mode read refreshes what the library fans' reading starts from.
+    int32_t mode = 0;
+    int32_t reading = 0;
+    if (GetFanMode(table, gpu, &mode) != kNvOk || GetFanReading(table, gpu, &reading) != kNvOk) return false;
+    level = reading;
+    return true;
+}
+
 void ReadClockSliders(GpuBoardTable& table, int gpu, TuningPage& page) {
     NvPstates20 record;
     std::memset(&record, 0, sizeof record);
@@ -106,9 +123,13 @@ void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page) {
     // The graphics VF points take half the domain's offset range on this slider.
     page.gpuVf.max = ranges.graphicsOffsetMaxKHz / 2000;
     page.gpuVf.min = ranges.graphicsOffsetMinKHz / 2000;
-    page.gpuVf.SetClamped(PointOffsetKHz(readings, ranges.graphicsFirstVf) / 1000);
     page.memVf.max = ranges.memoryOffsetMaxKHz / 1000;
     page.memVf.min = ranges.memoryOffsetMinKHz / 1000;
+    // Custom sends the VF sliders' values to the card as P-state offsets, which the card
+    // takes only within the clock sliders' ranges: a VF slider offers no value outside them.
+    LimitTo(page.gpuVf, page.gpuClock);
+    LimitTo(page.memVf, page.memClock);
+    page.gpuVf.SetClamped(PointOffsetKHz(readings, ranges.graphicsFirstVf) / 1000);
     page.memVf.SetClamped(PointOffsetKHz(readings, ranges.memoryFirstVf) / 1000);
 }
 

@@ -30,9 +30,15 @@ const char* CheckBoostClock(GpuBoardTable& table, int gpu, BoostClocks& clocks);
 NvPstates20::Delta P0ClockDelta(const NvPstates20& record, uint32_t domainId);
 
 // Parts of the rule below: the GPU and memory clock sliders from P-state 0's offsets, and the
-// two VF sliders from the clock-client domains and the first point of each domain.
+// two VF sliders from the clock-client domains and the first point of each domain. The VF
+// sliders' ranges are held within the clock sliders' (their values reach the card as P-state
+// offsets too), so ReadVfSliders needs the page's clock ranges of the same GPU read first.
 void ReadClockSliders(GpuBoardTable& table, int gpu, TuningPage& page);
 void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page);
+
+// The fan level the fan slider shows (percent, RPM on a tachometer fan): false, level
+// untouched, when the fan's mode or reading cannot be read.
+bool ReadFanLevel(GpuBoardTable& table, int gpu, int32_t& level);
 
 // Ranges and current values of the six tuning sliders for one GPU, from the card: P-state
 // clock offsets, VF point offsets (the graphics VF range halved), fan range and reading,

@@ -8,6 +8,7 @@
 
 #include "app/CIni.h"
 #include "app/CIniText.h"
+#include "app/FanCoolerPair.h"
 #include "gpu/ClockControl.h"
 #include "gpu/FanControl.h"
 #include "gpu/PowerControl.h"
@@ -29,9 +30,6 @@ constexpr int32_t kFanModeCoolers = 3;
 constexpr int32_t kFanModeUnknown = 255;
 // Written for the speed when the card would not report one.
 constexpr int32_t kFallbackFanSpeed = 40;
-
-constexpr uint32_t kFirstCoolerId = 1;
-constexpr uint32_t kSecondCoolerId = 2;
 
 // One section's values; a key the section lacks reads as 0.
 struct SectionValues {
@@ -99,46 +97,73 @@ SectionValues ReadSection(const CIni& ini, const CTreeNode* section) {
     return v;
 }
 
-void ApplyFan(GpuBoardTable& table, int gpu, int32_t fanWorkMode, int32_t fanSpeed) {
+// Every write of a load and the card's answer; without a report the answers are dropped.
+struct LoadLog {
+    TuningReport* report;
+    int gpu;
+    void operator()(TuningOperation operation, int64_t value, NvStatus status) const {
+        if (report != nullptr) report->Add(gpu, operation, value, status);
+    }
+};
+
+void ApplyFan(GpuBoardTable& table, int gpu, int32_t fanWorkMode, int32_t fanSpeed, const LoadLog& log) {
     switch (fanWorkMode) {
-        case kFanModeAuto:
-            RestoreFanAuto(table, gpu);
+        case kFanModeAuto: {
+            const NvStatus status = RestoreFanAuto(table, gpu);
+            // The library fans' restore answers "not supported" whatever the card did.
+            const uint32_t type = table.Board(gpu).fanControlType.load();
+            if (!(type <= 1 && status == kNvNotSupported)) log(TuningOperation::FanAutomatic, 0, status);
             break;
+        }
         case kFanModeFixed:
-            SetFanLevel(table, gpu, fanSpeed);
+            log(table.Board(gpu).fanControlType.load() == 3 ? TuningOperation::FanSpeedRpm : TuningOperation::FanSpeed,
+                fanSpeed, SetFanLevel(table, gpu, fanSpeed));
             break;
         case kFanModeCoolers:
-            SetFanCoolerLevel(table, gpu, static_cast<float>(fanSpeed), kFirstCoolerId);
-            SetFanCoolerLevel(table, gpu, static_cast<float>(fanSpeed), kSecondCoolerId);
+            log(TuningOperation::FanCoolerLevel, fanSpeed, SetFanCoolerPair(table, gpu, static_cast<float>(fanSpeed)));
             break;
         default:
             break;  // a mode this program does not know changes nothing
     }
 }
 
-void ApplyPowerTarget(GpuBoardTable& table, int gpu, int32_t percent) {
+void ApplyPowerTarget(GpuBoardTable& table, int gpu, int32_t percent, const LoadLog& log) {
     NvPowerPoliciesStatus status;
     std::memset(&status, 0, sizeof status);
     status.version = kPowerPoliciesStatusTag;
-    if (GetPowerPolicyStatus(table, gpu, &status) != kNvOk) return;
+    const NvStatus read = GetPowerPolicyStatus(table, gpu, &status);
+    if (read != kNvOk) {
+        // Nothing reaches the card: the target is refused all the same.
+        log(TuningOperation::PowerTarget, percent, read);
+        return;
+    }
     status.entries[0].powerPcm = static_cast<uint32_t>(Saturate(static_cast<int64_t>(percent) * 1000));
-    SetPowerPolicyStatus(table, gpu, &status);
+    log(TuningOperation::PowerTarget, percent, SetPowerPolicyStatus(table, gpu, &status));
 }
 
-void ApplyVfOffsets(GpuBoardTable& table, int gpu, int32_t gpuVfKHz, int32_t memVfKHz) {
+// One entry per domain: the first point that refused the offset, else the last point's answer.
+void ApplyVfOffsets(GpuBoardTable& table, int gpu, int32_t gpuVfKHz, int32_t memVfKHz, const LoadLog& log) {
     // A domain the board does not list keeps this empty span, so neither offset can land on
     // the other domain's points.
     ClockDomainRanges ranges;
     ranges.graphicsFirstVf = ranges.memoryFirstVf = 1;
     ranges.graphicsLastVf = ranges.memoryLastVf = 0;
     if (ReadClockDomains(table, gpu, &ranges) != kNvOk) return;
-    for (int point = ranges.graphicsFirstVf; point <= ranges.graphicsLastVf; ++point)
-        SetVfPointOffset(table, gpu, point, gpuVfKHz);
-    for (int point = ranges.memoryFirstVf; point <= ranges.memoryLastVf; ++point)
-        SetVfPointOffset(table, gpu, point, memVfKHz);
+    const auto setSpan = [&](int first, int last, int32_t offsetKHz, TuningOperation operation) {
+        if (first > last) return;
+        NvStatus refused = kNvOk;
+        for (int point = first; point <= last; ++point) {
+            const NvStatus status = SetVfPointOffset(table, gpu, point, offsetKHz);
+            if (refused == kNvOk) refused = status;
+        }
+        log(operation, offsetKHz, refused);
+    };
+    setSpan(ranges.graphicsFirstVf, ranges.graphicsLastVf, gpuVfKHz, TuningOperation::GraphicsVfOffset);
+    setSpan(ranges.memoryFirstVf, ranges.memoryLastVf, memVfKHz, TuningOperation::MemoryVfOffset);
 }
 
-void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppState& state) {
+void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppState& state, TuningReport* report) {
+    const LoadLog log{report, gpu};
     state.tuningSettings.gpuClockOffsetMHz = v.gpuClockMHz;
     state.tuningSettings.memClockOffsetMHz = v.memClockMHz;
     state.tuningSettings.powerTargetPercent = v.powerTarget;
@@ -146,18 +171,19 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
     state.tuningSettings.fanSpeed = v.fanSpeed;
     state.gpuMode = LowByte(v.gpuMode);
 
-    ApplyFan(table, gpu, v.fanWorkMode, v.fanSpeed);
+    ApplyFan(table, gpu, v.fanWorkMode, v.fanSpeed, log);
 
     const GpuBoard& board = table.Board(gpu);
     if (board.hasBoostClock != 0 && board.familyD == 0) {
-        SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz));
-        SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz));
-        ApplyPowerTarget(table, gpu, v.powerTarget);
+        log(TuningOperation::GraphicsClockOffset, v.gpuClockMHz,
+            SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz)));
+        log(TuningOperation::MemoryClockOffset, v.memClockMHz, SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz)));
+        ApplyPowerTarget(table, gpu, v.powerTarget, log);
     }
     // These boards take their offsets per VF point; a P-state offset would be ignored.
     if (board.familyD != 0) {
-        ApplyPowerTarget(table, gpu, v.powerTarget);
-        ApplyVfOffsets(table, gpu, v.gpuVfKHz, v.memVfKHz);
+        ApplyPowerTarget(table, gpu, v.powerTarget, log);
+        ApplyVfOffsets(table, gpu, v.gpuVfKHz, v.memVfKHz, log);
     }
 
     const uint32_t kind = ProbeLedKind(table, gpu);
@@ -267,7 +293,7 @@ int GpuCount(const GpuBoardTable& table) { return std::min<int>(table.gpuCount, 
 
 }  // namespace
 
-int32_t LoadTuningSettings(const fs::path& fileName, GpuBoardTable& table, AppState& state) {
+int32_t LoadTuningSettings(const fs::path& fileName, GpuBoardTable& table, AppState& state, TuningReport* report) {
     CIni ini;
     if (!ini.Load(FileOrDefault(fileName))) return 0;
 
@@ -280,7 +306,7 @@ int32_t LoadTuningSettings(const fs::path& fileName, GpuBoardTable& table, AppSt
         if (!CIniText::EqualsIgnoreCase(ini.ReadText(section, "Id"), DeviceIdOf(table.Board(gpu))))
             continue;
         matched = 1;
-        ApplySection(ReadSection(ini, section), table, gpu, state);
+        ApplySection(ReadSection(ini, section), table, gpu, state, report);
     }
     ini.Release();
     return matched;

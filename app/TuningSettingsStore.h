@@ -4,6 +4,7 @@
 
 #include "app/AppState.h"
 #include "app/SettingsFileWriter.h"
+#include "app/TuningReport.h"
 #include "gpu/GpuBoardTable.h"
 
 namespace pyx {
@@ -16,11 +17,11 @@ inline constexpr char kLedSettingsFileName[] = "Led.txt";
 // Reads a settings file ("Preformance.txt", "Led.txt" or a profile; an empty name means
 // "Preformance.txt" in the current folder) and applies each "[Gpu<n>]" section whose "Id"
 // names GPU n-1's device id: tuning values into state, then fan, clock offsets, power target
-// and VF offsets onto the card, and the lighting controller probe. Hardware failures are
-// passed over. Returns 1 when at least one GPU's section matched, else 0; a file that cannot
-// be read changes nothing.
+// and VF offsets onto the card, and the lighting controller probe. A refused write stops
+// nothing; with report given, every write and the card's answer is added to it. Returns 1
+// when at least one GPU's section matched, else 0; a file that cannot be read changes nothing.
 int32_t LoadTuningSettings(const std::filesystem::path& fileName, GpuBoardTable& table,
-                           AppState& state);
+                           AppState& state, TuningReport* report = nullptr);
 
 // Writes every GPU's current state (and state's mode and lighting bytes) to the file, replacing
 // it in one step. An empty name means "Preformance.txt". Refreshes the table's over-voltage

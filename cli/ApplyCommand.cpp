@@ -1,6 +1,7 @@
 #include "cli/ApplyCommand.h"
 
 #include <map>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -18,7 +19,7 @@ namespace {
 const char* kApplyHelp =
     "usage: pyxtunectl apply extreme|performance|common [--gpu N | --all] [--yes] [--json]\n"
     "       pyxtunectl apply custom [--gpu N | --all] --core MHZ --mem MHZ --power PERCENT --fan VALUE\n"
-    "                               [--gpu-vf MHZ --mem-vf MHZ] [--yes] [--json]\n"
+    "                               [--gpu-vf MHZ] [--mem-vf MHZ] [--yes] [--json]\n"
     "  Applies a tuning mode as the window's Apply does (without its lighting half).\n"
     "  extreme, performance and custom overclock: they are refused with the warning unless\n"
     "  --yes confirms it. common restores the card's defaults and needs no confirmation.\n"
@@ -29,8 +30,10 @@ const char* kApplyHelp =
     "                   tachometer-driven fan; fan-cooler level 0..100 where the fan slider is off)\n"
     "  --gpu-vf MHZ, --mem-vf MHZ  offsets of the VF points on cards that have a VF range\n"
     "                   (default: --core and --mem)\n"
-    "  Values outside a card's range are refused with the range. Exit status 1 when the card\n"
-    "  did not take a custom value or refused a write of a preset.\n";
+    "  Values outside a card's range are refused with the range, before anything is sent.\n"
+    "  Exit status 1 when a card refused a write (each one is named; the writes after it are\n"
+    "  still sent) or does not hold a custom value afterwards; the success line and --json's\n"
+    "  \"applied\": true only when it took everything.\n";
 
 const std::map<std::string, int> kModes = {{"extreme", kTuningModeExtreme},
                                            {"performance", kTuningModePerformance},
@@ -84,7 +87,7 @@ bool ReadCustomValues(const CliArgs& args, CustomValues& v, std::ostream& err) {
     for (const char* needed : {"--core", "--mem", "--power", "--fan"})
         if (!args.Has(needed)) {
             err << args.Prefix() << "custom needs " << needed << " (accepted: --core MHZ --mem MHZ --power PERCENT "
-                << "--fan VALUE [--gpu-vf MHZ --mem-vf MHZ])\n";
+                << "--fan VALUE [--gpu-vf MHZ] [--mem-vf MHZ])\n";
             return false;
         }
     v = {*core, *mem, *power, *fan, gpuVf.value_or(*core), memVf.value_or(*mem)};
@@ -171,10 +174,10 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
     };
     TuningController controller(boards, state, callbacks);
     ApplyOutcome outcome;
-    std::vector<PresetRefusal> refusals;
+    TuningReport report;
     {
         CliDiagnostics quiet;
-        outcome = controller.ApplyMode(page, &refusals);
+        outcome = controller.ApplyMode(page, &report);
     }
     if (outcome == ApplyOutcome::Refused) {
         err << parsed.Prefix() << modeName << " overclocks the card and needs --yes; the warning reads:\n"
@@ -182,10 +185,25 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
         return kExitUsage;
     }
 
-    if (!json) out << result << "\n";
+    // The presets carry on past a refused write, as the window's do; the card still did not
+    // get all of the mode.
+    const std::vector<TuningWriteResult> refusals = report.Refusals();
+    int status = refusals.empty() ? kExitOk : kExitHardware;
+    nlohmann::json refused = nlohmann::json::array();
+    for (const TuningWriteResult& r : refusals) {
+        err << parsed.Prefix() << "GPU " << r.gpu << " refused " << modeName << "'s " << DescribeWrite(r) << ": "
+            << StatusInWords(r.status) << "\n";
+        refused.push_back({{"gpu", r.gpu},
+                           {"operation", OperationKey(r.operation)},
+                           {"value", r.value},
+                           {"unit", OperationUnit(r.operation)},
+                           {"status", r.status}});
+    }
+    if (!refusals.empty()) err << parsed.Prefix() << "the writes after a refused one were still sent\n";
+
     // What the cards hold now, and for custom whether they took what was asked.
     nlohmann::json results = nlohmann::json::array();
-    int status = kExitOk;
+    std::ostringstream holdings;
     for (const int gpu : gpus) {
         TuningPage now;
         {
@@ -198,7 +216,7 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
                                {"memoryOffsetMHz", now.memClock.pos},
                                {"powerPercent", now.power.enabled ? nlohmann::json(now.power.pos) : nlohmann::json(nullptr)}});
         } else {
-            out << "GPU " << gpu << "  graphics offset " << now.gpuClock.pos << " MHz  memory offset "
+            holdings << "GPU " << gpu << "  graphics offset " << now.gpuClock.pos << " MHz  memory offset "
                 << now.memClock.pos << " MHz  power target "
                 << (now.power.enabled ? std::to_string(now.power.pos) + " %" : std::string("-")) << "\n";
         }
@@ -214,14 +232,20 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
             status = kExitHardware;
         }
     }
-    if (json) out << nlohmann::json{{"mode", modeName}, {"applied", true}, {"gpus", results}}.dump(2) << "\n";
-    // The presets carry on past a refused write, as the window's do; the card still did not
-    // get all of the mode.
-    for (const PresetRefusal& refusal : refusals) {
-        err << parsed.Prefix() << "GPU " << refusal.gpu << " refused " << modeName << " (status " << refusal.status
-            << "); the writes after it were still sent\n";
-        status = kExitHardware;
+    if (!json) {
+        // The result line only for a mode the cards took whole.
+        out << session->BackendLine() << "\n";
+        if (status == kExitOk) out << result << "\n";
+        out << holdings.str();
     }
+    if (json)
+        out << nlohmann::json{{"backend", session->Library().BackendName()},
+                              {"mode", modeName},
+                              {"applied", status == kExitOk},
+                              {"refusals", refused},
+                              {"gpus", results}}
+                   .dump(2)
+            << "\n";
     return status;
 }
 

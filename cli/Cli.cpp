@@ -14,7 +14,7 @@ namespace pyx {
 namespace {
 
 const char* kUsage =
-    "usage: pyxtunectl [-v|--verbose] <command> [options]\n"
+    "usage: pyxtunectl [-v|--verbose] <command> [options] [-h|--help]\n"
     "commands:\n"
     "  list      the GPUs found and the back-end that answers\n"
     "  monitor   clocks, temperature, fan and load of a GPU\n"
@@ -22,8 +22,8 @@ const char* kUsage =
     "  profile   save, load or show a settings file\n"
     "  led       the lighting of a GPU's LED controllers\n"
     "  vf        the clock-domain and VF-point listings\n"
-    "Run \"pyxtunectl <command> --help\" for a command's options.\n"
-    "-v, --verbose  the GPU layer's diagnostic listings on standard error\n"
+    "Run \"pyxtunectl <command> --help\" (or -h) for a command's options.\n"
+    "-v, --verbose  the GPU layer's diagnostic listings on standard error (anywhere on the line)\n"
     "Exit status: 0 done, 1 the hardware refused, 2 bad arguments.\n"
     "Environment: PYXTUNE_GPU_BACKEND=nvapi|sim, PYXTUNE_SIM_SCENARIO=FILE, PYXTUNE_SIM_STATE=FILE,\n"
     "PYXTUNE_TRACE=FILE\n";
@@ -33,9 +33,15 @@ using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ost
 }  // namespace
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> args = arguments;
-    const bool verbose = !args.empty() && (args.front() == "-v" || args.front() == "--verbose");
-    if (verbose) args.erase(args.begin());
+    // -v works wherever it is written: before the command or among its options.
+    std::vector<std::string> args;
+    bool verbose = false;
+    for (const std::string& arg : arguments) {
+        if (arg == "-v" || arg == "--verbose")
+            verbose = true;
+        else
+            args.push_back(arg);
+    }
     CliDiagnostics::SetVerbose(verbose);
     if (args.empty()) {
         err << kUsage;

@@ -13,7 +13,7 @@ std::string JoinNames(const std::vector<std::string>& names) {
 
 bool CliArgs::Parse(const std::set<std::string>& flags, const std::set<std::string>& valued, std::ostream& err) {
     for (size_t i = 0; i < args_.size(); ++i) {
-        const std::string& arg = args_[i];
+        const std::string& arg = args_[i] == "-h" && flags.count("--help") != 0 ? std::string("--help") : args_[i];
         if (arg.rfind("--", 0) != 0 || arg.size() == 2) {
             words_.push_back(arg);
             continue;

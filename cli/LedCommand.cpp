@@ -22,7 +22,7 @@ namespace pyx {
 namespace {
 
 const char* kLedHelp =
-    "usage: pyxtunectl led --target TARGET --mode NAME [--gpu N] [--color RRGGBB] [--period S] [--hold S]\n"
+    "usage: pyxtunectl led [--gpu N] --target TARGET --mode NAME [--color RRGGBB] [--period S] [--hold S]\n"
     "  The LED page's choices for one GPU, applied as the window's Apply applies them.\n"
     "  --gpu     the GPU to light (default 0); only that GPU is driven. On a machine with\n"
     "            several GPUs the window keeps breathing in step over all of them from the\n"
@@ -222,6 +222,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     };
     const LedWriteResult refused = ApplyLedSettings(page, engine, state.ledSettings, options);
     quiet.reset();
+    out << session->BackendLine() << "\n";
 
     auto refuse = [&](const std::string& what) {
         engine.Shutdown();

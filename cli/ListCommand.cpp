@@ -24,7 +24,8 @@ const char* kListHelp =
     "usage: pyxtunectl list [--json]\n"
     "  One line per GPU: index, PCI device id, subsystem id and the back-end that answers; then\n"
     "  per GPU its board families, graphics boost clock, fan control type and the LED\n"
-    "  controllers its bus answers for.\n"
+    "  controllers its bus answers for. It only reads: nothing is written to a card (the\n"
+    "  lighting controllers are found by register reads).\n"
     "  --json   print the same as a JSON object\n";
 
 // Bus addresses of the lighting controllers, in the order of their presence flags.
@@ -51,7 +52,7 @@ GpuDetails ReadDetails(GpuBoardTable& boards, int gpu) {
     details.boostClockMHz = boost.graphicsKHz / 1000;
     details.fanControlType = board.fanControlType.load();
     LedBoardState led;
-    ProbeLedControllers(boards, gpu, led);
+    ProbeLedControllersReadOnly(boards, gpu, led);
     for (size_t i = 0; i < kPresenceCount; ++i)
         if (led.present[i]) {
             std::string name = kLedControllerNames[i];

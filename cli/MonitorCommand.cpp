@@ -66,13 +66,14 @@ int RunMonitorCommand(const std::vector<std::string>& args, std::ostream& out, s
                                    {"temperatureC", r.temperatureC},
                                    {"fan", r.hasFan ? nlohmann::json(r.fanValue) : nlohmann::json(nullptr)},
                                    {"fanUnit", r.fanUnit == FanUnit::Rpm ? "rpm" : "percent"},
-                                   {"loadPercent", r.gpuLoad ? nlohmann::json(*r.gpuLoad) : nlohmann::json(nullptr)}};
+                                   {"loadPercent", r.loadPercent ? nlohmann::json(*r.loadPercent) : nlohmann::json(nullptr)},
+                                   {"backend", session->Library().BackendName()}};
             out << line.dump() << "\n";
         } else {
             out << "GPU " << *gpu << "  graphics " << r.graphicsText << " MHz  memory " << r.memoryText
                 << " MHz  temperature " << r.temperatureText << " C  fan "
                 << (r.hasFan ? r.fanText + " " + unit : std::string("-")) << "  load "
-                << (r.gpuLoad ? std::to_string(*r.gpuLoad) + " %" : std::string("-")) << "\n";
+                << (r.loadPercent ? std::to_string(*r.loadPercent) + " %" : std::string("-")) << "\n";
         }
         out.flush();
     }

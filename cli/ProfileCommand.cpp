@@ -7,6 +7,7 @@
 #include "app/AppState.h"
 #include "app/CIni.h"
 #include "app/CIniText.h"
+#include "app/TuningReport.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
 #include "cli/CliDiagnostics.h"
@@ -22,11 +23,28 @@ const char* kProfileHelp =
     "         format of the program's settings files), replacing it in one step\n"
     "  load   reads FILE and applies each section whose Id names the GPU of its index: fan,\n"
     "         clock offsets, power target and VF offsets (exit status 1 when no section\n"
-    "         matches a GPU here)\n"
+    "         matches a GPU here, or when a card refused a value: each is named)\n"
     "  show   prints the sections and keys of FILE as read, one GPU per block; needs no GPU\n"
     "  --json (show) the same as a JSON object\n";
 
 std::string Utf8(std::u16string_view text) { return CIniText::ToUtf8(text); }
+
+// The settings key a loaded value came from.
+const char* SettingsKeyOf(TuningOperation operation) {
+    switch (operation) {
+        case TuningOperation::GraphicsClockOffset: return "DyaGpuClock";
+        case TuningOperation::MemoryClockOffset: return "DyaMemClock";
+        case TuningOperation::GraphicsVfOffset: return "GpuVF";
+        case TuningOperation::MemoryVfOffset: return "MemVF";
+        case TuningOperation::PowerTarget: return "PowerTarget";
+        case TuningOperation::FanAutomatic: return "FanWorkMode";
+        case TuningOperation::FanSpeed:
+        case TuningOperation::FanSpeedRpm:
+        case TuningOperation::FanCoolerLevel: return "FanSpeed";
+        case TuningOperation::ThermalLimit: break;  // no file holds one
+    }
+    return "?";
+}
 
 int Show(const CliArgs& args, const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
     CIni ini;
@@ -95,12 +113,14 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
     int exitCode = kExitOk;
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
+    out << session->BackendLine() << "\n";
     AppState state;
     int32_t done = 0;
+    TuningReport report;
     {
         CliDiagnostics quiet;
         done = action == "save" ? SaveTuningSettings(session->Boards(), state, file)
-                                : LoadTuningSettings(file, session->Boards(), state);
+                                : LoadTuningSettings(file, session->Boards(), state, &report);
     }
     if (action == "save") {
         if (done != 1) {
@@ -117,6 +137,17 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
             ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) + "] Id=" + Utf8(id);
         }
         err << parsed.Prefix() << file.string() << ": no section names a GPU here (this machine needs " << ids << ")\n";
+        return kExitHardware;
+    }
+    const std::vector<TuningWriteResult> refusals = report.Refusals();
+    for (const TuningWriteResult& r : refusals) {
+        // The automatic fan is asked for by its work mode, not by a value of its own.
+        const int64_t fileValue = r.operation == TuningOperation::FanAutomatic ? 1 : r.value;
+        err << parsed.Prefix() << "GPU " << r.gpu << " refused [Gpu" << r.gpu + 1 << "] " << SettingsKeyOf(r.operation)
+            << "=" << fileValue << " (" << DescribeWrite(r) << "): " << StatusInWords(r.status) << "\n";
+    }
+    if (!refusals.empty()) {
+        err << parsed.Prefix() << file.string() << " was loaded but for the values above\n";
         return kExitHardware;
     }
     out << "Loaded " << file.string() << "\n";

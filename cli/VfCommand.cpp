@@ -62,7 +62,9 @@ int PrintJson(GpuBoardTable& boards, int gpu, std::ostream& out, std::ostream& e
                           {"voltageBased", info.points.entries[i].voltageBased},
                           {"offsetKHz", control.entries[i].freqDeltaKHz}});
     }
-    out << nlohmann::json{{"gpu", gpu}, {"domains", domains}, {"vfPoints", points}}.dump(2) << "\n";
+    out << nlohmann::json{{"backend", boards.Library().BackendName()}, {"gpu", gpu}, {"domains", domains}, {"vfPoints", points}}
+               .dump(2)
+        << "\n";
     return kExitOk;
 }
 

@@ -31,10 +31,10 @@ uint32_t ProbeLedKind(GpuBoardTable& table, int gpu) {
     return kLedKindNone;
 }
 
-void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state) {
-    (void)ProbeLedKind(table, gpu);
+namespace {
 
-    if (BasicClass1Answers(table, gpu)) {
+void FillPresence(GpuBoardTable& table, int gpu, bool class1Found, LedBoardState& state) {
+    if (class1Found) {
         state.ledKind = kLedKindBasicClass1;
     } else if (Answers(table, gpu, BasicClass2Address())) {
         state.ledKind = kLedKindBasicClass2;
@@ -48,6 +48,17 @@ void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state) {
         {0xB4, kPresentEffectB4}, {0xB8, kPresentEffectB8}, {0x46, kPresentZone46},
         {0x48, kPresentZone48},   {0x4A, kPresentZone4A},   {0x4C, kPresentZone4C}};
     for (const auto& [address, flag] : kOthers) state.present[flag] = Answers(table, gpu, address);
+}
+
+}  // namespace
+
+void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state) {
+    (void)ProbeLedKind(table, gpu);
+    FillPresence(table, gpu, BasicClass1Answers(table, gpu), state);
+}
+
+void ProbeLedControllersReadOnly(GpuBoardTable& table, int gpu, LedBoardState& state) {
+    FillPresence(table, gpu, Answers(table, gpu, BasicClass1Address()), state);
 }
 
 }  // namespace pyx

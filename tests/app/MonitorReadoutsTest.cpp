@@ -30,9 +30,13 @@ TEST(MonitorReadouts, ClocksTemperatureAndLoadOfTheGivenGpu) {
 TEST(MonitorReadouts, AnIdleGpuCountsAsOnePercentAndAFailedLoadQueryLeavesTheLoadUnset) {
     TuningTestRig rig(Cards({PlainCard()}));
     rig.Card().utilizationPercent[0] = 0;
-    EXPECT_EQ(ReadMonitors(*rig.table, 0).gpuLoad, 1);
+    const MonitorReadings idle = ReadMonitors(*rig.table, 0);
+    EXPECT_EQ(idle.gpuLoad, 1) << "for the lighting's load colour";
+    EXPECT_EQ(idle.loadPercent, 0) << "the readout shows the card's own figure";
     rig.sim->SetUnsupported(NvOpId(NvOp::GetDynamicPstatesInfoEx));
-    EXPECT_FALSE(ReadMonitors(*rig.table, 0).gpuLoad.has_value());
+    const MonitorReadings unread = ReadMonitors(*rig.table, 0);
+    EXPECT_FALSE(unread.gpuLoad.has_value());
+    EXPECT_FALSE(unread.loadPercent.has_value());
 }
 
 TEST(MonitorReadouts, FailedClockAndTemperatureReadsShowZero) {

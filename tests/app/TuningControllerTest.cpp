@@ -281,7 +281,11 @@ TEST(TuningCustom, ARefusedGraphicsOffsetPutsTheCardsOffsetsBackOnTheSliders) {
     // The rest of the steps still ran.
     EXPECT_EQ(f.rig.Card().tuning.power.currentPcm, 100000u);
     EXPECT_EQ(f.rig.Card().tuning.coolers[0].currentLevel, 50u);
-    EXPECT_EQ(f.owner.events.back(), "result:Hardware settings applied!|Pyxtune");
+    // The result names the refusal instead of claiming success.
+    EXPECT_EQ(f.owner.events.back(),
+              "result:Not every setting was applied.\n\nGPU 0 refused:\n"
+              "  graphics clock offset 300 MHz: the card does not accept this value (status -5)\n\n"
+              "The other settings were applied.|Pyxtune");
 }
 
 TEST(TuningCustom, LinkedCardsShareOneChoiceAndAlwaysTakeAFixedFanSpeed) {
@@ -327,40 +331,119 @@ TEST(TuningApply, CheckBoostClockRefusesACardWithoutOne) {
     EXPECT_EQ(clocks.graphicsKHz, 0u);
 }
 
-TEST(TuningApply, PresetsReturnTheFirstRefusalAndApplyNamesTheGpusThatRefused) {
+TEST(TuningApply, PresetsReportEveryWriteAndApplyNamesWhatEachGpuRefused) {
     {
         Fixture f(Cards({PlainCard()}));
-        EXPECT_EQ(f.controller.ApplyExtreme(0), kNvOk);
-        EXPECT_EQ(f.controller.ApplyPerformance(0), kNvOk);
-        EXPECT_EQ(f.controller.ApplyCommon(0), kNvOk);
-        EXPECT_EQ(f.controller.ApplyCommon(7), kNvFailed);
+        EXPECT_FALSE(f.controller.ApplyExtreme(0).AnyRefused());
+        EXPECT_FALSE(f.controller.ApplyPerformance(0).AnyRefused());
+        const TuningReport common = f.controller.ApplyCommon(0);
+        EXPECT_FALSE(common.AnyRefused());
+        // Offsets 0, 0, 0, the default power, the acoustic default limit: the library fan's
+        // restore says nothing either way and is not counted.
+        ASSERT_EQ(common.Writes().size(), 5u);
+        EXPECT_EQ(common.Writes()[3].operation, TuningOperation::PowerTarget);
+        EXPECT_EQ(common.Writes()[3].value, 100);
+        EXPECT_EQ(common.Writes()[4].operation, TuningOperation::ThermalLimit);
+        EXPECT_EQ(common.Writes()[4].value, 83);
+        EXPECT_TRUE(f.controller.ApplyCommon(7).Writes().empty());
     }
     {
-        // The refused offset comes first; the thermal limit refused later does not replace it,
-        // and both the power and the limit are still attempted.
+        // A refused offset and a refused limit are both named; the power between them is
+        // still written.
         Fixture f(Cards({PlainCard()}));
         // 8,000,000 kHz without the +120 MHz: 3 % is 240 MHz, beyond the +200 MHz the card takes.
         f.rig.Card().clockKHz[kClockTypeBoost][kDomainGraphics] = 8120000;
         f.rig.sim->SetUnsupported(NvOpId(NvOp::ThermalPoliciesSetStatus));
-        EXPECT_EQ(f.controller.ApplyPerformance(0), -5);
+        const std::vector<TuningWriteResult> refused = f.controller.ApplyPerformance(0).Refusals();
+        ASSERT_EQ(refused.size(), 2u);
+        EXPECT_EQ(refused[0].operation, TuningOperation::GraphicsClockOffset);
+        EXPECT_EQ(refused[0].value, 240);
+        EXPECT_EQ(refused[0].status, -5);
+        EXPECT_EQ(refused[1].operation, TuningOperation::ThermalLimit);
+        EXPECT_EQ(refused[1].value, 90);
+        EXPECT_EQ(refused[1].status, kNvNotSupported);
         EXPECT_EQ(f.rig.Card().tuning.power.currentPcm, 90000u);
-        // Clocks at 0 are taken: the limit is the first refusal now.
-        EXPECT_EQ(f.controller.ApplyCommon(0), kNvNotSupported);
-        EXPECT_EQ(f.rig.Card().tuning.power.currentPcm, 100000u);
     }
     {
-        // Linked: only the second card cannot take its 5 %.
+        // 90 C is beyond this card's acoustic policy: the library is never asked, yet the
+        // limit was not taken and is named.
+        Fixture f(Cards({PlainCard()}));
+        f.rig.Card().tuning.thermalPolicies[1].maxLimit = 85 * 256;
+        const std::vector<TuningWriteResult> refused = f.controller.ApplyPerformance(0).Refusals();
+        ASSERT_EQ(refused.size(), 1u);
+        EXPECT_EQ(refused[0].operation, TuningOperation::ThermalLimit);
+        EXPECT_EQ(refused[0].status, -5);
+        f.rig.Card().tuning.thermalPoliciesSupported = false;
+        EXPECT_EQ(f.controller.ApplyPerformance(0).Refusals().at(0).status, kNvNotSupported);
+        EXPECT_FALSE(f.controller.ApplyCommon(0).AnyRefused()) << "no default limit to restore";
+    }
+    {
+        // Linked: only the second card cannot take its 5 %; the message says so and nothing else.
         Fixture f(Cards({PlainCard(), PlainCard()}));
         f.rig.Card(1).clockKHz[kClockTypeBoost][kDomainGraphics] = 5120000;
         f.page.tuningMode = kTuningModeExtreme;
         f.page.linkAllGpus = true;
-        std::vector<PresetRefusal> refusals;
-        EXPECT_EQ(f.controller.ApplyMode(f.page, &refusals), ApplyOutcome::Applied);
-        ASSERT_EQ(refusals.size(), 1u);
-        EXPECT_EQ(refusals[0].gpu, 1);
-        EXPECT_EQ(refusals[0].status, -5);
+        TuningReport report;
+        EXPECT_EQ(f.controller.ApplyMode(f.page, &report), ApplyOutcome::Applied);
+        const std::vector<TuningWriteResult> refused = report.Refusals();
+        ASSERT_EQ(refused.size(), 1u);
+        EXPECT_EQ(refused[0].gpu, 1);
+        EXPECT_EQ(refused[0].status, -5);
+        EXPECT_TRUE(report.RefusedOn(1));
+        EXPECT_FALSE(report.RefusedOn(0));
         EXPECT_EQ(f.rig.Card(1).tuning.power.currentPcm, 116000u);
+        EXPECT_EQ(f.owner.events.back(),
+                  "result:Not every setting was applied.\n\nGPU 1 refused:\n"
+                  "  graphics clock offset 250 MHz: the card does not accept this value (status -5)\n\n"
+                  "The other settings were applied.|Pyxtune");
     }
+}
+
+TEST(TuningCustom, RefusedWritesOfTheShownGpuPutTheCardsValuesBackAndOthersLeaveTheSlidersAlone) {
+    // Card 0 takes neither the power nor the fan; card 1 refuses nothing.
+    Fixture f(Cards({PlainCard(), PlainCard()}));
+    f.rig.Card(0).tuning.power.maxPcm = 100000;
+    f.rig.Card(0).tuning.coolers.clear();
+    f.page.tuningMode = kTuningModeCustom;
+    f.page.power.pos = 110;
+    f.page.fan.pos = 40;
+    TuningReport report;
+    f.controller.ApplyMode(f.page, &report);
+    EXPECT_TRUE(report.Refused(0, TuningOperation::PowerTarget));
+    EXPECT_TRUE(report.Refused(0, TuningOperation::FanSpeed));
+    EXPECT_EQ(f.page.power.pos, 112) << "the power the card still holds";
+    EXPECT_EQ(f.page.fan.pos, 40) << "no reading to show: the value stays";
+    EXPECT_NE(f.owner.events.back().find("  power target 110 %: the card does not accept this value (status -5)\n"),
+              std::string::npos)
+        << f.owner.events.back();
+
+    // Linked with GPU 1 shown: card 0's refused offset never lands on GPU 1's sliders.
+    Fixture linked(Cards({PlainCard(), PlainCard()}));
+    linked.rig.Card(0).tuning.graphics.maxKHz = 100000;
+    linked.page.selectedGpu = 1;
+    linked.page.tuningMode = kTuningModeCustom;
+    linked.page.linkAllGpus = true;
+    linked.page.gpuClock.pos = 150;
+    linked.controller.ApplyMode(linked.page);
+    EXPECT_EQ(linked.page.gpuClock.pos, 150);
+    EXPECT_EQ(linked.rig.Card(1).tuning.graphics.deltaKHz, 150000);
+}
+
+TEST(TuningReportText, EachRefusalIsNamedWithItsValueUnitAndReason) {
+    TuningReport report;
+    report.Add(0, TuningOperation::GraphicsClockOffset, 100, kNvOk);
+    EXPECT_TRUE(DescribeRefusals(report).empty()) << "a clean apply has nothing to say";
+    report.Add(2, TuningOperation::FanSpeedRpm, 1500, kNvFailed);
+    report.Add(0, TuningOperation::MemoryVfOffset, -20500, kNvNoInterface);
+    report.Add(2, TuningOperation::FanAutomatic, 0, -9);
+    EXPECT_EQ(DescribeRefusals(report),
+              "Not every setting was applied.\n"
+              "\nGPU 0 refused:\n"
+              "  memory VF point offset -20500 kHz: the driver does not offer this operation (status -3)\n"
+              "\nGPU 2 refused:\n"
+              "  fan speed 1500 RPM: the card did not answer, or the part is missing (status -1)\n"
+              "  automatic fan control: the driver reported an error (status -9)\n"
+              "\nThe other settings were applied.");
 }
 
 }  // namespace

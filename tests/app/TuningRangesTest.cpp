@@ -37,10 +37,18 @@ TEST(TuningRanges, TheGraphicsVfRangeIsHalvedAndTheFirstPointsAreShown) {
     TuningPage page;
     page.fan = TuningSlider{33, 0, 100, true};
     ReadSliderRanges(*rig.table, 0, page);
-    ExpectSlider(page.gpuVf, -500, 500, 10, "graphics VF");
-    ExpectSlider(page.memVf, -1000, 1000, 300, "memory VF");
+    // Custom sends the VF sliders' values as P-state offsets too, so they offer nothing beyond
+    // the P-state ranges (-200..200, -500..1000) of the halved and the whole domain ranges.
+    ExpectSlider(page.gpuVf, -200, 200, 10, "graphics VF");
+    ExpectSlider(page.memVf, -500, 1000, 300, "memory VF");
     EXPECT_FALSE(page.fan.enabled) << "fan type 4";
     EXPECT_EQ(page.fan.pos, 33) << "left as it was";
+
+    // A domain narrower than the P-state range keeps its own, halved.
+    rig.Card().tuning.clockDomains[0].offsetMaxKHz = 100000;
+    rig.Card().tuning.clockDomains[0].offsetMinKHz = -60000;
+    ReadSliderRanges(*rig.table, 0, page);
+    ExpectSlider(page.gpuVf, -30, 50, 10, "graphics VF");
 }
 
 TEST(TuningRanges, ValuesOutsideTheReportedRangeAreShownClamped) {

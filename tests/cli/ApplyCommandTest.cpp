@@ -58,6 +58,9 @@ TEST_F(CliTest, CustomValuesAreCheckedAgainstTheCardsRangesBeforeAnythingIsSent)
     const Case cases[] = {
         {{"--core", "900", "--mem", "0", "--power", "100", "--fan", "50"}, "--core: 900 MHz is outside GPU 0's range -200..200 MHz"},
         {{"--core", "0", "--mem", "0", "--power", "130", "--fan", "50"}, "--power: 130 % is outside GPU 0's range 50..120 %"},
+        // The VF offsets reach the card as P-state offsets too: only the card's -200..200 MHz
+        // is offered (323 was refused by the card, after the tool had accepted it).
+        {{"--core", "0", "--mem", "0", "--power", "100", "--fan", "50", "--gpu-vf", "323"}, "--gpu-vf: 323 MHz is outside GPU 0's range -200..200 MHz"},
         {{"--core", "abc", "--mem", "0", "--power", "100", "--fan", "50"}, "--core: \"abc\" is not accepted"},
         {{"--core", "0", "--mem", "0", "--power", "100"}, "custom needs --fan"},
         {{"--core", "0", "--mem", "0", "--power", "100", "--fan", "50", "--gpu", "1"}, "--gpu: \"1\" is not accepted (accepted: a whole number from 0 to 0)"},
@@ -136,10 +139,22 @@ TEST_F(CliTest, APresetTheCardRefusesIsAHardwareRefusal) {
     for (const char* mode : {"extreme", "performance", "common"}) {
         const CliRun run = Run({"apply", mode, "--yes"});
         EXPECT_EQ(run.status, 1) << mode << run.out << run.err;
-        EXPECT_NE(run.err.find("pyxtunectl apply: GPU 0 refused " + std::string(mode) + " (status -104)"),
+        EXPECT_NE(run.err.find("pyxtunectl apply: GPU 0 refused " + std::string(mode) +
+                               "'s graphics clock offset 0 MHz: this card does not support it (status -104)"),
                   std::string::npos)
             << run.err;
+        EXPECT_EQ(run.out.find("Hardware settings applied!"), std::string::npos) << "no success line: " << run.out;
+        EXPECT_NE(run.out.find("GPU 0  graphics offset 0 MHz"), std::string::npos) << "what the card holds: " << run.out;
     }
+    // The document says the same: not applied, and each refused write with its value.
+    const CliRun json = Run({"apply", "performance", "--yes", "--json"});
+    EXPECT_EQ(json.status, 1);
+    const auto doc = nlohmann::json::parse(json.out);
+    EXPECT_EQ(doc.at("backend"), "sim");
+    EXPECT_EQ(doc.at("applied"), false);
+    ASSERT_EQ(doc.at("refusals").size(), 3u) << doc.dump();
+    EXPECT_EQ(doc.at("refusals").at(2), (nlohmann::json{{"gpu", 0}, {"operation", "graphicsClockOffset"}, {"value", 50},
+                                                  {"unit", "MHz"}, {"status", -104}}));
     // The writes after the refused offsets still reached the card.
     EXPECT_TRUE(Contains(TraceOf("PowerPoliciesSetStatus"), "PowerPoliciesSetStatus gpu=0 power=90000 status=0"))
         << Trace();
@@ -152,7 +167,11 @@ TEST_F(CliTest, APresetTheCardRefusesIsAHardwareRefusal) {
         const CliRun run = Run({"apply", mode, "--yes"});
         EXPECT_EQ(run.status, 0) << mode << run.err;
         EXPECT_EQ(run.err.find("refused"), std::string::npos) << run.err;
+        EXPECT_NE(run.out.find("Hardware settings applied!"), std::string::npos) << run.out;
     }
+    const auto clean = nlohmann::json::parse(Run({"apply", "common", "--json"}).out);
+    EXPECT_EQ(clean.at("applied"), true);
+    EXPECT_TRUE(clean.at("refusals").empty());
 }
 
 }  // namespace

@@ -134,6 +134,96 @@ TEST_F(CliTest, LedBasicControllerShowsTheColourWhileTheProgramHoldsIt) {
     EXPECT_TRUE(frame) << Trace();
 }
 
+// A settings file written for a card is loaded by hand as UTF-16 with its byte-order mark,
+// as the program writes them.
+void WriteSettingsFile(const fs::path& path, const std::string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : text) {
+        bytes += c;
+        bytes += '\0';
+    }
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST_F(CliTest, ProfileLoadNamesEveryValueTheCardRefusedAndFails) {
+    UseScenario("plain-and-vf-cards.json");
+    const fs::path profile = dir_ / "wide.ini";
+    // GPU 0 takes -200..200 MHz: 222 is beyond it; the power target is taken.
+    WriteSettingsFile(profile, "[Gpu1]\r\nId=1e87\r\nFanWorkMode=1\r\nDyaGpuClock=222\r\nDyaMemClock=100\r\n"
+                               "PowerTarget=90\r\nGpuMode=4\r\n");
+    const CliRun run = Run({"profile", "load", profile.string()});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("GPU 0 refused [Gpu1] DyaGpuClock=222 (graphics clock offset 222 MHz): the card does not "
+                           "accept this value (status -5)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("DyaMemClock"), std::string::npos) << "taken, so not named: " << run.err;
+    EXPECT_EQ(run.out.find("Loaded"), std::string::npos) << run.out;
+    const nlohmann::json state = State();
+    EXPECT_EQ(Tuning(state)["memory"]["deltaKHz"], 100000);
+    EXPECT_EQ(Tuning(state)["power"]["currentPcm"], 90000);
+
+    WriteSettingsFile(profile, "[Gpu1]\r\nId=1e87\r\nDyaGpuClock=-200\r\nPowerTarget=100\r\n");
+    const CliRun fits = Run({"profile", "load", profile.string()});
+    EXPECT_EQ(fits.status, 0) << fits.err;
+    EXPECT_NE(fits.out.find("Loaded " + profile.string()), std::string::npos) << fits.out;
+}
+
+TEST_F(CliTest, EveryCommandNamesTheSimulatorFirstAndInItsDocument) {
+    UseScenario("led-basic-class1.json");
+    const fs::path profile = dir_ / "p.ini";
+    const std::vector<std::vector<std::string>> texts = {
+        {"list"}, {"monitor"}, {"apply", "common"}, {"profile", "save", profile.string()},
+        {"profile", "load", profile.string()}, {"led", "--target", "basic", "--mode", "off", "--hold", "0"}};
+    for (const auto& args : texts) {
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.status, 0) << args[0] << run.err;
+        EXPECT_EQ(run.out.rfind("Back-end: sim - SIMULATED", 0), 0u) << args[0] << ": " << run.out;
+    }
+    ::testing::internal::CaptureStdout();
+    const CliRun vf = Run({"vf"});
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(vf.out.rfind("Back-end: sim", 0), 0u) << vf.out;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"list", "--json"}, {"monitor", "--json"}, {"apply", "common", "--json"}, {"vf", "--json"}}) {
+        const CliRun run = Run(args);
+        ASSERT_EQ(run.status, 0) << args[0] << run.err;
+        EXPECT_EQ(nlohmann::json::parse(run.out).at("backend"), "sim") << args[0];
+    }
+}
+
+TEST_F(CliTest, MonitorShowsAnIdleGpuAsNoLoad) {
+    UseScenario("plain-and-vf-cards.json");
+    CliRun run = Run({"monitor", "--gpu", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("  load 0 %"), std::string::npos) << run.out;
+    run = Run({"monitor", "--gpu", "0", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(run.out)["loadPercent"], 0);
+}
+
+TEST_F(CliTest, ListOnlyReadsYetFindsTheBasicController) {
+    UseScenario("led-basic-class1.json");
+    const CliRun run = Run({"list"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("LED controllers basic 0x40"), std::string::npos) << run.out;
+    EXPECT_TRUE(TraceOf("I2CWrite").empty()) << Trace();
+    EXPECT_TRUE(TraceOf("I2CWriteEx").empty()) << Trace();
+}
+
+TEST_F(CliTest, HelpAfterTheCommandAndVerboseAnywhere) {
+    for (const char* command : {"list", "monitor", "apply", "profile", "led", "vf"}) {
+        const CliRun run = Run({command, "-h"});
+        EXPECT_EQ(run.status, 0) << command << run.err;
+        EXPECT_EQ(run.out.rfind(std::string("usage: pyxtunectl ") + command, 0), 0u) << run.out;
+    }
+    EXPECT_EQ(Run({"-h"}).status, 0);
+    EXPECT_EQ(Run({"list", "-v", "--json"}).status, 0);
+    EXPECT_EQ(Run({"-v", "list"}).status, 0);
+    EXPECT_EQ(Run({"list", "--verbose"}).status, 0);
+    // An option that has a default is shown as optional.
+    EXPECT_NE(Run({"led", "--help"}).out.find("usage: pyxtunectl led [--gpu N] --target"), std::string::npos);
+}
+
 TEST_F(CliTest, ACorruptStateFileStopsTheRunAndNamesTheFile) {
     std::ofstream(state_) << "{\"pyxtuneSimState\": 1, \"cards\": ";
     const CliRun run = Run({"list"});

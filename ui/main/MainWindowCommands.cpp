@@ -90,15 +90,21 @@ void MainWindowCommands::OnTuningMode(int mode) {
     window_.update();
 }
 
-void MainWindowCommands::OnCustom() {
+void MainWindowCommands::ShowCustomSliders() {
     CVornDlg& w = window_;
-    w.Control(kIdOverlay)->hide();
     // A card with a VF range is tuned by its VF sliders, shown where the clock sliders sit.
     const bool vf = w.Page().gpuVf.HasRange();
     w.Control(kIdGpuVfSlider)->setVisible(vf);
     w.Control(kIdMemVfSlider)->setVisible(vf);
     w.Control(kIdGpuClockSlider)->setVisible(!vf);
     w.Control(kIdMemClockSlider)->setVisible(!vf);
+    w.InvalidateRect(kSliderValuesRect);
+}
+
+void MainWindowCommands::OnCustom() {
+    CVornDlg& w = window_;
+    w.Control(kIdOverlay)->hide();
+    ShowCustomSliders();
     for (int id : {kIdPowerSlider, kIdFanSlider, kIdReset, kIdApply}) w.Control(id)->show();
     w.Page().tuningMode = kTuningModeCustom;
     w.LedCommands().SelectInGroup(kIdExtreme, 4, 3);
@@ -134,6 +140,8 @@ void MainWindowCommands::SelectGpu(int gpu) {
     if (!w.Boards().IsValidGpu(gpu)) return;
     ReadSliderRanges(w.Boards(), gpu, w.Page());
     w.PageToSliders();
+    // The sliders shown are the ones Apply takes: a card of the other kind swaps them.
+    if (w.Page().tuningMode == kTuningModeCustom) ShowCustomSliders();
     w.LedCommands().OnGpuSelected(gpu);
 }
 

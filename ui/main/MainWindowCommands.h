@@ -32,6 +32,9 @@ public:
     TuningController Controller();
 
 private:
+    // Custom's sliders for the GPU shown: its VF sliders where it has a VF range, else its
+    // clock sliders, each in the other's place.
+    void ShowCustomSliders();
     TuningCallbacks Callbacks();
     // Runs a prompt with profileDialogOpen held set, so the timer leaves the skin alone.
     template <typename F>

@@ -1,0 +1,103 @@
+#include "app/TuningReport.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace pyx {
+
+namespace {
+
+struct OperationText {
+    TuningOperation operation;
+    const char* name;
+    const char* key;
+    const char* unit;
+};
+
+constexpr OperationText kOperations[] = {
+    {TuningOperation::GraphicsClockOffset, "graphics clock offset", "graphicsClockOffset", "MHz"},
+    {TuningOperation::MemoryClockOffset, "memory clock offset", "memoryClockOffset", "MHz"},
+    {TuningOperation::GraphicsVfOffset, "graphics VF point offset", "graphicsVfOffset", "kHz"},
+    {TuningOperation::MemoryVfOffset, "memory VF point offset", "memoryVfOffset", "kHz"},
+    {TuningOperation::PowerTarget, "power target", "powerTarget", "%"},
+    {TuningOperation::ThermalLimit, "temperature limit", "thermalLimit", "C"},
+    {TuningOperation::FanSpeed, "fan speed", "fanSpeed", "%"},
+    {TuningOperation::FanSpeedRpm, "fan speed", "fanSpeedRpm", "RPM"},
+    {TuningOperation::FanCoolerLevel, "fan speed", "fanCoolerLevel", "%"},
+    {TuningOperation::FanAutomatic, "automatic fan control", "fanAutomatic", ""},
+};
+
+const OperationText& TextOf(TuningOperation operation) {
+    for (const OperationText& t : kOperations)
+        if (t.operation == operation) return t;
+    return kOperations[0];
+}
+
+}  // namespace
+
+std::vector<TuningWriteResult> TuningReport::Refusals() const {
+    std::vector<TuningWriteResult> out;
+    std::copy_if(writes_.begin(), writes_.end(), std::back_inserter(out),
+                 [](const TuningWriteResult& w) { return w.Refused(); });
+    return out;
+}
+
+bool TuningReport::AnyRefused() const {
+    return std::any_of(writes_.begin(), writes_.end(), [](const TuningWriteResult& w) { return w.Refused(); });
+}
+
+bool TuningReport::RefusedOn(int gpu) const {
+    return std::any_of(writes_.begin(), writes_.end(),
+                       [gpu](const TuningWriteResult& w) { return w.gpu == gpu && w.Refused(); });
+}
+
+bool TuningReport::Refused(int gpu, TuningOperation operation) const {
+    return std::any_of(writes_.begin(), writes_.end(), [gpu, operation](const TuningWriteResult& w) {
+        return w.gpu == gpu && w.operation == operation && w.Refused();
+    });
+}
+
+const char* OperationName(TuningOperation operation) { return TextOf(operation).name; }
+const char* OperationKey(TuningOperation operation) { return TextOf(operation).key; }
+const char* OperationUnit(TuningOperation operation) { return TextOf(operation).unit; }
+
+std::string DescribeWrite(const TuningWriteResult& write) {
+    std::string text = OperationName(write.operation);
+    const std::string_view unit = OperationUnit(write.operation);
+    if (unit.empty()) return text;
+    text.append(" ").append(std::to_string(write.value)).append(" ").append(unit);
+    return text;
+}
+
+std::string StatusInWords(NvStatus status) {
+    std::string words;
+    switch (status) {
+        case kNvFailed: words = "the card did not answer, or the part is missing"; break;
+        case kNvLibraryNotFound: words = "the driver's library was not found"; break;
+        case kNvNoInterface: words = "the driver does not offer this operation"; break;
+        case -5: words = "the card does not accept this value"; break;  // the library's invalid argument
+        case kNvNotSupported: words = "this card does not support it"; break;
+        default: words = "the driver reported an error"; break;
+    }
+    return words + " (status " + std::to_string(status) + ")";
+}
+
+std::string DescribeRefusals(const TuningReport& report) {
+    const std::vector<TuningWriteResult> refusals = report.Refusals();
+    if (refusals.empty()) return {};
+    std::vector<int> gpus;
+    for (const TuningWriteResult& r : refusals)
+        if (std::find(gpus.begin(), gpus.end(), r.gpu) == gpus.end()) gpus.push_back(r.gpu);
+    std::sort(gpus.begin(), gpus.end());
+
+    std::string text = "Not every setting was applied.\n";
+    for (const int gpu : gpus) {
+        text += "\nGPU " + std::to_string(gpu) + " refused:\n";
+        for (const TuningWriteResult& r : refusals)
+            if (r.gpu == gpu) text += "  " + DescribeWrite(r) + ": " + StatusInWords(r.status) + "\n";
+    }
+    text += "\nThe other settings were applied.";
+    return text;
+}
+
+}  // namespace pyx

@@ -1,0 +1,69 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gpu/NvApiStatus.h"
+
+namespace pyx {
+
+// The writes of a tuning apply or a settings load that change a card.
+enum class TuningOperation : uint8_t {
+    GraphicsClockOffset,  // MHz, P-state 0
+    MemoryClockOffset,    // MHz, P-state 0
+    GraphicsVfOffset,     // kHz, every programmable point of the graphics domain
+    MemoryVfOffset,       // kHz, every programmable point of the memory domain
+    PowerTarget,          // percent
+    ThermalLimit,         // degrees C
+    FanSpeed,             // percent
+    FanSpeedRpm,          // RPM, a tachometer-driven fan
+    FanCoolerLevel,       // percent through the fan-cooler interface; 0 hands the fans back
+    FanAutomatic,         // no value
+};
+
+// One write and what the card answered.
+struct TuningWriteResult {
+    int gpu = -1;
+    TuningOperation operation = TuningOperation::GraphicsClockOffset;
+    int64_t value = 0;  // in the operation's unit
+    NvStatus status = kNvOk;
+
+    bool Refused() const { return status != kNvOk; }
+};
+
+// Every write of one apply or load, per GPU and operation, in the order they were sent. The
+// window and pyxtunectl render it; nothing here prints.
+class TuningReport {
+public:
+    void Add(int gpu, TuningOperation operation, int64_t value, NvStatus status) {
+        writes_.push_back({gpu, operation, value, status});
+    }
+    void Append(const TuningReport& other) { writes_.insert(writes_.end(), other.writes_.begin(), other.writes_.end()); }
+
+    const std::vector<TuningWriteResult>& Writes() const { return writes_; }
+    std::vector<TuningWriteResult> Refusals() const;
+    bool AnyRefused() const;
+    bool RefusedOn(int gpu) const;
+    bool Refused(int gpu, TuningOperation operation) const;
+
+private:
+    std::vector<TuningWriteResult> writes_;
+};
+
+// "graphics clock offset"
+const char* OperationName(TuningOperation operation);
+// "graphicsClockOffset", for documents a program reads.
+const char* OperationKey(TuningOperation operation);
+// "MHz", "%", "C", "RPM", "kHz"; empty for an operation without a value.
+const char* OperationUnit(TuningOperation operation);
+// "graphics clock offset 323 MHz"
+std::string DescribeWrite(const TuningWriteResult& write);
+// What a status means, in words a user reads, with the number: "the card does not accept
+// this value (status -5)".
+std::string StatusInWords(NvStatus status);
+
+// The result message of an apply that was refused somewhere: per GPU, each refused write and
+// why, then that the rest was sent. Empty when nothing was refused.
+std::string DescribeRefusals(const TuningReport& report);
+
+}  // namespace pyx
