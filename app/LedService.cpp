@@ -1,6 +1,7 @@
 #include "app/LedService.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 
 #include "app/LedServiceScripts.h"
@@ -90,7 +91,22 @@ void StopLedServiceForRemoval(ServiceControl& services, const ServicePollTiming&
   CloseBoth(services);
 }
 
-bool InstallLedService(ProcessLauncher& launcher, const std::filesystem::path& programFolder) {
+std::string MissingServiceProgramMessage(const std::filesystem::path& programFolder) {
+  const std::u8string folder = programFolder.u8string();
+  return "The LED service program \"" + std::string(kLedServiceProgram) + "\" is missing from " +
+         std::string(folder.begin(), folder.end()) + ", so the LED service was not installed.";
+}
+
+bool InstallLedService(ProcessLauncher& launcher, MessageSink& messages,
+                       const std::filesystem::path& programFolder, ServiceProgramCheck check) {
+  if (check == ServiceProgramCheck::Required) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(programFolder / std::string(kLedServiceProgram), ec)) {
+      messages.ShowMessage(MissingServiceProgramMessage(programFolder), kLedServiceCaption,
+                           MessageIcon::Error);
+      return false;
+    }
+  }
   return launcher.RunScript(programFolder / std::string(InstallScriptName()));
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "platform/MessageSink.h"
@@ -43,9 +44,26 @@ void ToggleLedService(ServiceControl& services, MessageSink& messages, bool& led
 void StopLedServiceForRemoval(ServiceControl& services,
                               const ServicePollTiming& timing = ServicePollTiming::System());
 
+// Whether installation first makes sure the service program is there. Windows hands its
+// script to the shell as it always has. Elsewhere a unit whose program is missing could never
+// start, and nothing ships "LumoraService.exe" for these systems yet, so without the program
+// nothing is installed.
+enum class ServiceProgramCheck { None, Required };
+#ifdef _WIN32
+inline constexpr ServiceProgramCheck kServiceProgramCheck = ServiceProgramCheck::None;
+#else
+inline constexpr ServiceProgramCheck kServiceProgramCheck = ServiceProgramCheck::Required;
+#endif
+
+// Tells the user the service program beside `programFolder` is missing.
+std::string MissingServiceProgramMessage(const std::filesystem::path& programFolder);
+
 // Hands the install script beside the program to the system's shell. Nothing waits for it and
-// the installed flag is left alone: the next query sees the result.
-bool InstallLedService(ProcessLauncher& launcher, const std::filesystem::path& programFolder);
+// the installed flag is left alone: the next query sees the result. Where the check applies
+// and the service program is missing, says so and installs nothing (returns false).
+bool InstallLedService(ProcessLauncher& launcher, MessageSink& messages,
+                       const std::filesystem::path& programFolder,
+                       ServiceProgramCheck check = kServiceProgramCheck);
 
 // Stops the service when the manager can be reached, then hands the remove script to the shell
 // in any case.

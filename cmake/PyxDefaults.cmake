@@ -7,6 +7,14 @@ elseif(PYX_SANITIZE STREQUAL "thread")
   add_link_options(-fsanitize=thread)
 endif()
 
+# An optimised build for a user gets the hardening of the system's own programs: checked
+# string and memory functions, and relocations bound at start and then made read-only.
+if(NOT WIN32 AND NOT MSVC AND PYX_SANITIZE STREQUAL ""
+   AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
+  add_compile_options(-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
+  add_link_options(LINKER:-z,relro LINKER:-z,now)
+endif()
+
 # Warnings are errors only where a developer or CI asked for it (PYX_WERROR, set by the
 # developer presets): a user building a release with a newer compiler must not be stopped by
 # a warning that compiler has learnt since.

@@ -392,12 +392,13 @@ QImage ControlArt::Overlay()
     return img;
 }
 
-QImage ControlArt::Icon()
+QImage ControlArt::Icon(int size)
 {
-    QImage img(64, 64, QImage::Format_ARGB32);
+    QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
     K::FillRounded(p, QRectF(2, 2, 60, 60), 14, K::AccentGradient(QPointF(2, 2), QPointF(62, 62)));
     p.setPen(Stroke(QColor(0x0A, 0x0E, 0x16), 6));
     // Three rising bars: tuning upwards.

@@ -26,5 +26,7 @@ public:
     static QImage Swatch(int preset, bool selected);
     static QImage Picker();
     static QImage Overlay();
-    static QImage Icon();
+    // The program's icon, drawn for `size` x `size` pixels (the skin holds the 64-pixel one;
+    // the desktop's icon theme wants it at its own sizes, drawn there rather than scaled).
+    static QImage Icon(int size = 64);
 };

@@ -198,8 +198,37 @@ TEST_F(LedServiceTest, RemovalStopsOnlyARunningServiceAndAlwaysRunsTheRemoveScri
   UninstallLedService(services_, launcher, "/opt/pyx", clock_.Timing());
   EXPECT_EQ(launcher.scripts.size(), 3u) << "the script runs even without a manager";
 
-  ASSERT_TRUE(InstallLedService(launcher, "/opt/pyx"));
+  ASSERT_TRUE(InstallLedService(launcher, messages_, "/opt/pyx", ServiceProgramCheck::None));
   EXPECT_EQ(launcher.scripts.back(), std::filesystem::path("/opt/pyx") / InstallScriptName());
+  EXPECT_TRUE(messages_.messages.empty());
+}
+
+TEST_F(LedServiceTest, InstallationWithoutTheServiceProgramSaysSoAndInstallsNothing) {
+  char pattern[] = "/tmp/pyx-led-program-XXXXXX";
+  const std::filesystem::path folder = mkdtemp(pattern);
+  FakeProcessLauncher launcher;
+
+  EXPECT_FALSE(InstallLedService(launcher, messages_, folder, ServiceProgramCheck::Required));
+  EXPECT_TRUE(launcher.scripts.empty());
+  ASSERT_EQ(messages_.messages.size(), 1u);
+  EXPECT_EQ(messages_.messages[0].text, MissingServiceProgramMessage(folder));
+  EXPECT_NE(messages_.messages[0].text.find("\"LumoraService.exe\" is missing from " + folder.string()),
+            std::string::npos);
+  EXPECT_EQ(messages_.messages[0].icon, MessageIcon::Error);
+
+  // A folder of that name is no program either.
+  std::filesystem::create_directory(folder / "LumoraService.exe");
+  EXPECT_FALSE(InstallLedService(launcher, messages_, folder, ServiceProgramCheck::Required));
+  EXPECT_TRUE(launcher.scripts.empty());
+  std::filesystem::remove(folder / "LumoraService.exe");
+
+  std::ofstream(folder / "LumoraService.exe") << "program";
+  messages_.messages.clear();
+  EXPECT_TRUE(InstallLedService(launcher, messages_, folder, ServiceProgramCheck::Required));
+  ASSERT_EQ(launcher.scripts.size(), 1u);
+  EXPECT_EQ(launcher.scripts[0], folder / InstallScriptName());
+  EXPECT_TRUE(messages_.messages.empty());
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(LedServiceTest, RemovalOfAServiceThatNeverStopsIsBounded) {

@@ -6,10 +6,12 @@
 #include "platform/FakeServiceControl.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <QPushButton>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -63,8 +65,24 @@ protected:
     std::chrono::milliseconds clock{0};
 };
 
+// A program folder that holds the service program.
+class ServiceProgramFolder
+{
+public:
+    ServiceProgramFolder()
+    {
+        char pattern[] = "/tmp/pyx-led-dialog-XXXXXX";
+        path = mkdtemp(pattern);
+        std::ofstream(path / std::string(kLedServiceProgram)) << "program";
+    }
+    ~ServiceProgramFolder() { std::filesystem::remove_all(path); }
+    std::filesystem::path path;
+};
+
 TEST_F(DialogLedServicesTest, WithoutTheServiceItOffersInstallationAndKeepsDoingSo)
 {
+    const ServiceProgramFolder folder;
+    programFolder = folder.path;
     auto dialog = MakeDialog();
     EXPECT_EQ(Shown(*dialog), (std::vector<int>{CLEDServicesDlg::kCancelId,
                                                 CLEDServicesDlg::kInstallationId}));
@@ -82,6 +100,22 @@ TEST_F(DialogLedServicesTest, WithoutTheServiceItOffersInstallationAndKeepsDoing
 
     dialog->Button(CLEDServicesDlg::kCancelId)->click();
     EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(DialogLedServicesTest, WithoutTheServiceProgramInstallationSaysSoAndInstallsNothing)
+{
+    // The program folder holds no "LumoraService.exe": a unit for it could never start.
+    auto dialog = MakeDialog();
+    dialog->Button(CLEDServicesDlg::kInstallationId)->click();
+    EXPECT_TRUE(launcher.scripts.empty());
+    ASSERT_EQ(messages->messages.size(), 1u);
+    EXPECT_EQ(messages->messages[0].text, MissingServiceProgramMessage(programFolder));
+    EXPECT_EQ(messages->messages[0].caption, "Pyxtune");
+    EXPECT_FALSE(installed);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(Shown(*dialog), (std::vector<int>{CLEDServicesDlg::kCancelId,
+                                                CLEDServicesDlg::kInstallationId}));
+    EXPECT_TRUE(services.calls.empty());
 }
 
 TEST_F(DialogLedServicesTest, StartStopTogglesTheServiceTellsTheUserAndHides)

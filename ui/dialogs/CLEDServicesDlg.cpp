@@ -62,7 +62,8 @@ void CLEDServicesDlg::OnStartStop()
 void CLEDServicesDlg::OnInstallation()
 {
     // The script runs on its own; the next query (at the next start, or "Start/Stop") sees it.
-    InstallLedService(context_.launcher, context_.programFolder);
+    // Without the service program there is nothing to install, and the user is told so.
+    InstallLedService(context_.launcher, Messages(), context_.programFolder);
 }
 
 void CLEDServicesDlg::OnUninstall()

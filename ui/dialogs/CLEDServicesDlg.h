@@ -19,7 +19,8 @@ struct LedServicesContext
 {
     ServiceControl& services;
     ProcessLauncher& launcher;
-    // Where "start success." and "stop success." go; null: the process's MessageOutput.
+    // Where "start success.", "stop success." and a missing service program are told; null:
+    // the process's MessageOutput.
     std::shared_ptr<MessageSink> messages{};
     // Holds the two service scripts (written there by the main window at every start).
     std::filesystem::path programFolder;
@@ -46,7 +47,8 @@ public:
 
     // "Start/Stop": starts a stopped service or stops a running one, then hides the window.
     void OnStartStop();
-    // "Installation": hands the install script to the shell; the window stays as it is.
+    // "Installation": hands the install script to the shell (where the service program is
+    // required, only when it is there); the window stays as it is.
     void OnInstallation();
     // "Uninstall": stops a running service, then hands the remove script to the shell.
     void OnUninstall();

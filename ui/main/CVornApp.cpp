@@ -33,6 +33,8 @@ std::string CommandLineTail(const QStringList& arguments) {
 CVornApp::CVornApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Pyxtune"));
     setApplicationVersion(QStringLiteral("2.0.0.2"));
+    // Wayland desktops find the window's desktop entry (its name and icon) by this name.
+    setDesktopFileName(QStringLiteral(PYX_APP_ID));
     // The window lives in the notification area while hidden: hiding it is no reason to end.
     setQuitOnLastWindowClosed(false);
     translator_ = std::make_unique<AppTranslator>();
