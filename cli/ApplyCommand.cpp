@@ -218,7 +218,7 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
     // The presets carry on past a refused write, as the window's do; the card still did not
     // get all of the mode.
     for (const PresetRefusal& refusal : refusals) {
-        err << parsed.Prefix() << "GPU " << refusal.gpu << " refused " << modeName << " (status " << refusal.status
+        err << parsed.Prefix() << "GPU " << refusal.gpu << " refused " << modeName << " (" << StatusText(refusal.status)
             << "); the writes after it were still sent\n";
         status = kExitHardware;
     }

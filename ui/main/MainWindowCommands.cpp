@@ -165,7 +165,21 @@ TuningController MainWindowCommands::Controller() {
     return TuningController(window_.Boards(), window_.Core().State(), Callbacks());
 }
 
-void MainWindowCommands::OnApply() { Controller().ApplyMode(window_.Page()); }
+void MainWindowCommands::OnApply() {
+    std::vector<PresetRefusal> refusals;
+    Controller().ApplyMode(window_.Page(), &refusals);
+    // Other refusals stay unshown, as they always were; a change refused for want of rights
+    // is one the user can do something about.
+    for (const PresetRefusal& refusal : refusals)
+        if (refusal.status == kNvNoPermission) {
+            window_.Prompts().ShowError(&window_,
+                                        QStringLiteral("GPU %1 refused the change: %2")
+                                            .arg(refusal.gpu + 1)
+                                            .arg(QString::fromUtf8(kNeedsAdministratorRights)),
+                                        QString::fromUtf8(kRefusalCaption));
+            break;
+        }
+}
 
 void MainWindowCommands::OnReset() {
     CVornDlg& w = window_;
