@@ -15,6 +15,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   openbox xdotool x11-utils
+  debian-archive-keyring
 )
 packages=("${run_packages[@]}")
 [ "${1:-}" = "--run" ] || packages+=("${test_packages[@]}")
