@@ -1,5 +1,6 @@
 #include "app/GpuBackend.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -19,7 +20,9 @@ std::unique_ptr<LibrarySource> MakeDriverSource() {
 #ifdef _WIN32
     return std::make_unique<WindowsNvApiSource>();
 #else
-    const LibraryTrust trust = LibraryTrust::FromEnvironment();
+    std::string ignored;
+    const LibraryTrust trust = LibraryTrust::FromEnvironment(&ignored);
+    if (!ignored.empty()) std::fprintf(stderr, "pyxtune: %s\n", ignored.c_str());
     DriverFillOptions options;
     options.nvmlTrust = trust;
     return std::make_unique<FilledNvApiSource>(std::make_unique<LinuxNvApiSource>(trust), std::move(options));

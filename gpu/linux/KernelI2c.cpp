@@ -95,6 +95,7 @@ NvStatus DevI2cTransport::Read(int adapter, uint8_t address7, const uint8_t* reg
 
 NvStatus DevI2cTransport::Write(int adapter, uint8_t address7, const uint8_t* reg, uint32_t regSize,
                                 const uint8_t* data, uint32_t length) {
+    if (regSize > 4 || length > kMaxTransferBytes) return kNvInvalidArgument;
     const int fd = Descriptor(adapter, nullptr);
     if (fd < 0) return kNvFailed;
     // Register and data go out in one message, as the chips expect them.
