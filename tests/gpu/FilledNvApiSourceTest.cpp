@@ -4,6 +4,8 @@
 #ifndef _WIN32
 #include "gpu/linux/FilledNvApiSource.h"
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "gpu/ClockControl.h"
@@ -19,6 +21,7 @@ namespace pyx {
 namespace {
 
 using test::DriverFillRig;
+namespace fs = std::filesystem;
 
 constexpr char kCard[] = R"({"cards": [{"deviceId": "0x1B8110DE", "subSystemId": "0x11223344",
     "i2c": [{"address": "0x58"}],
@@ -216,6 +219,39 @@ TEST(FilledNvApiSource, ACardWhoseBusTheLibraryCannotTellHasNeitherI2cNorNvml) {
     ASSERT_TRUE(links);
     EXPECT_EQ(links->pciAddress, "");
     EXPECT_EQ(links->nvmlProblem, "the library does not tell the card's PCI bus");
+}
+
+TEST(KernelI2c, AdaptersAreTheNvidiaDriversAndAMissingDeviceNodeSaysWhatToDo) {
+    EXPECT_EQ(KernelI2c::PortFromName("NVIDIA i2c adapter 1 at 1:00.0"), 1);
+    EXPECT_EQ(KernelI2c::PortFromName("NVIDIA i2c adapter 12 at 41:00.0"), 12);
+    EXPECT_EQ(KernelI2c::PortFromName("nvkm-0000:01:00.0-bus-0005"), -1) << "another driver's adapter";
+    EXPECT_EQ(KernelI2c::PortFromName("NVIDIA i2c adapter x"), -1);
+
+    DriverFillRig rig;
+    const fs::path dev = rig.Root() / "dev";
+    fs::create_directories(dev);
+    DevI2cTransport transport(dev);
+    EXPECT_EQ(transport.Check(3), (dev / "i2c-3").string() + " does not exist: load the i2c-dev module (modprobe i2c-dev)");
+    uint8_t reg = 0, data = 0;
+    EXPECT_EQ(transport.Read(3, 0x2C, &reg, 1, &data, 1), kNvFailed);
+    // Something that is not an I2C device refuses the transaction.
+    std::ofstream(dev / "i2c-4") << "";
+    EXPECT_EQ(transport.Check(4), "");
+    EXPECT_EQ(transport.Write(4, 0x2C, &reg, 1, &data, 1), kNvFailed);
+    uint8_t big[300] = {};
+    EXPECT_EQ(transport.Write(4, 0x2C, &reg, 1, big, sizeof big), kNvInvalidArgument);
+
+    // The card's adapters are those whose parent is its PCI device, in port order.
+    rig.AddCard(3, {2, 0});
+    KernelI2c kernel(rig.Root() / "sys", std::make_unique<DevI2cTransport>(dev));
+    const std::vector<I2cAdapter> adapters = kernel.AdaptersOf("0000:03:00.0");
+    ASSERT_EQ(adapters.size(), 2u);
+    EXPECT_EQ(adapters[0].port, 0);
+    EXPECT_EQ(adapters[0].number, 30);
+    EXPECT_EQ(adapters[1].port, 2);
+    EXPECT_TRUE(kernel.AdaptersOf("0000:04:00.0").empty());
+    EXPECT_EQ(kernel.PciAddressOf(3, std::nullopt), "0000:03:00.0");
+    EXPECT_EQ(kernel.PciAddressOf(9, std::nullopt), "0000:09:00.0") << "not listed: slot 0 of the bus";
 }
 
 }  // namespace
