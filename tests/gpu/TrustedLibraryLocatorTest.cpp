@@ -167,10 +167,13 @@ TEST_F(LocatorTest, CopiesBesideTheProgramInTheCurrentDirectoryOrOnLdLibraryPath
 }
 
 TEST_F(LocatorTest, ALibraryRootCountsOnlyWhenNobodyButRootCouldHaveBuiltIt) {
-    // The scratch root lies below the world-writable temporary folder: refused, and said why.
-    EXPECT_NE(LibraryTrust::WhyRootUntrusted(root_).find("can be written by users other than its owner"),
+    // A root below a folder everyone may write: refused, and said why.
+    const fs::path open = root_ / "open";
+    fs::create_directories(open / "root");
+    fs::permissions(open, fs::perms::all);
+    EXPECT_NE(LibraryTrust::WhyRootUntrusted(open / "root").find(" can be written by users other than its owner"),
               std::string::npos);
-    ::setenv("PYXTUNE_LIBRARY_ROOT", root_.c_str(), 1);
+    ::setenv("PYXTUNE_LIBRARY_ROOT", (open / "root").c_str(), 1);
     std::string ignored;
     const LibraryTrust trust = LibraryTrust::FromEnvironment(&ignored);
     ::unsetenv("PYXTUNE_LIBRARY_ROOT");
