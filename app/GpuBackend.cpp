@@ -1,5 +1,6 @@
 #include "app/GpuBackend.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -9,20 +10,26 @@
 #ifdef _WIN32
 #include "gpu/windows/WindowsNvApiSource.h"
 #else
+#include "gpu/linux/FilledNvApiSource.h"
 #include "gpu/linux/LinuxNvApiSource.h"
 #endif
 
 namespace pyx {
 
-namespace {
-
-std::unique_ptr<LibrarySource> DriverSource() {
+std::unique_ptr<LibrarySource> MakeDriverSource() {
 #ifdef _WIN32
     return std::make_unique<WindowsNvApiSource>();
 #else
-    return std::make_unique<LinuxNvApiSource>();
+    std::string ignored;
+    const LibraryTrust trust = LibraryTrust::FromEnvironment(&ignored);
+    if (!ignored.empty()) std::fprintf(stderr, "pyxtune: %s\n", ignored.c_str());
+    DriverFillOptions options;
+    options.nvmlTrust = trust;
+    return std::make_unique<FilledNvApiSource>(std::make_unique<LinuxNvApiSource>(trust), std::move(options));
 #endif
 }
+
+namespace {
 
 GpuBackendChoice SimulatorSource(const char* scenarioPath, const char* statePath) {
     GpuBackendChoice choice;
@@ -43,14 +50,21 @@ GpuBackendChoice SimulatorSource(const char* scenarioPath, const char* statePath
 GpuBackendChoice ChooseBackend(const char* backendName, const char* scenarioPath, const char* statePath) {
     const std::string_view name = backendName ? backendName : "";
     if (name == "sim") return SimulatorSource(scenarioPath, statePath);
-    if (name == "nvapi") return {DriverSource(), {}};
+    if (name == "nvapi") {
+        auto driver = MakeDriverSource();
+        LibraryOutcome found = driver->Probe();
+        return {std::move(driver), {}, std::move(found)};
+    }
     if (!name.empty()) {
         return {nullptr, "PYXTUNE_GPU_BACKEND: unknown back-end \"" + std::string(name) +
-                             "\" (accepted: nvapi, sim)"};
+                             "\" (accepted: nvapi, sim)", {}};
     }
-    auto driver = DriverSource();
-    if (driver->Present()) return {std::move(driver), {}};
-    return SimulatorSource(scenarioPath, statePath);
+    auto driver = MakeDriverSource();
+    LibraryOutcome found = driver->Probe();
+    if (found.state != LibraryState::NotInstalled) return {std::move(driver), {}, std::move(found)};
+    GpuBackendChoice simulated = SimulatorSource(scenarioPath, statePath);
+    simulated.driver = std::move(found);
+    return simulated;
 }
 
 }  // namespace

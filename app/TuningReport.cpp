@@ -75,7 +75,8 @@ std::string StatusInWords(NvStatus status) {
         case kNvFailed: words = "the card did not answer, or the part is missing"; break;
         case kNvLibraryNotFound: words = "the driver's library was not found"; break;
         case kNvNoInterface: words = "the driver does not offer this operation"; break;
-        case -5: words = "the card does not accept this value"; break;  // the library's invalid argument
+        case kNvInvalidArgument: words = "the card does not accept this value"; break;
+        case kNvNoPermission: words = kNeedsAdministratorRights; break;
         case kNvNotSupported: words = "this card does not support it"; break;
         default: words = "the driver reported an error"; break;
     }

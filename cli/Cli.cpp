@@ -3,6 +3,7 @@
 #include "cli/ApplyCommand.h"
 #include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
+#include "cli/DoctorCommand.h"
 #include "cli/LedCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/MonitorCommand.h"
@@ -22,11 +23,12 @@ const char* kUsage =
     "  profile   save, load or show a settings file\n"
     "  led       the lighting of a GPU's LED controllers\n"
     "  vf        the clock-domain and VF-point listings\n"
+    "  doctor    what answers each operation on this machine; changes nothing\n"
     "Run \"pyxtunectl <command> --help\" (or -h) for a command's options.\n"
     "-v, --verbose  the GPU layer's diagnostic listings on standard error (anywhere on the line)\n"
     "Exit status: 0 done, 1 the hardware refused, 2 bad arguments.\n"
     "Environment: PYXTUNE_GPU_BACKEND=nvapi|sim, PYXTUNE_SIM_SCENARIO=FILE, PYXTUNE_SIM_STATE=FILE,\n"
-    "PYXTUNE_TRACE=FILE\n";
+    "PYXTUNE_TRACE=FILE, PYXTUNE_LIBRARY_ROOT=DIR (a root-owned copy of / to find the driver's libraries in)\n";
 
 using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
 
@@ -55,10 +57,11 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     const std::pair<const char*, Command> commands[] = {
         {"list", RunListCommand},   {"monitor", RunMonitorCommand}, {"apply", RunApplyCommand},
-        {"profile", RunProfileCommand}, {"led", RunLedCommand},     {"vf", RunVfCommand}};
+        {"profile", RunProfileCommand}, {"led", RunLedCommand},     {"vf", RunVfCommand},
+        {"doctor", RunDoctorCommand}};
     for (const auto& [name, run] : commands)
         if (command == name) return run(rest, out, err);
-    err << "pyxtunectl: unknown command \"" << command << "\" (accepted: list, monitor, apply, profile, led, vf)\n"
+    err << "pyxtunectl: unknown command \"" << command << "\" (accepted: list, monitor, apply, profile, led, vf, doctor)\n"
         << kUsage;
     return kExitUsage;
 }

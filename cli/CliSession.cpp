@@ -50,8 +50,9 @@ std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode) {
     session->boards_ = std::make_unique<GpuBoardTable>(*session->library_);
     const NvStatus init = session->library_->Initialize();
     if (init != kNvOk) {
-        err << "pyxtunectl: the GPU library could not be used (" << session->library_->BackendName() << ": "
-            << session->library_->BackendDescription() << ", status " << init << ")\n";
+        // Not installed, refused and why, or the driver's own start status: each says what
+        // to do, which a bare status would not.
+        err << "pyxtunectl: the GPU library could not be used: " << session->library_->Outcome().Message() << "\n";
         exitCode = kExitHardware;
         return nullptr;
     }

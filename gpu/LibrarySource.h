@@ -1,7 +1,12 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "gpu/CardLinks.h"
+#include "gpu/LibraryOutcome.h"
+#include "gpu/NvApiIds.h"
 #include "gpu/NvApiStatus.h"
 
 namespace pyx {
@@ -34,6 +39,20 @@ public:
     // Whether a module is there to be opened, without loading it; used to fall back to the
     // simulator when no driver library is installed.
     virtual bool Present() const { return true; }
+    // What a look for the module finds (not installed, or refused and why), or, after an
+    // Open, what became of it. A source that can tell no more says ready or not installed.
+    virtual LibraryOutcome Probe() const {
+        return Present() ? LibraryOutcome::ReadyOutcome(BackendName(), Describe())
+                         : LibraryOutcome::NotInstalledOutcome(BackendName());
+    }
+    // Who answers an operation, for the doctor's report: the driver's NvAPI unless a source
+    // fills in for it.
+    virtual std::string AnswererOf(NvOp) const { return BackendName() == "sim" ? "simulator" : "NvAPI"; }
+    // Every library the source uses (the driver's, then its helpers), each started if it
+    // can be, with what became of it.
+    virtual std::vector<LibraryOutcome> Libraries() { return {Probe()}; }
+    // How a card is reached besides the library; none for a source that only has the library.
+    virtual std::optional<CardLinks> LinksOf(void* /*gpuHandle*/) { return std::nullopt; }
 };
 
 }  // namespace pyx

@@ -46,6 +46,10 @@ inline constexpr size_t kNvOpCount = static_cast<size_t>(NvOp::Count);
 inline constexpr uint32_t kIdInitialize = 0x0150E828;
 inline constexpr uint32_t kIdBeforeCallHook = 0x33C7358C;
 inline constexpr uint32_t kIdAfterCallHook = 0x593E8644;
+// The PCI bus and slot of a GPU, which tie it to its kernel devices (I2C adapters) and to
+// NVML. The Linux library answers the bus only; a GPU then sits in slot 0 of its bus.
+inline constexpr uint32_t kIdGetBusId = 0x1BE0B8E5;
+inline constexpr uint32_t kIdGetBusSlotId = 0x2A0A350F;
 
 inline constexpr std::array<uint32_t, kNvOpCount> kNvOpIds = {
     0xE5AC921F,  // EnumPhysicalGPUs
@@ -82,5 +86,42 @@ inline constexpr std::array<uint32_t, kNvOpCount> kNvOpIds = {
 };
 
 constexpr uint32_t NvOpId(NvOp op) { return kNvOpIds[static_cast<size_t>(op)]; }
+
+// The operations by name, as the trace and the doctor's report name them.
+inline constexpr std::array<const char*, kNvOpCount> kNvOpNames = {
+    "EnumPhysicalGPUs",
+    "GetPCIIdentifiers",
+    "GetAllClockFrequencies",
+    "GetPerfLevels",
+    "GetCoolerSettings",
+    "SetCoolerLevels",
+    "RestoreCoolerSettings",
+    "GetPstates20",
+    "SetPstates20",
+    "GetDynamicPstatesInfoEx",
+    "GetThermalSettings",
+    "ThermalPoliciesGetInfo",
+    "ThermalPoliciesGetStatus",
+    "ThermalPoliciesSetStatus",
+    "I2CRead",
+    "I2CWrite",
+    "I2CWriteEx",
+    "I2CReadEx",
+    "PowerPoliciesGetInfo",
+    "PowerPoliciesGetStatus",
+    "PowerPoliciesSetStatus",
+    "LightingTick",
+    "FanCoolersGetInfo",
+    "FanCoolersGetStatus",
+    "FanCoolersSetControl",
+    "VoltRailsGetControl",
+    "ClkDomainsGetInfo",
+    "ClkVfPointsGetInfo",
+    "ClkVfPointsGetControl",
+    "ClkVfPointsSetControl",
+    "SysGetChipSetInfo",
+};
+
+constexpr const char* NvOpName(NvOp op) { return kNvOpNames[static_cast<size_t>(op)]; }
 
 }  // namespace pyx

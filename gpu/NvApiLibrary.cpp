@@ -50,6 +50,20 @@ NvStatus NvApiLibrary::Initialize() {
     return status;
 }
 
+LibraryOutcome NvApiLibrary::Outcome() const {
+    std::lock_guard lock(loadMutex_);
+    if (loadTried_) return outcome_;
+    return source_ ? source_->Probe() : LibraryOutcome::NotInstalledOutcome("none");
+}
+
+bool NvApiLibrary::HasEntry(NvOp op) {
+    CallCounterGuard counted(callCounter_);
+    if (EnsureLoaded() != kNvOk) return false;
+    auto& slot = cache_[static_cast<size_t>(op)];
+    if (slot.load(std::memory_order_acquire) != nullptr) return true;
+    return queryInterface_ != nullptr && queryInterface_(NvOpId(op)) != nullptr;
+}
+
 void NvApiLibrary::Unload() {
     std::lock_guard lock(loadMutex_);
     if (!loaded_.load()) return;
@@ -71,22 +85,38 @@ NvStatus NvApiLibrary::EnsureLoaded() {
 }
 
 NvStatus NvApiLibrary::LoadLocked() {
-    if (!source_) return kNvLibraryNotFound;
+    loadTried_ = true;
+    if (!source_) {
+        outcome_ = LibraryOutcome::NotInstalledOutcome("none");
+        return kNvLibraryNotFound;
+    }
     NvQueryInterfaceFn query = nullptr;
     const NvStatus opened = source_->Open(query);
-    if (opened != kNvOk) return opened;
+    if (opened != kNvOk) {
+        outcome_ = source_->Probe();
+        // A source that could not open must not be reported as ready.
+        if (outcome_.state == LibraryState::Ready)
+            outcome_ = LibraryOutcome::RefusedOutcome(outcome_.library, outcome_.path,
+                                                      "it could not be opened (status " + std::to_string(opened) + ")");
+        return opened;
+    }
+    outcome_ = source_->Probe();
     if (query == nullptr) {
         source_->Close();
+        outcome_ = LibraryOutcome::RefusedOutcome(outcome_.library, outcome_.path, "it has no entry point");
         return kNvFailed;
     }
     auto initialize = reinterpret_cast<int32_t(PYX_NVAPI_CALL*)()>(query(kIdInitialize));
     if (initialize == nullptr) {
         source_->Close();
+        outcome_ = LibraryOutcome::RefusedOutcome(outcome_.library, outcome_.path, "it does not know NvAPI_Initialize");
         return kNvFailed;
     }
     const NvStatus status = initialize();
     if (status != kNvOk) {
         source_->Close();
+        outcome_.state = LibraryState::InitFailed;
+        outcome_.initStatus = status;
         return status;
     }
     queryInterface_ = query;

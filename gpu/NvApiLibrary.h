@@ -29,6 +29,15 @@ public:
     // Releases the module; the next call loads it afresh with an empty pointer cache.
     void Unload();
 
+    // What became of the last load: not installed, refused (why), initialisation failed
+    // (its status) or ready. Before the first load, what a look for the library finds.
+    LibraryOutcome Outcome() const;
+    // Whether the library has an entry point for the operation (loads it if needed); asks
+    // nothing of the card.
+    bool HasEntry(NvOp op);
+    const LibrarySource* Source() const { return source_.get(); }
+    LibrarySource* Source() { return source_.get(); }
+
     std::string BackendName() const;
     std::string BackendDescription() const;
     bool IsSimulated() const { return BackendName() == "sim"; }
@@ -88,7 +97,9 @@ private:
     std::unique_ptr<LibrarySource> source_;
     std::unique_ptr<Trace> trace_;
 
-    std::mutex loadMutex_;  // the initialisation critical section
+    mutable std::mutex loadMutex_;  // the initialisation critical section
+    bool loadTried_ = false;
+    LibraryOutcome outcome_;
     std::atomic<bool> loaded_{false};
     bool initialised_ = false;
     NvQueryInterfaceFn queryInterface_ = nullptr;

@@ -16,6 +16,7 @@ test_packages=(
   clang libclang-rt-dev
   openbox xdotool x11-utils
   lintian desktop-file-utils appstream file
+  debian-archive-keyring
 )
 packages=("${run_packages[@]}")
 [ "${1:-}" = "--run" ] || packages+=("${test_packages[@]}")

@@ -103,6 +103,19 @@ int32_t PYX_NVAPI_CALL SysGetChipSetInfo(NvChipSetInfo* record) {
     return kNvOk;
 }
 
+// The PCI bus the card sits on: cards are numbered from bus 1 up, one card per bus, as on
+// a board with one slot per root port.
+int32_t PYX_NVAPI_CALL GetBusId(H h, uint32_t* busId) {
+    SimLibrary* library = SimLibrary::Active();
+    if (library == nullptr) return kSimNotInitialised;
+    if (const NvStatus gate = library->Gate(kIdGetBusId); gate != kNvOk) return gate;
+    const SimCard* card = library->CardFromHandle(h);
+    if (card == nullptr) return kSimExpectedPhysicalGpu;
+    if (busId == nullptr) return kSimInvalidArgument;
+    *busId = static_cast<uint32_t>(library->CardIndex(*card) + 1);
+    return kNvOk;
+}
+
 template <typename Fn>
 void* Address(Fn fn) { return reinterpret_cast<void*>(fn); }
 
@@ -116,6 +129,7 @@ void RegisterCoreOperations(SimOperationTable& table) {
     table[NvOpId(NvOp::GetThermalSettings)] = Address(&GetThermalSettings);
     table[NvOpId(NvOp::GetDynamicPstatesInfoEx)] = Address(&GetDynamicPstatesInfoEx);
     table[NvOpId(NvOp::SysGetChipSetInfo)] = Address(&SysGetChipSetInfo);
+    table[kIdGetBusId] = Address(&GetBusId);
 }
 
 }  // namespace pyx::sim

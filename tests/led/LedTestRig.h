@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -25,6 +26,9 @@
 #include "sim/SimI2cBus.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
+#ifndef _WIN32
+#include "tests/gpu/DriverFillRig.h"
+#endif
 
 namespace pyx::test {
 
@@ -84,15 +88,32 @@ struct LedRig {
                                                  : sim::SimScenario::FromFile(ScenarioPath(scenario), error);
         EXPECT_NE(library, nullptr) << error;
         sim = library.get();
-        nv = std::make_unique<NvApiLibrary>(std::make_unique<sim::SimLibrarySource>(std::move(library)),
-                                            Trace::Open(tracePath));
+        // PYX_TEST_I2C_PATH=kernel: the same traffic through the Linux kernel's I2C adapters.
+        std::unique_ptr<LibrarySource> source;
+#ifndef _WIN32
+        const char* path = std::getenv("PYX_TEST_I2C_PATH");
+        if (path != nullptr && std::string(path) == "kernel") {
+            kernelPath = std::make_unique<DriverFillRig>();
+            source = kernelPath->Wrap(std::move(library));
+        }
+#endif
+        if (!source) source = std::make_unique<sim::SimLibrarySource>(std::move(library));
+        nv = std::make_unique<NvApiLibrary>(std::move(source), Trace::Open(tracePath));
         EXPECT_EQ(nv->Initialize(), kNvOk);
         table = std::make_unique<GpuBoardTable>(*nv);
         EXPECT_EQ(table->EnumerateBoards(), kNvOk);
         pacer.logPath = tracePath;
         ClearTrace();
     }
-    ~LedRig() { std::filesystem::remove(tracePath); }
+    ~LedRig() {
+#ifndef _WIN32
+        // On the kernel's path the traffic must really have gone through its adapters.
+        if (kernelPath) {
+            EXPECT_GT(kernelPath->Transport()->transactions.load(), 0);
+        }
+#endif
+        std::filesystem::remove(tracePath);
+    }
 
     // The trace since the last clear, without the time field.
     std::vector<std::string> TraceLines() const {
@@ -116,6 +137,9 @@ struct LedRig {
     T* Device(size_t card, uint8_t address) { return sim->Card(card).bus.DeviceAs<T>(address); }
 
     std::string tracePath;
+#ifndef _WIN32
+    std::unique_ptr<DriverFillRig> kernelPath;
+#endif
     sim::SimLibrary* sim = nullptr;
     std::unique_ptr<NvApiLibrary> nv;
     std::unique_ptr<GpuBoardTable> table;

@@ -61,8 +61,20 @@ public:
         auto lib = pyx::sim::SimScenario::FromText(scenarioJson, "test scenario", error);
         EXPECT_TRUE(lib) << error;
         simLib = lib.get();
-        core = std::make_unique<pyx::AppCore>(std::make_unique<pyx::sim::SimLibrarySource>(std::move(lib)),
-                                              pyx::Trace::Open((folder / "trace.txt").string()));
+        Start(std::make_unique<pyx::sim::SimLibrarySource>(std::move(lib)), commandLine);
+    }
+
+    // The window over another library (a driver's).
+    explicit MainWindowWorld(std::unique_ptr<pyx::LibrarySource> source)
+        : oldFolder(std::filesystem::current_path())
+    {
+        folder = std::filesystem::path(dir.path().toStdString());
+        Start(std::move(source), "");
+    }
+
+    void Start(std::unique_ptr<pyx::LibrarySource> source, const std::string& commandLine)
+    {
+        core = std::make_unique<pyx::AppCore>(std::move(source), pyx::Trace::Open((folder / "trace.txt").string()));
         pyx::AppPlatform platform{lock, messages, services, nullptr};
         started = core->Start(platform, folder / "pyxtune", commandLine, nullptr);
         engine = std::make_unique<pyx::LedEffectEngine>(core->Boards(), pacer);

@@ -180,7 +180,10 @@ TuningController MainWindowCommands::Controller() {
     return TuningController(window_.Boards(), window_.Core().State(), Callbacks());
 }
 
-void MainWindowCommands::OnApply() { Controller().ApplyMode(window_.Page()); }
+void MainWindowCommands::OnApply() {
+    // The result message names every refused write, "needs administrator rights" included.
+    Controller().ApplyMode(window_.Page());
+}
 
 void MainWindowCommands::OnReset() {
     CVornDlg& w = window_;

@@ -80,7 +80,11 @@ bool MainWindowStartup::CheckCard() {
     BoostClocks clocks;
     const char* refusal = CheckBoostClock(window_.Boards(), 0, clocks);
     if (refusal == nullptr) return true;
-    window_.Prompts().ShowError(nullptr, QString::fromUtf8(refusal), QString::fromUtf8(kRefusalCaption));
+    // A driver library that is there but could not be used says so, rather than blaming
+    // the card.
+    const LibraryOutcome library = window_.Core().Library().Outcome();
+    const QString text = QString::fromUtf8(library.Usable() ? std::string(refusal) : library.Message());
+    window_.Prompts().ShowError(nullptr, text, QString::fromUtf8(kRefusalCaption));
     window_.Flags().quitRequested = true;
     // The window is never shown: the program ends before its event loop starts.
     emit window_.endProgram();
