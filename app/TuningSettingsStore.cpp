@@ -8,6 +8,7 @@
 
 #include "app/CIni.h"
 #include "app/CIniText.h"
+#include "app/FileReplacement.h"
 #include "gpu/ClockControl.h"
 #include "gpu/FanControl.h"
 #include "gpu/PowerControl.h"
@@ -293,8 +294,20 @@ SettingsFileWriter ComposeTuningSettings(GpuBoardTable& table, AppState& state) 
 }
 
 int32_t SaveTuningSettings(GpuBoardTable& table, AppState& state, const fs::path& fileName) {
-    const SettingsFileWriter writer = ComposeTuningSettings(table, state);
-    return writer.Save(FileOrDefault(fileName)) ? 1 : 0;
+    // The file is opened before any card is read: a save that cannot be written reads nothing
+    // and changes nothing.
+    const auto replacement = FileReplacement::Begin(FileOrDefault(fileName));
+    if (!replacement) return 0;
+    // What the save learns from the cards is kept only once the file holds it.
+    AppState draft = state;
+    const uint8_t percentOv = table.percentOv;
+    const SettingsFileWriter writer = ComposeTuningSettings(table, draft);
+    if (!replacement->Commit(writer.Bytes())) {
+        table.percentOv = percentOv;
+        return 0;
+    }
+    state = draft;
+    return 1;
 }
 
 }  // namespace pyx
