@@ -103,9 +103,9 @@ std::string SystemdRemoveScript() {
 std::string_view InstallScriptName() { return "setupledservices.bat"; }
 std::string_view RemoveScriptName() { return "deleteledservices.bat"; }
 
-int WriteInstallScript(const std::filesystem::path& programFolder) {
+int WriteInstallScript(const std::filesystem::path& scriptFolder, const std::filesystem::path& programFolder) {
   const std::string bytes = ToAnsiCodePage(WindowsInstallLine(programFolder.wstring()));
-  return WriteBytes(programFolder / std::string(InstallScriptName()), bytes) ? 1 : 0;
+  return WriteBytes(scriptFolder / std::string(InstallScriptName()), bytes) ? 1 : 0;
 }
 
 int WriteRemoveScript(const std::filesystem::path& programFolder) {
@@ -117,8 +117,8 @@ int WriteRemoveScript(const std::filesystem::path& programFolder) {
 std::string_view InstallScriptName() { return "setupledservices.sh"; }
 std::string_view RemoveScriptName() { return "deleteledservices.sh"; }
 
-int WriteInstallScript(const std::filesystem::path& programFolder) {
-  const std::filesystem::path file = programFolder / std::string(InstallScriptName());
+int WriteInstallScript(const std::filesystem::path& scriptFolder, const std::filesystem::path& programFolder) {
+  const std::filesystem::path file = scriptFolder / std::string(InstallScriptName());
   if (!WriteBytes(file, SystemdInstallScript(programFolder))) return 0;
   MarkRunnable(file);
   return 1;
@@ -132,3 +132,7 @@ int WriteRemoveScript(const std::filesystem::path& programFolder) {
 }
 
 #endif
+
+int WriteInstallScript(const std::filesystem::path& programFolder) {
+  return WriteInstallScript(programFolder, programFolder);
+}

@@ -8,7 +8,8 @@
 
 namespace pyx {
 
-// The per-GPU settings file beside the program, re-applied at every start.
+// The per-GPU settings file in the settings folder (SettingsLocation), re-applied at every
+// start.
 inline constexpr char kTuningSettingsFileName[] = "Preformance.txt";
 // The same file written by the lighting apply when several GPUs are present; never read back.
 inline constexpr char kLedSettingsFileName[] = "Led.txt";

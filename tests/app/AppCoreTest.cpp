@@ -39,7 +39,10 @@ protected:
                         std::function<bool()> fonts = [] { return true; }) {
         AppPlatform platform{lock, messages_, services_, nullptr};
         return core.Start(platform, folder_ / "pyxtune", commandLine, fonts,
-                          [this](GpuBoardTable&, AppState&) { ++settingsLoads_; });
+                          [this](const fs::path& file, GpuBoardTable&, AppState&) {
+                              ++settingsLoads_;
+                              loadedFile_ = file;
+                          });
     }
 
     fs::path oldCwd_, folder_;
@@ -47,6 +50,7 @@ protected:
     FakeMessageSink messages_;
     FakeServiceControl services_;
     int settingsLoads_ = 0;
+    fs::path loadedFile_;
 };
 
 TEST_F(AppCoreTest, FirstCopyStartsTheHardwareAndLoadsTheSettingsFromItsOwnFolder) {
@@ -61,6 +65,9 @@ TEST_F(AppCoreTest, FirstCopyStartsTheHardwareAndLoadsTheSettingsFromItsOwnFolde
     EXPECT_EQ(core->startHardwareResult, 0);
     EXPECT_EQ(core->Boards().gpuCount, 1);
     EXPECT_EQ(settingsLoads_, 1);
+    // Simulated cards keep their settings apart from those of real ones.
+    EXPECT_EQ(loadedFile_, folder_ / "simulated" / "Preformance.txt");
+    EXPECT_TRUE(fs::is_directory(folder_ / "simulated"));
     EXPECT_TRUE(messages_.messages.empty());
 }
 
@@ -119,7 +126,7 @@ TEST_F(AppCoreTest, UnusableLockFolderStillLetsTheProgramRun) {
     EXPECT_TRUE(messages_.messages.empty());
 }
 
-TEST_F(AppCoreTest, StoredSettingsBesideTheProgramAreAppliedAtStart) {
+TEST_F(AppCoreTest, StoredSettingsOfTheSettingsFolderAreAppliedAtStart) {
     {
         FakeInstanceLock lock(machine_, 1);
         auto core = MakeCore();
@@ -130,9 +137,9 @@ TEST_F(AppCoreTest, StoredSettingsBesideTheProgramAreAppliedAtStart) {
         ASSERT_EQ(GetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
         power.entries[0].powerPcm = 90000;
         ASSERT_EQ(SetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
-        ASSERT_EQ(SaveTuningSettings(core->Boards(), core->State(), {}), 1);
+        ASSERT_EQ(SaveTuningSettings(core->Boards(), core->State(), core->settings.TuningFile()), 1);
     }
-    ASSERT_TRUE(fs::exists(folder_ / "Preformance.txt"));
+    ASSERT_TRUE(fs::exists(folder_ / "simulated" / "Preformance.txt"));
     fs::current_path(oldCwd_);  // the start itself must move to the program folder
     machine_ = std::make_shared<FakeInstanceLock::Machine>();
     FakeInstanceLock lock(machine_, 1);

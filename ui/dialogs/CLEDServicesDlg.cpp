@@ -60,12 +60,12 @@ void CLEDServicesDlg::OnStartStop()
 void CLEDServicesDlg::OnInstallation()
 {
     // The script runs on its own; the next query (at the next start, or "Start/Stop") sees it.
-    InstallLedService(context_.launcher, context_.programFolder);
+    InstallLedService(context_.launcher, context_.scriptFolder);
 }
 
 void CLEDServicesDlg::OnUninstall()
 {
-    UninstallLedService(context_.services, context_.launcher, context_.programFolder,
+    UninstallLedService(context_.services, context_.launcher, context_.scriptFolder,
                         context_.timing);
 }
 

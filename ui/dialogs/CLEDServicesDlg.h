@@ -21,8 +21,9 @@ struct LedServicesContext
     ProcessLauncher& launcher;
     // Where "start success." and "stop success." go; null: the process's MessageOutput.
     std::shared_ptr<MessageSink> messages{};
-    // Holds the two service scripts (written there by the main window at every start).
-    std::filesystem::path programFolder;
+    // Holds the two service scripts (written there by the main window at every start): the
+    // settings folder.
+    std::filesystem::path scriptFolder;
     // The application's flag: whether the service manager knew the service when last asked.
     bool& ledServiceInstalled;
     ServicePollTiming timing = ServicePollTiming::System();
