@@ -53,6 +53,11 @@ struct SectionValues {
     int32_t timer1 = 0;
     int32_t timer2 = 0;
     int32_t timer3 = 0;
+    // Which of the lines the save leaves out when the card would not report them the section
+    // holds.
+    bool hasGpuClock = false;
+    bool hasMemClock = false;
+    bool hasPowerTarget = false;
 };
 
 fs::path FileOrDefault(const fs::path& fileName) {
@@ -97,6 +102,9 @@ SectionValues ReadSection(const CIni& ini, const CTreeNode* section) {
     v.timer1 = ini.ReadInt(section, "LED_Timer1");
     v.timer2 = ini.ReadInt(section, "LED_Timer2");
     v.timer3 = ini.ReadInt(section, "LED_Timer3");
+    v.hasGpuClock = CIni::ValueOf(ini.FindChild(section, "DyaGpuClock")) != nullptr;
+    v.hasMemClock = CIni::ValueOf(ini.FindChild(section, "DyaMemClock")) != nullptr;
+    v.hasPowerTarget = CIni::ValueOf(ini.FindChild(section, "PowerTarget")) != nullptr;
     return v;
 }
 
@@ -155,9 +163,20 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
         SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz));
         ApplyPowerTarget(table, gpu, v.powerTarget);
     }
-    // These boards take their offsets per VF point; a P-state offset would be ignored.
+    // A board without a boost clock is tuned by the command-line tool only (the window refuses
+    // it); what the file says of it is put back, and nothing it does not say.
+    if (board.hasBoostClock == 0 && board.familyD == 0) {
+        if (v.hasGpuClock) SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz));
+        if (v.hasMemClock) SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz));
+        if (v.hasPowerTarget) ApplyPowerTarget(table, gpu, v.powerTarget);
+    }
     if (board.familyD != 0) {
         ApplyPowerTarget(table, gpu, v.powerTarget);
+        // These boards keep offsets on their VF points and in their P-states both: Extreme,
+        // Performance and Custom set the P-state offsets, which the save writes as it found
+        // them, so they are put back as well. A file that lacks the lines leaves them alone.
+        if (v.hasGpuClock) SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz));
+        if (v.hasMemClock) SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz));
         ApplyVfOffsets(table, gpu, v.gpuVfKHz, v.memVfKHz);
     }
 

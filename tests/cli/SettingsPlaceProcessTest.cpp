@@ -100,6 +100,30 @@ TEST_F(SettingsPlaceProcessTest, SimulatedCardsNeverWriteIntoTheSettingsFilesOfR
     EXPECT_EQ(run.status, 0) << run.err;
 }
 
+// The default card has a VF range and is of the family that takes VF-point offsets; the
+// offsets the user applied must come back from a profile all the same.
+TEST_F(SettingsPlaceProcessTest, ACustomTuningOfTheDefaultCardComesBackFromAProfile) {
+    backend_ = "sim";
+    const fs::path profile = folder_ / "rt.ini";
+    ProgramRun run = Ctl({"apply", "custom", "--core", "100", "--mem", "50", "--power", "100", "--fan", "30", "--yes"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(Tuning()["graphics"]["deltaKHz"], 100000);
+    ASSERT_EQ(Ctl({"profile", "save", profile.string()}).status, 0);
+    ASSERT_EQ(Ctl({"apply", "common"}).status, 0);
+    ASSERT_EQ(Tuning()["graphics"]["deltaKHz"], 0);
+
+    run = Ctl({"profile", "load", profile.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json tuning = Tuning();
+    EXPECT_EQ(tuning["graphics"]["deltaKHz"], 100000);
+    EXPECT_EQ(tuning["memory"]["deltaKHz"], 50000);
+    EXPECT_EQ(tuning["power"]["currentPcm"], 100000);
+    for (const auto& fan : tuning["fanCoolers"]) {
+        EXPECT_EQ(fan["manual"], true);
+        EXPECT_EQ(fan["manualLevel"], 30);
+    }
+}
+
 }  // namespace
 }  // namespace pyx::proctest
 
