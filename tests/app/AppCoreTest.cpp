@@ -1,3 +1,4 @@
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -8,6 +9,7 @@
 #include "gpu/PowerControl.h"
 #include "platform/FakeInstanceLock.h"
 #include "platform/FakeMessageSink.h"
+#include "platform/FakeProcessLauncher.h"
 #include "platform/FakeServiceControl.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
@@ -69,6 +71,27 @@ TEST_F(AppCoreTest, FirstCopyStartsTheHardwareAndLoadsTheSettingsFromItsOwnFolde
     EXPECT_EQ(loadedFile_, folder_ / "simulated" / "Preformance.txt");
     EXPECT_TRUE(fs::is_directory(folder_ / "simulated"));
     EXPECT_TRUE(messages_.messages.empty());
+}
+
+// The video-BIOS reader comes from the program folder but runs in a folder nobody could have
+// prepared for it: new, private, and gone with the program.
+TEST_F(AppCoreTest, TheBiosReaderRunsInAFreshPrivateFolderThatGoesWithTheProgram) {
+    FakeInstanceLock lock(machine_, 1);
+    FakeProcessLauncher launcher;
+    auto core = MakeCore();
+    AppPlatform platform{lock, messages_, services_, &launcher};
+    ASSERT_EQ(core->Start(platform, folder_ / "pyxtune", "", nullptr), StartupResult::RunMainWindow);
+    ASSERT_TRUE(core->Hardware().WaitFinished(std::chrono::seconds(10)));
+    ASSERT_EQ(launcher.started.size(), 1u);
+    const ProcessRequest reader = launcher.started[0];
+    EXPECT_EQ(reader.program.parent_path(), folder_);
+    const fs::path working = reader.workingFolder;
+    EXPECT_EQ(working.parent_path(), fs::temp_directory_path());
+    EXPECT_EQ(working.filename().string().rfind("pyxtune-bios-", 0), 0u) << working;
+    EXPECT_GT(working.filename().string().size(), std::string("pyxtune-bios-").size());
+    EXPECT_EQ(fs::status(working).permissions() & fs::perms::all, fs::perms::owner_all);
+    core.reset();
+    EXPECT_FALSE(fs::exists(working));
 }
 
 TEST_F(AppCoreTest, SecondCopyOfTheSameUserActivatesTheFirstWithoutAMessage) {
