@@ -1,6 +1,8 @@
 #include "app/AppCore.h"
 
+#include <chrono>
 #include <cstdio>
+#include <string>
 #include <system_error>
 
 #include "app/LedService.h"
@@ -9,8 +11,8 @@
 
 namespace pyx {
 
-void LoadDefaultSettings(GpuBoardTable& table, AppState& state) {
-    LoadTuningSettings(kTuningSettingsFileName, table, state);
+void LoadDefaultSettings(const std::filesystem::path& file, GpuBoardTable& table, AppState& state) {
+    LoadTuningSettings(file, table, state);
 }
 
 AppCore::AppCore(std::unique_ptr<LibrarySource> source, std::unique_ptr<Trace> trace)
@@ -46,6 +48,10 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
         std::filesystem::current_path(programFolder, ec);
     }
 
+    settings = SettingsLocationFor(programFolder, library_->IsSimulated());
+    if (std::string error; !MakeSettingsFolder(settings.folder, error))
+        std::fprintf(stderr, "pyxtune: the settings folder could not be made (%s)\n", error.c_str());
+
     commandLineMode = StartModeFromCommandLine(commandLineTail);
 
     QueryLedService(platform.services, ledServiceInstalled);
@@ -53,11 +59,17 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     if (registerFonts && !registerFonts())
         platform.messages.ShowMessage(kAddFontFailedMessage, kAppCaption, MessageIcon::Error);
 
+    // The reader comes from the program folder but runs, and leaves its dump, in a fresh
+    // folder of its own; without one it is not started at all.
     BiosReaderOptions reader;
-    reader.folder = programFolder.empty() ? std::filesystem::current_path() : programFolder;
-    hardwareThread_ = std::make_unique<HardwareThread>(platform.launcher, reader);
+    reader.program = (programFolder.empty() ? std::filesystem::current_path() : programFolder) / kBiosReaderProgram;
+    readerFolder_ = PrivateTempFolder::Make("pyxtune-bios-");
+    ProcessLauncher* launcher = readerFolder_ ? platform.launcher : nullptr;
+    reader.folder = readerFolder_ ? readerFolder_->Path() : PrivateTempFolder::Nowhere(reader.program);
+    if (!readerFolder_) reader.readTimeout = std::chrono::milliseconds(0);
+    hardwareThread_ = std::make_unique<HardwareThread>(launcher, reader);
     startHardwareResult = StartHardware(boards_, *hardwareThread_);
-    if (startHardwareResult == kStartHardwareOk && loadSettings) loadSettings(boards_, state_);
+    if (startHardwareResult == kStartHardwareOk && loadSettings) loadSettings(settings.TuningFile(), boards_, state_);
     return StartupResult::RunMainWindow;
 }
 

@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "app/AppState.h"
+#include "app/PrivateTempFolder.h"
+#include "app/SettingsLocation.h"
 #include "app/StartMode.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/HardwareThread.h"
@@ -34,10 +36,11 @@ enum class StartupResult {
     ActivatedFirstCopy,  // this user's copy runs already and was asked to come forward, end
 };
 
-// Loads the stored tuning settings onto the cards; the result is not looked at.
-using SettingsLoader = std::function<void(GpuBoardTable&, AppState&)>;
-// The program's own: "Preformance.txt" in the program folder.
-void LoadDefaultSettings(GpuBoardTable& table, AppState& state);
+// Loads the stored tuning settings from the file named onto the cards; the result is not
+// looked at.
+using SettingsLoader = std::function<void(const std::filesystem::path&, GpuBoardTable&, AppState&)>;
+// The program's own: LoadTuningSettings.
+void LoadDefaultSettings(const std::filesystem::path& file, GpuBoardTable& table, AppState& state);
 
 // The application object's state and start-up without any user interface: the GPU library
 // and board table, the program folder, the start mode and the LED service flag. The Qt
@@ -50,8 +53,9 @@ public:
     AppCore& operator=(const AppCore&) = delete;
 
     // The start-up sequence up to the main window: single instance, program folder as the
-    // current directory, start mode, LED service query, fonts, hardware start and, when the
-    // hardware started, the stored settings.
+    // current directory, the settings folder (made when missing), start mode, LED service
+    // query, fonts, hardware start and, when the hardware started, the stored settings from
+    // the settings folder's "Preformance.txt".
     StartupResult Start(AppPlatform& platform, const std::filesystem::path& programFile,
                         std::string_view commandLineTail, const std::function<bool()>& registerFonts,
                         const SettingsLoader& loadSettings = LoadDefaultSettings);
@@ -62,6 +66,10 @@ public:
     AppState& State() { return state_; }
 
     std::filesystem::path programFolder;
+    // Where "Preformance.txt", "Led.txt", the "Profile" folder and the service scripts live:
+    // beside the program, under the user's configuration folder for an installed program, and
+    // in a folder of the simulator's own on simulated cards.
+    SettingsLocation settings;
     StartMode commandLineMode = StartMode::Unset;
     bool ledServiceInstalled = false;
     // What StartHardware answered; -1 before it ran.
@@ -71,6 +79,8 @@ private:
     std::unique_ptr<NvApiLibrary> library_;
     GpuBoardTable boards_;
     AppState state_;
+    // Where the video-BIOS reader runs; outlives the thread that starts the reader.
+    std::unique_ptr<PrivateTempFolder> readerFolder_;
     std::unique_ptr<HardwareThread> hardwareThread_;
 };
 

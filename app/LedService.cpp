@@ -98,7 +98,8 @@ std::string MissingServiceProgramMessage(const std::filesystem::path& programFol
 }
 
 bool InstallLedService(ProcessLauncher& launcher, MessageSink& messages,
-                       const std::filesystem::path& programFolder, ServiceProgramCheck check) {
+                       const std::filesystem::path& programFolder, const std::filesystem::path& scriptFolder,
+                       ServiceProgramCheck check) {
   if (check == ServiceProgramCheck::Required) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(programFolder / std::string(kLedServiceProgram), ec)) {
@@ -107,7 +108,7 @@ bool InstallLedService(ProcessLauncher& launcher, MessageSink& messages,
       return false;
     }
   }
-  return launcher.RunScript(programFolder / std::string(InstallScriptName()));
+  return launcher.RunScript(scriptFolder / std::string(InstallScriptName()));
 }
 
 bool UninstallLedService(ServiceControl& services, ProcessLauncher& launcher,

@@ -62,7 +62,7 @@ std::string MissingServiceProgramMessage(const std::filesystem::path& programFol
 // the installed flag is left alone: the next query sees the result. Where the check applies
 // and the service program is missing, says so and installs nothing (returns false).
 bool InstallLedService(ProcessLauncher& launcher, MessageSink& messages,
-                       const std::filesystem::path& programFolder,
+                       const std::filesystem::path& programFolder, const std::filesystem::path& scriptFolder,
                        ServiceProgramCheck check = kServiceProgramCheck);
 
 // Stops the service when the manager can be reached, then hands the remove script to the shell

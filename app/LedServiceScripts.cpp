@@ -108,9 +108,9 @@ std::string SystemdRemoveScript() {
 std::string_view InstallScriptName() { return "setupledservices.bat"; }
 std::string_view RemoveScriptName() { return "deleteledservices.bat"; }
 
-int WriteInstallScript(const std::filesystem::path& programFolder) {
+int WriteInstallScript(const std::filesystem::path& scriptFolder, const std::filesystem::path& programFolder) {
   const std::string bytes = ToAnsiCodePage(WindowsInstallLine(programFolder.wstring()));
-  return WriteBytes(programFolder / std::string(InstallScriptName()), bytes) ? 1 : 0;
+  return WriteBytes(scriptFolder / std::string(InstallScriptName()), bytes) ? 1 : 0;
 }
 
 int WriteRemoveScript(const std::filesystem::path& programFolder) {
@@ -122,8 +122,8 @@ int WriteRemoveScript(const std::filesystem::path& programFolder) {
 std::string_view InstallScriptName() { return "setupledservices.sh"; }
 std::string_view RemoveScriptName() { return "deleteledservices.sh"; }
 
-int WriteInstallScript(const std::filesystem::path& programFolder) {
-  const std::filesystem::path file = programFolder / std::string(InstallScriptName());
+int WriteInstallScript(const std::filesystem::path& scriptFolder, const std::filesystem::path& programFolder) {
+  const std::filesystem::path file = scriptFolder / std::string(InstallScriptName());
   if (!WriteBytes(file, SystemdInstallScript(programFolder))) return 0;
   MarkRunnable(file);
   return 1;
@@ -137,3 +137,7 @@ int WriteRemoveScript(const std::filesystem::path& programFolder) {
 }
 
 #endif
+
+int WriteInstallScript(const std::filesystem::path& programFolder) {
+  return WriteInstallScript(programFolder, programFolder);
+}

@@ -16,6 +16,9 @@ std::string_view RemoveScriptName();
 // be opened or written.
 int WriteInstallScript(const std::filesystem::path& programFolder);
 int WriteRemoveScript(const std::filesystem::path& programFolder);
+// The install script written into `scriptFolder` (the settings folder, which an installed
+// program can write), naming the service program in `programFolder`.
+int WriteInstallScript(const std::filesystem::path& scriptFolder, const std::filesystem::path& programFolder);
 
 // The texts themselves, for either system (Windows' line is converted to the ANSI code page
 // when written, without terminating zero or line end).

@@ -38,9 +38,8 @@ public:
   // file, if any, is then left exactly as it was.
   bool Save(const std::filesystem::path& path) const;
 
-  // Replaces the file at `path` with `bytes` in one step: the bytes go to a new file in the
-  // same folder, which is flushed to the disk and then renamed over the old one. On any
-  // failure the new file is removed and the old one is untouched.
+  // Replaces the file at `path` with `bytes` in one step (FileReplacement): on any failure
+  // the old file is untouched and no new file is left behind.
   static bool ReplaceFileAtomically(const std::filesystem::path& path,
                                     std::span<const std::byte> bytes);
 

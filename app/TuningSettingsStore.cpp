@@ -9,6 +9,7 @@
 #include "app/CIni.h"
 #include "app/CIniText.h"
 #include "app/FanCoolerPair.h"
+#include "app/FileReplacement.h"
 #include "gpu/ClockControl.h"
 #include "gpu/FanControl.h"
 #include "gpu/PowerControl.h"
@@ -50,6 +51,11 @@ struct SectionValues {
     int32_t timer1 = 0;
     int32_t timer2 = 0;
     int32_t timer3 = 0;
+    // Which of the lines the save leaves out when the card would not report them the section
+    // holds.
+    bool hasGpuClock = false;
+    bool hasMemClock = false;
+    bool hasPowerTarget = false;
 };
 
 fs::path FileOrDefault(const fs::path& fileName) {
@@ -94,6 +100,9 @@ SectionValues ReadSection(const CIni& ini, const CTreeNode* section) {
     v.timer1 = ini.ReadInt(section, "LED_Timer1");
     v.timer2 = ini.ReadInt(section, "LED_Timer2");
     v.timer3 = ini.ReadInt(section, "LED_Timer3");
+    v.hasGpuClock = CIni::ValueOf(ini.FindChild(section, "DyaGpuClock")) != nullptr;
+    v.hasMemClock = CIni::ValueOf(ini.FindChild(section, "DyaMemClock")) != nullptr;
+    v.hasPowerTarget = CIni::ValueOf(ini.FindChild(section, "PowerTarget")) != nullptr;
     return v;
 }
 
@@ -180,9 +189,28 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
         log(TuningOperation::MemoryClockOffset, v.memClockMHz, SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz)));
         ApplyPowerTarget(table, gpu, v.powerTarget, log);
     }
-    // These boards take their offsets per VF point; a P-state offset would be ignored.
+    // A board without a boost clock is tuned by the command-line tool only (the window refuses
+    // it); what the file says of it is put back, and nothing it does not say.
+    if (board.hasBoostClock == 0 && board.familyD == 0) {
+        if (v.hasGpuClock)
+            log(TuningOperation::GraphicsClockOffset, v.gpuClockMHz,
+                SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz)));
+        if (v.hasMemClock)
+            log(TuningOperation::MemoryClockOffset, v.memClockMHz,
+                SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz)));
+        if (v.hasPowerTarget) ApplyPowerTarget(table, gpu, v.powerTarget, log);
+    }
     if (board.familyD != 0) {
         ApplyPowerTarget(table, gpu, v.powerTarget, log);
+        // These boards keep offsets on their VF points and in their P-states both: Extreme,
+        // Performance and Custom set the P-state offsets, which the save writes as it found
+        // them, so they are put back as well. A file that lacks the lines leaves them alone.
+        if (v.hasGpuClock)
+            log(TuningOperation::GraphicsClockOffset, v.gpuClockMHz,
+                SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz)));
+        if (v.hasMemClock)
+            log(TuningOperation::MemoryClockOffset, v.memClockMHz,
+                SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz)));
         ApplyVfOffsets(table, gpu, v.gpuVfKHz, v.memVfKHz, log);
     }
 
@@ -319,8 +347,20 @@ SettingsFileWriter ComposeTuningSettings(GpuBoardTable& table, AppState& state) 
 }
 
 int32_t SaveTuningSettings(GpuBoardTable& table, AppState& state, const fs::path& fileName) {
-    const SettingsFileWriter writer = ComposeTuningSettings(table, state);
-    return writer.Save(FileOrDefault(fileName)) ? 1 : 0;
+    // The file is opened before any card is read: a save that cannot be written reads nothing
+    // and changes nothing.
+    const auto replacement = FileReplacement::Begin(FileOrDefault(fileName));
+    if (!replacement) return 0;
+    // What the save learns from the cards is kept only once the file holds it.
+    AppState draft = state;
+    const uint8_t percentOv = table.percentOv;
+    const SettingsFileWriter writer = ComposeTuningSettings(table, draft);
+    if (!replacement->Commit(writer.Bytes())) {
+        table.percentOv = percentOv;
+        return 0;
+    }
+    state = draft;
+    return 1;
 }
 
 }  // namespace pyx

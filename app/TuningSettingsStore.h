@@ -9,7 +9,8 @@
 
 namespace pyx {
 
-// The per-GPU settings file beside the program, re-applied at every start.
+// The per-GPU settings file in the settings folder (SettingsLocation), re-applied at every
+// start.
 inline constexpr char kTuningSettingsFileName[] = "Preformance.txt";
 // The same file written by the lighting apply when several GPUs are present; never read back.
 inline constexpr char kLedSettingsFileName[] = "Led.txt";
@@ -26,7 +27,8 @@ int32_t LoadTuningSettings(const std::filesystem::path& fileName, GpuBoardTable&
 // Writes every GPU's current state (and state's mode and lighting bytes) to the file, replacing
 // it in one step. An empty name means "Preformance.txt". Refreshes the table's over-voltage
 // percent and state's VF offsets from each card on the way. Returns 1 when the file was
-// written, 0 when it could not be, in which case the old file is left as it was.
+// written, 0 when it could not be, in which case the old file, the table and state are left
+// as they were (a file that cannot be made is found out before any card is read).
 int32_t SaveTuningSettings(GpuBoardTable& table, AppState& state,
                            const std::filesystem::path& fileName);
 

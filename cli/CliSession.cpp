@@ -9,14 +9,6 @@
 #include "gpu/Trace.h"
 #include "platform/SystemPlatform.h"
 
-#ifdef _WIN32
-#include <process.h>
-#define PYX_GETPID _getpid
-#else
-#include <unistd.h>
-#define PYX_GETPID getpid
-#endif
-
 namespace pyx {
 
 namespace {
@@ -63,13 +55,19 @@ std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode) {
         return nullptr;
     }
 
+    session->settings_ = SettingsLocationFor(CurrentProgramFile().parent_path(), session->library_->IsSimulated());
+
+    // The reader runs in a fresh folder nobody could have prepared; without one it is not
+    // started at all.
     std::error_code ec;
-    session->readerFolder_ =
-        std::filesystem::temp_directory_path(ec) / ("pyxtunectl-bios-" + std::to_string(PYX_GETPID()));
-    std::filesystem::create_directories(session->readerFolder_, ec);
-    const bool readerPresent = std::filesystem::exists(CurrentProgramFile().parent_path() / kBiosReaderProgram, ec);
+    session->readerFolder_ = PrivateTempFolder::Make("pyxtunectl-bios-");
+    const bool readerPresent = session->readerFolder_ &&
+                               std::filesystem::exists(CurrentProgramFile().parent_path() / kBiosReaderProgram, ec);
     if (readerPresent) session->launcher_ = CreateSystemProcessLauncher();
-    const BiosReaderOptions options = ReaderOptions(session->readerFolder_, readerPresent);
+    const BiosReaderOptions options =
+        ReaderOptions(session->readerFolder_ ? session->readerFolder_->Path()
+                                             : PrivateTempFolder::Nowhere(CurrentProgramFile()),
+                      readerPresent);
     session->thread_ = std::make_unique<HardwareThread>(session->launcher_.get(), options);
 
     const int started = StartHardware(*session->boards_, *session->thread_);
@@ -92,16 +90,23 @@ CliSession::~CliSession() {
         thread_->RequestStop();
         thread_.reset();
     }
-    if (!readerFolder_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(readerFolder_, ec);
-    }
+    readerFolder_.reset();
 }
 
 std::string CliSession::BackendLine() const {
     if (library_->IsSimulated())
         return "Back-end: sim - SIMULATED cards, no real GPU is touched (" + library_->BackendDescription() + ")";
     return "Back-end: nvapi (" + library_->BackendDescription() + ")";
+}
+
+std::string CliSession::SettingsFolderText() const {
+    const std::u8string text = settings_.folder.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string CliSession::SettingsLine() const {
+    return "Settings folder: " + SettingsFolderText() +
+           (settings_.simulated ? " (the simulator's own; real cards' settings are not touched)" : "");
 }
 
 std::optional<int> CliSession::SelectGpu(const CliArgs& args, std::ostream& err) const {

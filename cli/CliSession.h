@@ -5,6 +5,8 @@
 #include <ostream>
 #include <string>
 
+#include "app/PrivateTempFolder.h"
+#include "app/SettingsLocation.h"
 #include "cli/CliArgs.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/HardwareThread.h"
@@ -33,6 +35,10 @@ public:
     GpuBoardTable& Boards() { return *boards_; }
     // The first line of every listing: which back-end answers, said plainly for the simulator.
     std::string BackendLine() const;
+    // Where the program keeps its own settings files with this back-end (the window's rule).
+    const SettingsLocation& Settings() const { return settings_; }
+    std::string SettingsLine() const;
+    std::string SettingsFolderText() const;  // the folder in UTF-8
 
     // The GPU named by --gpu (GPU 0 when absent); none (after saying why, with the indexes
     // this machine has) when it names no GPU.
@@ -44,7 +50,8 @@ private:
     std::unique_ptr<NvApiLibrary> library_;
     std::unique_ptr<GpuBoardTable> boards_;
     std::unique_ptr<ProcessLauncher> launcher_;
-    std::filesystem::path readerFolder_;
+    SettingsLocation settings_;
+    std::unique_ptr<PrivateTempFolder> readerFolder_;
     // Last, so that it is stopped first.
     std::unique_ptr<HardwareThread> thread_;
 };

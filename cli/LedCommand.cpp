@@ -214,11 +214,13 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     LedApplyOptions options;
     options.applyButton = true;
     options.onlyGpu = *gpu;
-    // With several GPUs the window keeps the lighting in "Led.txt" beside the program for the
-    // LED service; so does this tool.
+    // With several GPUs the window keeps the lighting in "Led.txt" in its settings folder for
+    // the LED service; so does this tool.
     options.saveLedSettings = [&] {
         state.gpuMode = static_cast<uint8_t>(gpuMode);
-        SaveTuningSettings(boards, state, CurrentProgramFile().parent_path() / kLedSettingsFileName);
+        std::string ignored;
+        MakeSettingsFolder(session->Settings().folder, ignored);
+        SaveTuningSettings(boards, state, session->Settings().LedFile());
     };
     const LedWriteResult refused = ApplyLedSettings(page, engine, state.ledSettings, options);
     quiet.reset();

@@ -121,12 +121,14 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
         nlohmann::json doc = {{"backend", backend},
                               {"simulated", session->Library().IsSimulated()},
                               {"description", session->Library().BackendDescription()},
+                              {"settingsFolder", session->SettingsFolderText()},
                               {"gpus", gpus}};
         out << doc.dump(2) << "\n";
         return kExitOk;
     }
     out << "\n";
     for (const auto& line : detailLines) out << line << "\n";
+    out << "\n" << session->SettingsLine() << "\n";
     return kExitOk;
 }
 

@@ -18,12 +18,15 @@ namespace pyx {
 namespace {
 
 const char* kProfileHelp =
-    "usage: pyxtunectl profile save FILE | load FILE | show FILE [--json]\n"
+    "usage: pyxtunectl profile save [FILE] | load [FILE] | show FILE [--json]\n"
     "  save   writes every GPU's current tuning to FILE (one [Gpu<n>] section per GPU, the\n"
     "         format of the program's settings files), replacing it in one step\n"
     "  load   reads FILE and applies each section whose Id names the GPU of its index: fan,\n"
     "         clock offsets, power target and VF offsets (exit status 1 when no section\n"
     "         matches a GPU here, or when a card refused a value: each is named)\n"
+    "         Without FILE, save and load use the program's own Preformance.txt, which the\n"
+    "         window applies at every start; it lies in the settings folder that\n"
+    "         \"pyxtunectl list\" names (on simulated cards a folder of the simulator's own).\n"
     "  show   prints the sections and keys of FILE as read, one GPU per block; needs no GPU\n"
     "  --json (show) the same as a JSON object\n";
 
@@ -90,30 +93,45 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
     }
     const auto& words = parsed.Words();
     const bool known = !words.empty() && (words[0] == "save" || words[0] == "load" || words[0] == "show");
-    if (!known || words.size() != 2) {
-        err << parsed.Prefix() << "expected an action and one FILE (accepted: save FILE, load FILE, show FILE)\n";
+    const bool fileOptional = known && words[0] != "show";
+    if (!known || words.size() > 2 || (words.size() < 2 && !fileOptional)) {
+        err << parsed.Prefix()
+            << "expected an action and one FILE (accepted: save [FILE], load [FILE], show FILE)\n";
         return kExitUsage;
     }
     const std::string& action = words[0];
-    const std::filesystem::path file = words[1];
+    // A path the user names is used as given; without one, the program's own settings file.
+    const bool ownFile = words.size() < 2;
+    std::filesystem::path file = ownFile ? std::filesystem::path() : std::filesystem::path(words[1]);
     if (action == "show") return Show(parsed, file, out, err);
     if (parsed.Has("--json")) {
         err << parsed.Prefix() << "--json belongs to show (" << action << " prints no data)\n";
         return kExitUsage;
     }
     std::error_code ec;
-    if (action == "load") {
+    const auto readable = [&] {
         CIni probe;
-        if (!std::filesystem::is_regular_file(file, ec) || !probe.Load(file)) {
-            err << parsed.Prefix() << file.string() << ": cannot be read as a settings file\n";
-            return kExitUsage;
-        }
-    }
+        if (std::filesystem::is_regular_file(file, ec) && probe.Load(file)) return true;
+        err << parsed.Prefix() << file.string() << ": cannot be read as a settings file\n";
+        return false;
+    };
+    // A named file is checked before the cards are started; the own file's place depends on
+    // the back-end, which the session chooses.
+    if (action == "load" && !ownFile && !readable()) return kExitUsage;
 
     int exitCode = kExitOk;
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
     out << session->BackendLine() << "\n";
+    if (ownFile) {
+        file = session->Settings().TuningFile();
+        if (action == "load" && !readable()) return kExitUsage;
+        std::string error;
+        if (action == "save" && !MakeSettingsFolder(session->Settings().folder, error)) {
+            err << parsed.Prefix() << "the settings folder cannot be made: " << error << "\n";
+            return kExitUsage;
+        }
+    }
     AppState state;
     int32_t done = 0;
     TuningReport report;

@@ -231,7 +231,9 @@ NvStatus GetFanReading(GpuBoardTable& table, int gpu, int32_t* out) {
         const uint8_t reg = board.fanControlType == 1 ? kSlot1DutyReading : kSlot1DutyTarget;
         const NvStatus s = ReadChip(table, gpu, kFanChipSlot1, reg, &duty);
         if (s != kNvOk) return s;
-        *out = duty * 100 / 255;
+        // To the nearest percent: the duty a percent is set as reads back as that percent, so
+        // a saved fan speed does not creep down by one at every save and load.
+        *out = (duty * 100 + 127) / 255;
         return kNvOk;
     }
     case 3: {

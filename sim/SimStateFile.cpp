@@ -35,11 +35,23 @@ constexpr int kFormatVersion = 1;
 SimStateFile::SimStateFile(SimLibrary& library, std::filesystem::path path)
     : library_(library), path_(std::move(path)) {}
 
-json SimStateFile::Capture(SimLibrary& library) {
+namespace {
+
+std::vector<SimCardState> CaptureCards(SimLibrary& library) {
+    std::vector<SimCardState> cards;
+    for (size_t i = 0; i < library.CardCount(); ++i) cards.push_back(SimCardState::Capture(library.Card(i)));
+    return cards;
+}
+
+json Document(const SimLibrary& library, const std::vector<SimCardState>& states) {
     json cards = json::array();
-    for (size_t i = 0; i < library.CardCount(); ++i) cards.push_back(SimCardState::Capture(library.Card(i)).ToJson());
+    for (const SimCardState& state : states) cards.push_back(state.ToJson());
     return {{kFormatKey, kFormatVersion}, {"scenario", library.scenarioName}, {"cards", cards}};
 }
+
+}  // namespace
+
+json SimStateFile::Capture(SimLibrary& library) { return Document(library, CaptureCards(library)); }
 
 void SimStateFile::Restore(const json& document, SimLibrary& library) {
     const json& format = StateField(document, kFormatKey, "state");
@@ -95,8 +107,15 @@ std::shared_ptr<SimStateFile> SimStateFile::Attach(SimLibrary& library, const st
 
 bool SimStateFile::Save(std::string& error) {
     std::lock_guard lock(saveMutex_);
-    const std::string text = Capture(library_).dump(1) + "\n";
-    if (text == lastWritten_) return true;
+    // Most writes a program sends set what the card holds already; seeing that on the cards'
+    // own records spares building the whole text after every one of them.
+    std::vector<SimCardState> cards = CaptureCards(library_);
+    if (!lastWritten_.empty() && cards == lastCards_) return true;
+    const std::string text = Document(library_, cards).dump(1) + "\n";
+    if (text == lastWritten_) {
+        lastCards_ = std::move(cards);
+        return true;
+    }
     std::filesystem::path temporary = path_;
     temporary += ".tmp" + std::to_string(PYX_GETPID());
     {
@@ -119,6 +138,7 @@ bool SimStateFile::Save(std::string& error) {
         return false;
     }
     lastWritten_ = text;
+    lastCards_ = std::move(cards);
     return true;
 }
 

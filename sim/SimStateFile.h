@@ -7,6 +7,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "sim/SimLibrary.h"
+#include "sim/SimStateFileCard.h"
 
 namespace pyx::sim {
 
@@ -41,6 +42,7 @@ private:
     const std::filesystem::path path_;
     std::mutex saveMutex_;
     std::string lastWritten_;
+    std::vector<SimCardState> lastCards_;  // what lastWritten_ was made from
     bool failureReported_ = false;
 };
 

@@ -18,6 +18,8 @@ struct SimDeviceState {
     std::string model;
     std::optional<std::array<uint8_t, 256>> registers;  // none for a device without a register file
     std::optional<uint16_t> fanTargetCount;             // the slot-0 fan chip's target count
+
+    bool operator==(const SimDeviceState&) const = default;
 };
 
 struct SimCardState {
@@ -37,6 +39,7 @@ struct SimCardState {
     void ApplyTo(SimCard& card) const;
 
     nlohmann::json ToJson() const;
+    bool operator==(const SimCardState&) const = default;
     // Throws std::runtime_error naming the field (prefixed by where) that is missing or bad.
     static SimCardState FromJson(const nlohmann::json& value, const std::string& where);
 };

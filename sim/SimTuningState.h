@@ -15,6 +15,8 @@ struct SimClockDelta {
     int32_t minKHz = -200000;
     int32_t maxKHz = 200000;
     bool editable = true;
+
+    bool operator==(const SimClockDelta&) const = default;
 };
 
 struct SimPowerPolicy {
@@ -22,6 +24,8 @@ struct SimPowerPolicy {
     uint32_t defaultPcm = 100000;
     uint32_t maxPcm = 120000;
     uint32_t currentPcm = 100000;
+
+    bool operator==(const SimPowerPolicy&) const = default;
 };
 
 struct SimThermalPolicy {
@@ -32,6 +36,8 @@ struct SimThermalPolicy {
     int32_t currentLimit = 83 * 256;
     bool acousticAvailable = true;
     bool preferAcoustics = false;
+
+    bool operator==(const SimThermalPolicy&) const = default;
 };
 
 inline constexpr uint32_t kSimCoolerPolicyManual = 1;
@@ -44,6 +50,8 @@ struct SimCooler {
     uint32_t defaultLevel = 30;  // the level automatic control holds
     uint32_t currentLevel = 30;
     uint32_t policy = kSimCoolerPolicyAuto;
+
+    bool operator==(const SimCooler&) const = default;
 };
 
 struct SimFanCooler {
@@ -57,6 +65,8 @@ struct SimFanCooler {
 
     uint32_t Level() const { return manual ? manualLevel : autoLevel; }
     uint32_t Rpm() const { return maxRpm * Level() / 100; }
+
+    bool operator==(const SimFanCooler&) const = default;
 };
 
 struct SimClockDomain {
@@ -66,6 +76,8 @@ struct SimClockDomain {
     int32_t offsetMinKHz = 0;
     uint8_t firstVf = 0;
     uint8_t lastVf = 0;
+
+    bool operator==(const SimClockDomain&) const = default;
 };
 
 struct SimVfPoint {
@@ -73,6 +85,8 @@ struct SimVfPoint {
     uint32_t type = 0;  // 0 programmable, 1 fixed
     uint8_t voltageBased = 1;
     int32_t offsetKHz = 0;
+
+    bool operator==(const SimVfPoint&) const = default;
 };
 
 // Index 255 can be named by a domain and set in the mask, though no record holds its entry.
@@ -100,6 +114,8 @@ struct SimTuningState {
 
     std::vector<SimClockDomain> clockDomains;  // index = entry index, at most 32
     std::array<SimVfPoint, kSimVfPoints> vfPoints{};
+
+    bool operator==(const SimTuningState&) const = default;
 };
 
 // Reads the card's "tuning" entry over the defaults; bad values throw std::runtime_error

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -8,6 +9,7 @@
 #include "gpu/PowerControl.h"
 #include "platform/FakeInstanceLock.h"
 #include "platform/FakeMessageSink.h"
+#include "platform/FakeProcessLauncher.h"
 #include "platform/FakeServiceControl.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
@@ -39,7 +41,10 @@ protected:
                         std::function<bool()> fonts = [] { return true; }) {
         AppPlatform platform{lock, messages_, services_, nullptr};
         return core.Start(platform, folder_ / "pyxtune", commandLine, fonts,
-                          [this](GpuBoardTable&, AppState&) { ++settingsLoads_; });
+                          [this](const fs::path& file, GpuBoardTable&, AppState&) {
+                              ++settingsLoads_;
+                              loadedFile_ = file;
+                          });
     }
 
     fs::path oldCwd_, folder_;
@@ -47,6 +52,7 @@ protected:
     FakeMessageSink messages_;
     FakeServiceControl services_;
     int settingsLoads_ = 0;
+    fs::path loadedFile_;
 };
 
 TEST_F(AppCoreTest, FirstCopyStartsTheHardwareAndLoadsTheSettingsFromItsOwnFolder) {
@@ -61,7 +67,31 @@ TEST_F(AppCoreTest, FirstCopyStartsTheHardwareAndLoadsTheSettingsFromItsOwnFolde
     EXPECT_EQ(core->startHardwareResult, 0);
     EXPECT_EQ(core->Boards().gpuCount, 1);
     EXPECT_EQ(settingsLoads_, 1);
+    // Simulated cards keep their settings apart from those of real ones.
+    EXPECT_EQ(loadedFile_, folder_ / "simulated" / "Preformance.txt");
+    EXPECT_TRUE(fs::is_directory(folder_ / "simulated"));
     EXPECT_TRUE(messages_.messages.empty());
+}
+
+// The video-BIOS reader comes from the program folder but runs in a folder nobody could have
+// prepared for it: new, private, and gone with the program.
+TEST_F(AppCoreTest, TheBiosReaderRunsInAFreshPrivateFolderThatGoesWithTheProgram) {
+    FakeInstanceLock lock(machine_, 1);
+    FakeProcessLauncher launcher;
+    auto core = MakeCore();
+    AppPlatform platform{lock, messages_, services_, &launcher};
+    ASSERT_EQ(core->Start(platform, folder_ / "pyxtune", "", nullptr), StartupResult::RunMainWindow);
+    ASSERT_TRUE(core->Hardware().WaitFinished(std::chrono::seconds(10)));
+    ASSERT_EQ(launcher.started.size(), 1u);
+    const ProcessRequest reader = launcher.started[0];
+    EXPECT_EQ(reader.program.parent_path(), folder_);
+    const fs::path working = reader.workingFolder;
+    EXPECT_EQ(working.parent_path(), fs::temp_directory_path());
+    EXPECT_EQ(working.filename().string().rfind("pyxtune-bios-", 0), 0u) << working;
+    EXPECT_GT(working.filename().string().size(), std::string("pyxtune-bios-").size());
+    EXPECT_EQ(fs::status(working).permissions() & fs::perms::all, fs::perms::owner_all);
+    core.reset();
+    EXPECT_FALSE(fs::exists(working));
 }
 
 TEST_F(AppCoreTest, SecondCopyOfTheSameUserActivatesTheFirstWithoutAMessage) {
@@ -119,7 +149,7 @@ TEST_F(AppCoreTest, UnusableLockFolderStillLetsTheProgramRun) {
     EXPECT_TRUE(messages_.messages.empty());
 }
 
-TEST_F(AppCoreTest, StoredSettingsBesideTheProgramAreAppliedAtStart) {
+TEST_F(AppCoreTest, StoredSettingsOfTheSettingsFolderAreAppliedAtStart) {
     {
         FakeInstanceLock lock(machine_, 1);
         auto core = MakeCore();
@@ -130,9 +160,9 @@ TEST_F(AppCoreTest, StoredSettingsBesideTheProgramAreAppliedAtStart) {
         ASSERT_EQ(GetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
         power.entries[0].powerPcm = 90000;
         ASSERT_EQ(SetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
-        ASSERT_EQ(SaveTuningSettings(core->Boards(), core->State(), {}), 1);
+        ASSERT_EQ(SaveTuningSettings(core->Boards(), core->State(), core->settings.TuningFile()), 1);
     }
-    ASSERT_TRUE(fs::exists(folder_ / "Preformance.txt"));
+    ASSERT_TRUE(fs::exists(folder_ / "simulated" / "Preformance.txt"));
     fs::current_path(oldCwd_);  // the start itself must move to the program folder
     machine_ = std::make_shared<FakeInstanceLock::Machine>();
     FakeInstanceLock lock(machine_, 1);

@@ -198,7 +198,7 @@ TEST_F(LedServiceTest, RemovalStopsOnlyARunningServiceAndAlwaysRunsTheRemoveScri
   UninstallLedService(services_, launcher, "/opt/pyx", clock_.Timing());
   EXPECT_EQ(launcher.scripts.size(), 3u) << "the script runs even without a manager";
 
-  ASSERT_TRUE(InstallLedService(launcher, messages_, "/opt/pyx", ServiceProgramCheck::None));
+  ASSERT_TRUE(InstallLedService(launcher, messages_, "/opt/pyx", "/opt/pyx", ServiceProgramCheck::None));
   EXPECT_EQ(launcher.scripts.back(), std::filesystem::path("/opt/pyx") / InstallScriptName());
   EXPECT_TRUE(messages_.messages.empty());
 }
@@ -208,7 +208,7 @@ TEST_F(LedServiceTest, InstallationWithoutTheServiceProgramSaysSoAndInstallsNoth
   const std::filesystem::path folder = mkdtemp(pattern);
   FakeProcessLauncher launcher;
 
-  EXPECT_FALSE(InstallLedService(launcher, messages_, folder, ServiceProgramCheck::Required));
+  EXPECT_FALSE(InstallLedService(launcher, messages_, folder, folder, ServiceProgramCheck::Required));
   EXPECT_TRUE(launcher.scripts.empty());
   ASSERT_EQ(messages_.messages.size(), 1u);
   EXPECT_EQ(messages_.messages[0].text, MissingServiceProgramMessage(folder));
@@ -218,13 +218,13 @@ TEST_F(LedServiceTest, InstallationWithoutTheServiceProgramSaysSoAndInstallsNoth
 
   // A folder of that name is no program either.
   std::filesystem::create_directory(folder / "LumoraService.exe");
-  EXPECT_FALSE(InstallLedService(launcher, messages_, folder, ServiceProgramCheck::Required));
+  EXPECT_FALSE(InstallLedService(launcher, messages_, folder, folder, ServiceProgramCheck::Required));
   EXPECT_TRUE(launcher.scripts.empty());
   std::filesystem::remove(folder / "LumoraService.exe");
 
   std::ofstream(folder / "LumoraService.exe") << "program";
   messages_.messages.clear();
-  EXPECT_TRUE(InstallLedService(launcher, messages_, folder, ServiceProgramCheck::Required));
+  EXPECT_TRUE(InstallLedService(launcher, messages_, folder, folder, ServiceProgramCheck::Required));
   ASSERT_EQ(launcher.scripts.size(), 1u);
   EXPECT_EQ(launcher.scripts[0], folder / InstallScriptName());
   EXPECT_TRUE(messages_.messages.empty());

@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/CIni.h"
+#include "app/FileReplacement.h"
 #include "tests/app/CIniTestFiles.h"
 
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -132,6 +136,37 @@ TEST(SettingsFileWriterTest, AFailedSaveKeepsTheOldFile) {
 }
 
 #ifndef _WIN32
+// A save killed before its rename leaves its temporary file behind. The next save of the same
+// target removes such files once their process has ended, and nothing else.
+TEST(SettingsFileWriterTest, ASaveRemovesTheTemporaryFilesOfEndedSavesOfItsTarget) {
+  CIniTestFolder folder;
+  const auto file = folder.WriteBytes("Preformance.txt", Bytes({0xFF, 0xFE}));
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const auto ended = static_cast<unsigned long>(child);
+  const auto running = static_cast<unsigned long>(getppid());
+
+  const auto stale = FileReplacement::TemporaryPathFor(file, ended, 3);
+  const auto staleOldForm = folder.Path() / ("Preformance.txt.tmp-" + std::to_string(ended) + "-0-98765");
+  const auto stillWritten = FileReplacement::TemporaryPathFor(file, running, 0);
+  const auto otherTarget = FileReplacement::TemporaryPathFor(folder.Path() / "Led.txt", ended, 0);
+  const auto notOurs = folder.Path() / "Preformance.txt.tmp-notes";
+  for (const auto& path : {stale, staleOldForm, stillWritten, otherTarget, notOurs})
+    std::ofstream(path) << "left";
+
+  SettingsFileWriter writer;
+  writer.AddSection(1);
+  ASSERT_TRUE(writer.Save(file));
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_FALSE(std::filesystem::exists(staleOldForm));
+  EXPECT_TRUE(std::filesystem::exists(stillWritten));
+  EXPECT_TRUE(std::filesystem::exists(otherTarget));
+  EXPECT_TRUE(std::filesystem::exists(notOurs));
+  EXPECT_EQ(FilesIn(folder.Path()).size(), 4u);
+}
+
 // The disk fills up while the new text is written: the write fails part-way, and the save
 // must report it and leave the previous file byte for byte.
 TEST(SettingsFileWriterTest, AWriteThatFailsPartWayKeepsTheOldFile) {

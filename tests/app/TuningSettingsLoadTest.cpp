@@ -140,12 +140,13 @@ TEST(TuningSettingsLoadTest, WhatIsAppliedDependsOnTheKindOfBoard) {
     const std::u16string file = u"[Gpu1]\r\nId=2684\r\nFanWorkMode=3\r\nFanSpeed=45\r\nDyaGpuClock=50\r\n"
                                 u"DyaMemClock=60\r\nPowerTarget=105\r\nGpuVF=-15000\r\nMemVF=20000\r\n";
     {
-        // A VF-point board takes power, fan coolers and VF offsets, not P-state offsets.
+        // A VF-point board takes power, fan coolers, VF offsets and, as the file holds them,
+        // its P-state offsets: the presets and Custom set those on such a board too.
         LoadCase c(Scenario({kVfCard}));
         ASSERT_EQ(c.Load(file), 1);
         const sim::SimTuningState& card = c.rig.Tuning(0);
-        EXPECT_EQ(card.graphics.deltaKHz, -150999);
-        EXPECT_EQ(card.memory.deltaKHz, 0);
+        EXPECT_EQ(card.graphics.deltaKHz, 50000);
+        EXPECT_EQ(card.memory.deltaKHz, 60000);
         EXPECT_EQ(card.power.currentPcm, 105000u);
         for (const auto& fan : card.fanCoolers) {
             EXPECT_TRUE(fan.manual);
@@ -157,13 +158,27 @@ TEST(TuningSettingsLoadTest, WhatIsAppliedDependsOnTheKindOfBoard) {
         EXPECT_EQ(card.vfPoints[81].offsetKHz, 20000);
     }
     {
-        // A board without a boost clock gets neither offsets nor power.
+        // A file written when the card would not report its P-states has no such lines: the
+        // P-state offsets are left as they are rather than set to 0.
+        LoadCase c(Scenario({kVfCard}));
+        ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=2684\r\nPowerTarget=105\r\nGpuVF=-15000\r\n"), 1);
+        EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, -150999);
+        EXPECT_EQ(c.rig.Tuning(0).memory.deltaKHz, 0);
+        EXPECT_EQ(c.rig.Tuning(0).vfPoints[0].offsetKHz, -15000);
+    }
+    {
+        // A board without a boost clock (which only the command-line tool tunes) gets the
+        // offsets and power the file holds, and nothing the file leaves out.
         LoadCase c(Scenario({kVfCard}));
         c.rig.table->Board(0).familyD = 0;
         c.rig.table->Board(0).hasBoostClock = 0;
-        ASSERT_EQ(c.Load(file), 1);
+        ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=2684\r\nFanWorkMode=3\r\nFanSpeed=45\r\n"), 1);
         EXPECT_EQ(c.rig.Tuning(0).power.currentPcm, 95000u);
         EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, -150999);
+        ASSERT_EQ(c.Load(file), 1);
+        EXPECT_EQ(c.rig.Tuning(0).power.currentPcm, 105000u);
+        EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, 50000);
+        EXPECT_EQ(c.rig.Tuning(0).memory.deltaKHz, 60000);
         EXPECT_EQ(c.rig.Tuning(0).vfPoints[80].offsetKHz, 300000);
         EXPECT_EQ(c.rig.Tuning(0).fanCoolers[0].manualLevel, 45u);
     }

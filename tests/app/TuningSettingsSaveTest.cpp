@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -148,12 +149,31 @@ TEST(TuningSettingsSaveTest, AnEmptyNameMeansPreformanceTxtInTheCurrentFolder) {
     EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::filesystem::path>{folder.Path() / "Preformance.txt"});
 }
 
-TEST(TuningSettingsSaveTest, AFileThatCannotBeWrittenGivesZero) {
+TEST(TuningSettingsSaveTest, AFileThatCannotBeWrittenGivesZeroAndChangesNothing) {
     TuningRig rig(Scenario({kPascalCard}));
     CIniTestFolder folder;
     AppState state;
+    rig.table->percentOv = 2;
     EXPECT_EQ(SaveTuningSettings(*rig.table, state, folder.Path() / "no-such-folder" / "Preformance.txt"), 0);
     EXPECT_TRUE(FilesIn(folder.Path()).empty());
+    // The cards were not read: the offsets and the over-voltage the save would refresh are
+    // those held before (the card has 25000, 2000 and 7 %).
+    EXPECT_EQ(state.gpuVfOffset, 0);
+    EXPECT_EQ(state.memVfOffset, 0);
+    EXPECT_EQ(rig.table->percentOv, 2);
+}
+
+// Any name the file system takes can be saved to: the save's own temporary file must not
+// need a longer name than the target's.
+TEST(TuningSettingsSaveTest, TheLongestNameTheFolderTakesCanBeSaved) {
+    TuningRig rig(Scenario({kPascalCard}));
+    CIniTestFolder folder;
+    AppState state;
+    const auto file = folder.Path() / (std::string(251, 'p') + ".ini");
+    ASSERT_TRUE(std::ofstream(file).good()) << "the test's folder takes no 255-byte names";
+    std::filesystem::remove(file);
+    ASSERT_EQ(SaveTuningSettings(*rig.table, state, file), 1);
+    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::filesystem::path>{file});
 }
 
 #ifndef _WIN32
@@ -165,7 +185,9 @@ TEST(TuningSettingsSaveTest, AnInterruptedSaveLeavesThePreviousFile) {
     const auto oldBytes = CIniTestFolder::Utf16Le(u"\xFEFF[Gpu1]\r\nId=1b81\r\nFanWorkMode=1\r\n");
     const auto file = folder.WriteBytes("Preformance.txt", oldBytes);
     AppState state;
-    ASSERT_GT(ComposeTuningSettings(*rig.table, state).Bytes().size(), 600u);
+    AppState probe;
+    ASSERT_GT(ComposeTuningSettings(*rig.table, probe).Bytes().size(), 600u);
+    rig.table->percentOv = 0;  // as before the cards were first read
 
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -180,6 +202,10 @@ TEST(TuningSettingsSaveTest, AnInterruptedSaveLeavesThePreviousFile) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(CIniTestFolder::ReadBytes(file), oldBytes);
     EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::filesystem::path>{file});
+    // What the cards said on the way is not kept either: the save changed nothing.
+    EXPECT_EQ(state.gpuVfOffset, 0);
+    EXPECT_EQ(state.memVfOffset, 0);
+    EXPECT_EQ(rig.table->percentOv, 0);
 }
 #endif
 

@@ -72,13 +72,14 @@ TEST_F(CliTest, ProfileLoadAppliesTheFileAndRefusesOnesThatDoNotFit) {
     ASSERT_EQ(Run({"apply", "common"}).status, 0);
     ASSERT_EQ(Tuning(State())["power"]["currentPcm"], 100000);
 
-    // The default card is of family D: the load sets its power target and VF points, not its
-    // clock offsets.
+    // The default card is of family D: the load sets its power target and VF points, and puts
+    // back the clock offsets the apply gave it.
     CliRun run = Run({"profile", "load", profile.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     const nlohmann::json state = State();
     EXPECT_EQ(Tuning(state)["power"]["currentPcm"], 80000);
-    EXPECT_EQ(Tuning(state)["memory"]["deltaKHz"], 0);
+    EXPECT_EQ(Tuning(state)["graphics"]["deltaKHz"], -50000);
+    EXPECT_EQ(Tuning(state)["memory"]["deltaKHz"], 300000);
     EXPECT_TRUE(HasLine(TraceOf("ClkVfPointsSetControl"), "ClkVfPointsSetControl gpu=0 point=81 offsetKHz=0 status=0"))
         << Trace();
 

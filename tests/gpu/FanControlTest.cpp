@@ -93,7 +93,7 @@ TEST(FanType1, TheLibrarySetsAndTheSlot1ChipReportsTheDuty) {
 
     EXPECT_EQ(RestoreFanAuto(*rig.table, 0), kNvNotSupported);
     EXPECT_EQ(GetFanReading(*rig.table, 0, &value), kNvOk);
-    EXPECT_EQ(value, 29);  // 30 % is duty 76, read back as 76 * 100 / 255, truncated
+    EXPECT_EQ(value, 30);  // 30 % is duty 76, read back as 76 * 100 / 255 = 29.8, to the nearest
     EXPECT_TRUE(WritesTo(rig, 0x5C).empty());  // the chip is only read on this path
 
     rig.Card().bus.Device(0x5C)->answering = false;

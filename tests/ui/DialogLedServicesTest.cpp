@@ -25,7 +25,7 @@ protected:
     // The service's waits run on a clock of the test's own, advanced by each pause.
     std::unique_ptr<CLEDServicesDlg> MakeDialog()
     {
-        LedServicesContext context{services, launcher, messages, programFolder, installed};
+        LedServicesContext context{services, launcher, messages, programFolder, programFolder, installed};
         context.timing.now = [this] { return std::chrono::steady_clock::time_point(clock); };
         context.timing.sleep = [this](std::chrono::milliseconds pause) { clock += pause; };
         auto dialog = std::make_unique<CLEDServicesDlg>(context);

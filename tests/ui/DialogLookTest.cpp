@@ -79,7 +79,7 @@ TEST(DialogLookTest, EveryDialogShowsItsCaptionsWhole)
     StartMode startMode = StartMode::Unset;
     for (bool installed : {false, true}) {
         runList.entries["Pyxtune"] = installed ? "pyxtune SysTray" : "pyxtune Normal";
-        LedServicesContext led{services, launcher, nullptr, "/opt/pyxtune", installed};
+        LedServicesContext led{services, launcher, nullptr, "/opt/pyxtune", "/opt/pyxtune", installed};
         CSetDialog settings(SetDialogContext{runList, "/opt/pyxtune/pyxtune", startMode, led});
         EXPECT_EQ(settings.windowTitle(), QStringLiteral("Settings"));
         CheckLook(settings, installed ? QStringLiteral("settings-installed")

@@ -24,7 +24,7 @@ class DialogSettingsTest : public ::testing::Test
 protected:
     std::unique_ptr<CSetDialog> MakeDialog()
     {
-        LedServicesContext led{services, launcher, messages, "/opt/pyx", installed};
+        LedServicesContext led{services, launcher, messages, "/opt/pyx", "/opt/pyx", installed};
         return std::make_unique<CSetDialog>(
             SetDialogContext{runList, programFile, startMode, led});
     }

@@ -138,7 +138,11 @@ public:
         return out;
     }
 
-    bool SettingsFileExists(const char* name = "Preformance.txt") const { return std::filesystem::exists(folder / name); }
+    // In the settings folder the program chose: on these simulated cards, the simulator's own.
+    bool SettingsFileExists(const char* name = "Preformance.txt") const
+    {
+        return std::filesystem::exists(core->settings.folder / name);
+    }
 
     QTemporaryDir dir;
     std::filesystem::path folder;

@@ -63,12 +63,12 @@ void CLEDServicesDlg::OnInstallation()
 {
     // The script runs on its own; the next query (at the next start, or "Start/Stop") sees it.
     // Without the service program there is nothing to install, and the user is told so.
-    InstallLedService(context_.launcher, Messages(), context_.programFolder);
+    InstallLedService(context_.launcher, Messages(), context_.programFolder, context_.scriptFolder);
 }
 
 void CLEDServicesDlg::OnUninstall()
 {
-    UninstallLedService(context_.services, context_.launcher, context_.programFolder,
+    UninstallLedService(context_.services, context_.launcher, context_.scriptFolder,
                         context_.timing);
 }
 

@@ -53,7 +53,7 @@ QPushButton* CProfileDlg::Button(int id) const
 
 std::filesystem::path CProfileDlg::ProfileFolder() const
 {
-    return context_.programFolder / kProfileFolderName;
+    return context_.profileFolder.empty() ? context_.programFolder / kProfileFolderName : context_.profileFolder;
 }
 
 std::optional<std::filesystem::path> CProfileDlg::Pick(ProfileFileRequest::Kind kind)

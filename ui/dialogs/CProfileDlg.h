@@ -25,10 +25,13 @@ struct ProfileDlgContext
     ProfileFilePicker picker = PickProfileFileWithQt;
     // The pause between a load and the refresh; unset: the thread sleeps.
     std::function<void(std::chrono::milliseconds)> sleep{};
+    // Where the pickers open (made when missing): the "Profile" folder of the settings
+    // folder; empty: the "Profile" folder beside the program.
+    std::filesystem::path profileFolder{};
 };
 
-// Saves the settings of every GPU to a named profile file in the "Profile" folder beside the
-// program, or loads one back and makes it the current settings. A confirmed save or load ends
+// Saves the settings of every GPU to a named profile file in the "Profile" folder of the
+// settings folder, or loads one back and makes it the current settings. A confirmed save or load ends
 // the dialog; a cancelled picker leaves it open. It shows no message of its own.
 class CProfileDlg : public QDialog
 {

@@ -17,10 +17,13 @@ public:
 
     QString NameText() const;
     QString VersionText() const;
+    // A line under the version naming where the program keeps its settings files.
+    void SetSettingsFolder(const QString& folder);
 
 private:
     QLabel* name_ = nullptr;
     QLabel* version_ = nullptr;
+    QLabel* settings_ = nullptr;
 };
 
 }  // namespace pyx

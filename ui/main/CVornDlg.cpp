@@ -523,6 +523,7 @@ void CVornDlg::OnSessionEnd() { context_.engine.SessionEnd(); }
 
 void CVornDlg::ShowAbout() {
     CAboutDlg about(QPixmap::fromImage(icon_), this);
+    about.SetSettingsFolder(QString::fromStdU16String(context_.core.settings.folder.u16string()));
     about.exec();
 }
 

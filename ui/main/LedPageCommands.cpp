@@ -121,7 +121,7 @@ void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
     options.applyButton = applyButton;
     options.restoringLed = restoringLed;
     options.ledControllerKind = static_cast<uint32_t>(state.ledControllerKind);
-    options.saveLedSettings = [&core] { SaveTuningSettings(core.Boards(), core.State(), kLedSettingsFileName); };
+    options.saveLedSettings = [&core] { SaveTuningSettings(core.Boards(), core.State(), core.settings.LedFile()); };
     ApplyLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, options);
 }
 

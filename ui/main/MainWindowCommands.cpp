@@ -66,7 +66,7 @@ void MainWindowCommands::OnCommand(QWidget* sender) {
 
 void MainWindowCommands::OnHide() {
     if (!window_.Page().settingsCommitted)
-        SaveTuningSettings(window_.Boards(), window_.Core().State(), kTuningSettingsFileName);
+        SaveTuningSettings(window_.Boards(), window_.Core().State(), window_.Core().settings.TuningFile());
     if (window_.HasTray()) {
         window_.hide();
     } else {

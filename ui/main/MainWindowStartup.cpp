@@ -19,9 +19,9 @@ bool MainWindowStartup::Run() {
     AppCore& core = w.Core();
     GpuBoardTable& table = core.Boards();
 
-    // 1, 2: the service scripts beside the program; the window's menu and icons.
-    WriteInstallScript(core.programFolder);
-    WriteRemoveScript(core.programFolder);
+    // 1, 2: the service scripts in the settings folder; the window's menu and icons.
+    WriteInstallScript(core.settings.folder, core.programFolder);
+    WriteRemoveScript(core.settings.folder);
     w.CreateWindowParts();
 
     // 3: skin, tray icon, controls.
@@ -43,7 +43,7 @@ bool MainWindowStartup::Run() {
     }
 
     // 5: the stored settings once more.
-    const bool settingsMatched = LoadTuningSettings(kTuningSettingsFileName, table, core.State()) == 1;
+    const bool settingsMatched = LoadTuningSettings(core.settings.TuningFile(), table, core.State()) == 1;
     w.Page().selectedGpu = 0;
 
     // 6: every GPU's lighting controllers.

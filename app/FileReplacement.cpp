@@ -1,0 +1,255 @@
+#include "app/FileReplacement.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::intptr_t kClosed = -1;
+// The older form: "<target>.tmp-<pid>-<counter>-<ticks>".
+constexpr std::string_view kOldSuffix = ".tmp-";
+
+unsigned long CurrentProcessId() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(::getpid());
+#endif
+}
+
+// FNV-1a over the target's name as the system spells it.
+std::uint32_t NameHash(const fs::path& target) {
+  std::uint32_t hash = 2166136261u;
+  const fs::path name = target.filename();
+  for (const auto unit : name.native()) {
+    auto value = static_cast<std::uint32_t>(unit);
+    for (std::size_t b = 0; b < sizeof unit; ++b) {
+      hash = (hash ^ (value & 0xFF)) * 16777619u;
+      value >>= 8;
+    }
+  }
+  return hash;
+}
+
+std::string HashText(std::uint32_t hash) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", hash);
+  return text;
+}
+
+bool ParseNumber(std::string_view text, unsigned long& value) {
+  if (text.empty()) return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+// The writing process of a leftover named `name` when it is a temporary file of the target
+// whose new-form prefix and old-form name are given; 0 when it is not one.
+unsigned long WriterOf(std::string_view name, std::string_view newPrefix, std::string_view oldPrefix) {
+  unsigned long pid = 0;
+  if (name.size() > newPrefix.size() && name.substr(0, newPrefix.size()) == newPrefix &&
+      name.size() > 4 && name.substr(name.size() - 4) == ".tmp") {
+    const std::string_view rest = name.substr(newPrefix.size(), name.size() - newPrefix.size() - 4);
+    const std::size_t dash = rest.find('-');
+    unsigned long counter = 0;
+    if (dash != std::string_view::npos && ParseNumber(rest.substr(0, dash), pid) &&
+        ParseNumber(rest.substr(dash + 1), counter))
+      return pid;
+    return 0;
+  }
+  if (name.size() > oldPrefix.size() && name.substr(0, oldPrefix.size()) == oldPrefix) {
+    const std::string_view rest = name.substr(oldPrefix.size());
+    const std::size_t first = rest.find('-');
+    const std::size_t second = first == std::string_view::npos ? first : rest.find('-', first + 1);
+    unsigned long counter = 0;
+    unsigned long ticks = 0;
+    if (second != std::string_view::npos && ParseNumber(rest.substr(0, first), pid) &&
+        ParseNumber(rest.substr(first + 1, second - first - 1), counter) &&
+        ParseNumber(rest.substr(second + 1), ticks))
+      return pid;
+  }
+  return 0;
+}
+
+// Whether a process with this id runs now. When the system will not say, it counts as
+// running: a file another process may still be writing is never taken away.
+bool ProcessRuns(unsigned long pid) {
+#ifdef _WIN32
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+#else
+  if (pid == 0 || pid > static_cast<unsigned long>(INT32_MAX)) return true;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+#endif
+}
+
+#ifdef _WIN32
+
+std::intptr_t CreateNew(const fs::path& tmp, const fs::path&) {
+  HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? kClosed : reinterpret_cast<std::intptr_t>(h);
+}
+
+bool NameTaken() { return GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS; }
+
+bool WriteAndFlush(std::intptr_t handle, std::span<const std::byte> bytes) {
+  HANDLE h = reinterpret_cast<HANDLE>(handle);
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    ok = WriteFile(h, bytes.data() + done, chunk, &written, nullptr) && written > 0;
+    done += written;
+  }
+  return ok && FlushFileBuffers(h);
+}
+
+bool Close(std::intptr_t handle) { return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0; }
+
+bool RenameOver(const fs::path& from, const fs::path& to) {
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void SyncFolder(const fs::path&) {}
+
+#else
+
+std::intptr_t CreateNew(const fs::path& tmp, const fs::path& target) {
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return kClosed;
+  // The new file takes over the old one's permissions, so a save never widens or narrows
+  // who may read the settings.
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return kClosed;
+  }
+  return fd;
+}
+
+bool NameTaken() { return errno == EEXIST; }
+
+bool WriteAndFlush(std::intptr_t handle, std::span<const std::byte> bytes) {
+  const int fd = static_cast<int>(handle);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return ::fsync(fd) == 0;
+}
+
+bool Close(std::intptr_t handle) { return ::close(static_cast<int>(handle)) == 0; }
+
+bool RenameOver(const fs::path& from, const fs::path& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+// Makes the rename itself survive a power loss. Best effort: the file is already in place.
+void SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+#endif
+
+// File names compared as UTF-8, which every name converts to without loss or failure.
+std::string Utf8Name(const fs::path& path) {
+  const std::u8string name = path.filename().u8string();
+  return std::string(name.begin(), name.end());
+}
+
+fs::path FolderOf(const fs::path& target) {
+  const fs::path folder = target.parent_path();
+  return folder.empty() ? fs::path(".") : folder;
+}
+
+}  // namespace
+
+fs::path FileReplacement::TemporaryPathFor(const fs::path& target, unsigned long pid, unsigned counter) {
+  return target.parent_path() /
+         ("." + HashText(NameHash(target)) + "-" + std::to_string(pid) + "-" + std::to_string(counter) + ".tmp");
+}
+
+void FileReplacement::RemoveStaleTemporaries(const fs::path& target) {
+  const std::string newPrefix = "." + HashText(NameHash(target)) + "-";
+  const std::string oldPrefix = Utf8Name(target) + std::string(kOldSuffix);
+  const unsigned long self = CurrentProcessId();
+  std::error_code ec;
+  for (fs::directory_iterator it(FolderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ignored;
+    if (!it->is_regular_file(ignored)) continue;
+    const std::string name = Utf8Name(it->path());
+    const unsigned long pid = WriterOf(name, newPrefix, oldPrefix);
+    // This process's own files may belong to a save on another thread.
+    if (pid == 0 || pid == self || ProcessRuns(pid)) continue;
+    fs::remove(it->path(), ignored);
+  }
+}
+
+std::unique_ptr<FileReplacement> FileReplacement::Begin(const fs::path& path) {
+  if (path.empty() || !path.has_filename()) return nullptr;
+  std::error_code ec;
+  // Renaming over a folder would either fail or, worse, succeed on some systems.
+  if (fs::is_directory(path, ec)) return nullptr;
+  RemoveStaleTemporaries(path);
+  static std::atomic<unsigned> counter{0};
+  const unsigned long pid = CurrentProcessId();
+  // A name left by an earlier process with this id is passed over, not reused.
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    const fs::path tmp = TemporaryPathFor(path, pid, counter.fetch_add(1));
+    const std::intptr_t handle = CreateNew(tmp, path);
+    if (handle != kClosed) return std::unique_ptr<FileReplacement>(new FileReplacement(path, tmp, handle));
+    if (!NameTaken()) return nullptr;
+  }
+  return nullptr;
+}
+
+FileReplacement::FileReplacement(fs::path target, fs::path temporary, std::intptr_t handle)
+    : target_(std::move(target)), temporary_(std::move(temporary)), handle_(handle) {}
+
+FileReplacement::~FileReplacement() {
+  if (done_) return;
+  if (handle_ != kClosed) Close(handle_);
+  std::error_code ec;
+  fs::remove(temporary_, ec);
+}
+
+bool FileReplacement::Commit(std::span<const std::byte> bytes) {
+  if (done_) return false;
+  done_ = true;
+  bool ok = WriteAndFlush(handle_, bytes);
+  ok = Close(handle_) && ok;
+  handle_ = kClosed;
+  if (!ok || !RenameOver(temporary_, target_)) {
+    std::error_code ec;
+    fs::remove(temporary_, ec);
+    return false;
+  }
+  SyncFolder(FolderOf(target_));
+  return true;
+}

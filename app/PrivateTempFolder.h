@@ -1,0 +1,31 @@
+#pragma once
+#include <filesystem>
+#include <memory>
+
+namespace pyx {
+
+// A folder of its own under the system's temporary folder, with a name nobody can guess and
+// room for this user only (0700), removed with everything in it when the object goes. The
+// video-BIOS reader runs in one, so its dump never lands in the program folder or in a
+// predictable place another user could prepare.
+class PrivateTempFolder {
+public:
+    // Null when no such folder could be made.
+    static std::unique_ptr<PrivateTempFolder> Make(const char* prefix);
+    ~PrivateTempFolder();
+    PrivateTempFolder(const PrivateTempFolder&) = delete;
+    PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+
+    // Where a reader must look when no such folder could be made: a folder named below a
+    // plain file, which can never exist, so nothing is ever read from or removed there.
+    static std::filesystem::path Nowhere(const std::filesystem::path& plainFile);
+
+private:
+    explicit PrivateTempFolder(std::filesystem::path path) : path_(std::move(path)) {}
+
+    std::filesystem::path path_;
+};
+
+}  // namespace pyx

@@ -1,0 +1,146 @@
+#pragma once
+// Runs one of the project's programs as a process of its own, as a user would start it: its
+// own environment, standard output and error kept in files, a time limit.
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace pyx::proctest {
+
+namespace fs = std::filesystem;
+
+// A variable set to a value, or removed when the value is empty-optional.
+struct EnvChange {
+    std::string name;
+    std::optional<std::string> value;
+};
+
+struct ProgramRun {
+    int status = -1;  // exit status; -1 when it did not end by itself in time
+    std::string out, err;
+};
+
+inline std::string FileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ProgramProcess {
+public:
+    // Starts program with args; its output goes to <outputStem>.out and <outputStem>.err.
+    ProgramProcess(const fs::path& program, const std::vector<std::string>& args, const std::vector<EnvChange>& env,
+                   const fs::path& outputStem)
+        : outFile_(outputStem.string() + ".out"), errFile_(outputStem.string() + ".err") {
+        std::vector<std::string> environment;
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            bool changed = false;
+            for (const EnvChange& change : env) changed = changed || entry.rfind(change.name + "=", 0) == 0;
+            if (!changed) environment.push_back(entry);
+        }
+        for (const EnvChange& change : env)
+            if (change.value) environment.push_back(change.name + "=" + *change.value);
+
+        std::vector<std::string> argv = {program.string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> argvPointers, envPointers;
+        for (auto& a : argv) argvPointers.push_back(a.data());
+        argvPointers.push_back(nullptr);
+        for (auto& e : environment) envPointers.push_back(e.data());
+        envPointers.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (posix_spawn(&pid_, argvPointers[0], &actions, nullptr, argvPointers.data(), envPointers.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~ProgramProcess() { Kill(); }
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    bool Started() const { return pid_ > 0; }
+    bool Running() {
+        if (pid_ <= 0 || ended_) return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) End(status);
+        return !ended_;
+    }
+    // Waits for the process to end by itself, at most `limit`; false when it did not.
+    bool WaitFor(std::chrono::milliseconds limit) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (Running()) {
+            if (std::chrono::steady_clock::now() > until) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return Started();
+    }
+    void Kill() {
+        if (!Running()) return;
+        kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        ended_ = true;
+    }
+    int ExitStatus() const { return exitStatus_; }
+    std::string Out() const { return FileText(outFile_); }
+    std::string Err() const { return FileText(errFile_); }
+
+private:
+    void End(int status) {
+        ended_ = true;
+        exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    std::string outFile_, errFile_;
+    pid_t pid_ = -1;
+    bool ended_ = false;
+    int exitStatus_ = -1;
+};
+
+// Runs the program to its end; one that runs past the limit is killed and gives status -1.
+inline ProgramRun RunProgram(const fs::path& program, const std::vector<std::string>& args,
+                             const std::vector<EnvChange>& env, const fs::path& outputStem,
+                             std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    ProgramProcess process(program, args, env, outputStem);
+    ProgramRun run;
+    if (process.WaitFor(limit)) run.status = process.ExitStatus();
+    process.Kill();
+    run.out = process.Out();
+    run.err = process.Err();
+    return run;
+}
+
+// A copy of a built program in a folder of its own, so that what it writes beside itself
+// lands there and not in the build tree.
+inline fs::path CopyProgram(const fs::path& program, const fs::path& folder) {
+    fs::create_directories(folder);
+    const fs::path copy = folder / program.filename();
+    fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
+    return copy;
+}
+
+}  // namespace pyx::proctest
+
+#endif
