@@ -238,6 +238,12 @@ int32_t ReadFanWorkMode(GpuBoardTable& table, int gpu) {
 
 int32_t ReadFanSpeed(GpuBoardTable& table, int gpu, int32_t fanWorkMode) {
     if (fanWorkMode == kFanModeCoolers) {
+        // The coolers' level is what they run at, not what they were told: a level saved from
+        // coolers under automatic control would fix them at it on the next start, however hot
+        // the card then runs. Coolers this program handed back to automatic control are saved
+        // as such (level 0). The interface cannot say how coolers this run never touched are
+        // driven; their level is kept, as it always was, lest a level set by hand be lost.
+        if (table.Board(gpu).fanCoolerControl.load() == FanCoolerControl::Automatic) return 0;
         NvFanCoolersStatus status;
         std::memset(&status, 0, sizeof status);
         if (QueryFanCoolers(table, gpu, nullptr, &status) != 1) return kFallbackFanSpeed;

@@ -389,10 +389,12 @@ NvStatus SetFanCoolerLevel(GpuBoardTable& table, int gpu, float percent, uint32_
     control.entries[0].level = level;
     control.entries[0].flags = level > 0 ? 1u : 0u;
     s = library.FanCoolersSetControl(handle, &control);
-    if (s != kNvOk)
+    if (s != kNvOk) {
         std::printf("API call failed with error %d\n", s);
-    else
+    } else {
+        table.Board(gpu).fanCoolerControl = level > 0 ? FanCoolerControl::Manual : FanCoolerControl::Automatic;
         std::printf("Requested feature applied successfully\n\n");
+    }
     std::fflush(stdout);
     return s;
 }

@@ -16,6 +16,10 @@ struct I2cSlot {
     uint8_t devAddress = 0;  // 8-bit address (7-bit shifted left); 0 = no device found
 };
 
+// Who drives the fans of the library's fan-cooler interface, as far as this program has told
+// them: the interface reports each cooler's level but not whether it runs by hand.
+enum class FanCoolerControl : uint8_t { Unknown, Automatic, Manual };
+
 inline constexpr int kI2cSlotCount = 15;
 inline constexpr int kMaxGpus = 5;
 inline constexpr auto kBusMutexWait = std::chrono::milliseconds(2000);
@@ -43,6 +47,8 @@ struct GpuBoard {
     char16_t deviceIdText[5] = {};  // e.g. u"1b81"
     uint32_t isSubsysA014 = 0;
     uint32_t hasFanCoolersApi = 0;
+    // Set by every fan-cooler level this program sends; Unknown until the first.
+    std::atomic<FanCoolerControl> fanCoolerControl{FanCoolerControl::Unknown};
     uint32_t familyA = 0;
     uint32_t familyB = 0;
     uint32_t familyC = 0;

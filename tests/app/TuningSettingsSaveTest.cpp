@@ -7,6 +7,7 @@
 
 #include "app/CIniText.h"
 #include "app/TuningSettingsStore.h"
+#include "gpu/FanControl.h"
 #include "gpu/NvApiIds.h"
 #include "tests/app/TuningSettingsTestRig.h"
 
@@ -116,6 +117,20 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
         AppState state;
         const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
         EXPECT_NE(text.find(u"FanWorkMode=255\r\nFanSpeed=40\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+    }
+    {
+        // Fan coolers this program handed back to automatic control are saved as automatic
+        // (level 0), whatever level they run at: a saved level would fix them there.
+        TuningRig rig(Scenario({kVfCard}));
+        AppState state;
+        std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(u"FanWorkMode=3\r\nFanSpeed=70\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+        ASSERT_EQ(SetFanCoolerLevel(*rig.table, 0, 55.0f, 1), kNvOk);
+        text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(u"FanWorkMode=3\r\nFanSpeed=55\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+        ASSERT_EQ(SetFanCoolerLevel(*rig.table, 0, 0.0f, 1), kNvOk);
+        text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(u"FanWorkMode=3\r\nFanSpeed=0\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
     }
     {
         // Fan coolers whose status cannot be read: speed 40.

@@ -41,14 +41,17 @@ struct KnownLoss {
 };
 const char* const kFanCoolerLoss =
     "the fan-cooler interface this program reaches reports each cooler's level but not whether it "
-    "runs under automatic control: the save writes FanWorkMode=3 with the level, so the load fixes "
-    "fans that ran automatically at the level they had";
+    "runs under automatic control: coolers this program has not handed back to automatic control in "
+    "the run that saves are saved with FanWorkMode=3 and their level, so the load fixes fans that ran "
+    "automatically at the level they had (a save in the run that applied Common saves them as "
+    "automatic)";
 const KnownLoss kKnownLosses[] = {
     {"*", {"performance"}, "/tuning/thermalPolicies",
      "Performance sets the thermal limit to 90 C; the settings file has no key for a thermal limit, "
      "so a load cannot restore it"},
     {"builtin-default", {"extreme", "performance", "common"}, "/tuning/fanCoolers", kFanCoolerLoss},
     {"fan-type4-fan-coolers", {"extreme", "performance", "common"}, "/tuning/fanCoolers", kFanCoolerLoss},
+    {"plain-and-vf-cards", {"extreme", "performance", "common"}, "/tuning/fanCoolers", kFanCoolerLoss},
     {"fan-type3-slot0-chip", {"extreme", "performance"}, "/fanChips/0/registers",
      "the file keeps only that the fan runs automatically (FanWorkMode=1); the load's return to "
      "automatic control writes the program's own fan curve (registers 0xA0-0xA8) over the one the chip "
