@@ -434,7 +434,7 @@ void TuningController::RefreshFromSettings(TuningPage& page) {
             }
         }
         if (board.familyD != 0) {
-            // These boards keep their offsets on the VF points: the card's first points win.
+            // What the card holds wins over the file (see ReadVfSliders).
             ReadVfSliders(table_, gpu, page);
         }
         if (pstateBoard || board.familyD != 0) {

@@ -129,6 +129,18 @@ void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page) {
     // takes only within the clock sliders' ranges: a VF slider offers no value outside them.
     LimitTo(page.gpuVf, page.gpuClock);
     LimitTo(page.memVf, page.memClock);
+    // Where they stand in for the clock sliders they show what the card holds there: showing
+    // the VF points' own offsets instead put 0 on the slider of a card tuned +100 MHz, and an
+    // unchanged Apply then took the +100 away.
+    if (page.gpuVf.HasRange()) {
+        NvPstates20 record;
+        std::memset(&record, 0, sizeof record);
+        if (GetPstates20(table, gpu, &record) == kNvOk) {
+            page.gpuVf.SetClamped(P0ClockDelta(record, kDomainGraphics).value / 1000);
+            page.memVf.SetClamped(P0ClockDelta(record, kDomainMemory).value / 1000);
+            return;
+        }
+    }
     page.gpuVf.SetClamped(PointOffsetKHz(readings, ranges.graphicsFirstVf) / 1000);
     page.memVf.SetClamped(PointOffsetKHz(readings, ranges.memoryFirstVf) / 1000);
 }

@@ -65,8 +65,8 @@ TEST(TuningReset, TheSelectedCardGetsDefaultsAndTheSlidersFollow) {
 
 TEST(TuningReset, FanCoolerCardsAreHandedBackAndTheFanAndVfSlidersGoToZero) {
     ResetFixture f(Cards({VfCard()}));
-    ASSERT_EQ(f.page.gpuVf.pos, 10);
-    ASSERT_EQ(f.page.memVf.pos, 300);
+    ASSERT_EQ(f.page.gpuVf.pos, 40);
+    ASSERT_EQ(f.page.memVf.pos, 150);
     f.page.fan = TuningSlider{70, 0, 100, false};
     f.controller.ResetTuning(f.page);
     for (const auto& cooler : f.rig.Card().tuning.fanCoolers) EXPECT_FALSE(cooler.manual);
@@ -137,14 +137,14 @@ TEST(TuningRefresh, UnknownModesPressCustomAndNoGpuDoesNothing) {
     EXPECT_TRUE(f.events.empty());
 }
 
-TEST(TuningRefresh, TheVfFamilyTakesItsFirstVfPointsNotTheStoredOffsets) {
+TEST(TuningRefresh, TheVfFamilyShowsTheOffsetsTheCardHoldsNotTheStoredOnes) {
     ResetFixture f(Cards({VfCard()}));
     f.state.tuningSettings.gpuClockOffsetMHz = 77;
     f.state.tuningSettings.memClockOffsetMHz = 88;
     f.page.gpuClock = TuningSlider{5, -100, 100, true};
     f.controller.RefreshFromSettings(f.page);
-    EXPECT_EQ(f.page.gpuVf.pos, 10);
-    EXPECT_EQ(f.page.memVf.pos, 300);
+    EXPECT_EQ(f.page.gpuVf.pos, 40);
+    EXPECT_EQ(f.page.memVf.pos, 150);
     EXPECT_EQ(f.page.gpuClock.pos, 5) << "its P-state offsets are not shown";
     EXPECT_EQ(f.page.power.pos, 100);
     // Without a selection the sliders are left alone but the lighting is still restored.

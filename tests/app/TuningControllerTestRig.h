@@ -44,14 +44,16 @@ inline std::string PlainCard(const std::string& deviceId = "0x1B8110DE",
       }})";
 }
 
-// A card of the VF-point family: fan coolers only (1 and 2 at 70 % by hand), graphics VF
-// domain -1000..+1000 MHz over points 0-79 (first point +10 MHz), memory -1000..+1000 MHz over
-// points 80-81 (+300 MHz).
+// A card of the VF-point family: fan coolers only (1 and 2 at 70 % by hand), P-state offsets
+// +40 MHz (graphics) and +150 MHz (memory), graphics VF domain -1000..+1000 MHz over points
+// 0-79 (first point +10 MHz), memory -1000..+1000 MHz over points 80-81 (+300 MHz).
 inline std::string VfCard() {
     return R"({"deviceId": "0x268410DE", "subSystemId": "0x00000000",
       "clocks": {"current": {"graphics": 2520000, "memory": 10501000},
                  "boost": {"graphics": 2520000, "memory": 10501000}},
       "tuning": {
+        "graphicsDelta": {"deltaKHz": 40000, "minKHz": -200000, "maxKHz": 200000},
+        "memoryDelta": {"deltaKHz": 150000, "minKHz": -500000, "maxKHz": 1000000},
         "coolers": [],
         "fanCoolers": [{"id": 1, "level": 70}, {"id": 2, "level": 70}],
         "clockDomains": [

@@ -32,15 +32,17 @@ TEST(TuningRanges, APstateCardShowsItsOffsetsPowerAndFan) {
     EXPECT_TRUE(rig.Trace().empty()) << "reading ranges changes nothing";
 }
 
-TEST(TuningRanges, TheGraphicsVfRangeIsHalvedAndTheFirstPointsAreShown) {
+TEST(TuningRanges, TheGraphicsVfRangeIsHalvedAndTheCardsClockOffsetsAreShown) {
     TuningTestRig rig(Cards({VfCard()}));
     TuningPage page;
     page.fan = TuningSlider{33, 0, 100, true};
     ReadSliderRanges(*rig.table, 0, page);
     // Custom sends the VF sliders' values as P-state offsets too, so they offer nothing beyond
-    // the P-state ranges (-200..200, -500..1000) of the halved and the whole domain ranges.
-    ExpectSlider(page.gpuVf, -200, 200, 10, "graphics VF");
-    ExpectSlider(page.memVf, -500, 1000, 300, "memory VF");
+    // the P-state ranges (-200..200, -500..1000) of the halved and the whole domain ranges, and
+    // show the P-state offsets the card holds (not the first VF points' +10 and +300 MHz, which
+    // an unchanged Apply would have written over them).
+    ExpectSlider(page.gpuVf, -200, 200, 40, "graphics VF");
+    ExpectSlider(page.memVf, -500, 1000, 150, "memory VF");
     EXPECT_FALSE(page.fan.enabled) << "fan type 4";
     EXPECT_EQ(page.fan.pos, 33) << "left as it was";
 
@@ -48,7 +50,7 @@ TEST(TuningRanges, TheGraphicsVfRangeIsHalvedAndTheFirstPointsAreShown) {
     rig.Card().tuning.clockDomains[0].offsetMaxKHz = 100000;
     rig.Card().tuning.clockDomains[0].offsetMinKHz = -60000;
     ReadSliderRanges(*rig.table, 0, page);
-    ExpectSlider(page.gpuVf, -30, 50, 10, "graphics VF");
+    ExpectSlider(page.gpuVf, -30, 50, 40, "graphics VF");
 }
 
 TEST(TuningRanges, ValuesOutsideTheReportedRangeAreShownClamped) {
@@ -57,7 +59,7 @@ TEST(TuningRanges, ValuesOutsideTheReportedRangeAreShownClamped) {
     rig.Card(0).tuning.memory.deltaKHz = -900000;
     rig.Card(0).tuning.power.currentPcm = 130000;
     rig.Board(0).fanRangeMax = 60;
-    rig.Card(1).tuning.vfPoints[80].offsetKHz = 2000000;
+    rig.Card(1).tuning.memory.deltaKHz = 2000000;
     TuningPage page;
     ReadSliderRanges(*rig.table, 0, page);
     EXPECT_EQ(page.gpuClock.pos, 200);
