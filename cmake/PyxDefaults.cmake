@@ -37,7 +37,9 @@ endfunction()
 # A GoogleTest executable registered with CTest; the tests are listed when CTest runs,
 # not while building, so a sanitizer build does not run every test binary twice.
 function(pyx_test target)
-  find_package(GTest REQUIRED)
+  if(NOT TARGET GTest::gtest)  # a cross build compiles its own
+    find_package(GTest REQUIRED)
+  endif()
   add_executable(${target} ${ARGN})
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock)
   pyx_defaults(${target})
@@ -64,6 +66,15 @@ endfunction()
 function(pyx_folder_tests name)
   set(libs ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    # Linux's own tests stay out (PYX_LINUX_ONLY_TESTS, tests/CMakeLists.txt); Windows' own
+    # live in the folder's windows/.
+    if(PYX_LINUX_ONLY_TESTS)
+      list(REMOVE_ITEM srcs ${PYX_LINUX_ONLY_TESTS})
+    endif()
+    file(GLOB win_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/*Test.cpp)
+    list(APPEND srcs ${win_srcs})
+  endif()
   if(srcs)
     pyx_test(test_${name} ${srcs})
     target_link_libraries(test_${name} PRIVATE ${libs})

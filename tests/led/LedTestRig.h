@@ -92,7 +92,13 @@ struct LedRig {
         pacer.logPath = tracePath;
         ClearTrace();
     }
-    ~LedRig() { std::filesystem::remove(tracePath); }
+    ~LedRig() {
+        // The library closes the trace first: Windows does not remove a file still open.
+        table.reset();
+        nv.reset();
+        std::error_code ec;
+        std::filesystem::remove(tracePath, ec);
+    }
 
     // The trace since the last clear, without the time field.
     std::vector<std::string> TraceLines() const {
