@@ -224,13 +224,14 @@ TEST_F(LedServiceTest, RemovalDoesNotWaitWhenTheStopIsRefused) {
   EXPECT_EQ(Tail(3), (std::vector<std::string>{"RequestStop", "CloseService", "CloseManager"}));
 }
 
-TEST(LedServiceScripts, WindowsInstallLineForCxIsSeventyBytes) {
+TEST(LedServiceScripts, WindowsInstallLineKeepsThePathQuotedForTheServiceManager) {
+  // The path in escaped quotes inside the quoted argument: 74 bytes for C:\X.
   const std::wstring line = WindowsInstallLine(L"C:\\X");
-  EXPECT_EQ(line, L"sc create LumoraServices binPath= \"C:\\X\\LumoraService.exe\" start= auto");
-  EXPECT_EQ(line.size(), 70u);
+  EXPECT_EQ(line, L"sc create LumoraServices binPath= \"\\\"C:\\X\\LumoraService.exe\\\"\" start= auto");
+  EXPECT_EQ(line.size(), 74u);
   EXPECT_EQ(WindowsRemoveLine(), "sc delete LumoraServices");
   EXPECT_EQ(WindowsInstallLine(L"D:\\Program Files\\Pyx"),
-            L"sc create LumoraServices binPath= \"D:\\Program Files\\Pyx\\LumoraService.exe\""
+            L"sc create LumoraServices binPath= \"\\\"D:\\Program Files\\Pyx\\LumoraService.exe\\\"\""
             L" start= auto");
 }
 
