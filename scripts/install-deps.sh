@@ -15,6 +15,8 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   openbox xdotool x11-utils
+  # The Windows core: MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it.
+  g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 packages=("${run_packages[@]}")
 [ "${1:-}" = "--run" ] || packages+=("${test_packages[@]}")
