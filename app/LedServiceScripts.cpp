@@ -46,14 +46,17 @@ void MarkRunnable(const std::filesystem::path& file) {
 }  // namespace
 
 std::wstring WindowsInstallLine(std::wstring_view programFolder) {
-  std::wstring line = L"sc create LumoraServices binPath= \"";
+  // sc takes its arguments apart as any program does and keeps no quotes of its own: the
+  // escaped inner pair is what the service manager stores, so that a folder with blanks
+  // cannot make it start C:\Program.exe or the like for the service.
+  std::wstring line = L"sc create LumoraServices binPath= \"\\\"";
   // A batch file expands %NAME% even inside quotes: a folder such as "C:\100%\x" must reach
   // sc as written, so each % is doubled.
   for (const wchar_t c : programFolder) {
     line += c;
     if (c == L'%') line += L'%';
   }
-  line += L"\\LumoraService.exe\" start= auto";
+  line += L"\\LumoraService.exe\\\"\" start= auto";
   return line;
 }
 

@@ -45,13 +45,21 @@ endfunction()
 # A GoogleTest executable registered with CTest; the tests are listed when CTest runs,
 # not while building, so a sanitizer build does not run every test binary twice.
 function(pyx_test target)
-  find_package(GTest REQUIRED)
+  if(NOT TARGET GTest::gtest)  # a cross build compiles its own
+    find_package(GTest REQUIRED)
+  endif()
   add_executable(${target} ${ARGN})
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock)
   pyx_defaults(${target})
-  include(GoogleTest)
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "PYXTUNE_GPU_BACKEND=sim")
+  if(CMAKE_CROSSCOMPILING)
+    # Under an emulator (Wine) each start costs; the whole binary is one test.
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES ENVIRONMENT "PYXTUNE_GPU_BACKEND=sim")
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
+      PROPERTIES ENVIRONMENT "PYXTUNE_GPU_BACKEND=sim")
+  endif()
 endfunction()
 
 # Sources of a folder: every .cpp in it, plus its linux/ or windows/ subfolder for the
@@ -72,6 +80,15 @@ endfunction()
 function(pyx_folder_tests name)
   set(libs ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    # Linux's own tests stay out (PYX_LINUX_ONLY_TESTS, tests/CMakeLists.txt); Windows' own
+    # live in the folder's windows/.
+    if(PYX_LINUX_ONLY_TESTS)
+      list(REMOVE_ITEM srcs ${PYX_LINUX_ONLY_TESTS})
+    endif()
+    file(GLOB win_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/*Test.cpp)
+    list(APPEND srcs ${win_srcs})
+  endif()
   if(srcs)
     pyx_test(test_${name} ${srcs})
     target_link_libraries(test_${name} PRIVATE ${libs})
@@ -99,4 +116,55 @@ function(pyx_folder_tests name)
       pyx_defaults(fuzz_${fname})
     endforeach()
   endif()
+endfunction()
+
+# A program of ours on Windows carries the manifest that asks for administrator rights
+# (resources/windows/Elevated.manifest) and its version for the file's properties. WINDOWED:
+# a window program, started without a console.
+function(pyx_windows_program target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  if("WINDOWED" IN_LIST ARGN)
+    set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+  endif()
+  set(manifest ${PROJECT_SOURCE_DIR}/resources/windows/Elevated.manifest)
+  if(MSVC)
+    # The linker merges the file into the manifest it makes; its own execution level is left out.
+    target_sources(${target} PRIVATE ${manifest})
+    target_link_options(${target} PRIVATE /MANIFESTUAC:NO)
+  endif()
+  string(REPLACE "." "," version_commas "${PROJECT_VERSION}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.rc)
+  set(manifest_line "1 24 \"${manifest}\"")
+  if(MSVC)
+    set(manifest_line "")
+  endif()
+  file(GENERATE OUTPUT ${rc} CONTENT "#include <winver.h>
+${manifest_line}
+1 VERSIONINFO
+FILEVERSION ${version_commas}
+PRODUCTVERSION ${version_commas}
+FILEOS VOS_NT_WINDOWS32
+FILETYPE VFT_APP
+BEGIN
+  BLOCK \"StringFileInfo\"
+  BEGIN
+    BLOCK \"040904B0\"
+    BEGIN
+      VALUE \"FileDescription\", \"${description}\"
+      VALUE \"FileVersion\", \"${PROJECT_VERSION}\"
+      VALUE \"InternalName\", \"${target}\"
+      VALUE \"OriginalFilename\", \"${target}.exe\"
+      VALUE \"ProductName\", \"Pyxtune\"
+      VALUE \"ProductVersion\", \"${PROJECT_VERSION}\"
+    END
+  END
+  BLOCK \"VarFileInfo\"
+  BEGIN
+    VALUE \"Translation\", 0x409, 1200
+  END
+END
+")
+  target_sources(${target} PRIVATE ${rc})
 endfunction()

@@ -13,7 +13,8 @@ std::unique_ptr<Trace> Trace::FromEnvironment() {
 }
 
 std::unique_ptr<Trace> Trace::Open(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "a");
+    // Binary: one line end on every system, so a trace from Windows reads like any other.
+    std::FILE* file = std::fopen(path.c_str(), "ab");
     if (file == nullptr) return nullptr;
     return std::unique_ptr<Trace>(new Trace(file));
 }

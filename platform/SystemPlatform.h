@@ -14,7 +14,8 @@
 // Windows: the named mutex "Global\PYXTUNE_App_Mutex" and the window titled "PYXTUNE".
 // Linux: a lock file and a local socket in $XDG_RUNTIME_DIR, else /tmp.
 std::unique_ptr<InstanceLock> CreateSystemInstanceLock();
-// Windows: the machine's Run key. Linux: the XDG autostart folder of the machine.
+// Windows: the machine's Run key with a scheduled task beside it. Linux: the XDG autostart
+// folder of the machine.
 std::unique_ptr<LogonRunList> CreateSystemLogonRunList();
 // Windows: the service control manager. Linux: systemd.
 std::unique_ptr<ServiceControl> CreateSystemServiceControl();

@@ -17,6 +17,8 @@ test_packages=(
   openbox xdotool x11-utils
   lintian desktop-file-utils appstream file
   debian-archive-keyring
+  # The Windows core: MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it.
+  g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 packages=("${run_packages[@]}")
 [ "${1:-}" = "--run" ] || packages+=("${test_packages[@]}")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test through CTest:
 # once with AddressSanitizer + UBSan (the whole program, Qt included), once with
-# ThreadSanitizer over the core built without Qt, and a one-minute libFuzzer run of the
-# settings reader (clang, ASan + UBSan).
+# ThreadSanitizer over the core built without Qt, a one-minute libFuzzer run of the
+# settings reader (clang, ASan + UBSan), and the Windows core cross-built with MinGW-w64 and
+# tested under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -17,3 +18,8 @@ echo "== fuzz =="
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target fuzz_CIniFuzz
 ctest --preset fuzz -R '^fuzz_'
+
+# ---------------------------------------------------------------------------------------
+# Windows: the core cross-built with MinGW-w64, its tests and programs run under Wine.
+echo "== windows =="
+bash scripts/test-windows.sh

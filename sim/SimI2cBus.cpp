@@ -28,8 +28,13 @@ std::vector<uint8_t> SimI2cBus::Addresses() const {
 }
 
 bool SimI2cBus::Transfer(const SimI2cRecord& request, uint8_t* data) {
-    if (perByte_.count() > 0)
-        std::this_thread::sleep_for(perByte_ * (2 + request.length));
+    if (perByte_.count() > 0) {
+        // Until the whole time has passed: Windows' sleeps round a fraction of a millisecond
+        // down to nothing, and the slow bus would not be slow.
+        const auto until = std::chrono::steady_clock::now() + perByte_ * (2 + request.length);
+        for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now())
+            std::this_thread::sleep_for(until - now);
+    }
     SimI2cRecord record = request;
     SimI2cDevice* device = Device(request.devAddress);
     const bool isRead = request.kind == SimI2cRecord::Kind::Read ||

@@ -127,18 +127,10 @@ uint32_t ReadBuildNumber() {
     return value.empty() ? 0 : Rules::ParseBuildNumber(value.front());
 }
 
-// Every folder counts as trusted before Windows 7. The version comes from ntdll, which, unlike
-// GetVersionEx, does not depend on the program's manifest; when it cannot be asked the check stays on.
+// Every folder counts as trusted before Windows 7; when the version cannot be asked the check stays on.
 bool TrustsEveryFolder() {
-    static const bool trustsAll = [] {
-        using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-        auto getVersion = Export<RtlGetVersionFn>(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
-        OSVERSIONINFOW version = {};
-        version.dwOSVersionInfoSize = sizeof(version);
-        if (!getVersion || getVersion(&version) != 0) return false;
-        return Rules::TrustsEveryFolder(version.dwMajorVersion, version.dwMinorVersion);
-    }();
-    return trustsAll;
+    const WindowsVersion version = DriverLibraryLocator::SystemVersion();
+    return version.major != 0 && DriverPathRules::TrustsEveryFolder(version.major, version.minor);
 }
 
 std::wstring FullPath(const wchar_t* path) {
@@ -167,6 +159,18 @@ uint32_t DriverLibraryLocator::BuildNumber() {
     return build;
 }
 
+WindowsVersion DriverLibraryLocator::SystemVersion() {
+    static const WindowsVersion version = [] {
+        using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+        auto getVersion = Export<RtlGetVersionFn>(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+        OSVERSIONINFOW info = {};
+        info.dwOSVersionInfoSize = sizeof(info);
+        if (!getVersion || getVersion(&info) != 0) return WindowsVersion{};
+        return WindowsVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
+    }();
+    return version;
+}
+
 bool DriverLibraryLocator::IsWow64() {
     static const bool wow64 = [] {
         using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
@@ -177,22 +181,41 @@ bool DriverLibraryLocator::IsWow64() {
     return wow64;
 }
 
-HMODULE DriverLibraryLocator::LoadDriverLibrary(const wchar_t* name, DWORD flags) {
+DriverLibraryLocation DriverLibraryLocator::LocateDriverLibrary(const wchar_t* name) {
+    DriverLibraryLocation where;
     if (!name || !*name || Rules::HoldsPath(name)) {
-        SetLastError(ERROR_BAD_ARGUMENTS);
-        return nullptr;
+        where.error = ERROR_BAD_ARGUMENTS;
+        SetLastError(where.error);
+        return where;
     }
     if (Rules::UsesDriverStore(BuildNumber()) && Rules::IsDriverModuleName(name)) {
-        std::wstring path = FindDriverModule(name);
-        if (!path.empty()) return LoadFromTrustedPath(path.c_str(), flags);
-        if (GetLastError() != ERROR_MOD_NOT_FOUND) return nullptr;
+        where.path = FindDriverModule(name);
+        if (!where.path.empty()) {
+            where.fromDriverStore = true;
+            SetLastError(ERROR_SUCCESS);
+            return where;
+        }
+        if (GetLastError() != ERROR_MOD_NOT_FOUND) {
+            where.error = GetLastError();
+            return where;
+        }
     }
-    std::wstring folder = WindowsFolders::SystemDirectory();
-    if (folder.empty()) {
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return nullptr;
+    const std::wstring folder = WindowsFolders::SystemDirectory();
+    std::wstring path = folder.empty() ? std::wstring() : Rules::JoinPath(folder, name);
+    if (path.empty() || !IsFile(path)) {
+        where.error = ERROR_MOD_NOT_FOUND;
+    } else {
+        where.path = std::move(path);
     }
-    return Loaded(LoadLibraryExW(Rules::JoinPath(folder, name).c_str(), nullptr, Rules::LoadFlags(flags)));
+    SetLastError(where.error);
+    return where;
+}
+
+HMODULE DriverLibraryLocator::LoadDriverLibrary(const wchar_t* name, DWORD flags) {
+    DriverLibraryLocation where = LocateDriverLibrary(name);
+    if (where.path.empty()) return nullptr;
+    if (where.fromDriverStore) return LoadFromTrustedPath(where.path.c_str(), flags);
+    return Loaded(LoadLibraryExW(where.path.c_str(), nullptr, Rules::LoadFlags(flags)));
 }
 
 std::wstring DriverLibraryLocator::FindDriverModule(const wchar_t* name) {
@@ -200,12 +223,20 @@ std::wstring DriverLibraryLocator::FindDriverModule(const wchar_t* name) {
         SetLastError(ERROR_BAD_ARGUMENTS);
         return {};
     }
-    const bool wow64 = IsWow64();
     std::vector<NvidiaAdapter> adapters;
     if (uint32_t error = DriverStoreAdapters::List(adapters); error != 0) {
         SetLastError(error);
         return {};
     }
+    return FindDriverModuleAmong(name, adapters);
+}
+
+std::wstring DriverLibraryLocator::FindDriverModuleAmong(const wchar_t* name, const std::vector<NvidiaAdapter>& adapters) {
+    if (!name || !*name || Rules::HoldsPath(name)) {
+        SetLastError(ERROR_BAD_ARGUMENTS);
+        return {};
+    }
+    const bool wow64 = IsWow64();
     const std::wstring systemDir = WindowsFolders::SystemDirectory();
     const std::vector<DriverValueSource> order = Rules::LookupOrder(name, wow64);
     for (const NvidiaAdapter& adapter : adapters) {

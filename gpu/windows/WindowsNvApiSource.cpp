@@ -71,6 +71,12 @@ void WindowsNvApiSource::Close() {
     queryInterface_ = nullptr;
 }
 
+bool WindowsNvApiSource::Present() const {
+    if (module_) return true;
+    DriverLibraryLocation where = DriverLibraryLocator::LocateDriverLibrary(LibraryName());
+    return where.error != ERROR_MOD_NOT_FOUND;
+}
+
 std::string WindowsNvApiSource::Describe() const {
     if (module_) {
         std::string path = ToUtf8(ModulePath(module_));
@@ -79,8 +85,17 @@ std::string WindowsNvApiSource::Describe() const {
     std::string name = ToUtf8(LibraryName());
     if (module_) return name;
     if (entryMissing_) return name + " (no nvapi_QueryInterface)";
-    if (lastError_ != ERROR_SUCCESS) return name + " (not loaded, error " + std::to_string(lastError_) + ")";
-    return name + " (not loaded)";
+    const std::string error = "error " + std::to_string(lastError_);
+    switch (lastError_) {
+    case ERROR_SUCCESS:
+        return name + " (not loaded)";
+    case ERROR_MOD_NOT_FOUND:
+        return name + " (not loaded, " + error + ": no NVIDIA display driver installed it)";
+    case ERROR_BAD_PATHNAME:
+        return name + " (not loaded, " + error + ": the driver names a copy outside the Windows and program folders)";
+    default:
+        return name + " (not loaded, " + error + ")";
+    }
 }
 
 }  // namespace pyx

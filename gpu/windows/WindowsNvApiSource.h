@@ -26,6 +26,11 @@ public:
     std::string BackendName() const override { return "nvapi"; }
     // The loaded module's path; otherwise the library's name and why it is not loaded.
     std::string Describe() const override;
+    // False only when no driver has installed the library (nothing in the driver store or
+    // the system folder): then the simulator answers. A copy that is there but cannot be
+    // used (refused, unreadable, no entry point) counts as installed, and its failure is
+    // reported instead.
+    bool Present() const override;
 
     static const wchar_t* LibraryName();
 

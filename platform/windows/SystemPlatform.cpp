@@ -7,17 +7,17 @@
 #include <vector>
 
 #include "platform/windows/MessageBoxSink.h"
-#include "platform/windows/RegistryRunList.h"
 #include "platform/windows/ScmServiceControl.h"
 #include "platform/windows/WinInstanceLock.h"
 #include "platform/windows/WinProcessLauncher.h"
+#include "platform/windows/WindowsLogonRunList.h"
 
 std::unique_ptr<InstanceLock> CreateSystemInstanceLock() {
   return std::make_unique<WinInstanceLock>();
 }
 
 std::unique_ptr<LogonRunList> CreateSystemLogonRunList() {
-  return std::make_unique<RegistryRunList>();
+  return std::make_unique<WindowsLogonRunList>();
 }
 
 std::unique_ptr<ServiceControl> CreateSystemServiceControl() {

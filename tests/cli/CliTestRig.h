@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Cli.h"
+#include "tests/TestEnvironment.h"
 
 namespace pyx::clitest {
 
@@ -37,26 +38,26 @@ protected:
         fs::create_directories(dir_);
         state_ = dir_ / "state.json";
         trace_ = dir_ / "trace.txt";
-        ::setenv("PYXTUNE_GPU_BACKEND", "sim", 1);
-        ::setenv("PYXTUNE_SIM_STATE", state_.c_str(), 1);
-        ::setenv("PYXTUNE_TRACE", trace_.c_str(), 1);
-        ::unsetenv("PYXTUNE_SIM_SCENARIO");
+        test::SetEnv("PYXTUNE_GPU_BACKEND", "sim");
+        test::SetEnv("PYXTUNE_SIM_STATE", state_.string());
+        test::SetEnv("PYXTUNE_TRACE", trace_.string());
+        test::UnsetEnv("PYXTUNE_SIM_SCENARIO");
     }
     void TearDown() override {
-        ::unsetenv("PYXTUNE_SIM_STATE");
-        ::unsetenv("PYXTUNE_TRACE");
-        ::unsetenv("PYXTUNE_SIM_SCENARIO");
+        test::UnsetEnv("PYXTUNE_SIM_STATE");
+        test::UnsetEnv("PYXTUNE_TRACE");
+        test::UnsetEnv("PYXTUNE_SIM_SCENARIO");
         fs::remove_all(dir_);
     }
 
     // A scenario from the shipped ones, or written from text.
     void UseScenario(const std::string& shippedName) {
-        ::setenv("PYXTUNE_SIM_SCENARIO", (fs::path(PYX_SIM_SCENARIO_DIR) / shippedName).c_str(), 1);
+        test::SetEnv("PYXTUNE_SIM_SCENARIO", (fs::path(PYX_SIM_SCENARIO_DIR) / shippedName).string());
     }
     void UseScenarioText(const std::string& json) {
         const fs::path path = dir_ / "scenario.json";
         std::ofstream(path) << json;
-        ::setenv("PYXTUNE_SIM_SCENARIO", path.c_str(), 1);
+        test::SetEnv("PYXTUNE_SIM_SCENARIO", path.string());
     }
 
     CliRun Run(std::vector<std::string> args) {

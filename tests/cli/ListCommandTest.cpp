@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Cli.h"
+#include "tests/TestEnvironment.h"
 
 namespace pyx {
 namespace {
@@ -18,8 +19,8 @@ struct CliRun {
 };
 
 CliRun RunTool(std::vector<std::string> args, const char* backend = "sim", const char* scenario = nullptr) {
-    if (backend) ::setenv("PYXTUNE_GPU_BACKEND", backend, 1); else ::unsetenv("PYXTUNE_GPU_BACKEND");
-    if (scenario) ::setenv("PYXTUNE_SIM_SCENARIO", scenario, 1); else ::unsetenv("PYXTUNE_SIM_SCENARIO");
+    if (backend) test::SetEnv("PYXTUNE_GPU_BACKEND", backend); else test::UnsetEnv("PYXTUNE_GPU_BACKEND");
+    if (scenario) test::SetEnv("PYXTUNE_SIM_SCENARIO", scenario); else test::UnsetEnv("PYXTUNE_SIM_SCENARIO");
     std::ostringstream out, err;
     const int status = RunCli(args, out, err);
     return {status, out.str(), err.str()};
@@ -35,7 +36,7 @@ TEST(ListCommand, SaysPlainlyThatTheSimulatorAnswersAndListsEachGpu) {
     const auto path = WriteScenario("pyx-list-two.json", R"({"cards": [
         {"deviceId": "0x1B8110DE", "subSystemId": "0xA0141B4C"},
         {"deviceId": "0x1E8710DE", "subSystemId": "0x37553842"}]})");
-    const CliRun run = RunTool({"list"}, "sim", path.c_str());
+    const CliRun run = RunTool({"list"}, "sim", path.string().c_str());
     EXPECT_EQ(run.status, 0) << run.err;
     std::istringstream lines(run.out);
     std::string first, gpu0, gpu1;
@@ -46,7 +47,7 @@ TEST(ListCommand, SaysPlainlyThatTheSimulatorAnswersAndListsEachGpu) {
     EXPECT_EQ(gpu0, "GPU 0  device 1b81  subsystem a0141b4c  back-end sim");
     EXPECT_EQ(gpu1, "GPU 1  device 1e87  subsystem 37553842  back-end sim");
 
-    const CliRun json = RunTool({"list", "--json"}, "sim", path.c_str());
+    const CliRun json = RunTool({"list", "--json"}, "sim", path.string().c_str());
     ASSERT_EQ(json.status, 0);
     const auto doc = nlohmann::json::parse(json.out);
     EXPECT_TRUE(doc.at("simulated").get<bool>());
@@ -69,7 +70,7 @@ TEST(ListCommand, BadArgumentsAndConfigurationGiveStatus2WithTheReason) {
     EXPECT_NE(run.err.find("accepted: nvapi, sim"), std::string::npos) << run.err;
 
     const auto broken = WriteScenario("pyx-list-broken.json", R"({"cards": [)");
-    run = RunTool({"list"}, "sim", broken.c_str());
+    run = RunTool({"list"}, "sim", broken.string().c_str());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find(broken.string()), std::string::npos) << run.err;
     std::filesystem::remove(broken);
@@ -80,7 +81,7 @@ TEST(ListCommand, BadArgumentsAndConfigurationGiveStatus2WithTheReason) {
 
 TEST(ListCommand, NoCardIsAHardwareFailure) {
     const auto path = WriteScenario("pyx-list-none.json", R"({"cards": []})");
-    const CliRun run = RunTool({"list"}, "sim", path.c_str());
+    const CliRun run = RunTool({"list"}, "sim", path.string().c_str());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no NVIDIA GPU found"), std::string::npos) << run.err;
     std::filesystem::remove(path);

@@ -195,9 +195,11 @@ TEST(I2cBus, TraceWritesOneLinePerTransactionInTheDocumentedFormat) {
         EXPECT_EQ(ReadLedRegister(t, 1, 0x58, &reg, &data), kNvOk);
         EXPECT_EQ(ReadLedRegister(t, 0, 0x46, &reg, &data), kNvFailed);  // nothing at 0x46
     }
-    std::ifstream in(path);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    {
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+    }
     std::filesystem::remove(path);
     ASSERT_EQ(lines.size(), 4u);
     const std::regex time("^t=[0-9]+ ");

@@ -112,7 +112,11 @@ struct LedRig {
             EXPECT_GT(kernelPath->Transport()->transactions.load(), 0);
         }
 #endif
-        std::filesystem::remove(tracePath);
+        // The library closes the trace first: Windows does not remove a file still open.
+        table.reset();
+        nv.reset();
+        std::error_code ec;
+        std::filesystem::remove(tracePath, ec);
     }
 
     // The trace since the last clear, without the time field.

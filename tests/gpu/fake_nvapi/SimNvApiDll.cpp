@@ -1,0 +1,46 @@
+// A stand-in for the driver's nvapi64.dll, for the Windows tests under Wine: it exports
+// nvapi_QueryInterface and answers from the simulator's built-in card. Whenever a process
+// loads it, it leaves "<its own path>.loaded" beside itself, naming that process, so a test
+// can tell which copy, if any, was loaded.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "sim/SimLibrary.h"
+#include "sim/SimScenario.h"
+
+namespace {
+
+void LeaveMarker(HMODULE self) {
+    wchar_t path[4096];
+    const DWORD length = GetModuleFileNameW(self, path, 4096);
+    if (length == 0 || length >= 4096) return;
+    const std::wstring marker = std::wstring(path, length) + L".loaded";
+    HANDLE file = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    char program[4096];
+    const DWORD programLength = GetModuleFileNameA(nullptr, program, sizeof program);
+    DWORD written = 0;
+    WriteFile(file, program, programLength, &written, nullptr);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) LeaveMarker(instance);
+    return TRUE;
+}
+
+extern "C" __declspec(dllexport) void* nvapi_QueryInterface(uint32_t id) {
+    static std::unique_ptr<pyx::sim::SimLibrary> library;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        library = pyx::sim::SimScenario::Default();
+        library->Activate();
+    });
+    return pyx::sim::SimLibrary::QueryInterface(id);
+}
