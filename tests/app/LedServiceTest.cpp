@@ -264,7 +264,7 @@ TEST(LedServiceScripts, WindowsInstallLineKeepsThePathQuotedForTheServiceManager
             L" start= auto");
   // cmd expands %...% inside quotes too: the folder must reach sc as it is named.
   EXPECT_EQ(WindowsInstallLine(L"C:\\100%\\%PATH%"),
-            L"sc create LumoraServices binPath= \"C:\\100%%\\%%PATH%%\\LumoraService.exe\" start= auto");
+            L"sc create LumoraServices binPath= \"\\\"C:\\100%%\\%%PATH%%\\LumoraService.exe\\\"\" start= auto");
 }
 
 #ifndef _WIN32  // systemd scripts checked by /bin/sh; Windows runs its batch files under Wine
