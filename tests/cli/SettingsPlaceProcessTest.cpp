@@ -29,10 +29,10 @@ protected:
         folder_ = fs::temp_directory_path() /
                   ("pyx-place-" + std::to_string(ThisProcessId()) + "-" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
+        RemoveFolder(folder_);
         program_ = CopyProgram(PYX_PYXTUNECTL, folder_ / "program");
     }
-    void TearDown() override { fs::remove_all(folder_); }
+    void TearDown() override { RemoveFolder(folder_); }
 
     // The back-end is left to the program's own choice unless backend_ names one.
     ProgramRun Ctl(const std::vector<std::string>& args, const char* scenario = nullptr) {

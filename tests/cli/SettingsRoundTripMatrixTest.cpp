@@ -145,11 +145,11 @@ protected:
         const auto& [scenario, mode] = GetParam();
         folder_ = fs::temp_directory_path() /
                   ("pyx-roundtrip-" + std::to_string(ThisProcessId()) + "-" + scenario + "-" + mode);
-        fs::remove_all(folder_);
+        RemoveFolder(folder_);
         fs::create_directories(folder_);
     }
     void TearDown() override {
-        if (!HasFailure()) fs::remove_all(folder_);
+        if (!HasFailure()) RemoveFolder(folder_);
     }
 
     ProgramRun Ctl(const std::vector<std::string>& args, const std::string& step) {
