@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "app/TuningSettings.h"
+#include "led/LedBoardState.h"
 #include "led/LedSettings.h"
 
 namespace pyx {
@@ -13,7 +14,7 @@ struct AppState {
     TuningSettings tuningSettings;
     uint8_t gpuMode = 0;       // "GpuMode": the tuning mode last applied
     LedSettings ledSettings;   // LEDMODE 9, red 255, green 0, blue 0 until a load says otherwise
-    int32_t ledControllerKind = 0;  // kind of lighting controller the last load's probe found
+    LedKind ledControllerKind = LedKind::None;  // the lighting controller the last load's probe found
     // kHz offset of the last programmable VF point of the graphics (gpu) and memory (mem)
     // domain, as the last VF read found them; the save writes each GPU's own.
     int32_t gpuVfOffset = 0;

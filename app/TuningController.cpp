@@ -116,7 +116,7 @@ NvStatus ThermalLimitRefusal(const NvThermalPoliciesInfo& info, float celsius) {
 
 }  // namespace
 
-LoadedLighting LoadedLightingFromSettings(const LedSettings& settings, int32_t ledControllerKind) {
+LoadedLighting LoadedLightingFromSettings(const LedSettings& settings, LedKind ledControllerKind) {
     LoadedLighting out;
     switch (settings.ledMode) {
         case 0: case 1: case 2: case 3: case 4: out.basicEffectButton = settings.ledMode; break;
@@ -131,7 +131,7 @@ LoadedLighting LoadedLightingFromSettings(const LedSettings& settings, int32_t l
     out.timerIndex[0] = settings.timer1;
     out.timerIndex[1] = settings.timer2;
     out.timerIndex[2] = settings.timer3;
-    out.startBasicEffect = ledControllerKind == 1 || ledControllerKind == 2;
+    out.startBasicEffect = IsBasicKind(ledControllerKind);
     if (settings.gm1Mode >= 1 && settings.gm1Mode <= 5) out.gm1Mode = settings.gm1Mode;
     if (settings.gm2Mode >= 1 && settings.gm2Mode <= 11) out.gm2Mode = settings.gm2Mode;
     return out;

@@ -39,7 +39,7 @@ struct LoadedLighting {
     uint32_t gm1Mode = 0;          // 1..5: press zone-mode button 136 + mode; 0 none
     uint32_t gm2Mode = 0;          // 1..11: press effect-mode button 141 + mode; 0 none
 };
-LoadedLighting LoadedLightingFromSettings(const LedSettings& settings, int32_t ledControllerKind);
+LoadedLighting LoadedLightingFromSettings(const LedSettings& settings, LedKind ledControllerKind);
 
 // What the controller asks of its owner. The window answers with message boxes (holding
 // profileDialogOpen set while one is open) and its lighting code; the command-line tool with

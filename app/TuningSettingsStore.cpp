@@ -214,8 +214,8 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
         ApplyVfOffsets(table, gpu, v.gpuVfKHz, v.memVfKHz, log);
     }
 
-    const uint32_t kind = ProbeLedKind(table, gpu);
-    if (kind != kLedKindNone) state.ledControllerKind = static_cast<int32_t>(kind);
+    const LedKind kind = ProbeLedKind(table, gpu);
+    if (kind != LedKind::None) state.ledControllerKind = kind;
 
     // The lights themselves are set by the main window once it is up.
     state.ledSettings.ledMode = LowByte(v.ledMode);

@@ -44,15 +44,15 @@ enum class Family { Basic, Zone, Effect };
 
 struct TargetName {
     const char* name;
-    uint32_t target;
+    LedTarget target;
     Family family;
 };
-const TargetName kTargets[] = {{"basic", kLedTargetBasic, Family::Basic},
-                               {"zone-main", kLedTargetZone58, Family::Zone},
-                               {"zone-1", kLedTargetZone46, Family::Zone},
-                               {"zones-2-4", kLedTargetZoneGroup, Family::Zone},
-                               {"effect-main", kLedTargetEffectAC, Family::Effect},
-                               {"effects-2-4", kLedTargetEffectGroup, Family::Effect}};
+const TargetName kTargets[] = {{"basic", LedTarget::Basic, Family::Basic},
+                               {"zone-main", LedTarget::Zone58, Family::Zone},
+                               {"zone-1", LedTarget::Zone46, Family::Zone},
+                               {"zones-2-4", LedTarget::ZoneGroup, Family::Zone},
+                               {"effect-main", LedTarget::EffectAC, Family::Effect},
+                               {"effects-2-4", LedTarget::EffectGroup, Family::Effect}};
 
 struct ModeName {
     const char* name;
@@ -178,7 +178,6 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     std::optional<CliDiagnostics> quiet;
     quiet.emplace();
     LedPageState page;
-    for (auto& board : page.boards) board.ledTarget = 1;  // drives nothing: only the chosen GPU is lit
     LedBoardState& board = page.boards[static_cast<size_t>(*gpu)];
     ProbeLedControllers(boards, *gpu, board);
     board.ledKind = ProbeLedKind(boards, *gpu);  // as selecting the GPU in the window does
@@ -190,9 +189,9 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
             << (offered.empty() ? std::string("none") : JoinNames(offered)) << ")\n";
         return kExitUsage;
     }
-    if (target->family == Family::Basic && board.ledKind != kLedKindBasicClass1 && board.ledKind != kLedKindBasicClass2) {
+    if (target->family == Family::Basic && !IsBasicKind(board.ledKind)) {
         err << parsed.Prefix() << "GPU " << *gpu << " answers first with another lighting controller (kind "
-            << board.ledKind << "), so its basic controller is not driven\n";
+            << LedKindNumber(board.ledKind) << "), so its basic controller is not driven\n";
         return kExitHardware;
     }
     board.ledTarget = target->target;
@@ -213,6 +212,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     CaptureLedSettings(page, engine, state.ledSettings, gpuMode);
     LedApplyOptions options;
     options.applyButton = true;
+    // Only the chosen GPU is driven; the other GPUs' records are not read.
     options.onlyGpu = *gpu;
     // With several GPUs the window keeps the lighting in "Led.txt" in its settings folder for
     // the LED service; so does this tool.

@@ -56,7 +56,7 @@ GpuDetails ReadDetails(GpuBoardTable& boards, int gpu) {
     for (size_t i = 0; i < kPresenceCount; ++i)
         if (led.present[i]) {
             std::string name = kLedControllerNames[i];
-            if (i == kPresentBasic) name += led.ledKind == kLedKindBasicClass2 ? " 0x8A" : " 0x40";
+            if (i == kPresentBasic) name += led.ledKind == LedKind::BasicClass2 ? " 0x8A" : " 0x40";
             details.ledControllers.push_back(name);
         }
     return details;

@@ -41,8 +41,8 @@ LedColour ModeColour(const LedPageState& page, LedEffectEngine& engine, const Le
 }
 
 LedWriteResult ApplyZoneTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
-                               uint32_t target, const LedApplyOptions& options) {
-    const int32_t kind = target == kLedTargetZone58 ? kSyncZone58 : kSyncZoneGroup;
+                               LedTarget target, const LedApplyOptions& options) {
+    const int32_t kind = target == LedTarget::Zone58 ? kSyncZone58 : kSyncZoneGroup;
     // A sync thread of another mode must not keep painting over the zone's new mode.
     engine.SyncArgs().zoneMode.store(static_cast<int32_t>(page.gm1Mode));
     if ((page.gm1Mode == 3 || page.gm1Mode == 4) && gpuCount > 1) {
@@ -52,8 +52,8 @@ LedWriteResult ApplyZoneTarget(const LedPageState& page, LedEffectEngine& engine
     if (gpuCount > 1 && engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
     const LedColour colour = ModeColour(page, engine, options);
     GpuBoardTable& table = engine.Table();
-    if (target == kLedTargetZone58) return ApplyZoneMode(table, gpu, kZoneMainAddress, page.gm1Mode, colour, engine.Pacer());
-    if (target == kLedTargetZone46) return ApplyZoneMode(table, gpu, kZoneAddresses[0], page.gm1Mode, colour, engine.Pacer());
+    if (target == LedTarget::Zone58) return ApplyZoneMode(table, gpu, kZoneMainAddress, page.gm1Mode, colour, engine.Pacer());
+    if (target == LedTarget::Zone46) return ApplyZoneMode(table, gpu, kZoneAddresses[0], page.gm1Mode, colour, engine.Pacer());
     LedWriteResult result;
     for (const uint8_t address : kZoneGroupAddresses)
         result.Append(ApplyZoneMode(table, gpu, address, page.gm1Mode, colour, engine.Pacer()));
@@ -61,7 +61,7 @@ LedWriteResult ApplyZoneTarget(const LedPageState& page, LedEffectEngine& engine
 }
 
 LedWriteResult ApplyEffectTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
-                                 uint32_t target, const LedApplyOptions& options) {
+                                 LedTarget target, const LedApplyOptions& options) {
     engine.SyncArgs().effectMode.store(static_cast<int32_t>(page.gm2Mode));
     GpuBoardTable& table = engine.Table();
     LedWriteResult result;
@@ -75,7 +75,7 @@ LedWriteResult ApplyEffectTarget(const LedPageState& page, LedEffectEngine& engi
     if (page.gm2Mode == 1 && gpuCount > 1 && engine.Running(LedEffectFamily::EffectSync))
         engine.StopEffect(LedEffectFamily::EffectSync);
     const LedColour colour = ModeColour(page, engine, options);
-    if (target == kLedTargetEffectAC) return ApplyEffectMode(table, gpu, kEffectMainAddress, page.gm2Mode, colour, engine.Pacer());
+    if (target == LedTarget::EffectAC) return ApplyEffectMode(table, gpu, kEffectMainAddress, page.gm2Mode, colour, engine.Pacer());
     for (const uint8_t address : kEffectGroupAddresses)
         result.Append(ApplyEffectMode(table, gpu, address, page.gm2Mode, colour, engine.Pacer()));
     return result;
@@ -133,22 +133,21 @@ LedWriteResult ApplyLedSettings(const LedPageState& page, LedEffectEngine& engin
     LedWriteResult result;
     for (int gpu = driven.first; gpu < driven.end; ++gpu) {
         const LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
-        const uint32_t target = board.ledTarget;
+        const LedTarget target = board.ledTarget;
         switch (target) {
-            case kLedTargetZone58:
-            case kLedTargetZone46:
-            case kLedTargetZoneGroup:
+            case LedTarget::Zone58:
+            case LedTarget::Zone46:
+            case LedTarget::ZoneGroup:
                 result.Append(ApplyZoneTarget(page, engine, gpu, driven.count, target, options));
                 settings.gm1Mode = static_cast<uint8_t>(page.gm1Mode);
                 break;
-            case kLedTargetEffectAC:
-            case kLedTargetEffectGroup:
+            case LedTarget::EffectAC:
+            case LedTarget::EffectGroup:
                 result.Append(ApplyEffectTarget(page, engine, gpu, driven.count, target, options));
                 settings.gm2Mode = static_cast<uint8_t>(page.gm2Mode);
                 break;
-            case kLedTargetBasic:
-                if (options.applyButton &&
-                    (board.ledKind == kLedKindBasicClass1 || board.ledKind == kLedKindBasicClass2))
+            case LedTarget::Basic:
+                if (options.applyButton && IsBasicKind(board.ledKind))
                     result.Append(StartBasicEffect(page, engine, settings, options.ledControllerKind, options.onlyGpu));
                 continue;
             default:
@@ -160,7 +159,7 @@ LedWriteResult ApplyLedSettings(const LedPageState& page, LedEffectEngine& engin
 }
 
 LedWriteResult StartBasicEffect(const LedPageState& page, LedEffectEngine& engine, const LedSettings& settings,
-                                uint32_t ledControllerKind, std::optional<int> onlyGpu) {
+                                LedKind ledControllerKind, std::optional<int> onlyGpu) {
     GpuBoardTable& table = engine.Table();
     const DrivenGpus driven = Driven(table, onlyGpu);
     LedThreadArgs& args = engine.BasicArgs();
@@ -171,7 +170,7 @@ LedWriteResult StartBasicEffect(const LedPageState& page, LedEffectEngine& engin
     const std::array<uint8_t, 3> timers = {settings.timer1, settings.timer2, settings.timer3};
     for (int gpu = driven.first; gpu < driven.end; ++gpu) {
         const LedWriteResult init = InitBasicController(table, gpu);
-        if (engine.BasicClassFor(gpu) == kLedKindBasicClass1) result.Append(init);
+        if (engine.BasicClassFor(gpu) == LedKind::BasicClass1) result.Append(init);
         args.SetColour({settings.red, settings.green, settings.blue});
         // A saved index no box offers (255 from a box without a selection) keeps the period.
         for (size_t k = 0; k < 3; ++k)

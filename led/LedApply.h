@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 
+#include "led/LedBoardState.h"
 #include "led/LedEffectEngine.h"
 #include "led/LedPageState.h"
 #include "led/LedSettings.h"
@@ -27,7 +28,7 @@ struct LedApplyOptions {
     // are two or more GPUs. A failed save is not reported.
     std::function<void()> saveLedSettings;
     // The saved controller kind (ledControllerKind) for GPUs whose own kind is 0.
-    uint32_t ledControllerKind = 0;
+    LedKind ledControllerKind = LedKind::None;
     // Drives this GPU alone, as if it were the machine's only one: its breathing runs in its
     // controllers, and the basic effect's frames go to it only. "Led.txt" is still saved
     // when the machine has several GPUs. Unset: every GPU, as the window drives them.
@@ -45,6 +46,6 @@ LedWriteResult ApplyLedSettings(const LedPageState& page, LedEffectEngine& engin
 // each by LEDMODE, from the saved values. Returns the initialisation commands refused by a
 // GPU whose controller is of class 1, the only class that takes them.
 LedWriteResult StartBasicEffect(const LedPageState& page, LedEffectEngine& engine, const LedSettings& settings,
-                                uint32_t ledControllerKind, std::optional<int> onlyGpu = std::nullopt);
+                                LedKind ledControllerKind, std::optional<int> onlyGpu = std::nullopt);
 
 }  // namespace pyx

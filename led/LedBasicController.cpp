@@ -15,8 +15,8 @@ LedWriteResult InitBasicController(GpuBoardTable& table, int gpu) {
     return result;
 }
 
-uint32_t BasicControllerClass(uint32_t ledKind, uint32_t ledControllerKind) {
-    return ledKind != kLedKindNone ? ledKind : ledControllerKind;
+LedKind BasicControllerClass(LedKind ledKind, LedKind ledControllerKind) {
+    return ledKind != LedKind::None ? ledKind : ledControllerKind;
 }
 
 NvStatus GpuLightingTick(GpuBoardTable& table, int gpu) {
@@ -29,16 +29,16 @@ NvStatus GpuLightingTick(GpuBoardTable& table, int gpu) {
     return table.Library().LightingTick(table.Board(gpu).gpuHandle, &record);
 }
 
-LedWriteResult WriteBasicColour(GpuBoardTable& table, int gpu, uint32_t basicClass, LedColour colour,
+LedWriteResult WriteBasicColour(GpuBoardTable& table, int gpu, LedKind basicClass, LedColour colour,
                                 bool sessionEnding) {
     LedWriteResult result;
-    if (basicClass == kLedKindBasicClass1) {
+    if (basicClass == LedKind::BasicClass1) {
         const uint8_t level = sessionEnding ? 0x00 : 0xFF;
         const uint8_t address = BasicClass1Address();
         result.Note(gpu, address, 0x01,
                     WriteLedBytes(table, gpu, address, 0x01,
                                   {0x01, 0x00, 0x00, 0x00, 0x00, colour.r, colour.g, colour.b, level, 0xF0}));
-    } else if (basicClass == kLedKindBasicClass2) {
+    } else if (basicClass == LedKind::BasicClass2) {
         const uint8_t address = BasicClass2Address();
         auto write = [&](uint8_t reg, uint8_t value) {
             result.Note(gpu, address, reg, WriteLedByte(table, gpu, address, reg, value));

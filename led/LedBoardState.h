@@ -5,15 +5,22 @@
 
 namespace pyx {
 
-// Which controller a GPU's probe found first.
-enum LedKind : uint32_t {
-    kLedKindNone = 0,
-    kLedKindBasicClass1 = 1,  // basic controller at 0x40
-    kLedKindBasicClass2 = 2,  // basic controller at 0x8A
-    kLedKindZone58 = 3,       // zone controller 0x58
-    kLedKindEffectAC = 4,     // effect controller 0xAC
-    kLedKindZone46 = 5,       // zone controller 0x46
+// Which controller a GPU's probe found first. The numbers are those the probe's record has
+// always held for each kind.
+enum class LedKind : uint32_t {
+    None = 0,
+    BasicClass1 = 1,  // basic controller at 0x40
+    BasicClass2 = 2,  // basic controller at 0x8A
+    Zone58 = 3,       // zone controller, found by its main zone 0x58
+    EffectAC = 4,     // effect controller 0xAC
+    Zone46 = 5,       // zone controller, found by its zone 1 at 0x46
 };
+
+// The basic controllers are the ones the program animates frame by frame.
+constexpr bool IsBasicKind(LedKind kind) { return kind == LedKind::BasicClass1 || kind == LedKind::BasicClass2; }
+
+// The number of a kind, where a message shows it.
+constexpr uint32_t LedKindNumber(LedKind kind) { return static_cast<uint32_t>(kind); }
 
 // Index of each controller's flag in LedBoardState::present.
 enum LedPresence : size_t {
@@ -31,34 +38,34 @@ enum LedPresence : size_t {
 };
 
 // The controller group the LED page drives on a GPU (set by the six target buttons).
-enum LedTarget : uint32_t {
-    kLedTargetBasic = 0,
-    kLedTargetZone58 = 2,
-    kLedTargetEffectAC = 3,
-    kLedTargetEffectGroup = 4,  // 0xB0, 0xB4, 0xB8
-    kLedTargetZone46 = 5,
-    kLedTargetZoneGroup = 6,  // 0x48, 0x4A, 0x4C
+enum class LedTarget : uint32_t {
+    Basic = 0,
+    Zone58 = 2,
+    EffectAC = 3,
+    EffectGroup = 4,  // 0xB0, 0xB4, 0xB8
+    Zone46 = 5,
+    ZoneGroup = 6,  // 0x48, 0x4A, 0x4C
 };
 
 // One GPU's lighting: what its probes found and what the page drives.
 struct LedBoardState {
-    uint32_t ledKind = kLedKindNone;
+    LedKind ledKind = LedKind::None;
     std::array<bool, kPresenceCount> present{};
-    uint32_t ledTarget = kLedTargetBasic;
+    LedTarget ledTarget = LedTarget::Basic;
 
-    // Whether the target button for ledTarget value target is enabled by what was found.
-    bool TargetAvailable(uint32_t target) const {
+    // Whether the target button for target is enabled by what was found.
+    bool TargetAvailable(LedTarget target) const {
         switch (target) {
-            case kLedTargetBasic: return present[kPresentBasic];
-            case kLedTargetZone58: return present[kPresentZone58];
-            case kLedTargetEffectAC: return present[kPresentEffectAC];
-            case kLedTargetEffectGroup:
+            case LedTarget::Basic: return present[kPresentBasic];
+            case LedTarget::Zone58: return present[kPresentZone58];
+            case LedTarget::EffectAC: return present[kPresentEffectAC];
+            case LedTarget::EffectGroup:
                 return present[kPresentEffectB0] || present[kPresentEffectB4] || present[kPresentEffectB8];
-            case kLedTargetZone46: return present[kPresentZone46];
-            case kLedTargetZoneGroup:
+            case LedTarget::Zone46: return present[kPresentZone46];
+            case LedTarget::ZoneGroup:
                 return present[kPresentZone48] || present[kPresentZone4A] || present[kPresentZone4C];
-            default: return false;
         }
+        return false;
     }
 };
 

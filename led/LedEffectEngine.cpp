@@ -11,12 +11,12 @@ LedEffectEngine::LedEffectEngine(GpuBoardTable& table, LedPacer& pacer) : table_
 
 LedEffectEngine::~LedEffectEngine() { Shutdown(); }
 
-void LedEffectEngine::SetLedKind(int gpu, uint32_t ledKind) {
+void LedEffectEngine::SetLedKind(int gpu, LedKind ledKind) {
     if (gpu >= 0 && gpu < kMaxGpus) ledKinds_[static_cast<size_t>(gpu)].store(ledKind);
 }
 
-uint32_t LedEffectEngine::BasicClassFor(int gpu) const {
-    const uint32_t own = gpu >= 0 && gpu < kMaxGpus ? ledKinds_[static_cast<size_t>(gpu)].load() : 0;
+LedKind LedEffectEngine::BasicClassFor(int gpu) const {
+    const LedKind own = gpu >= 0 && gpu < kMaxGpus ? ledKinds_[static_cast<size_t>(gpu)].load() : LedKind::None;
     return BasicControllerClass(own, ledControllerKind_.load());
 }
 
@@ -56,8 +56,8 @@ void LedEffectEngine::WriteBasicFrame(int32_t launchGpu, LedColour colour) {
 }
 
 void LedEffectEngine::WriteBasicFrameTo(int gpu, LedColour colour) {
-    const uint32_t basicClass = BasicClassFor(gpu);
-    if (basicClass != kLedKindBasicClass1 && basicClass != kLedKindBasicClass2) return;  // nothing is written
+    const LedKind basicClass = BasicClassFor(gpu);
+    if (!IsBasicKind(basicClass)) return;  // nothing is written
     RecordFrame(gpu, WriteBasicColour(table_, gpu, basicClass, colour, sessionEnding_.load()));
 }
 

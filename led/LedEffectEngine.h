@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gpu/GpuBoardTable.h"
+#include "led/LedBoardState.h"
 #include "led/LedColour.h"
 #include "led/LedPacer.h"
 #include "led/LedThreadArgs.h"
@@ -66,10 +67,11 @@ public:
     SyncThreadArgs& SyncArgs() { return syncArgs_; }
 
     // ---- what the frames read ----
-    void SetLedKind(int gpu, uint32_t ledKind);
-    void SetLedControllerKind(uint32_t kind) { ledControllerKind_.store(kind); }
-    // The basic controller's class for a GPU: its kind, or the process-wide one when 0.
-    uint32_t BasicClassFor(int gpu) const;
+    void SetLedKind(int gpu, LedKind ledKind);
+    void SetLedControllerKind(LedKind kind) { ledControllerKind_.store(kind); }
+    // The basic controller's class for a GPU: its kind, or the process-wide one when it has
+    // none.
+    LedKind BasicClassFor(int gpu) const;
     // The monitoring's GPU load, 0..100; 0 is kept as 1.
     void SetGpuLoad(int percent);
     bool SessionEnding() const { return sessionEnding_.load(); }
@@ -134,8 +136,8 @@ private:
     std::array<std::atomic<bool>, 3> flags_{};
     std::array<std::atomic<uint64_t>, 3> runs_{};
     std::array<std::atomic<uint64_t>, kMaxGpus> loadRuns_{};
-    std::array<std::atomic<uint32_t>, kMaxGpus> ledKinds_{};
-    std::atomic<uint32_t> ledControllerKind_{0};
+    std::array<std::atomic<LedKind>, kMaxGpus> ledKinds_{};
+    std::atomic<LedKind> ledControllerKind_{LedKind::None};
     std::atomic<bool> sessionEnding_{false};
 
     mutable std::mutex tallyMutex_;

@@ -22,26 +22,26 @@ bool BasicClass1Answers(GpuBoardTable& table, int gpu) {
 
 }  // namespace
 
-uint32_t ProbeLedKind(GpuBoardTable& table, int gpu) {
-    if (Answers(table, gpu, kEffectMainAddress)) return kLedKindEffectAC;
-    if (Answers(table, gpu, kZoneAddresses[0])) return kLedKindZone46;
-    if (Answers(table, gpu, kZoneMainAddress)) return kLedKindZone58;
-    if (BasicClass1Answers(table, gpu)) return kLedKindBasicClass1;
-    if (Answers(table, gpu, BasicClass2Address())) return kLedKindBasicClass2;
-    return kLedKindNone;
+LedKind ProbeLedKind(GpuBoardTable& table, int gpu) {
+    if (Answers(table, gpu, kEffectMainAddress)) return LedKind::EffectAC;
+    if (Answers(table, gpu, kZoneAddresses[0])) return LedKind::Zone46;
+    if (Answers(table, gpu, kZoneMainAddress)) return LedKind::Zone58;
+    if (BasicClass1Answers(table, gpu)) return LedKind::BasicClass1;
+    if (Answers(table, gpu, BasicClass2Address())) return LedKind::BasicClass2;
+    return LedKind::None;
 }
 
 namespace {
 
 void FillPresence(GpuBoardTable& table, int gpu, bool class1Found, LedBoardState& state) {
     if (class1Found) {
-        state.ledKind = kLedKindBasicClass1;
+        state.ledKind = LedKind::BasicClass1;
     } else if (Answers(table, gpu, BasicClass2Address())) {
-        state.ledKind = kLedKindBasicClass2;
+        state.ledKind = LedKind::BasicClass2;
     } else {
-        state.ledKind = kLedKindNone;
+        state.ledKind = LedKind::None;
     }
-    state.present[kPresentBasic] = state.ledKind != kLedKindNone;
+    state.present[kPresentBasic] = state.ledKind != LedKind::None;
 
     static constexpr std::pair<uint8_t, LedPresence> kOthers[] = {
         {0x58, kPresentZone58},   {0xAC, kPresentEffectAC}, {0xB0, kPresentEffectB0},

@@ -7,8 +7,8 @@
 namespace pyx {
 
 // First-success probe: the kind of the first controller that answers, in the order 0xAC,
-// 0x46, 0x58, 0x40 (by its first initialisation command), 0x8A; kLedKindNone when none does.
-uint32_t ProbeLedKind(GpuBoardTable& table, int gpu);
+// 0x46, 0x58, 0x40 (by its first initialisation command), 0x8A; LedKind::None when none does.
+LedKind ProbeLedKind(GpuBoardTable& table, int gpu);
 
 // The start-up probe: fills ledKind (0, 1 or 2: the basic controller's class) and every
 // presence flag. It sends the first-success probe first; only its bus traffic remains.

@@ -49,17 +49,17 @@ std::optional<uint32_t> EffectMode(GpuBoardTable& table, int gpu) {
 
 }  // namespace
 
-std::optional<uint32_t> ReadBackLedMode(GpuBoardTable& table, int gpu, uint32_t ledKind) {
-    if (ledKind == kLedKindZone58) return ZoneMode(table, gpu);
-    if (ledKind == kLedKindEffectAC) return EffectMode(table, gpu);
+std::optional<uint32_t> ReadBackLedMode(GpuBoardTable& table, int gpu, LedKind ledKind) {
+    if (ledKind == LedKind::Zone58) return ZoneMode(table, gpu);
+    if (ledKind == LedKind::EffectAC) return EffectMode(table, gpu);
     return std::nullopt;
 }
 
-std::optional<LedColour> ReadBackLedColour(GpuBoardTable& table, int gpu, uint32_t ledKind) {
+std::optional<LedColour> ReadBackLedColour(GpuBoardTable& table, int gpu, LedKind ledKind) {
     uint8_t address = 0;
-    if (ledKind == kLedKindZone58) {
+    if (ledKind == LedKind::Zone58) {
         address = kZoneMainAddress;
-    } else if (ledKind == kLedKindEffectAC) {
+    } else if (ledKind == LedKind::EffectAC) {
         address = kEffectMainAddress;
     } else {
         return std::nullopt;

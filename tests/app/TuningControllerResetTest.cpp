@@ -156,7 +156,7 @@ TEST(TuningRefresh, TheVfFamilyShowsTheOffsetsTheCardHoldsNotTheStoredOnes) {
 }
 
 TEST(TuningRefresh, LoadedLightingPressesTheButtonsOfTheSavedChoices) {
-    const LoadedLighting a = LoadedLightingFromSettings(LedSettings{6, 1, 2, 3, 4, 5, 6, 5, 11}, 2);
+    const LoadedLighting a = LoadedLightingFromSettings(LedSettings{6, 1, 2, 3, 4, 5, 6, 5, 11}, LedKind::BasicClass2);
     EXPECT_EQ(a.basicEffectButton, 5) << "LEDMODE 6 is the sixth button";
     EXPECT_TRUE(a.setColour);
     EXPECT_EQ(a.red, 1);
@@ -168,7 +168,7 @@ TEST(TuningRefresh, LoadedLightingPressesTheButtonsOfTheSavedChoices) {
     EXPECT_EQ(a.gm1Mode, 5u);
     EXPECT_EQ(a.gm2Mode, 11u);
 
-    const LoadedLighting b = LoadedLightingFromSettings(LedSettings{9, 255, 0, 0, 0, 0, 0, 6, 12}, 3);
+    const LoadedLighting b = LoadedLightingFromSettings(LedSettings{9, 255, 0, 0, 0, 0, 0, 6, 12}, LedKind::Zone58);
     EXPECT_EQ(b.basicEffectButton, -1);
     EXPECT_FALSE(b.setColour) << "no effect chosen yet: the trackbars keep theirs";
     EXPECT_FALSE(b.startBasicEffect);
@@ -176,8 +176,8 @@ TEST(TuningRefresh, LoadedLightingPressesTheButtonsOfTheSavedChoices) {
     EXPECT_EQ(b.gm2Mode, 0u);
 
     for (const uint8_t mode : {0, 1, 2, 3, 4})
-        EXPECT_EQ(LoadedLightingFromSettings(LedSettings{mode}, 0).basicEffectButton, mode);
-    EXPECT_EQ(LoadedLightingFromSettings(LedSettings{5}, 0).basicEffectButton, -1);
+        EXPECT_EQ(LoadedLightingFromSettings(LedSettings{mode}, LedKind::None).basicEffectButton, mode);
+    EXPECT_EQ(LoadedLightingFromSettings(LedSettings{5}, LedKind::None).basicEffectButton, -1);
 }
 
 }  // namespace

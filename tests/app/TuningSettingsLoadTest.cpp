@@ -42,7 +42,7 @@ TEST(TuningSettingsLoadTest, AMatchedSectionFillsTheStateAndTunesTheCard) {
     EXPECT_EQ(c.state.tuningSettings, (TuningSettings{75, -20, 90, 2, 55}));
     EXPECT_EQ(c.state.gpuMode, 2);
     EXPECT_EQ(c.state.ledSettings, (LedSettings{1, 11, 22, 33, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(c.state.ledControllerKind, static_cast<int32_t>(kLedKindZone58));
+    EXPECT_EQ(c.state.ledControllerKind, LedKind::Zone58);
 
     const sim::SimTuningState& card = c.rig.Tuning(0);
     EXPECT_EQ(card.graphics.deltaKHz, 75000);
@@ -204,9 +204,9 @@ TEST(TuningSettingsLoadTest, HardwareRefusalsArePassedOver) {
 
 TEST(TuningSettingsLoadTest, ALightingProbeThatFindsNothingKeepsTheKindFoundBefore) {
     LoadCase c(Scenario({kVfCard}));
-    c.state.ledControllerKind = static_cast<int32_t>(kLedKindEffectAC);
+    c.state.ledControllerKind = LedKind::EffectAC;
     ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=2684\r\n"), 1);
-    EXPECT_EQ(c.state.ledControllerKind, static_cast<int32_t>(kLedKindEffectAC));
+    EXPECT_EQ(c.state.ledControllerKind, LedKind::EffectAC);
 }
 
 TEST(TuningSettingsLoadTest, AFileThatCannotBeReadChangesNothing) {

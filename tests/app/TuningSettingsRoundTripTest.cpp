@@ -71,7 +71,7 @@ TEST(TuningSettingsRoundTripTest, WhatIsSavedIsPutBackOnEveryCard) {
     EXPECT_EQ(state.tuningSettings, (TuningSettings{-150, 0, 95, 3, 70}));
     EXPECT_EQ(state.gpuMode, 3);
     EXPECT_EQ(state.ledSettings, SampleLed());
-    EXPECT_EQ(state.ledControllerKind, static_cast<int32_t>(kLedKindZone58));
+    EXPECT_EQ(state.ledControllerKind, LedKind::Zone58);
 
     // The VF-point card, saved again, gives the section it gave before.
     AppState again = state;

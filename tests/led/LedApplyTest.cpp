@@ -33,7 +33,7 @@ size_t WritesTo(LedRig& rig, size_t card, uint8_t address, uint8_t reg) {
     return n;
 }
 
-LedPageState Page(int gpus, uint32_t target) {
+LedPageState Page(int gpus, LedTarget target) {
     LedPageState page;
     page.colourPreset = 0;
     page.sliders = {10, 20, 30};
@@ -81,7 +81,7 @@ TEST(LedApply, OneCardSendsBreathingAsAHardwareModeAndSavesNothing) {
     rig.table->gpuCount = 1;
     LedEffectEngine engine(*rig.table, rig.pacer);
     LedSettings settings;
-    LedPageState page = Page(1, kLedTargetZone58);
+    LedPageState page = Page(1, LedTarget::Zone58);
     page.gm1Mode = 3;
     int saves = 0;
     LedApplyOptions options;
@@ -96,10 +96,10 @@ TEST(LedApply, OneCardSendsBreathingAsAHardwareModeAndSavesNothing) {
     EXPECT_EQ(shown.effectCode, 0x40);
     EXPECT_EQ(shown.parameter, 0x84);
     EXPECT_EQ(shown.r, 10);
-    EXPECT_EQ(ReadBackLedMode(*rig.table, 0, kLedKindZone58), 3u);
+    EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::Zone58), 3u);
 
     page.gm2Mode = 7;
-    page.boards[0].ledTarget = kLedTargetEffectGroup;
+    page.boards[0].ledTarget = LedTarget::EffectGroup;
     ApplyLedSettings(page, engine, settings, options);
     EXPECT_FALSE(engine.Running(LedEffectFamily::EffectSync));
     for (const uint8_t address : {0xB0, 0xB4, 0xB8})
@@ -113,7 +113,7 @@ TEST(LedApply, SeveralCardsBreatheInStepFromOneThreadAndSaveAfterEachCard) {
     SteadyLedPacer pacer(10.0);
     LedEffectEngine engine(*rig.table, pacer);
     LedSettings settings;
-    LedPageState page = Page(2, kLedTargetZone58);
+    LedPageState page = Page(2, LedTarget::Zone58);
     page.gm1Mode = 4;
     int saves = 0;
     LedApplyOptions options;
@@ -145,7 +145,7 @@ TEST(LedApply, EffectSyncHoldsAStaticCodeAndAnotherModeEndsIt) {
     SteadyLedPacer pacer(10.0);
     LedEffectEngine engine(*rig.table, pacer);
     LedSettings settings;
-    LedPageState page = Page(2, kLedTargetEffectAC);
+    LedPageState page = Page(2, LedTarget::EffectAC);
     page.gm2Mode = 6;
     ApplyLedSettings(page, engine, settings, {});
     EXPECT_TRUE(engine.Running(LedEffectFamily::EffectSync));
@@ -170,7 +170,7 @@ TEST(LedApply, ReportsWhatEachCardRefusedAndDrivesOneGpuAloneWhenAsked) {
     LedRig rig("led-two-cards.json");
     LedEffectEngine engine(*rig.table, rig.pacer);
     LedSettings settings;
-    LedPageState page = Page(2, kLedTargetZone58);
+    LedPageState page = Page(2, LedTarget::Zone58);
     page.gm1Mode = 1;
     auto* zone1 = rig.Device<sim::SimLedZoneController>(1, 0x58);
     zone1->SetNakRegister(0x05);
@@ -197,7 +197,7 @@ TEST(LedApply, GroupTargetsDriveTheirZonesInOrderAndRestoreTakesTheSliders) {
     rig.table->gpuCount = 1;
     LedEffectEngine engine(*rig.table, rig.pacer);
     LedSettings settings;
-    LedPageState page = Page(1, kLedTargetZoneGroup);
+    LedPageState page = Page(1, LedTarget::ZoneGroup);
     page.colourPreset = 2;  // red, but the restore takes the sliders
     page.gm1Mode = 1;
     LedApplyOptions options;
@@ -212,7 +212,7 @@ TEST(LedApply, GroupTargetsDriveTheirZonesInOrderAndRestoreTakesTheSliders) {
     EXPECT_EQ(rig.Device<sim::SimLedZoneController>(0, 0x46)->Commits(), 0u);
 
     options.restoringLed = false;
-    page.boards[0].ledTarget = kLedTargetZone46;
+    page.boards[0].ledTarget = LedTarget::Zone46;
     ApplyLedSettings(page, engine, settings, options);
     EXPECT_EQ(rig.Device<sim::SimLedZoneController>(0, 0x46)->Shown().r, 255) << "the preset colour";
 }
@@ -223,13 +223,13 @@ TEST(LedApply, BasicTargetStartsTheEffectOnlyFromTheApplyButtonAndOnlyForBasicKi
     LedEffectEngine engine(*rig.table, pacer);
     LedSettings settings;
     settings.ledMode = 0;
-    LedPageState page = Page(1, kLedTargetBasic);
+    LedPageState page = Page(1, LedTarget::Basic);
 
-    page.boards[0].ledKind = kLedKindZone58;
+    page.boards[0].ledKind = LedKind::Zone58;
     ApplyLedSettings(page, engine, settings, {});
     EXPECT_TRUE(rig.TraceLines().empty()) << "kind 3 on target 0: nothing";
 
-    page.boards[0].ledKind = kLedKindBasicClass1;
+    page.boards[0].ledKind = LedKind::BasicClass1;
     LedApplyOptions restore;
     restore.applyButton = false;
     ApplyLedSettings(page, engine, settings, restore);
@@ -252,14 +252,14 @@ TEST(LedApply, ModesWithoutAnEffectStartNothingAndUnknownTimersKeepThePeriod) {
     settings.timer2 = 5;
     for (const uint8_t mode : {5, 7, 9}) {
         settings.ledMode = mode;
-        StartBasicEffect(Page(1, kLedTargetBasic), engine, settings, kLedKindBasicClass1);
+        StartBasicEffect(Page(1, LedTarget::Basic), engine, settings, LedKind::BasicClass1);
     }
     EXPECT_FALSE(engine.Running(LedEffectFamily::Basic));
     EXPECT_EQ(engine.LiveThreadCount(), 0u);
     EXPECT_EQ(rig.Device<sim::SimLedBasicClass1>(0, 0x40)->InitCommands(), 9u) << "initialised all the same";
     EXPECT_EQ(engine.BasicArgs().periodMs[0].load(), 3000.0);
     EXPECT_EQ(engine.BasicArgs().periodMs[1].load(), 8000.0);
-    EXPECT_EQ(engine.BasicClassFor(0), kLedKindBasicClass1) << "kind 0 falls back to the saved kind";
+    EXPECT_EQ(engine.BasicClassFor(0), LedKind::BasicClass1) << "kind 0 falls back to the saved kind";
 }
 
 TEST(LedReadBack, ShowsTheModeTheHardwareIsIn) {
@@ -273,10 +273,10 @@ TEST(LedReadBack, ShowsTheModeTheHardwareIsIn) {
         {zone("1", "0"), 5},   {zone("0", "32"), 1},   {zone("0", "1"), 1},          {zone("3", "0"), std::nullopt}};
     for (const auto& [json, expected] : zoneCases) {
         LedRig rig(json);
-        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, kLedKindZone58), expected) << json;
-        EXPECT_EQ(ReadBackLedColour(*rig.table, 0, kLedKindZone58), (LedColour{7, 8, 9}));
-        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, kLedKindEffectAC), std::nullopt) << "no effect controller";
-        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, kLedKindBasicClass1), std::nullopt);
+        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::Zone58), expected) << json;
+        EXPECT_EQ(ReadBackLedColour(*rig.table, 0, LedKind::Zone58), (LedColour{7, 8, 9}));
+        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::EffectAC), std::nullopt) << "no effect controller";
+        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::BasicClass1), std::nullopt);
     }
     const std::pair<int, std::optional<uint32_t>> effectCases[] = {
         {0x01, 1}, {0x11, 2}, {0x18, 3}, {0x14, 4}, {0x16, 5}, {0x17, 6}, {0x02, 7}, {0x03, 8},
@@ -284,7 +284,7 @@ TEST(LedReadBack, ShowsTheModeTheHardwareIsIn) {
     for (const auto& [code, expected] : effectCases) {
         LedRig rig(R"({"cards": [{"deviceId": "0x1B8110DE", "subSystemId": "0x1", "i2c": [
             {"address": "0xAC", "model": "led-effect", "registers": {"0x30": )" + std::to_string(code) + "}}]}]}");
-        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, kLedKindEffectAC), expected) << code;
+        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::EffectAC), expected) << code;
     }
 }
 

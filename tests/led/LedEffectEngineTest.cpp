@@ -62,8 +62,8 @@ LedPageState BasicPage(int gpus, uint32_t ledMode) {
     LedPageState page;
     page.ledMode = ledMode;
     for (int i = 0; i < gpus; ++i) {
-        page.boards[static_cast<size_t>(i)].ledKind = kLedKindBasicClass1;
-        page.boards[static_cast<size_t>(i)].ledTarget = kLedTargetBasic;
+        page.boards[static_cast<size_t>(i)].ledKind = LedKind::BasicClass1;
+        page.boards[static_cast<size_t>(i)].ledTarget = LedTarget::Basic;
     }
     return page;
 }
@@ -75,26 +75,26 @@ TEST(LedEffectEngine, RestartPausesAreThoseOfTheModeAndTheOldSequenceEnds) {
     LedSettings settings;
 
     settings.ledMode = 1;  // breathing: nothing running yet, so no pause
-    StartBasicEffect(BasicPage(1, 1), engine, settings, 0);
+    StartBasicEffect(BasicPage(1, 1), engine, settings, LedKind::None);
     EXPECT_TRUE(engine.Running(LedEffectFamily::Basic));
     EXPECT_TRUE(pacer.Pauses().empty());
     ASSERT_TRUE(WaitFor([&] { return !test::Class1Frames(rig).empty(); }));
 
     settings.ledMode = 3;  // flash: stop, 1100 ms, start
-    StartBasicEffect(BasicPage(1, 3), engine, settings, 0);
+    StartBasicEffect(BasicPage(1, 3), engine, settings, LedKind::None);
     ASSERT_EQ(pacer.Pauses().size(), 1u);
     EXPECT_TRUE(NearMs(pacer.Pauses()[0], 1100)) << pacer.Pauses()[0].count();
     ASSERT_TRUE(WaitFor([&] { return engine.LiveThreadCount() == 1; })) << "the breathing thread ended";
 
     settings.ledMode = 0;  // static: stop, 100 ms, start
-    StartBasicEffect(BasicPage(1, 0), engine, settings, 0);
+    StartBasicEffect(BasicPage(1, 0), engine, settings, LedKind::None);
     ASSERT_EQ(pacer.Pauses().size(), 2u);
     EXPECT_TRUE(NearMs(pacer.Pauses()[1], 100));
     ASSERT_TRUE(WaitFor([&] { return engine.LiveThreadCount() == 1; }));
 
     settings.ledMode = 6;  // GPU load: started beside the old one, no pause
-    StartBasicEffect(BasicPage(1, 6), engine, settings, 0);
-    StartBasicEffect(BasicPage(1, 6), engine, settings, 0);
+    StartBasicEffect(BasicPage(1, 6), engine, settings, LedKind::None);
+    StartBasicEffect(BasicPage(1, 6), engine, settings, LedKind::None);
     EXPECT_EQ(pacer.Pauses().size(), 2u);
     // The static thread ends at its next check (mode 6 now); the second load start ends the
     // first one's thread for the same GPU.
@@ -129,14 +129,14 @@ TEST(LedEffectEngine, TheFlashStopperWritesBlackOnceBeforeTheNewSequence) {
     LedSettings settings;
     settings.ledMode = 0;
     settings.red = 9;
-    StartBasicEffect(BasicPage(1, 0), engine, settings, 0);
+    StartBasicEffect(BasicPage(1, 0), engine, settings, LedKind::None);
     ASSERT_TRUE(WaitFor([&] { return !test::Class1Frames(rig).empty(); }));
     engine.BasicArgs().mode = 3;  // as the flash apply sets it, the static thread ends
     ASSERT_TRUE(WaitFor([&] { return engine.LiveThreadCount() == 0; }));
     rig.Card(0).bus.ClearLog();
 
     settings.ledMode = 3;
-    StartBasicEffect(BasicPage(1, 3), engine, settings, 0);  // the flag is still set: restart
+    StartBasicEffect(BasicPage(1, 3), engine, settings, LedKind::None);  // the flag is still set: restart
     ASSERT_TRUE(WaitFor([&] { return test::Class1Frames(rig).size() >= 3; }));
     engine.Shutdown();
     const auto frames = test::Class1Frames(rig);
@@ -149,7 +149,7 @@ TEST(LedEffectEngine, ChangingTheModeEndsTheSequenceWithinOneStep) {
     LedRig rig("led-basic-class1.json");
     SteadyLedPacer pacer;  // real time
     LedEffectEngine engine(*rig.table, pacer);
-    engine.SetLedKind(0, kLedKindBasicClass1);
+    engine.SetLedKind(0, LedKind::BasicClass1);
     auto& args = engine.BasicArgs();
     args.periodMs[0] = 10000.0;  // 41 ms steps
     args.code = kBasicCodeBreathing;
@@ -214,8 +214,8 @@ TEST(LedEffectEngine, SessionEndTurnsEveryCardBlackAtLevelZero) {
     LedSettings settings;
     settings.ledMode = 1;
     // A breathing effect started with a single-GPU block, as after a start with one card.
-    engine.SetLedKind(0, kLedKindBasicClass1);
-    engine.SetLedKind(1, kLedKindBasicClass1);
+    engine.SetLedKind(0, LedKind::BasicClass1);
+    engine.SetLedKind(1, LedKind::BasicClass1);
     engine.BasicArgs().code = kBasicCodeBreathing;
     engine.BasicArgs().mode = 1;
     engine.StartEffect(LedEffectFamily::Basic, 100ms);

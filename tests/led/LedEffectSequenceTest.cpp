@@ -36,8 +36,8 @@ void ExpectAllWaits(LedRig& rig, std::chrono::milliseconds step) {
 
 struct BasicSetup {
     explicit BasicSetup(LedRig& rig, int32_t code, int32_t mode) : engine(*rig.table, rig.pacer) {
-        engine.SetLedKind(0, 1);
-        engine.SetLedKind(1, 1);
+        engine.SetLedKind(0, LedKind::BasicClass1);
+        engine.SetLedKind(1, LedKind::BasicClass1);
         engine.BasicArgs().code = code;
         engine.BasicArgs().mode = mode;
         engine.BasicArgs().SetColour(kColour);

@@ -92,33 +92,35 @@ TEST(LedTrace, ProbesAskInTheirOrderAndFillTheBoardState) {
     {
         LedRig rig(R"({"cards": [{"deviceId": "0x1B8110DE", "subSystemId": "0x1", "i2c": []}]})");
         rig.Mark("no controller: first-success probe");
-        EXPECT_EQ(ProbeLedKind(*rig.table, 0), kLedKindNone);
+        EXPECT_EQ(ProbeLedKind(*rig.table, 0), LedKind::None);
         rig.Mark("no controller: start-up probe");
         LedBoardState state;
         state.present.fill(true);
         ProbeLedControllers(*rig.table, 0, state);
-        EXPECT_EQ(state.ledKind, kLedKindNone);
-        for (uint32_t target : {0u, 2u, 3u, 4u, 5u, 6u}) EXPECT_FALSE(state.TargetAvailable(target));
+        EXPECT_EQ(state.ledKind, LedKind::None);
+        for (const LedTarget target : {LedTarget::Basic, LedTarget::Zone58, LedTarget::EffectAC, LedTarget::EffectGroup,
+                                       LedTarget::Zone46, LedTarget::ZoneGroup})
+            EXPECT_FALSE(state.TargetAvailable(target));
         auto lines = rig.TraceLines();
 
         LedRig zones("led-zone.json");
         zones.Mark("zone controllers: start-up probe");
         LedBoardState zoneState;
         ProbeLedControllers(*zones.table, 0, zoneState);
-        EXPECT_EQ(zoneState.ledKind, kLedKindNone) << "the start-up probe keeps only the basic class";
-        EXPECT_TRUE(zoneState.TargetAvailable(kLedTargetZone58));
-        EXPECT_TRUE(zoneState.TargetAvailable(kLedTargetZone46));
-        EXPECT_TRUE(zoneState.TargetAvailable(kLedTargetZoneGroup));
-        EXPECT_FALSE(zoneState.TargetAvailable(kLedTargetEffectAC));
-        EXPECT_FALSE(zoneState.TargetAvailable(kLedTargetBasic));
-        EXPECT_EQ(ProbeLedKind(*zones.table, 0), kLedKindZone46) << "0x46 is asked before 0x58";
+        EXPECT_EQ(zoneState.ledKind, LedKind::None) << "the start-up probe keeps only the basic class";
+        EXPECT_TRUE(zoneState.TargetAvailable(LedTarget::Zone58));
+        EXPECT_TRUE(zoneState.TargetAvailable(LedTarget::Zone46));
+        EXPECT_TRUE(zoneState.TargetAvailable(LedTarget::ZoneGroup));
+        EXPECT_FALSE(zoneState.TargetAvailable(LedTarget::EffectAC));
+        EXPECT_FALSE(zoneState.TargetAvailable(LedTarget::Basic));
+        EXPECT_EQ(ProbeLedKind(*zones.table, 0), LedKind::Zone46) << "0x46 is asked before 0x58";
         auto zoneLines = zones.TraceLines();
         zoneLines.resize(zoneLines.size() - 3);  // the last first-success probe is checked by its result
         lines.insert(lines.end(), zoneLines.begin(), zoneLines.end());
 
         LedRig class1("led-basic-class1.json");
         class1.Mark("class-1 basic controller: first-success probe");
-        EXPECT_EQ(ProbeLedKind(*class1.table, 0), kLedKindBasicClass1);
+        EXPECT_EQ(ProbeLedKind(*class1.table, 0), LedKind::BasicClass1);
         auto class1Lines = class1.TraceLines();
         lines.insert(lines.end(), class1Lines.begin(), class1Lines.end());
 
@@ -126,8 +128,8 @@ TEST(LedTrace, ProbesAskInTheirOrderAndFillTheBoardState) {
         class2.Mark("class-2 basic controller: start-up probe");
         LedBoardState class2State;
         ProbeLedControllers(*class2.table, 0, class2State);
-        EXPECT_EQ(class2State.ledKind, kLedKindBasicClass2);
-        EXPECT_TRUE(class2State.TargetAvailable(kLedTargetBasic));
+        EXPECT_EQ(class2State.ledKind, LedKind::BasicClass2);
+        EXPECT_TRUE(class2State.TargetAvailable(LedTarget::Basic));
         auto class2Lines = class2.TraceLines();
         lines.insert(lines.end(), class2Lines.begin(), class2Lines.end());
 
@@ -140,16 +142,16 @@ TEST(LedTrace, BasicControllerWritesEachClassItsWay) {
     class1.Mark("class 1: initialisation");
     EXPECT_TRUE(InitBasicController(*class1.table, 0).Clean());
     class1.Mark("class 1: colour");
-    EXPECT_TRUE(WriteBasicColour(*class1.table, 0, kLedKindBasicClass1, kColour, false).Clean());
+    EXPECT_TRUE(WriteBasicColour(*class1.table, 0, LedKind::BasicClass1, kColour, false).Clean());
     class1.Mark("class 1: colour while the session ends");
-    EXPECT_TRUE(WriteBasicColour(*class1.table, 0, kLedKindBasicClass1, kColour, true).Clean());
+    EXPECT_TRUE(WriteBasicColour(*class1.table, 0, LedKind::BasicClass1, kColour, true).Clean());
     auto lines = class1.TraceLines();
 
     LedRig class2("led-basic-class2.json");
     class2.Mark("class 2: colour");
-    EXPECT_TRUE(WriteBasicColour(*class2.table, 0, kLedKindBasicClass2, kColour, false).Clean());
+    EXPECT_TRUE(WriteBasicColour(*class2.table, 0, LedKind::BasicClass2, kColour, false).Clean());
     class2.Mark("kind 3: nothing");
-    EXPECT_TRUE(WriteBasicColour(*class2.table, 0, BasicControllerClass(kLedKindZone58, kLedKindBasicClass2), kColour, false)
+    EXPECT_TRUE(WriteBasicColour(*class2.table, 0, BasicControllerClass(LedKind::Zone58, LedKind::BasicClass2), kColour, false)
                     .Clean());
     auto lines2 = class2.TraceLines();
     lines.insert(lines.end(), lines2.begin(), lines2.end());

@@ -175,7 +175,7 @@ TEST(MainWindowCommands, ResetOnAnEffectControllerCard)
     MainWindowWorld world(ScenarioText("led-effect.json"));
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
-    ASSERT_EQ(w.LedCommands().ProbedKind(0), kLedKindEffectAC);
+    ASSERT_EQ(w.LedCommands().ProbedKind(0), LedKind::EffectAC);
     EXPECT_EQ(w.SkinId(), kSkinEffect);
     const size_t mark = world.Trace().size();
     world.Click(kIdReset);
@@ -197,11 +197,11 @@ TEST(MainWindowCommands, ResetOnZoneControllerCardsInTheirOrder)
 {
     struct Case {
         std::string json;
-        uint32_t kind;
+        LedKind kind;
         const char* order[3];
     };
-    const Case cases[] = {{ScenarioText("led-zone.json"), kLedKindZone46, {"addr=0x46", "addr=0x48", "addr=0x58"}},
-                          {OnlyZone58(), kLedKindZone58, {"addr=0x58", "addr=0x46", "addr=0x48"}}};
+    const Case cases[] = {{ScenarioText("led-zone.json"), LedKind::Zone46, {"addr=0x46", "addr=0x48", "addr=0x58"}},
+                          {OnlyZone58(), LedKind::Zone58, {"addr=0x58", "addr=0x46", "addr=0x48"}}};
     for (const Case& c : cases) {
         MainWindowWorld world(c.json);
         ASSERT_TRUE(world.Open());
@@ -216,7 +216,7 @@ TEST(MainWindowCommands, ResetOnZoneControllerCardsInTheirOrder)
         for (const std::string& l : all)
             if (l.find("reg=0x02 data=ff00000005") != std::string::npos && l.find("I2CWrite ") != std::string::npos)
                 bursts.push_back(l);
-        ASSERT_EQ(bursts.size(), 3u) << c.kind;
+        ASSERT_EQ(bursts.size(), 3u) << LedKindNumber(c.kind);
         for (int i = 0; i < 3; ++i)
             EXPECT_NE(bursts[static_cast<size_t>(i)].find(c.order[i]), std::string::npos) << bursts[static_cast<size_t>(i)];
         EXPECT_EQ(w.LedPage().gm1Mode, 1u);
@@ -230,7 +230,7 @@ TEST(MainWindowCommands, ResetWithoutLightingStillResetsTheTuning)
 {
     MainWindowWorld world(ScenarioText("minimal.json"));
     ASSERT_TRUE(world.Open());
-    ASSERT_EQ(world.window->LedCommands().ProbedKind(0), kLedKindNone);
+    ASSERT_EQ(world.window->LedCommands().ProbedKind(0), LedKind::None);
     EXPECT_FALSE(world.window->Control(kIdTarget1)->isEnabled());
     const size_t mark = world.Trace().size();
     world.Click(kIdReset);
@@ -248,7 +248,7 @@ TEST(MainWindowCommands, TargetButtonsSwitchThePanels)
     EXPECT_TRUE(w.Control(kIdEffectMode1)->isHidden());
     world.Click(kIdTarget1 + 4);
     EXPECT_EQ(w.SkinId(), kSkinEffect);
-    EXPECT_EQ(w.LedPage().boards[0].ledTarget, 3u);
+    EXPECT_EQ(w.LedPage().boards[0].ledTarget, LedTarget::EffectAC);
     EXPECT_TRUE(w.Control(kIdZoneMode1)->isHidden());
     EXPECT_FALSE(w.Control(kIdEffectMode1 + 10)->isHidden());
     world.Click(kIdTarget1);

@@ -120,7 +120,7 @@ void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
     LedApplyOptions options;
     options.applyButton = applyButton;
     options.restoringLed = restoringLed;
-    options.ledControllerKind = static_cast<uint32_t>(state.ledControllerKind);
+    options.ledControllerKind = state.ledControllerKind;
     options.saveLedSettings = [&core] { SaveTuningSettings(core.Boards(), core.State(), core.settings.LedFile()); };
     ApplyLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, options);
 }
@@ -134,7 +134,7 @@ void LedPageCommands::ShowLoadedLighting(const LoadedLighting& loaded) {
     if (loaded.startBasicEffect) {
         window_.CaptureLedPageControls();
         StartBasicEffect(window_.LedPage(), window_.Engine(), window_.Core().State().ledSettings,
-                         static_cast<uint32_t>(window_.Core().State().ledControllerKind));
+                         window_.Core().State().ledControllerKind);
     } else {
         window_.ColourTrackbar(0)->setValue(loaded.red);
     }
@@ -145,50 +145,50 @@ void LedPageCommands::ShowLoadedLighting(const LoadedLighting& loaded) {
 void LedPageCommands::ShowCardLighting() {
     GpuBoardTable& table = window_.Boards();
     if (!table.IsValidGpu(0)) return;
-    const uint32_t kind = ProbedKind(0);
+    const LedKind kind = ProbedKind(0);
     if (const auto mode = ReadBackLedMode(table, 0, kind)) {
-        if (kind == kLedKindZone58 && *mode >= 1 && *mode <= static_cast<uint32_t>(kZoneModeCount))
+        if (kind == LedKind::Zone58 && *mode >= 1 && *mode <= static_cast<uint32_t>(kZoneModeCount))
             window_.SendClick(kIdZoneMode1 + static_cast<int>(*mode) - 1);
-        else if (kind == kLedKindEffectAC && *mode >= 1 && *mode <= static_cast<uint32_t>(kEffectModeCount))
+        else if (kind == LedKind::EffectAC && *mode >= 1 && *mode <= static_cast<uint32_t>(kEffectModeCount))
             window_.SendClick(kIdEffectMode1 + static_cast<int>(*mode) - 1);
     }
     if (const auto colour = ReadBackLedColour(table, 0, kind)) SetTrackbars(colour->r, colour->g, colour->b);
 }
 
-uint32_t LedPageCommands::ProbedKind(int gpu) const {
-    return gpu >= 0 && gpu < kMaxGpus ? probedKinds_[static_cast<size_t>(gpu)] : kLedKindNone;
+LedKind LedPageCommands::ProbedKind(int gpu) const {
+    return gpu >= 0 && gpu < kMaxGpus ? probedKinds_[static_cast<size_t>(gpu)] : LedKind::None;
 }
 
 void LedPageCommands::RecordStartupKinds() {
     for (int gpu = 0; gpu < window_.Boards().gpuCount && gpu < kMaxGpus; ++gpu) {
         const LedBoardState& b = window_.LedPage().boards[static_cast<size_t>(gpu)];
         // The same order as the first-success probe: 0xAC, 0x46, 0x58, then the basic one.
-        uint32_t kind = b.ledKind;
+        LedKind kind = b.ledKind;
         if (b.present[kPresentEffectAC])
-            kind = kLedKindEffectAC;
+            kind = LedKind::EffectAC;
         else if (b.present[kPresentZone46])
-            kind = kLedKindZone46;
+            kind = LedKind::Zone46;
         else if (b.present[kPresentZone58])
-            kind = kLedKindZone58;
+            kind = LedKind::Zone58;
         probedKinds_[static_cast<size_t>(gpu)] = kind;
     }
 }
 
 void LedPageCommands::OnGpuSelected(int gpu) {
-    const uint32_t kind = ProbeLedKind(window_.Boards(), gpu);
+    const LedKind kind = ProbeLedKind(window_.Boards(), gpu);
     probedKinds_[static_cast<size_t>(gpu)] = kind;
     window_.LedPage().boards[static_cast<size_t>(gpu)].ledKind = kind;
     window_.Engine().SetLedKind(gpu, kind);
     window_.ApplySkin(SkinForLedKind(kind));
-    EnableLedPage(kind != kLedKindNone);
+    EnableLedPage(kind != LedKind::None);
     // The button whose ledTarget suits the controller found.
     int target = -1;
     switch (kind) {
-        case kLedKindEffectAC: target = 4; break;   // ledTarget 3
-        case kLedKindZone46: target = 2; break;     // ledTarget 5
-        case kLedKindZone58: target = 1; break;     // ledTarget 2
-        case kLedKindBasicClass1:
-        case kLedKindBasicClass2: target = 0; break;
+        case LedKind::EffectAC: target = 4; break;   // ledTarget 3
+        case LedKind::Zone46: target = 2; break;     // ledTarget 5
+        case LedKind::Zone58: target = 1; break;     // ledTarget 2
+        case LedKind::BasicClass1:
+        case LedKind::BasicClass2: target = 0; break;
         default: break;
     }
     if (target >= 0) window_.PostClick(kIdTarget1 + target);
@@ -230,9 +230,9 @@ void LedPageCommands::ResetLeds() {
     GpuBoardTable& table = window_.Boards();
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
         switch (ProbedKind(gpu)) {
-            case kLedKindEffectAC: EffectReset(gpu); break;
-            case kLedKindZone46: ZoneReset(gpu, {0x46, 0x48, 0x58}); break;
-            case kLedKindZone58: ZoneReset(gpu, {0x58, 0x46, 0x48}); break;
+            case LedKind::EffectAC: EffectReset(gpu); break;
+            case LedKind::Zone46: ZoneReset(gpu, {0x46, 0x48, 0x58}); break;
+            case LedKind::Zone58: ZoneReset(gpu, {0x58, 0x46, 0x48}); break;
             default: break;
         }
     }

@@ -4,6 +4,7 @@
 
 #include "app/TuningController.h"
 #include "gpu/GpuBoard.h"
+#include "led/LedBoardState.h"
 
 namespace pyx {
 
@@ -16,7 +17,9 @@ class CVornDlg;
 class LedPageCommands {
 public:
     // ledTarget of target buttons 160..165.
-    static constexpr std::array<uint32_t, 6> kTargetValues = {0, 2, 5, 6, 3, 4};
+    static constexpr std::array<LedTarget, 6> kTargetValues = {LedTarget::Basic,    LedTarget::Zone58,
+                                                               LedTarget::Zone46,   LedTarget::ZoneGroup,
+                                                               LedTarget::EffectAC, LedTarget::EffectGroup};
     // LEDMODE of basic-effect buttons 121..126.
     static constexpr std::array<uint32_t, 6> kBasicModes = {0, 1, 2, 3, 4, 6};
 
@@ -52,7 +55,7 @@ public:
     // The kind of the first controller that answers on a GPU: from the start-up probes, and
     // from the probe of each later selection. Reset and the read-back go by it, as the
     // start-up probe keeps only the basic controller's class in ledKind.
-    uint32_t ProbedKind(int gpu) const;
+    LedKind ProbedKind(int gpu) const;
     void RecordStartupKinds();
 
 private:
@@ -61,7 +64,7 @@ private:
     void EffectReset(int gpu);
 
     CVornDlg& window_;
-    std::array<uint32_t, kMaxGpus> probedKinds_{};
+    std::array<LedKind, kMaxGpus> probedKinds_{};
 };
 
 }  // namespace pyx

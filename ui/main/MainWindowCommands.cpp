@@ -191,8 +191,7 @@ void MainWindowCommands::OnReset() {
     led.ResetLeds();
     const int gpu = w.Page().selectedGpu;
     if (gpu >= 0 && gpu < kMaxGpus) {
-        const uint32_t kind = w.LedPage().boards[static_cast<size_t>(gpu)].ledKind;
-        if (kind == kLedKindBasicClass1 || kind == kLedKindBasicClass2) led.BasicLedReset();
+        if (IsBasicKind(w.LedPage().boards[static_cast<size_t>(gpu)].ledKind)) led.BasicLedReset();
     }
     Controller().ResetTuning(w.Page());
     w.InvalidateRect(kSliderValuesRect);

@@ -90,10 +90,13 @@ const std::array<ValueLabelSpec, 10>& MainValueLabels() {
     return labels;
 }
 
-int SkinForLedKind(unsigned ledKind) {
-    if (ledKind == 4) return kSkinEffect;
-    if (ledKind == 3 || ledKind == 5) return kSkinZone;
-    return kSkinNormal;
+int SkinForLedKind(LedKind ledKind) {
+    switch (ledKind) {
+        case LedKind::EffectAC: return kSkinEffect;
+        case LedKind::Zone58:
+        case LedKind::Zone46: return kSkinZone;
+        default: return kSkinNormal;
+    }
 }
 
 }  // namespace pyx

@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+#include "led/LedBoardState.h"
+
 namespace pyx {
 
 // Control ids of the main window: row i of the control table is id 100 + i.
@@ -112,6 +114,6 @@ inline const QRect kLinkAreaRect = QRect(QPoint(442, 343), QPoint(489, 369));
 inline constexpr int kSkinNormal = 130;
 inline constexpr int kSkinZone = 204;
 inline constexpr int kSkinEffect = 205;
-int SkinForLedKind(unsigned ledKind);
+int SkinForLedKind(LedKind ledKind);
 
 }  // namespace pyx

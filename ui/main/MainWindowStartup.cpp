@@ -54,7 +54,7 @@ bool MainWindowStartup::Run() {
         w.Engine().SetLedKind(gpu, w.LedPage().boards[static_cast<size_t>(gpu)].ledKind);
     }
     w.LedCommands().RecordStartupKinds();
-    w.LedCommands().EnableLedPage(w.LedCommands().ProbedKind(0) != kLedKindNone);
+    w.LedCommands().EnableLedPage(w.LedCommands().ProbedKind(0) != LedKind::None);
 
     // 7: the sliders' ranges from the card.
     if (table.IsValidGpu(0)) ReadSliderRanges(table, 0, w.Page());
