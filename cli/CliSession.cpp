@@ -29,7 +29,7 @@ BiosReaderOptions ReaderOptions(const std::filesystem::path& folder, bool reader
 
 }  // namespace
 
-std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode) {
+std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode, DiscoveryWrites writes) {
     CliDiagnostics quiet;
     GpuBackendChoice choice = ChooseGpuBackendFromEnvironment();
     if (!choice.source) {
@@ -40,6 +40,7 @@ std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode) {
     auto session = std::unique_ptr<CliSession>(new CliSession());
     session->library_ = std::make_unique<NvApiLibrary>(std::move(choice.source), Trace::FromEnvironment());
     session->boards_ = std::make_unique<GpuBoardTable>(*session->library_);
+    session->boards_->discoveryWrites = writes;
     const NvStatus init = session->library_->Initialize();
     if (init != kNvOk) {
         // Not installed, refused and why, or the driver's own start status: each says what

@@ -27,7 +27,9 @@ class CliSession {
 public:
     // Chooses the back-end, starts the hardware and waits for the hardware thread. On
     // failure prints why on err and returns null with exitCode set.
-    static std::unique_ptr<CliSession> Open(std::ostream& err, int& exitCode);
+    // A command that only reads withholds the start-up's chip writes (DiscoveryWrites).
+    static std::unique_ptr<CliSession> Open(std::ostream& err, int& exitCode,
+                                            DiscoveryWrites writes = DiscoveryWrites::Sent);
     // Stops and joins the hardware thread before the table goes.
     ~CliSession();
 

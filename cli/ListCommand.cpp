@@ -25,7 +25,8 @@ const char* kListHelp =
     "  One line per GPU: index, PCI device id, subsystem id and the back-end that answers; then\n"
     "  per GPU its board families, graphics boost clock, fan control type and the LED\n"
     "  controllers its bus answers for. It only reads: nothing is written to a card (the\n"
-    "  lighting controllers are found by register reads).\n"
+    "  lighting controllers and fan chips are found by register reads; the fan chip's\n"
+    "  temperature calibration and duty-limit test, which write, are left to the window).\n"
     "  --json   print the same as a JSON object\n";
 
 // Bus addresses of the lighting controllers, in the order of their presence flags.
@@ -84,7 +85,7 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     const bool json = parsed.Has("--json");
     int exitCode = kExitOk;
-    auto session = CliSession::Open(err, exitCode);
+    auto session = CliSession::Open(err, exitCode, DiscoveryWrites::Withheld);
     if (!session) return exitCode;
 
     GpuBoardTable& boards = session->Boards();

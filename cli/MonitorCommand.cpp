@@ -17,7 +17,7 @@ namespace {
 const char* kMonitorHelp =
     "usage: pyxtunectl monitor [--gpu N] [--count N] [--interval MS] [--json]\n"
     "  The window's readouts of one GPU: graphics and memory clock (MHz), temperature (C), fan\n"
-    "  (percent, or RPM on a tachometer-driven fan) and load (percent).\n"
+    "  (percent, or RPM on a tachometer-driven fan) and load (percent). It only reads.\n"
     "  --gpu N         the GPU to read (default 0)\n"
     "  --count N       readings to take (default 1; 0: until Ctrl-C)\n"
     "  --interval MS   time between readings (default 1000, as the window)\n"
@@ -44,7 +44,7 @@ int RunMonitorCommand(const std::vector<std::string>& args, std::ostream& out, s
     const bool json = parsed.Has("--json");
 
     int exitCode = kExitOk;
-    auto session = CliSession::Open(err, exitCode);
+    auto session = CliSession::Open(err, exitCode, DiscoveryWrites::Withheld);
     if (!session) return exitCode;
     const auto gpu = session->SelectGpu(parsed, err);
     if (!gpu) return kExitUsage;

@@ -18,7 +18,7 @@ namespace {
 const char* kVfHelp =
     "usage: pyxtunectl vf [--gpu N] [--json]\n"
     "  The clock-client domains (type, offset range, VF point span) and every VF point with its\n"
-    "  frequency offset, as the program's diagnostic listings print them.\n"
+    "  frequency offset, as the program's diagnostic listings print them. It only reads.\n"
     "  --gpu N   the GPU to read (default 0)\n"
     "  --json    the same records as a JSON object instead of the listings\n";
 
@@ -82,7 +82,7 @@ int RunVfCommand(const std::vector<std::string>& args, std::ostream& out, std::o
         return kExitUsage;
     }
     int exitCode = kExitOk;
-    auto session = CliSession::Open(err, exitCode);
+    auto session = CliSession::Open(err, exitCode, DiscoveryWrites::Withheld);
     if (!session) return exitCode;
     const auto gpu = session->SelectGpu(parsed, err);
     if (!gpu) return kExitUsage;

@@ -7,6 +7,12 @@
 
 namespace pyx {
 
+// Whether bringing the cards up may write to the chips on their buses. The window's start-up
+// writes (it unlocks the fan chip, tests a register by writing it, calibrates the fan chip's
+// temperature offset and learns its duty limit by setting it to full); a command that only
+// looks at the cards withholds those writes and learns what reads alone tell.
+enum class DiscoveryWrites : uint8_t { Sent, Withheld };
+
 // Every GPU the program handles (at most five; further ones are ignored), with the
 // clock-client readings and the over-voltage percent last read. One per process, owned by
 // the application object; every GPU operation names a card by its index here.
@@ -33,6 +39,7 @@ public:
     NvClkDomainsInfo clkDomainInfo{};
     NvVfPointsInfo vfPoints{};
     uint8_t percentOv = 0;
+    DiscoveryWrites discoveryWrites = DiscoveryWrites::Sent;
 
 private:
     NvApiLibrary& library_;

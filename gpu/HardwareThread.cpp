@@ -26,9 +26,12 @@ void LearnFanChipLimits(GpuBoardTable& table) {
         GpuBoard& board = table.Board(gpu);
         if (board.i2cSlots[kFanChipSlot].devAddress == 0) continue;
         uint8_t reg = board.fanControlType == 2 ? kOddDutyLimitRegister : kDutyLimitRegister;
-        uint8_t full = 0xFF;
-        WriteSlotRegister(table, gpu, &reg, &full, kFanChipSlot);
-        std::this_thread::sleep_for(kChipSettle);
+        // The limit the chip holds after full is asked for; without the write, the one it holds.
+        if (table.discoveryWrites == DiscoveryWrites::Sent) {
+            uint8_t full = 0xFF;
+            WriteSlotRegister(table, gpu, &reg, &full, kFanChipSlot);
+            std::this_thread::sleep_for(kChipSettle);
+        }
         uint8_t held = 0;
         if (ReadSlotRegister(table, gpu, &reg, &held, kFanChipSlot) == kNvOk && held > 0x7F)
             board.fanChipLimit = held;

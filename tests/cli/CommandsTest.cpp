@@ -211,6 +211,32 @@ TEST_F(CliTest, ListOnlyReadsYetFindsTheBasicController) {
     EXPECT_TRUE(TraceOf("I2CWriteEx").empty()) << Trace();
 }
 
+// The looking commands bring every kind of card up without one write: no chip register, no
+// tuning value. The fan chips are still found, by reads alone.
+TEST_F(CliTest, ListMonitorAndVfWriteNothingToAnyCard) {
+    for (const char* scenario : {"family-d.json", "fan-type1-slot1-chip.json", "fan-type2-slot1-bios.json",
+                                 "fan-type3-slot0-chip.json", "family-a.json", "family-b.json", "family-c.json",
+                                 "led-effect.json", "led-zone.json", "led-basic-class2.json"}) {
+        UseScenario(scenario);
+        fs::remove(state_);
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"list"}, {"monitor", "--count", "1"}, {"vf", "--json"}}) {
+            fs::remove(trace_);
+            const CliRun run = Run(command);
+            ASSERT_EQ(run.status, 0) << scenario << " " << command[0] << ": " << run.err;
+            ASSERT_FALSE(TraceOf("I2CRead").empty()) << scenario << " " << command[0] << ": the buses were probed";
+            std::istringstream lines(Trace());
+            for (std::string line; std::getline(lines, line);)
+                EXPECT_TRUE(line.find(" I2CRead") != std::string::npos || line.find(" Get") != std::string::npos)
+                    << scenario << " " << command[0] << " wrote: " << line;
+        }
+    }
+    UseScenario("fan-type3-slot0-chip.json");
+    fs::remove(state_);
+    const CliRun list = Run({"list"});
+    EXPECT_NE(list.out.find("fan control type 3"), std::string::npos) << list.out;
+}
+
 TEST_F(CliTest, HelpAfterTheCommandAndVerboseAnywhere) {
     for (const char* command : {"list", "monitor", "apply", "profile", "led", "vf"}) {
         const CliRun run = Run({command, "-h"});
