@@ -1,5 +1,6 @@
 #include "led/LedEffectController.h"
 
+#include <array>
 #include <chrono>
 #include <utility>
 #include <vector>
@@ -75,16 +76,32 @@ LedWriteResult WriteEffectFrame(GpuBoardTable& table, int gpu, LedColour colour)
     return result;
 }
 
-void ResetEffectControllerAC(GpuBoardTable& table, int gpu, LedPacer& pacer) {
-    (void)WriteLedBytes(table, gpu, 0xAC, kEffectRegParameter1, {0x00, 0x06, 0x03});
+namespace {
+constexpr std::array<uint8_t, 3> kEffectResetParameters = {0x00, 0x06, 0x03};
+}  // namespace
+
+LedWriteResult ResetEffectControllerAC(GpuBoardTable& table, int gpu, LedPacer& pacer) {
+    LedWriteResult result;
+    result.Note(gpu, 0xAC, kEffectRegParameter1,
+                WriteLedBytes(table, gpu, 0xAC, kEffectRegParameter1, kEffectResetParameters));
     pacer.SleepFor(10ms);
-    (void)WriteLedByte(table, gpu, 0xAC, kEffectRegCode, 0x00);
+    result.Note(gpu, 0xAC, kEffectRegCode, WriteLedByte(table, gpu, 0xAC, kEffectRegCode, 0x00));
+    return result;
 }
 
-void ResetEffectControllerB0(GpuBoardTable& table, int gpu, LedPacer& pacer) {
-    (void)WriteLedByte(table, gpu, 0xB0, kEffectRegCode, 0x00);
+LedWriteResult ResetEffectControllerB0(GpuBoardTable& table, int gpu, LedPacer& pacer) {
+    LedWriteResult result;
+    result.Note(gpu, 0xB0, kEffectRegCode, WriteLedByte(table, gpu, 0xB0, kEffectRegCode, 0x00));
     pacer.SleepFor(10ms);
-    (void)WriteLedBytes(table, gpu, 0xB0, kEffectRegParameter1, {0x00, 0x06, 0x03});
+    result.Note(gpu, 0xB0, kEffectRegParameter1,
+                WriteLedBytes(table, gpu, 0xB0, kEffectRegParameter1, kEffectResetParameters));
+    return result;
+}
+
+bool EffectCodeTaken(const LedWriteResult& reset) {
+    for (const LedRefusedWrite& write : reset.refused)
+        if (write.reg == kEffectRegCode) return false;
+    return true;
 }
 
 }  // namespace pyx

@@ -26,8 +26,11 @@ inline constexpr uint8_t kEffectCodeStatic = 0x01;
 // One colour frame to each of the four effect zones, in order; no pause, no commit.
 [[nodiscard]] LedWriteResult WriteEffectFrame(GpuBoardTable& table, int gpu, LedColour colour);
 
-// The resets of the two effect controllers, each in its own order.
-void ResetEffectControllerAC(GpuBoardTable& table, int gpu, LedPacer& pacer);
-void ResetEffectControllerB0(GpuBoardTable& table, int gpu, LedPacer& pacer);
+// The resets of the two effect controllers, each in its own order: the parameters and the
+// effect code 0x00, 10 ms apart. A refused write stops nothing; every refusal is returned.
+[[nodiscard]] LedWriteResult ResetEffectControllerAC(GpuBoardTable& table, int gpu, LedPacer& pacer);
+[[nodiscard]] LedWriteResult ResetEffectControllerB0(GpuBoardTable& table, int gpu, LedPacer& pacer);
+// Whether a reset's result shows its effect code taken (the write that selects the default mode).
+bool EffectCodeTaken(const LedWriteResult& reset);
 
 }  // namespace pyx

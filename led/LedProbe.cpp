@@ -61,4 +61,11 @@ void ProbeLedControllersReadOnly(GpuBoardTable& table, int gpu, LedBoardState& s
     FillPresence(table, gpu, Answers(table, gpu, BasicClass1Address()), state);
 }
 
+LedKind FirstSuccessKind(const LedBoardState& found) {
+    if (found.present[kPresentEffectAC]) return LedKind::EffectAC;
+    if (found.present[kPresentZone46]) return LedKind::Zone46;
+    if (found.present[kPresentZone58]) return LedKind::Zone58;
+    return found.ledKind;
+}
+
 }  // namespace pyx

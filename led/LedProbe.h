@@ -10,6 +10,10 @@ namespace pyx {
 // 0x46, 0x58, 0x40 (by its first initialisation command), 0x8A; LedKind::None when none does.
 LedKind ProbeLedKind(GpuBoardTable& table, int gpu);
 
+// The kind the first-success probe would give, from what the start-up probe found: its
+// order puts the effect and zone controllers before the basic one, whose class ledKind keeps.
+LedKind FirstSuccessKind(const LedBoardState& found);
+
 // The start-up probe: fills ledKind (0, 1 or 2: the basic controller's class) and every
 // presence flag. It sends the first-success probe first; only its bus traffic remains.
 void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state);

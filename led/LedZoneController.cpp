@@ -81,8 +81,11 @@ LedWriteResult WriteZoneFrame(GpuBoardTable& table, int gpu, std::span<const uin
     return result;
 }
 
-void ResetZoneController(GpuBoardTable& table, int gpu, uint8_t zoneAddress) {
-    (void)WriteLedBytes(table, gpu, zoneAddress, kZoneRegColour, {0xFF, 0x00, 0x00, 0x00, 0x05});
+LedWriteResult ResetZoneController(GpuBoardTable& table, int gpu, uint8_t zoneAddress) {
+    LedWriteResult result;
+    result.Note(gpu, zoneAddress, kZoneRegColour,
+                WriteLedBytes(table, gpu, zoneAddress, kZoneRegColour, {0xFF, 0x00, 0x00, 0x00, 0x05}));
+    return result;
 }
 
 }  // namespace pyx

@@ -28,7 +28,7 @@ inline constexpr uint8_t kLedCommitValue = 0x5A;
 [[nodiscard]] LedWriteResult WriteZoneFrame(GpuBoardTable& table, int gpu, std::span<const uint8_t> zoneAddresses,
                     LedColour colour);
 
-// The reset of a zone controller: red with the default mode's register values.
-void ResetZoneController(GpuBoardTable& table, int gpu, uint8_t zoneAddress);
+// The reset of a zone controller: red with the default mode's register values, in one burst.
+[[nodiscard]] LedWriteResult ResetZoneController(GpuBoardTable& table, int gpu, uint8_t zoneAddress);
 
 }  // namespace pyx

@@ -7,6 +7,7 @@
 #include "led/LedBoardState.h"
 #include "led/LedEffectController.h"
 #include "led/LedProbe.h"
+#include "led/LedReset.h"
 #include "led/LedZoneController.h"
 #include "sim/SimLedController.h"
 
@@ -161,11 +162,11 @@ TEST(LedTrace, BasicControllerWritesEachClassItsWay) {
 TEST(LedTrace, ResetsAndFrames) {
     LedRig rig("led-two-cards.json");
     rig.Mark("effect 0xAC reset");
-    ResetEffectControllerAC(*rig.table, 0, rig.pacer);
+    EXPECT_TRUE(ResetEffectControllerAC(*rig.table, 0, rig.pacer).Clean());
     rig.Mark("effect 0xB0 reset");
-    ResetEffectControllerB0(*rig.table, 0, rig.pacer);
+    EXPECT_TRUE(ResetEffectControllerB0(*rig.table, 0, rig.pacer).Clean());
     rig.Mark("zone resets");
-    for (const uint8_t address : {0x46, 0x48, 0x58}) ResetZoneController(*rig.table, 0, address);
+    for (const uint8_t address : {0x46, 0x48, 0x58}) EXPECT_TRUE(ResetZoneController(*rig.table, 0, address).Clean());
     rig.Mark("zone frame to 0x58");
     EXPECT_TRUE(WriteZoneFrame(*rig.table, 0, kZoneMainAddress, kColour).Clean());
     rig.Mark("zone frame to 0x46..0x4C");
@@ -173,6 +174,44 @@ TEST(LedTrace, ResetsAndFrames) {
     rig.Mark("effect frame");
     EXPECT_TRUE(WriteEffectFrame(*rig.table, 0, kColour).Clean());
     test::ExpectGolden(rig.TraceLines(), "resets-and-frames.txt");
+}
+
+// The Reset button's half, as the window sends it, for each kind the probe can find; the
+// window is told the default mode was taken only when the write that selects it was.
+TEST(LedTrace, TheResetOfEachKindAndWhenItsDefaultModeIsTaken) {
+    LedRig rig("led-two-cards.json");
+    int shown = 0;
+    auto show = [&] { ++shown; };
+    for (const LedKind kind : {LedKind::EffectAC, LedKind::Zone46, LedKind::Zone58, LedKind::BasicClass1,
+                               LedKind::BasicClass2, LedKind::None}) {
+        rig.Mark("reset of kind " + std::to_string(LedKindNumber(kind)));
+        const int before = shown;
+        const LedResetResult reset = ResetLedController(*rig.table, 0, kind, rig.pacer, show);
+        EXPECT_TRUE(reset.refused.Clean()) << LedKindNumber(kind);
+        const bool resettable = kind == LedKind::EffectAC || kind == LedKind::Zone46 || kind == LedKind::Zone58;
+        EXPECT_EQ(reset.defaultModeTaken, resettable) << LedKindNumber(kind);
+        EXPECT_EQ(shown - before, resettable ? 1 : 0) << LedKindNumber(kind);
+    }
+
+    rig.Mark("effect reset, 0xAC refuses its code");
+    auto* effectAC = rig.Device<sim::SimLedController>(0, 0xAC);
+    ASSERT_NE(effectAC, nullptr);
+    effectAC->SetNakRegister(0x30);
+    LedResetResult reset = ResetLedController(*rig.table, 0, LedKind::EffectAC, rig.pacer, show);
+    EXPECT_FALSE(reset.defaultModeTaken);
+    EXPECT_EQ(reset.refused.refused, (std::vector<LedRefusedWrite>{{0, 0xAC, 0x30, kNvFailed}}));
+    effectAC->SetNakRegister(0x30, false);
+
+    rig.Mark("zone reset, 0x58 not answering: the others still get theirs");
+    auto* zone58 = rig.Device<sim::SimLedController>(0, 0x58);
+    ASSERT_NE(zone58, nullptr);
+    zone58->answering = false;
+    const int before = shown;
+    reset = ResetLedController(*rig.table, 0, LedKind::Zone58, rig.pacer, show);
+    EXPECT_FALSE(reset.defaultModeTaken);
+    EXPECT_EQ(shown, before);
+    EXPECT_EQ(reset.refused.refused, (std::vector<LedRefusedWrite>{{0, 0x58, 0x02, kNvFailed}}));
+    test::ExpectGolden(rig.TraceLines(), "controller-resets.txt");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "led/LedBus.h"
 #include "led/LedProbe.h"
 #include "led/LedReadBack.h"
+#include "led/LedReset.h"
 #include "ui/controls/CMPButton.h"
 #include "ui/main/CVornDlg.h"
 
@@ -20,11 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr uint8_t kZoneColourReg = 0x02;
-constexpr uint8_t kEffectParameterReg = 0x21;
-constexpr uint8_t kEffectCodeReg = 0x30;
-constexpr std::array<uint8_t, 5> kZoneResetBurst = {0xFF, 0x00, 0x00, 0x00, 0x05};
-constexpr std::array<uint8_t, 3> kEffectResetParameters = {0x00, 0x06, 0x03};
 
 }  // namespace
 
@@ -161,16 +157,7 @@ LedKind LedPageCommands::ProbedKind(int gpu) const {
 
 void LedPageCommands::RecordStartupKinds() {
     for (int gpu = 0; gpu < window_.Boards().gpuCount && gpu < kMaxGpus; ++gpu) {
-        const LedBoardState& b = window_.LedPage().boards[static_cast<size_t>(gpu)];
-        // The same order as the first-success probe: 0xAC, 0x46, 0x58, then the basic one.
-        LedKind kind = b.ledKind;
-        if (b.present[kPresentEffectAC])
-            kind = LedKind::EffectAC;
-        else if (b.present[kPresentZone46])
-            kind = LedKind::Zone46;
-        else if (b.present[kPresentZone58])
-            kind = LedKind::Zone58;
-        probedKinds_[static_cast<size_t>(gpu)] = kind;
+        probedKinds_[static_cast<size_t>(gpu)] = FirstSuccessKind(window_.LedPage().boards[static_cast<size_t>(gpu)]);
     }
 }
 
@@ -194,47 +181,33 @@ void LedPageCommands::OnGpuSelected(int gpu) {
     if (target >= 0) window_.PostClick(kIdTarget1 + target);
 }
 
-void LedPageCommands::EffectReset(int gpu) {
-    GpuBoardTable& table = window_.Boards();
-    LedPacer& pacer = window_.Engine().Pacer();
-    (void)WriteLedBytes(table, gpu, 0xAC, kEffectParameterReg, kEffectResetParameters);
-    pacer.SleepFor(10ms);
-    const bool codeWritten = WriteLedByte(table, gpu, 0xAC, kEffectCodeReg, 0x00) == kNvOk;
-    if (codeWritten) window_.SendClick(kIdEffectMode1 + 8);
-    pacer.SleepFor(10ms);
-    (void)WriteLedByte(table, gpu, 0xB0, kEffectCodeReg, 0x00);
-    pacer.SleepFor(10ms);
-    (void)WriteLedBytes(table, gpu, 0xB0, kEffectParameterReg, kEffectResetParameters);
-    if (codeWritten) window_.Core().State().ledSettings.gm2Mode = 9;
-}
-
-void LedPageCommands::ZoneReset(int gpu, const std::array<uint8_t, 3>& order) {
-    LedSettings& saved = window_.Core().State().ledSettings;
-    SetTrackbars(255, 0, 0);
-    saved.red = 255;
-    saved.green = 0;
-    saved.blue = 0;
-    window_.InvalidateRect(kColourPreviewRect);
-    LedEffectEngine& engine = window_.Engine();
-    if (engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
-    for (size_t i = 0; i < order.size(); ++i) {
-        const bool written = WriteLedBytes(window_.Boards(), gpu, order[i], kZoneColourReg, kZoneResetBurst) == kNvOk;
-        if (i == 0 && written) {
-            window_.SendClick(kIdZoneMode1);
-            saved.gm1Mode = 1;
-        }
-    }
-}
-
 void LedPageCommands::ResetLeds() {
     GpuBoardTable& table = window_.Boards();
+    LedSettings& saved = window_.Core().State().ledSettings;
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
-        switch (ProbedKind(gpu)) {
-            case LedKind::EffectAC: EffectReset(gpu); break;
-            case LedKind::Zone46: ZoneReset(gpu, {0x46, 0x48, 0x58}); break;
-            case LedKind::Zone58: ZoneReset(gpu, {0x58, 0x46, 0x48}); break;
-            default: break;
+        const LedKind kind = ProbedKind(gpu);
+        const bool zone = kind == LedKind::Zone46 || kind == LedKind::Zone58;
+        if (zone) {
+            // The page shows red before the controllers get it; a zone effect in step would
+            // paint over the reset.
+            SetTrackbars(255, 0, 0);
+            saved.red = 255;
+            saved.green = 0;
+            saved.blue = 0;
+            window_.InvalidateRect(kColourPreviewRect);
+            LedEffectEngine& engine = window_.Engine();
+            if (engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
         }
+        const LedResetResult reset =
+            ResetLedController(table, gpu, kind, window_.Engine().Pacer(), [this, zone, &saved] {
+                if (zone) {
+                    window_.SendClick(kIdZoneMode1 + static_cast<int>(kZoneResetMode) - 1);
+                    saved.gm1Mode = kZoneResetMode;
+                } else {
+                    window_.SendClick(kIdEffectMode1 + static_cast<int>(kEffectResetMode) - 1);
+                }
+            });
+        if (kind == LedKind::EffectAC && reset.defaultModeTaken) saved.gm2Mode = kEffectResetMode;
     }
 }
 

@@ -60,8 +60,6 @@ public:
 
 private:
     void SetTrackbars(int r, int g, int b);
-    void ZoneReset(int gpu, const std::array<uint8_t, 3>& order);
-    void EffectReset(int gpu);
 
     CVornDlg& window_;
     std::array<LedKind, kMaxGpus> probedKinds_{};
