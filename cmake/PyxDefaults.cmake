@@ -91,7 +91,7 @@ function(pyx_folder_tests name)
   endif()
   if(srcs)
     pyx_test(test_${name} ${srcs})
-    target_link_libraries(test_${name} PRIVATE ${libs})
+    target_link_libraries(test_${name} PRIVATE ${libs} pyx_test_support)
     target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_compile_definitions(test_${name} PRIVATE
       PYX_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")

@@ -8,9 +8,9 @@
 
 #include "app/LedServiceScripts.h"
 #include "app/PrivateTempFolder.h"
-#include "platform/FakeMessageSink.h"
-#include "platform/FakeProcessLauncher.h"
-#include "platform/FakeServiceControl.h"
+#include "tests/support/FakeMessageSink.h"
+#include "tests/support/FakeProcessLauncher.h"
+#include "tests/support/FakeServiceControl.h"
 #ifndef _WIN32
 #include "platform/linux/PosixProcessLauncher.h"
 #endif

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/FakeLogonRunList.h"
+#include "tests/support/FakeLogonRunList.h"
 #include "platform/linux/XdgAutostartList.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/FakeInstanceLock.h"
-#include "platform/FakeLogonRunList.h"
+#include "tests/support/FakeInstanceLock.h"
+#include "tests/support/FakeLogonRunList.h"
 
 // The fakes stand in for the system in other folders' tests, so they must behave like it.
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "platform/FakeMessageSink.h"
+#include "tests/support/FakeMessageSink.h"
 #include "platform/StderrMessageSink.h"
 
 TEST(MessageOutput, InstalledSinkReceivesMessagesUntilReplaced) {

@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "platform/FakeProcessLauncher.h"
+#include "tests/support/FakeProcessLauncher.h"
 
 namespace {
 

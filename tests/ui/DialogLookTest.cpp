@@ -3,9 +3,9 @@
 #include "ui/dialogs/CSetDialog.h"
 
 #include "gpu/NvApiLibrary.h"
-#include "platform/FakeLogonRunList.h"
-#include "platform/FakeProcessLauncher.h"
-#include "platform/FakeServiceControl.h"
+#include "tests/support/FakeLogonRunList.h"
+#include "tests/support/FakeProcessLauncher.h"
+#include "tests/support/FakeServiceControl.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
 

@@ -1,9 +1,9 @@
 #include "ui/dialogs/CSetDialog.h"
 
-#include "platform/FakeLogonRunList.h"
-#include "platform/FakeMessageSink.h"
-#include "platform/FakeProcessLauncher.h"
-#include "platform/FakeServiceControl.h"
+#include "tests/support/FakeLogonRunList.h"
+#include "tests/support/FakeMessageSink.h"
+#include "tests/support/FakeProcessLauncher.h"
+#include "tests/support/FakeServiceControl.h"
 
 #include <gtest/gtest.h>
 

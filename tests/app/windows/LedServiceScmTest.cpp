@@ -13,7 +13,7 @@
 
 #include "app/LedService.h"
 #include "app/LedServiceScripts.h"
-#include "platform/FakeMessageSink.h"
+#include "tests/support/FakeMessageSink.h"
 #include "platform/windows/ScmServiceControl.h"
 #include "platform/windows/WinProcessLauncher.h"
 

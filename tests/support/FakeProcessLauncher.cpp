@@ -1,4 +1,4 @@
-#include "platform/FakeProcessLauncher.h"
+#include "tests/support/FakeProcessLauncher.h"
 
 bool FakeProcessLauncher::StartHidden(const ProcessRequest& request) {
   started.push_back(request);

@@ -1,4 +1,4 @@
-#include "platform/FakeLogonRunList.h"
+#include "tests/support/FakeLogonRunList.h"
 
 RunListStatus FakeLogonRunList::Read(std::string_view name, std::string& commandLine) {
   if (readsFail) return RunListStatus::Failed;

@@ -1,4 +1,4 @@
-#include "platform/FakeMessageSink.h"
+#include "tests/support/FakeMessageSink.h"
 
 void FakeMessageSink::ShowMessage(std::string_view text, std::string_view caption,
                                   MessageIcon icon) {

@@ -1,4 +1,4 @@
-#include "platform/FakeInstanceLock.h"
+#include "tests/support/FakeInstanceLock.h"
 
 #include <utility>
 

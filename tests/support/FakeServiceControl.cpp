@@ -1,4 +1,4 @@
-#include "platform/FakeServiceControl.h"
+#include "tests/support/FakeServiceControl.h"
 
 bool FakeServiceControl::OpenManager() {
   calls.push_back("OpenManager");
