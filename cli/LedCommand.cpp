@@ -121,6 +121,108 @@ bool WaitFirstFrame(const LedEffectEngine& engine, int gpu) {
     return true;
 }
 
+// What the command line asks for, checked against the controller kinds' offers.
+struct LedRequest {
+    const TargetName* target = nullptr;
+    const ModeName* mode = nullptr;
+    LedColour colour{255, 0, 0};
+    std::optional<int64_t> periodS;
+    std::optional<int64_t> holdS;
+
+    Family TargetFamily() const { return target->family; }
+    bool FollowsLoad() const { return target->family == Family::Basic && mode->value == 6; }
+    // Static and off on the basic controller are animated, yet show one colour.
+    bool Still() const { return target->family == Family::Basic && (mode->value == 0 || mode->value == 4); }
+};
+
+// The options, each checked before any card is touched; none when one is wrong (said on err).
+std::optional<LedRequest> ParseLedRequest(const CliArgs& parsed, std::ostream& err) {
+    LedRequest request;
+    const auto targetText = parsed.Value("--target");
+    for (const auto& t : kTargets)
+        if (targetText && *targetText == t.name) request.target = &t;
+    if (request.target == nullptr) {
+        err << parsed.Prefix() << "--target: " << (targetText ? "\"" + *targetText + "\"" : std::string("missing"))
+            << " (accepted: basic, zone-main, zone-1, zones-2-4, effect-main, effects-2-4)\n";
+        return std::nullopt;
+    }
+    const auto& modes = ModesOf(request.TargetFamily());
+    const auto modeText = parsed.Value("--mode");
+    for (const auto& m : modes)
+        if (modeText && *modeText == m.name) request.mode = &m;
+    if (request.mode == nullptr) {
+        err << parsed.Prefix() << "--mode: " << (modeText ? "\"" + *modeText + "\"" : std::string("missing"))
+            << " is not offered by the " << request.target->name << " controller (accepted: "
+            << JoinNames(Names(modes)) << ")\n";
+        return std::nullopt;
+    }
+    if (const auto text = parsed.Value("--color"); text && !ParseColour(*text, request.colour)) {
+        err << parsed.Prefix() << "--color: \"" << *text << "\" (accepted: six hex digits RRGGBB, e.g. ff8000)\n";
+        return std::nullopt;
+    }
+    if (!parsed.Int("--period", 3, 10, request.periodS, err) || !parsed.Int("--hold", 0, 86400, request.holdS, err))
+        return std::nullopt;
+    const bool timed = request.TargetFamily() == Family::Basic && request.mode->value >= 1 && request.mode->value <= 3;
+    if (request.periodS && !timed) {
+        err << parsed.Prefix() << "--period applies only to the basic target's breathing, cycle-breathing and flash\n";
+        return std::nullopt;
+    }
+    return request;
+}
+
+// Probes the GPU's controllers as selecting it in the window does, and fills the page as the
+// user would set it. kExitOk, or why the GPU cannot show the request (said on err).
+int PreparePage(GpuBoardTable& boards, int gpu, const LedRequest& request, const CliArgs& parsed, LedPageState& page,
+                std::ostream& err) {
+    LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
+    ProbeLedControllers(boards, gpu, board);
+    board.ledKind = ProbeLedKind(boards, gpu);
+    if (!board.TargetAvailable(request.target->target)) {
+        std::vector<std::string> offered;
+        for (const auto& t : kTargets)
+            if (board.TargetAvailable(t.target)) offered.push_back(t.name);
+        err << parsed.Prefix() << "--target: GPU " << gpu << " has no " << request.target->name
+            << " controller (accepted here: " << (offered.empty() ? std::string("none") : JoinNames(offered))
+            << ")\n";
+        return kExitUsage;
+    }
+    if (request.TargetFamily() == Family::Basic && !IsBasicKind(board.ledKind)) {
+        err << parsed.Prefix() << "GPU " << gpu << " answers first with another lighting controller (kind "
+            << LedKindNumber(board.ledKind) << "), so its basic controller is not driven\n";
+        return kExitHardware;
+    }
+    board.ledTarget = request.target->target;
+    page.sliders = {request.colour.r, request.colour.g, request.colour.b};
+    const int timer = static_cast<int>(request.periodS.value_or(3) - 3);
+    page.timerIndex = {timer, timer, timer};
+    if (request.TargetFamily() == Family::Basic) page.ledMode = request.mode->value;
+    if (request.TargetFamily() == Family::Zone) page.gm1Mode = request.mode->value;
+    if (request.TargetFamily() == Family::Effect) page.gm2Mode = request.mode->value;
+    return kExitOk;
+}
+
+// Keeps an effect this program animates running: for --hold seconds (1 s for the still
+// ones), else until Ctrl-C; the load colour is fed once a second.
+void HoldEffect(GpuBoardTable& boards, int gpu, const LedRequest& request, LedEffectEngine& engine,
+                const CliArgs& parsed, std::ostream& err) {
+    std::optional<std::chrono::steady_clock::time_point> until;
+    if (request.holdS || request.Still())
+        until = std::chrono::steady_clock::now() + std::chrono::seconds(request.holdS.value_or(1));
+    else
+        err << parsed.Prefix() << "the effect is driven by this program; Ctrl-C ends it\n";
+    for (;;) {
+        auto step = std::chrono::milliseconds(1000);
+        if (until) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(*until - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            step = std::min(step, left);
+        }
+        if (!CliInterrupt::Wait(step)) break;
+        if (request.FollowsLoad()) FeedGpuLoad(boards, gpu, engine);
+    }
+}
+
 }  // namespace
 
 int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -135,38 +237,8 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         err << parsed.Prefix() << "unknown argument \"" << parsed.Words().front() << "\"\n";
         return kExitUsage;
     }
-    const TargetName* target = nullptr;
-    const auto targetText = parsed.Value("--target");
-    for (const auto& t : kTargets)
-        if (targetText && *targetText == t.name) target = &t;
-    if (target == nullptr) {
-        err << parsed.Prefix() << "--target: " << (targetText ? "\"" + *targetText + "\"" : std::string("missing"))
-            << " (accepted: basic, zone-main, zone-1, zones-2-4, effect-main, effects-2-4)\n";
-        return kExitUsage;
-    }
-    const auto& modes = ModesOf(target->family);
-    const ModeName* mode = nullptr;
-    const auto modeText = parsed.Value("--mode");
-    for (const auto& m : modes)
-        if (modeText && *modeText == m.name) mode = &m;
-    if (mode == nullptr) {
-        err << parsed.Prefix() << "--mode: " << (modeText ? "\"" + *modeText + "\"" : std::string("missing"))
-            << " is not offered by the " << target->name << " controller (accepted: " << JoinNames(Names(modes))
-            << ")\n";
-        return kExitUsage;
-    }
-    LedColour colour{255, 0, 0};
-    if (const auto text = parsed.Value("--color"); text && !ParseColour(*text, colour)) {
-        err << parsed.Prefix() << "--color: \"" << *text << "\" (accepted: six hex digits RRGGBB, e.g. ff8000)\n";
-        return kExitUsage;
-    }
-    std::optional<int64_t> periodS, holdS;
-    if (!parsed.Int("--period", 3, 10, periodS, err) || !parsed.Int("--hold", 0, 86400, holdS, err)) return kExitUsage;
-    const bool timed = target->family == Family::Basic && mode->value >= 1 && mode->value <= 3;
-    if (periodS && !timed) {
-        err << parsed.Prefix() << "--period applies only to the basic target's breathing, cycle-breathing and flash\n";
-        return kExitUsage;
-    }
+    const std::optional<LedRequest> request = ParseLedRequest(parsed, err);
+    if (!request) return kExitUsage;
 
     int exitCode = kExitOk;
     auto session = CliSession::Open(err, exitCode);
@@ -178,35 +250,13 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     std::optional<CliDiagnostics> quiet;
     quiet.emplace();
     LedPageState page;
-    LedBoardState& board = page.boards[static_cast<size_t>(*gpu)];
-    ProbeLedControllers(boards, *gpu, board);
-    board.ledKind = ProbeLedKind(boards, *gpu);  // as selecting the GPU in the window does
-    if (!board.TargetAvailable(target->target)) {
-        std::vector<std::string> offered;
-        for (const auto& t : kTargets)
-            if (board.TargetAvailable(t.target)) offered.push_back(t.name);
-        err << parsed.Prefix() << "--target: GPU " << *gpu << " has no " << target->name << " controller (accepted here: "
-            << (offered.empty() ? std::string("none") : JoinNames(offered)) << ")\n";
-        return kExitUsage;
-    }
-    if (target->family == Family::Basic && !IsBasicKind(board.ledKind)) {
-        err << parsed.Prefix() << "GPU " << *gpu << " answers first with another lighting controller (kind "
-            << LedKindNumber(board.ledKind) << "), so its basic controller is not driven\n";
-        return kExitHardware;
-    }
-    board.ledTarget = target->target;
-    page.sliders = {colour.r, colour.g, colour.b};
-    const int timer = static_cast<int>(periodS.value_or(3) - 3);
-    page.timerIndex = {timer, timer, timer};
-    if (target->family == Family::Basic) page.ledMode = mode->value;
-    if (target->family == Family::Zone) page.gm1Mode = mode->value;
-    if (target->family == Family::Effect) page.gm2Mode = mode->value;
+    if (const int prepared = PreparePage(boards, *gpu, *request, parsed, page, err); prepared != kExitOk)
+        return prepared;
 
     SteadyLedPacer pacer;
     LedEffectEngine engine(boards, pacer);
-    engine.SetLedKind(*gpu, board.ledKind);
-    const bool followsLoad = target->family == Family::Basic && mode->value == 6;
-    if (followsLoad) FeedGpuLoad(boards, *gpu, engine);
+    engine.SetLedKind(*gpu, page.boards[static_cast<size_t>(*gpu)].ledKind);
+    if (request->FollowsLoad()) FeedGpuLoad(boards, *gpu, engine);
     AppState state;
     int gpuMode = 0;
     CaptureLedSettings(page, engine, state.ledSettings, gpuMode);
@@ -226,14 +276,15 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     quiet.reset();
     out << session->BackendLine() << "\n";
 
+    const char* targetName = request->target->name;
     auto refuse = [&](const std::string& what) {
         engine.Shutdown();
-        err << parsed.Prefix() << "GPU " << *gpu << ": the " << target->name << " controller " << what << "\n";
+        err << parsed.Prefix() << "GPU " << *gpu << ": the " << targetName << " controller " << what << "\n";
         return kExitHardware;
     };
     if (!refused.Clean())
         return refuse("refused " + std::to_string(refused.refused.size()) + " write(s): " + RefusedWrites(refused) +
-                      "; it may not show " + mode->name);
+                      "; it may not show " + request->mode->name);
 
     const bool animated = AnyEffectRunning(engine);
     if (animated) {
@@ -245,27 +296,8 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         const LedFrameTally first = engine.FrameTally(*gpu);
         if (first.refused > 0) return refuse("refused the effect's first frame: " + RefusedWrites(first.firstRefused));
     }
-    out << "GPU " << *gpu << ": " << target->name << " set to " << mode->name << "\n";
-    if (animated) {
-        const bool still = target->family == Family::Basic && (mode->value == 0 || mode->value == 4);
-        std::optional<std::chrono::steady_clock::time_point> until;
-        if (holdS || still) {
-            until = std::chrono::steady_clock::now() + std::chrono::seconds(holdS.value_or(1));
-        } else {
-            err << parsed.Prefix() << "the effect is driven by this program; Ctrl-C ends it\n";
-        }
-        for (;;) {
-            auto step = std::chrono::milliseconds(1000);
-            if (until) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    *until - std::chrono::steady_clock::now());
-                if (left.count() <= 0) break;
-                step = std::min(step, left);
-            }
-            if (!CliInterrupt::Wait(step)) break;
-            if (followsLoad) FeedGpuLoad(boards, *gpu, engine);
-        }
-    }
+    out << "GPU " << *gpu << ": " << targetName << " set to " << request->mode->name << "\n";
+    if (animated) HoldEffect(boards, *gpu, *request, engine, parsed, err);
     engine.Shutdown();
     const LedFrameTally tally = engine.FrameTally(*gpu);
     if (tally.refused > 0)
