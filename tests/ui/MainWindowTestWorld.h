@@ -32,6 +32,7 @@ public:
     bool answerOk = true;
     QStringList questions;
     QStringList informations;
+    QStringList warnings;
     QStringList errors;
 
     bool AskOkCancel(QWidget*, const QString& text, const QString&) override
@@ -40,6 +41,7 @@ public:
         return answerOk;
     }
     void ShowInformation(QWidget*, const QString& text, const QString&) override { informations << text; }
+    void ShowWarning(QWidget*, const QString& text, const QString&) override { warnings << text; }
     void ShowError(QWidget*, const QString& text, const QString&) override { errors << text; }
 };
 

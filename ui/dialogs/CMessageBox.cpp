@@ -45,4 +45,9 @@ void CMessageBox::Error(QWidget* owner, const QString& text, const QString& capt
     box.exec();
 }
 
+void CMessageBox::Warn(QWidget* owner, const QString& text, const QString& caption) {
+    CMessageBox box(Warning, caption, text, Ok, owner);
+    box.exec();
+}
+
 }  // namespace pyx

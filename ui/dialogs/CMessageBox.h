@@ -15,6 +15,7 @@ public:
     static bool AskOkCancel(QWidget* owner, const QString& text, const QString& caption);
     static void Inform(QWidget* owner, const QString& text, const QString& caption);
     static void Error(QWidget* owner, const QString& text, const QString& caption);
+    static void Warn(QWidget* owner, const QString& text, const QString& caption);
 
 protected:
     void showEvent(QShowEvent* event) override;

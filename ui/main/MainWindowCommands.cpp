@@ -165,7 +165,13 @@ TuningCallbacks MainWindowCommands::Callbacks() {
     };
     c.showResult = [this](const std::string& text, const std::string& caption) {
         WithPromptOpen([&] {
-            window_.Prompts().ShowInformation(&window_, QString::fromStdString(text), QString::fromStdString(caption));
+            // Anything but the success text names what the cards refused.
+            UserPrompts& prompts = window_.Prompts();
+            const QString shown = QString::fromStdString(text);
+            if (text == kAppliedText)
+                prompts.ShowInformation(&window_, shown, QString::fromStdString(caption));
+            else
+                prompts.ShowWarning(&window_, shown, QString::fromStdString(caption));
         });
     };
     c.applyLighting = [this] { window_.LedCommands().ApplyLighting(true, false); };

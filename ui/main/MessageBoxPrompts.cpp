@@ -12,6 +12,10 @@ void MessageBoxPrompts::ShowInformation(QWidget* owner, const QString& text, con
     CMessageBox::Inform(owner, text, caption);
 }
 
+void MessageBoxPrompts::ShowWarning(QWidget* owner, const QString& text, const QString& caption) {
+    CMessageBox::Warn(owner, text, caption);
+}
+
 void MessageBoxPrompts::ShowError(QWidget* owner, const QString& text, const QString& caption) {
     CMessageBox::Error(owner, text, caption);
 }

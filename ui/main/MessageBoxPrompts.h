@@ -8,6 +8,7 @@ class MessageBoxPrompts : public UserPrompts {
 public:
     bool AskOkCancel(QWidget* owner, const QString& text, const QString& caption) override;
     void ShowInformation(QWidget* owner, const QString& text, const QString& caption) override;
+    void ShowWarning(QWidget* owner, const QString& text, const QString& caption) override;
     void ShowError(QWidget* owner, const QString& text, const QString& caption) override;
 };
 

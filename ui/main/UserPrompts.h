@@ -14,6 +14,8 @@ public:
     virtual bool AskOkCancel(QWidget* owner, const QString& text, const QString& caption) = 0;
     // OK with the information icon.
     virtual void ShowInformation(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // OK with the warning icon: something was done, not all of it.
+    virtual void ShowWarning(QWidget* owner, const QString& text, const QString& caption) = 0;
     // OK with the error icon.
     virtual void ShowError(QWidget* owner, const QString& text, const QString& caption) = 0;
 };
