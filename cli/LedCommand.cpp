@@ -90,21 +90,6 @@ bool AnyEffectRunning(const LedEffectEngine& engine) {
            engine.Running(LedEffectFamily::EffectSync);
 }
 
-std::string Hex2(unsigned value) {
-    static const char* digits = "0123456789ABCDEF";
-    return {'0', 'x', digits[(value >> 4) & 0xF], digits[value & 0xF]};
-}
-
-// "0x58 register 0x05 (status -1), ..."
-std::string RefusedWrites(const LedWriteResult& result) {
-    std::string text;
-    for (const LedRefusedWrite& write : result.refused) {
-        if (!text.empty()) text += ", ";
-        text += Hex2(write.address) + " register " + Hex2(write.reg) + " (status " + std::to_string(write.status) + ")";
-    }
-    return text;
-}
-
 // The load colour shows the GPU's load as the window's monitor reads it, once a second.
 void FeedGpuLoad(GpuBoardTable& boards, int gpu, LedEffectEngine& engine) {
     CliDiagnostics quiet;
@@ -283,7 +268,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         return kExitHardware;
     };
     if (!refused.Clean())
-        return refuse("refused " + std::to_string(refused.refused.size()) + " write(s): " + RefusedWrites(refused) +
+        return refuse("refused " + std::to_string(refused.refused.size()) + " write(s): " + DescribeRefusedWrites(refused) +
                       "; it may not show " + request->mode->name);
 
     const bool animated = AnyEffectRunning(engine);
@@ -294,7 +279,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
             return kExitOk;
         }
         const LedFrameTally first = engine.FrameTally(*gpu);
-        if (first.refused > 0) return refuse("refused the effect's first frame: " + RefusedWrites(first.firstRefused));
+        if (first.refused > 0) return refuse("refused the effect's first frame: " + DescribeRefusedWrites(first.firstRefused));
     }
     out << "GPU " << *gpu << ": " << targetName << " set to " << request->mode->name << "\n";
     if (animated) HoldEffect(boards, *gpu, *request, engine, parsed, err);
@@ -302,7 +287,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     const LedFrameTally tally = engine.FrameTally(*gpu);
     if (tally.refused > 0)
         return refuse("refused " + std::to_string(tally.refused) + " of " + std::to_string(tally.frames) +
-                      " frames of the effect (first: " + RefusedWrites(tally.firstRefused) + ")");
+                      " frames of the effect (first: " + DescribeRefusedWrites(tally.firstRefused) + ")");
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <vector>
 
 #include "led/LedEffectController.h"
 #include "led/LedZoneController.h"
@@ -10,8 +11,24 @@ namespace pyx {
 
 using namespace std::chrono_literals;
 
-LedResetResult ResetLedController(GpuBoardTable& table, int gpu, LedKind kind, LedPacer& pacer,
-                                  const std::function<void()>& defaultModeTaken) {
+namespace {
+
+// Whether the start-up probe found a controller at the address a reset writes to.
+bool Found(const LedBoardState& found, uint8_t address) {
+    switch (address) {
+        case 0xAC: return found.present[kPresentEffectAC];
+        case 0xB0: return found.present[kPresentEffectB0];
+        case 0x58: return found.present[kPresentZone58];
+        case 0x46: return found.present[kPresentZone46];
+        case 0x48: return found.present[kPresentZone48];
+        default: return false;
+    }
+}
+
+}  // namespace
+
+LedResetResult ResetLedController(GpuBoardTable& table, int gpu, LedKind kind, const LedBoardState& found,
+                                  LedPacer& pacer, const std::function<void()>& defaultModeTaken) {
     LedResetResult result;
     auto taken = [&] {
         result.defaultModeTaken = true;
@@ -41,6 +58,7 @@ LedResetResult ResetLedController(GpuBoardTable& table, int gpu, LedKind kind, L
         case LedKind::BasicClass1:
         case LedKind::BasicClass2: break;
     }
+    std::erase_if(result.refused.refused, [&](const LedRefusedWrite& write) { return !Found(found, write.address); });
     return result;
 }
 

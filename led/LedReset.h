@@ -19,6 +19,8 @@ struct LedResetResult {
     // The write that puts the controller in its default mode was taken (the effect code of
     // 0xAC; the burst to the zone the probe found).
     bool defaultModeTaken = false;
+    // The writes refused by controllers the start-up probe found. The reset also goes to the
+    // kind's other addresses, where a board may have no controller; their silence is expected.
     LedWriteResult refused;
 };
 
@@ -28,7 +30,8 @@ struct LedResetResult {
 // nothing. defaultModeTaken is called the moment the controller took the write that selects
 // its default mode, so the window shows that mode while the rest is still sent. The basic
 // controllers (reset by their own effect thread) and no controller send nothing.
-[[nodiscard]] LedResetResult ResetLedController(GpuBoardTable& table, int gpu, LedKind kind, LedPacer& pacer,
+[[nodiscard]] LedResetResult ResetLedController(GpuBoardTable& table, int gpu, LedKind kind,
+                                                const LedBoardState& found, LedPacer& pacer,
                                                 const std::function<void()>& defaultModeTaken);
 
 }  // namespace pyx

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "gpu/NvApiStatus.h"
@@ -33,5 +34,8 @@ struct LedWriteResult {
     }
     void Append(const LedWriteResult& other) { refused.insert(refused.end(), other.refused.begin(), other.refused.end()); }
 };
+
+// "0x58 register 0x05 (status -1), ..." in the order the writes were sent.
+std::string DescribeRefusedWrites(const LedWriteResult& result);
 
 }  // namespace pyx

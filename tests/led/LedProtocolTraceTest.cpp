@@ -180,13 +180,17 @@ TEST(LedTrace, ResetsAndFrames) {
 // window is told the default mode was taken only when the write that selects it was.
 TEST(LedTrace, TheResetOfEachKindAndWhenItsDefaultModeIsTaken) {
     LedRig rig("led-two-cards.json");
+    LedBoardState found;
+    ProbeLedControllersReadOnly(*rig.table, 0, found);
+    ASSERT_TRUE(found.present[kPresentEffectAC] && found.present[kPresentZone58]);
+    rig.ClearTrace();
     int shown = 0;
     auto show = [&] { ++shown; };
     for (const LedKind kind : {LedKind::EffectAC, LedKind::Zone46, LedKind::Zone58, LedKind::BasicClass1,
                                LedKind::BasicClass2, LedKind::None}) {
         rig.Mark("reset of kind " + std::to_string(LedKindNumber(kind)));
         const int before = shown;
-        const LedResetResult reset = ResetLedController(*rig.table, 0, kind, rig.pacer, show);
+        const LedResetResult reset = ResetLedController(*rig.table, 0, kind, found, rig.pacer, show);
         EXPECT_TRUE(reset.refused.Clean()) << LedKindNumber(kind);
         const bool resettable = kind == LedKind::EffectAC || kind == LedKind::Zone46 || kind == LedKind::Zone58;
         EXPECT_EQ(reset.defaultModeTaken, resettable) << LedKindNumber(kind);
@@ -197,7 +201,7 @@ TEST(LedTrace, TheResetOfEachKindAndWhenItsDefaultModeIsTaken) {
     auto* effectAC = rig.Device<sim::SimLedController>(0, 0xAC);
     ASSERT_NE(effectAC, nullptr);
     effectAC->SetNakRegister(0x30);
-    LedResetResult reset = ResetLedController(*rig.table, 0, LedKind::EffectAC, rig.pacer, show);
+    LedResetResult reset = ResetLedController(*rig.table, 0, LedKind::EffectAC, found, rig.pacer, show);
     EXPECT_FALSE(reset.defaultModeTaken);
     EXPECT_EQ(reset.refused.refused, (std::vector<LedRefusedWrite>{{0, 0xAC, 0x30, kNvFailed}}));
     effectAC->SetNakRegister(0x30, false);
@@ -207,10 +211,19 @@ TEST(LedTrace, TheResetOfEachKindAndWhenItsDefaultModeIsTaken) {
     ASSERT_NE(zone58, nullptr);
     zone58->answering = false;
     const int before = shown;
-    reset = ResetLedController(*rig.table, 0, LedKind::Zone58, rig.pacer, show);
+    reset = ResetLedController(*rig.table, 0, LedKind::Zone58, found, rig.pacer, show);
     EXPECT_FALSE(reset.defaultModeTaken);
     EXPECT_EQ(shown, before);
     EXPECT_EQ(reset.refused.refused, (std::vector<LedRefusedWrite>{{0, 0x58, 0x02, kNvFailed}}));
+
+    rig.Mark("zone reset where the probe found no 0x46: its silence is not a refusal");
+    zone58->answering = true;
+    LedBoardState only58 = found;
+    only58.present[kPresentZone46] = false;
+    rig.Device<sim::SimLedController>(0, 0x46)->answering = false;
+    reset = ResetLedController(*rig.table, 0, LedKind::Zone58, only58, rig.pacer, show);
+    EXPECT_TRUE(reset.defaultModeTaken);
+    EXPECT_TRUE(reset.refused.Clean()) << DescribeRefusedWrites(reset.refused);
     test::ExpectGolden(rig.TraceLines(), "controller-resets.txt");
 }
 

@@ -11,6 +11,7 @@
 #include "ui/main/LedPageCommands.h"
 #include "ui/main/MainWindowCommands.h"
 #include "ui/main/MainWindowLayout.h"
+#include "sim/SimLedController.h"
 
 using namespace pyx;
 
@@ -191,6 +192,17 @@ TEST(MainWindowCommands, ResetOnAnEffectControllerCard)
     // The tuning half ran too.
     EXPECT_GE(CountLines(world.Changes(mark), {"SetPstates20", "deltaKHz=0 "}), 2u);
     EXPECT_TRUE(w.Page().settingsCommitted);
+    EXPECT_TRUE(world.prompts.warnings.isEmpty()) << world.prompts.warnings.join("\n").toStdString();
+
+    // A fitted controller that stops answering: the reset goes on and the user is told.
+    auto* effectB0 = world.simLib->Card(0).bus.DeviceAs<pyx::sim::SimLedController>(0xB0);
+    ASSERT_NE(effectB0, nullptr);
+    effectB0->answering = false;
+    world.Click(kIdReset);
+    ASSERT_EQ(world.prompts.warnings.size(), 1);
+    EXPECT_TRUE(world.prompts.warnings[0].contains(QStringLiteral("GPU 0: 0xB0 register 0x30 (status -1)")))
+        << world.prompts.warnings[0].toStdString();
+    EXPECT_EQ(world.core->State().ledSettings.gm2Mode, 9) << "0xAC took its reset";
 }
 
 TEST(MainWindowCommands, ResetOnZoneControllerCardsInTheirOrder)
@@ -223,6 +235,8 @@ TEST(MainWindowCommands, ResetOnZoneControllerCardsInTheirOrder)
         EXPECT_EQ(world.core->State().ledSettings.gm1Mode, 1);
         EXPECT_EQ(w.ColourTrackbar(0)->value(), 255);
         EXPECT_EQ(w.ColourTrackbar(1)->value(), 0);
+        // Zones the board does not have stay silent without a warning.
+        EXPECT_TRUE(world.prompts.warnings.isEmpty()) << world.prompts.warnings.join("\n").toStdString();
     }
 }
 

@@ -181,9 +181,10 @@ void LedPageCommands::OnGpuSelected(int gpu) {
     if (target >= 0) window_.PostClick(kIdTarget1 + target);
 }
 
-void LedPageCommands::ResetLeds() {
+std::string LedPageCommands::ResetLeds() {
     GpuBoardTable& table = window_.Boards();
     LedSettings& saved = window_.Core().State().ledSettings;
+    std::string refusals;
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
         const LedKind kind = ProbedKind(gpu);
         const bool zone = kind == LedKind::Zone46 || kind == LedKind::Zone58;
@@ -199,7 +200,8 @@ void LedPageCommands::ResetLeds() {
             if (engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
         }
         const LedResetResult reset =
-            ResetLedController(table, gpu, kind, window_.Engine().Pacer(), [this, zone, &saved] {
+            ResetLedController(table, gpu, kind, window_.LedPage().boards[static_cast<size_t>(gpu)],
+                               window_.Engine().Pacer(), [this, zone, &saved] {
                 if (zone) {
                     window_.SendClick(kIdZoneMode1 + static_cast<int>(kZoneResetMode) - 1);
                     saved.gm1Mode = kZoneResetMode;
@@ -208,7 +210,10 @@ void LedPageCommands::ResetLeds() {
                 }
             });
         if (kind == LedKind::EffectAC && reset.defaultModeTaken) saved.gm2Mode = kEffectResetMode;
+        if (!reset.refused.Clean())
+            refusals += "GPU " + std::to_string(gpu) + ": " + DescribeRefusedWrites(reset.refused) + "\n";
     }
+    return refusals;
 }
 
 void LedPageCommands::BasicLedReset() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <string>
 #include <cstdint>
 
 #include "app/TuningController.h"
@@ -48,8 +49,9 @@ public:
 
     // GPU selection: the first controller that answers decides the skin and the target.
     void OnGpuSelected(int gpu);
-    // Reset: each GPU's controllers back to their defaults by kind, then the basic controller.
-    void ResetLeds();
+    // Reset: each GPU's effect or zone controllers back to their defaults by kind. Returns one
+    // line per GPU naming the writes its controllers refused; empty when all were taken.
+    std::string ResetLeds();
     void BasicLedReset();
 
     // The kind of the first controller that answers on a GPU: from the start-up probes, and

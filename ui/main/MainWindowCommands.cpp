@@ -194,13 +194,20 @@ void MainWindowCommands::OnApply() {
 void MainWindowCommands::OnReset() {
     CVornDlg& w = window_;
     LedPageCommands& led = w.LedCommands();
-    led.ResetLeds();
+    const std::string refused = led.ResetLeds();
     const int gpu = w.Page().selectedGpu;
     if (gpu >= 0 && gpu < kMaxGpus) {
         if (IsBasicKind(w.LedPage().boards[static_cast<size_t>(gpu)].ledKind)) led.BasicLedReset();
     }
     Controller().ResetTuning(w.Page());
     w.InvalidateRect(kSliderValuesRect);
+    if (!refused.empty()) {
+        const std::string text = "The lighting was not reset everywhere. Refused writes:\n\n" + refused +
+                                 "\nThe other controllers were reset.";
+        WithPromptOpen([&] {
+            w.Prompts().ShowWarning(&w, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
+        });
+    }
 }
 
 void MainWindowCommands::RefreshFromSettings() { Controller().RefreshFromSettings(window_.Page()); }
