@@ -8,7 +8,6 @@
 #include "app/MonitorReadouts.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliInterrupt.h"
 #include "cli/CliSession.h"
 #include "led/LedApply.h"
@@ -107,7 +106,6 @@ std::string RefusedWrites(const LedWriteResult& result) {
 
 // The load colour shows the GPU's load as the window's monitor reads it, once a second.
 void FeedGpuLoad(GpuBoardTable& boards, int gpu, LedEffectEngine& engine) {
-    CliDiagnostics quiet;
     const MonitorReadings readings = ReadMonitors(boards, gpu);
     if (readings.gpuLoad) engine.SetGpuLoad(*readings.gpuLoad);
 }
@@ -175,8 +173,6 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     const auto gpu = session->SelectGpu(parsed, err);
     if (!gpu) return kExitUsage;
 
-    std::optional<CliDiagnostics> quiet;
-    quiet.emplace();
     LedPageState page;
     for (auto& board : page.boards) board.ledTarget = 1;  // drives nothing: only the chosen GPU is lit
     LedBoardState& board = page.boards[static_cast<size_t>(*gpu)];
@@ -223,7 +219,6 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         SaveTuningSettings(boards, state, session->Settings().LedFile());
     };
     const LedWriteResult refused = ApplyLedSettings(page, engine, state.ledSettings, options);
-    quiet.reset();
     out << session->BackendLine() << "\n";
 
     auto refuse = [&](const std::string& what) {

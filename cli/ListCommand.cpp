@@ -6,7 +6,6 @@
 
 #include "app/TuningRanges.h"
 #include "cli/CliArgs.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
 #include "led/LedProbe.h"
 
@@ -40,17 +39,13 @@ struct GpuDetails {
 };
 
 GpuDetails ReadDetails(GpuBoardTable& boards, int gpu) {
-    CliDiagnostics quiet;
     GpuDetails details;
     const GpuBoard& board = boards.Board(gpu);
-    if (board.familyA == 1) details.families.push_back("A");
-    if (board.familyB == 1) details.families.push_back("B");
-    if (board.familyC == 1) details.families.push_back("C");
-    if (board.familyD == 1) details.families.push_back("D");
+    if (board.family != BoardFamily::None) details.families.push_back(BoardFamilyName(board.family));
     BoostClocks boost;
     ReadBoostClocks(boards, gpu, boost);
     details.boostClockMHz = boost.graphicsKHz / 1000;
-    details.fanControlType = board.fanControlType.load();
+    details.fanControlType = FanPathCode(board.fan.Path());
     LedBoardState led;
     ProbeLedControllersReadOnly(boards, gpu, led);
     for (size_t i = 0; i < kPresenceCount; ++i)

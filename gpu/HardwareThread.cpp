@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kFanChipSlot = 1;
 constexpr uint8_t kDutyLimitRegister = 0x38;
-constexpr uint8_t kOddDutyLimitRegister = 0x39;  // the chip variant of fan type 2
+constexpr uint8_t kOddDutyLimitRegister = 0x39;  // the chip variant the BIOS names
 constexpr auto kChipSettle = std::chrono::milliseconds(10);
 
 }  // namespace
@@ -25,9 +25,11 @@ void LearnFanChipLimits(GpuBoardTable& table) {
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
         GpuBoard& board = table.Board(gpu);
         if (board.i2cSlots[kFanChipSlot].devAddress == 0) continue;
-        uint8_t reg = board.fanControlType == 2 ? kOddDutyLimitRegister : kDutyLimitRegister;
+        uint8_t reg =
+            board.fan.Path() == FanPath::LibraryCoolerAndChip ? kOddDutyLimitRegister : kDutyLimitRegister;
         uint8_t full = 0xFF;
-        WriteSlotRegister(table, gpu, &reg, &full, kFanChipSlot);
+        // A chip that refuses the write holds no higher limit; the read-back below tells.
+        (void)WriteSlotRegister(table, gpu, &reg, &full, kFanChipSlot);
         std::this_thread::sleep_for(kChipSettle);
         uint8_t held = 0;
         if (ReadSlotRegister(table, gpu, &reg, &held, kFanChipSlot) == kNvOk && held > 0x7F)

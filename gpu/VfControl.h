@@ -8,8 +8,8 @@
 
 namespace pyx {
 
-// Over-voltage, clock-client domains and the VF curve's per-point offsets. The readers print
-// their listings on standard output, as the diagnostics of a card have always been read.
+// Over-voltage, clock-client domains and the VF curve's per-point offsets. The readers write
+// their listings to the table's diagnostics, as the diagnostics of a card have always been read.
 
 // The clock-client readings in one buffer: domain information, VF-point information behind it.
 struct ClockClientInfo {
@@ -38,7 +38,7 @@ struct VfOffsetReadings {
     int32_t memVfOffset = 0;
 };
 
-// Prints the percentage and keeps it in the table's percentOv.
+// Lists the percentage and keeps it in the table's percentOv.
 NvStatus ReadOverVoltage(GpuBoardTable& table, int gpu);
 // Domain information, then the VF-point information; the first failing status.
 NvStatus ReadClockClientInfo(GpuBoardTable& table, int gpu, ClockClientInfo* buffer);
