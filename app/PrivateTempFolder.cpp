@@ -6,6 +6,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <sddl.h>
 #else
 #include <cstdlib>
 #include <vector>
@@ -15,6 +16,46 @@ namespace pyx {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+namespace {
+
+// What mkdtemp's 0700 is on Windows: a protected access list with a single entry, full
+// control for this process's user, handed down to everything made inside. Without it the
+// folder would take the entries of the folder above, and a temporary folder such as
+// C:\Windows\Temp lets every user create files in the folders made there.
+class PrivateFolderSecurity {
+public:
+    PrivateFolderSecurity() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::string buffer(size, '\0');
+        wchar_t* sid = nullptr;
+        if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+            const std::wstring sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")";
+            ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor_, nullptr);
+            LocalFree(sid);
+        }
+        CloseHandle(token);
+    }
+    ~PrivateFolderSecurity() {
+        if (descriptor_) LocalFree(descriptor_);
+    }
+    PrivateFolderSecurity(const PrivateFolderSecurity&) = delete;
+    PrivateFolderSecurity& operator=(const PrivateFolderSecurity&) = delete;
+
+    // Null when this user's entry could not be made: then no folder is made either.
+    PSECURITY_DESCRIPTOR Descriptor() const { return descriptor_; }
+
+private:
+    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+};
+
+}  // namespace
+#endif
+
 std::unique_ptr<PrivateTempFolder> PrivateTempFolder::Make(const char* prefix) {
     std::error_code ec;
     const fs::path base = fs::temp_directory_path(ec);
@@ -22,10 +63,13 @@ std::unique_ptr<PrivateTempFolder> PrivateTempFolder::Make(const char* prefix) {
 #ifdef _WIN32
     // The folder is made by this call or not at all: an existing one with the same name is
     // never taken over.
+    const PrivateFolderSecurity security;
+    if (security.Descriptor() == nullptr) return nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), security.Descriptor(), FALSE};
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
         const fs::path candidate = base / (std::string(prefix) + std::to_string(random()) + std::to_string(random()));
-        if (CreateDirectoryW(candidate.c_str(), nullptr))
+        if (CreateDirectoryW(candidate.c_str(), &attributes))
             return std::unique_ptr<PrivateTempFolder>(new PrivateTempFolder(candidate));
         if (GetLastError() != ERROR_ALREADY_EXISTS) return nullptr;
     }

@@ -5,7 +5,7 @@
 namespace pyx {
 
 // A folder of its own under the system's temporary folder, with a name nobody can guess and
-// room for this user only (0700), removed with everything in it when the object goes. The
+// room for this user only (0700; on Windows an access list naming this user alone), removed with everything in it when the object goes. The
 // video-BIOS reader runs in one, so its dump never lands in the program folder or in a
 // predictable place another user could prepare.
 class PrivateTempFolder {

@@ -87,7 +87,7 @@ check "  and says so on its first line" says "$(head -n1 <<<"$out")" "Back-end: 
 
 PYXTUNE_GPU_BACKEND=nvapi ctl list
 check "nvapi asked for, none installed: a hardware failure" test "$rc" -eq 1
-check "  that names the missing library" says "$err" "nvapi64.dll (not loaded, error 126"
+check "  that names the missing library" says "$err" "nvapi64.dll: not installed"
 check "  and no planted copy was loaded" none_loaded
 
 cp "$library" "$system32/nvapi64.dll"
@@ -104,8 +104,16 @@ check "no back-end chosen, a driver installed: the driver answers" says "$(head 
 printf 'MZ-broken' >"$system32/nvapi64.dll"
 ctl list
 check "an installed library that fails is reported, not replaced" test "$rc" -eq 1
-check "  with why" says "$err" "nvapi64.dll (not loaded, error"
+check "  with where and why" says "$err" \
+  'nvapi64.dll: found but refused: C:\windows\system32\nvapi64.dll cannot be loaded (error 193'
 check "  and no planted copy was loaded" none_loaded
+
+# The test library's NvAPI_Initialize answers what PYX_TEST_NVAPI_INITIALIZE says.
+cp "$library" "$system32/nvapi64.dll"
+PYX_TEST_NVAPI_INITIALIZE=-6 ctl list
+check "an installed driver that does not start: what it answered" \
+  says "$err" "nvapi64.dll: found, but NvAPI_Initialize returned -6 (no NVIDIA GPU found)"
+check "  exit 1" test "$rc" -eq 1
 rm -f "$system32"/nvapi64.dll*
 
 # ReadMem.exe: the simulator's bytes only when asked for; without a card no dump at all.

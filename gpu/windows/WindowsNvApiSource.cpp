@@ -32,6 +32,33 @@ std::wstring ModulePath(HMODULE module) {
     return {};
 }
 
+// "error 193: not a library this program can load"; the number alone where no more is known.
+// The system's own message texts carry "%1" placeholders and the user's language, so the
+// common cases are said here.
+std::string ErrorText(DWORD error) {
+    std::string text = "error " + std::to_string(error);
+    switch (error) {
+    case ERROR_MOD_NOT_FOUND: return text + ": a library it needs is missing";
+    case ERROR_ACCESS_DENIED: return text + ": access denied";
+    case ERROR_BAD_EXE_FORMAT: return text + ": not a library this program can load";
+    case ERROR_DLL_INIT_FAILED: return text + ": its start-up code failed";
+    default: return text;
+    }
+}
+
+// Why the installed driver's copy could not even be looked for (the adapters or the driver's
+// registry values could not be read): counted as there, so the failure is reported.
+std::string LookupFailure(DWORD error) {
+    return "the installed driver's files could not be looked up (" + ErrorText(error) + ")";
+}
+
+// Why the copy at `path` (empty: not known) could not be loaded.
+std::string LoadFailure(DWORD error, const std::string& path) {
+    const std::string copy = path.empty() ? std::string("it") : path;
+    if (error == ERROR_BAD_PATHNAME) return copy + " lies outside the Windows and program folders";
+    return copy + " cannot be loaded (" + ErrorText(error) + ")";
+}
+
 }  // namespace
 
 WindowsNvApiSource::~WindowsNvApiSource() { WindowsNvApiSource::Close(); }
@@ -49,13 +76,26 @@ NvStatus WindowsNvApiSource::Open(NvQueryInterfaceFn& queryInterface) {
         queryInterface = queryInterface_;
         return kNvOk;
     }
-    entryMissing_ = false;
+    openFailure_.clear();
+    failedPath_.clear();
     HMODULE module = DriverLibraryLocator::LoadDriverLibrary(LibraryName(), 0);
-    lastError_ = GetLastError();
-    if (!module) return kNvLibraryNotFound;
+    const DWORD error = GetLastError();
+    if (!module) {
+        // A load also fails for a copy that is there (not a library, a dependency missing,
+        // outside the trusted folders): only no copy at all is "not installed".
+        const DriverLibraryLocation where = DriverLibraryLocator::LocateDriverLibrary(LibraryName());
+        if (error != ERROR_MOD_NOT_FOUND || !where.path.empty()) {
+            failedPath_ = ToUtf8(where.path);
+            openFailure_ = where.path.empty() && where.error != ERROR_SUCCESS && where.error != ERROR_MOD_NOT_FOUND
+                               ? LookupFailure(where.error)
+                               : LoadFailure(error, failedPath_);
+        }
+        return kNvLibraryNotFound;
+    }
     FARPROC entry = GetProcAddress(module, "nvapi_QueryInterface");
     if (!entry) {
-        entryMissing_ = true;
+        failedPath_ = ToUtf8(ModulePath(module));
+        openFailure_ = "it has no nvapi_QueryInterface";
         FreeLibrary(module);
         return kNvFailed;
     }
@@ -77,25 +117,22 @@ bool WindowsNvApiSource::Present() const {
     return where.error != ERROR_MOD_NOT_FOUND;
 }
 
+LibraryOutcome WindowsNvApiSource::Probe() const {
+    const std::string name = ToUtf8(LibraryName());
+    if (module_) return LibraryOutcome::ReadyOutcome(name, ToUtf8(ModulePath(module_)));
+    if (!openFailure_.empty()) return LibraryOutcome::RefusedOutcome(name, failedPath_, openFailure_);
+    const DriverLibraryLocation where = DriverLibraryLocator::LocateDriverLibrary(LibraryName());
+    if (!where.path.empty()) return LibraryOutcome::ReadyOutcome(name, ToUtf8(where.path));
+    if (where.error == ERROR_MOD_NOT_FOUND) return LibraryOutcome::NotInstalledOutcome(name);
+    return LibraryOutcome::RefusedOutcome(name, "", LookupFailure(where.error));
+}
+
 std::string WindowsNvApiSource::Describe() const {
     if (module_) {
         std::string path = ToUtf8(ModulePath(module_));
         if (!path.empty()) return path;
     }
-    std::string name = ToUtf8(LibraryName());
-    if (module_) return name;
-    if (entryMissing_) return name + " (no nvapi_QueryInterface)";
-    const std::string error = "error " + std::to_string(lastError_);
-    switch (lastError_) {
-    case ERROR_SUCCESS:
-        return name + " (not loaded)";
-    case ERROR_MOD_NOT_FOUND:
-        return name + " (not loaded, " + error + ": no NVIDIA display driver installed it)";
-    case ERROR_BAD_PATHNAME:
-        return name + " (not loaded, " + error + ": the driver names a copy outside the Windows and program folders)";
-    default:
-        return name + " (not loaded, " + error + ")";
-    }
+    return Probe().Message();
 }
 
 }  // namespace pyx

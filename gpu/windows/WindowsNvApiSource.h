@@ -24,21 +24,25 @@ public:
     NvStatus Open(NvQueryInterfaceFn& queryInterface) override;
     void Close() override;
     std::string BackendName() const override { return "nvapi"; }
-    // The loaded module's path; otherwise the library's name and why it is not loaded.
+    // The loaded module's path; otherwise what Probe says.
     std::string Describe() const override;
     // False only when no driver has installed the library (nothing in the driver store or
     // the system folder): then the simulator answers. A copy that is there but cannot be
     // used (refused, unreadable, no entry point) counts as installed, and its failure is
     // reported instead.
     bool Present() const override;
+    // Not installed, ready (where it was found, or loaded from), or, after an Open that
+    // failed, refused with the reason and the system's error code.
+    LibraryOutcome Probe() const override;
 
     static const wchar_t* LibraryName();
 
 private:
     HMODULE module_ = nullptr;
     NvQueryInterfaceFn queryInterface_ = nullptr;
-    DWORD lastError_ = ERROR_SUCCESS;
-    bool entryMissing_ = false;
+    // Set when the last Open found a copy (or the lookup itself failed) but could not use it.
+    std::string openFailure_;
+    std::string failedPath_;
 };
 
 }  // namespace pyx

@@ -2,7 +2,6 @@
 // once with the Linux driver's gaps filled in (every tuning id refused by the library and
 // answered by NVML, every bus transaction through the kernel's I2C adapters): what reaches
 // the cards (the trace), what the program reads back and what it saves must not differ.
-#ifndef _WIN32
 #include <unistd.h>
 
 #include <filesystem>
@@ -286,4 +285,3 @@ TEST(FilledPathScenario, TheDoctorNamesWhoAnswersAndChangesNothing) {
 
 }  // namespace
 }  // namespace pyx::test
-#endif

@@ -1,7 +1,6 @@
 // The back-end chosen at start: the simulator only where no driver library is installed; a
 // driver library that is there but refused or failing is chosen all the same, so its failure
 // is shown instead of simulated cards.
-#ifndef _WIN32
 #include "app/GpuBackend.h"
 
 #include <unistd.h>
@@ -105,4 +104,3 @@ TEST_F(GpuBackendChoiceTest, ALibraryWithoutTheEntryPointIsFoundButRefused) {
 
 }  // namespace
 }  // namespace pyx
-#endif

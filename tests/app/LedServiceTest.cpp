@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/LedServiceScripts.h"
+#include "app/PrivateTempFolder.h"
 #include "platform/FakeMessageSink.h"
 #include "platform/FakeProcessLauncher.h"
 #include "platform/FakeServiceControl.h"
@@ -206,8 +207,9 @@ TEST_F(LedServiceTest, RemovalStopsOnlyARunningServiceAndAlwaysRunsTheRemoveScri
 }
 
 TEST_F(LedServiceTest, InstallationWithoutTheServiceProgramSaysSoAndInstallsNothing) {
-  char pattern[] = "/tmp/pyx-led-program-XXXXXX";
-  const std::filesystem::path folder = mkdtemp(pattern);
+  const auto temporary = pyx::PrivateTempFolder::Make("pyx-led-program-");
+  ASSERT_TRUE(temporary);
+  const std::filesystem::path folder = temporary->Path();
   FakeProcessLauncher launcher;
 
   EXPECT_FALSE(InstallLedService(launcher, messages_, folder, folder, ServiceProgramCheck::Required));
@@ -230,7 +232,6 @@ TEST_F(LedServiceTest, InstallationWithoutTheServiceProgramSaysSoAndInstallsNoth
   ASSERT_EQ(launcher.scripts.size(), 1u);
   EXPECT_EQ(launcher.scripts[0], folder / InstallScriptName());
   EXPECT_TRUE(messages_.messages.empty());
-  std::filesystem::remove_all(folder);
 }
 
 TEST_F(LedServiceTest, RemovalOfAServiceThatNeverStopsIsBounded) {
@@ -264,7 +265,7 @@ TEST(LedServiceScripts, WindowsInstallLineKeepsThePathQuotedForTheServiceManager
             L" start= auto");
   // cmd expands %...% inside quotes too: the folder must reach sc as it is named.
   EXPECT_EQ(WindowsInstallLine(L"C:\\100%\\%PATH%"),
-            L"sc create LumoraServices binPath= \"C:\\100%%\\%%PATH%%\\LumoraService.exe\" start= auto");
+            L"sc create LumoraServices binPath= \"\\\"C:\\100%%\\%%PATH%%\\LumoraService.exe\\\"\" start= auto");
 }
 
 #ifndef _WIN32  // systemd scripts checked by /bin/sh; Windows runs its batch files under Wine

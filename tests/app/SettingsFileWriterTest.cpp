@@ -10,7 +10,9 @@
 #include "app/FileReplacement.h"
 #include "tests/app/CIniTestFiles.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,6 +20,41 @@
 #endif
 
 namespace {
+
+#ifdef _WIN32
+// A process that does nothing (the command interpreter, never let run) and ends when told,
+// to stand for the writer of a leftover temporary file.
+class IdleProcess {
+ public:
+  IdleProcess() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    wchar_t line[] = L"cmd.exe";
+    started_ = CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
+                              nullptr, nullptr, &startup, &info_) != FALSE;
+  }
+  ~IdleProcess() {
+    if (!started_) return;
+    End();
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+  }
+  IdleProcess(const IdleProcess&) = delete;
+  IdleProcess& operator=(const IdleProcess&) = delete;
+
+  bool Started() const { return started_; }
+  unsigned long Id() const { return info_.dwProcessId; }
+  // Its id stays taken while this object holds the handle.
+  void End() {
+    TerminateProcess(info_.hProcess, 0);
+    WaitForSingleObject(info_.hProcess, 10000);
+  }
+
+ private:
+  PROCESS_INFORMATION info_{};
+  bool started_ = false;
+};
+#endif
 
 std::vector<std::byte> Bytes(std::initializer_list<int> values) {
   std::vector<std::byte> bytes;
@@ -137,18 +174,25 @@ TEST(SettingsFileWriterTest, AFailedSaveKeepsTheOldFile) {
   EXPECT_EQ(FilesIn(folder.Path()).size(), 1u);
 }
 
-#ifndef _WIN32
 // A save killed before its rename leaves its temporary file behind. The next save of the same
 // target removes such files once their process has ended, and nothing else.
 TEST(SettingsFileWriterTest, ASaveRemovesTheTemporaryFilesOfEndedSavesOfItsTarget) {
   CIniTestFolder folder;
   const auto file = folder.WriteBytes("Preformance.txt", Bytes({0xFF, 0xFE}));
+#ifdef _WIN32
+  IdleProcess endedWriter, runningWriter;
+  ASSERT_TRUE(endedWriter.Started() && runningWriter.Started());
+  endedWriter.End();
+  const auto ended = endedWriter.Id();
+  const auto running = runningWriter.Id();
+#else
   const pid_t child = fork();
   if (child == 0) _exit(0);
   ASSERT_GT(child, 0);
   ASSERT_EQ(waitpid(child, nullptr, 0), child);
   const auto ended = static_cast<unsigned long>(child);
   const auto running = static_cast<unsigned long>(getppid());
+#endif
 
   const auto stale = FileReplacement::TemporaryPathFor(file, ended, 3);
   const auto staleOldForm = folder.Path() / ("Preformance.txt.tmp-" + std::to_string(ended) + "-0-98765");
@@ -169,6 +213,7 @@ TEST(SettingsFileWriterTest, ASaveRemovesTheTemporaryFilesOfEndedSavesOfItsTarge
   EXPECT_EQ(FilesIn(folder.Path()).size(), 4u);
 }
 
+#ifndef _WIN32  // RLIMIT_FSIZE stands in for a full disk; Windows has no such limit
 // The disk fills up while the new text is written: the write fails part-way, and the save
 // must report it and leave the previous file byte for byte.
 TEST(SettingsFileWriterTest, AWriteThatFailsPartWayKeepsTheOldFile) {

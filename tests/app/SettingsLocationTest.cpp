@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/TestEnvironment.h"
 #include "tests/app/CIniTestFiles.h"
 
 namespace pyx {
@@ -44,22 +45,18 @@ TEST(SettingsLocationTest, TheRuleOverEveryKindOfProgramAndBackEnd) {
     }
 }
 
-#ifndef _WIN32
 // Sets an environment variable for one scope and puts back what was there.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
+        test::SetEnv(name, value);
     }
     ~ScopedEnv() {
         if (old_)
-            ::setenv(name_, old_->c_str(), 1);
+            test::SetEnv(name_, *old_);
         else
-            ::unsetenv(name_);
+            test::UnsetEnv(name_);
     }
 
 private:
@@ -67,10 +64,24 @@ private:
     std::optional<std::string> old_;
 };
 
+#ifdef _WIN32
+// The program runs elevated and keeps everything beside itself, even in a folder only an
+// administrator may write, whatever the environment says.
+TEST(SettingsLocationTest, OnWindowsTheSettingsLieBesideTheProgramWhereverItLies) {
+    CIniTestFolder folder;
+    ScopedEnv xdg("XDG_CONFIG_HOME", folder.Path().string());
+    const fs::path installed = "C:/Program Files/Pyxtune";
+    EXPECT_EQ(SettingsLocationFor(installed, false).folder, installed);
+    EXPECT_EQ(SettingsLocationFor(installed, true).folder, installed / "simulated");
+    EXPECT_FALSE(SettingsLocationFor(installed, false).userConfig);
+    EXPECT_EQ(SettingsLocationFor(folder.Path(), false).folder, folder.Path());
+}
+#else
+// The XDG rule for an installed program (Windows keeps no settings under the user's folders).
 TEST(SettingsLocationTest, AnInstalledProgramKeepsItsSettingsUnderTheConfigurationHome) {
     CIniTestFolder folder;
     {
-        ScopedEnv xdg("XDG_CONFIG_HOME", folder.Path().c_str());
+        ScopedEnv xdg("XDG_CONFIG_HOME", folder.Path().string());
         EXPECT_EQ(SettingsLocationFor("/usr/lib/pyxtune", false).folder, folder.Path() / "pyxtune");
         EXPECT_EQ(SettingsLocationFor("/opt/pyxtune/bin", true).folder, folder.Path() / "pyxtune" / "simulated");
         // A copy in a folder of the user's own stays beside itself.
@@ -80,7 +91,7 @@ TEST(SettingsLocationTest, AnInstalledProgramKeepsItsSettingsUnderTheConfigurati
     {
         // A relative configuration home is not one; HOME's .config is used instead.
         ScopedEnv xdg("XDG_CONFIG_HOME", "relative/config");
-        ScopedEnv home("HOME", folder.Path().c_str());
+        ScopedEnv home("HOME", folder.Path().string());
         EXPECT_EQ(SettingsLocationFor("/usr/bin", false).folder, folder.Path() / ".config" / "pyxtune");
     }
 }

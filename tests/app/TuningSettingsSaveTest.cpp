@@ -191,7 +191,7 @@ TEST(TuningSettingsSaveTest, TheLongestNameTheFolderTakesCanBeSaved) {
     EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::filesystem::path>{file});
 }
 
-#ifndef _WIN32
+#ifndef _WIN32  // RLIMIT_FSIZE stands in for a full disk; Windows has no such limit
 // The disk fills while the new text is written: the save says so, and the previous settings
 // are still there byte for byte, with no partial file beside them.
 TEST(TuningSettingsSaveTest, AnInterruptedSaveLeavesThePreviousFile) {

@@ -1,14 +1,6 @@
 #pragma once
 // Runs one of the project's programs as a process of its own, as a user would start it: its
 // own environment, standard output and error kept in files, a time limit.
-#ifndef _WIN32
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -19,7 +11,23 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "platform/windows/WinProcessLauncher.h"
+#include "platform/windows/WinText.h"
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 extern char** environ;
+#endif
 
 namespace pyx::proctest {
 
@@ -42,6 +50,118 @@ inline std::string FileText(const fs::path& path) {
     text << in.rdbuf();
     return text.str();
 }
+
+// This process's id, for names of its own.
+inline unsigned long ThisProcessId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(::getpid());
+#endif
+}
+
+#ifdef _WIN32
+
+// Windows compares variable names without regard to case.
+inline bool SameName(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towupper(x) == std::towupper(y);
+           });
+}
+
+class ProgramProcess {
+public:
+    // Starts program with args; its output goes to <outputStem>.out and <outputStem>.err.
+    ProgramProcess(const fs::path& program, const std::vector<std::string>& args, const std::vector<EnvChange>& env,
+                   const fs::path& outputStem)
+        : outFile_(outputStem.string() + ".out"), errFile_(outputStem.string() + ".err") {
+        // The environment block: this process's variables less those changed, then the new
+        // values; "=C:"-style entries (a drive's current folder) are kept as they are.
+        std::vector<std::wstring> environment;
+        if (wchar_t* block = GetEnvironmentStringsW()) {
+            for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+                const std::wstring_view text(entry);
+                const std::wstring_view name = text.substr(0, text.find(L'=', 1));
+                bool changed = false;
+                for (const EnvChange& change : env) changed = changed || SameName(name, Utf8ToWide(change.name));
+                if (!changed) environment.emplace_back(text);
+            }
+            FreeEnvironmentStringsW(block);
+        }
+        for (const EnvChange& change : env)
+            if (change.value) environment.push_back(Utf8ToWide(change.name + "=" + *change.value));
+        std::wstring block;
+        for (const std::wstring& entry : environment) block += entry + L'\0';
+        block += L'\0';
+
+        SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0,
+                                nullptr);
+        HANDLE out = CreateFileW(fs::path(outFile_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                 CREATE_ALWAYS, 0, nullptr);
+        HANDLE err = CreateFileW(fs::path(errFile_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                 CREATE_ALWAYS, 0, nullptr);
+        std::wstring line = WinProcessLauncher::CommandLine({fs::absolute(program), args, {}});
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = in;
+        startup.hStdOutput = out;
+        startup.hStdError = err;
+        if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE)
+            started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                      CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(), nullptr, &startup,
+                                      &info_) != FALSE;
+        for (HANDLE h : {in, out, err})
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    ~ProgramProcess() {
+        Kill();
+        if (started_) {
+            CloseHandle(info_.hThread);
+            CloseHandle(info_.hProcess);
+        }
+    }
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    bool Started() const { return started_; }
+    bool Running() {
+        if (!started_ || ended_) return false;
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0) End();
+        return !ended_;
+    }
+    // Waits for the process to end by itself, at most `limit`; false when it did not.
+    bool WaitFor(std::chrono::milliseconds limit) {
+        if (!started_) return false;
+        if (!ended_ && WaitForSingleObject(info_.hProcess, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0) End();
+        return ended_;
+    }
+    void Kill() {
+        if (!Running()) return;
+        TerminateProcess(info_.hProcess, 137);
+        WaitForSingleObject(info_.hProcess, INFINITE);
+        ended_ = true;
+    }
+    int ExitStatus() const { return exitStatus_; }
+    std::string Out() const { return FileText(outFile_); }
+    std::string Err() const { return FileText(errFile_); }
+
+private:
+    void End() {
+        ended_ = true;
+        DWORD code = 0;
+        if (GetExitCodeProcess(info_.hProcess, &code)) exitStatus_ = static_cast<int>(code);
+    }
+
+    std::string outFile_, errFile_;
+    PROCESS_INFORMATION info_{};
+    bool started_ = false;
+    bool ended_ = false;
+    int exitStatus_ = -1;
+};
+
+#else
 
 class ProgramProcess {
 public:
@@ -119,6 +239,22 @@ private:
     int exitStatus_ = -1;
 };
 
+#endif
+
+// Removes a test's folder. A Windows process that has ended may still hold its output files
+// for a moment (Wine closes them after the exit is signalled), so removal is tried again for
+// up to two seconds before it fails.
+inline void RemoveFolder(const fs::path& folder) {
+    std::error_code error;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        error.clear();
+        fs::remove_all(folder, error);
+        if (!error) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    throw fs::filesystem_error("cannot remove the test folder", folder, error);
+}
+
 // Runs the program to its end; one that runs past the limit is killed and gives status -1.
 inline ProgramRun RunProgram(const fs::path& program, const std::vector<std::string>& args,
                              const std::vector<EnvChange>& env, const fs::path& outputStem,
@@ -142,5 +278,3 @@ inline fs::path CopyProgram(const fs::path& program, const fs::path& folder) {
 }
 
 }  // namespace pyx::proctest
-
-#endif

@@ -1,6 +1,5 @@
 // pyxtunectl run as a user runs it, from a folder of its own, each command a process of its
 // own: where its settings files land, and what a saved profile puts back.
-#ifndef _WIN32
 
 #include <gtest/gtest.h>
 
@@ -28,12 +27,12 @@ class SettingsPlaceProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
-                  ("pyx-place-" + std::to_string(::getpid()) + "-" +
+                  ("pyx-place-" + std::to_string(ThisProcessId()) + "-" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
+        RemoveFolder(folder_);
         program_ = CopyProgram(PYX_PYXTUNECTL, folder_ / "program");
     }
-    void TearDown() override { fs::remove_all(folder_); }
+    void TearDown() override { RemoveFolder(folder_); }
 
     // The back-end is left to the program's own choice unless backend_ names one.
     ProgramRun Ctl(const std::vector<std::string>& args, const char* scenario = nullptr) {
@@ -127,4 +126,3 @@ TEST_F(SettingsPlaceProcessTest, ACustomTuningOfTheDefaultCardComesBackFromAProf
 }  // namespace
 }  // namespace pyx::proctest
 
-#endif

@@ -3,7 +3,6 @@
 // one simulator state file, as a user would run them:
 //   apply; save a profile; a fresh state file; load the profile; compare the whole tuning
 //   state of every card with the state right after the apply.
-#ifndef _WIN32
 
 #include <gtest/gtest.h>
 
@@ -20,6 +19,7 @@
 #include "app/TuningPage.h"
 #include "app/TuningRanges.h"
 #include "cli/CliSession.h"
+#include "tests/TestEnvironment.h"
 #include "tests/cli/ProgramProcess.h"
 
 namespace pyx::proctest {
@@ -100,11 +100,11 @@ int32_t InRange(int32_t lo, int32_t hi) {
 std::vector<std::vector<std::string>> CustomArguments(const std::optional<std::string>& scenario) {
     const char* keepState = std::getenv("PYXTUNE_SIM_STATE");
     const std::optional<std::string> savedState = keepState ? std::optional<std::string>(keepState) : std::nullopt;
-    ::unsetenv("PYXTUNE_SIM_STATE");
+    test::UnsetEnv("PYXTUNE_SIM_STATE");
     if (scenario)
-        ::setenv("PYXTUNE_SIM_SCENARIO", scenario->c_str(), 1);
+        test::SetEnv("PYXTUNE_SIM_SCENARIO", *scenario);
     else
-        ::unsetenv("PYXTUNE_SIM_SCENARIO");
+        test::UnsetEnv("PYXTUNE_SIM_SCENARIO");
     std::vector<std::vector<std::string>> perGpu;
     {
         std::ostringstream err;
@@ -129,8 +129,8 @@ std::vector<std::vector<std::string>> CustomArguments(const std::optional<std::s
                               "--yes"});
         }
     }
-    ::unsetenv("PYXTUNE_SIM_SCENARIO");
-    if (savedState) ::setenv("PYXTUNE_SIM_STATE", savedState->c_str(), 1);
+    test::UnsetEnv("PYXTUNE_SIM_SCENARIO");
+    if (savedState) test::SetEnv("PYXTUNE_SIM_STATE", *savedState);
     return perGpu;
 }
 
@@ -142,12 +142,12 @@ protected:
     void SetUp() override {
         const auto& [scenario, mode] = GetParam();
         folder_ = fs::temp_directory_path() /
-                  ("pyx-roundtrip-" + std::to_string(::getpid()) + "-" + scenario + "-" + mode);
-        fs::remove_all(folder_);
+                  ("pyx-roundtrip-" + std::to_string(ThisProcessId()) + "-" + scenario + "-" + mode);
+        RemoveFolder(folder_);
         fs::create_directories(folder_);
     }
     void TearDown() override {
-        if (!HasFailure()) fs::remove_all(folder_);
+        if (!HasFailure()) RemoveFolder(folder_);
     }
 
     ProgramRun Ctl(const std::vector<std::string>& args, const std::string& step) {
@@ -230,4 +230,3 @@ INSTANTIATE_TEST_SUITE_P(EveryScenarioAndMode, SettingsRoundTripMatrix,
 }  // namespace
 }  // namespace pyx::proctest
 
-#endif

@@ -1,7 +1,6 @@
 // The Linux driver's gaps filled in: I2C through the kernel's adapters of the card, and the
 // tuning ids NVML answers where NvAPI says "not supported", decided per id and kept, with
 // NVML's units turned into the library's.
-#ifndef _WIN32
 #include "gpu/linux/FilledNvApiSource.h"
 
 #include <fstream>
@@ -256,4 +255,3 @@ TEST(KernelI2c, AdaptersAreTheNvidiaDriversAndAMissingDeviceNodeSaysWhatToDo) {
 
 }  // namespace
 }  // namespace pyx
-#endif

@@ -12,6 +12,7 @@
 #include "sim/SimLibrarySource.h"
 #include "sim/SimRegisterFile.h"
 #include "sim/SimScenario.h"
+#include "tests/TestEnvironment.h"
 
 namespace pyx {
 namespace {
@@ -205,15 +206,15 @@ TEST(FanChipLimit, LearnedFromTheChipWhenAboveHalf) {
     EXPECT_EQ(rig.sim->Card(1).bus.Log().front().reg, 0x39) << "type 2 limits through 0x39";
 }
 
-#if defined(PYX_READMEM_PROGRAM) && !defined(_WIN32)
+#if defined(PYX_READMEM_PROGRAM)
 TEST(HardwareThread, RunsTheRealReaderUnderTheSimulator) {
     test::TempFolder folder;
     const std::string scenario = ScenarioJson(
         {CardJson(0x1c03, 0x11223344, "[]", R"("bios": {"text": "VGA BIOS SA0042-F", "offset": 256})")});
     std::ofstream(folder.Path() / "scenario.json") << scenario;
     // The back-end reaches the reader as its argument, not through the environment.
-    ::unsetenv("PYXTUNE_GPU_BACKEND");
-    ::setenv("PYXTUNE_SIM_SCENARIO", (folder.Path() / "scenario.json").c_str(), 1);
+    test::UnsetEnv("PYXTUNE_GPU_BACKEND");
+    test::SetEnv("PYXTUNE_SIM_SCENARIO", (folder.Path() / "scenario.json").string());
 
     test::SimRig rig(scenario);
     auto launcher = CreateSystemProcessLauncher();
@@ -222,8 +223,8 @@ TEST(HardwareThread, RunsTheRealReaderUnderTheSimulator) {
     HardwareThread thread(launcher.get(), options);
     ASSERT_TRUE(thread.Start(*rig.table));
     ASSERT_TRUE(thread.WaitFinished(10s));
-    ::unsetenv("PYXTUNE_SIM_SCENARIO");
-    ::setenv("PYXTUNE_GPU_BACKEND", "sim", 1);
+    test::UnsetEnv("PYXTUNE_SIM_SCENARIO");
+    test::SetEnv("PYXTUNE_GPU_BACKEND", "sim");
 
     EXPECT_TRUE(thread.Outcome().readerStarted);
     EXPECT_EQ(thread.Outcome().biosBytes, kBiosScanBytes);

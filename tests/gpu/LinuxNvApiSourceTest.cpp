@@ -1,4 +1,3 @@
-#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,4 +96,3 @@ TEST_F(LinuxNvApiSourceTest, ALibraryWithoutTheEntryPointGivesMinus1) {
 
 }  // namespace
 }  // namespace pyx
-#endif

@@ -1,7 +1,6 @@
 // Which copies of the driver's libraries the loader takes: the layouts distributions use are
 // found, and anything a user other than root could have placed or changed is refused, saying
 // why.
-#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -188,4 +187,3 @@ TEST_F(LocatorTest, ALibraryRootCountsOnlyWhenNobodyButRootCouldHaveBuiltIt) {
 
 }  // namespace
 }  // namespace pyx
-#endif

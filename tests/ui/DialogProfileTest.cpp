@@ -89,6 +89,7 @@ protected:
         context.sleep = [this](std::chrono::milliseconds pause) {
             events.push_back("sleep " + std::to_string(pause.count()));
         };
+        context.reportFailure = [this](const std::string& text) { reports.push_back(text); };
         return std::make_unique<CProfileDlg>(context);
     }
 
@@ -103,6 +104,7 @@ protected:
     std::vector<ProfileFileRequest> requests;
     std::vector<QWidget*> owners;
     std::vector<std::string> events;
+    std::vector<std::string> reports;
 };
 
 TEST_F(DialogProfileTest, ASavedProfileLoadsBackOntoTheCardAndRefreshesTheWindow)
@@ -147,6 +149,7 @@ TEST_F(DialogProfileTest, ASavedProfileLoadsBackOntoTheCardAndRefreshesTheWindow
     EXPECT_EQ(state.tuningSettings.memClockOffsetMHz, 350);
     EXPECT_EQ(state.tuningSettings.powerTargetPercent, 112);
     EXPECT_EQ(fs::current_path(), programFolder);
+    EXPECT_TRUE(reports.empty()) << "a clean save and load tell nothing";
 }
 
 TEST_F(DialogProfileTest, TheFirstClickMakesTheFolderAndACancelledPickerKeepsTheDialogOpen)
@@ -191,6 +194,21 @@ TEST_F(DialogProfileTest, AnUnreadableProfileChangesNothingButStillRefreshesAndC
     EXPECT_EQ(card.Tuning().graphics.deltaKHz, 120000);
     EXPECT_EQ(events, (std::vector<std::string>{"sleep 100", "refresh gpu offset 120000"}));
     EXPECT_FALSE(dialog->isVisible());
+    ASSERT_EQ(reports.size(), 1u) << "the user is told the load did not take";
+    EXPECT_NE(reports[0].find("missing.ini"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find("nothing was changed"), std::string::npos) << reports[0];
+}
+
+TEST_F(DialogProfileTest, ASaveThatCannotBeWrittenIsReportedAndMakesNoFile)
+{
+    const fs::path file = Profiles() / "no such folder" / "quiet.ini";
+    auto dialog = MakeDialog(file);
+    dialog->show();
+    dialog->Button(CProfileDlg::kSaveId)->click();
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(dialog->isVisible());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], "The profile could not be saved to " + file.string() + ".");
 }
 
 TEST_F(DialogProfileTest, TheOpenFlagIsSetOnlyWhileTheDialogRuns)

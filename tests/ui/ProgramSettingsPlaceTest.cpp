@@ -29,7 +29,7 @@ std::string Utf16File(std::u16string_view text)
 TEST(ProgramSettingsPlace, SimulatedCardsLeaveTheRealCardsSettingsBesideTheProgramAlone)
 {
     const fs::path folder = fs::temp_directory_path() / ("pyx-window-place-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
+    RemoveFolder(folder);
     const fs::path program = CopyProgram(PYX_PYXTUNE, folder / "program");
     for (const char* font : {"Arial.ttf", "DS-DIGI.ttf"})
         fs::copy_file(fs::path(PYX_BIN_DIR) / font, folder / "program" / font);
@@ -72,7 +72,7 @@ TEST(ProgramSettingsPlace, SimulatedCardsLeaveTheRealCardsSettingsBesideTheProgr
     ASSERT_TRUE(fs::exists(simulated)) << window.Err();
     EXPECT_NE(FileText(simulated).find(Utf16File(u"Id=1b81")), std::string::npos);
     EXPECT_FALSE(fs::exists(folder / "config")) << "a copy run from its own folder keeps its settings there";
-    fs::remove_all(folder);
+    RemoveFolder(folder);
 }
 
 }  // namespace

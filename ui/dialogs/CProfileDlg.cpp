@@ -92,7 +92,8 @@ void CProfileDlg::OnSave()
     if (!file)
         return;
     // A file that cannot be written leaves any old one as it was; the dialog ends either way.
-    pyx::SaveTuningSettings(context_.table, context_.state, *file);
+    if (pyx::SaveTuningSettings(context_.table, context_.state, *file) == 0 && context_.reportFailure)
+        context_.reportFailure("The profile could not be saved to " + file->string() + ".");
     done(0);
 }
 
@@ -101,13 +102,22 @@ void CProfileDlg::OnLoad()
     const auto file = Pick(ProfileFileRequest::Kind::Load);
     if (!file)
         return;
-    // A file that cannot be read changes no settings; the window is refreshed all the same.
-    pyx::LoadTuningSettings(*file, context_.table, context_.state);
+    // A file that cannot be read, or that names none of these cards, changes no settings; the
+    // window is refreshed all the same.
+    pyx::TuningReport report;
+    const bool matched = pyx::LoadTuningSettings(*file, context_.table, context_.state, &report) != 0;
     if (context_.sleep)
         context_.sleep(kRefreshDelay);
     else
         std::this_thread::sleep_for(kRefreshDelay);
     if (context_.refreshFromSettings)
         context_.refreshFromSettings();
+    if (context_.reportFailure) {
+        if (!matched)
+            context_.reportFailure("The profile " + file->string() +
+                                   " could not be read or holds no settings for these cards; nothing was changed.");
+        else if (report.AnyRefused())
+            context_.reportFailure(pyx::DescribeRefusals(report));
+    }
     done(0);
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 class QPushButton;
 
@@ -28,11 +29,15 @@ struct ProfileDlgContext
     // Where the pickers open (made when missing): the "Profile" folder of the settings
     // folder; empty: the "Profile" folder beside the program.
     std::filesystem::path profileFolder{};
+    // Tells the user what did not happen: a profile that could not be written or read, and
+    // each value a card refused. Unset: nobody is told.
+    std::function<void(const std::string& text)> reportFailure{};
 };
 
 // Saves the settings of every GPU to a named profile file in the "Profile" folder of the
 // settings folder, or loads one back and makes it the current settings. A confirmed save or load ends
-// the dialog; a cancelled picker leaves it open. It shows no message of its own.
+// the dialog; a cancelled picker leaves it open. A save or load that did not take, wholly or
+// in part, is reported; a clean one shows nothing.
 class CProfileDlg : public QDialog
 {
     Q_OBJECT

@@ -14,7 +14,11 @@ void MainWindowDialogs::RunProfileDialog() {
     ProfileDlgContext context{core.Boards(), core.State(), core.programFolder,
                               [this] { window_.Commands().RefreshFromSettings(); }, PickProfileFileWithQt,
                               [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); },
-                              core.settings.ProfileFolder()};
+                              core.settings.ProfileFolder(),
+                              [this](const std::string& text) {
+                                  window_.Prompts().ShowError(&window_, QString::fromStdString(text),
+                                                              QStringLiteral("Pyxtune"));
+                              }};
     CProfileDlg dialog(std::move(context), &window_);
     dialog.RunModal(window_.Flags().profileDialogOpen);
 }

@@ -1,10 +1,12 @@
 // A stand-in for the driver's nvapi64.dll, for the Windows tests under Wine: it exports
 // nvapi_QueryInterface and answers from the simulator's built-in card. Whenever a process
 // loads it, it leaves "<its own path>.loaded" beside itself, naming that process, so a test
-// can tell which copy, if any, was loaded.
+// can tell which copy, if any, was loaded. PYX_TEST_NVAPI_INITIALIZE, when set, is what its
+// NvAPI_Initialize answers, for a driver that is there but does not start.
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,6 +42,7 @@ extern "C" __declspec(dllexport) void* nvapi_QueryInterface(uint32_t id) {
     static std::once_flag once;
     std::call_once(once, [] {
         library = pyx::sim::SimScenario::Default();
+        if (const char* status = std::getenv("PYX_TEST_NVAPI_INITIALIZE")) library->initializeStatus = std::atoi(status);
         library->Activate();
     });
     return pyx::sim::SimLibrary::QueryInterface(id);

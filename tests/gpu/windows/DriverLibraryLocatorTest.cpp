@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/TestEnvironment.h"
+
 #include "gpu/DriverPathRules.h"
 #include "gpu/NvApiIds.h"
+#include "gpu/NvApiLibrary.h"
 #include "gpu/windows/DriverLibraryLocator.h"
 #include "gpu/windows/DriverStoreAdapters.h"
 #include "gpu/windows/WindowsFolders.h"
@@ -48,6 +52,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(fs::exists(Library())) << Library();
         const fs::path name = WindowsNvApiSource::LibraryName();
+        systemCopy_ = fs::path(WindowsFolders::SystemDirectory()) / name;
+        // These tests put their own copy there and remove it again: never a driver's own.
+        if (fs::exists(systemCopy_)) {
+            const fs::path installed = systemCopy_;
+            systemCopy_.clear();
+            GTEST_SKIP() << installed << " is installed here, and these tests would replace it";
+        }
         pathFolder_ = fs::temp_directory_path() / ("pyx-path-" + std::to_string(GetCurrentProcessId()));
         fs::create_directories(pathFolder_);
         planted_ = {ProgramFolder() / name, fs::current_path() / name, pathFolder_ / name};
@@ -55,9 +66,9 @@ protected:
         const wchar_t* path = _wgetenv(L"PATH");
         savedPath_ = path ? path : L"";
         _wputenv((L"PATH=" + pathFolder_.wstring() + L";" + savedPath_).c_str());
-        systemCopy_ = fs::path(WindowsFolders::SystemDirectory()) / name;
     }
     void TearDown() override {
+        if (systemCopy_.empty()) return;  // skipped before anything was placed
         _wputenv((L"PATH=" + savedPath_).c_str());
         for (const fs::path& copy : planted_) Remove(copy);
         Remove(systemCopy_);
@@ -138,7 +149,8 @@ TEST_F(LocatorTest, WithoutADriverNothingIsInstalledAndNoPlantedCopyIsLoaded) {
     NvQueryInterfaceFn query = nullptr;
     EXPECT_EQ(source.Open(query), kNvLibraryNotFound);
     EXPECT_EQ(query, nullptr);
-    EXPECT_NE(source.Describe().find("error 126"), std::string::npos) << source.Describe();
+    EXPECT_EQ(source.Probe().state, LibraryState::NotInstalled);
+    EXPECT_EQ(source.Describe(), "nvapi64.dll: not installed");
     for (const fs::path& copy : planted_)
         ExpectRefused(L::LoadFromTrustedPath(copy.c_str(), 0), ERROR_BAD_PATHNAME, "a planted copy by its path");
     ExpectNoPlantedCopyLoaded();
@@ -148,8 +160,13 @@ TEST_F(LocatorTest, TheSystemFolderCopyIsTheOneLoaded) {
     if (!PlaceInSystemFolder()) GTEST_SKIP() << "no rights to write " << systemCopy_;
     WindowsNvApiSource source;
     EXPECT_TRUE(source.Present());
+    const LibraryOutcome found = source.Probe();
+    EXPECT_EQ(found.state, LibraryState::Ready) << found.Message();
+    EXPECT_TRUE(DriverPathRules::EqualsIgnoringCase(fs::path(found.path).wstring(), systemCopy_.wstring())) << found.path;
+    EXPECT_FALSE(fs::exists(Marker(systemCopy_))) << "found without loading it";
     NvQueryInterfaceFn query = nullptr;
     ASSERT_EQ(source.Open(query), kNvOk) << source.Describe();
+    EXPECT_EQ(source.Probe().state, LibraryState::Ready);
     using InitializeFn = int32_t (*)();
     auto initialize = reinterpret_cast<InitializeFn>(query(kIdInitialize));
     ASSERT_NE(initialize, nullptr);
@@ -175,8 +192,30 @@ TEST_F(LocatorTest, ACopyThatCannotBeUsedIsReportedNotTakenForAbsent) {
     EXPECT_TRUE(source.Present());
     NvQueryInterfaceFn query = nullptr;
     EXPECT_EQ(source.Open(query), kNvLibraryNotFound);
-    EXPECT_EQ(source.Describe().find("error 126"), std::string::npos) << source.Describe();
-    EXPECT_NE(source.Describe().find("not loaded, error"), std::string::npos) << source.Describe();
+    const LibraryOutcome refused = source.Probe();
+    EXPECT_EQ(refused.state, LibraryState::Refused);
+    EXPECT_TRUE(DriverPathRules::EqualsIgnoringCase(fs::path(refused.path).wstring(), systemCopy_.wstring()))
+        << refused.path;
+    EXPECT_EQ(refused.reason, refused.path + " cannot be loaded (error 193: not a library this program can load)");
+    EXPECT_EQ(refused.reason.find("error 126"), std::string::npos) << "not \"not found\": " << refused.reason;
+    EXPECT_EQ(source.Describe(), refused.Message());
+    // The library layer reports the same.
+    NvApiLibrary library(std::make_unique<WindowsNvApiSource>());
+    EXPECT_NE(library.Initialize(), kNvOk);
+    EXPECT_EQ(library.Outcome().Message(), refused.Message());
+    ExpectNoPlantedCopyLoaded();
+}
+
+TEST_F(LocatorTest, ADriverThatDoesNotStartSaysWhatItsInitialisationAnswered) {
+    if (!PlaceInSystemFolder()) GTEST_SKIP() << "no rights to write " << systemCopy_;
+    test::SetEnv("PYX_TEST_NVAPI_INITIALIZE", "-6");
+    NvApiLibrary library(std::make_unique<WindowsNvApiSource>());
+    const NvStatus status = library.Initialize();
+    test::UnsetEnv("PYX_TEST_NVAPI_INITIALIZE");
+    EXPECT_EQ(status, -6);
+    const LibraryOutcome outcome = library.Outcome();
+    EXPECT_EQ(outcome.state, LibraryState::InitFailed);
+    EXPECT_EQ(outcome.Message(), "nvapi64.dll: found, but NvAPI_Initialize returned -6 (no NVIDIA GPU found)");
     ExpectNoPlantedCopyLoaded();
 }
 
