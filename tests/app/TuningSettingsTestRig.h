@@ -79,9 +79,9 @@ struct TuningRig {
             board.hasBoostClock = 1;
             // What discovery concludes for the two kinds of card above.
             if (sim->Card(static_cast<size_t>(gpu)).tuning.coolers.empty()) {
-                board.familyD = 1;
+                board.family = BoardFamily::D;
                 board.hasFanCoolersApi = 1;
-                board.fanControlType = 4;
+                board.fan.Select(FanPath::FanCoolers);
             }
         }
     }
