@@ -204,7 +204,7 @@ void RefreshVfAndOverVoltage(GpuBoardTable& table, int gpu, AppState& state) {
         state.gpuVfOffset = readings.gpuVfOffset;
         state.memVfOffset = readings.memVfOffset;
     }
-    ReadOverVoltage(table, gpu);
+    (void)ReadOverVoltage(table, gpu);  // a listing for the diagnostics; nothing is kept from it
 }
 
 void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppState& state) {

@@ -34,11 +34,11 @@ bool IsSubsysA014(uint32_t deviceId, uint32_t subSystemId);
 
 // Reads the PCI ids, fills deviceIdText, hasFanCoolersApi, hasBoostClock, the family and
 // isSubsysA014. Returns the identifiers' status; on failure the board is left as it was.
-NvStatus IdentifyBoard(GpuBoardTable& table, int gpu);
+[[nodiscard]] NvStatus IdentifyBoard(GpuBoardTable& table, int gpu);
 
 // Legacy performance-level check of one board: sets hasGraphicsClock / hasMemoryClock from the
 // levels that count. kNvOk when the table could be read and held at least one such level;
 // otherwise the library's status, or kNvFailed for an empty table or no level that counts.
-NvStatus CheckPerfLevels(GpuBoardTable& table, int gpu);
+[[nodiscard]] NvStatus CheckPerfLevels(GpuBoardTable& table, int gpu);
 
 }  // namespace pyx

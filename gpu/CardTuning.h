@@ -84,8 +84,8 @@ public:
     CardWrites RestoreDefaultThermalLimit() const;
 
 private:
-    NvStatus WritePower(uint32_t powerPcm) const;
-    NvStatus WriteThermalLimit(float celsius) const;
+    [[nodiscard]] NvStatus WritePower(uint32_t powerPcm) const;
+    [[nodiscard]] NvStatus WriteThermalLimit(float celsius) const;
     void WriteFan(const FanRequest& request, CardWrites& out) const;
     void WriteVfOffsets(const TuningSnapshot& snapshot, CardWrites& out) const;
 

@@ -10,12 +10,12 @@ namespace pyx {
 // Clock offsets go to the card as a P0 delta through one P-state 2.0 set; each reports its
 // outcome to the table's diagnostics. offsetKHz is MHz x 1000 as the sliders and settings
 // hold it.
-NvStatus SetGraphicsClockOffset(GpuBoardTable& table, int gpu, int32_t offsetKHz);
-NvStatus SetMemoryClockOffset(GpuBoardTable& table, int gpu, int32_t offsetKHz);
+[[nodiscard]] NvStatus SetGraphicsClockOffset(GpuBoardTable& table, int gpu, int32_t offsetKHz);
+[[nodiscard]] NvStatus SetMemoryClockOffset(GpuBoardTable& table, int gpu, int32_t offsetKHz);
 
 // Fills the caller's record (its tag is set here). The library sometimes refuses the first
 // read right after a set, so a failed read is made once more and that status returned.
-NvStatus GetPstates20(GpuBoardTable& table, int gpu, NvPstates20* record);
+[[nodiscard]] NvStatus GetPstates20(GpuBoardTable& table, int gpu, NvPstates20* record);
 
 struct BoostClocks {
     uint32_t graphicsKHz = 0;
@@ -23,6 +23,6 @@ struct BoostClocks {
 };
 
 // The boost clocks (all-clock-frequencies query, clock type 2). On failure clocks stay zero.
-NvStatus ReadBoostClocks(GpuBoardTable& table, int gpu, BoostClocks& clocks);
+[[nodiscard]] NvStatus ReadBoostClocks(GpuBoardTable& table, int gpu, BoostClocks& clocks);
 
 }  // namespace pyx

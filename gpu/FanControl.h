@@ -36,6 +36,6 @@ int QueryFanCoolers(GpuBoardTable& table, int gpu, NvFanCoolersInfo* infoRecord,
 // Sets one cooler of the fan-cooler interface to percent (0 = automatic); on a board without
 // that interface, the legacy cooler 0 instead. Reports to the table's diagnostics; the status
 // of the last library call is returned for callers that want it.
-NvStatus SetFanCoolerLevel(GpuBoardTable& table, int gpu, float percent, uint32_t coolerId);
+[[nodiscard]] NvStatus SetFanCoolerLevel(GpuBoardTable& table, int gpu, float percent, uint32_t coolerId);
 
 }  // namespace pyx

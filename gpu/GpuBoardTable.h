@@ -25,9 +25,9 @@ public:
 
     // Enumerates the physical GPUs: gpuCount is the library's count capped at five, each
     // kept board takes the handle of the same index and gets its bus mutex.
-    NvStatus EnumerateBoards();
+    [[nodiscard]] NvStatus EnumerateBoards();
     // Fills deviceIdText from the PCI identifiers; the subsystem id is returned.
-    NvStatus ReadPciIdentifiers(int gpu, uint32_t* deviceId, uint32_t* subSystemId);
+    [[nodiscard]] NvStatus ReadPciIdentifiers(int gpu, uint32_t* deviceId, uint32_t* subSystemId);
 
     bool IsValidGpu(int gpu) const { return gpu >= 0 && gpu < gpuCount; }
     GpuBoard& Board(int gpu) { return boards[static_cast<size_t>(gpu)]; }

@@ -276,7 +276,7 @@ TEST(FanType4, TheLegacyPathsAnswerNotSupportedAndCoolersAreSetById) {
 
     rig.sim->SetUnsupported(NvOpId(NvOp::FanCoolersSetControl));
     CaptureStdout();
-    SetFanCoolerLevel(*rig.table, 0, 20.0f, 1);
+    EXPECT_EQ(SetFanCoolerLevel(*rig.table, 0, 20.0f, 1), kNvNotSupported);
     EXPECT_EQ(GetCapturedStdout(), "API call failed with error -104\n");
 }
 

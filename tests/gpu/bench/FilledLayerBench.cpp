@@ -38,7 +38,7 @@ struct Bench {
         nv = std::make_unique<pyx::NvApiLibrary>(std::move(source));
         nv->Initialize();
         table = std::make_unique<pyx::GpuBoardTable>(*nv);
-        table->EnumerateBoards();
+        (void)table->EnumerateBoards();
     }
     pyx::test::DriverFillRig rig;
     pyx::sim::SimLibrary* sim = nullptr;

@@ -18,7 +18,7 @@ void BM_I2cWriteThroughLayer(benchmark::State& state) {
     pyx::NvApiLibrary nv(std::make_unique<pyx::sim::SimLibrarySource>(std::move(library)));
     nv.Initialize();
     pyx::GpuBoardTable table(nv);
-    table.EnumerateBoards();
+    (void)table.EnumerateBoards();
     uint8_t reg = 0x02;
     uint8_t colour[3] = {0xFF, 0x20, 0x00};
     int64_t n = 0;

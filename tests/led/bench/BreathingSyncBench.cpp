@@ -79,7 +79,7 @@ void BreathingSyncTiming(benchmark::State& state) {
         NvApiLibrary nv(std::make_unique<sim::SimLibrarySource>(std::move(library)));
         nv.Initialize();
         GpuBoardTable table(nv);
-        table.EnumerateBoards();
+        (void)table.EnumerateBoards();
         SteadyLedPacer pacer;
         LedEffectEngine engine(table, pacer);
         engine.StartBreathingSync(kind, 3, 5);
