@@ -19,7 +19,7 @@ void ReadCurrentClocks(GpuBoardTable& table, int gpu, MonitorReadings& out) {
     record.version = kClockFrequenciesTag;
     record.clockType = kClockTypeCurrent;
     // A failed query leaves the record zeroed: both clocks read 0.
-    table.Library().GetAllClockFrequencies(table.Board(gpu).gpuHandle, &record);
+    (void)table.Library().GetAllClockFrequencies(table.Board(gpu).gpuHandle, &record);
     out.graphicsClockMHz = record.domain[kDomainGraphics].frequencyKHz / 1000;
     out.memoryClockMHz = record.domain[kDomainMemory].frequencyKHz / 1000;
 }

@@ -99,7 +99,8 @@ NvStatus SetFanCoolerLevel(GpuBoardTable& table, int gpu, float percent, uint32_
             NvCoolerSettingsV3 readBack;
             std::memset(&readBack, 0, sizeof readBack);
             readBack.version = kCoolerSettingsV3Tag;
-            library.GetCoolerSettings(handle, 0, &readBack);
+            // Read back after the set, as the driver has always been asked; nothing is taken.
+            (void)library.GetCoolerSettings(handle, 0, &readBack);
         } else {
             diagnostics.Print("API call failed with error %d\n", s);
         }

@@ -73,7 +73,7 @@ NvStatus RestoreLibraryFan(GpuBoardTable& table, int gpu) {
     if (fan < 0) return kNvFailed;
     uint32_t index = static_cast<uint32_t>(fan);
     // The library's own answer is in the trace; callers have always been told "not supported".
-    table.Library().RestoreCoolerSettings(table.Board(gpu).gpuHandle, &index, 1);
+    (void)table.Library().RestoreCoolerSettings(table.Board(gpu).gpuHandle, &index, 1);
     return kNvNotSupported;
 }
 

@@ -36,7 +36,7 @@ struct Bench {
                                                                                   : std::vector<pyx::NvOp>{});
         }
         nv = std::make_unique<pyx::NvApiLibrary>(std::move(source));
-        nv->Initialize();
+        (void)nv->Initialize();
         table = std::make_unique<pyx::GpuBoardTable>(*nv);
         (void)table->EnumerateBoards();
     }
