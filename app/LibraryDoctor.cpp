@@ -193,7 +193,7 @@ std::string HowAnswered(NvStatus status) {
     }
 }
 
-DoctorReport RunDoctor(NvApiLibrary& library, int samples) {
+DoctorReport RunDoctor(NvApiLibrary& library, int samples, DiagnosticsSink* diagnostics) {
     DoctorReport report;
     report.backend = library.BackendName();
     const NvStatus init = library.Initialize();
@@ -204,7 +204,8 @@ DoctorReport RunDoctor(NvApiLibrary& library, int samples) {
     report.description = library.BackendDescription();
     if (init != kNvOk) return report;
 
-    GpuBoardTable table(library);
+    DiagnosticsSink standardOutput;
+    GpuBoardTable table(library, diagnostics != nullptr ? *diagnostics : standardOutput);
     NvPhysicalGpuHandle handles[kNvMaxPhysicalGpus] = {};
     uint32_t count = 0;
     report.systemIds.push_back(TimedRead(library, NvOp::EnumPhysicalGPUs, samples,

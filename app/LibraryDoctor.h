@@ -38,12 +38,16 @@ struct DoctorReport {
     std::vector<GpuDoctorReport> gpus;
 };
 
+inline constexpr int kDoctorSamples = 20;
+
 // The doctor's look at the GPU library, without changing anything: which libraries were
 // found or refused, and for each GPU who answers each id. Every read id is called `samples`
 // times and its median time kept; the ids that change a card are never sent (their
 // answerer is reported from the library's entry points alone). Nothing on a bus is touched
 // either: the I2C ids are reported from the adapters and device nodes that would carry them.
-DoctorReport RunDoctor(NvApiLibrary& library, int samples = 20);
+// The GPU layer's diagnostics of the monitoring reads go to diagnostics (standard output
+// when none is given).
+DoctorReport RunDoctor(NvApiLibrary& library, int samples = kDoctorSamples, DiagnosticsSink* diagnostics = nullptr);
 
 // "answered", "not supported", "no permission", "no entry point" or "failed (status N)".
 std::string HowAnswered(NvStatus status);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "gpu/FanControl.h"
+#include "gpu/CardTuning.h"
 #include "gpu/NvApiRecords.h"
 
 namespace pyx {
@@ -19,7 +19,7 @@ void ReadCurrentClocks(GpuBoardTable& table, int gpu, MonitorReadings& out) {
     record.version = kClockFrequenciesTag;
     record.clockType = kClockTypeCurrent;
     // A failed query leaves the record zeroed: both clocks read 0.
-    table.Library().GetAllClockFrequencies(table.Board(gpu).gpuHandle, &record);
+    (void)table.Library().GetAllClockFrequencies(table.Board(gpu).gpuHandle, &record);
     out.graphicsClockMHz = record.domain[kDomainGraphics].frequencyKHz / 1000;
     out.memoryClockMHz = record.domain[kDomainMemory].frequencyKHz / 1000;
 }
@@ -38,21 +38,17 @@ int32_t ReadGpuTemperature(GpuBoardTable& table, int gpu) {
 }
 
 void ReadFan(GpuBoardTable& table, int gpu, MonitorReadings& out) {
-    NvFanCoolersStatus coolers;
-    std::memset(&coolers, 0, sizeof coolers);
-    if (QueryFanCoolers(table, gpu, nullptr, &coolers) == 1) {
+    const CardTuning card(table, gpu);
+    if (const auto level = card.ReadFanCoolerLevel()) {
         out.hasFan = true;
-        out.fanValue = static_cast<int32_t>(coolers.entries[0].currentLevel);
+        out.fanValue = *level;
         return;
     }
-    // The mode read refreshes what the reading of the library's fan paths starts from.
-    int32_t mode = 0;
-    GetFanMode(table, gpu, &mode);
-    int32_t reading = 0;
-    if (GetFanReading(table, gpu, &reading) != kNvOk) return;
+    const std::optional<int32_t> reading = card.ReadFanLevel();
+    if (!reading) return;
     out.hasFan = true;
-    out.fanValue = reading;
-    if (table.Board(gpu).fanControlType.load() == 3) out.fanUnit = FanUnit::Rpm;
+    out.fanValue = *reading;
+    out.fanUnit = card.FanLevelUnit();
 }
 
 void ReadLoad(GpuBoardTable& table, int gpu, MonitorReadings& out) {

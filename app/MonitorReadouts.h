@@ -3,13 +3,12 @@
 #include <optional>
 #include <string>
 
+#include "gpu/FanPath.h"
 #include "gpu/GpuBoardTable.h"
 
 namespace pyx {
 
-enum class FanUnit { Percent, Rpm };
-
-// One second's readouts of a GPU, as the main window's labels 154..157 show them. Texts are
+// One second's readouts of a GPU, as the main window's readout labels show them. Texts are
 // the numbers as "%d" prints them; the fan text is empty when no fan reading succeeded.
 struct MonitorReadings {
     bool read = false;  // false: the index named no GPU and nothing was queried
@@ -18,7 +17,7 @@ struct MonitorReadings {
     int32_t temperatureC = 0;       // 0 when no GPU sensor answered
     bool hasFan = false;
     int32_t fanValue = 0;
-    FanUnit fanUnit = FanUnit::Percent;  // RPM only on the tachometer-driven fan (type 3)
+    FanUnit fanUnit = FanUnit::Percent;  // RPM only on the tachometer chip's fan path
     // The GPU's utilisation in percent as the card reports it (0 when idle), when the load
     // query succeeded: the readout.
     std::optional<int32_t> loadPercent;

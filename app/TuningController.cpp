@@ -1,117 +1,20 @@
 #include "app/TuningController.h"
 
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
-#include "app/FanCoolerPair.h"
 #include "app/TuningRanges.h"
-#include "gpu/ClockControl.h"
-#include "gpu/FanControl.h"
-#include "gpu/PowerControl.h"
-#include "gpu/ThermalControl.h"
+#include "gpu/CardTuning.h"
 #include "gpu/VfControl.h"
 
 namespace pyx {
 
 namespace {
 
-constexpr uint32_t kFirstCoolerId = 1;
-constexpr uint32_t kSecondCoolerId = 2;
-constexpr uint32_t kFanTypeLibrary = 0;
-constexpr uint32_t kFanTypeLibraryPaced = 1;
-constexpr uint32_t kFanTypeTachometer = 3;
-constexpr uint32_t kFanTypeCoolersOnly = 4;
-// The library's answer to a value it does not accept.
-constexpr NvStatus kLimitOutsideRange = -5;
-
-// MHz to kHz, or percent to thousandths of a percent.
-int32_t Times1000(int32_t value) {
-    const int64_t khz = static_cast<int64_t>(value) * 1000;
-    if (khz > INT32_MAX) return INT32_MAX;
-    if (khz < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(khz);
-}
-
 // boost x percent / 100, truncated: exact in integers, where a float product may land just
 // below a whole number.
 int32_t PercentOfBoost(uint32_t boostKHz, uint32_t percent) {
     return static_cast<int32_t>(static_cast<uint64_t>(boostKHz) * percent / 100);
-}
-
-// A failed read leaves the record zeroed; the board keeps the default power word on success.
-bool ReadPowerInfo(GpuBoardTable& table, int gpu, NvPowerPoliciesInfo& info) {
-    std::memset(&info, 0, sizeof info);
-    return GetPowerPolicyInfo(table, gpu, &info) == kNvOk;
-}
-
-// Reads the status so that every other policy is written back as the card reported it; a
-// refused read is the write's refusal too, as nothing reaches the card.
-NvStatus WritePower(GpuBoardTable& table, int gpu, uint32_t powerPcm) {
-    NvPowerPoliciesStatus status;
-    std::memset(&status, 0, sizeof status);
-    status.version = kPowerPoliciesStatusTag;
-    const NvStatus read = GetPowerPolicyStatus(table, gpu, &status);
-    if (read != kNvOk) return read;
-    status.entries[0].powerPcm = powerPcm;
-    return SetPowerPolicyStatus(table, gpu, &status);
-}
-
-// Adds each write of one GPU to a report and passes its status on.
-class WriteLog {
-public:
-    WriteLog(TuningReport& report, int gpu) : report_(report), gpu_(gpu) {}
-    NvStatus operator()(TuningOperation operation, int64_t value, NvStatus status) {
-        report_.Add(gpu_, operation, value, status);
-        return status;
-    }
-
-private:
-    TuningReport& report_;
-    int gpu_;
-};
-
-TuningOperation FanOperationOf(const GpuBoard& board) {
-    return board.fanControlType.load() == kFanTypeTachometer ? TuningOperation::FanSpeedRpm : TuningOperation::FanSpeed;
-}
-
-// The P-state record is read after a refused offset so the driver settles; nothing is taken.
-void ReadPstatesAfterFailure(GpuBoardTable& table, int gpu) {
-    NvPstates20 record;
-    std::memset(&record, 0, sizeof record);
-    GetPstates20(table, gpu, &record);
-}
-
-// The default limit of the policy the limit is written to (the acoustic one), in whole
-// degrees; 0 when the policies cannot be read or give no usable range.
-float DefaultThermalLimit(GpuBoardTable& table, int gpu) {
-    NvThermalPoliciesInfo info;
-    NvThermalPoliciesStatus status;
-    std::memset(&info, 0, sizeof info);
-    std::memset(&status, 0, sizeof status);
-    if (ReadThermalPolicies(table, gpu, &info, &status) != kNvOk) return 0.0f;
-    const uint32_t count = info.count < 4 ? info.count : 4;
-    const NvThermalPoliciesInfo::Entry* entry = &info.entries[0];
-    for (uint32_t i = 0; i < count; ++i)
-        if (info.entries[i].policyId == kAcousticPolicyId) entry = &info.entries[i];
-    if (entry->maxLimit <= entry->minLimit) return 0.0f;
-    return static_cast<float>(entry->defaultLimit / 256);
-}
-
-// The limit SetThermalLimit is asked for, judged by the policies read just before: it leaves a
-// limit outside the acoustic policy's range (or a card without that policy) alone and answers
-// 0, which would read as taken. Such a limit is refused as the library refuses a value it does
-// not accept, or as a board without the operation.
-NvStatus ThermalLimitRefusal(const NvThermalPoliciesInfo& info, float celsius) {
-    if ((info.flags & 1u) == 0) return kNvNotSupported;
-    const uint32_t count = info.count < 4 ? info.count : 4;
-    for (uint32_t i = 0; i < count; ++i) {
-        const NvThermalPoliciesInfo::Entry& entry = info.entries[i];
-        if (entry.policyId != kAcousticPolicyId) continue;
-        const auto value = static_cast<int32_t>(celsius * 256.0f);
-        return value >= entry.minLimit && value <= entry.maxLimit ? kNvOk : kLimitOutsideRange;
-    }
-    return kNvNotSupported;
 }
 
 }  // namespace
@@ -199,82 +102,52 @@ ApplyOutcome TuningController::ApplyMode(TuningPage& page, TuningReport* report)
 
 TuningReport TuningController::ApplyExtreme(int gpu) {
     TuningReport report;
-    if (!table_.IsValidGpu(gpu)) return report;
-    WriteLog log(report, gpu);
-    log(TuningOperation::MemoryClockOffset, 0, SetMemoryClockOffset(table_, gpu, 0));
-    log(TuningOperation::GraphicsClockOffset, 0, SetGraphicsClockOffset(table_, gpu, 0));
-    BoostClocks boost;
-    ReadBoostClocks(table_, gpu, boost);
-    const GpuBoard& board = table_.Board(gpu);
-    const int32_t offsetKHz = board.familyD != 0 && board.isSubsysA014 != 0 ? kFixedExtremeOffsetKHz
-                                                                            : PercentOfBoost(boost.graphicsKHz, 5);
-    const NvStatus offset = log(TuningOperation::GraphicsClockOffset, offsetKHz / 1000,
-                                SetGraphicsClockOffset(table_, gpu, offsetKHz));
-    if (offset != kNvOk && board.familyD == 0) ReadPstatesAfterFailure(table_, gpu);
-    NvPowerPoliciesInfo info;
+    const CardTuning card(table_, gpu);
+    if (!card.Valid()) return report;
+    report.Add(gpu, card.Write({.memoryOffsetKHz = 0, .graphicsOffsetKHz = 0}));
+    const BoostClocks boost = card.ReadBoostClocks();
+    const int32_t offsetKHz = card.FixedOverclockKHz().value_or(PercentOfBoost(boost.graphicsKHz, 5));
+    const CardWrites offset = card.Write({.graphicsOffsetKHz = offsetKHz});
+    report.Add(gpu, offset);
+    if (offset.Refused(TuningOperation::GraphicsClockOffset) && card.Style() != TuningStyle::VfPoints)
+        card.SettleAfterRefusedOffset();
     // Without the policy's maximum there is no power to write: a zero target is never sent.
-    if (ReadPowerInfo(table_, gpu, info)) {
-        const uint32_t powerPcm = info.entries[0].maxPowerPcm / 1000 * 1000;
-        log(TuningOperation::PowerTarget, powerPcm / 1000, WritePower(table_, gpu, powerPcm));
-    }
+    if (const auto power = card.ReadPowerRange())
+        report.Add(gpu, card.Write({.powerPcm = power->maxPcm / 1000 * 1000}));
     return report;
 }
 
 TuningReport TuningController::ApplyPerformance(int gpu) {
     TuningReport report;
-    if (!table_.IsValidGpu(gpu)) return report;
-    WriteLog log(report, gpu);
-    log(TuningOperation::MemoryClockOffset, 0, SetMemoryClockOffset(table_, gpu, 0));
-    log(TuningOperation::GraphicsClockOffset, 0, SetGraphicsClockOffset(table_, gpu, 0));
-    BoostClocks boost;
-    ReadBoostClocks(table_, gpu, boost);
-    const int32_t offsetKHz = PercentOfBoost(boost.graphicsKHz, 3);
-    const NvStatus offset = log(TuningOperation::GraphicsClockOffset, offsetKHz / 1000,
-                                SetGraphicsClockOffset(table_, gpu, offsetKHz));
-    if (offset != kNvOk && table_.Board(gpu).familyD == 0) ReadPstatesAfterFailure(table_, gpu);
-    NvPowerPoliciesInfo info;
-    ReadPowerInfo(table_, gpu, info);
-    log(TuningOperation::PowerTarget, kPerformancePowerPcm / 1000, WritePower(table_, gpu, kPerformancePowerPcm));
-    NvThermalPoliciesInfo thermal;
-    std::memset(&thermal, 0, sizeof thermal);
-    const NvStatus thermalRead = ReadThermalPolicies(table_, gpu, &thermal, nullptr);
-    NvStatus limit = SetThermalLimit(table_, gpu, kPerformanceThermalLimitC);
-    if (limit == kNvOk && thermalRead == kNvOk) limit = ThermalLimitRefusal(thermal, kPerformanceThermalLimitC);
-    log(TuningOperation::ThermalLimit, static_cast<int64_t>(kPerformanceThermalLimitC), limit);
+    const CardTuning card(table_, gpu);
+    if (!card.Valid()) return report;
+    report.Add(gpu, card.Write({.memoryOffsetKHz = 0, .graphicsOffsetKHz = 0}));
+    const int32_t offsetKHz = PercentOfBoost(card.ReadBoostClocks().graphicsKHz, 3);
+    const CardWrites offset = card.Write({.graphicsOffsetKHz = offsetKHz});
+    report.Add(gpu, offset);
+    if (offset.Refused(TuningOperation::GraphicsClockOffset) && card.Style() != TuningStyle::VfPoints)
+        card.SettleAfterRefusedOffset();
+    // Read for the board's default power word; the 90 % below needs nothing from it.
+    (void)card.ReadPowerRange();
+    report.Add(gpu, card.Write({.powerPcm = kPerformancePowerPcm, .thermalLimitC = kPerformanceThermalLimitC}));
     return report;
 }
 
 TuningReport TuningController::ApplyCommon(int gpu) {
     TuningReport report;
-    if (!table_.IsValidGpu(gpu)) return report;
-    WriteLog log(report, gpu);
-    log(TuningOperation::GraphicsClockOffset, 0, SetGraphicsClockOffset(table_, gpu, 0));
-    log(TuningOperation::MemoryClockOffset, 0, SetMemoryClockOffset(table_, gpu, 0));
-    const NvStatus offset = log(TuningOperation::GraphicsClockOffset, 0, SetGraphicsClockOffset(table_, gpu, 0));
-    if (offset != kNvOk) ReadPstatesAfterFailure(table_, gpu);
-    NvPowerPoliciesInfo info;
+    const CardTuning card(table_, gpu);
+    if (!card.Valid()) return report;
+    report.Add(gpu, card.Write({.graphicsOffsetKHz = 0}));
+    const CardWrites offsets = card.Write({.memoryOffsetKHz = 0, .graphicsOffsetKHz = 0});
+    report.Add(gpu, offsets);
+    if (offsets.Refused(TuningOperation::GraphicsClockOffset)) card.SettleAfterRefusedOffset();
     // Without the policy's default there is no power to write: a zero target is never sent.
-    if (ReadPowerInfo(table_, gpu, info)) {
-        const uint32_t powerPcm = info.entries[0].defaultPowerPcm;
-        log(TuningOperation::PowerTarget, powerPcm / 1000, WritePower(table_, gpu, powerPcm));
-    }
-    const float limit = DefaultThermalLimit(table_, gpu);
-    const NvStatus limitStatus = SetThermalLimit(table_, gpu, limit);
-    // Without a usable policy there is no default to go back to: the 0 sent changes nothing.
-    if (limit != 0.0f || limitStatus != kNvOk)
-        log(TuningOperation::ThermalLimit, static_cast<int64_t>(limit), limitStatus);
-    const GpuBoard& board = table_.Board(gpu);
-    const uint32_t fanType = board.fanControlType.load();
-    if (fanType != kFanTypeCoolersOnly) {
-        const NvStatus fan = RestoreFanAuto(table_, gpu);
-        // The library fans' restore answers "not supported" whatever the card did: that answer
-        // says nothing, and is not kept. Their other failures (coolers unreadable, no fan
-        // cooler) are refusals.
-        const bool libraryFan = fanType == kFanTypeLibrary || fanType == kFanTypeLibraryPaced;
-        if (!(libraryFan && fan == kNvNotSupported)) log(TuningOperation::FanAutomatic, 0, fan);
-    }
+    if (const auto power = card.ReadPowerRange()) report.Add(gpu, card.Write({.powerPcm = power->defaultPcm}));
+    report.Add(gpu, card.RestoreDefaultThermalLimit());
+    // The fan-cooler path has no restore of its own: the level 0 below hands its fans back.
+    if (card.Fan() != FanPath::FanCoolers) report.Add(gpu, card.Write({.fan = FanRequest::Automatic()}));
     // Custom drives these fans through the fan-cooler interface; level 0 hands them back.
-    if (board.hasFanCoolersApi != 0) log(TuningOperation::FanCoolerLevel, 0, SetFanCoolerPair(table_, gpu, 0.0f));
+    if (card.HasFanCoolers()) report.Add(gpu, card.Write({.fan = FanRequest::CoolerLevel(0)}));
     return report;
 }
 
@@ -285,12 +158,11 @@ bool TuningController::HasVfRange(int gpu) {
     return ranges.graphicsOffsetMaxKHz / 2000 > ranges.graphicsOffsetMinKHz / 2000;
 }
 
-void TuningController::PutCardOffsetsOnSliders(int gpu, TuningPage& page, bool vfSlidersToo) {
-    NvPstates20 record;
-    std::memset(&record, 0, sizeof record);
-    if (GetPstates20(table_, gpu, &record) != kNvOk) return;
-    const int32_t graphicsMHz = P0ClockDelta(record, kDomainGraphics).value / 1000;
-    const int32_t memoryMHz = P0ClockDelta(record, kDomainMemory).value / 1000;
+void TuningController::PutCardOffsetsOnSliders(const CardTuning& card, TuningPage& page, bool vfSlidersToo) {
+    const std::optional<ClockOffsets> offsets = card.ReadClockOffsets();
+    if (!offsets) return;
+    const int32_t graphicsMHz = offsets->graphics.valueKHz / 1000;
+    const int32_t memoryMHz = offsets->memory.valueKHz / 1000;
     page.gpuClock.SetClamped(graphicsMHz);
     page.memClock.SetClamped(memoryMHz);
     if (vfSlidersToo) {
@@ -300,61 +172,48 @@ void TuningController::PutCardOffsetsOnSliders(int gpu, TuningPage& page, bool v
     Notify(callbacks_.pageChanged);
 }
 
-void TuningController::PutCardValuesOnRefusedSliders(int gpu, const TuningReport& report, bool vfFed,
-                                                     TuningPage& page) {
+void TuningController::PutCardValuesOnRefusedSliders(const CardTuning& card, int gpu, const TuningReport& report,
+                                                     bool vfFed, TuningPage& page) {
     // The offsets already came back after a refused graphics offset; a refused memory offset
     // (or one sent from the VF sliders) still needs them.
     if (report.Refused(gpu, TuningOperation::MemoryClockOffset) ||
         (vfFed && report.Refused(gpu, TuningOperation::GraphicsClockOffset)))
-        PutCardOffsetsOnSliders(gpu, page, vfFed);
-    if (report.Refused(gpu, TuningOperation::PowerTarget)) {
-        NvPowerPoliciesStatus status;
-        std::memset(&status, 0, sizeof status);
-        status.version = kPowerPoliciesStatusTag;
-        if (GetPowerPolicyStatus(table_, gpu, &status) == kNvOk)
-            page.power.SetClamped(static_cast<int32_t>(status.entries[0].powerPcm / 1000));
-    }
+        PutCardOffsetsOnSliders(card, page, vfFed);
+    if (report.Refused(gpu, TuningOperation::PowerTarget))
+        if (const auto powerPcm = card.ReadPowerPcm()) page.power.SetClamped(static_cast<int32_t>(*powerPcm / 1000));
     const bool fanRefused = report.Refused(gpu, TuningOperation::FanSpeed) ||
                             report.Refused(gpu, TuningOperation::FanSpeedRpm) ||
                             report.Refused(gpu, TuningOperation::FanCoolerLevel);
-    int32_t reading = 0;
-    if (fanRefused && ReadFanLevel(table_, gpu, reading)) page.fan.SetClamped(reading);
+    if (fanRefused)
+        if (const auto level = card.ReadFanLevel()) page.fan.SetClamped(*level);
 }
 
 TuningReport TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, TuningPage& page,
                                            bool useFanCoolers) {
     TuningReport report;
-    if (!table_.IsValidGpu(gpu)) return report;
-    WriteLog log(report, gpu);
+    const CardTuning card(table_, gpu);
+    if (!card.Valid()) return report;
     // The sliders show one GPU: another's values never land on them.
     const bool shown = page.selectedGpu == -1 || gpu == page.selectedGpu;
-    log(TuningOperation::MemoryClockOffset, memClockMHz, SetMemoryClockOffset(table_, gpu, Times1000(memClockMHz)));
-    const NvStatus graphics = log(TuningOperation::GraphicsClockOffset, gpuClockMHz,
-                                  SetGraphicsClockOffset(table_, gpu, Times1000(gpuClockMHz)));
-    if (graphics != kNvOk && shown) PutCardOffsetsOnSliders(gpu, page);
+    const CardWrites offsets =
+        card.Write({.memoryOffsetKHz = Thousandfold(memClockMHz), .graphicsOffsetKHz = Thousandfold(gpuClockMHz)});
+    report.Add(gpu, offsets);
+    if (offsets.Refused(TuningOperation::GraphicsClockOffset) && shown) PutCardOffsetsOnSliders(card, page);
 
+    TuningSnapshot powerAndFan;
     // A disabled power slider holds no choice of the user's: sending it would set 0 %.
-    if (page.power.enabled && page.power.pos >= 0)
-        log(TuningOperation::PowerTarget, page.power.pos,
-            WritePower(table_, gpu, static_cast<uint32_t>(Times1000(page.power.pos))));
-
-    if (useFanCoolers) {
-        log(TuningOperation::FanCoolerLevel, page.fan.pos,
-            SetFanCoolerPair(table_, gpu, static_cast<float>(page.fan.pos)));
-    } else {
-        log(FanOperationOf(table_.Board(gpu)), page.fan.pos, SetFanLevel(table_, gpu, page.fan.pos));
-    }
+    if (page.power.enabled && page.power.pos >= 0) powerAndFan.powerPcm = Thousandfold(page.power.pos);
+    powerAndFan.fan = useFanCoolers ? FanRequest::CoolerLevel(page.fan.pos) : FanRequest::Fixed(page.fan.pos);
+    report.Add(gpu, card.Write(powerAndFan));
 
     // Where the VF sliders stand in for the clock slider, they carry the user's offsets. A GPU
     // without a VF range has both at 0, which would undo the offsets just set.
     const bool vfRange = gpu == page.selectedGpu ? page.gpuVf.HasRange() : HasVfRange(gpu);
     if (vfRange) {
-        const int32_t gpuVfMHz = page.gpuVf.pos;
-        const int32_t memVfMHz = page.memVf.pos;
-        log(TuningOperation::GraphicsClockOffset, gpuVfMHz, SetGraphicsClockOffset(table_, gpu, Times1000(gpuVfMHz)));
-        log(TuningOperation::MemoryClockOffset, memVfMHz, SetMemoryClockOffset(table_, gpu, Times1000(memVfMHz)));
+        report.Add(gpu, card.Write({.graphicsOffsetKHz = Thousandfold(page.gpuVf.pos)}));
+        report.Add(gpu, card.Write({.memoryOffsetKHz = Thousandfold(page.memVf.pos)}));
     }
-    if (shown) PutCardValuesOnRefusedSliders(gpu, report, vfRange, page);
+    if (shown) PutCardValuesOnRefusedSliders(card, gpu, report, vfRange, page);
     return report;
 }
 
@@ -369,7 +228,7 @@ TuningReport TuningController::ApplyCustomMode(TuningPage& page) {
         return report;
     }
     ForTargetGpus(page, false, [this, &page, &report](int gpu) {
-        report.Append(ApplyCustom(gpu, page.gpuClock.pos, page.memClock.pos, page, table_.Board(gpu).hasFanCoolersApi != 0));
+        report.Append(ApplyCustom(gpu, page.gpuClock.pos, page.memClock.pos, page, CardTuning(table_, gpu).HasFanCoolers()));
     });
     return report;
 }
@@ -377,27 +236,29 @@ TuningReport TuningController::ApplyCustomMode(TuningPage& page) {
 void TuningController::ResetTuning(TuningPage& page) {
     page.settingsCommitted = true;
     ForTargetGpus(page, page.linkAllGpus, [this, &page](int gpu) {
+        const CardTuning card(table_, gpu);
         // The sliders show the selected GPU; with no selection, the last one reset.
         const bool shown = page.selectedGpu == -1 || gpu == page.selectedGpu;
-        const bool memOk = SetMemoryClockOffset(table_, gpu, 0) == kNvOk;
-        const bool gpuOk = SetGraphicsClockOffset(table_, gpu, 0) == kNvOk;
-        if (memOk && gpuOk && shown) PutCardOffsetsOnSliders(gpu, page);
+        const CardWrites offsets = card.Write({.memoryOffsetKHz = 0, .graphicsOffsetKHz = 0});
+        if (!offsets.Refused(TuningOperation::MemoryClockOffset) &&
+            !offsets.Refused(TuningOperation::GraphicsClockOffset) && shown)
+            PutCardOffsetsOnSliders(card, page);
 
-        NvPowerPoliciesInfo info;
-        if (ReadPowerInfo(table_, gpu, info) && WritePower(table_, gpu, info.entries[0].defaultPowerPcm) == kNvOk &&
-            shown)
-            page.power.SetClamped(static_cast<int32_t>(info.entries[0].defaultPowerPcm / 1000));
-
-        if (table_.Board(gpu).fanControlType.load() == kFanTypeCoolersOnly) {
-            SetFanCoolerLevel(table_, gpu, 0.0f, kFirstCoolerId);
-            SetFanCoolerLevel(table_, gpu, 0.0f, kSecondCoolerId);
-            if (shown) page.fan.SetClamped(0);
-        } else {
-            RestoreFanAuto(table_, gpu);
+        if (const auto power = card.ReadPowerRange()) {
+            const CardWrites written = card.Write({.powerPcm = power->defaultPcm});
+            if (!written.Refused(TuningOperation::PowerTarget) && shown)
+                page.power.SetClamped(static_cast<int32_t>(power->defaultPcm / 1000));
         }
 
-        SetMemoryClockOffset(table_, gpu, 0);
-        SetGraphicsClockOffset(table_, gpu, 0);
+        // Reset tells nobody what the card refused; the sliders show what it holds.
+        if (card.Fan() == FanPath::FanCoolers) {
+            (void)card.Write({.fan = FanRequest::CoolerLevel(0)});
+            if (shown) page.fan.SetClamped(0);
+        } else {
+            (void)card.Write({.fan = FanRequest::Automatic()});
+        }
+
+        (void)card.Write({.memoryOffsetKHz = 0, .graphicsOffsetKHz = 0});
         if (shown) {
             page.gpuVf.SetClamped(0);
             page.memVf.SetClamped(0);
@@ -420,30 +281,22 @@ void TuningController::RefreshFromSettings(TuningPage& page) {
 
     const int gpu = page.selectedGpu;
     if (table_.IsValidGpu(gpu)) {
+        const CardTuning card(table_, gpu);
         page.fan.SetClamped(state_.tuningSettings.fanSpeed);
         page.gpuVf.SetClamped(state_.tuningSettings.gpuClockOffsetMHz);
         page.memVf.SetClamped(state_.tuningSettings.memClockOffsetMHz);
-        const GpuBoard& board = table_.Board(gpu);
-        const bool pstateBoard = board.hasBoostClock != 0 && board.familyD == 0;
-        if (pstateBoard) {
-            NvPstates20 record;
-            std::memset(&record, 0, sizeof record);
-            if (GetPstates20(table_, gpu, &record) == kNvOk) {
-                page.gpuClock.SetClamped(P0ClockDelta(record, kDomainGraphics).value / 1000);
-                page.memClock.SetClamped(P0ClockDelta(record, kDomainMemory).value / 1000);
+        const TuningStyle style = card.Style();
+        if (style == TuningStyle::PstateOffsets) {
+            if (const auto offsets = card.ReadClockOffsets()) {
+                page.gpuClock.SetClamped(offsets->graphics.valueKHz / 1000);
+                page.memClock.SetClamped(offsets->memory.valueKHz / 1000);
             }
         }
-        if (board.familyD != 0) {
-            // What the card holds wins over the file (see ReadVfSliders).
-            ReadVfSliders(table_, gpu, page);
-        }
-        if (pstateBoard || board.familyD != 0) {
-            NvPowerPoliciesStatus status;
-            std::memset(&status, 0, sizeof status);
-            status.version = kPowerPoliciesStatusTag;
-            if (GetPowerPolicyStatus(table_, gpu, &status) == kNvOk)
-                page.power.SetClamped(static_cast<int32_t>(status.entries[0].powerPcm / 1000));
-        }
+        // What the card holds wins over the file (see ReadVfSliders).
+        if (style == TuningStyle::VfPoints) ReadVfSliders(table_, gpu, page);
+        // A card without a boost clock is not the window's to tune: its power stays as shown.
+        if (style != TuningStyle::PstateWithoutBoost)
+            if (const auto powerPcm = card.ReadPowerPcm()) page.power.SetClamped(static_cast<int32_t>(*powerPcm / 1000));
         Notify(callbacks_.pageChanged);
     }
 

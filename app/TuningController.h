@@ -8,7 +8,6 @@
 #include "app/TuningPage.h"
 #include "app/TuningReport.h"
 #include "gpu/GpuBoardTable.h"
-#include "gpu/NvApiStatus.h"
 
 namespace pyx {
 
@@ -21,23 +20,21 @@ inline constexpr char kOverclockWarningCaption[] = "PYXTUNE";
 inline constexpr char kAppliedText[] = "Hardware settings applied!";
 inline constexpr char kAppliedCaption[] = "Pyxtune";
 
-// Extreme's graphics offset on the boards that take a fixed one.
-inline constexpr int32_t kFixedExtremeOffsetKHz = 127000;
 inline constexpr uint32_t kPerformancePowerPcm = 90000;
 inline constexpr float kPerformanceThermalLimitC = 90.0f;
 
 // What the lighting page is to show after a settings load, in the order the window sets it.
 struct LoadedLighting {
-    int basicEffectButton = -1;    // 0..5: buttons 121..126 (LEDMODE 0,1,2,3,4,6); -1 none
-    bool setColour = false;        // trackbars 1020..1022 take red, green, blue
+    int basicEffectButton = -1;    // 0..5: the basic effect of LEDMODE 0,1,2,3,4,6; -1 none
+    bool setColour = false;        // the colour trackbars take red, green, blue
     int red = 0;
     int green = 0;
     int blue = 0;
-    int timerIndex[3] = {0, 0, 0}; // combo boxes 1017..1019
+    int timerIndex[3] = {0, 0, 0}; // the three timer choices
     // Controller kind 1 or 2: start the basic effect; otherwise set the red trackbar once more.
     bool startBasicEffect = false;
-    uint32_t gm1Mode = 0;          // 1..5: press zone-mode button 136 + mode; 0 none
-    uint32_t gm2Mode = 0;          // 1..11: press effect-mode button 141 + mode; 0 none
+    uint32_t gm1Mode = 0;          // 1..5: the zone mode to choose; 0 none
+    uint32_t gm2Mode = 0;          // 1..11: the effect mode to choose; 0 none
 };
 LoadedLighting LoadedLightingFromSettings(const LedSettings& settings, LedKind ledControllerKind);
 
@@ -64,6 +61,8 @@ struct TuningCallbacks {
 };
 
 enum class ApplyOutcome { Refused, Applied };
+
+class CardTuning;
 
 // The four tuning modes, Apply, Reset and the refresh after a settings load, over a
 // TuningPage. A refused write stops nothing (the next step still runs); Apply reports every
@@ -109,8 +108,9 @@ public:
 private:
     void ForTargetGpus(const TuningPage& page, bool linked, const std::function<void(int)>& run);
     TuningReport ApplyCustomMode(TuningPage& page);
-    void PutCardOffsetsOnSliders(int gpu, TuningPage& page, bool vfSlidersToo = false);
-    void PutCardValuesOnRefusedSliders(int gpu, const TuningReport& report, bool vfFed, TuningPage& page);
+    void PutCardOffsetsOnSliders(const CardTuning& card, TuningPage& page, bool vfSlidersToo = false);
+    void PutCardValuesOnRefusedSliders(const CardTuning& card, int gpu, const TuningReport& report, bool vfFed,
+                                       TuningPage& page);
     void Notify(const std::function<void()>& callback);
 
     GpuBoardTable& table_;

@@ -34,12 +34,12 @@ struct TuningSlider {
 // the tuning rules read and write it. The window owns the widgets and copies this back onto
 // them; nothing here knows about a widget.
 struct TuningPage {
-    TuningSlider gpuClock;  // control 117, MHz offset
-    TuningSlider memClock;  // control 118, MHz offset
-    TuningSlider power;     // control 119, percent; enabled only with a usable policy range
-    TuningSlider fan;       // control 120, percent (RPM on a tachometer fan); off for fan type 4
-    TuningSlider gpuVf;     // control 158, MHz offset of the graphics VF points
-    TuningSlider memVf;     // control 159, MHz offset of the memory VF points
+    TuningSlider gpuClock;  // MHz offset
+    TuningSlider memClock;  // MHz offset
+    TuningSlider power;     // percent; enabled only with a usable policy range
+    TuningSlider fan;       // percent (RPM on a tachometer fan); off on the fan-cooler path
+    TuningSlider gpuVf;     // MHz offset of the graphics VF points
+    TuningSlider memVf;     // MHz offset of the memory VF points
 
     int tuningMode = kTuningModeNone;  // the mode button pressed (see kTuningMode*)
     int selectedGpu = -1;              // the GPU the page shows; -1: none (then every GPU)

@@ -1,29 +1,11 @@
 #include "app/TuningRanges.h"
 
 #include <algorithm>
-#include <cstring>
-#include <iterator>
 
-#include "gpu/ClockControl.h"
-#include "gpu/FanControl.h"
-#include "gpu/PowerControl.h"
+#include "gpu/CardTuning.h"
 #include "gpu/VfControl.h"
 
 namespace pyx {
-
-NvStatus ReadBoostClocks(GpuBoardTable& table, int gpu, BoostClocks& clocks) {
-    clocks = {};
-    if (!table.IsValidGpu(gpu)) return kNvFailed;
-    NvClockFrequencies record;
-    std::memset(&record, 0, sizeof record);
-    record.version = kClockFrequenciesTag;
-    record.clockType = kClockTypeBoost;
-    const NvStatus status = table.Library().GetAllClockFrequencies(table.Board(gpu).gpuHandle, &record);
-    if (status != kNvOk) return status;
-    clocks.graphicsKHz = record.domain[kDomainGraphics].frequencyKHz;
-    clocks.memoryKHz = record.domain[kDomainMemory].frequencyKHz;
-    return kNvOk;
-}
 
 const char* CheckBoostClock(GpuBoardTable& table, int gpu, BoostClocks& clocks) {
     if (ReadBoostClocks(table, gpu, clocks) != kNvOk) return kNotKeplerText;
@@ -31,21 +13,12 @@ const char* CheckBoostClock(GpuBoardTable& table, int gpu, BoostClocks& clocks) 
     return nullptr;
 }
 
-NvPstates20::Delta P0ClockDelta(const NvPstates20& record, uint32_t domainId) {
-    if (record.numPstates == 0) return {};
-    const NvPstates20::Pstate& p0 = record.pstates[0];
-    const uint32_t clocks = std::min<uint32_t>(record.numClocks, static_cast<uint32_t>(std::size(p0.clocks)));
-    for (uint32_t c = 0; c < clocks; ++c)
-        if (p0.clocks[c].domainId == domainId) return p0.clocks[c].freqDelta_kHz;
-    return {};
-}
-
 namespace {
 
-void SetFromDelta(TuningSlider& slider, const NvPstates20::Delta& delta) {
-    slider.min = delta.minValue / 1000;
-    slider.max = delta.maxValue / 1000;
-    slider.SetClamped(delta.value / 1000);
+void SetFromOffset(TuningSlider& slider, const ClockOffset& offset) {
+    slider.min = offset.minKHz / 1000;
+    slider.max = offset.maxKHz / 1000;
+    slider.SetClamped(offset.valueKHz / 1000);
 }
 
 // A domain may name point 255, which no record holds.
@@ -62,64 +35,46 @@ void LimitTo(TuningSlider& slider, const TuningSlider& limit) {
     if (slider.max < slider.min) slider.max = slider.min;
 }
 
-void ReadFanSlider(GpuBoardTable& table, int gpu, TuningPage& page) {
-    const GpuBoard& board = table.Board(gpu);
-    page.fan.enabled = board.fanControlType.load() != 4;
-    if (!page.fan.enabled) return;
-    page.fan.min = static_cast<int32_t>(board.fanRangeMin);
-    page.fan.max = static_cast<int32_t>(board.fanRangeMax);
-    int32_t reading = 10;
-    if (ReadFanLevel(table, gpu, reading)) {
-        page.fan.SetClamped(reading);
+void ReadFanSlider(const CardTuning& card, TuningPage& page) {
+    const std::optional<FanLevelRange> levels = card.FanLevels();
+    page.fan.enabled = levels.has_value();
+    if (!levels) return;
+    page.fan.min = levels->min;
+    page.fan.max = levels->max;
+    if (const auto reading = card.ReadFanLevel()) {
+        page.fan.SetClamped(*reading);
         page.lastFanLevel = page.fan.pos;
     }
     page.fan.Clamp();
 }
 
-void ReadPowerSlider(GpuBoardTable& table, int gpu, TuningPage& page) {
+void ReadPowerSlider(const CardTuning& card, TuningPage& page) {
     page.power.enabled = false;
-    NvPowerPoliciesInfo info;
-    std::memset(&info, 0, sizeof info);
-    if (GetPowerPolicyInfo(table, gpu, &info) == kNvOk &&
-        info.entries[0].minPowerPcm < info.entries[0].maxPowerPcm) {
+    const std::optional<PowerRange> range = card.ReadPowerRange();
+    if (range && range->minPcm < range->maxPcm) {
         page.power.enabled = true;
-        page.power.min = static_cast<int32_t>(info.entries[0].minPowerPcm / 1000);
-        page.power.max = static_cast<int32_t>(info.entries[0].maxPowerPcm / 1000);
+        page.power.min = static_cast<int32_t>(range->minPcm / 1000);
+        page.power.max = static_cast<int32_t>(range->maxPcm / 1000);
         page.maxPowerPercent = page.power.max;
     }
-    NvPowerPoliciesStatus status;
-    std::memset(&status, 0, sizeof status);
-    status.version = kPowerPoliciesStatusTag;
-    if (GetPowerPolicyStatus(table, gpu, &status) == kNvOk)
-        page.power.pos = static_cast<int32_t>(status.entries[0].powerPcm / 1000);
+    if (const auto powerPcm = card.ReadPowerPcm()) page.power.pos = static_cast<int32_t>(*powerPcm / 1000);
     page.power.Clamp();
 }
 
 }  // namespace
 
-bool ReadFanLevel(GpuBoardTable& table, int gpu, int32_t& level) {
-    // The mode read refreshes what the library fans' reading starts from.
-    int32_t mode = 0;
-    int32_t reading = 0;
-    if (GetFanMode(table, gpu, &mode) != kNvOk || GetFanReading(table, gpu, &reading) != kNvOk) return false;
-    level = reading;
-    return true;
-}
-
 void ReadClockSliders(GpuBoardTable& table, int gpu, TuningPage& page) {
-    NvPstates20 record;
-    std::memset(&record, 0, sizeof record);
-    // A failed read leaves the record zeroed, and with it the ranges.
-    GetPstates20(table, gpu, &record);
-    SetFromDelta(page.gpuClock, P0ClockDelta(record, kDomainGraphics));
-    SetFromDelta(page.memClock, P0ClockDelta(record, kDomainMemory));
+    // A failed read leaves zeros, and with them the ranges.
+    const ClockOffsets offsets = CardTuning(table, gpu).ReadClockOffsets().value_or(ClockOffsets{});
+    SetFromOffset(page.gpuClock, offsets.graphics);
+    SetFromOffset(page.memClock, offsets.memory);
 }
 
 void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page) {
     ClockDomainRanges ranges;
-    ReadClockDomains(table, gpu, &ranges);
+    (void)ReadClockDomains(table, gpu, &ranges);
     VfOffsetReadings readings;
-    ReadVfPointOffsets(table, gpu, &readings);
+    (void)ReadVfPointOffsets(table, gpu, &readings);
     // The graphics VF points take half the domain's offset range on this slider.
     page.gpuVf.max = ranges.graphicsOffsetMaxKHz / 2000;
     page.gpuVf.min = ranges.graphicsOffsetMinKHz / 2000;
@@ -133,11 +88,9 @@ void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page) {
     // the VF points' own offsets instead put 0 on the slider of a card tuned +100 MHz, and an
     // unchanged Apply then took the +100 away.
     if (page.gpuVf.HasRange()) {
-        NvPstates20 record;
-        std::memset(&record, 0, sizeof record);
-        if (GetPstates20(table, gpu, &record) == kNvOk) {
-            page.gpuVf.SetClamped(P0ClockDelta(record, kDomainGraphics).value / 1000);
-            page.memVf.SetClamped(P0ClockDelta(record, kDomainMemory).value / 1000);
+        if (const auto offsets = CardTuning(table, gpu).ReadClockOffsets()) {
+            page.gpuVf.SetClamped(offsets->graphics.valueKHz / 1000);
+            page.memVf.SetClamped(offsets->memory.valueKHz / 1000);
             return;
         }
     }
@@ -147,10 +100,11 @@ void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page) {
 
 void ReadSliderRanges(GpuBoardTable& table, int gpu, TuningPage& page) {
     if (!table.IsValidGpu(gpu)) return;
+    const CardTuning card(table, gpu);
     ReadClockSliders(table, gpu, page);
     ReadVfSliders(table, gpu, page);
-    ReadFanSlider(table, gpu, page);
-    ReadPowerSlider(table, gpu, page);
+    ReadFanSlider(card, page);
+    ReadPowerSlider(card, page);
 }
 
 }  // namespace pyx

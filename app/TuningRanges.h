@@ -2,8 +2,8 @@
 #include <cstdint>
 
 #include "app/TuningPage.h"
+#include "gpu/ClockControl.h"
 #include "gpu/GpuBoardTable.h"
-#include "gpu/NvApiRecords.h"
 #include "gpu/NvApiStatus.h"
 
 namespace pyx {
@@ -13,21 +13,9 @@ inline constexpr char kNotKeplerText[] = "PYXTUNE not support this vga card.(Is 
 inline constexpr char kBoostClockZeroText[] = "PYXTUNE not support this vag card.(Boost clock is zero)";
 inline constexpr char kRefusalCaption[] = "PYXTUNE";
 
-struct BoostClocks {
-    uint32_t graphicsKHz = 0;
-    uint32_t memoryKHz = 0;
-};
-
-// The boost clocks (all-clock-frequencies query, clock type 2). On failure clocks stay zero.
-NvStatus ReadBoostClocks(GpuBoardTable& table, int gpu, BoostClocks& clocks);
-
 // Start-up check of a card: nullptr when its boost clocks can be read and the graphics one is
 // not zero, else the refusal text to show (kNotKeplerText or kBoostClockZeroText).
 const char* CheckBoostClock(GpuBoardTable& table, int gpu, BoostClocks& clocks);
-
-// P-state 0's offset of one clock domain (kDomainGraphics / kDomainMemory), or its range;
-// zeros when the record does not list that domain (as a zero-filled, failed read does not).
-NvPstates20::Delta P0ClockDelta(const NvPstates20& record, uint32_t domainId);
 
 // Parts of the rule below: the GPU and memory clock sliders from P-state 0's offsets, and the
 // two VF sliders from the clock-client domains and the first point of each domain. The VF
@@ -35,10 +23,6 @@ NvPstates20::Delta P0ClockDelta(const NvPstates20& record, uint32_t domainId);
 // offsets too), so ReadVfSliders needs the page's clock ranges of the same GPU read first.
 void ReadClockSliders(GpuBoardTable& table, int gpu, TuningPage& page);
 void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page);
-
-// The fan level the fan slider shows (percent, RPM on a tachometer fan): false, level
-// untouched, when the fan's mode or reading cannot be read.
-bool ReadFanLevel(GpuBoardTable& table, int gpu, int32_t& level);
 
 // Ranges and current values of the six tuning sliders for one GPU, from the card: P-state
 // clock offsets, VF point offsets (the graphics VF range halved), fan range and reading,

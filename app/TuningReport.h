@@ -3,23 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "gpu/CardWrites.h"
 #include "gpu/NvApiStatus.h"
 
 namespace pyx {
-
-// The writes of a tuning apply or a settings load that change a card.
-enum class TuningOperation : uint8_t {
-    GraphicsClockOffset,  // MHz, P-state 0
-    MemoryClockOffset,    // MHz, P-state 0
-    GraphicsVfOffset,     // kHz, every programmable point of the graphics domain
-    MemoryVfOffset,       // kHz, every programmable point of the memory domain
-    PowerTarget,          // percent
-    ThermalLimit,         // degrees C
-    FanSpeed,             // percent
-    FanSpeedRpm,          // RPM, a tachometer-driven fan
-    FanCoolerLevel,       // percent through the fan-cooler interface; 0 hands the fans back
-    FanAutomatic,         // no value
-};
 
 // One write and what the card answered.
 struct TuningWriteResult {
@@ -37,6 +24,10 @@ class TuningReport {
 public:
     void Add(int gpu, TuningOperation operation, int64_t value, NvStatus status) {
         writes_.push_back({gpu, operation, value, status});
+    }
+    // The writes one card answered, in their order.
+    void Add(int gpu, const CardWrites& writes) {
+        for (const CardWrite& w : writes.All()) Add(gpu, w.operation, w.value, w.status);
     }
     void Append(const TuningReport& other) { writes_.insert(writes_.end(), other.writes_.begin(), other.writes_.end()); }
 

@@ -1,18 +1,15 @@
 #include "app/TuningSettingsStore.h"
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/CIni.h"
 #include "app/CIniText.h"
-#include "app/FanCoolerPair.h"
 #include "app/FileReplacement.h"
-#include "gpu/ClockControl.h"
+#include "gpu/CardTuning.h"
 #include "gpu/FanControl.h"
-#include "gpu/PowerControl.h"
 #include "gpu/VfControl.h"
 #include "led/LedBoardState.h"
 #include "led/LedProbe.h"
@@ -70,15 +67,6 @@ std::u16string_view DeviceIdOf(const GpuBoard& board) {
     return {text, static_cast<size_t>(std::find(text, text + capacity, u'\0') - text)};
 }
 
-int32_t Saturate(int64_t value) {
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
-
-// MHz from the file to kHz for the card. A file may hold any 32-bit number; one too large to
-// scale asks for the furthest offset rather than wrapping round to one of the other sign.
-int32_t MHzToKHz(int32_t mhz) { return Saturate(static_cast<int64_t>(mhz) * 1000); }
-
 uint8_t LowByte(int32_t value) { return static_cast<uint8_t>(value & 0xFF); }
 
 SectionValues ReadSection(const CIni& ini, const CTreeNode* section) {
@@ -106,73 +94,19 @@ SectionValues ReadSection(const CIni& ini, const CTreeNode* section) {
     return v;
 }
 
-// Every write of a load and the card's answer; without a report the answers are dropped.
-struct LoadLog {
-    TuningReport* report;
-    int gpu;
-    void operator()(TuningOperation operation, int64_t value, NvStatus status) const {
-        if (report != nullptr) report->Add(gpu, operation, value, status);
-    }
-};
-
-void ApplyFan(GpuBoardTable& table, int gpu, int32_t fanWorkMode, int32_t fanSpeed, const LoadLog& log) {
+// How the file's fan work mode asks for the fan; none for a mode this program does not know.
+std::optional<FanRequest> FanRequestOf(int32_t fanWorkMode, int32_t fanSpeed) {
     switch (fanWorkMode) {
-        case kFanModeAuto: {
-            const NvStatus status = RestoreFanAuto(table, gpu);
-            // The library fans' restore answers "not supported" whatever the card did.
-            const uint32_t type = table.Board(gpu).fanControlType.load();
-            if (!(type <= 1 && status == kNvNotSupported)) log(TuningOperation::FanAutomatic, 0, status);
-            break;
-        }
-        case kFanModeFixed:
-            log(table.Board(gpu).fanControlType.load() == 3 ? TuningOperation::FanSpeedRpm : TuningOperation::FanSpeed,
-                fanSpeed, SetFanLevel(table, gpu, fanSpeed));
-            break;
-        case kFanModeCoolers:
-            log(TuningOperation::FanCoolerLevel, fanSpeed, SetFanCoolerPair(table, gpu, static_cast<float>(fanSpeed)));
-            break;
-        default:
-            break;  // a mode this program does not know changes nothing
+        case kFanModeAuto: return FanRequest::Automatic();
+        case kFanModeFixed: return FanRequest::Fixed(fanSpeed);
+        case kFanModeCoolers: return FanRequest::CoolerLevel(fanSpeed);
+        default: return std::nullopt;
     }
-}
-
-void ApplyPowerTarget(GpuBoardTable& table, int gpu, int32_t percent, const LoadLog& log) {
-    NvPowerPoliciesStatus status;
-    std::memset(&status, 0, sizeof status);
-    status.version = kPowerPoliciesStatusTag;
-    const NvStatus read = GetPowerPolicyStatus(table, gpu, &status);
-    if (read != kNvOk) {
-        // Nothing reaches the card: the target is refused all the same.
-        log(TuningOperation::PowerTarget, percent, read);
-        return;
-    }
-    status.entries[0].powerPcm = static_cast<uint32_t>(Saturate(static_cast<int64_t>(percent) * 1000));
-    log(TuningOperation::PowerTarget, percent, SetPowerPolicyStatus(table, gpu, &status));
-}
-
-// One entry per domain: the first point that refused the offset, else the last point's answer.
-void ApplyVfOffsets(GpuBoardTable& table, int gpu, int32_t gpuVfKHz, int32_t memVfKHz, const LoadLog& log) {
-    // A domain the board does not list keeps this empty span, so neither offset can land on
-    // the other domain's points.
-    ClockDomainRanges ranges;
-    ranges.graphicsFirstVf = ranges.memoryFirstVf = 1;
-    ranges.graphicsLastVf = ranges.memoryLastVf = 0;
-    if (ReadClockDomains(table, gpu, &ranges) != kNvOk) return;
-    const auto setSpan = [&](int first, int last, int32_t offsetKHz, TuningOperation operation) {
-        if (first > last) return;
-        NvStatus refused = kNvOk;
-        for (int point = first; point <= last; ++point) {
-            const NvStatus status = SetVfPointOffset(table, gpu, point, offsetKHz);
-            if (refused == kNvOk) refused = status;
-        }
-        log(operation, offsetKHz, refused);
-    };
-    setSpan(ranges.graphicsFirstVf, ranges.graphicsLastVf, gpuVfKHz, TuningOperation::GraphicsVfOffset);
-    setSpan(ranges.memoryFirstVf, ranges.memoryLastVf, memVfKHz, TuningOperation::MemoryVfOffset);
 }
 
 void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppState& state, TuningReport* report) {
-    const LoadLog log{report, gpu};
+    CardWrites writes;
+    const CardTuning card(table, gpu);
     state.tuningSettings.gpuClockOffsetMHz = v.gpuClockMHz;
     state.tuningSettings.memClockOffsetMHz = v.memClockMHz;
     state.tuningSettings.powerTargetPercent = v.powerTarget;
@@ -180,39 +114,35 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
     state.tuningSettings.fanSpeed = v.fanSpeed;
     state.gpuMode = LowByte(v.gpuMode);
 
-    ApplyFan(table, gpu, v.fanWorkMode, v.fanSpeed, log);
+    writes.Append(card.Write({.fan = FanRequestOf(v.fanWorkMode, v.fanSpeed)}));
 
-    const GpuBoard& board = table.Board(gpu);
-    if (board.hasBoostClock != 0 && board.familyD == 0) {
-        log(TuningOperation::GraphicsClockOffset, v.gpuClockMHz,
-            SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz)));
-        log(TuningOperation::MemoryClockOffset, v.memClockMHz, SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz)));
-        ApplyPowerTarget(table, gpu, v.powerTarget, log);
+    // Graphics before memory, as the file lists them.
+    const auto putOffsets = [&](bool presentOnly) {
+        if (!presentOnly || v.hasGpuClock) writes.Append(card.Write({.graphicsOffsetKHz = Thousandfold(v.gpuClockMHz)}));
+        if (!presentOnly || v.hasMemClock) writes.Append(card.Write({.memoryOffsetKHz = Thousandfold(v.memClockMHz)}));
+    };
+    const TuningSnapshot power{.powerPcm = Thousandfold(v.powerTarget)};
+    switch (card.Style()) {
+        case TuningStyle::PstateOffsets:
+            putOffsets(false);
+            writes.Append(card.Write(power));
+            break;
+        case TuningStyle::PstateWithoutBoost:
+            // Tuned by the command-line tool only (the window refuses it): what the file says
+            // of it is put back, and nothing it does not say.
+            putOffsets(true);
+            if (v.hasPowerTarget) writes.Append(card.Write(power));
+            break;
+        case TuningStyle::VfPoints:
+            writes.Append(card.Write(power));
+            // These boards keep offsets on their VF points and in their P-states both: Extreme,
+            // Performance and Custom set the P-state offsets, which the save writes as it found
+            // them, so they are put back as well. A file that lacks the lines leaves them alone.
+            putOffsets(true);
+            writes.Append(card.Write({.graphicsVfOffsetKHz = v.gpuVfKHz, .memoryVfOffsetKHz = v.memVfKHz}));
+            break;
     }
-    // A board without a boost clock is tuned by the command-line tool only (the window refuses
-    // it); what the file says of it is put back, and nothing it does not say.
-    if (board.hasBoostClock == 0 && board.familyD == 0) {
-        if (v.hasGpuClock)
-            log(TuningOperation::GraphicsClockOffset, v.gpuClockMHz,
-                SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz)));
-        if (v.hasMemClock)
-            log(TuningOperation::MemoryClockOffset, v.memClockMHz,
-                SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz)));
-        if (v.hasPowerTarget) ApplyPowerTarget(table, gpu, v.powerTarget, log);
-    }
-    if (board.familyD != 0) {
-        ApplyPowerTarget(table, gpu, v.powerTarget, log);
-        // These boards keep offsets on their VF points and in their P-states both: Extreme,
-        // Performance and Custom set the P-state offsets, which the save writes as it found
-        // them, so they are put back as well. A file that lacks the lines leaves them alone.
-        if (v.hasGpuClock)
-            log(TuningOperation::GraphicsClockOffset, v.gpuClockMHz,
-                SetGraphicsClockOffset(table, gpu, MHzToKHz(v.gpuClockMHz)));
-        if (v.hasMemClock)
-            log(TuningOperation::MemoryClockOffset, v.memClockMHz,
-                SetMemoryClockOffset(table, gpu, MHzToKHz(v.memClockMHz)));
-        ApplyVfOffsets(table, gpu, v.gpuVfKHz, v.memVfKHz, log);
-    }
+    if (report != nullptr) report->Add(gpu, writes);
 
     const LedKind kind = ProbeLedKind(table, gpu);
     if (kind != LedKind::None) state.ledControllerKind = kind;
@@ -230,7 +160,7 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
 }
 
 int32_t ReadFanWorkMode(GpuBoardTable& table, int gpu) {
-    if (table.Board(gpu).hasFanCoolersApi != 0) return kFanModeCoolers;
+    if (CardTuning(table, gpu).HasFanCoolers()) return kFanModeCoolers;
     int32_t mode = kFanModeUnknown;
     if (GetFanMode(table, gpu, &mode) != kNvOk) return kFanModeUnknown;
     return mode;
@@ -244,40 +174,24 @@ int32_t ReadFanSpeed(GpuBoardTable& table, int gpu, int32_t fanWorkMode) {
         // as such (level 0). The interface cannot say how coolers this run never touched are
         // driven; their level is kept, as it always was, lest a level set by hand be lost.
         if (table.Board(gpu).fanCoolerControl.load() == FanCoolerControl::Automatic) return 0;
-        NvFanCoolersStatus status;
-        std::memset(&status, 0, sizeof status);
-        if (QueryFanCoolers(table, gpu, nullptr, &status) != 1) return kFallbackFanSpeed;
-        return static_cast<int32_t>(status.entries[0].currentLevel);
+        return CardTuning(table, gpu).ReadFanCoolerLevel().value_or(kFallbackFanSpeed);
     }
     int32_t speed = kFallbackFanSpeed;
     if (GetFanReading(table, gpu, &speed) != kNvOk) return kFallbackFanSpeed;
     return speed;
 }
 
-// The P0 offset of one clock domain in kHz; 0 when P0 does not list that domain.
-int32_t P0OffsetKHz(const NvPstates20& record, uint32_t domainId) {
-    if (record.numPstates == 0) return 0;
-    const NvPstates20::Pstate& p0 = record.pstates[0];
-    const uint32_t clocks = std::min<uint32_t>(record.numClocks, std::size(p0.clocks));
-    for (uint32_t c = 0; c < clocks; ++c)
-        if (p0.clocks[c].domainId == domainId) return p0.clocks[c].freqDelta_kHz.value;
-    return 0;
-}
-
 void AddClockOffsets(SettingsFileWriter& writer, GpuBoardTable& table, int gpu) {
-    NvPstates20 record;
-    std::memset(&record, 0, sizeof record);
-    if (GetPstates20(table, gpu, &record) != kNvOk) return;
-    writer.AddNumber("DyaGpuClock", P0OffsetKHz(record, kDomainGraphics) / 1000);
-    writer.AddNumber("DyaMemClock", P0OffsetKHz(record, kDomainMemory) / 1000);
+    const std::optional<ClockOffsets> offsets = CardTuning(table, gpu).ReadClockOffsets();
+    if (!offsets) return;
+    writer.AddNumber("DyaGpuClock", offsets->graphics.valueKHz / 1000);
+    writer.AddNumber("DyaMemClock", offsets->memory.valueKHz / 1000);
 }
 
 void AddPowerTarget(SettingsFileWriter& writer, GpuBoardTable& table, int gpu) {
-    NvPowerPoliciesStatus status;
-    std::memset(&status, 0, sizeof status);
-    status.version = kPowerPoliciesStatusTag;
-    if (GetPowerPolicyStatus(table, gpu, &status) != kNvOk) return;
-    writer.AddNumber("PowerTarget", static_cast<int32_t>(status.entries[0].powerPcm) / 1000);
+    const std::optional<uint32_t> powerPcm = CardTuning(table, gpu).ReadPowerPcm();
+    if (!powerPcm) return;
+    writer.AddNumber("PowerTarget", static_cast<int32_t>(*powerPcm) / 1000);
 }
 
 // The VF read keeps the last programmable point's offsets of this GPU in state; when it
@@ -290,7 +204,7 @@ void RefreshVfAndOverVoltage(GpuBoardTable& table, int gpu, AppState& state) {
         state.gpuVfOffset = readings.gpuVfOffset;
         state.memVfOffset = readings.memVfOffset;
     }
-    ReadOverVoltage(table, gpu);
+    (void)ReadOverVoltage(table, gpu);  // a listing for the diagnostics; nothing is kept from it
 }
 
 void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppState& state) {

@@ -9,7 +9,6 @@
 #include "app/TuningController.h"
 #include "app/TuningRanges.h"
 #include "cli/CliArgs.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
 
 namespace pyx {
@@ -57,10 +56,7 @@ bool CheckCustomValues(const CliArgs& args, GpuBoardTable& boards, const std::ve
                        const CustomValues& v, std::ostream& err) {
     for (const int gpu : gpus) {
         TuningPage card;
-        {
-            CliDiagnostics quiet;
-            ReadSliderRanges(boards, gpu, card);
-        }
+        ReadSliderRanges(boards, gpu, card);
         const bool fanRange = card.fan.enabled;
         const TuningSlider fanLevels{0, 0, 100, true};
         if (!InRange(args, "--core", v.core, card.gpuClock, gpu, "MHz", err) ||
@@ -94,104 +90,118 @@ bool ReadCustomValues(const CliArgs& args, CustomValues& v, std::ostream& err) {
     return true;
 }
 
-}  // namespace
+// What the command line asks for.
+struct ApplyRequest {
+    std::string modeName;
+    int mode = kTuningModeNone;
+    CustomValues custom;  // custom only
+};
 
-int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    CliArgs parsed("apply", args);
-    if (!parsed.Parse({"--all", "--yes", "--json", "--help"},
-                      {"--gpu", "--core", "--mem", "--power", "--fan", "--gpu-vf", "--mem-vf"}, err))
-        return kExitUsage;
-    if (parsed.Has("--help")) {
+// The mode and its values from the arguments; none, after saying why (or the help), with the
+// exit status to end with.
+std::optional<ApplyRequest> ParseApply(const CliArgs& args, std::ostream& out, std::ostream& err, int& exitCode) {
+    exitCode = kExitUsage;
+    if (args.Has("--help")) {
         out << kApplyHelp;
-        return kExitOk;
+        exitCode = kExitOk;
+        return std::nullopt;
     }
-    if (parsed.Words().size() != 1 || kModes.count(parsed.Words().front()) == 0) {
-        err << parsed.Prefix() << (parsed.Words().empty() ? "a mode is needed" : "\"" + parsed.Words().front() + "\"")
-            << (parsed.Words().size() > 1 ? " and more words" : "")
-            << " (accepted modes: extreme, performance, common, custom)\n";
-        return kExitUsage;
+    const std::vector<std::string>& words = args.Words();
+    if (words.size() != 1 || kModes.count(words.front()) == 0) {
+        err << args.Prefix() << (words.empty() ? "a mode is needed" : "\"" + words.front() + "\"")
+            << (words.size() > 1 ? " and more words" : "") << " (accepted modes: extreme, performance, common, custom)\n";
+        return std::nullopt;
     }
-    const std::string modeName = parsed.Words().front();
-    const int mode = kModes.at(modeName);
-    if (parsed.Has("--all") && parsed.Has("--gpu")) {
-        err << parsed.Prefix() << "--gpu and --all exclude each other (accepted: one of them)\n";
-        return kExitUsage;
+    ApplyRequest request;
+    request.modeName = words.front();
+    request.mode = kModes.at(request.modeName);
+    if (args.Has("--all") && args.Has("--gpu")) {
+        err << args.Prefix() << "--gpu and --all exclude each other (accepted: one of them)\n";
+        return std::nullopt;
     }
-    CustomValues custom;
-    if (mode == kTuningModeCustom) {
-        if (!ReadCustomValues(parsed, custom, err)) return kExitUsage;
-    } else {
-        for (const char* option : {"--core", "--mem", "--power", "--fan", "--gpu-vf", "--mem-vf"})
-            if (parsed.Has(option)) {
-                err << parsed.Prefix() << option << " belongs to custom (" << modeName << " takes: --gpu N | --all, --yes)\n";
-                return kExitUsage;
-            }
+    if (request.mode == kTuningModeCustom) {
+        if (!ReadCustomValues(args, request.custom, err)) return std::nullopt;
+        return request;
     }
+    for (const char* option : {"--core", "--mem", "--power", "--fan", "--gpu-vf", "--mem-vf"})
+        if (args.Has(option)) {
+            err << args.Prefix() << option << " belongs to custom (" << request.modeName
+                << " takes: --gpu N | --all, --yes)\n";
+            return std::nullopt;
+        }
+    return request;
+}
 
-    int exitCode = kExitOk;
-    auto session = CliSession::Open(err, exitCode);
-    if (!session) return exitCode;
-    GpuBoardTable& boards = session->Boards();
-    const auto selected = session->SelectGpu(parsed, err);
-    if (!selected) return kExitUsage;
+// The GPUs the mode goes to: every one with --all, else the one --gpu names (GPU 0 without).
+struct ApplyTargets {
+    int selected = 0;
     std::vector<int> gpus;
-    if (parsed.Has("--all")) {
-        for (int gpu = 0; gpu < boards.gpuCount; ++gpu) gpus.push_back(gpu);
+};
+
+// The GPUs named, and custom's values checked against each one's ranges; none after saying why.
+std::optional<ApplyTargets> CheckApply(const CliArgs& args, CliSession& session, const ApplyRequest& request,
+                                       std::ostream& err) {
+    const auto selected = session.SelectGpu(args, err);
+    if (!selected) return std::nullopt;
+    ApplyTargets targets;
+    targets.selected = *selected;
+    if (args.Has("--all")) {
+        for (int gpu = 0; gpu < session.Boards().gpuCount; ++gpu) targets.gpus.push_back(gpu);
     } else {
-        gpus.push_back(*selected);
+        targets.gpus.push_back(*selected);
     }
-    if (mode == kTuningModeCustom && !CheckCustomValues(parsed, boards, gpus, custom, err)) return kExitUsage;
+    if (request.mode == kTuningModeCustom &&
+        !CheckCustomValues(args, session.Boards(), targets.gpus, request.custom, err))
+        return std::nullopt;
+    return targets;
+}
 
+// What the controller did, and what it said on the way.
+struct ApplyRun {
+    ApplyOutcome outcome = ApplyOutcome::Refused;
+    TuningReport report;
+    std::string warning;  // the overclocking warning, when one was asked
+    std::string result;   // the result message
+};
+
+// The mode applied as the window's Apply applies it, --yes standing for the warning's OK.
+ApplyRun RunApply(const CliArgs& args, GpuBoardTable& boards, const ApplyRequest& request,
+                  const ApplyTargets& targets) {
     TuningPage page;
-    page.selectedGpu = *selected;
-    page.linkAllGpus = parsed.Has("--all");
-    page.tuningMode = mode;
-    {
-        CliDiagnostics quiet;
-        ReadSliderRanges(boards, *selected, page);
-    }
-    if (mode == kTuningModeCustom) {
-        // The checks above hold for every GPU, so nothing is clamped here.
-        page.gpuClock.pos = static_cast<int32_t>(custom.core);
-        page.memClock.pos = static_cast<int32_t>(custom.mem);
-        page.power.pos = static_cast<int32_t>(custom.power);
-        page.fan.pos = static_cast<int32_t>(custom.fan);
-        page.gpuVf.pos = static_cast<int32_t>(custom.gpuVf);
-        page.memVf.pos = static_cast<int32_t>(custom.memVf);
+    page.selectedGpu = targets.selected;
+    page.linkAllGpus = args.Has("--all");
+    page.tuningMode = request.mode;
+    ReadSliderRanges(boards, targets.selected, page);
+    if (request.mode == kTuningModeCustom) {
+        // The checks hold for every GPU, so nothing is clamped here.
+        page.gpuClock.pos = static_cast<int32_t>(request.custom.core);
+        page.memClock.pos = static_cast<int32_t>(request.custom.mem);
+        page.power.pos = static_cast<int32_t>(request.custom.power);
+        page.fan.pos = static_cast<int32_t>(request.custom.fan);
+        page.gpuVf.pos = static_cast<int32_t>(request.custom.gpuVf);
+        page.memVf.pos = static_cast<int32_t>(request.custom.memVf);
     }
 
-    const bool json = parsed.Has("--json");
+    ApplyRun run;
     AppState state;
     TuningCallbacks callbacks;
-    std::string warning;
-    std::string result;
     callbacks.confirmWarning = [&](const std::string& text, const std::string&) {
-        warning = text;
-        return parsed.Has("--yes");
+        run.warning = text;
+        return args.Has("--yes");
     };
-    callbacks.showResult = [&](const std::string& text, const std::string&) {
-        result = text;
-    };
+    callbacks.showResult = [&](const std::string& text, const std::string&) { run.result = text; };
     TuningController controller(boards, state, callbacks);
-    ApplyOutcome outcome;
-    TuningReport report;
-    {
-        CliDiagnostics quiet;
-        outcome = controller.ApplyMode(page, &report);
-    }
-    if (outcome == ApplyOutcome::Refused) {
-        err << parsed.Prefix() << modeName << " overclocks the card and needs --yes; the warning reads:\n"
-            << warning << "\n";
-        return kExitUsage;
-    }
+    run.outcome = controller.ApplyMode(page, &run.report);
+    return run;
+}
 
-    // The presets carry on past a refused write, as the window's do; the card still did not
-    // get all of the mode.
-    const std::vector<TuningWriteResult> refusals = report.Refusals();
-    int status = refusals.empty() ? kExitOk : kExitHardware;
+// Each refused write on err; the same as JSON.
+nlohmann::json PrintRefusals(const CliArgs& args, const ApplyRequest& request, const TuningReport& report,
+                             std::ostream& err) {
     nlohmann::json refused = nlohmann::json::array();
+    const std::vector<TuningWriteResult> refusals = report.Refusals();
     for (const TuningWriteResult& r : refusals) {
-        err << parsed.Prefix() << "GPU " << r.gpu << " refused " << modeName << "'s " << DescribeWrite(r) << ": "
+        err << args.Prefix() << "GPU " << r.gpu << " refused " << request.modeName << "'s " << DescribeWrite(r) << ": "
             << StatusInWords(r.status) << "\n";
         refused.push_back({{"gpu", r.gpu},
                            {"operation", OperationKey(r.operation)},
@@ -199,54 +209,92 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
                            {"unit", OperationUnit(r.operation)},
                            {"status", r.status}});
     }
-    if (!refusals.empty()) err << parsed.Prefix() << "the writes after a refused one were still sent\n";
+    if (!refusals.empty()) err << args.Prefix() << "the writes after a refused one were still sent\n";
+    return refused;
+}
 
-    // What the cards hold now, and for custom whether they took what was asked.
-    nlohmann::json results = nlohmann::json::array();
-    std::ostringstream holdings;
+// What each card holds now, as a line of text or a JSON entry; for custom, false (after saying
+// so) when a card does not hold what was asked.
+bool DescribeHoldings(const CliArgs& args, GpuBoardTable& boards, const ApplyRequest& request,
+                      const std::vector<int>& gpus, nlohmann::json& results, std::ostringstream& holdings,
+                      std::ostream& err) {
+    bool held = true;
     for (const int gpu : gpus) {
         TuningPage now;
-        {
-            CliDiagnostics quiet;
-            ReadSliderRanges(boards, gpu, now);
-        }
-        if (json) {
-            results.push_back({{"gpu", gpu},
-                               {"graphicsOffsetMHz", now.gpuClock.pos},
-                               {"memoryOffsetMHz", now.memClock.pos},
-                               {"powerPercent", now.power.enabled ? nlohmann::json(now.power.pos) : nlohmann::json(nullptr)}});
-        } else {
-            holdings << "GPU " << gpu << "  graphics offset " << now.gpuClock.pos << " MHz  memory offset "
-                << now.memClock.pos << " MHz  power target "
-                << (now.power.enabled ? std::to_string(now.power.pos) + " %" : std::string("-")) << "\n";
-        }
-        if (mode != kTuningModeCustom) continue;
+        ReadSliderRanges(boards, gpu, now);
+        results.push_back({{"gpu", gpu},
+                           {"graphicsOffsetMHz", now.gpuClock.pos},
+                           {"memoryOffsetMHz", now.memClock.pos},
+                           {"powerPercent", now.power.enabled ? nlohmann::json(now.power.pos) : nlohmann::json(nullptr)}});
+        holdings << "GPU " << gpu << "  graphics offset " << now.gpuClock.pos << " MHz  memory offset "
+                 << now.memClock.pos << " MHz  power target "
+                 << (now.power.enabled ? std::to_string(now.power.pos) + " %" : std::string("-")) << "\n";
+        if (request.mode != kTuningModeCustom) continue;
+        const CustomValues& custom = request.custom;
         const bool vf = now.gpuVf.HasRange();
         const int64_t graphics = vf ? custom.gpuVf : custom.core;
         const int64_t memory = vf ? custom.memVf : custom.mem;
         if (now.gpuClock.pos != graphics || now.memClock.pos != memory ||
             (now.power.enabled && now.power.pos != custom.power)) {
-            err << parsed.Prefix() << "GPU " << gpu << " did not take every value: it holds graphics "
+            err << args.Prefix() << "GPU " << gpu << " did not take every value: it holds graphics "
                 << now.gpuClock.pos << " MHz (asked " << graphics << "), memory " << now.memClock.pos << " MHz (asked "
                 << memory << "), power " << now.power.pos << " % (asked " << custom.power << ")\n";
-            status = kExitHardware;
+            held = false;
         }
     }
-    if (!json) {
-        // The result line only for a mode the cards took whole.
-        out << session->BackendLine() << "\n";
-        if (status == kExitOk) out << result << "\n";
-        out << holdings.str();
+    return held;
+}
+
+// The outcome on out (text or JSON) and what went wrong on err; the exit status.
+int PrintApply(const CliArgs& args, CliSession& session, const ApplyRequest& request, const ApplyTargets& targets,
+               const ApplyRun& run, std::ostream& out, std::ostream& err) {
+    if (run.outcome == ApplyOutcome::Refused) {
+        err << args.Prefix() << request.modeName << " overclocks the card and needs --yes; the warning reads:\n"
+            << run.warning << "\n";
+        return kExitUsage;
     }
-    if (json)
-        out << nlohmann::json{{"backend", session->Library().BackendName()},
-                              {"mode", modeName},
+    // The presets carry on past a refused write, as the window's do; the card still did not
+    // get all of the mode.
+    const nlohmann::json refused = PrintRefusals(args, request, run.report, err);
+    nlohmann::json results = nlohmann::json::array();
+    std::ostringstream holdings;
+    const bool held = DescribeHoldings(args, session.Boards(), request, targets.gpus, results, holdings, err);
+    const int status = refused.empty() && held ? kExitOk : kExitHardware;
+    if (args.Has("--json")) {
+        out << nlohmann::json{{"backend", session.Library().BackendName()},
+                              {"mode", request.modeName},
                               {"applied", status == kExitOk},
                               {"refusals", refused},
                               {"gpus", results}}
                    .dump(2)
             << "\n";
+        return status;
+    }
+    // The result line only for a mode the cards took whole.
+    out << session.BackendLine() << "\n";
+    if (status == kExitOk) out << run.result << "\n";
+    out << holdings.str();
     return status;
+}
+
+}  // namespace
+
+int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CliArgs parsed("apply", args);
+    if (!parsed.Parse({"--all", "--yes", "--json", "--help"},
+                      {"--gpu", "--core", "--mem", "--power", "--fan", "--gpu-vf", "--mem-vf"}, err))
+        return kExitUsage;
+    int exitCode = kExitOk;
+    const std::optional<ApplyRequest> request = ParseApply(parsed, out, err, exitCode);
+    if (!request) return exitCode;
+
+    auto session = CliSession::Open(err, exitCode);
+    if (!session) return exitCode;
+    const std::optional<ApplyTargets> targets = CheckApply(parsed, *session, *request, err);
+    if (!targets) return kExitUsage;
+
+    const ApplyRun run = RunApply(parsed, session->Boards(), *request, *targets);
+    return PrintApply(parsed, *session, *request, *targets, run, out, err);
 }
 
 }  // namespace pyx

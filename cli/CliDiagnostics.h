@@ -1,23 +1,17 @@
 #pragma once
+#include <cstdio>
 
 namespace pyx {
 
-// The GPU layer prints its diagnostic listings (VF points, fan-cooler status, clock-change
-// outcomes) on standard output, as the window always has. A command's standard output is its
-// data, so while a command drives the hardware those lines go elsewhere: to standard error
-// with --verbose, else nowhere. The command writes its own output outside such a scope.
+// The GPU layer writes its diagnostic listings (VF points, fan-cooler status, clock-change
+// outcomes) to its table's diagnostics sink. A command's standard output is its data, so the
+// sink a command's table gets drops them, or with --verbose sends them to standard error.
 class CliDiagnostics {
 public:
     static void SetVerbose(bool verbose);
     static bool Verbose();
-
-    CliDiagnostics();
-    ~CliDiagnostics();
-    CliDiagnostics(const CliDiagnostics&) = delete;
-    CliDiagnostics& operator=(const CliDiagnostics&) = delete;
-
-private:
-    int savedStdout_ = -1;
+    // Where a command's diagnostics sink writes: standard error with --verbose, else nowhere.
+    static std::FILE* Target();
 };
 
 }  // namespace pyx

@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "app/GpuBackend.h"
-#include "cli/CliDiagnostics.h"
 #include "gpu/HardwareStartup.h"
 #include "gpu/Trace.h"
 #include "platform/SystemPlatform.h"
@@ -30,7 +29,6 @@ BiosReaderOptions ReaderOptions(const std::filesystem::path& folder, bool reader
 }  // namespace
 
 std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode, DiscoveryWrites writes) {
-    CliDiagnostics quiet;
     GpuBackendChoice choice = ChooseGpuBackendFromEnvironment();
     if (!choice.source) {
         err << "pyxtunectl: " << choice.error << "\n";
@@ -39,7 +37,7 @@ std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode, D
     }
     auto session = std::unique_ptr<CliSession>(new CliSession());
     session->library_ = std::make_unique<NvApiLibrary>(std::move(choice.source), Trace::FromEnvironment());
-    session->boards_ = std::make_unique<GpuBoardTable>(*session->library_);
+    session->boards_ = std::make_unique<GpuBoardTable>(*session->library_, session->diagnostics_);
     session->boards_->discoveryWrites = writes;
     const NvStatus init = session->library_->Initialize();
     if (init != kNvOk) {

@@ -8,6 +8,8 @@
 #include "app/PrivateTempFolder.h"
 #include "app/SettingsLocation.h"
 #include "cli/CliArgs.h"
+#include "cli/CliDiagnostics.h"
+#include "gpu/DiagnosticsSink.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/HardwareThread.h"
 #include "gpu/NvApiLibrary.h"
@@ -35,6 +37,8 @@ public:
 
     NvApiLibrary& Library() { return *library_; }
     GpuBoardTable& Boards() { return *boards_; }
+    // Where the boards' diagnostic listings go: nowhere, or standard error with --verbose.
+    DiagnosticsSink& Diagnostics() { return diagnostics_; }
     // The first line of every listing: which back-end answers, said plainly for the simulator.
     std::string BackendLine() const;
     // Where the program keeps its own settings files with this back-end (the window's rule).
@@ -49,6 +53,7 @@ public:
 private:
     CliSession() = default;
 
+    DiagnosticsSink diagnostics_{CliDiagnostics::Target()};
     std::unique_ptr<NvApiLibrary> library_;
     std::unique_ptr<GpuBoardTable> boards_;
     std::unique_ptr<ProcessLauncher> launcher_;

@@ -149,11 +149,8 @@ int RunDoctorCommand(const std::vector<std::string>& args, std::ostream& out, st
     }
     // No trace: the doctor changes nothing, so it has nothing to record.
     NvApiLibrary library(std::move(choice.source));
-    DoctorReport report;
-    {
-        CliDiagnostics quiet;
-        report = RunDoctor(library);
-    }
+    DiagnosticsSink diagnostics(CliDiagnostics::Target());
+    const DoctorReport report = RunDoctor(library, kDoctorSamples, &diagnostics);
     if (parsed.Has("--json"))
         out << ReportJson(report).dump(2) << "\n";
     else

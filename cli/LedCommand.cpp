@@ -8,7 +8,6 @@
 #include "app/MonitorReadouts.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliInterrupt.h"
 #include "cli/CliSession.h"
 #include "led/LedApply.h"
@@ -92,7 +91,6 @@ bool AnyEffectRunning(const LedEffectEngine& engine) {
 
 // The load colour shows the GPU's load as the window's monitor reads it, once a second.
 void FeedGpuLoad(GpuBoardTable& boards, int gpu, LedEffectEngine& engine) {
-    CliDiagnostics quiet;
     const MonitorReadings readings = ReadMonitors(boards, gpu);
     if (readings.gpuLoad) engine.SetGpuLoad(*readings.gpuLoad);
 }
@@ -232,8 +230,6 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     const auto gpu = session->SelectGpu(parsed, err);
     if (!gpu) return kExitUsage;
 
-    std::optional<CliDiagnostics> quiet;
-    quiet.emplace();
     LedPageState page;
     if (const int prepared = PreparePage(boards, *gpu, *request, parsed, page, err); prepared != kExitOk)
         return prepared;
@@ -258,7 +254,6 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         SaveTuningSettings(boards, state, session->Settings().LedFile());
     };
     const LedWriteResult refused = ApplyLedSettings(page, engine, state.ledSettings, options);
-    quiet.reset();
     out << session->BackendLine() << "\n";
 
     const char* targetName = request->target->name;

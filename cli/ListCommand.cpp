@@ -6,7 +6,6 @@
 
 #include "app/TuningRanges.h"
 #include "cli/CliArgs.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
 #include "led/LedProbe.h"
 
@@ -36,22 +35,18 @@ const char* const kLedControllerNames[kPresenceCount] = {"basic", "0x58", "0xAC"
 struct GpuDetails {
     std::vector<std::string> families;
     uint32_t boostClockMHz = 0;
-    uint32_t fanControlType = 0;
+    uint32_t fanPathCode = 0;  // the number the listing has always shown for the fan path
     std::vector<std::string> ledControllers;
 };
 
 GpuDetails ReadDetails(GpuBoardTable& boards, int gpu) {
-    CliDiagnostics quiet;
     GpuDetails details;
     const GpuBoard& board = boards.Board(gpu);
-    if (board.familyA == 1) details.families.push_back("A");
-    if (board.familyB == 1) details.families.push_back("B");
-    if (board.familyC == 1) details.families.push_back("C");
-    if (board.familyD == 1) details.families.push_back("D");
+    if (board.family != BoardFamily::None) details.families.push_back(BoardFamilyName(board.family));
     BoostClocks boost;
-    ReadBoostClocks(boards, gpu, boost);
+    (void)ReadBoostClocks(boards, gpu, boost);  // a card that does not say lists 0 MHz
     details.boostClockMHz = boost.graphicsKHz / 1000;
-    details.fanControlType = board.fanControlType.load();
+    details.fanPathCode = FanPathCode(board.fan.Path());
     LedBoardState led;
     ProbeLedControllersReadOnly(boards, gpu, led);
     for (size_t i = 0; i < kPresenceCount; ++i)
@@ -107,7 +102,7 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
                             {"backend", backend},
                             {"families", details.families},
                             {"boostClockMHz", details.boostClockMHz},
-                            {"fanControlType", details.fanControlType},
+                            {"fanControlType", details.fanPathCode},
                             {"ledControllers", details.ledControllers}});
             continue;
         }
@@ -115,7 +110,7 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
             << "\n";
         detailLines.push_back("GPU " + std::to_string(gpu) + "  families " + Words(details.families) + "  boost " +
                               std::to_string(details.boostClockMHz) + " MHz  fan control type " +
-                              std::to_string(details.fanControlType) + "  LED controllers " +
+                              std::to_string(details.fanPathCode) + "  LED controllers " +
                               Words(details.ledControllers));
     }
     if (json) {

@@ -6,7 +6,6 @@
 
 #include "app/MonitorReadouts.h"
 #include "cli/CliArgs.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliInterrupt.h"
 #include "cli/CliSession.h"
 
@@ -53,11 +52,7 @@ int RunMonitorCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (!json) out << session->BackendLine() << "\n";
     for (int64_t taken = 0; *count == 0 || taken < *count; ++taken) {
         if (taken > 0 && !CliInterrupt::Wait(std::chrono::milliseconds(*intervalMs))) break;
-        MonitorReadings r;
-        {
-            CliDiagnostics quiet;
-            r = ReadMonitors(session->Boards(), *gpu);
-        }
+        const MonitorReadings r = ReadMonitors(session->Boards(), *gpu);
         const char* unit = r.fanUnit == FanUnit::Rpm ? "RPM" : "%";
         if (json) {
             nlohmann::json line = {{"gpu", *gpu},

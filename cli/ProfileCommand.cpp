@@ -10,7 +10,6 @@
 #include "app/TuningReport.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
 
 namespace pyx {
@@ -133,13 +132,9 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
         }
     }
     AppState state;
-    int32_t done = 0;
     TuningReport report;
-    {
-        CliDiagnostics quiet;
-        done = action == "save" ? SaveTuningSettings(session->Boards(), state, file)
-                                : LoadTuningSettings(file, session->Boards(), state, &report);
-    }
+    const int32_t done = action == "save" ? SaveTuningSettings(session->Boards(), state, file)
+                                          : LoadTuningSettings(file, session->Boards(), state, &report);
     if (action == "save") {
         if (done != 1) {
             err << parsed.Prefix() << file.string() << ": cannot be written\n";

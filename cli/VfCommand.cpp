@@ -1,13 +1,11 @@
 #include "cli/VfCommand.h"
 
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/CliArgs.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
 #include "gpu/VfControl.h"
 
@@ -29,15 +27,12 @@ int PrintJson(GpuBoardTable& boards, int gpu, std::ostream& out, std::ostream& e
     ClockClientInfo info;
     NvVfPointsControl control;
     std::memset(&control, 0, sizeof control);
-    std::optional<CliDiagnostics> quiet;  // a failing read prints its own line
-    quiet.emplace();
     NvStatus status = ReadClockClientInfo(boards, gpu, &info);
     if (status == kNvOk) {
         control.version = kVfPointsControlTag;
         std::memcpy(control.mask, info.points.mask, sizeof control.mask);
         status = boards.Library().ClkVfPointsGetControl(boards.Board(gpu).gpuHandle, &control);
     }
-    quiet.reset();
     if (status != kNvOk) {
         err << "pyxtunectl vf: GPU " << gpu << " did not give its clock-client records (status " << status << ")\n";
         return kExitHardware;
@@ -90,10 +85,12 @@ int RunVfCommand(const std::vector<std::string>& args, std::ostream& out, std::o
 
     out << session->BackendLine() << "\n";
     out.flush();
-    // The listings are the program's diagnostics and go to standard output as they always have.
+    // The listings are the program's diagnostics and are this command's data: they go to
+    // standard output as they always have.
+    session->Diagnostics().SendTo(stdout);
     const NvStatus domains = ReadClockDomains(session->Boards(), *gpu);
     const NvStatus offsets = ReadVfPointOffsets(session->Boards(), *gpu);
-    std::fflush(stdout);
+    session->Diagnostics().SendTo(CliDiagnostics::Target());
     if (domains != kNvOk || offsets != kNvOk) {
         err << "pyxtunectl vf: GPU " << *gpu << " did not give its clock-client records (status "
             << (domains != kNvOk ? domains : offsets) << ")\n";

@@ -61,7 +61,7 @@ BiosScanResult ScanBios(std::span<const uint8_t> data) {
 }
 
 void ApplyBiosScan(const BiosScanResult& scan, GpuBoard& board) {
-    if (scan.fanMarker && board.fanControlType != 3) board.fanControlType = 2;
+    if (scan.fanMarker && board.fan.Path() != FanPath::TachometerChip) board.fan.Select(FanPath::LibraryCoolerAndChip);
 }
 
 }  // namespace pyx

@@ -26,8 +26,8 @@ struct BiosScanResult {
 // Scans the first BIOS bytes; bytes beyond the data count as zero.
 BiosScanResult ScanBios(std::span<const uint8_t> data);
 
-// Applies a scan to the board the BIOS was read from: the marker selects fan type 2 unless
-// the board's fan is driven by the slot-0 chip (type 3).
+// Applies a scan to the board the BIOS was read from: the marker selects the slot-1 chip's
+// duty registers as the fan path, unless the board's fan is driven by the slot-0 chip.
 void ApplyBiosScan(const BiosScanResult& scan, GpuBoard& board);
 
 }  // namespace pyx

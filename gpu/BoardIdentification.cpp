@@ -66,6 +66,14 @@ uint32_t BoardDeviceId(const GpuBoard& board) {
     return id;
 }
 
+BoardFamily FamilyOf(uint32_t deviceId) {
+    if (DeviceInList(kFamilyA, deviceId)) return BoardFamily::A;
+    if (DeviceInList(kFamilyB, deviceId)) return BoardFamily::B;
+    if (DeviceInList(kFamilyC, deviceId)) return BoardFamily::C;
+    if (DeviceInList(kFamilyD, deviceId)) return BoardFamily::D;
+    return BoardFamily::None;
+}
+
 bool IsSubsysA014(uint32_t deviceId, uint32_t subSystemId) {
     return deviceId == kSubsysBoardDeviceId && subSystemId / 65535u == kSubsysA014;
 }
@@ -80,9 +88,9 @@ NvStatus IdentifyBoard(GpuBoardTable& table, int gpu) {
     const uint32_t deviceId = BoardDeviceId(board);
     board.hasFanCoolersApi = QueryFanCoolers(table, gpu, nullptr, nullptr) == 1 ? 1 : 0;
 
-    board.isSubsysA014 = 0;
+    board.isSubsysA014 = false;
     board.hasBoostClock = 0;
-    board.familyA = board.familyB = board.familyC = board.familyD = 0;
+    board.family = BoardFamily::None;
 
     NvClockFrequencies clocks{};
     clocks.version = kClockFrequenciesTag;
@@ -93,12 +101,9 @@ NvStatus IdentifyBoard(GpuBoardTable& table, int gpu) {
 
     if (DeviceInList(kSupported, deviceId)) {
         if (deviceId == kIdentifiedOnlyA || deviceId == kIdentifiedOnlyB) return kNvOk;
-        board.familyA = DeviceInList(kFamilyA, deviceId) ? 1 : 0;
-        board.familyB = DeviceInList(kFamilyB, deviceId) ? 1 : 0;
-        board.familyC = DeviceInList(kFamilyC, deviceId) ? 1 : 0;
-        board.familyD = DeviceInList(kFamilyD, deviceId) ? 1 : 0;
+        board.family = FamilyOf(deviceId);
     }
-    if (IsSubsysA014(deviceId, subSystemId)) board.isSubsysA014 = 1;
+    board.isSubsysA014 = IsSubsysA014(deviceId, subSystemId);
     return kNvOk;
 }
 

@@ -20,6 +20,8 @@ std::span<const uint16_t> Slot6DeviceIds();
 std::span<const uint16_t> Slot7DeviceIds();
 
 bool DeviceInList(std::span<const uint16_t> list, uint32_t deviceId);
+// The family whose list holds the id (the lists do not overlap).
+BoardFamily FamilyOf(uint32_t deviceId);
 
 // The board's device id as a number, read back from deviceIdText; 0 when the board was not
 // identified (no id list holds 0).
@@ -30,13 +32,13 @@ uint32_t BoardDeviceId(const GpuBoard& board);
 // the id can therefore carry the quotient over (0xA014xxxx with xxxx >= 0x5FEB does not match).
 bool IsSubsysA014(uint32_t deviceId, uint32_t subSystemId);
 
-// Reads the PCI ids, fills deviceIdText, hasFanCoolersApi, hasBoostClock, the family flags and
+// Reads the PCI ids, fills deviceIdText, hasFanCoolersApi, hasBoostClock, the family and
 // isSubsysA014. Returns the identifiers' status; on failure the board is left as it was.
-NvStatus IdentifyBoard(GpuBoardTable& table, int gpu);
+[[nodiscard]] NvStatus IdentifyBoard(GpuBoardTable& table, int gpu);
 
 // Legacy performance-level check of one board: sets hasGraphicsClock / hasMemoryClock from the
 // levels that count. kNvOk when the table could be read and held at least one such level;
 // otherwise the library's status, or kNvFailed for an empty table or no level that counts.
-NvStatus CheckPerfLevels(GpuBoardTable& table, int gpu);
+[[nodiscard]] NvStatus CheckPerfLevels(GpuBoardTable& table, int gpu);
 
 }  // namespace pyx

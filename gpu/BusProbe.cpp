@@ -134,7 +134,7 @@ void ProbeBoardBus(GpuBoardTable& table, int gpu) {
             [&] { return ReadsAs(table, gpu, 1, 0x3D, 0x73) && ReadsAs(table, gpu, 1, 0x3E, 0x41); });
     if (Slot(table, gpu, 1).devAddress != 0) {
         board.fanRangeMax = 100;
-        board.fanControlType = 1;
+        board.fan.Select(FanPath::PacedLibraryCooler);
         Write(table, gpu, 1, 0x7B, 0x55);
     }
 
@@ -174,7 +174,7 @@ Slot0Calibration CalibrateSlot0FanChip(GpuBoardTable& table, int gpu) {
     Slot0Calibration result;
     if (!table.IsValidGpu(gpu)) return result;
     GpuBoard& board = table.Board(gpu);
-    board.fanControlType = 3;
+    board.fan.Select(FanPath::TachometerChip);
 
     uint8_t alarmMask = 0;
     if (Read(table, gpu, 0, kChipAlarmMask, alarmMask) == kNvOk && (alarmMask & 0xC0) != 0)
@@ -214,14 +214,17 @@ void PrepareFanControl(GpuBoardTable& table, int gpu) {
     if (!table.IsValidGpu(gpu)) return;
     GpuBoard& board = table.Board(gpu);
     if (board.i2cSlots[0].devAddress != 0 && board.i2cSlots[3].devAddress == 0) {
-        if (board.fanControlType != 3) return;
+        if (board.fan.Path() != FanPath::TachometerChip) return;
         uint8_t config = 0;
         if (Read(table, gpu, 0, kChipFanConfig, config) == kNvOk)
             Write(table, gpu, 0, kChipFanConfig, static_cast<uint8_t>(config & ~0x02));
         return;
     }
-    ReadBoardCoolerSettings(table, gpu);
-    GetFanRange(table, gpu, board.i2cSlots[1].devAddress == 0 ? &board.fanRangeMax : nullptr, &board.fanRangeMin);
+    // A board whose cooler record cannot be read keeps its path and the ranges it has; the
+    // fan slider then shows what there is.
+    (void)ReadBoardCoolerSettings(table, gpu);
+    (void)GetFanRange(table, gpu, board.i2cSlots[1].devAddress == 0 ? &board.fanRangeMax : nullptr,
+                      &board.fanRangeMin);
 }
 
 }  // namespace pyx

@@ -1,6 +1,5 @@
 #include "gpu/ClockControl.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace pyx {
@@ -21,11 +20,12 @@ NvStatus SetClockOffset(GpuBoardTable& table, int gpu, uint32_t domainId, int32_
     record.pstates[0].clocks[0].typeId = 0;
     record.pstates[0].clocks[0].freqDelta_kHz.value = offsetKHz;
     const NvStatus status = table.Library().SetPstates20(table.Board(gpu).gpuHandle, &record);
+    DiagnosticsSink& diagnostics = table.Diagnostics();
     if (status == kNvOk)
-        std::printf("%s", successLine);
+        diagnostics.Print("%s", successLine);
     else
-        std::printf("API call failed with error %d\n", status);
-    std::fflush(stdout);
+        diagnostics.Print("API call failed with error %d\n", status);
+    diagnostics.Flush();
     return status;
 }
 
@@ -48,6 +48,20 @@ NvStatus GetPstates20(GpuBoardTable& table, int gpu, NvPstates20* record) {
     if (first == kNvOk) return first;
     record->version = kPstates20GetTag;
     return library.GetPstates20(handle, record);
+}
+
+NvStatus ReadBoostClocks(GpuBoardTable& table, int gpu, BoostClocks& clocks) {
+    clocks = {};
+    if (!table.IsValidGpu(gpu)) return kNvFailed;
+    NvClockFrequencies record;
+    std::memset(&record, 0, sizeof record);
+    record.version = kClockFrequenciesTag;
+    record.clockType = kClockTypeBoost;
+    const NvStatus status = table.Library().GetAllClockFrequencies(table.Board(gpu).gpuHandle, &record);
+    if (status != kNvOk) return status;
+    clocks.graphicsKHz = record.domain[kDomainGraphics].frequencyKHz;
+    clocks.memoryKHz = record.domain[kDomainMemory].frequencyKHz;
+    return kNvOk;
 }
 
 }  // namespace pyx

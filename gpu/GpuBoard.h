@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 
+#include "gpu/BoardFamily.h"
+#include "gpu/BoardFan.h"
 #include "gpu/NvApiRecords.h"
 
 namespace pyx {
@@ -34,7 +36,7 @@ struct GpuBoard {
     std::atomic<int32_t> fanChipLimit{-1};
     uint32_t hasGraphicsClock = 0;
     uint32_t hasMemoryClock = 0;
-    std::atomic<uint32_t> fanControlType{0};
+    BoardFan fan;  // the fan path and its driver
     uint32_t fanChipFlags = 0;
     NvCoolerSettingsV4 coolerSettings{};
     // The only lock on this card's bus, held for one transaction at a time.
@@ -45,18 +47,13 @@ struct GpuBoard {
     uint32_t fanRangeMax = 0;
     uint32_t fanRangeMin = 0;
     char16_t deviceIdText[5] = {};  // e.g. u"1b81"
-    uint32_t isSubsysA014 = 0;
+    bool isSubsysA014 = false;  // the family-D board that takes a fixed overclock
     uint32_t hasFanCoolersApi = 0;
     // Set by every fan-cooler level this program sends; Unknown until the first.
     std::atomic<FanCoolerControl> fanCoolerControl{FanCoolerControl::Unknown};
-    uint32_t familyA = 0;
-    uint32_t familyB = 0;
-    uint32_t familyC = 0;
-    uint32_t familyD = 0;
+    BoardFamily family = BoardFamily::None;
     uint32_t hasBoostClock = 0;
     uint32_t powerPolicyInfoWord = 0;
-
-    bool InFamilyABC() const { return familyA == 1 || familyB == 1 || familyC == 1; }
 };
 
 }  // namespace pyx

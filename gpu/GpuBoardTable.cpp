@@ -4,7 +4,10 @@
 
 namespace pyx {
 
-GpuBoardTable::GpuBoardTable(NvApiLibrary& library) : library_(library) {
+GpuBoardTable::GpuBoardTable(NvApiLibrary& library) : GpuBoardTable(library, standardOutput_) {}
+
+GpuBoardTable::GpuBoardTable(NvApiLibrary& library, DiagnosticsSink& diagnostics)
+    : library_(library), diagnostics_(&diagnostics) {
     for (auto& board : boards)
         for (int slot = 0; slot < kI2cSlotCount; ++slot)
             board.i2cSlots[static_cast<size_t>(slot)].portByte = kSlotPortBytes[static_cast<size_t>(slot)];

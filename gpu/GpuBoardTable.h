@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 
+#include "gpu/DiagnosticsSink.h"
 #include "gpu/GpuBoard.h"
 #include "gpu/NvApiLibrary.h"
 
@@ -18,17 +19,21 @@ enum class DiscoveryWrites : uint8_t { Sent, Withheld };
 // the application object; every GPU operation names a card by its index here.
 class GpuBoardTable {
 public:
+    // The GPU layer's diagnostics go to standard output.
     explicit GpuBoardTable(NvApiLibrary& library);
+    // They go to the sink given, which must outlive the table.
+    GpuBoardTable(NvApiLibrary& library, DiagnosticsSink& diagnostics);
     GpuBoardTable(const GpuBoardTable&) = delete;
     GpuBoardTable& operator=(const GpuBoardTable&) = delete;
 
     NvApiLibrary& Library() const { return library_; }
+    DiagnosticsSink& Diagnostics() const { return *diagnostics_; }
 
     // Enumerates the physical GPUs: gpuCount is the library's count capped at five, each
     // kept board takes the handle of the same index and gets its bus mutex.
-    NvStatus EnumerateBoards();
+    [[nodiscard]] NvStatus EnumerateBoards();
     // Fills deviceIdText from the PCI identifiers; the subsystem id is returned.
-    NvStatus ReadPciIdentifiers(int gpu, uint32_t* deviceId, uint32_t* subSystemId);
+    [[nodiscard]] NvStatus ReadPciIdentifiers(int gpu, uint32_t* deviceId, uint32_t* subSystemId);
 
     bool IsValidGpu(int gpu) const { return gpu >= 0 && gpu < gpuCount; }
     GpuBoard& Board(int gpu) { return boards[static_cast<size_t>(gpu)]; }
@@ -43,6 +48,8 @@ public:
 
 private:
     NvApiLibrary& library_;
+    DiagnosticsSink standardOutput_;
+    DiagnosticsSink* diagnostics_;
 };
 
 // The slot table: DDC-port byte of each slot, as the cards are wired.

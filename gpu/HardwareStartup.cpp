@@ -68,7 +68,9 @@ int StartHardware(GpuBoardTable& table, HardwareThread& thread, const OsVersionQ
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
         GpuBoard& board = table.Board(gpu);
         if (!board.busMutex) board.busMutex = std::make_unique<std::timed_mutex>();
-        IdentifyBoard(table, gpu);
+        // A board whose identifiers cannot be read belongs to no family and matches no probe
+        // list; it is still probed and kept.
+        (void)IdentifyBoard(table, gpu);
         ProbeBoardBus(table, gpu);
     }
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) PrepareFanControl(table, gpu);

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kFanChipSlot = 1;
 constexpr uint8_t kDutyLimitRegister = 0x38;
-constexpr uint8_t kOddDutyLimitRegister = 0x39;  // the chip variant of fan type 2
+constexpr uint8_t kOddDutyLimitRegister = 0x39;  // the chip variant the BIOS names
 constexpr auto kChipSettle = std::chrono::milliseconds(10);
 
 }  // namespace
@@ -25,11 +25,13 @@ void LearnFanChipLimits(GpuBoardTable& table) {
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
         GpuBoard& board = table.Board(gpu);
         if (board.i2cSlots[kFanChipSlot].devAddress == 0) continue;
-        uint8_t reg = board.fanControlType == 2 ? kOddDutyLimitRegister : kDutyLimitRegister;
+        uint8_t reg =
+            board.fan.Path() == FanPath::LibraryCoolerAndChip ? kOddDutyLimitRegister : kDutyLimitRegister;
         // The limit the chip holds after full is asked for; without the write, the one it holds.
+        // A chip that refuses the write holds no higher limit; the read-back below tells.
         if (table.discoveryWrites == DiscoveryWrites::Sent) {
             uint8_t full = 0xFF;
-            WriteSlotRegister(table, gpu, &reg, &full, kFanChipSlot);
+            (void)WriteSlotRegister(table, gpu, &reg, &full, kFanChipSlot);
             std::this_thread::sleep_for(kChipSettle);
         }
         uint8_t held = 0;

@@ -80,7 +80,7 @@ RequestShape SlotShape(const GpuBoard& board, int slot) {
 
 RequestShape Slot6Shape(const GpuBoard& board) {
     const I2cSlot& s = board.i2cSlots[6];
-    const bool v3 = board.InFamilyABC();
+    const bool v3 = ReachesSlot6ByPortId(board.family);
     return {v3 ? kI2cRequestV3Tag : kI2cRequestV1Tag, s.portByte, s.devAddress, 1, 100, true,
             static_cast<uint8_t>(v3 ? 1 : 2), true};
 }

@@ -10,14 +10,14 @@ namespace pyx {
 // retry through the extended form. The result is the status of the last library call.
 //
 // Slot operations: the device of a fixed slot, one data byte, request version 1 at speed 30.
-NvStatus ReadSlotRegister(GpuBoardTable& table, int gpu, uint8_t* reg, uint8_t* data, int slot);
-NvStatus WriteSlotRegister(GpuBoardTable& table, int gpu, uint8_t* reg, uint8_t* data, int slot);
+[[nodiscard]] NvStatus ReadSlotRegister(GpuBoardTable& table, int gpu, uint8_t* reg, uint8_t* data, int slot);
+[[nodiscard]] NvStatus WriteSlotRegister(GpuBoardTable& table, int gpu, uint8_t* reg, uint8_t* data, int slot);
 // Slot 6: version 3 with port id 1 on boards of families A to C, else version 1 with port id 2.
-NvStatus ReadSlot6Register(GpuBoardTable& table, int gpu, uint8_t* reg, uint8_t* data);
-NvStatus WriteSlot6Register(GpuBoardTable& table, int gpu, uint8_t* reg, uint8_t* data);
+[[nodiscard]] NvStatus ReadSlot6Register(GpuBoardTable& table, int gpu, uint8_t* reg, uint8_t* data);
+[[nodiscard]] NvStatus WriteSlot6Register(GpuBoardTable& table, int gpu, uint8_t* reg, uint8_t* data);
 // Lighting controllers: any address, version 3, port 1, DDC-port byte 2.
-NvStatus ReadLedRegister(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t* reg, uint8_t* data);
-NvStatus WriteLedRegister(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t* reg,
+[[nodiscard]] NvStatus ReadLedRegister(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t* reg, uint8_t* data);
+[[nodiscard]] NvStatus WriteLedRegister(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t* reg,
                           uint8_t* data, uint32_t length);
 
 }  // namespace pyx

@@ -25,7 +25,7 @@ public:
     NvApiLibrary& operator=(const NvApiLibrary&) = delete;
 
     // Loads the library if needed and initialises it if that has not succeeded yet.
-    NvStatus Initialize();
+    [[nodiscard]] NvStatus Initialize();
     // Releases the module; the next call loads it afresh with an empty pointer cache.
     void Unload();
 
@@ -47,39 +47,39 @@ public:
     // Index of a handle in the last enumeration, -1 if unknown (for the trace).
     int GpuIndexOf(NvPhysicalGpuHandle handle) const;
 
-    NvStatus EnumPhysicalGPUs(NvPhysicalGpuHandle handles[kNvMaxPhysicalGpus], uint32_t* count);
-    NvStatus GetPCIIdentifiers(NvPhysicalGpuHandle h, uint32_t* deviceId, uint32_t* subSystemId,
+    [[nodiscard]] NvStatus EnumPhysicalGPUs(NvPhysicalGpuHandle handles[kNvMaxPhysicalGpus], uint32_t* count);
+    [[nodiscard]] NvStatus GetPCIIdentifiers(NvPhysicalGpuHandle h, uint32_t* deviceId, uint32_t* subSystemId,
                                uint32_t* revisionId, uint32_t* extDeviceId);
-    NvStatus GetAllClockFrequencies(NvPhysicalGpuHandle h, NvClockFrequencies* record);
-    NvStatus GetPerfLevels(NvPhysicalGpuHandle h, int32_t level, NvPerfLevels* record);
-    NvStatus GetCoolerSettings(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerSettingsV4* record);
-    NvStatus GetCoolerSettings(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerSettingsV3* record);
-    NvStatus SetCoolerLevels(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerLevels* record);
-    NvStatus RestoreCoolerSettings(NvPhysicalGpuHandle h, uint32_t* coolerIndexes, uint32_t count);
-    NvStatus GetPstates20(NvPhysicalGpuHandle h, NvPstates20* record);
-    NvStatus SetPstates20(NvPhysicalGpuHandle h, NvPstates20* record);
-    NvStatus GetDynamicPstatesInfoEx(NvPhysicalGpuHandle h, NvDynamicPstatesInfo* record);
-    NvStatus GetThermalSettings(NvPhysicalGpuHandle h, uint32_t sensorIndex, NvThermalSettings* record);
-    NvStatus ThermalPoliciesGetInfo(NvPhysicalGpuHandle h, NvThermalPoliciesInfo* record);
-    NvStatus ThermalPoliciesGetStatus(NvPhysicalGpuHandle h, NvThermalPoliciesStatus* record);
-    NvStatus ThermalPoliciesSetStatus(NvPhysicalGpuHandle h, NvThermalPoliciesStatus* record);
-    NvStatus I2CRead(NvPhysicalGpuHandle h, NvI2cRequestV3* request);
-    NvStatus I2CWrite(NvPhysicalGpuHandle h, NvI2cRequestV3* request);
-    NvStatus I2CWriteEx(NvPhysicalGpuHandle h, NvI2cRequestV3* request, uint32_t extra[2]);
-    NvStatus I2CReadEx(NvPhysicalGpuHandle h, NvI2cRequestV3* request, uint32_t extra[2]);
-    NvStatus PowerPoliciesGetInfo(NvPhysicalGpuHandle h, NvPowerPoliciesInfo* record);
-    NvStatus PowerPoliciesGetStatus(NvPhysicalGpuHandle h, NvPowerPoliciesStatus* record);
-    NvStatus PowerPoliciesSetStatus(NvPhysicalGpuHandle h, NvPowerPoliciesStatus* record);
-    NvStatus LightingTick(NvPhysicalGpuHandle h, NvLightingTick* record);
-    NvStatus FanCoolersGetInfo(NvPhysicalGpuHandle h, NvFanCoolersInfo* record);
-    NvStatus FanCoolersGetStatus(NvPhysicalGpuHandle h, NvFanCoolersStatus* record);
-    NvStatus FanCoolersSetControl(NvPhysicalGpuHandle h, NvFanCoolersControl* record);
-    NvStatus VoltRailsGetControl(NvPhysicalGpuHandle h, NvVoltRailsControl* record);
-    NvStatus ClkDomainsGetInfo(NvPhysicalGpuHandle h, NvClkDomainsInfo* record);
-    NvStatus ClkVfPointsGetInfo(NvPhysicalGpuHandle h, NvVfPointsInfo* record);
-    NvStatus ClkVfPointsGetControl(NvPhysicalGpuHandle h, NvVfPointsControl* record);
-    NvStatus ClkVfPointsSetControl(NvPhysicalGpuHandle h, NvVfPointsControl* record);
-    NvStatus SysGetChipSetInfo(NvChipSetInfo* record);
+    [[nodiscard]] NvStatus GetAllClockFrequencies(NvPhysicalGpuHandle h, NvClockFrequencies* record);
+    [[nodiscard]] NvStatus GetPerfLevels(NvPhysicalGpuHandle h, int32_t level, NvPerfLevels* record);
+    [[nodiscard]] NvStatus GetCoolerSettings(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerSettingsV4* record);
+    [[nodiscard]] NvStatus GetCoolerSettings(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerSettingsV3* record);
+    [[nodiscard]] NvStatus SetCoolerLevels(NvPhysicalGpuHandle h, uint32_t coolerIndex, NvCoolerLevels* record);
+    [[nodiscard]] NvStatus RestoreCoolerSettings(NvPhysicalGpuHandle h, uint32_t* coolerIndexes, uint32_t count);
+    [[nodiscard]] NvStatus GetPstates20(NvPhysicalGpuHandle h, NvPstates20* record);
+    [[nodiscard]] NvStatus SetPstates20(NvPhysicalGpuHandle h, NvPstates20* record);
+    [[nodiscard]] NvStatus GetDynamicPstatesInfoEx(NvPhysicalGpuHandle h, NvDynamicPstatesInfo* record);
+    [[nodiscard]] NvStatus GetThermalSettings(NvPhysicalGpuHandle h, uint32_t sensorIndex, NvThermalSettings* record);
+    [[nodiscard]] NvStatus ThermalPoliciesGetInfo(NvPhysicalGpuHandle h, NvThermalPoliciesInfo* record);
+    [[nodiscard]] NvStatus ThermalPoliciesGetStatus(NvPhysicalGpuHandle h, NvThermalPoliciesStatus* record);
+    [[nodiscard]] NvStatus ThermalPoliciesSetStatus(NvPhysicalGpuHandle h, NvThermalPoliciesStatus* record);
+    [[nodiscard]] NvStatus I2CRead(NvPhysicalGpuHandle h, NvI2cRequestV3* request);
+    [[nodiscard]] NvStatus I2CWrite(NvPhysicalGpuHandle h, NvI2cRequestV3* request);
+    [[nodiscard]] NvStatus I2CWriteEx(NvPhysicalGpuHandle h, NvI2cRequestV3* request, uint32_t extra[2]);
+    [[nodiscard]] NvStatus I2CReadEx(NvPhysicalGpuHandle h, NvI2cRequestV3* request, uint32_t extra[2]);
+    [[nodiscard]] NvStatus PowerPoliciesGetInfo(NvPhysicalGpuHandle h, NvPowerPoliciesInfo* record);
+    [[nodiscard]] NvStatus PowerPoliciesGetStatus(NvPhysicalGpuHandle h, NvPowerPoliciesStatus* record);
+    [[nodiscard]] NvStatus PowerPoliciesSetStatus(NvPhysicalGpuHandle h, NvPowerPoliciesStatus* record);
+    [[nodiscard]] NvStatus LightingTick(NvPhysicalGpuHandle h, NvLightingTick* record);
+    [[nodiscard]] NvStatus FanCoolersGetInfo(NvPhysicalGpuHandle h, NvFanCoolersInfo* record);
+    [[nodiscard]] NvStatus FanCoolersGetStatus(NvPhysicalGpuHandle h, NvFanCoolersStatus* record);
+    [[nodiscard]] NvStatus FanCoolersSetControl(NvPhysicalGpuHandle h, NvFanCoolersControl* record);
+    [[nodiscard]] NvStatus VoltRailsGetControl(NvPhysicalGpuHandle h, NvVoltRailsControl* record);
+    [[nodiscard]] NvStatus ClkDomainsGetInfo(NvPhysicalGpuHandle h, NvClkDomainsInfo* record);
+    [[nodiscard]] NvStatus ClkVfPointsGetInfo(NvPhysicalGpuHandle h, NvVfPointsInfo* record);
+    [[nodiscard]] NvStatus ClkVfPointsGetControl(NvPhysicalGpuHandle h, NvVfPointsControl* record);
+    [[nodiscard]] NvStatus ClkVfPointsSetControl(NvPhysicalGpuHandle h, NvVfPointsControl* record);
+    [[nodiscard]] NvStatus SysGetChipSetInfo(NvChipSetInfo* record);
 
 private:
     using BeforeHookFn = void(PYX_NVAPI_CALL*)(uint32_t id, void* context);

@@ -9,10 +9,10 @@ namespace pyx {
 //
 // Fills the caller's information record (tag set here); on success the board keeps the
 // record's word at byte 36 (the first policy's default power) as powerPolicyInfoWord.
-NvStatus GetPowerPolicyInfo(GpuBoardTable& table, int gpu, NvPowerPoliciesInfo* record);
+[[nodiscard]] NvStatus GetPowerPolicyInfo(GpuBoardTable& table, int gpu, NvPowerPoliciesInfo* record);
 // The caller sets the record's tag (kPowerPoliciesStatusTag).
-NvStatus GetPowerPolicyStatus(GpuBoardTable& table, int gpu, NvPowerPoliciesStatus* record);
+[[nodiscard]] NvStatus GetPowerPolicyStatus(GpuBoardTable& table, int gpu, NvPowerPoliciesStatus* record);
 // Sets the tag and sends the caller's record.
-NvStatus SetPowerPolicyStatus(GpuBoardTable& table, int gpu, NvPowerPoliciesStatus* record);
+[[nodiscard]] NvStatus SetPowerPolicyStatus(GpuBoardTable& table, int gpu, NvPowerPoliciesStatus* record);
 
 }  // namespace pyx

@@ -1,6 +1,5 @@
 #include "gpu/VfControl.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace pyx {
@@ -13,8 +12,6 @@ constexpr int kDomainEntries = 32;
 bool PointInMask(const uint32_t mask[8], int index) {
     return index >= 0 && index < 256 && (mask[index / 32] & (1u << (index % 32))) != 0;
 }
-
-void Finish() { std::fflush(stdout); }
 
 }  // namespace
 
@@ -37,66 +34,69 @@ const char* ClockDomainName(uint32_t domainId) {
 
 NvStatus ReadOverVoltage(GpuBoardTable& table, int gpu) {
     if (!table.IsValidGpu(gpu)) return kNvFailed;
-    std::printf("Over-voltage info:\n");
+    DiagnosticsSink& diagnostics = table.Diagnostics();
+    diagnostics.Print("Over-voltage info:\n");
     NvVoltRailsControl record;
     std::memset(&record, 0, sizeof record);
     record.version = kVoltRailsControlTag;
     const NvStatus s = table.Library().VoltRailsGetControl(table.Board(gpu).gpuHandle, &record);
     if (s != kNvOk) {
-        std::printf("getPercentOV API call failed with error %d\n", s);
+        diagnostics.Print("getPercentOV API call failed with error %d\n", s);
     } else {
-        std::printf("  Percentage OV                         = %u\n", static_cast<unsigned>(record.percent));
+        diagnostics.Print("  Percentage OV                         = %u\n", static_cast<unsigned>(record.percent));
         table.percentOv = record.percent;
     }
-    Finish();
+    diagnostics.Flush();
     return s;
 }
 
 NvStatus ReadClockClientInfo(GpuBoardTable& table, int gpu, ClockClientInfo* buffer) {
     if (!table.IsValidGpu(gpu) || buffer == nullptr) return kNvFailed;
+    DiagnosticsSink& diagnostics = table.Diagnostics();
     std::memset(buffer, 0, sizeof *buffer);
     const NvPhysicalGpuHandle handle = table.Board(gpu).gpuHandle;
     buffer->domains.version = kClkDomainsInfoTag;
     NvStatus s = table.Library().ClkDomainsGetInfo(handle, &buffer->domains);
     if (s != kNvOk) {
-        std::printf("NvAPI_GPU_ClockClientClkDomainsGetInfo API call failed with error %d\n", s);
-        Finish();
+        diagnostics.Print("NvAPI_GPU_ClockClientClkDomainsGetInfo API call failed with error %d\n", s);
+        diagnostics.Flush();
         return s;
     }
     buffer->points.version = kVfPointsInfoTag;
     s = table.Library().ClkVfPointsGetInfo(handle, &buffer->points);
     if (s != kNvOk) {
-        std::printf("NvAPI_GPU_ClockClientClkVfPointsGetInfo API call failed with error %d\n", s);
-        Finish();
+        diagnostics.Print("NvAPI_GPU_ClockClientClkVfPointsGetInfo API call failed with error %d\n", s);
+        diagnostics.Flush();
     }
     return s;
 }
 
 NvStatus ReadClockDomains(GpuBoardTable& table, int gpu, ClockDomainRanges* ranges) {
     if (!table.IsValidGpu(gpu)) return kNvFailed;
+    DiagnosticsSink& diagnostics = table.Diagnostics();
     ClockClientInfo info;
     const NvStatus s = ReadClockClientInfo(table, gpu, &info);
     if (s != kNvOk) {
-        std::printf("Could not query CLIENT_CLK_INFO - failed with error %d\n", s);
-        Finish();
+        diagnostics.Print("Could not query CLIENT_CLK_INFO - failed with error %d\n", s);
+        diagnostics.Flush();
         return s;
     }
     table.clkDomainInfo = info.domains;
     table.vfPoints = info.points;
 
-    std::printf("CLIENT_CLK INFO:\n");
+    diagnostics.Print("CLIENT_CLK INFO:\n");
     for (int i = 0; i < kDomainEntries; ++i) {
         if ((info.domains.domainMask & (1u << i)) == 0) continue;
         const auto& d = info.domains.entries[i];
-        std::printf(".domain[%d]\n", i);
-        std::printf("\t.type=%s\n", ClockTypeName(d.type));
-        std::printf("\t.domainId=%s\n", ClockDomainName(d.domainId));
+        diagnostics.Print(".domain[%d]\n", i);
+        diagnostics.Print("\t.type=%s\n", ClockTypeName(d.type));
+        diagnostics.Print("\t.domainId=%s\n", ClockDomainName(d.domainId));
         if (d.type != kClockTypeProgrammable) continue;
-        std::printf("\t.prog\n");
-        std::printf("\t\t.freqOffsetMaxkHz=%d\n", d.offsetMaxKHz);
-        std::printf("\t\t.freqOffsetMinkHz=%d\n", d.offsetMinKHz);
-        std::printf("\t\t.vfPointxIdFirst=%d\n", d.firstVfPoint);
-        std::printf("\t\t.vfPointIdxLast=%d\n", d.lastVfPoint);
+        diagnostics.Print("\t.prog\n");
+        diagnostics.Print("\t\t.freqOffsetMaxkHz=%d\n", d.offsetMaxKHz);
+        diagnostics.Print("\t\t.freqOffsetMinkHz=%d\n", d.offsetMinKHz);
+        diagnostics.Print("\t\t.vfPointxIdFirst=%d\n", d.firstVfPoint);
+        diagnostics.Print("\t\t.vfPointIdxLast=%d\n", d.lastVfPoint);
         if (ranges == nullptr) continue;
         if (d.domainId == kDomainGraphics) {
             ranges->graphicsOffsetMaxKHz = d.offsetMaxKHz;
@@ -111,27 +111,28 @@ NvStatus ReadClockDomains(GpuBoardTable& table, int gpu, ClockDomainRanges* rang
         }
     }
 
-    std::printf("\n\n");
-    std::printf("-------------------- CLIENT_CLK_VF_POINTS ----------------------------\n");
-    std::printf(".vfPointMask.super\n");
-    for (int w = 0; w < 8; ++w) std::printf("\t.pData[%d]=0x%08x\n", w, info.points.mask[w]);
+    diagnostics.Print("\n\n");
+    diagnostics.Print("-------------------- CLIENT_CLK_VF_POINTS ----------------------------\n");
+    diagnostics.Print(".vfPointMask.super\n");
+    for (int w = 0; w < 8; ++w) diagnostics.Print("\t.pData[%d]=0x%08x\n", w, info.points.mask[w]);
     for (int p = 0; p < kVfPointCount; ++p) {
         if (!PointInMask(info.points.mask, p)) continue;
-        std::printf(".vfPoint[%d]\n", p);
-        std::printf("\t.type=%s\n", ClockTypeName(info.points.entries[p].type));
-        std::printf("\t.bVoltageBased=%d\n", info.points.entries[p].voltageBased);
+        diagnostics.Print(".vfPoint[%d]\n", p);
+        diagnostics.Print("\t.type=%s\n", ClockTypeName(info.points.entries[p].type));
+        diagnostics.Print("\t.bVoltageBased=%d\n", info.points.entries[p].voltageBased);
     }
-    Finish();
+    diagnostics.Flush();
     return kNvOk;
 }
 
 NvStatus ReadVfPointOffsets(GpuBoardTable& table, int gpu, VfOffsetReadings* readings) {
     if (!table.IsValidGpu(gpu)) return kNvFailed;
+    DiagnosticsSink& diagnostics = table.Diagnostics();
     ClockClientInfo info;
     NvStatus s = ReadClockClientInfo(table, gpu, &info);
     if (s != kNvOk) {
-        std::printf("Could not query CLIENT_CLK_INFO - failed with error %d\n", s);
-        Finish();
+        diagnostics.Print("Could not query CLIENT_CLK_INFO - failed with error %d\n", s);
+        diagnostics.Flush();
         return s;
     }
     NvVfPointsControl control;
@@ -140,36 +141,36 @@ NvStatus ReadVfPointOffsets(GpuBoardTable& table, int gpu, VfOffsetReadings* rea
     std::memcpy(control.mask, info.points.mask, sizeof control.mask);
     s = table.Library().ClkVfPointsGetControl(table.Board(gpu).gpuHandle, &control);
     if (s != kNvOk) {
-        std::printf("NvAPI_GPU_ClockClientClkVfPointsGetControl API call failed with error %d\n", s);
-        Finish();
+        diagnostics.Print("NvAPI_GPU_ClockClientClkVfPointsGetControl API call failed with error %d\n", s);
+        diagnostics.Flush();
         return s;
     }
     table.vfPoints = info.points;
 
-    std::printf("CLIENT_CLK CONTROL:\n");
-    std::printf("-------------------- CLIENT_CLK_VF_POINTS (By Domain) -------------------------\n");
+    diagnostics.Print("CLIENT_CLK CONTROL:\n");
+    diagnostics.Print("-------------------- CLIENT_CLK_VF_POINTS (By Domain) -------------------------\n");
     for (int i = 0; i < kDomainEntries; ++i) {
         if ((info.domains.domainMask & (1u << i)) == 0) continue;
         const auto& d = info.domains.entries[i];
-        std::printf("%s\n", ClockDomainName(d.domainId));
+        diagnostics.Print("%s\n", ClockDomainName(d.domainId));
         if (d.type == kClockTypeProgrammable && d.firstVfPoint <= d.lastVfPoint) {
             // An int counter: a span ending at 255 must not wrap around.
             for (int p = d.firstVfPoint; p <= d.lastVfPoint; ++p) {
-                std::printf("vfPoints[%d]\n", p);
+                diagnostics.Print("vfPoints[%d]\n", p);
                 if (p >= kVfPointCount) continue;  // no control entry exists for it
                 const auto& entry = control.entries[p];
                 if (entry.type != kClockTypeProgrammable) continue;
-                std::printf("\t.prog\n");
-                std::printf("\t\t.freqOffsetkHz=%d\n", entry.freqDeltaKHz);
+                diagnostics.Print("\t.prog\n");
+                diagnostics.Print("\t\t.freqOffsetkHz=%d\n", entry.freqDeltaKHz);
                 if (readings == nullptr) continue;
                 readings->pointOffsetKHz[static_cast<size_t>(p)] = entry.freqDeltaKHz;
                 if (d.domainId == kDomainGraphics) readings->gpuVfOffset = entry.freqDeltaKHz;
                 if (d.domainId == kDomainMemory) readings->memVfOffset = entry.freqDeltaKHz;
             }
         }
-        std::printf("\n\n");
+        diagnostics.Print("\n\n");
     }
-    Finish();
+    diagnostics.Flush();
     return kNvOk;
 }
 

@@ -8,8 +8,8 @@
 
 namespace pyx {
 
-// Over-voltage, clock-client domains and the VF curve's per-point offsets. The readers print
-// their listings on standard output, as the diagnostics of a card have always been read.
+// Over-voltage, clock-client domains and the VF curve's per-point offsets. The readers write
+// their listings to the table's diagnostics, as the diagnostics of a card have always been read.
 
 // The clock-client readings in one buffer: domain information, VF-point information behind it.
 struct ClockClientInfo {
@@ -38,20 +38,20 @@ struct VfOffsetReadings {
     int32_t memVfOffset = 0;
 };
 
-// Prints the percentage and keeps it in the table's percentOv.
-NvStatus ReadOverVoltage(GpuBoardTable& table, int gpu);
+// Lists the percentage and keeps it in the table's percentOv.
+[[nodiscard]] NvStatus ReadOverVoltage(GpuBoardTable& table, int gpu);
 // Domain information, then the VF-point information; the first failing status.
-NvStatus ReadClockClientInfo(GpuBoardTable& table, int gpu, ClockClientInfo* buffer);
+[[nodiscard]] NvStatus ReadClockClientInfo(GpuBoardTable& table, int gpu, ClockClientInfo* buffer);
 // Prints the domains and VF points. On success the table's clkDomainInfo and vfPoints hold
 // the records read, and ranges (when given) the programmable graphics / memory parts; a part
 // the board does not list keeps its earlier value.
-NvStatus ReadClockDomains(GpuBoardTable& table, int gpu, ClockDomainRanges* ranges = nullptr);
+[[nodiscard]] NvStatus ReadClockDomains(GpuBoardTable& table, int gpu, ClockDomainRanges* ranges = nullptr);
 // Prints each domain's points with their offsets and keeps them in readings (when given).
 // A point index of 255 can be listed but not kept: the library's records end at 254.
-NvStatus ReadVfPointOffsets(GpuBoardTable& table, int gpu, VfOffsetReadings* readings = nullptr);
+[[nodiscard]] NvStatus ReadVfPointOffsets(GpuBoardTable& table, int gpu, VfOffsetReadings* readings = nullptr);
 // Sets one programmable point's offset. A point outside the mask, not programmable, or past
 // the records' last index is left alone and answers -104.
-NvStatus SetVfPointOffset(GpuBoardTable& table, int gpu, int vfIndex, int32_t offsetKHz);
+[[nodiscard]] NvStatus SetVfPointOffset(GpuBoardTable& table, int gpu, int vfIndex, int32_t offsetKHz);
 
 // Names used in the listings.
 const char* ClockTypeName(uint32_t type);

@@ -98,9 +98,9 @@ public:
             board.fanRangeMin = 0;
             board.fanRangeMax = 100;
             if (gpu == 1) {
-                board.familyD = 1;
+                board.family = BoardFamily::D;
                 board.hasFanCoolersApi = 1;
-                board.fanControlType = 4;
+                board.fan.Select(FanPath::FanCoolers);
             }
         }
     }

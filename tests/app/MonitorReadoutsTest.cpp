@@ -73,7 +73,7 @@ TEST(MonitorReadouts, ATachometerFanShowsRpm) {
     card.insert(card.rfind('}'), R"(, "i2c": [{"address": "0x5A", "model": "fan-chip-slot0"}])");
     TuningTestRig rig(Cards({card}));
     GpuBoard& board = rig.Board();
-    board.fanControlType = 3;
+    board.fan.Select(FanPath::TachometerChip);
     board.i2cSlots[0].devAddress = 0x5A;
     board.fanRangeMin = 500;
     board.fanRangeMax = 3000;
@@ -86,7 +86,7 @@ TEST(MonitorReadouts, ATachometerFanShowsRpm) {
 
 TEST(MonitorReadouts, NoFanReadingLeavesAnEmptyFanText) {
     TuningTestRig rig(Cards({PlainCard()}));
-    rig.Board().fanControlType = 1;  // its duty chip does not answer: nothing to show
+    rig.Board().fan.Select(FanPath::PacedLibraryCooler);  // its duty chip does not answer: nothing to show
     rig.Board().i2cSlots[1].devAddress = 0x5C;
     const MonitorReadings r = ReadMonitors(*rig.table, 0);
     EXPECT_FALSE(r.hasFan);

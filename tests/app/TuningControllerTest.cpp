@@ -188,14 +188,14 @@ TEST(TuningApply, PresetsReachTheSelectedGpuAllWhenLinkedAndAllWithoutSelection)
 TEST(TuningApply, ExtremeOnTheVfFamilyTakesTheFixedOffsetOnlyForTheA014Board) {
     {
         Fixture f(Cards({PlainCard("0x1B8110DE")}));
-        f.rig.Board().familyD = 1;
+        f.rig.Board().family = BoardFamily::D;
         f.rig.Board().isSubsysA014 = 1;
         f.controller.ApplyExtreme(0);
         EXPECT_EQ(TuningLines(f.rig.Trace())[2], GraphicsLine(0, 127000));
     }
     {
         Fixture f(Cards({PlainCard("0x1B8110DE")}));
-        f.rig.Board().familyD = 1;
+        f.rig.Board().family = BoardFamily::D;
         f.controller.ApplyExtreme(0);
         EXPECT_EQ(TuningLines(f.rig.Trace())[2], GraphicsLine(0, 85000));
     }

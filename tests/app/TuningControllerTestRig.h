@@ -79,9 +79,9 @@ public:
             board.fanRangeMin = 0;
             board.fanRangeMax = 100;
             if (Card(gpu).tuning.coolers.empty()) {
-                board.familyD = 1;
+                board.family = BoardFamily::D;
                 board.hasFanCoolersApi = 1;
-                board.fanControlType = 4;
+                board.fan.Select(FanPath::FanCoolers);
             }
         }
     }

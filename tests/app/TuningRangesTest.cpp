@@ -95,7 +95,7 @@ TEST(TuningRanges, AFailedFanReadingKeepsTheValueWithinTheBoardsRange) {
     TuningTestRig rig(Cards({PlainCard()}));
     TuningPage page;
     page.fan.pos = 1234;
-    rig.Board().fanControlType = 1;  // the duty chip is absent: its reading fails
+    rig.Board().fan.Select(FanPath::PacedLibraryCooler);  // the duty chip is absent: its reading fails
     rig.Board().fanRangeMin = 1000;
     rig.Board().fanRangeMax = 2000;
     ReadSliderRanges(*rig.table, 0, page);

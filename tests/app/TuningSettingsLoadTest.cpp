@@ -170,7 +170,7 @@ TEST(TuningSettingsLoadTest, WhatIsAppliedDependsOnTheKindOfBoard) {
         // A board without a boost clock (which only the command-line tool tunes) gets the
         // offsets and power the file holds, and nothing the file leaves out.
         LoadCase c(Scenario({kVfCard}));
-        c.rig.table->Board(0).familyD = 0;
+        c.rig.table->Board(0).family = BoardFamily::None;
         c.rig.table->Board(0).hasBoostClock = 0;
         ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=2684\r\nFanWorkMode=3\r\nFanSpeed=45\r\n"), 1);
         EXPECT_EQ(c.rig.Tuning(0).power.currentPcm, 95000u);

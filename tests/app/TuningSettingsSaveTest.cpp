@@ -113,7 +113,7 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
     {
         // A fan that reports neither mode nor reading: mode 255, speed 40.
         TuningRig rig(Scenario({kPascalCard}));
-        rig.table->Board(0).fanControlType = 4;
+        rig.table->Board(0).fan.Select(FanPath::FanCoolers);
         AppState state;
         const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
         EXPECT_NE(text.find(u"FanWorkMode=255\r\nFanSpeed=40\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);

@@ -70,7 +70,7 @@ struct TuningRig {
         nv = std::make_unique<NvApiLibrary>(std::make_unique<sim::SimLibrarySource>(std::move(library)));
         EXPECT_EQ(nv->Initialize(), kNvOk);
         table = std::make_unique<GpuBoardTable>(*nv);
-        table->EnumerateBoards();
+        (void)table->EnumerateBoards();  // a scenario without cards answers "no GPU"; gpuCount says it
         for (int gpu = 0; gpu < table->gpuCount; ++gpu) {
             uint32_t deviceId = 0;
             uint32_t subSystemId = 0;
@@ -79,9 +79,9 @@ struct TuningRig {
             board.hasBoostClock = 1;
             // What discovery concludes for the two kinds of card above.
             if (sim->Card(static_cast<size_t>(gpu)).tuning.coolers.empty()) {
-                board.familyD = 1;
+                board.family = BoardFamily::D;
                 board.hasFanCoolersApi = 1;
-                board.fanControlType = 4;
+                board.fan.Select(FanPath::FanCoolers);
             }
         }
     }

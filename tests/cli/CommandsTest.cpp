@@ -251,6 +251,30 @@ TEST_F(CliTest, HelpAfterTheCommandAndVerboseAnywhere) {
     EXPECT_NE(Run({"led", "--help"}).out.find("usage: pyxtunectl led [--gpu N] --target"), std::string::npos);
 }
 
+TEST_F(CliTest, TheCardsDiagnosticsStayOffStandardOutputAndGoToStandardErrorWithVerbose) {
+    // The clock writes of an Apply each give a diagnostic line; standard output is the data.
+    constexpr const char* kLine = "GRAPHIC CLK change call succeeded\n";
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const CliRun quiet = Run({"apply", "common"});
+    std::string out = ::testing::internal::GetCapturedStdout();
+    std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(out.find("CLK change"), std::string::npos) << out;
+    EXPECT_EQ(err.find("CLK change"), std::string::npos) << err;
+    EXPECT_EQ(quiet.out.find("CLK change"), std::string::npos) << quiet.out;
+
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const CliRun verbose = Run({"-v", "apply", "common"});
+    out = ::testing::internal::GetCapturedStdout();
+    err = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_EQ(out.find("CLK change"), std::string::npos) << out;
+    EXPECT_NE(err.find(kLine), std::string::npos) << err;
+    EXPECT_NE(err.find("MEMORY CLK change call succeeded\n"), std::string::npos) << err;
+}
+
 TEST_F(CliTest, ACorruptStateFileStopsTheRunAndNamesTheFile) {
     std::ofstream(state_) << "{\"pyxtuneSimState\": 1, \"cards\": ";
     const CliRun run = Run({"list"});

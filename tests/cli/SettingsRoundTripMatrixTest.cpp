@@ -18,7 +18,6 @@
 
 #include "app/TuningPage.h"
 #include "app/TuningRanges.h"
-#include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
 #include "tests/TestEnvironment.h"
 #include "tests/cli/ProgramProcess.h"
@@ -112,7 +111,6 @@ std::vector<std::vector<std::string>> CustomArguments(const std::optional<std::s
         int exitCode = 0;
         auto session = CliSession::Open(err, exitCode);
         EXPECT_NE(session, nullptr) << err.str();
-        CliDiagnostics quiet;
         for (int gpu = 0; session && gpu < session->Boards().gpuCount; ++gpu) {
             TuningPage page;
             ReadSliderRanges(session->Boards(), gpu, page);

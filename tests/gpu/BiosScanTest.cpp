@@ -69,15 +69,15 @@ TEST(BiosScan, MarkerSelectsFanTypeTwoExceptForTheSlot0Chip) {
     BiosScanResult marked;
     marked.fanMarker = true;
     GpuBoard board;
-    board.fanControlType = 1;
+    board.fan.Select(FanPath::PacedLibraryCooler);
     ApplyBiosScan(marked, board);
-    EXPECT_EQ(board.fanControlType, 2u);
-    board.fanControlType = 3;
+    EXPECT_EQ(board.fan.Path(), FanPath::LibraryCoolerAndChip);
+    board.fan.Select(FanPath::TachometerChip);
     ApplyBiosScan(marked, board);
-    EXPECT_EQ(board.fanControlType, 3u);
-    board.fanControlType = 0;
+    EXPECT_EQ(board.fan.Path(), FanPath::TachometerChip);
+    board.fan.Select(FanPath::LibraryCooler);
     ApplyBiosScan(BiosScanResult{}, board);
-    EXPECT_EQ(board.fanControlType, 0u);
+    EXPECT_EQ(board.fan.Path(), FanPath::LibraryCooler);
 }
 
 }  // namespace

@@ -13,16 +13,10 @@ namespace {
 using test::CardJson;
 using test::ScenarioJson;
 
-struct Families {
-    uint32_t a, b, c, d;
-    bool operator==(const Families&) const = default;
-};
-
-Families Identify(uint32_t deviceId) {
+BoardFamily Identify(uint32_t deviceId) {
     test::SimRig rig(ScenarioJson({CardJson(deviceId)}));
     EXPECT_EQ(IdentifyBoard(*rig.table, 0), kNvOk);
-    const GpuBoard& b = rig.table->Board(0);
-    return {b.familyA, b.familyB, b.familyC, b.familyD};
+    return rig.table->Board(0).family;
 }
 
 TEST(DeviceIdLists, HoldTheKnownBoardsWithoutRepeats) {
@@ -37,21 +31,21 @@ TEST(DeviceIdLists, HoldTheKnownBoardsWithoutRepeats) {
     EXPECT_FALSE(DeviceInList(SupportedDeviceIds(), 0));
 }
 
-TEST(BoardIdentification, EachFamilyMemberGetsExactlyItsFlag) {
+TEST(BoardIdentification, EachFamilyMemberGetsItsFamily) {
     const struct {
         std::span<const uint16_t> list;
-        Families expected;
-    } families[] = {{FamilyADeviceIds(), {1, 0, 0, 0}},
-                    {FamilyBDeviceIds(), {0, 1, 0, 0}},
-                    {FamilyCDeviceIds(), {0, 0, 1, 0}},
-                    {FamilyDDeviceIds(), {0, 0, 0, 1}}};
+        BoardFamily expected;
+    } families[] = {{FamilyADeviceIds(), BoardFamily::A},
+                    {FamilyBDeviceIds(), BoardFamily::B},
+                    {FamilyCDeviceIds(), BoardFamily::C},
+                    {FamilyDDeviceIds(), BoardFamily::D}};
     for (const auto& family : families)
         for (uint16_t id : family.list) EXPECT_EQ(Identify(id), family.expected) << std::hex << id;
 }
 
 TEST(BoardIdentification, OtherBoardsGetNoFamily) {
     for (uint32_t id : {0x6cdu, 0x1080u, 0xde0u, 0xe22u, 0xdc4u, 0x2204u /* not supported */})
-        EXPECT_EQ(Identify(id), (Families{0, 0, 0, 0})) << std::hex << id;
+        EXPECT_EQ(Identify(id), BoardFamily::None) << std::hex << id;
 }
 
 TEST(BoardIdentification, FillsTheDeviceTextAndBoostClock) {
@@ -59,12 +53,12 @@ TEST(BoardIdentification, FillsTheDeviceTextAndBoostClock) {
         {CardJson(0x1c03, 0x11223344, "[]", R"("clocks": {"boost": {"graphics": 1708000}})"),
          CardJson(0x1c03, 0x11223344, "[]", R"("clocks": {"base": {"graphics": 1506000}})")}));
     GpuBoardTable& t = *rig.table;
-    t.Board(0).familyA = 1;  // stale flags from an earlier run are cleared
+    t.Board(0).family = BoardFamily::A;  // a stale family from an earlier run is replaced
     ASSERT_EQ(IdentifyBoard(t, 0), kNvOk);
     ASSERT_EQ(IdentifyBoard(t, 1), kNvOk);
     EXPECT_EQ(std::u16string(t.Board(0).deviceIdText), u"1c03");
     EXPECT_EQ(BoardDeviceId(t.Board(0)), 0x1c03u);
-    EXPECT_EQ(t.Board(0).familyA, 0u);
+    EXPECT_EQ(t.Board(0).family, BoardFamily::D);
     EXPECT_EQ(t.Board(0).hasBoostClock, 1u);
     EXPECT_EQ(t.Board(1).hasBoostClock, 0u) << "no boost clock reported";
 }
@@ -73,9 +67,9 @@ TEST(BoardIdentification, AFailedIdentifierReadLeavesTheBoardAlone) {
     test::SimRig rig(ScenarioJson({CardJson(0x1b81)}));
     rig.sim->SetUnsupported(NvOpId(NvOp::GetPCIIdentifiers));
     GpuBoard& board = rig.table->Board(0);
-    board.familyD = 1;
+    board.family = BoardFamily::D;
     EXPECT_EQ(IdentifyBoard(*rig.table, 0), kNvNotSupported);
-    EXPECT_EQ(board.familyD, 1u);
+    EXPECT_EQ(board.family, BoardFamily::D);
     EXPECT_EQ(BoardDeviceId(board), 0u) << "no id, so no probe list can match";
 }
 
@@ -95,7 +89,7 @@ TEST(BoardIdentification, SubsystemA014IsMatchedByDivisionNotShift) {
     ASSERT_EQ(IdentifyBoard(*rig.table, 1), kNvOk);
     EXPECT_EQ(rig.table->Board(0).isSubsysA014, 1u);
     EXPECT_EQ(rig.table->Board(1).isSubsysA014, 0u);
-    EXPECT_EQ(rig.table->Board(0).familyD, 1u);
+    EXPECT_EQ(rig.table->Board(0).family, BoardFamily::D);
 }
 
 NvStatus CheckLevels(const std::string& perfLevels, GpuBoard* out = nullptr) {

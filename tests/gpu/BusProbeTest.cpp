@@ -121,7 +121,7 @@ TEST(BusProbe, KeepsTheAddressOfEveryDeviceThatAnswers) {
     EXPECT_EQ(p.Address(3), 0) << "0x1200 carries nothing at slot 3";
     EXPECT_EQ(p.Address(0), 0);
     EXPECT_EQ(p.Address(1), 0);
-    EXPECT_EQ(p.Board().fanControlType, 0u);
+    EXPECT_EQ(p.Board().fan.Path(), FanPath::LibraryCooler);
 
     Probed wrongId(0x1200, R"([{"address": "0xE0", "registers": {"0x1A": "0x0A"}}])");
     wrongId.Probe();
@@ -147,7 +147,7 @@ TEST(BusProbe, RegisterOneTestNeedsTheWrittenValueBack) {
 
 TEST(BusProbe, Slot6UsesItsOwnRequestsOnFamilyABoards) {
     Probed p(0x1180, R"([{"address": "0x60"}])");
-    ASSERT_EQ(p.Board().familyA, 1u);
+    ASSERT_EQ(p.Board().family, BoardFamily::A);
     p.Probe();
     EXPECT_EQ(p.Address(6), 0x60);
     int slot6 = 0;
@@ -165,12 +165,12 @@ TEST(BusProbe, Slot0TriesTheSecondAddressAndChecksTheChipsOwn) {
     p.rig.sim->Card(0).bus.Attach(0x5A, std::make_unique<SampledFanChip>(0x5A, std::vector<uint8_t>{40}, 8));
     p.Probe();
     EXPECT_EQ(p.Address(0), 0x5A);
-    EXPECT_EQ(p.Board().fanControlType, 3u);
+    EXPECT_EQ(p.Board().fan.Path(), FanPath::TachometerChip);
 
     Probed wrong(0x1b81, R"([{"address": "0x5C", "registers": {"0x04": "0x5A"}}])");
     wrong.Probe();
     EXPECT_EQ(wrong.Address(0), 0) << "the chip at 0x5C does not name itself";
-    EXPECT_EQ(wrong.Board().fanControlType, 0u);
+    EXPECT_EQ(wrong.Board().fan.Path(), FanPath::LibraryCooler);
 }
 
 TEST(BusProbe, ChipAnsweringBothFanProbesEndsAsTypeOne) {
@@ -178,14 +178,14 @@ TEST(BusProbe, ChipAnsweringBothFanProbesEndsAsTypeOne) {
     p.Probe();
     EXPECT_EQ(p.Address(0), 0x5C);
     EXPECT_EQ(p.Address(1), 0x5C);
-    EXPECT_EQ(p.Board().fanControlType, 1u);
+    EXPECT_EQ(p.Board().fan.Path(), FanPath::PacedLibraryCooler);
     EXPECT_EQ(p.Board().fanRangeMax, 100u);
     EXPECT_EQ(p.Chip<sim::SimRegisterFile>(0x5C)->Get(0x7B), 0x55);
 
     Probed half(0x1b81, R"([{"address": "0x5C", "registers": {"0x3D": "0x73", "0x3E": "0x40"}}])");
     half.Probe();
     EXPECT_EQ(half.Address(1), 0);
-    EXPECT_EQ(half.Board().fanControlType, 0u);
+    EXPECT_EQ(half.Board().fan.Path(), FanPath::LibraryCooler);
 }
 
 TEST(BusProbe, NoCalibrationWhenSlot3HasADevice) {
@@ -193,7 +193,7 @@ TEST(BusProbe, NoCalibrationWhenSlot3HasADevice) {
     p.Probe();
     EXPECT_EQ(p.Address(3), 0x60);
     EXPECT_EQ(p.Address(0), 0x5C);
-    EXPECT_EQ(p.Board().fanControlType, 0u);
+    EXPECT_EQ(p.Board().fan.Path(), FanPath::LibraryCooler);
     EXPECT_EQ(p.Board().fanChipFlags, 0u);
 }
 
@@ -263,7 +263,7 @@ TEST(Slot0Calibration, WithoutAGpuSensorNoSampleCounts) {
 TEST(Slot0Calibration, TheChipVariantSetsTheSpeedRange) {
     Calibration slow(60, {50}, 8, 0, 0x04);
     const GpuBoard& s = slow.probed.Board();
-    EXPECT_EQ(s.fanControlType, 3u);
+    EXPECT_EQ(s.fan.Path(), FanPath::TachometerChip);
     EXPECT_EQ(s.fanChipFlags, 0x40u);
     EXPECT_EQ(s.fanRangeMax, 3000u);
     EXPECT_EQ(s.fanRangeMid, 2250u);

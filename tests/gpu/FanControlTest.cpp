@@ -81,7 +81,7 @@ TEST(FanType0, TheFirstFanAmongTheCoolersIsDrivenAndACardWithoutFanIsRefused) {
 
 TEST(FanType1, TheLibrarySetsAndTheSlot1ChipReportsTheDuty) {
     ControlRig rig(TuningCard(kLibraryCooler, kSlot1Chip));
-    rig.Board().fanControlType = 1;
+    rig.Board().fan.Select(FanPath::PacedLibraryCooler);
     rig.Board().i2cSlots[1].devAddress = 0x5C;
     EXPECT_EQ(SetFanLevel(*rig.table, 0, 80), kNvOk);
     EXPECT_EQ(rig.TraceOf("SetCoolerLevels").size(), 2u);
@@ -102,7 +102,7 @@ TEST(FanType1, TheLibrarySetsAndTheSlot1ChipReportsTheDuty) {
 
 TEST(FanType2, SetWritesLimitModeAndDutyAndRestoreHandsTheChipBack) {
     ControlRig rig(TuningCard(kLibraryCooler, kSlot1Chip));
-    rig.Board().fanControlType = 2;
+    rig.Board().fan.Select(FanPath::LibraryCoolerAndChip);
     rig.Board().i2cSlots[1].devAddress = 0x5C;
     rig.Board().fanChipLimit = 0xE6;
 
@@ -133,7 +133,7 @@ TEST(FanType2, SetWritesLimitModeAndDutyAndRestoreHandsTheChipBack) {
 
 TEST(FanType2, ASilentChipEndsTheSetAfterTheLibraryStep) {
     ControlRig rig(TuningCard(kLibraryCooler, kSlot1Chip));
-    rig.Board().fanControlType = 2;
+    rig.Board().fan.Select(FanPath::LibraryCoolerAndChip);
     rig.Board().i2cSlots[1].devAddress = 0x5C;
     rig.Card().bus.Device(0x5C)->answering = false;
     EXPECT_EQ(SetFanLevel(*rig.table, 0, 40), kNvFailed);
@@ -147,7 +147,7 @@ class FanType3 : public testing::Test {
 protected:
     FanType3() : rig(TuningCard(kLibraryCooler, kSlot0Chip)) {
         GpuBoard& board = rig.Board();
-        board.fanControlType = 3;
+        board.fan.Select(FanPath::TachometerChip);
         board.i2cSlots[0].devAddress = 0x5A;
         board.fanCurveHigh = 75;
         board.fanCurveLow = 50;
@@ -238,7 +238,7 @@ TEST_F(FanType3, ASilentChipEndsEveryPathWithItsStatus) {
 TEST_F(FanType3, ModeFollowsTheSlot0ChipOnlyWhileSlot3IsEmpty) {
     ASSERT_EQ(SetFanLevel(*rig.table, 0, 1000), kNvOk);
     rig.Board().i2cSlots[3].devAddress = 0x60;
-    rig.Board().fanControlType = 0;
+    rig.Board().fan.Select(FanPath::LibraryCooler);
     int32_t mode = 0;
     EXPECT_EQ(GetFanMode(*rig.table, 0, &mode), kNvOk);
     EXPECT_EQ(mode, 1);  // the library cooler, still automatic
@@ -250,7 +250,7 @@ const std::string kFanCoolers =
 TEST(FanType4, TheLegacyPathsAnswerNotSupportedAndCoolersAreSetById) {
     ControlRig rig(TuningCard(kFanCoolers));
     EXPECT_EQ(ReadBoardCoolerSettings(*rig.table, 0), kNvOk);
-    EXPECT_EQ(rig.Board().fanControlType, 4u);
+    EXPECT_EQ(rig.Board().fan.Path(), FanPath::FanCoolers);
     int32_t value = 0;
     EXPECT_EQ(SetFanLevel(*rig.table, 0, 50), kNvNotSupported);
     EXPECT_EQ(RestoreFanAuto(*rig.table, 0), kNvNotSupported);
@@ -276,7 +276,7 @@ TEST(FanType4, TheLegacyPathsAnswerNotSupportedAndCoolersAreSetById) {
 
     rig.sim->SetUnsupported(NvOpId(NvOp::FanCoolersSetControl));
     CaptureStdout();
-    SetFanCoolerLevel(*rig.table, 0, 20.0f, 1);
+    EXPECT_EQ(SetFanCoolerLevel(*rig.table, 0, 20.0f, 1), kNvNotSupported);
     EXPECT_EQ(GetCapturedStdout(), "API call failed with error -104\n");
 }
 
@@ -325,16 +325,16 @@ TEST(FanRange, ComesFromTheFirstFanInTheBoardsCoolerRecord) {
     uint32_t least = 0;
     EXPECT_EQ(GetFanRange(*rig.table, 0, &most, &least), kNvFailed);  // not read yet
     ASSERT_EQ(ReadBoardCoolerSettings(*rig.table, 0), kNvOk);
-    EXPECT_EQ(rig.Board().fanControlType, 0u);
+    EXPECT_EQ(rig.Board().fan.Path(), FanPath::LibraryCooler);
     EXPECT_EQ(GetFanRange(*rig.table, 0, &most, &least), kNvOk);
     EXPECT_EQ(most, 90u);
     EXPECT_EQ(least, 25u);
     EXPECT_EQ(GetFanRange(*rig.table, 0, nullptr, &least), kNvOk);
 
     rig.sim->SetUnsupported(NvOpId(NvOp::GetCoolerSettings));
-    rig.Board().fanControlType = 1;
+    rig.Board().fan.Select(FanPath::PacedLibraryCooler);
     EXPECT_EQ(ReadBoardCoolerSettings(*rig.table, 0), kNvNotSupported);
-    EXPECT_EQ(rig.Board().fanControlType, 1u);
+    EXPECT_EQ(rig.Board().fan.Path(), FanPath::PacedLibraryCooler);
 }
 
 }  // namespace

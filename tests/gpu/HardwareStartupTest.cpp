@@ -114,20 +114,20 @@ TEST(StartHardware, IdentifiesProbesAndStartsTheThread) {
     EXPECT_TRUE(rig.launcher.started.empty()) << "two boards: no BIOS read";
 
     const GpuBoard& a = rig.Board(0);
-    EXPECT_EQ(a.familyD, 1u);
+    EXPECT_EQ(a.family, BoardFamily::D);
     EXPECT_EQ(a.isSubsysA014, 1u);
     EXPECT_EQ(a.hasGraphicsClock, 1u);
     EXPECT_EQ(a.hasMemoryClock, 1u);
     EXPECT_EQ(a.i2cSlots[5].devAddress, 0x10);
-    EXPECT_EQ(a.fanControlType, 0u);
+    EXPECT_EQ(a.fan.Path(), FanPath::LibraryCooler);
     EXPECT_EQ(a.fanRangeMax, 95u) << "taken from the library cooler";
     EXPECT_EQ(a.fanRangeMin, 20u);
 
     const GpuBoard& b = rig.Board(1);
-    EXPECT_EQ(b.familyA, 1u);
+    EXPECT_EQ(b.family, BoardFamily::A);
     EXPECT_EQ(b.i2cSlots[1].devAddress, 0x5C);
     EXPECT_EQ(b.i2cSlots[6].devAddress, 0x60);
-    EXPECT_EQ(b.fanControlType, 1u);
+    EXPECT_EQ(b.fan.Path(), FanPath::PacedLibraryCooler);
     EXPECT_EQ(b.fanRangeMax, 100u) << "the slot-1 chip's range is a percentage";
     EXPECT_EQ(b.fanRangeMin, 25u);
     EXPECT_EQ(rig.Chip<sim::SimRegisterFile>(1, 0x5C)->Get(0x38), 0xFF) << "the thread asked for the limit";
@@ -139,9 +139,9 @@ TEST(StartHardware, LeavesTheSlot0ChipsFanToTheChipAndSwitchesCoolerlessBoardsTo
         {CardJson(0x1b80, 0x11223344, R"([{"address": "0x5C", "registers": {"0x04": "0x5C", "0x60": "0x07"}}])"),
          CardJson(0x1b80, 0x11223344, "[]", R"("tuning": {"coolers": [], "fanCoolers": [{"id": 1}, {"id": 2}]})")}));
     ASSERT_EQ(rig.Start(), kStartHardwareOk);
-    EXPECT_EQ(rig.Board(0).fanControlType, 3u);
+    EXPECT_EQ(rig.Board(0).fan.Path(), FanPath::TachometerChip);
     EXPECT_EQ(rig.Chip<sim::SimRegisterFile>(0, 0x5C)->Get(0x60), 0x05) << "bit 0x02 cleared";
-    EXPECT_EQ(rig.Board(1).fanControlType, 4u);
+    EXPECT_EQ(rig.Board(1).fan.Path(), FanPath::FanCoolers);
     EXPECT_EQ(rig.Board(1).hasFanCoolersApi, 1u);
     EXPECT_EQ(rig.Board(0).hasFanCoolersApi, 0u);
 }
@@ -158,7 +158,7 @@ TEST(StartHardware, OneBoardGetsItsBiosRead) {
     ASSERT_EQ(rig.Start(), kStartHardwareOk);
     ASSERT_TRUE(rig.thread->WaitFinished(5s));
     EXPECT_EQ(rig.launcher.started.size(), 1u);
-    EXPECT_EQ(rig.Board(0).fanControlType, 2u);
+    EXPECT_EQ(rig.Board(0).fan.Path(), FanPath::LibraryCoolerAndChip);
     EXPECT_EQ(rig.Chip<sim::SimRegisterFile>(0, 0x5C)->Get(0x39), 0xFF) << "type 2 learns its limit at 0x39";
 }
 
@@ -167,7 +167,7 @@ TEST(StartHardware, SixCardsAreCutToFive) {
     StartRig rig(ScenarioJson(cards));
     ASSERT_EQ(rig.Start(), kStartHardwareOk);
     EXPECT_EQ(rig.table->gpuCount, 5);
-    for (int gpu = 0; gpu < 5; ++gpu) EXPECT_EQ(rig.Board(gpu).familyD, 1u) << gpu;
+    for (int gpu = 0; gpu < 5; ++gpu) EXPECT_EQ(rig.Board(gpu).family, BoardFamily::D) << gpu;
     EXPECT_TRUE(rig.sim->Card(5).bus.Log().empty()) << "the sixth card is never probed";
 }
 
@@ -182,24 +182,22 @@ std::string ScenarioFile(const std::string& name) {
 TEST(StartHardware, IdentifiesTheScenarioBoards) {
     const struct {
         const char* file;
-        uint32_t a, b, c, d, boost;
+        BoardFamily family;
+        uint32_t boost;
         uint8_t slot6;
-    } cases[] = {{"family-a.json", 1, 0, 0, 0, 1, 0x60},
-                 {"family-b.json", 0, 1, 0, 0, 0, 0},
-                 {"family-c.json", 0, 0, 1, 0, 1, 0x60},
-                 {"family-d.json", 0, 0, 0, 1, 1, 0}};
+    } cases[] = {{"family-a.json", BoardFamily::A, 1, 0x60},
+                 {"family-b.json", BoardFamily::B, 0, 0},
+                 {"family-c.json", BoardFamily::C, 1, 0x60},
+                 {"family-d.json", BoardFamily::D, 1, 0}};
     for (const auto& c : cases) {
         StartRig rig(ScenarioFile(c.file));
         ASSERT_EQ(rig.Start(), kStartHardwareOk) << c.file;
         const GpuBoard& board = rig.Board(0);
-        EXPECT_EQ(board.familyA, c.a) << c.file;
-        EXPECT_EQ(board.familyB, c.b) << c.file;
-        EXPECT_EQ(board.familyC, c.c) << c.file;
-        EXPECT_EQ(board.familyD, c.d) << c.file;
+        EXPECT_EQ(board.family, c.family) << c.file;
         EXPECT_EQ(board.hasBoostClock, c.boost) << c.file;
         EXPECT_EQ(board.hasGraphicsClock, 1u) << c.file;
         EXPECT_EQ(board.i2cSlots[6].devAddress, c.slot6) << c.file;
-        EXPECT_EQ(board.fanControlType, 0u) << c.file;
+        EXPECT_EQ(board.fan.Path(), FanPath::LibraryCooler) << c.file;
     }
 
     StartRig two(ScenarioFile("two-cards.json"));

@@ -70,7 +70,7 @@ TEST(HardwareThread, OneCardRunsTheReaderAndScansWhatItWrote) {
     EXPECT_TRUE(outcome.readerStarted);
     EXPECT_EQ(outcome.biosBytes, kBiosScanBytes) << "kept polling until the second part arrived";
     EXPECT_EQ(outcome.scan.tagIndex, 2);
-    EXPECT_EQ(rig.table->Board(0).fanControlType, 2u);
+    EXPECT_EQ(rig.table->Board(0).fan.Path(), FanPath::LibraryCoolerAndChip);
 }
 
 // The simulator under the driver library's name, as a card's library looks to the program.
@@ -108,8 +108,8 @@ TEST(HardwareThread, TwoCardsNeverRunTheReader) {
     ASSERT_TRUE(thread.WaitFinished(5s));
     EXPECT_TRUE(launcher.started.empty());
     EXPECT_FALSE(thread.Outcome().readerRun);
-    EXPECT_EQ(rig.table->Board(0).fanControlType, 0u);
-    EXPECT_EQ(rig.table->Board(1).fanControlType, 0u);
+    EXPECT_EQ(rig.table->Board(0).fan.Path(), FanPath::LibraryCooler);
+    EXPECT_EQ(rig.table->Board(1).fan.Path(), FanPath::LibraryCooler);
 }
 
 TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
@@ -127,7 +127,7 @@ TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
     EXPECT_FALSE(thread.Outcome().readerStarted);
     EXPECT_EQ(thread.Outcome().biosBytes, 0u);
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / kBiosDumpFile));
-    EXPECT_EQ(rig.table->Board(0).fanControlType, 0u) << "the old dump's marker was not read";
+    EXPECT_EQ(rig.table->Board(0).fan.Path(), FanPath::LibraryCooler) << "the old dump's marker was not read";
 }
 
 TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
@@ -142,7 +142,7 @@ TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
     ASSERT_TRUE(thread.Start(*rig.table));
     ASSERT_TRUE(thread.WaitFinished(5s));
     EXPECT_EQ(thread.Outcome().biosBytes, 800u);
-    EXPECT_EQ(rig.table->Board(0).fanControlType, 2u);
+    EXPECT_EQ(rig.table->Board(0).fan.Path(), FanPath::LibraryCoolerAndChip);
 }
 
 TEST(HardwareThread, TheOwnerCanEndItWhileItWaitsForTheReader) {
@@ -193,7 +193,7 @@ TEST(FanChipLimit, LearnedFromTheChipWhenAboveHalf) {
         rig.sim->Card(i).bus.Attach(0x5C, std::make_unique<LimitingChip>(limits[i]));
         t.Board(static_cast<int>(i)).i2cSlots[1].devAddress = 0x5C;
     }
-    t.Board(1).fanControlType = 2;
+    t.Board(1).fan.Select(FanPath::LibraryCoolerAndChip);
     rig.sim->Card(3).bus.Attach(0x5C, std::make_unique<LimitingChip>(0xC8));  // not probed: slot 1 empty
 
     LearnFanChipLimits(t);
@@ -230,7 +230,7 @@ TEST(HardwareThread, RunsTheRealReaderUnderTheSimulator) {
     EXPECT_EQ(thread.Outcome().biosBytes, kBiosScanBytes);
     EXPECT_EQ(thread.Outcome().scan.tagIndex, 10);
     EXPECT_EQ(thread.Outcome().scan.position, 256u);
-    EXPECT_EQ(rig.table->Board(0).fanControlType, 2u);
+    EXPECT_EQ(rig.table->Board(0).fan.Path(), FanPath::LibraryCoolerAndChip);
     EXPECT_EQ(std::filesystem::file_size(folder.Path() / kBiosDumpFile), 2048u);
 }
 #endif

@@ -59,7 +59,7 @@ TEST(I2cBus, EachOperationSendsTheRequestOfItsRow) {
     ASSERT_EQ(ReadSlotRegister(t, 0, &reg, &data, 1), kNvOk);
     EXPECT_EQ(data, 0xAB) << "the byte written comes back";
     ASSERT_EQ(WriteSlot6Register(t, 0, &reg, &data), kNvOk);
-    t.Board(0).familyB = 1;
+    t.Board(0).family = BoardFamily::B;
     ASSERT_EQ(ReadSlot6Register(t, 0, &reg, &data), kNvOk);
     ASSERT_EQ(ReadLedRegister(t, 0, 0x58, &reg, &data), kNvOk);
     uint8_t burst[3] = {1, 2, 3};
@@ -99,11 +99,10 @@ TEST(I2cBus, Slot6RequestVersionFollowsTheBoardFamily) {
     test::SimRig rig(test::CardsJson(1, AllDevices()));
     GpuBoardTable& t = *rig.table;
     t.Board(0).i2cSlots[6].devAddress = 0x60;
-    t.Board(0).familyD = 1;
+    t.Board(0).family = BoardFamily::D;
     uint8_t reg = 0, data = 0;
     ASSERT_EQ(ReadSlot6Register(t, 0, &reg, &data), kNvOk);
-    t.Board(0).familyD = 0;
-    t.Board(0).familyC = 1;
+    t.Board(0).family = BoardFamily::C;
     ASSERT_EQ(ReadSlot6Register(t, 0, &reg, &data), kNvOk);
     const auto log = rig.sim->Card(0).bus.Log();
     ASSERT_EQ(log.size(), 2u);

@@ -44,7 +44,7 @@ struct Card
             std::make_unique<pyx::sim::SimLibrarySource>(std::move(library)));
         EXPECT_EQ(nv->Initialize(), 0);
         table = std::make_unique<pyx::GpuBoardTable>(*nv);
-        table->EnumerateBoards();
+        EXPECT_EQ(table->EnumerateBoards(), pyx::kNvOk);
         uint32_t deviceId = 0;
         uint32_t subSystemId = 0;
         EXPECT_EQ(table->ReadPciIdentifiers(0, &deviceId, &subSystemId), 0);

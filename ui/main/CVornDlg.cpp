@@ -312,7 +312,7 @@ QString CVornDlg::ValueLabelText(int flag) const {
             value = page_.power.pos;
             break;
         case kLabelFan:
-            if (board.fanControlType.load() == 4) return {};
+            if (board.fan.Path() == FanPath::FanCoolers) return {};
             value = page_.fan.pos;
             break;
         case kLabelGpuVf:

@@ -36,9 +36,9 @@ struct Bench {
                                                                                   : std::vector<pyx::NvOp>{});
         }
         nv = std::make_unique<pyx::NvApiLibrary>(std::move(source));
-        nv->Initialize();
+        (void)nv->Initialize();
         table = std::make_unique<pyx::GpuBoardTable>(*nv);
-        table->EnumerateBoards();
+        (void)table->EnumerateBoards();
     }
     pyx::test::DriverFillRig rig;
     pyx::sim::SimLibrary* sim = nullptr;

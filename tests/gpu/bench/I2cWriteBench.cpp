@@ -16,9 +16,9 @@ void BM_I2cWriteThroughLayer(benchmark::State& state) {
         R"({"cards": [{"deviceId": "0x1B8110DE", "subSystemId": 0, "i2c": [{"address": "0x58"}]}]})", "bench", error);
     auto* sim = library.get();
     pyx::NvApiLibrary nv(std::make_unique<pyx::sim::SimLibrarySource>(std::move(library)));
-    nv.Initialize();
+    (void)nv.Initialize();
     pyx::GpuBoardTable table(nv);
-    table.EnumerateBoards();
+    (void)table.EnumerateBoards();
     uint8_t reg = 0x02;
     uint8_t colour[3] = {0xFF, 0x20, 0x00};
     int64_t n = 0;

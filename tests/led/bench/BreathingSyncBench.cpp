@@ -77,9 +77,9 @@ void BreathingSyncTiming(benchmark::State& state) {
         FrameClock* frames = clock.get();
         library->Card(0).bus.Attach(kind == kSyncZone58 ? 0x58 : 0x46, std::move(clock));
         NvApiLibrary nv(std::make_unique<sim::SimLibrarySource>(std::move(library)));
-        nv.Initialize();
+        (void)nv.Initialize();
         GpuBoardTable table(nv);
-        table.EnumerateBoards();
+        (void)table.EnumerateBoards();
         SteadyLedPacer pacer;
         LedEffectEngine engine(table, pacer);
         engine.StartBreathingSync(kind, 3, 5);

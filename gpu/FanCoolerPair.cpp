@@ -1,4 +1,4 @@
-#include "app/FanCoolerPair.h"
+#include "gpu/FanCoolerPair.h"
 
 #include <cstring>
 

@@ -1,0 +1,96 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "gpu/CardWrites.h"
+#include "gpu/ClockControl.h"
+#include "gpu/FanPath.h"
+#include "gpu/GpuBoardTable.h"
+#include "gpu/TuningSnapshot.h"
+
+namespace pyx {
+
+// Where a card keeps the tuning the modes and the settings file set.
+enum class TuningStyle : uint8_t {
+    PstateOffsets,       // P-state 0 clock deltas, with a boost clock the modes scale from
+    PstateWithoutBoost,  // the same without a boost clock: the window refuses such a card
+    VfPoints,            // on the clock-client VF points as well as in P-state 0
+};
+
+// One clock domain's P-state 0 offset and the range the card takes.
+struct ClockOffset {
+    int32_t valueKHz = 0;
+    int32_t minKHz = 0;
+    int32_t maxKHz = 0;
+};
+
+// P-state 0's graphics and memory offsets; zeros for a domain P-state 0 does not list.
+struct ClockOffsets {
+    ClockOffset graphics;
+    ClockOffset memory;
+};
+
+// The first power policy's range, thousandths of a percent.
+struct PowerRange {
+    uint32_t minPcm = 0;
+    uint32_t defaultPcm = 0;
+    uint32_t maxPcm = 0;
+};
+
+// The levels a fan path takes, in its unit.
+struct FanLevelRange {
+    int32_t min = 0;
+    int32_t max = 0;
+};
+
+// The graphics offset of the one board variant that takes a fixed overclock.
+inline constexpr int32_t kFixedOverclockKHz = 127000;
+
+// Typed reads and writes of one card's tuning over the library's records: the modes, the
+// settings file and the sliders are composed from these and never see a record. A refused
+// write stops nothing; every answer is in the CardWrites returned. A GPU the table does not
+// hold reads nothing and writes nothing.
+class CardTuning {
+public:
+    CardTuning(GpuBoardTable& table, int gpu) : table_(table), gpu_(gpu) {}
+
+    bool Valid() const { return table_.IsValidGpu(gpu_); }
+    // What the card is; asked of a valid GPU only.
+    TuningStyle Style() const;
+    std::optional<int32_t> FixedOverclockKHz() const;
+    FanPath Fan() const;
+    FanUnit FanLevelUnit() const;
+    // The card's fans answer the fan-cooler interface (whatever its fan path).
+    bool HasFanCoolers() const;
+    // The levels the fan path takes; none on the fan-cooler path, which has no level of its own.
+    std::optional<FanLevelRange> FanLevels() const;
+
+    BoostClocks ReadBoostClocks() const;
+    std::optional<ClockOffsets> ReadClockOffsets() const;
+    // The P-state record is read once more after a refused offset, so the driver settles;
+    // nothing is taken from it.
+    void SettleAfterRefusedOffset() const;
+    // Keeps the board's powerPolicyInfoWord on success.
+    std::optional<PowerRange> ReadPowerRange() const;
+    std::optional<uint32_t> ReadPowerPcm() const;
+    // The level the fan path reads (its mode read first: the library paths read from it).
+    std::optional<int32_t> ReadFanLevel() const;
+    // The first cooler's level through the fan-cooler interface.
+    std::optional<int32_t> ReadFanCoolerLevel() const;
+
+    CardWrites Write(const TuningSnapshot& snapshot) const;
+    // The acoustic policy's default limit, in whole degrees, set again. Without a usable policy
+    // there is no default to go back to: the 0 then sent changes nothing and is not reported.
+    CardWrites RestoreDefaultThermalLimit() const;
+
+private:
+    [[nodiscard]] NvStatus WritePower(uint32_t powerPcm) const;
+    [[nodiscard]] NvStatus WriteThermalLimit(float celsius) const;
+    void WriteFan(const FanRequest& request, CardWrites& out) const;
+    void WriteVfOffsets(const TuningSnapshot& snapshot, CardWrites& out) const;
+
+    GpuBoardTable& table_;
+    int gpu_;
+};
+
+}  // namespace pyx
