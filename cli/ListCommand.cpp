@@ -28,10 +28,6 @@ const char* kListHelp =
     "  temperature calibration and duty-limit test, which write, are left to the window).\n"
     "  --json   print the same as a JSON object\n";
 
-// Bus addresses of the lighting controllers, in the order of their presence flags.
-const char* const kLedControllerNames[kPresenceCount] = {"basic", "0x58", "0xAC", "0xB0", "0xB4",
-                                                         "0xB8",  "0x46", "0x48", "0x4A", "0x4C"};
-
 struct GpuDetails {
     std::vector<std::string> families;
     uint32_t boostClockMHz = 0;
@@ -49,12 +45,7 @@ GpuDetails ReadDetails(GpuBoardTable& boards, int gpu) {
     details.fanPathCode = FanPathCode(board.fan.Path());
     LedBoardState led;
     ProbeLedControllersReadOnly(boards, gpu, led);
-    for (size_t i = 0; i < kPresenceCount; ++i)
-        if (led.present[i]) {
-            std::string name = kLedControllerNames[i];
-            if (i == kPresentBasic) name += led.ledKind == LedKind::BasicClass2 ? " 0x8A" : " 0x40";
-            details.ledControllers.push_back(name);
-        }
+    details.ledControllers = FoundControllerNames(led);
     return details;
 }
 

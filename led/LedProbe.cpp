@@ -1,5 +1,6 @@
 #include "led/LedProbe.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "led/LedAddresses.h"
@@ -8,6 +9,18 @@
 namespace pyx {
 
 namespace {
+
+// The controllers other than the basic one, in the order of their presence flags.
+constexpr std::pair<uint8_t, LedPresence> kPresenceAddresses[] = {
+    {0x58, kPresentZone58},   {0xAC, kPresentEffectAC}, {0xB0, kPresentEffectB0},
+    {0xB4, kPresentEffectB4}, {0xB8, kPresentEffectB8}, {0x46, kPresentZone46},
+    {0x48, kPresentZone48},   {0x4A, kPresentZone4A},   {0x4C, kPresentZone4C}};
+
+std::string AddressName(uint8_t address) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", address);
+    return text;
+}
 
 // A controller answers when a one-byte read of its register 0x00 succeeds.
 bool Answers(GpuBoardTable& table, int gpu, uint8_t address) {
@@ -43,11 +56,7 @@ void FillPresence(GpuBoardTable& table, int gpu, bool class1Found, LedBoardState
     }
     state.present[kPresentBasic] = state.ledKind != LedKind::None;
 
-    static constexpr std::pair<uint8_t, LedPresence> kOthers[] = {
-        {0x58, kPresentZone58},   {0xAC, kPresentEffectAC}, {0xB0, kPresentEffectB0},
-        {0xB4, kPresentEffectB4}, {0xB8, kPresentEffectB8}, {0x46, kPresentZone46},
-        {0x48, kPresentZone48},   {0x4A, kPresentZone4A},   {0x4C, kPresentZone4C}};
-    for (const auto& [address, flag] : kOthers) state.present[flag] = Answers(table, gpu, address);
+    for (const auto& [address, flag] : kPresenceAddresses) state.present[flag] = Answers(table, gpu, address);
 }
 
 }  // namespace
@@ -59,6 +68,22 @@ void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state) {
 
 void ProbeLedControllersReadOnly(GpuBoardTable& table, int gpu, LedBoardState& state) {
     FillPresence(table, gpu, Answers(table, gpu, BasicClass1Address()), state);
+}
+
+bool ControllerFound(const LedBoardState& found, uint8_t address) {
+    for (const auto& [at, flag] : kPresenceAddresses)
+        if (at == address) return found.present[flag];
+    return false;
+}
+
+std::vector<std::string> FoundControllerNames(const LedBoardState& found) {
+    std::vector<std::string> names;
+    if (found.present[kPresentBasic])
+        names.push_back("basic " + AddressName(found.ledKind == LedKind::BasicClass2 ? BasicClass2Address()
+                                                                                     : BasicClass1Address()));
+    for (const auto& [address, flag] : kPresenceAddresses)
+        if (found.present[flag]) names.push_back(AddressName(address));
+    return names;
 }
 
 LedKind FirstSuccessKind(const LedBoardState& found) {

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "gpu/GpuBoardTable.h"
 #include "led/LedBoardState.h"
@@ -9,6 +11,12 @@ namespace pyx {
 // First-success probe: the kind of the first controller that answers, in the order 0xAC,
 // 0x46, 0x58, 0x40 (by its first initialisation command), 0x8A; LedKind::None when none does.
 LedKind ProbeLedKind(GpuBoardTable& table, int gpu);
+
+// Whether the probe found a controller (other than the basic one) at the 8-bit address.
+bool ControllerFound(const LedBoardState& found, uint8_t address);
+// What a listing names for the controllers found: "basic 0x40" (or 0x8A), then each other
+// controller's address ("0x58", "0xAC", ...) in the order of the presence flags.
+std::vector<std::string> FoundControllerNames(const LedBoardState& found);
 
 // The kind the first-success probe would give, from what the start-up probe found: its
 // order puts the effect and zone controllers before the basic one, whose class ledKind keeps.

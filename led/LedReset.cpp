@@ -5,27 +5,12 @@
 #include <vector>
 
 #include "led/LedEffectController.h"
+#include "led/LedProbe.h"
 #include "led/LedZoneController.h"
 
 namespace pyx {
 
 using namespace std::chrono_literals;
-
-namespace {
-
-// Whether the start-up probe found a controller at the address a reset writes to.
-bool Found(const LedBoardState& found, uint8_t address) {
-    switch (address) {
-        case 0xAC: return found.present[kPresentEffectAC];
-        case 0xB0: return found.present[kPresentEffectB0];
-        case 0x58: return found.present[kPresentZone58];
-        case 0x46: return found.present[kPresentZone46];
-        case 0x48: return found.present[kPresentZone48];
-        default: return false;
-    }
-}
-
-}  // namespace
 
 LedResetResult ResetLedController(GpuBoardTable& table, int gpu, LedKind kind, const LedBoardState& found,
                                   LedPacer& pacer, const std::function<void()>& defaultModeTaken) {
@@ -58,7 +43,7 @@ LedResetResult ResetLedController(GpuBoardTable& table, int gpu, LedKind kind, c
         case LedKind::BasicClass1:
         case LedKind::BasicClass2: break;
     }
-    std::erase_if(result.refused.refused, [&](const LedRefusedWrite& write) { return !Found(found, write.address); });
+    std::erase_if(result.refused.refused, [&](const LedRefusedWrite& write) { return !ControllerFound(found, write.address); });
     return result;
 }
 

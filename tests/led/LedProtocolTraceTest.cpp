@@ -227,5 +227,22 @@ TEST(LedTrace, TheResetOfEachKindAndWhenItsDefaultModeIsTaken) {
     test::ExpectGolden(rig.TraceLines(), "controller-resets.txt");
 }
 
+// The names a listing shows follow the probe's findings: the basic controller by its class's
+// address, the others by theirs, in the order of the presence flags.
+TEST(LedProbe, TheControllersFoundAreNamedByTheirAddresses) {
+    LedBoardState found;
+    EXPECT_TRUE(FoundControllerNames(found).empty());
+    found.ledKind = LedKind::BasicClass2;
+    found.present[kPresentBasic] = true;
+    found.present[kPresentZone4C] = true;
+    found.present[kPresentEffectAC] = true;
+    EXPECT_EQ(FoundControllerNames(found), (std::vector<std::string>{"basic 0x8A", "0xAC", "0x4C"}));
+    found.ledKind = LedKind::BasicClass1;
+    EXPECT_EQ(FoundControllerNames(found).front(), "basic 0x40");
+    EXPECT_TRUE(ControllerFound(found, 0x4C));
+    EXPECT_FALSE(ControllerFound(found, 0x58));
+    EXPECT_FALSE(ControllerFound(found, 0x40)) << "the basic controller is found by its class, not an address";
+}
+
 }  // namespace
 }  // namespace pyx
