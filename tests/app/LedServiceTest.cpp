@@ -11,6 +11,7 @@
 #include "tests/support/FakeMessageSink.h"
 #include "tests/support/FakeProcessLauncher.h"
 #include "tests/support/FakeServiceControl.h"
+#include "tests/support/FileText.h"
 #ifndef _WIN32
 #include "platform/linux/PosixProcessLauncher.h"
 #endif
@@ -60,12 +61,6 @@ class LedServiceTest : public ::testing::Test {
   bool installed_ = false;
 };
 
-[[maybe_unused]] std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 }  // namespace
 
@@ -274,8 +269,8 @@ TEST(LedServiceScripts, SystemdScriptsAreWrittenBesideTheProgramAndParse) {
   const std::filesystem::path folder = mkdtemp(pattern);
   ASSERT_EQ(WriteInstallScript(folder), 1);
   ASSERT_EQ(WriteRemoveScript(folder), 1);
-  const std::string install = ReadFile(folder / InstallScriptName());
-  const std::string remove = ReadFile(folder / RemoveScriptName());
+  const std::string install = pyx::test::FileText(folder / InstallScriptName());
+  const std::string remove = pyx::test::FileText(folder / RemoveScriptName());
   EXPECT_EQ(install, SystemdInstallScript(folder));
   EXPECT_EQ(remove, SystemdRemoveScript());
 

@@ -8,6 +8,7 @@
 
 #include "tests/support/FakeLogonRunList.h"
 #include "platform/linux/XdgAutostartList.h"
+#include "tests/support/FileText.h"
 
 namespace {
 
@@ -32,12 +33,7 @@ class RunEntryTest : public ::testing::Test {
     std::filesystem::remove_all(root_);
   }
   std::filesystem::path EntryFile() const { return root_ / "autostart" / "Pyxtune.desktop"; }
-  std::string EntryText() const {
-    std::ifstream in(EntryFile());
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string EntryText() const { return pyx::test::FileText(EntryFile()); }
   // Puts a raw command line in the list, as another tool or an older version may have.
   void Store(const std::string& commandLine) {
     ASSERT_TRUE(list_->Write(kRunEntryName, commandLine));

@@ -12,22 +12,18 @@
 
 #include "cli/Cli.h"
 #include "tests/TestEnvironment.h"
+#include "tests/support/FileText.h"
 
 namespace pyx::clitest {
 
 namespace fs = std::filesystem;
+using test::FileText;
 
 struct CliRun {
     int status;
     std::string out, err;
 };
 
-inline std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -65,11 +61,11 @@ protected:
         const int status = RunCli(args, out, err);
         return {status, out.str(), err.str()};
     }
-    nlohmann::json State() const { return nlohmann::json::parse(ReadText(state_)); }
+    nlohmann::json State() const { return nlohmann::json::parse(FileText(state_)); }
     const nlohmann::json& Tuning(const nlohmann::json& state, size_t card = 0) const {
         return state.at("cards").at(card).at("tuning");
     }
-    std::string Trace() const { return ReadText(trace_); }
+    std::string Trace() const { return FileText(trace_); }
     // The trace lines of one operation, without their time stamps.
     std::vector<std::string> TraceOf(const std::string& operation) const {
         std::vector<std::string> lines;

@@ -12,7 +12,7 @@ class DoctorCommand : public CliTest {};
 TEST_F(DoctorCommand, ReportsEveryIdOfEveryGpuAndChangesNothing) {
     // The simulated cards' state file, as an earlier command leaves it.
     ASSERT_EQ(Run({"monitor"}).status, 0);
-    const std::string stateBefore = ReadText(state_);
+    const std::string stateBefore = FileText(state_);
     std::filesystem::remove(trace_);
     const CliRun run = Run({"doctor", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -39,7 +39,7 @@ TEST_F(DoctorCommand, ReportsEveryIdOfEveryGpuAndChangesNothing) {
     EXPECT_EQ(called, 17);
     EXPECT_GT(report.at("gpus")[0].at("monitoringTickMedianMicroseconds").get<double>(), 0.0);
     EXPECT_EQ(Trace(), "") << "the doctor changed a card";
-    EXPECT_EQ(ReadText(state_), stateBefore);
+    EXPECT_EQ(FileText(state_), stateBefore);
 }
 
 TEST_F(DoctorCommand, TheTextFormSaysTheSimulatorAnswersAndRefusesArguments) {

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FileText.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -32,6 +34,7 @@ extern char** environ;
 namespace pyx::proctest {
 
 namespace fs = std::filesystem;
+using test::FileText;
 
 // A variable set to a value, or removed when the value is empty-optional.
 struct EnvChange {
@@ -44,12 +47,6 @@ struct ProgramRun {
     std::string out, err;
 };
 
-inline std::string FileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // This process's id, for names of its own.
 inline unsigned long ThisProcessId() {

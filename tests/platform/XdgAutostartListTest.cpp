@@ -1,4 +1,5 @@
 #include "platform/linux/XdgAutostartList.h"
+#include "tests/support/FileText.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -17,12 +18,6 @@ class XdgAutostartListTest : public ::testing::Test {
   void TearDown() override {
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
-  }
-  static std::string FileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
   }
   std::filesystem::path root_;
 };
@@ -46,7 +41,7 @@ TEST_F(XdgAutostartListTest, FolderIsTheFirstAbsoluteConfigFolder) {
 TEST_F(XdgAutostartListTest, WriteCreatesTheFolderAndAnEntryWithTheCommandLine) {
   XdgAutostartList list(root_ / "autostart");
   ASSERT_TRUE(list.Write("Pyxtune", "\"/opt/pyx tune/pyxtune\" SysTray"));
-  const std::string text = FileText(root_ / "autostart" / "Pyxtune.desktop");
+  const std::string text = pyx::test::FileText(root_ / "autostart" / "Pyxtune.desktop");
   EXPECT_NE(text.find("[Desktop Entry]\n"), std::string::npos);
   EXPECT_NE(text.find("Type=Application\n"), std::string::npos);
   EXPECT_NE(text.find("\nExec=\"/opt/pyx tune/pyxtune\" SysTray\n"), std::string::npos) << text;

@@ -16,6 +16,7 @@
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
 #include "sim/SimStateFile.h"
+#include "tests/support/FileText.h"
 
 namespace pyx::sim {
 namespace {
@@ -35,12 +36,6 @@ std::unique_ptr<SimLibrary> ZoneCards() {
     return library;
 }
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // One run of a program on the simulated cards, through the library layer as every caller.
 struct ProgramRun {
@@ -79,7 +74,7 @@ TEST_F(SimStateFileTest, EveryChangeIsWrittenAtOnceAndTheNextRunStartsFromIt) {
         ProgramRun run(std::move(cards));
 
         ASSERT_EQ(SetGraphicsClockOffset(*run.table, 0, 51000), kNvOk);
-        auto doc = nlohmann::json::parse(ReadText(path_));
+        auto doc = nlohmann::json::parse(pyx::test::FileText(path_));
         EXPECT_EQ(doc["cards"][0]["tuning"]["graphics"]["deltaKHz"], 51000);
         EXPECT_EQ(doc["cards"][0]["clockKHz"][0][0], 1506000 + 51000);
 
@@ -87,7 +82,7 @@ TEST_F(SimStateFileTest, EveryChangeIsWrittenAtOnceAndTheNextRunStartsFromIt) {
         uint8_t reg = 0x02;
         uint8_t frame[5] = {0x10, 0x20, 0x30, 0x00, 0x01};
         ASSERT_EQ(WriteLedRegister(*run.table, 0, 0x58, &reg, frame, 5), kNvOk);
-        doc = nlohmann::json::parse(ReadText(path_));
+        doc = nlohmann::json::parse(pyx::test::FileText(path_));
         EXPECT_EQ(doc["cards"][0]["bus"][0]["address"], "0x58");
         EXPECT_EQ(doc["cards"][0]["bus"][0]["registers"].get<std::string>().substr(4, 10), "1020300001");
 
@@ -96,7 +91,7 @@ TEST_F(SimStateFileTest, EveryChangeIsWrittenAtOnceAndTheNextRunStartsFromIt) {
         ASSERT_EQ(GetPowerPolicyStatus(*run.table, 1, &power), kNvOk);
         power.entries[0].powerPcm = 87000;
         ASSERT_EQ(SetPowerPolicyStatus(*run.table, 1, &power), kNvOk);
-        doc = nlohmann::json::parse(ReadText(path_));
+        doc = nlohmann::json::parse(pyx::test::FileText(path_));
         EXPECT_EQ(doc["cards"][1]["tuning"]["power"]["currentPcm"], 87000);
 
         // Only the renamed file is left behind.
@@ -143,7 +138,7 @@ TEST_F(SimStateFileTest, AnEmptyFileIsAFreshStart) {
     auto cards = ZoneCards();
     std::string error;
     ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
-    EXPECT_EQ(nlohmann::json::parse(ReadText(path_))["cards"].size(), 2u);
+    EXPECT_EQ(nlohmann::json::parse(pyx::test::FileText(path_))["cards"].size(), 2u);
 }
 
 TEST_F(SimStateFileTest, AStateThatDoesNotFitIsRefusedWholeWithTheFileNamed) {
@@ -155,7 +150,7 @@ TEST_F(SimStateFileTest, AStateThatDoesNotFitIsRefusedWholeWithTheFileNamed) {
         std::string error;
         ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
     }
-    const auto good = nlohmann::json::parse(ReadText(path_));
+    const auto good = nlohmann::json::parse(pyx::test::FileText(path_));
     struct Case {
         std::function<void(nlohmann::json&)> damage;
         const char* expected;
@@ -188,7 +183,7 @@ TEST_F(SimStateFileTest, AStateThatDoesNotFitIsRefusedWholeWithTheFileNamed) {
     EXPECT_EQ(SimStateFile::Attach(*cards, path_, error), nullptr);
     EXPECT_NE(error.find("not a usable simulator state"), std::string::npos) << error;
     // The refused file is left for the user to look at.
-    EXPECT_EQ(ReadText(path_), R"({"pyxtuneSimState": 1, "cards": [)");
+    EXPECT_EQ(pyx::test::FileText(path_), R"({"pyxtuneSimState": 1, "cards": [)");
 }
 
 TEST_F(SimStateFileTest, AFileThatCannotBeWrittenIsRefusedAtStart) {

@@ -60,7 +60,7 @@ TEST(ProgramSettingsPlace, SimulatedCardsLeaveTheRealCardsSettingsBesideTheProgr
     // The hide at the end of the start-up saves the settings; wait until a file shows it.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (window.Running() && std::chrono::steady_clock::now() < until && !fs::exists(simulated) &&
-           FileText(real) == realBytes)
+           pyx::test::FileText(real) == realBytes)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     // A save under way finishes with its rename; give it that moment.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -68,9 +68,9 @@ TEST(ProgramSettingsPlace, SimulatedCardsLeaveTheRealCardsSettingsBesideTheProgr
     window.Kill();
 
     EXPECT_TRUE(stillRunning) << "the program ended by itself:\n" << window.Err();
-    EXPECT_EQ(FileText(real), realBytes) << "the real card's settings were overwritten";
+    EXPECT_EQ(pyx::test::FileText(real), realBytes) << "the real card's settings were overwritten";
     ASSERT_TRUE(fs::exists(simulated)) << window.Err();
-    EXPECT_NE(FileText(simulated).find(Utf16File(u"Id=1b81")), std::string::npos);
+    EXPECT_NE(pyx::test::FileText(simulated).find(Utf16File(u"Id=1b81")), std::string::npos);
     EXPECT_FALSE(fs::exists(folder / "config")) << "a copy run from its own folder keeps its settings there";
     RemoveFolder(folder);
 }

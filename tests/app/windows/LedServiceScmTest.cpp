@@ -16,18 +16,13 @@
 #include "tests/support/FakeMessageSink.h"
 #include "platform/windows/ScmServiceControl.h"
 #include "platform/windows/WinProcessLauncher.h"
+#include "tests/support/FileText.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // What the manager holds for the service: its program and start type; empty when unknown.
 struct ServiceConfig {
@@ -120,9 +115,9 @@ TEST_F(LedServiceScmTest, ScriptsInstallAndRemoveItAndTheProgramStartsAndStopsIt
     ASSERT_EQ(WriteInstallScript(folder_), 1);
     ASSERT_EQ(WriteRemoveScript(folder_), 1);
     const std::string folderText = folder_.string();
-    EXPECT_EQ(ReadFile(folder_ / "setupledservices.bat"),
+    EXPECT_EQ(pyx::test::FileText(folder_ / "setupledservices.bat"),
               "sc create LumoraServices binPath= \"\\\"" + folderText + "\\LumoraService.exe\\\"\" start= auto");
-    EXPECT_EQ(ReadFile(folder_ / "deleteledservices.bat"), "sc delete LumoraServices");
+    EXPECT_EQ(pyx::test::FileText(folder_ / "deleteledservices.bat"), "sc delete LumoraServices");
 
     EXPECT_FALSE(Installed());
     ASSERT_TRUE(InstallLedService(launcher_, messages_, folder_, folder_)) << "the shell took the install script";
