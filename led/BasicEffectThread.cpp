@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "led/LedBasicController.h"
 #include "led/LedEffectEngine.h"
 #include "led/LedStepTimer.h"
 

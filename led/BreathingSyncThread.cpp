@@ -1,10 +1,8 @@
 #include "led/BreathingSyncThread.h"
 
-#include "led/LedAddresses.h"
-#include "led/LedEffectController.h"
+#include "led/LedControllerFactory.h"
 #include "led/LedEffectEngine.h"
 #include "led/LedStepTimer.h"
-#include "led/LedZoneController.h"
 
 namespace pyx {
 
@@ -25,13 +23,8 @@ public:
         const LedColour scaled{Scale32(colour.r, k), Scale32(colour.g, k), Scale32(colour.b, k)};
         const int32_t count = engine_.SyncArgs().count.load();
         GpuBoardTable& table = engine_.Table();
-        for (int gpu = 0; gpu < count; ++gpu) {
-            switch (launch_.code) {
-                case kSyncZone58: engine_.RecordFrame(gpu, WriteZoneFrame(table, gpu, kZoneMainAddress, scaled)); break;
-                case kSyncZoneGroup: engine_.RecordFrame(gpu, WriteZoneFrame(table, gpu, kZoneAddresses, scaled)); break;
-                default: engine_.RecordFrame(gpu, WriteEffectFrame(table, gpu, scaled)); break;
-            }
-        }
+        for (int gpu = 0; gpu < count; ++gpu)
+            engine_.RecordFrame(gpu, MakeSyncController(table, gpu, launch_.code)->WriteFrame({scaled}));
         return true;
     }
 

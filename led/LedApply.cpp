@@ -2,12 +2,9 @@
 
 #include <chrono>
 
+#include "led/BasicClass1Controller.h"
 #include "led/BasicEffectThread.h"
-#include "led/LedAddresses.h"
-#include "led/LedBasicController.h"
-#include "led/LedBus.h"
-#include "led/LedEffectController.h"
-#include "led/LedZoneController.h"
+#include "led/LedControllerFactory.h"
 
 namespace pyx {
 
@@ -51,34 +48,22 @@ LedWriteResult ApplyZoneTarget(const LedPageState& page, LedEffectEngine& engine
     }
     if (gpuCount > 1 && engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
     const LedColour colour = ModeColour(page, engine, options);
-    GpuBoardTable& table = engine.Table();
-    if (target == LedTarget::Zone58) return ApplyZoneMode(table, gpu, kZoneMainAddress, page.gm1Mode, colour, engine.Pacer());
-    if (target == LedTarget::Zone46) return ApplyZoneMode(table, gpu, kZoneAddresses[0], page.gm1Mode, colour, engine.Pacer());
-    LedWriteResult result;
-    for (const uint8_t address : kZoneGroupAddresses)
-        result.Append(ApplyZoneMode(table, gpu, address, page.gm1Mode, colour, engine.Pacer()));
-    return result;
+    return MakeTargetController(engine.Table(), gpu, target)->ApplyMode(page.gm1Mode, colour, engine.Pacer());
 }
 
 LedWriteResult ApplyEffectTarget(const LedPageState& page, LedEffectEngine& engine, int gpu, int gpuCount,
                                  LedTarget target, const LedApplyOptions& options) {
     engine.SyncArgs().effectMode.store(static_cast<int32_t>(page.gm2Mode));
-    GpuBoardTable& table = engine.Table();
-    LedWriteResult result;
+    const std::unique_ptr<LedController> controller = MakeTargetController(engine.Table(), gpu, target);
     if ((page.gm2Mode == 6 || page.gm2Mode == 7) && gpuCount > 1) {
-        // The zones hold a static colour while the program breathes them.
-        result.Note(gpu, kEffectMainAddress, kEffectRegCode,
-                    WriteLedByte(table, gpu, kEffectMainAddress, kEffectRegCode, kEffectCodeStatic));
+        const LedWriteResult held = controller->HoldForProgramFrames();
         engine.StartBreathingSync(kSyncEffect, static_cast<int32_t>(page.gm2Mode), gpuCount);
-        return result;
+        return held;
     }
     if (page.gm2Mode == 1 && gpuCount > 1 && engine.Running(LedEffectFamily::EffectSync))
         engine.StopEffect(LedEffectFamily::EffectSync);
     const LedColour colour = ModeColour(page, engine, options);
-    if (target == LedTarget::EffectAC) return ApplyEffectMode(table, gpu, kEffectMainAddress, page.gm2Mode, colour, engine.Pacer());
-    for (const uint8_t address : kEffectGroupAddresses)
-        result.Append(ApplyEffectMode(table, gpu, address, page.gm2Mode, colour, engine.Pacer()));
-    return result;
+    return controller->ApplyMode(page.gm2Mode, colour, engine.Pacer());
 }
 
 // The GPUs an apply drives: all of them, or the one asked for.
@@ -169,7 +154,9 @@ LedWriteResult StartBasicEffect(const LedPageState& page, LedEffectEngine& engin
     LedWriteResult result;
     const std::array<uint8_t, 3> timers = {settings.timer1, settings.timer2, settings.timer3};
     for (int gpu = driven.first; gpu < driven.end; ++gpu) {
-        const LedWriteResult init = InitBasicController(table, gpu);
+        // The class-1 commands go to every GPU: a controller of the other class, or none, simply
+        // does not answer them.
+        const LedWriteResult init = BasicClass1Controller(table, gpu).Initialise();
         if (engine.BasicClassFor(gpu) == LedKind::BasicClass1) result.Append(init);
         args.SetColour({settings.red, settings.green, settings.blue});
         // A saved index no box offers (255 from a box without a selection) keeps the period.

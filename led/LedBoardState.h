@@ -19,6 +19,12 @@ enum class LedKind : uint32_t {
 // The basic controllers are the ones the program animates frame by frame.
 constexpr bool IsBasicKind(LedKind kind) { return kind == LedKind::BasicClass1 || kind == LedKind::BasicClass2; }
 
+// The class of basic controller used for a GPU: its own kind, or the process-wide
+// ledControllerKind when the GPU has none. Only the basic kinds name a basic controller.
+constexpr LedKind BasicControllerClass(LedKind ledKind, LedKind ledControllerKind) {
+    return ledKind != LedKind::None ? ledKind : ledControllerKind;
+}
+
 // The number of a kind, where a message shows it.
 constexpr uint32_t LedKindNumber(LedKind kind) { return static_cast<uint32_t>(kind); }
 

@@ -2,7 +2,7 @@
 
 #include "led/BasicEffectThread.h"
 #include "led/BreathingSyncThread.h"
-#include "led/LedBasicController.h"
+#include "led/LedControllerFactory.h"
 #include "led/LedBoardState.h"
 
 namespace pyx {
@@ -58,7 +58,7 @@ void LedEffectEngine::WriteBasicFrame(int32_t launchGpu, LedColour colour) {
 void LedEffectEngine::WriteBasicFrameTo(int gpu, LedColour colour) {
     const LedKind basicClass = BasicClassFor(gpu);
     if (!IsBasicKind(basicClass)) return;  // nothing is written
-    RecordFrame(gpu, WriteBasicColour(table_, gpu, basicClass, colour, sessionEnding_.load()));
+    RecordFrame(gpu, MakeFoundController(table_, gpu, basicClass)->WriteFrame({colour, sessionEnding_.load()}));
 }
 
 void LedEffectEngine::RecordFrame(int gpu, const LedWriteResult& result) {

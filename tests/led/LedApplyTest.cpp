@@ -5,7 +5,7 @@
 
 #include "LedTestRig.h"
 #include "led/LedApply.h"
-#include "led/LedReadBack.h"
+#include "led/LedControllerFactory.h"
 #include "led/SteadyLedPacer.h"
 #include "sim/SimLedBasicClass1.h"
 #include "sim/SimLedEffectController.h"
@@ -16,6 +16,16 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::LedRig;
+
+// What the controller the probe found shows now, as the window reads it at start-up.
+std::optional<uint32_t> ReadBackLedMode(GpuBoardTable& table, int gpu, LedKind kind) {
+    const std::unique_ptr<LedController> found = MakeFoundController(table, gpu, kind);
+    return found ? found->ReadMode() : std::nullopt;
+}
+std::optional<LedColour> ReadBackLedColour(GpuBoardTable& table, int gpu, LedKind kind) {
+    const std::unique_ptr<LedController> found = MakeFoundController(table, gpu, kind);
+    return found ? found->ReadColour() : std::nullopt;
+}
 
 bool WaitFor(const std::function<bool()>& condition) {
     const auto end = std::chrono::steady_clock::now() + 3s;
@@ -277,6 +287,10 @@ TEST(LedReadBack, ShowsTheModeTheHardwareIsIn) {
         EXPECT_EQ(ReadBackLedColour(*rig.table, 0, LedKind::Zone58), (LedColour{7, 8, 9}));
         EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::EffectAC), std::nullopt) << "no effect controller";
         EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::BasicClass1), std::nullopt);
+        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::None), std::nullopt);
+        // A zone controller found by its zone 1 is not read back, though 0x58 would answer.
+        EXPECT_EQ(ReadBackLedMode(*rig.table, 0, LedKind::Zone46), std::nullopt);
+        EXPECT_EQ(ReadBackLedColour(*rig.table, 0, LedKind::Zone46), std::nullopt);
     }
     const std::pair<int, std::optional<uint32_t>> effectCases[] = {
         {0x01, 1}, {0x11, 2}, {0x18, 3}, {0x14, 4}, {0x16, 5}, {0x17, 6}, {0x02, 7}, {0x03, 8},

@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "LedTestRig.h"
-#include "led/LedAddresses.h"
-#include "led/LedBasicController.h"
+#include "led/BasicClass1Controller.h"
+#include "led/BasicClass2Controller.h"
+#include "led/EffectController.h"
 #include "led/LedBoardState.h"
-#include "led/LedEffectController.h"
+#include "led/LedControllerFactory.h"
+#include "led/LedEffectEngine.h"
 #include "led/LedProbe.h"
 #include "led/LedReset.h"
-#include "led/LedZoneController.h"
+#include "led/LedThreadArgs.h"
+#include "led/ZoneController.h"
 #include "sim/SimLedController.h"
 
 namespace pyx {
@@ -18,11 +21,18 @@ using test::LedRig;
 
 constexpr LedColour kColour{0x10, 0x20, 0x30};
 
+LedWriteResult ZoneMode(LedRig& rig, uint8_t zone, uint32_t mode) {
+    return ZoneController(*rig.table, 0, {zone}).ApplyMode(mode, kColour, rig.pacer);
+}
+LedWriteResult EffectMode(LedRig& rig, uint8_t zone, uint32_t mode) {
+    return EffectController(*rig.table, 0, {zone}).ApplyMode(mode, kColour, rig.pacer);
+}
+
 TEST(LedTrace, EveryZoneModeSendsItsSequenceAndCommit) {
     LedRig rig("led-zone.json");
     for (const uint32_t mode : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 255u}) {
         rig.Mark("GM1MODE " + std::to_string(mode));
-        EXPECT_TRUE(ApplyZoneMode(*rig.table, 0, 0x58, mode, kColour, rig.pacer).Clean());
+        EXPECT_TRUE(ZoneMode(rig, 0x58, mode).Clean());
     }
     test::ExpectGolden(rig.TraceLines(), "zone-modes.txt");
 }
@@ -31,7 +41,7 @@ TEST(LedTrace, EveryEffectModeSendsItsParametersCodeAndCommit) {
     LedRig rig("led-effect.json");
     for (const uint32_t mode : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 40u, 90u, 12u, 39u, 41u, 89u, 91u}) {
         rig.Mark("GM2MODE " + std::to_string(mode));
-        EXPECT_TRUE(ApplyEffectMode(*rig.table, 0, 0xAC, mode, kColour, rig.pacer).Clean());
+        EXPECT_TRUE(EffectMode(rig, 0xAC, mode).Clean());
     }
     test::ExpectGolden(rig.TraceLines(), "effect-modes.txt");
 }
@@ -48,35 +58,35 @@ TEST(LedTrace, AFailureCutsTheSequenceShortButTheCommitIsStillSent) {
     zone58->SetNakRegister(0x05);
     using Refused = std::vector<LedRefusedWrite>;
     auto refused = [](const LedWriteResult& result) { return result.refused; };
-    EXPECT_EQ(refused(ApplyZoneMode(*rig.table, 0, 0x58, 1, kColour, rig.pacer)), (Refused{{0, 0x58, 0x05, kNvFailed}}));
+    EXPECT_EQ(refused(ZoneMode(rig, 0x58, 1)), (Refused{{0, 0x58, 0x05, kNvFailed}}));
     zone58->SetNakRegister(0x05, false);
 
     rig.Mark("zone 0x58 GM1MODE 5, register 0x03 refused");
     zone58->SetNakRegister(0x03);
     // The colour burst covers the refused register too; the dark mode goes on after 0x03.
-    EXPECT_EQ(refused(ApplyZoneMode(*rig.table, 0, 0x58, 5, kColour, rig.pacer)),
+    EXPECT_EQ(refused(ZoneMode(rig, 0x58, 5)),
               (Refused{{0, 0x58, 0x02, kNvFailed}, {0, 0x58, 0x03, kNvFailed}}));
     zone58->SetNakRegister(0x03, false);
 
     rig.Mark("zone 0x46 GM1MODE 2, controller stops answering after the first pause");
     rig.pacer.onWait = [&](std::chrono::milliseconds) { zone46->answering = false; };
-    EXPECT_EQ(refused(ApplyZoneMode(*rig.table, 0, 0x46, 2, kColour, rig.pacer)),
+    EXPECT_EQ(refused(ZoneMode(rig, 0x46, 2)),
               (Refused{{0, 0x46, 0x05, kNvFailed}, {0, 0x46, 0x08, kNvFailed}}));
     rig.pacer.onWait = nullptr;
 
     rig.Mark("effect 0xAC GM2MODE 3, register 0x22 refused");
     effectAC->SetNakRegister(0x22);
-    EXPECT_EQ(refused(ApplyEffectMode(*rig.table, 0, 0xAC, 3, kColour, rig.pacer)), (Refused{{0, 0xAC, 0x22, kNvFailed}}));
+    EXPECT_EQ(refused(EffectMode(rig, 0xAC, 3)), (Refused{{0, 0xAC, 0x22, kNvFailed}}));
     effectAC->SetNakRegister(0x22, false);
 
     rig.Mark("effect 0xAC GM2MODE 2, colour refused");
     effectAC->SetNakRegister(0x03);
-    EXPECT_EQ(refused(ApplyEffectMode(*rig.table, 0, 0xAC, 2, kColour, rig.pacer)), (Refused{{0, 0xAC, 0x02, kNvFailed}}));
+    EXPECT_EQ(refused(EffectMode(rig, 0xAC, 2)), (Refused{{0, 0xAC, 0x02, kNvFailed}}));
     effectAC->SetNakRegister(0x03, false);
 
     rig.Mark("effect 0xB0 GM2MODE 0, controller not answering");
     effectB0->answering = false;
-    const LedWriteResult silent = ApplyEffectMode(*rig.table, 0, 0xB0, 0, kColour, rig.pacer);
+    const LedWriteResult silent = EffectMode(rig, 0xB0, 0);
     EXPECT_EQ(silent.refused,
               (Refused{{0, 0xB0, 0x02, kNvFailed}, {0, 0xB0, 0x50, kNvFailed}, {0, 0xB0, 0x40, kNvFailed}}));
     EXPECT_EQ(silent.FirstStatus(), kNvFailed);
@@ -141,19 +151,27 @@ TEST(LedTrace, ProbesAskInTheirOrderAndFillTheBoardState) {
 TEST(LedTrace, BasicControllerWritesEachClassItsWay) {
     LedRig class1("led-basic-class1.json");
     class1.Mark("class 1: initialisation");
-    EXPECT_TRUE(InitBasicController(*class1.table, 0).Clean());
+    BasicClass1Controller basic1(*class1.table, 0);
+    EXPECT_TRUE(basic1.Initialise().Clean());
     class1.Mark("class 1: colour");
-    EXPECT_TRUE(WriteBasicColour(*class1.table, 0, LedKind::BasicClass1, kColour, false).Clean());
+    EXPECT_TRUE(basic1.WriteFrame({kColour, false}).Clean());
     class1.Mark("class 1: colour while the session ends");
-    EXPECT_TRUE(WriteBasicColour(*class1.table, 0, LedKind::BasicClass1, kColour, true).Clean());
+    EXPECT_TRUE(basic1.WriteFrame({kColour, true}).Clean());
     auto lines = class1.TraceLines();
 
     LedRig class2("led-basic-class2.json");
     class2.Mark("class 2: colour");
-    EXPECT_TRUE(WriteBasicColour(*class2.table, 0, LedKind::BasicClass2, kColour, false).Clean());
+    EXPECT_TRUE(BasicClass2Controller(*class2.table, 0).WriteFrame({kColour}).Clean());
+    // A GPU whose own kind names another controller gets no basic frame, even where the saved
+    // controller kind is a basic one.
     class2.Mark("kind 3: nothing");
-    EXPECT_TRUE(WriteBasicColour(*class2.table, 0, BasicControllerClass(LedKind::Zone58, LedKind::BasicClass2), kColour, false)
-                    .Clean());
+    LedEffectEngine engine(*class2.table, class2.pacer);
+    engine.SetLedControllerKind(LedKind::BasicClass2);
+    engine.SetLedKind(0, LedKind::Zone58);
+    engine.WriteBasicFrame(0, kColour);
+    EXPECT_EQ(engine.FrameTally(0).frames, 0u);
+    engine.SetLedKind(0, LedKind::None);
+    EXPECT_EQ(engine.BasicClassFor(0), LedKind::BasicClass2) << "a GPU without a kind of its own takes the saved one";
     auto lines2 = class2.TraceLines();
     lines.insert(lines.end(), lines2.begin(), lines2.end());
     test::ExpectGolden(lines, "basic-colour.txt");
@@ -161,18 +179,19 @@ TEST(LedTrace, BasicControllerWritesEachClassItsWay) {
 
 TEST(LedTrace, ResetsAndFrames) {
     LedRig rig("led-two-cards.json");
+    // The controllers as the window's Reset and the effects in step make them.
     rig.Mark("effect 0xAC reset");
-    EXPECT_TRUE(ResetEffectControllerAC(*rig.table, 0, rig.pacer).Clean());
+    EXPECT_TRUE(EffectController(*rig.table, 0, {0xAC}).Reset(rig.pacer, nullptr).refused.Clean());
     rig.Mark("effect 0xB0 reset");
-    EXPECT_TRUE(ResetEffectControllerB0(*rig.table, 0, rig.pacer).Clean());
+    EXPECT_TRUE(EffectController(*rig.table, 0, {0xB0}).Reset(rig.pacer, nullptr).refused.Clean());
     rig.Mark("zone resets");
-    for (const uint8_t address : {0x46, 0x48, 0x58}) EXPECT_TRUE(ResetZoneController(*rig.table, 0, address).Clean());
+    EXPECT_TRUE(MakeFoundController(*rig.table, 0, LedKind::Zone46)->Reset(rig.pacer, nullptr).refused.Clean());
     rig.Mark("zone frame to 0x58");
-    EXPECT_TRUE(WriteZoneFrame(*rig.table, 0, kZoneMainAddress, kColour).Clean());
+    EXPECT_TRUE(MakeSyncController(*rig.table, 0, kSyncZone58)->WriteFrame({kColour}).Clean());
     rig.Mark("zone frame to 0x46..0x4C");
-    EXPECT_TRUE(WriteZoneFrame(*rig.table, 0, kZoneAddresses, kColour).Clean());
+    EXPECT_TRUE(MakeSyncController(*rig.table, 0, kSyncZoneGroup)->WriteFrame({kColour}).Clean());
     rig.Mark("effect frame");
-    EXPECT_TRUE(WriteEffectFrame(*rig.table, 0, kColour).Clean());
+    EXPECT_TRUE(MakeSyncController(*rig.table, 0, kSyncEffect)->WriteFrame({kColour}).Clean());
     test::ExpectGolden(rig.TraceLines(), "resets-and-frames.txt");
 }
 

@@ -7,10 +7,9 @@
 
 #include "app/TuningSettingsStore.h"
 #include "led/LedApply.h"
-#include "led/LedBasicController.h"
-#include "led/LedBus.h"
+#include "led/BasicClass1Controller.h"
+#include "led/LedControllerFactory.h"
 #include "led/LedProbe.h"
-#include "led/LedReadBack.h"
 #include "led/LedReset.h"
 #include "ui/controls/CMPButton.h"
 #include "ui/main/CVornDlg.h"
@@ -142,13 +141,15 @@ void LedPageCommands::ShowCardLighting() {
     GpuBoardTable& table = window_.Boards();
     if (!table.IsValidGpu(0)) return;
     const LedKind kind = ProbedKind(0);
-    if (const auto mode = ReadBackLedMode(table, 0, kind)) {
+    const std::unique_ptr<LedController> found = MakeFoundController(table, 0, kind);
+    if (!found) return;
+    if (const auto mode = found->ReadMode()) {
         if (kind == LedKind::Zone58 && *mode >= 1 && *mode <= static_cast<uint32_t>(kZoneModeCount))
             window_.SendClick(kIdZoneMode1 + static_cast<int>(*mode) - 1);
         else if (kind == LedKind::EffectAC && *mode >= 1 && *mode <= static_cast<uint32_t>(kEffectModeCount))
             window_.SendClick(kIdEffectMode1 + static_cast<int>(*mode) - 1);
     }
-    if (const auto colour = ReadBackLedColour(table, 0, kind)) SetTrackbars(colour->r, colour->g, colour->b);
+    if (const auto colour = found->ReadColour()) SetTrackbars(colour->r, colour->g, colour->b);
 }
 
 LedKind LedPageCommands::ProbedKind(int gpu) const {
@@ -221,7 +222,7 @@ void LedPageCommands::BasicLedReset() {
     LedEffectEngine& engine = window_.Engine();
     const int count = table.gpuCount;
     auto resetOne = [&](int gpu) {
-        (void)InitBasicController(table, gpu);
+        (void)BasicClass1Controller(table, gpu).Initialise();
         LedThreadArgs& args = engine.BasicArgs();
         args.gpu.store(gpu);
         args.code.store(1);
