@@ -1,6 +1,7 @@
 #include "gpu/BusProbe.h"
 
 #include "gpu/BoardIdentification.h"
+#include "gpu/CardSensors.h"
 #include "gpu/FanControl.h"
 #include "gpu/I2cBus.h"
 
@@ -63,21 +64,6 @@ template <typename Test>
 void ProbeAt(GpuBoardTable& table, int gpu, int slot, uint8_t address, Test test) {
     Slot(table, gpu, slot).devAddress = address;
     if (!test()) Slot(table, gpu, slot).devAddress = 0;
-}
-
-// The GPU's own temperature: the first sensor that reports on the GPU itself.
-bool GpuTemperature(GpuBoardTable& table, int gpu, int& celsius) {
-    NvThermalSettings settings{};
-    settings.version = kThermalSettingsTag;
-    if (table.Library().GetThermalSettings(table.Board(gpu).gpuHandle, 15, &settings) != kNvOk) return false;
-    const uint32_t count = settings.count < 3 ? settings.count : 3;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (settings.sensor[i].target == kThermalTargetGpu) {
-            celsius = settings.sensor[i].currentTemp;
-            return true;
-        }
-    }
-    return false;
 }
 
 // One chip reading: latch a fresh conversion (bit 0x04 of the configuration), then read it.
@@ -196,10 +182,9 @@ Slot0Calibration CalibrateSlot0FanChip(GpuBoardTable& table, int gpu) {
     TemperatureOffsetSamples samples;
     for (int i = 0; i < kCalibrationSamples; ++i) {
         int chipC = 0;
-        int gpuC = 0;
         const bool chipOk = ChipTemperature(table, gpu, chipC);
-        const bool gpuOk = GpuTemperature(table, gpu, gpuC);
-        if (chipOk && gpuOk) samples.Add(gpuC - chipC);
+        const std::optional<int32_t> gpuC = CardSensors(table, gpu).ReadGpuTemperatureC();
+        if (chipOk && gpuC) samples.Add(*gpuC - chipC);
     }
     result.samples = samples.Count();
     result.offset = samples.NewOffset(oldOffset);
