@@ -1,6 +1,5 @@
 #include "cli/VfCommand.h"
 
-#include <cstring>
 #include <optional>
 
 #include <nlohmann/json.hpp>
@@ -20,43 +19,28 @@ const char* kVfHelp =
     "  --gpu N   the GPU to read (default 0)\n"
     "  --json    the same records as a JSON object instead of the listings\n";
 
-bool InMask(const uint32_t mask[8], size_t index) { return (mask[index / 32] & (1u << (index % 32))) != 0; }
-
 // The records behind the listings, read without printing them.
 int PrintJson(GpuBoardTable& boards, int gpu, std::ostream& out, std::ostream& err) {
-    ClockClientInfo info;
-    NvVfPointsControl control;
-    std::memset(&control, 0, sizeof control);
-    NvStatus status = ReadClockClientInfo(boards, gpu, &info);
-    if (status == kNvOk) {
-        control.version = kVfPointsControlTag;
-        std::memcpy(control.mask, info.points.mask, sizeof control.mask);
-        status = boards.Library().ClkVfPointsGetControl(boards.Board(gpu).gpuHandle, &control);
-    }
-    if (status != kNvOk) {
+    VfCurve curve;
+    if (const NvStatus status = ReadVfCurve(boards, gpu, curve); status != kNvOk) {
         err << "pyxtunectl vf: GPU " << gpu << " did not give its clock-client records (status " << status << ")\n";
         return kExitHardware;
     }
     nlohmann::json domains = nlohmann::json::array();
-    for (int i = 0; i < 32; ++i) {
-        if ((info.domains.domainMask & (1u << i)) == 0) continue;
-        const auto& d = info.domains.entries[i];
-        domains.push_back({{"index", i},
+    for (const VfDomain& d : curve.domains)
+        domains.push_back({{"index", d.index},
                            {"type", ClockTypeName(d.type)},
                            {"domain", ClockDomainName(d.domainId)},
                            {"offsetMaxKHz", d.offsetMaxKHz},
                            {"offsetMinKHz", d.offsetMinKHz},
                            {"firstVfPoint", d.firstVfPoint},
                            {"lastVfPoint", d.lastVfPoint}});
-    }
     nlohmann::json points = nlohmann::json::array();
-    for (size_t i = 0; i < static_cast<size_t>(kVfPointCount); ++i) {
-        if (!InMask(info.points.mask, i)) continue;
-        points.push_back({{"index", i},
-                          {"type", ClockTypeName(info.points.entries[i].type)},
-                          {"voltageBased", info.points.entries[i].voltageBased},
-                          {"offsetKHz", control.entries[i].freqDeltaKHz}});
-    }
+    for (const VfPoint& p : curve.points)
+        points.push_back({{"index", p.index},
+                          {"type", ClockTypeName(p.type)},
+                          {"voltageBased", p.voltageBased ? 1 : 0},
+                          {"offsetKHz", p.offsetKHz}});
     out << nlohmann::json{{"backend", boards.Library().BackendName()}, {"gpu", gpu}, {"domains", domains}, {"vfPoints", points}}
                .dump(2)
         << "\n";

@@ -125,6 +125,31 @@ NvStatus ReadClockDomains(GpuBoardTable& table, int gpu, ClockDomainRanges* rang
     return kNvOk;
 }
 
+NvStatus ReadVfCurve(GpuBoardTable& table, int gpu, VfCurve& curve) {
+    curve = {};
+    if (!table.IsValidGpu(gpu)) return kNvFailed;
+    ClockClientInfo info;
+    NvStatus s = ReadClockClientInfo(table, gpu, &info);
+    if (s != kNvOk) return s;
+    NvVfPointsControl control;
+    std::memset(&control, 0, sizeof control);
+    control.version = kVfPointsControlTag;
+    std::memcpy(control.mask, info.points.mask, sizeof control.mask);
+    s = table.Library().ClkVfPointsGetControl(table.Board(gpu).gpuHandle, &control);
+    if (s != kNvOk) return s;
+    for (int i = 0; i < 32; ++i) {
+        if ((info.domains.domainMask & (1u << i)) == 0) continue;
+        const auto& d = info.domains.entries[i];
+        curve.domains.push_back({i, d.type, d.domainId, d.offsetMaxKHz, d.offsetMinKHz, d.firstVfPoint, d.lastVfPoint});
+    }
+    for (int i = 0; i < kVfPointCount; ++i) {
+        if ((info.points.mask[i / 32] & (1u << (i % 32))) == 0) continue;
+        curve.points.push_back({i, info.points.entries[i].type, info.points.entries[i].voltageBased != 0,
+                                control.entries[i].freqDeltaKHz});
+    }
+    return kNvOk;
+}
+
 NvStatus ReadVfPointOffsets(GpuBoardTable& table, int gpu, VfOffsetReadings* readings) {
     if (!table.IsValidGpu(gpu)) return kNvFailed;
     DiagnosticsSink& diagnostics = table.Diagnostics();

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "gpu/GpuBoardTable.h"
 #include "gpu/NvApiRecords.h"
@@ -37,6 +38,35 @@ struct VfOffsetReadings {
     int32_t gpuVfOffset = 0;
     int32_t memVfOffset = 0;
 };
+
+// One clock-client domain as the card lists it.
+struct VfDomain {
+    int index = 0;
+    uint32_t type = 0;  // ClockTypeName names it
+    uint32_t domainId = 0;  // ClockDomainName names it
+    int32_t offsetMaxKHz = 0;
+    int32_t offsetMinKHz = 0;
+    uint8_t firstVfPoint = 0;
+    uint8_t lastVfPoint = 0;
+};
+
+// One VF point in the card's mask, with its frequency offset.
+struct VfPoint {
+    int index = 0;
+    uint32_t type = 0;
+    bool voltageBased = false;
+    int32_t offsetKHz = 0;
+};
+
+// The whole VF curve: the domains and every point the card lists.
+struct VfCurve {
+    std::vector<VfDomain> domains;
+    std::vector<VfPoint> points;
+};
+
+// Reads the domains, the points and their offsets without listing them and without keeping
+// anything in the table; the first failing status.
+[[nodiscard]] NvStatus ReadVfCurve(GpuBoardTable& table, int gpu, VfCurve& curve);
 
 // Lists the percentage and keeps it in the table's percentOv.
 [[nodiscard]] NvStatus ReadOverVoltage(GpuBoardTable& table, int gpu);
