@@ -152,11 +152,7 @@ std::optional<uint32_t> EffectController::ReadMode() {
 
 std::optional<LedColour> EffectController::ReadColour() {
     if (!MainZoneFirst()) return std::nullopt;
-    LedColour colour;
-    if (ReadLedByte(table_, gpu_, kEffectMainAddress, kEffectRegColour, colour.r) != kNvOk) return std::nullopt;
-    if (ReadLedByte(table_, gpu_, kEffectMainAddress, kEffectRegColour + 1, colour.g) != kNvOk) return std::nullopt;
-    if (ReadLedByte(table_, gpu_, kEffectMainAddress, kEffectRegColour + 2, colour.b) != kNvOk) return std::nullopt;
-    return colour;
+    return ReadLedColour(table_, gpu_, kEffectMainAddress, kEffectRegColour);
 }
 
 }  // namespace pyx

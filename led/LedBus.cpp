@@ -40,4 +40,12 @@ NvStatus ReadLedByte(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t 
     return status;
 }
 
+std::optional<LedColour> ReadLedColour(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t firstReg) {
+    LedColour colour;
+    if (ReadLedByte(table, gpu, devAddress, firstReg, colour.r) != kNvOk) return std::nullopt;
+    if (ReadLedByte(table, gpu, devAddress, static_cast<uint8_t>(firstReg + 1), colour.g) != kNvOk) return std::nullopt;
+    if (ReadLedByte(table, gpu, devAddress, static_cast<uint8_t>(firstReg + 2), colour.b) != kNvOk) return std::nullopt;
+    return colour;
+}
+
 }  // namespace pyx

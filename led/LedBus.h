@@ -3,7 +3,10 @@
 #include <initializer_list>
 #include <span>
 
+#include <optional>
+
 #include "gpu/GpuBoardTable.h"
+#include "led/LedColour.h"
 
 namespace pyx {
 
@@ -16,5 +19,7 @@ NvStatus WriteLedBytes(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_
 NvStatus WriteLedByte(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t reg, uint8_t value);
 // One byte from a register; value is untouched on failure.
 NvStatus ReadLedByte(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t reg, uint8_t& value);
+// R, G, B from three consecutive registers, one byte read each; none when a read failed.
+std::optional<LedColour> ReadLedColour(GpuBoardTable& table, int gpu, uint8_t devAddress, uint8_t firstReg);
 
 }  // namespace pyx

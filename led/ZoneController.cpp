@@ -120,11 +120,7 @@ std::optional<uint32_t> ZoneController::ReadMode() {
 
 std::optional<LedColour> ZoneController::ReadColour() {
     if (!MainZoneFirst()) return std::nullopt;
-    LedColour colour;
-    if (ReadLedByte(table_, gpu_, kZoneMainAddress, kZoneRegColour, colour.r) != kNvOk) return std::nullopt;
-    if (ReadLedByte(table_, gpu_, kZoneMainAddress, kZoneRegColour + 1, colour.g) != kNvOk) return std::nullopt;
-    if (ReadLedByte(table_, gpu_, kZoneMainAddress, kZoneRegColour + 2, colour.b) != kNvOk) return std::nullopt;
-    return colour;
+    return ReadLedColour(table_, gpu_, kZoneMainAddress, kZoneRegColour);
 }
 
 }  // namespace pyx
