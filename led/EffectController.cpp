@@ -133,10 +133,7 @@ LedResetResult EffectController::Reset(LedPacer& pacer, const std::function<void
             pacer.SleepFor(10ms);
             parameters(zone);
         }
-        if (i == 0 && codeTaken) {
-            result.defaultModeTaken = true;
-            if (defaultModeTaken) defaultModeTaken();
-        }
+        if (i == 0 && codeTaken) result.TakeDefaultMode(defaultModeTaken);
     }
     return result;
 }

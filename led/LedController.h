@@ -22,6 +22,12 @@ struct LedResetResult {
     bool defaultModeTaken = false;
     // Every write of the reset that was refused.
     LedWriteResult refused;
+
+    // Records that the default mode was taken and tells the caller at once.
+    void TakeDefaultMode(const std::function<void()>& tell) {
+        defaultModeTaken = true;
+        if (tell) tell();
+    }
 };
 
 // One lighting controller on a GPU's bus, as the program drives it: each kind keeps its own

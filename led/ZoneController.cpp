@@ -90,10 +90,7 @@ LedResetResult ZoneController::Reset(LedPacer&, const std::function<void()>& def
         const bool taken = result.refused.Note(
             gpu_, zones_[i], kZoneRegColour,
             WriteLedBytes(table_, gpu_, zones_[i], kZoneRegColour, {0xFF, 0x00, 0x00, 0x00, 0x05}));
-        if (i == 0 && taken) {
-            result.defaultModeTaken = true;
-            if (defaultModeTaken) defaultModeTaken();
-        }
+        if (i == 0 && taken) result.TakeDefaultMode(defaultModeTaken);
     }
     return result;
 }
