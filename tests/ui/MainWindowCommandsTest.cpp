@@ -314,4 +314,9 @@ TEST(MainWindowCommands, StoredSettingsComeBackOnTheButtonsAtStart)
     w.Commands().RefreshFromSettings();
     world.Settle();
     EXPECT_EQ(w.Page().tuningMode, kTuningModeCustom);
+    // As a click on Custom leaves it: the sliders uncovered and Custom the one chosen.
+    EXPECT_TRUE(w.Controls().Control(kIdOverlay)->isHidden());
+    EXPECT_FALSE(w.Controls().Control(kIdPowerSlider)->isHidden());
+    EXPECT_EQ(w.Controls().Button(kIdCustom)->ShownBitmapId(), SelectedImage(kIdCustom));
+    EXPECT_EQ(w.Controls().Button(kIdPerformance)->ShownBitmapId(), MainControl(kIdPerformance).normalId);
 }
