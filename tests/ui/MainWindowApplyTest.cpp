@@ -24,8 +24,8 @@ const char* kTwoPlainCards = R"({"cards": [
 // card with a VF range.
 int ShownCoreSlider(CVornDlg& w)
 {
-    const bool clock = !w.Control(kIdGpuClockSlider)->isHidden();
-    const bool vf = !w.Control(kIdGpuVfSlider)->isHidden();
+    const bool clock = !w.Controls().Control(kIdGpuClockSlider)->isHidden();
+    const bool vf = !w.Controls().Control(kIdGpuVfSlider)->isHidden();
     EXPECT_NE(clock, vf) << "exactly one core slider is shown";
     return vf ? kIdGpuVfSlider : kIdGpuClockSlider;
 }
@@ -34,7 +34,7 @@ int ShownCoreSlider(CVornDlg& w)
 // time until the slider shows it or moves no further. Returns where the slider stopped.
 int DragTo(MainWindowWorld& world, int id, int target)
 {
-    CBitmapSlider* s = world.window->Slider(id);
+    CBitmapSlider* s = world.window->Controls().Slider(id);
     const QPoint at(s->geometry().width() / 2, s->PixelOfPosition(target));
     SendMouse(s, QEvent::MouseButtonPress, at);
     SendMouse(s, QEvent::MouseButtonRelease, at);
@@ -83,7 +83,7 @@ TEST(MainWindowApply, TheCoreSliderOffersOnlyWhatTheCardTakes)
     ASSERT_EQ(world.prompts.informations.size(), 1);
     EXPECT_EQ(world.prompts.informations[0], QStringLiteral("Hardware settings applied!"));
     EXPECT_EQ(graphics.deltaKHz, reached * 1000);
-    EXPECT_EQ(w.Slider(core)->GetPos(), reached);
+    EXPECT_EQ(w.Controls().Slider(core)->GetPos(), reached);
 }
 
 TEST(MainWindowApply, WhatACardRefusesIsNamedPerGpuAndTheSlidersShowWhatItHolds)
@@ -105,7 +105,7 @@ TEST(MainWindowApply, WhatACardRefusesIsNamedPerGpuAndTheSlidersShowWhatItHolds)
                              "  graphics clock offset 180 MHz: the card does not accept this value (status -5)\n\n"
                              "The other settings were applied."));
     EXPECT_EQ(world.simLib->Card(0).tuning.graphics.deltaKHz, 180000);
-    EXPECT_EQ(w.Slider(kIdGpuClockSlider)->GetPos(), 180) << "GPU 0 shown, and it took the offset";
+    EXPECT_EQ(w.Controls().Slider(kIdGpuClockSlider)->GetPos(), 180) << "GPU 0 shown, and it took the offset";
 
     // GPU 1 alone: its slider stops at its own limit. When the card then refuses anyway (it
     // no longer lets the offset or the power be changed), the sliders go back to what it holds.
@@ -129,9 +129,9 @@ TEST(MainWindowApply, WhatACardRefusesIsNamedPerGpuAndTheSlidersShowWhatItHolds)
                              "  graphics clock offset 100 MHz: this card does not support it (status -104)\n"
                              "  power target 110 %: the card does not accept this value (status -5)\n\n"
                              "The other settings were applied."));
-    EXPECT_EQ(w.Slider(kIdGpuClockSlider)->GetPos(), heldKHz / 1000);
-    EXPECT_EQ(w.Slider(kIdPowerSlider)->GetPos(), 100) << "the power the card kept";
-    EXPECT_EQ(w.ValueLabelText(kLabelGpuClock), QString::asprintf("%4d", heldKHz / 1000));
+    EXPECT_EQ(w.Controls().Slider(kIdGpuClockSlider)->GetPos(), heldKHz / 1000);
+    EXPECT_EQ(w.Controls().Slider(kIdPowerSlider)->GetPos(), 100) << "the power the card kept";
+    EXPECT_EQ(w.Sliders().ValueLabelText(kLabelGpuClock), QString::asprintf("%4d", heldKHz / 1000));
 }
 
 // With a plain card and a VF card, the clock and VF sliders swap when the other card is picked
@@ -144,14 +144,14 @@ TEST(MainWindowApply, PickingTheOtherKindOfCardInCustomSwapsClockAndVfSliders)
     CVornDlg& w = *world.window;
     world.Click(kIdCustom);
     EXPECT_EQ(ShownCoreSlider(w), kIdGpuClockSlider);
-    EXPECT_FALSE(w.Control(kIdMemClockSlider)->isHidden());
+    EXPECT_FALSE(w.Controls().Control(kIdMemClockSlider)->isHidden());
 
     world.Click(kIdNextGpu);
     ASSERT_EQ(w.Page().selectedGpu, 1);
     const int core = ShownCoreSlider(w);
     EXPECT_EQ(core, kIdGpuVfSlider);
-    EXPECT_FALSE(w.Control(kIdMemVfSlider)->isHidden());
-    EXPECT_TRUE(w.Control(kIdMemClockSlider)->isHidden());
+    EXPECT_FALSE(w.Controls().Control(kIdMemVfSlider)->isHidden());
+    EXPECT_TRUE(w.Controls().Control(kIdMemClockSlider)->isHidden());
     EXPECT_EQ(DragTo(world, core, 120), 120);
     world.Click(kIdApply);
     ASSERT_EQ(world.prompts.informations.size(), 1);
@@ -165,6 +165,6 @@ TEST(MainWindowApply, PickingTheOtherKindOfCardInCustomSwapsClockAndVfSliders)
     // A preset covers them all, whichever card is picked.
     world.Click(kIdCommon);
     world.Click(kIdNextGpu);
-    EXPECT_TRUE(w.Control(kIdGpuVfSlider)->isHidden());
-    EXPECT_TRUE(w.Control(kIdGpuClockSlider)->isHidden());
+    EXPECT_TRUE(w.Controls().Control(kIdGpuVfSlider)->isHidden());
+    EXPECT_TRUE(w.Controls().Control(kIdGpuClockSlider)->isHidden());
 }

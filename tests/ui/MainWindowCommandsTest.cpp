@@ -65,8 +65,8 @@ TEST(MainWindowCommands, CommonAppliesWithoutWarningAndOkRunsTheOthers)
     MainWindowWorld world(sim::SimScenario::DefaultJson());
     ASSERT_TRUE(world.Open());
     world.Click(kIdCommon);
-    EXPECT_FALSE(world.window->Control(kIdOverlay)->isHidden());
-    EXPECT_TRUE(world.window->Control(kIdGpuClockSlider)->isHidden());
+    EXPECT_FALSE(world.window->Controls().Control(kIdOverlay)->isHidden());
+    EXPECT_TRUE(world.window->Controls().Control(kIdGpuClockSlider)->isHidden());
     const size_t mark = world.Trace().size();
     world.Click(kIdApply);
     EXPECT_TRUE(world.prompts.questions.isEmpty());
@@ -104,9 +104,9 @@ TEST(MainWindowCommands, ChoosingModesAndColoursChangesNothingOnTheCard)
     EXPECT_EQ(w.LedPage().ledMode, 1u);
     // Radio groups: exactly the chosen button shows its selected picture.
     for (int k = 0; k < kSwatchCount; ++k)
-        EXPECT_EQ(w.Button(kIdSwatch1 + k)->ShownBitmapId(), k == 3 ? 176 + 2 * k : 175 + 2 * k) << k;
-    EXPECT_EQ(w.Button(kIdExtreme)->ShownBitmapId(), 149);
-    EXPECT_EQ(w.Button(kIdCustom)->ShownBitmapId(), 151);
+        EXPECT_EQ(w.Controls().Button(kIdSwatch1 + k)->ShownBitmapId(), k == 3 ? 176 + 2 * k : 175 + 2 * k) << k;
+    EXPECT_EQ(w.Controls().Button(kIdExtreme)->ShownBitmapId(), 149);
+    EXPECT_EQ(w.Controls().Button(kIdCustom)->ShownBitmapId(), 151);
 }
 
 TEST(MainWindowCommands, NextGpuWrapsAndDoesNothingWithOneCard)
@@ -115,15 +115,15 @@ TEST(MainWindowCommands, NextGpuWrapsAndDoesNothingWithOneCard)
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
     ASSERT_EQ(w.Page().selectedGpu, 0);
-    EXPECT_TRUE(w.Control(kIdLink)->isEnabled());
+    EXPECT_TRUE(w.Controls().Control(kIdLink)->isEnabled());
     world.Click(kIdNextGpu);
     EXPECT_EQ(w.Page().selectedGpu, 1);
-    EXPECT_EQ(w.Button(kIdGpu0 + 1)->ShownBitmapId(), 174);
+    EXPECT_EQ(w.Controls().Button(kIdGpu0 + 1)->ShownBitmapId(), 174);
     world.Click(kIdNextGpu);
     EXPECT_EQ(w.Page().selectedGpu, 0);
     world.Click(kIdLink);
     EXPECT_TRUE(w.Page().linkAllGpus);
-    EXPECT_EQ(w.Button(kIdLink)->ShownBitmapId(), 197);
+    EXPECT_EQ(w.Controls().Button(kIdLink)->ShownBitmapId(), 197);
 
     MainWindowWorld single(sim::SimScenario::DefaultJson());
     ASSERT_TRUE(single.Open());
@@ -177,7 +177,7 @@ TEST(MainWindowCommands, ResetOnAnEffectControllerCard)
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
     ASSERT_EQ(w.LedCommands().ProbedKind(0), LedKind::EffectAC);
-    EXPECT_EQ(w.SkinId(), kSkinEffect);
+    EXPECT_EQ(w.Skin().Id(), kSkinEffect);
     const size_t mark = world.Trace().size();
     world.Click(kIdReset);
     const auto writes = world.Changes(mark, {"I2CWrite"});
@@ -188,7 +188,7 @@ TEST(MainWindowCommands, ResetOnAnEffectControllerCard)
     EXPECT_EQ(CountLines({writes[3]}, {"addr=0xb0", "reg=0x21", "data=000603"}), 1u) << writes[3];
     EXPECT_EQ(world.core->State().ledSettings.gm2Mode, 9);
     EXPECT_EQ(w.LedPage().gm2Mode, 9u);
-    EXPECT_EQ(w.Button(kIdEffectMode1 + 8)->ShownBitmapId(), 174);
+    EXPECT_EQ(w.Controls().Button(kIdEffectMode1 + 8)->ShownBitmapId(), 174);
     // The tuning half ran too.
     EXPECT_GE(CountLines(world.Changes(mark), {"SetPstates20", "deltaKHz=0 "}), 2u);
     EXPECT_TRUE(w.Page().settingsCommitted);
@@ -219,7 +219,7 @@ TEST(MainWindowCommands, ResetOnZoneControllerCardsInTheirOrder)
         ASSERT_TRUE(world.Open());
         CVornDlg& w = *world.window;
         ASSERT_EQ(w.LedCommands().ProbedKind(0), c.kind);
-        w.ColourTrackbar(1)->setValue(90);
+        w.Controls().ColourTrackbar(1)->setValue(90);
         const size_t mark = world.Trace().size();
         world.Click(kIdReset);
         // Every burst is sent; only controllers that are fitted answer it.
@@ -233,8 +233,8 @@ TEST(MainWindowCommands, ResetOnZoneControllerCardsInTheirOrder)
             EXPECT_NE(bursts[static_cast<size_t>(i)].find(c.order[i]), std::string::npos) << bursts[static_cast<size_t>(i)];
         EXPECT_EQ(w.LedPage().gm1Mode, 1u);
         EXPECT_EQ(world.core->State().ledSettings.gm1Mode, 1);
-        EXPECT_EQ(w.ColourTrackbar(0)->value(), 255);
-        EXPECT_EQ(w.ColourTrackbar(1)->value(), 0);
+        EXPECT_EQ(w.Controls().ColourTrackbar(0)->value(), 255);
+        EXPECT_EQ(w.Controls().ColourTrackbar(1)->value(), 0);
         // Zones the board does not have stay silent without a warning.
         EXPECT_TRUE(world.prompts.warnings.isEmpty()) << world.prompts.warnings.join("\n").toStdString();
     }
@@ -245,7 +245,7 @@ TEST(MainWindowCommands, ResetWithoutLightingStillResetsTheTuning)
     MainWindowWorld world(ScenarioText("minimal.json"));
     ASSERT_TRUE(world.Open());
     ASSERT_EQ(world.window->LedCommands().ProbedKind(0), LedKind::None);
-    EXPECT_FALSE(world.window->Control(kIdTarget1)->isEnabled());
+    EXPECT_FALSE(world.window->Controls().Control(kIdTarget1)->isEnabled());
     const size_t mark = world.Trace().size();
     world.Click(kIdReset);
     EXPECT_TRUE(world.Changes(mark, {"I2CWrite"}).empty());
@@ -257,19 +257,19 @@ TEST(MainWindowCommands, TargetButtonsSwitchThePanels)
     MainWindowWorld world(ScenarioText("led-zone.json"));
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
-    EXPECT_EQ(w.SkinId(), kSkinZone);
-    EXPECT_FALSE(w.Control(kIdZoneMode1)->isHidden());
-    EXPECT_TRUE(w.Control(kIdEffectMode1)->isHidden());
+    EXPECT_EQ(w.Skin().Id(), kSkinZone);
+    EXPECT_FALSE(w.Controls().Control(kIdZoneMode1)->isHidden());
+    EXPECT_TRUE(w.Controls().Control(kIdEffectMode1)->isHidden());
     world.Click(kIdTarget1 + 4);
-    EXPECT_EQ(w.SkinId(), kSkinEffect);
+    EXPECT_EQ(w.Skin().Id(), kSkinEffect);
     EXPECT_EQ(w.LedPage().boards[0].ledTarget, LedTarget::EffectAC);
-    EXPECT_TRUE(w.Control(kIdZoneMode1)->isHidden());
-    EXPECT_FALSE(w.Control(kIdEffectMode1 + 10)->isHidden());
+    EXPECT_TRUE(w.Controls().Control(kIdZoneMode1)->isHidden());
+    EXPECT_FALSE(w.Controls().Control(kIdEffectMode1 + 10)->isHidden());
     world.Click(kIdTarget1);
-    EXPECT_EQ(w.SkinId(), kSkinNormal);
-    EXPECT_FALSE(w.Control(kIdBasicStatic)->isHidden());
-    EXPECT_FALSE(w.TimerCombo(0)->isHidden());
-    EXPECT_TRUE(w.Control(kIdEffectMode1)->isHidden());
+    EXPECT_EQ(w.Skin().Id(), kSkinNormal);
+    EXPECT_FALSE(w.Controls().Control(kIdBasicStatic)->isHidden());
+    EXPECT_FALSE(w.Controls().TimerCombo(0)->isHidden());
+    EXPECT_TRUE(w.Controls().Control(kIdEffectMode1)->isHidden());
 }
 
 TEST(MainWindowCommands, LinkedApplyReachesEveryCardAndUnlinkedOnlyTheSelectedOne)
@@ -303,15 +303,20 @@ TEST(MainWindowCommands, StoredSettingsComeBackOnTheButtonsAtStart)
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
     EXPECT_EQ(w.Page().tuningMode, kTuningModePerformance);
-    EXPECT_EQ(w.Button(kIdPerformance)->ShownBitmapId(), 150);
-    EXPECT_FALSE(w.Control(kIdOverlay)->isHidden());
+    EXPECT_EQ(w.Controls().Button(kIdPerformance)->ShownBitmapId(), 150);
+    EXPECT_FALSE(w.Controls().Control(kIdOverlay)->isHidden());
     EXPECT_EQ(w.LedPage().ledMode, 1u);
     EXPECT_EQ(w.LedPage().gm2Mode, 10u);
-    EXPECT_EQ(w.Button(kIdEffectMode1 + 9)->ShownBitmapId(), 174);
+    EXPECT_EQ(w.Controls().Button(kIdEffectMode1 + 9)->ShownBitmapId(), 174);
 
     // A stored mode of 0 stands for Custom.
     state.gpuMode = 0;
     w.Commands().RefreshFromSettings();
     world.Settle();
     EXPECT_EQ(w.Page().tuningMode, kTuningModeCustom);
+    // As a click on Custom leaves it: the sliders uncovered and Custom the one chosen.
+    EXPECT_TRUE(w.Controls().Control(kIdOverlay)->isHidden());
+    EXPECT_FALSE(w.Controls().Control(kIdPowerSlider)->isHidden());
+    EXPECT_EQ(w.Controls().Button(kIdCustom)->ShownBitmapId(), SelectedImage(kIdCustom));
+    EXPECT_EQ(w.Controls().Button(kIdPerformance)->ShownBitmapId(), MainControl(kIdPerformance).normalId);
 }

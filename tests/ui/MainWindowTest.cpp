@@ -20,6 +20,7 @@
 #include "ui/controls/CMPToolTip2.h"
 #include "ui/main/CAboutDlg.h"
 #include "ui/main/MainWindowLayout.h"
+#include "ui/main/MainWindowMonitor.h"
 #include "ui/main/TrayIcon.h"
 
 using namespace pyx;
@@ -48,40 +49,41 @@ TEST(MainWindow, StartsWithEveryControlInPlaceAndTheSimulatorMarked)
     EXPECT_EQ(w.size(), QSize(750, 810));
     EXPECT_EQ(w.property("BmpProp").value<QImage>().size(), QSize(750, 810));
     for (int id = kFirstControlId; id < kFirstControlId + kControlCount; ++id) {
-        ASSERT_NE(w.Control(id), nullptr) << id;
-        EXPECT_EQ(w.Control(id)->pos(), MainControl(id).rect.topLeft()) << id;
+        ASSERT_NE(w.Controls().Control(id), nullptr) << id;
+        EXPECT_EQ(w.Controls().Control(id)->pos(), MainControl(id).rect.topLeft()) << id;
     }
-    EXPECT_EQ(w.Control(kIdGpuClockSlider)->size(), QSize(57, 151));
-    EXPECT_EQ(w.Label(kIdMemClockLabel)->size(), QSize(105, 40));
-    ASSERT_NE(w.PlainChild(), nullptr);
-    EXPECT_EQ(w.ToolTip()->Tools().size(), 9);
-    EXPECT_EQ(w.ToolTip()->Tools()[2].control, w.Control(kIdExtreme));
+    EXPECT_EQ(w.Controls().Control(kIdGpuClockSlider)->size(), QSize(57, 151));
+    EXPECT_EQ(w.Controls().Label(kIdMemClockLabel)->size(), QSize(105, 40));
+    ASSERT_NE(w.Controls().PlainChild(), nullptr);
+    EXPECT_EQ(w.Controls().ToolTip()->Tools().size(), 9);
+    EXPECT_EQ(w.Controls().ToolTip()->Tools()[2].control, w.Controls().Control(kIdExtreme));
     // GPU buttons exist for the posted clicks only.
     for (int i = 0; i < kGpuButtonCount; ++i)
-        EXPECT_TRUE(w.Control(kIdGpu0 + i)->isHidden());
+        EXPECT_TRUE(w.Controls().Control(kIdGpu0 + i)->isHidden());
     // One GPU: the link toggle is off and shows its disabled picture.
-    EXPECT_FALSE(w.Control(kIdLink)->isEnabled());
-    EXPECT_EQ(w.Button(kIdLink)->ShownBitmapId(), 195);
+    EXPECT_FALSE(w.Controls().Control(kIdLink)->isEnabled());
+    EXPECT_EQ(w.Controls().Button(kIdLink)->ShownBitmapId(), 195);
     EXPECT_EQ(w.Page().selectedGpu, 0);
     // No settings file yet: the Custom mode and the card's own values.
     EXPECT_EQ(w.Page().tuningMode, kTuningModeCustom);
-    EXPECT_TRUE(w.Control(kIdOverlay)->isHidden());
-    EXPECT_TRUE(w.MonitorTimer().isActive());
-    EXPECT_EQ(w.MonitorTimer().interval(), 1000);
+    EXPECT_TRUE(w.Controls().Control(kIdOverlay)->isHidden());
+    EXPECT_TRUE(w.Monitor().Timer().isActive());
+    EXPECT_EQ(w.Monitor().Timer().interval(), 1000);
     EXPECT_TRUE(w.Tray().ToolTip().endsWith(QStringLiteral(" (simulated GPU)")));
-    EXPECT_TRUE(w.IsSimulated());
+    const TrayWindow& asTray = w;
+    EXPECT_TRUE(asTray.IsSimulated());
 }
 
 TEST(MainWindow, TheTimerShowsTheSelectedCardsReadouts)
 {
     MainWindowWorld world(sim::SimScenario::DefaultJson());
     ASSERT_TRUE(world.Open());
-    world.window->OnMonitorTimer();
+    world.window->Monitor().OnTimer();
     // The default card runs at 1506 MHz / 4006 MHz.
-    EXPECT_EQ(world.window->Label(kIdGpuClockLabel)->Text(), QStringLiteral("1506"));
-    EXPECT_EQ(world.window->Label(kIdMemClockLabel)->Text(), QStringLiteral("4006"));
-    EXPECT_EQ(world.window->Label(kIdHiddenLabel)->Text(), QStringLiteral("0"));
-    EXPECT_FALSE(world.window->Label(kIdTemperatureLabel)->Text().isEmpty());
+    EXPECT_EQ(world.window->Controls().Label(kIdGpuClockLabel)->Text(), QStringLiteral("1506"));
+    EXPECT_EQ(world.window->Controls().Label(kIdMemClockLabel)->Text(), QStringLiteral("4006"));
+    EXPECT_EQ(world.window->Controls().Label(kIdHiddenLabel)->Text(), QStringLiteral("0"));
+    EXPECT_FALSE(world.window->Controls().Label(kIdTemperatureLabel)->Text().isEmpty());
 }
 
 TEST(MainWindow, SysTrayOnTheCommandLineHidesTheWindowAtStartAndSaves)
@@ -146,7 +148,7 @@ TEST(MainWindow, ACardWithoutBoostClockIsRefusedAndTheProgramEnds)
     ASSERT_EQ(world.prompts.errors.size(), 1);
     EXPECT_EQ(world.prompts.errors[0], QStringLiteral("PYXTUNE not support this vag card.(Boost clock is zero)"));
     EXPECT_FALSE(world.window->isVisible());
-    EXPECT_FALSE(world.window->MonitorTimer().isActive());
+    EXPECT_FALSE(world.window->Monitor().Timer().isActive());
 }
 
 TEST(MainWindow, AFanType4CardHasADisabledFanSliderAndNoFanLabel)
@@ -155,15 +157,15 @@ TEST(MainWindow, AFanType4CardHasADisabledFanSliderAndNoFanLabel)
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
     ASSERT_EQ(w.Page().tuningMode, kTuningModeCustom);
-    EXPECT_FALSE(w.Slider(kIdFanSlider)->isEnabled());
-    EXPECT_TRUE(w.ValueLabelText(kLabelFan).isEmpty());
-    EXPECT_FALSE(w.ValueLabelText(kLabelPower).isEmpty());
+    EXPECT_FALSE(w.Controls().Slider(kIdFanSlider)->isEnabled());
+    EXPECT_TRUE(w.Sliders().ValueLabelText(kLabelFan).isEmpty());
+    EXPECT_FALSE(w.Sliders().ValueLabelText(kLabelPower).isEmpty());
 
     // A card with a fan chip shows both.
     MainWindowWorld chip(sim::SimScenario::DefaultJson());
     ASSERT_TRUE(chip.Open());
-    EXPECT_TRUE(chip.window->Slider(kIdFanSlider)->isEnabled());
-    EXPECT_FALSE(chip.window->ValueLabelText(kLabelFan).isEmpty());
+    EXPECT_TRUE(chip.window->Controls().Slider(kIdFanSlider)->isEnabled());
+    EXPECT_FALSE(chip.window->Sliders().ValueLabelText(kLabelFan).isEmpty());
 }
 
 TEST(MainWindow, ValueLabelsAreRightAlignedInFixedCells)
@@ -172,9 +174,9 @@ TEST(MainWindow, ValueLabelsAreRightAlignedInFixedCells)
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
     w.Page().power.SetClamped(w.Page().power.max);
-    EXPECT_EQ(w.ValueLabelText(kLabelPower), QString::asprintf("%3d", w.Page().power.max));
-    w.ColourTrackbar(1)->setValue(7);
-    EXPECT_EQ(w.ValueLabelText(kLabelGreen), QStringLiteral("  7"));
+    EXPECT_EQ(w.Sliders().ValueLabelText(kLabelPower), QString::asprintf("%3d", w.Page().power.max));
+    w.Controls().ColourTrackbar(1)->setValue(7);
+    EXPECT_EQ(w.Sliders().ValueLabelText(kLabelGreen), QStringLiteral("  7"));
 }
 
 TEST(MainWindow, SlidersMovedByTheUserReachThePage)
@@ -182,7 +184,7 @@ TEST(MainWindow, SlidersMovedByTheUserReachThePage)
     MainWindowWorld world(sim::SimScenario::DefaultJson());
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
-    CBitmapSlider* power = w.Slider(kIdPowerSlider);
+    CBitmapSlider* power = w.Controls().Slider(kIdPowerSlider);
     ASSERT_TRUE(power->isEnabled());
     const int target = power->GetRangeMax();
     SendKey(power, Qt::Key_End);
@@ -277,12 +279,12 @@ TEST(MainWindow, ValueDigitsSitInThirteenPixelCellsFromTheRight)
     ASSERT_TRUE(world.Open());
     CVornDlg& w = *world.window;
     w.Page().fan = TuningSlider{85, 0, 100, true};
-    ASSERT_EQ(w.ValueLabelText(kLabelFan), QStringLiteral("  85"));
+    ASSERT_EQ(w.Sliders().ValueLabelText(kLabelFan), QStringLiteral("  85"));
     QImage canvas(750, 810, QImage::Format_RGB32);
     canvas.fill(Qt::black);
     {
         QPainter p(&canvas);
-        w.DrawValueLabels(kLabelFan, false, &p);
+        w.Sliders().DrawValueLabels(kLabelFan, false, &p);
     }
     // The label's cells: 352..364 holds "5", 339..351 holds "8", the blanks left of them.
     auto inked = [&canvas](int left, int right) {

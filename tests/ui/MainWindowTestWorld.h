@@ -113,7 +113,7 @@ public:
 
     void Click(int id)
     {
-        window->SendClick(id);
+        window->Clicks().Send(id);
         Settle();
     }
 

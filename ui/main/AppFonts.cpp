@@ -64,4 +64,10 @@ bool AppFonts::RegisterFonts() {
     return true;
 }
 
+QFont FontOr(const AppFonts* fonts, int index, const QFont& fallback) {
+    if (fonts == nullptr) return fallback;
+    const AppFont& f = fonts->Font(index);
+    return f.created ? f.font : fallback;
+}
+
 }  // namespace pyx

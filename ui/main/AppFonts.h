@@ -49,4 +49,7 @@ private:
     QStringList added_;
 };
 
+// Font index of fonts where it was made; fallback where it was not, or without fonts.
+QFont FontOr(const AppFonts* fonts, int index, const QFont& fallback);
+
 }  // namespace pyx

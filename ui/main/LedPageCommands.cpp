@@ -12,29 +12,10 @@
 #include "led/LedProbe.h"
 #include "led/LedReset.h"
 #include "ui/controls/CMPButton.h"
-#include "ui/main/CVornDlg.h"
 
 namespace pyx {
 
 using namespace std::chrono_literals;
-
-namespace {
-
-
-}  // namespace
-
-void LedPageCommands::SelectInGroup(int firstId, int count, int chosen) {
-    for (int i = 0; i < count; ++i) {
-        CMPButton* b = window_.Button(firstId + i);
-        if (b == nullptr) continue;
-        const ControlSpec& row = MainControl(firstId + i);
-        if (i == chosen)
-            b->SetBitmaps(row.secondId, row.secondId);
-        else
-            b->SetBitmaps(row.normalId, row.secondId);
-        b->update();
-    }
-}
 
 void LedPageCommands::SetTrackbars(int r, int g, int b) {
     window_.ColourTrackbar(0)->setValue(r);
@@ -103,10 +84,27 @@ void LedPageCommands::EnableLedPage(bool on) {
         window_.Control(kIdTarget1 + k)->setEnabled(on && board != nullptr && board->TargetAvailable(kTargetValues[static_cast<size_t>(k)]));
 }
 
+std::string LedPageCommands::ResetLighting() {
+    const std::string refused = ResetLeds();
+    const int gpu = window_.Page().selectedGpu;
+    if (gpu >= 0 && gpu < kMaxGpus && IsBasicKind(window_.LedPage().boards[static_cast<size_t>(gpu)].ledKind))
+        BasicLedReset();
+    return refused;
+}
+
+void LedPageCommands::CaptureLedPageControls() {
+    LedPageState& page = window_.LedPage();
+    for (int k = 0; k < 3; ++k) {
+        page.sliders[static_cast<size_t>(k)] = window_.ColourTrackbar(k)->value();
+        page.timerIndex[static_cast<size_t>(k)] = window_.TimerCombo(k)->currentIndex();
+    }
+    page.tuningMode = window_.Page().tuningMode;
+}
+
 void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
     AppCore& core = window_.Core();
     AppState& state = core.State();
-    window_.CaptureLedPageControls();
+    CaptureLedPageControls();
     if (applyButton) {
         int gpuMode = state.gpuMode;
         CaptureLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, gpuMode);
@@ -121,20 +119,21 @@ void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
 }
 
 void LedPageCommands::ShowLoadedLighting(const LoadedLighting& loaded) {
-    if (loaded.basicEffectButton >= 0) window_.SendClick(kIdBasicStatic + loaded.basicEffectButton);
+    // What a click on each button would do, without the round trip through the dispatcher.
+    if (loaded.basicEffectButton >= 0) OnBasicEffect(loaded.basicEffectButton);
     if (loaded.setColour) window_.ColourTrackbar(0)->setValue(loaded.red);
     window_.ColourTrackbar(1)->setValue(loaded.green);
     window_.ColourTrackbar(2)->setValue(loaded.blue);
     for (int k = 0; k < 3; ++k) window_.TimerCombo(k)->setCurrentIndex(loaded.timerIndex[k]);
     if (loaded.startBasicEffect) {
-        window_.CaptureLedPageControls();
+        CaptureLedPageControls();
         StartBasicEffect(window_.LedPage(), window_.Engine(), window_.Core().State().ledSettings,
                          window_.Core().State().ledControllerKind);
     } else {
         window_.ColourTrackbar(0)->setValue(loaded.red);
     }
-    if (loaded.gm1Mode >= 1) window_.SendClick(kIdZoneMode1 + static_cast<int>(loaded.gm1Mode) - 1);
-    if (loaded.gm2Mode >= 1) window_.SendClick(kIdEffectMode1 + static_cast<int>(loaded.gm2Mode) - 1);
+    if (loaded.gm1Mode >= 1) OnZoneMode(static_cast<int>(loaded.gm1Mode) - 1);
+    if (loaded.gm2Mode >= 1) OnEffectMode(static_cast<int>(loaded.gm2Mode) - 1);
 }
 
 void LedPageCommands::ShowCardLighting() {

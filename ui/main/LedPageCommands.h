@@ -6,10 +6,9 @@
 #include "app/TuningController.h"
 #include "gpu/GpuBoard.h"
 #include "led/LedBoardState.h"
+#include "ui/main/LedPageWindow.h"
 
 namespace pyx {
-
-class CVornDlg;
 
 // The lighting half of the main window: colour swatches and picker, the three effect-mode
 // groups, the six target buttons with their panels, the lighting apply, the loaded choices,
@@ -24,7 +23,7 @@ public:
     // LEDMODE of basic-effect buttons 121..126.
     static constexpr std::array<uint32_t, 6> kBasicModes = {0, 1, 2, 3, 4, 6};
 
-    explicit LedPageCommands(CVornDlg& window) : window_(window) {}
+    explicit LedPageCommands(LedPageWindow window) : window_(window) {}
 
     void OnPalette();
     void OnSwatch(int k);       // 0..7
@@ -35,8 +34,6 @@ public:
 
     // The panel of target button k: its skin and which mode buttons show.
     void ShowPanel(int k);
-    // Exactly one button of the group [firstId, firstId + count) looks chosen; -1: none.
-    void SelectInGroup(int firstId, int count, int chosen);
     // The lighting controls, and each target button by what the GPU's probes found.
     void EnableLedPage(bool on);
 
@@ -49,10 +46,10 @@ public:
 
     // GPU selection: the first controller that answers decides the skin and the target.
     void OnGpuSelected(int gpu);
-    // Reset: each GPU's effect or zone controllers back to their defaults by kind. Returns one
-    // line per GPU naming the writes its controllers refused; empty when all were taken.
-    std::string ResetLeds();
-    void BasicLedReset();
+    // Reset's lighting half: every GPU's effect or zone controllers, then the basic controllers
+    // where the GPU shown has one. Returns one line per GPU naming the writes its controllers
+    // refused; empty when all were taken.
+    std::string ResetLighting();
 
     // The kind of the first controller that answers on a GPU: from the start-up probes, and
     // from the probe of each later selection. Reset and the read-back go by it, as the
@@ -61,9 +58,15 @@ public:
     void RecordStartupKinds();
 
 private:
+    // Each GPU's effect or zone controllers back to their defaults by kind.
+    std::string ResetLeds();
+    void BasicLedReset();
     void SetTrackbars(int r, int g, int b);
+    void SelectInGroup(int firstId, int count, int chosen) { window_.Controls().SelectInGroup(firstId, count, chosen); }
+    // The colour trackbars and timer boxes into the lighting page.
+    void CaptureLedPageControls();
 
-    CVornDlg& window_;
+    LedPageWindow window_;
     std::array<LedKind, kMaxGpus> probedKinds_{};
 };
 

@@ -5,18 +5,20 @@
 #include "app/TuningRanges.h"
 #include "app/TuningSettingsStore.h"
 #include "ui/controls/CMPButton.h"
-#include "ui/main/CVornDlg.h"
 #include "ui/main/LedPageCommands.h"
+#include "ui/main/MainWindowClicks.h"
+#include "ui/main/MainWindowControls.h"
 #include "ui/main/MainWindowDialogs.h"
+#include "ui/main/MainWindowSliders.h"
 
 namespace pyx {
 
 namespace {
 
 // Index of sender among the controls [firstId, firstId + count), or -1.
-int IndexIn(CVornDlg& w, QWidget* sender, int firstId, int count) {
+int IndexIn(const MainWindowControls& controls, QWidget* sender, int firstId, int count) {
     for (int i = 0; i < count; ++i)
-        if (w.Control(firstId + i) == sender) return i;
+        if (controls.Control(firstId + i) == sender) return i;
     return -1;
 }
 
@@ -24,130 +26,138 @@ int IndexIn(CVornDlg& w, QWidget* sender, int firstId, int count) {
 
 void MainWindowCommands::OnCommand(QWidget* sender) {
     if (sender == nullptr) return;
-    CVornDlg& w = window_;
-    LedPageCommands& led = w.LedCommands();
+    const MainWindowControls& c = w_.controls;
+    LedPageCommands& led = w_.led;
     int k = -1;
-    if (sender == w.Control(kIdHide)) {
+    if (sender == c.Control(kIdHide)) {
         OnHide();
-    } else if (sender == w.Control(kIdProfile)) {
-        w.Dialogs().RunProfileDialog();
-    } else if (sender == w.Control(kIdSettings)) {
-        w.Dialogs().RunSettingsDialog();
-    } else if (sender == w.Control(kIdMinimise)) {
+    } else if (sender == c.Control(kIdProfile)) {
+        w_.dialogs.RunProfileDialog();
+    } else if (sender == c.Control(kIdSettings)) {
+        w_.dialogs.RunSettingsDialog();
+    } else if (sender == c.Control(kIdMinimise)) {
         OnMinimise();
-    } else if (sender == w.Control(kIdPicker)) {
+    } else if (sender == c.Control(kIdPicker)) {
         led.OnPalette();
-    } else if ((k = IndexIn(w, sender, kIdSwatch1, kSwatchCount)) >= 0) {
+    } else if ((k = IndexIn(c, sender, kIdSwatch1, kSwatchCount)) >= 0) {
         led.OnSwatch(k);
-    } else if ((k = IndexIn(w, sender, kIdBasicStatic, kBasicEffectCount)) >= 0) {
+    } else if ((k = IndexIn(c, sender, kIdBasicStatic, kBasicEffectCount)) >= 0) {
         led.OnBasicEffect(k);
-    } else if ((k = IndexIn(w, sender, kIdZoneMode1, kZoneModeCount)) >= 0) {
+    } else if ((k = IndexIn(c, sender, kIdZoneMode1, kZoneModeCount)) >= 0) {
         led.OnZoneMode(k);
-    } else if ((k = IndexIn(w, sender, kIdEffectMode1, kEffectModeCount)) >= 0) {
+    } else if ((k = IndexIn(c, sender, kIdEffectMode1, kEffectModeCount)) >= 0) {
         led.OnEffectMode(k);
-    } else if ((k = IndexIn(w, sender, kIdTarget1, kTargetCount)) >= 0) {
+    } else if ((k = IndexIn(c, sender, kIdTarget1, kTargetCount)) >= 0) {
         led.OnTarget(k);
-    } else if ((k = IndexIn(w, sender, kIdExtreme, 3)) >= 0) {
+    } else if ((k = IndexIn(c, sender, kIdExtreme, 3)) >= 0) {
         OnTuningMode(k + 1);
-    } else if (sender == w.Control(kIdCustom)) {
+    } else if (sender == c.Control(kIdCustom)) {
         OnCustom();
-    } else if (sender == w.Control(kIdNextGpu)) {
+    } else if (sender == c.Control(kIdNextGpu)) {
         OnNextGpu();
-    } else if (sender == w.Control(kIdLink)) {
+    } else if (sender == c.Control(kIdLink)) {
         OnLink();
-    } else if ((k = IndexIn(w, sender, kIdGpu0, kGpuButtonCount)) >= 0) {
+    } else if ((k = IndexIn(c, sender, kIdGpu0, kGpuButtonCount)) >= 0) {
         SelectGpu(k);
-    } else if (sender == w.Control(kIdApply)) {
+    } else if (sender == c.Control(kIdApply)) {
         OnApply();
-    } else if (sender == w.Control(kIdReset)) {
+    } else if (sender == c.Control(kIdReset)) {
         OnReset();
     }
 }
 
 void MainWindowCommands::OnHide() {
-    if (!window_.Page().settingsCommitted)
-        SaveTuningSettings(window_.Boards(), window_.Core().State(), window_.Core().settings.TuningFile());
-    if (window_.HasTray()) {
-        window_.hide();
+    if (!w_.page.settingsCommitted) SaveTuningSettings(w_.core.Boards(), w_.core.State(), w_.core.settings.TuningFile());
+    QWidget& window = w_.window;
+    if (w_.hasTray()) {
+        window.hide();
     } else {
         // A window manager may map a never-shown window normally whatever state it asks
         // for; one already on screen is minimised reliably.
-        if (!window_.isVisible()) window_.show();
-        window_.showMinimized();
+        if (!window.isVisible()) window.show();
+        window.showMinimized();
     }
-    window_.Flags().mainWindowShown = false;
+    w_.flags.mainWindowShown = false;
 }
 
-void MainWindowCommands::OnMinimise() { window_.showMinimized(); }
+void MainWindowCommands::OnMinimise() { w_.window.showMinimized(); }
 
 void MainWindowCommands::OnTuningMode(int mode) {
     // The VF sliders share the clock sliders' place: they go under the cover too.
     for (int id : {kIdGpuClockSlider, kIdMemClockSlider, kIdPowerSlider, kIdFanSlider, kIdGpuVfSlider, kIdMemVfSlider})
-        window_.Control(id)->hide();
-    window_.Control(kIdOverlay)->show();
-    window_.Page().tuningMode = mode;
-    window_.LedCommands().SelectInGroup(kIdExtreme, 4, mode - 1);
-    window_.update();
+        w_.controls.Control(id)->hide();
+    w_.controls.Control(kIdOverlay)->show();
+    w_.page.tuningMode = mode;
+    w_.controls.SelectInGroup(kIdExtreme, 4, mode - 1);
+    w_.window.update();
 }
 
 void MainWindowCommands::ShowCustomSliders() {
-    CVornDlg& w = window_;
+    MainWindowControls& c = w_.controls;
     // A card with a VF range is tuned by its VF sliders, shown where the clock sliders sit.
-    const bool vf = w.Page().gpuVf.HasRange();
-    w.Control(kIdGpuVfSlider)->setVisible(vf);
-    w.Control(kIdMemVfSlider)->setVisible(vf);
-    w.Control(kIdGpuClockSlider)->setVisible(!vf);
-    w.Control(kIdMemClockSlider)->setVisible(!vf);
-    w.InvalidateRect(kSliderValuesRect);
+    const bool vf = w_.page.gpuVf.HasRange();
+    c.Control(kIdGpuVfSlider)->setVisible(vf);
+    c.Control(kIdMemVfSlider)->setVisible(vf);
+    c.Control(kIdGpuClockSlider)->setVisible(!vf);
+    c.Control(kIdMemClockSlider)->setVisible(!vf);
+    c.Repaint(kSliderValuesRect);
 }
 
 void MainWindowCommands::OnCustom() {
-    CVornDlg& w = window_;
-    w.Control(kIdOverlay)->hide();
+    MainWindowControls& c = w_.controls;
+    c.Control(kIdOverlay)->hide();
     ShowCustomSliders();
-    for (int id : {kIdPowerSlider, kIdFanSlider, kIdReset, kIdApply}) w.Control(id)->show();
-    w.Page().tuningMode = kTuningModeCustom;
-    w.LedCommands().SelectInGroup(kIdExtreme, 4, 3);
-    w.update();
+    for (int id : {kIdPowerSlider, kIdFanSlider, kIdReset, kIdApply}) c.Control(id)->show();
+    w_.page.tuningMode = kTuningModeCustom;
+    c.SelectInGroup(kIdExtreme, 4, 3);
+    w_.window.update();
+}
+
+void MainWindowCommands::SelectTuningMode(int mode) {
+    if (mode == kTuningModeCustom)
+        OnCustom();
+    else
+        OnTuningMode(mode);
 }
 
 void MainWindowCommands::OnNextGpu() {
-    const int count = window_.Boards().gpuCount;
+    const int count = w_.core.Boards().gpuCount;
     if (count < 2) return;
-    int next = window_.Page().selectedGpu + 1;
+    int next = w_.page.selectedGpu + 1;
     if (next == count || next >= kGpuButtonCount) next = 0;
-    window_.PostClick(kIdGpu0 + next);
+    // Posted: the GPU changes after this click's handling is over, as a user's second click.
+    w_.clicks.Post(kIdGpu0 + next);
 }
 
 void MainWindowCommands::OnLink() {
-    if (window_.Boards().gpuCount < 2) return;
-    TuningPage& page = window_.Page();
+    if (w_.core.Boards().gpuCount < 2) return;
+    TuningPage& page = w_.page;
     page.linkAllGpus = !page.linkAllGpus;
     const ControlSpec& row = MainControl(kIdLink);
-    CMPButton* b = window_.Button(kIdLink);
+    CMPButton* b = w_.controls.Button(kIdLink);
     b->SetBitmaps(page.linkAllGpus ? row.secondId : row.normalId, row.secondId, row.thirdId);
     b->update();
 }
 
 void MainWindowCommands::SelectGpu(int gpu) {
-    CVornDlg& w = window_;
-    w.Page().selectedGpu = gpu;
+    GpuBoardTable& boards = w_.core.Boards();
+    w_.page.selectedGpu = gpu;
     for (int i = 0; i < kGpuButtonCount; ++i) {
-        CMPButton* b = w.Button(kIdGpu0 + i);
+        CMPButton* b = w_.controls.Button(kIdGpu0 + i);
         b->SetBitmaps(i == gpu ? 174 : 173, i == gpu ? 174 : 173);
         b->update();
     }
-    if (!w.Boards().IsValidGpu(gpu)) return;
-    ReadSliderRanges(w.Boards(), gpu, w.Page());
-    w.PageToSliders();
+    if (!boards.IsValidGpu(gpu)) return;
+    ReadSliderRanges(boards, gpu, w_.page);
+    w_.sliders.PageToSliders();
     // The sliders shown are the ones Apply takes: a card of the other kind swaps them.
-    if (w.Page().tuningMode == kTuningModeCustom) ShowCustomSliders();
-    w.LedCommands().OnGpuSelected(gpu);
+    if (w_.page.tuningMode == kTuningModeCustom) ShowCustomSliders();
+    w_.led.OnGpuSelected(gpu);
 }
 
 template <typename F>
 auto MainWindowCommands::WithPromptOpen(F&& prompt) {
-    bool& open = window_.Flags().profileDialogOpen;
+    bool& open = w_.flags.profileDialogOpen;
     open = true;
     struct Clear {
         bool& flag;
@@ -160,56 +170,49 @@ TuningCallbacks MainWindowCommands::Callbacks() {
     TuningCallbacks c;
     c.confirmWarning = [this](const std::string& text, const std::string& caption) {
         return WithPromptOpen([&] {
-            return window_.Prompts().AskOkCancel(&window_, QString::fromStdString(text), QString::fromStdString(caption));
+            return w_.prompts.AskOkCancel(&w_.window, QString::fromStdString(text), QString::fromStdString(caption));
         });
     };
     c.showResult = [this](const std::string& text, const std::string& caption) {
         WithPromptOpen([&] {
             // Anything but the success text names what the cards refused.
-            UserPrompts& prompts = window_.Prompts();
             const QString shown = QString::fromStdString(text);
             if (text == kAppliedText)
-                prompts.ShowInformation(&window_, shown, QString::fromStdString(caption));
+                w_.prompts.ShowInformation(&w_.window, shown, QString::fromStdString(caption));
             else
-                prompts.ShowWarning(&window_, shown, QString::fromStdString(caption));
+                w_.prompts.ShowWarning(&w_.window, shown, QString::fromStdString(caption));
         });
     };
-    c.applyLighting = [this] { window_.LedCommands().ApplyLighting(true, false); };
-    c.pageChanged = [this] { window_.PageToSliders(); };
-    c.selectTuningMode = [this](int mode) { window_.SendClick(kIdExtreme + mode - 1); };
-    c.showLoadedLighting = [this](const LoadedLighting& loaded) { window_.LedCommands().ShowLoadedLighting(loaded); };
-    c.applyRestoredLighting = [this] { window_.LedCommands().ApplyLighting(false, true); };
+    c.applyLighting = [this] { w_.led.ApplyLighting(true, false); };
+    c.pageChanged = [this] { w_.sliders.PageToSliders(); };
+    c.selectTuningMode = [this](int mode) { SelectTuningMode(mode); };
+    c.showLoadedLighting = [this](const LoadedLighting& loaded) { w_.led.ShowLoadedLighting(loaded); };
+    c.applyRestoredLighting = [this] { w_.led.ApplyLighting(false, true); };
     return c;
 }
 
 TuningController MainWindowCommands::Controller() {
-    return TuningController(window_.Boards(), window_.Core().State(), Callbacks());
+    return TuningController(w_.core.Boards(), w_.core.State(), Callbacks());
 }
 
 void MainWindowCommands::OnApply() {
     // The result message names every refused write, "needs administrator rights" included.
-    Controller().ApplyMode(window_.Page());
+    Controller().ApplyMode(w_.page);
 }
 
 void MainWindowCommands::OnReset() {
-    CVornDlg& w = window_;
-    LedPageCommands& led = w.LedCommands();
-    const std::string refused = led.ResetLeds();
-    const int gpu = w.Page().selectedGpu;
-    if (gpu >= 0 && gpu < kMaxGpus) {
-        if (IsBasicKind(w.LedPage().boards[static_cast<size_t>(gpu)].ledKind)) led.BasicLedReset();
-    }
-    Controller().ResetTuning(w.Page());
-    w.InvalidateRect(kSliderValuesRect);
+    const std::string refused = w_.led.ResetLighting();
+    Controller().ResetTuning(w_.page);
+    w_.controls.Repaint(kSliderValuesRect);
     if (!refused.empty()) {
         const std::string text = "The lighting was not reset everywhere. Refused writes:\n\n" + refused +
                                  "\nThe other controllers were reset.";
         WithPromptOpen([&] {
-            w.Prompts().ShowWarning(&w, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
+            w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
         });
     }
 }
 
-void MainWindowCommands::RefreshFromSettings() { Controller().RefreshFromSettings(window_.Page()); }
+void MainWindowCommands::RefreshFromSettings() { Controller().RefreshFromSettings(w_.page); }
 
 }  // namespace pyx

@@ -1,18 +1,17 @@
 #pragma once
 #include "app/TuningController.h"
+#include "ui/main/CommandWindow.h"
 
 class QWidget;
 
 namespace pyx {
-
-class CVornDlg;
 
 // The main window's command dispatcher. A click arrives with the control that sent it; the
 // control is looked up in a fixed order and the first match runs. A command without a
 // control (Enter, context help) is swallowed, so nothing closes the window by accident.
 class MainWindowCommands {
 public:
-    explicit MainWindowCommands(CVornDlg& window) : window_(window) {}
+    explicit MainWindowCommands(CommandWindow window) : w_(std::move(window)) {}
 
     void OnCommand(QWidget* sender);
 
@@ -32,6 +31,8 @@ public:
     TuningController Controller();
 
 private:
+    // Mode 1..4, as its button's click would choose it.
+    void SelectTuningMode(int mode);
     // Custom's sliders for the GPU shown: its VF sliders where it has a VF range, else its
     // clock sliders, each in the other's place.
     void ShowCustomSliders();
@@ -40,7 +41,7 @@ private:
     template <typename F>
     auto WithPromptOpen(F&& prompt);
 
-    CVornDlg& window_;
+    CommandWindow w_;
 };
 
 }  // namespace pyx

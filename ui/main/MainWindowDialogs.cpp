@@ -4,34 +4,32 @@
 
 #include "ui/dialogs/CProfileDlg.h"
 #include "ui/dialogs/CSetDialog.h"
-#include "ui/main/CVornDlg.h"
-#include "ui/main/MainWindowCommands.h"
 
 namespace pyx {
 
 void MainWindowDialogs::RunProfileDialog() {
-    AppCore& core = window_.Core();
+    AppCore& core = context_.core;
     ProfileDlgContext context{core.Boards(), core.State(), core.programFolder,
-                              [this] { window_.Commands().RefreshFromSettings(); }, PickProfileFileWithQt,
+                              [this] { refresh_(); }, PickProfileFileWithQt,
                               [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); },
                               core.settings.ProfileFolder(),
                               [this](const std::string& text) {
-                                  window_.Prompts().ShowError(&window_, QString::fromStdString(text),
-                                                              QStringLiteral("Pyxtune"));
+                                  context_.prompts.ShowError(&window_, QString::fromStdString(text),
+                                                             QStringLiteral("Pyxtune"));
                               }};
     CProfileDlg dialog(std::move(context), &window_);
-    dialog.RunModal(window_.Flags().profileDialogOpen);
+    dialog.RunModal(flags_.profileDialogOpen);
 }
 
 void MainWindowDialogs::RunSettingsDialog() {
-    const MainWindowContext& c = window_.Context();
+    const MainWindowContext& c = context_;
     if (c.services == nullptr || c.launcher == nullptr || c.runList == nullptr) return;
-    AppCore& core = window_.Core();
+    AppCore& core = c.core;
     LedServicesContext services{*c.services,          *c.launcher,          nullptr,
                                 core.settings.folder, core.programFolder, core.ledServiceInstalled,
                                 ServicePollTiming::System()};
     CSetDialog dialog(SetDialogContext{*c.runList, c.programFile, startMode_, std::move(services)}, &window_);
-    dialog.RunModal(window_.Flags().settingsDialogOpen);
+    dialog.RunModal(flags_.settingsDialogOpen);
 }
 
 }  // namespace pyx

@@ -1,15 +1,22 @@
 #pragma once
+#include <functional>
+
 #include "app/StartMode.h"
+#include "ui/main/MainWindowContext.h"
+#include "ui/main/MainWindowFlags.h"
+
+class QWidget;
 
 namespace pyx {
-
-class CVornDlg;
 
 // The two modal dialogs the window's pills open, with the window's flags held set while they
 // run so that the timer leaves the skin alone.
 class MainWindowDialogs {
 public:
-    explicit MainWindowDialogs(CVornDlg& window) : window_(window) {}
+    // window: the dialogs' parent; refresh: what a loaded profile does to the window.
+    MainWindowDialogs(QWidget& window, const MainWindowContext& context, MainWindowFlags& flags,
+                      std::function<void()> refresh)
+        : window_(window), context_(context), flags_(flags), refresh_(std::move(refresh)) {}
 
     // The profile dialog; a loaded profile refreshes the window.
     void RunProfileDialog();
@@ -17,7 +24,10 @@ public:
     void RunSettingsDialog();
 
 private:
-    CVornDlg& window_;
+    QWidget& window_;
+    const MainWindowContext& context_;
+    MainWindowFlags& flags_;
+    std::function<void()> refresh_;
     // The start mode as the settings dialog last read or chose it.
     StartMode startMode_ = StartMode::Unset;
 };

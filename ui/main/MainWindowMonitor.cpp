@@ -1,9 +1,12 @@
 #include "ui/main/MainWindowMonitor.h"
 
+#include <QWidget>
+
 #include "app/MonitorReadouts.h"
-#include "led/LedEffectEngine.h"
 #include "ui/controls/CMPStatic.h"
-#include "ui/main/CVornDlg.h"
+#include "ui/main/MainWindowControls.h"
+#include "ui/main/MainWindowSkin.h"
+#include "ui/main/MainWindowSliders.h"
 
 namespace pyx {
 
@@ -12,35 +15,38 @@ namespace {
 constexpr int32_t kLedModeGpuLoad = 6;
 }  // namespace
 
+MainWindowMonitor::MainWindowMonitor(MonitorWindow window) : w_(window) {
+    timer_.setInterval(1000);
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { OnTimer(); });
+}
+
 void MainWindowMonitor::ReadMonitors() {
-    const MonitorReadings r = pyx::ReadMonitors(window_.Boards(), window_.Page().selectedGpu);
+    const MonitorReadings r = pyx::ReadMonitors(w_.boards, w_.page.selectedGpu);
     if (!r.read) return;
-    window_.Label(kIdHiddenLabel)->SetText(QStringLiteral("0"));
-    window_.Label(kIdMemClockLabel)->SetText(QString::fromStdString(r.memoryText));
-    window_.Label(kIdGpuClockLabel)->SetText(QString::fromStdString(r.graphicsText));
-    window_.Label(kIdTemperatureLabel)->SetText(QString::fromStdString(r.temperatureText));
-    window_.Label(kIdFanLabel)->SetText(QString::fromStdString(r.fanText));
-    if (r.gpuLoad) window_.Engine().SetGpuLoad(*r.gpuLoad);
+    w_.controls.Label(kIdHiddenLabel)->SetText(QStringLiteral("0"));
+    w_.controls.Label(kIdMemClockLabel)->SetText(QString::fromStdString(r.memoryText));
+    w_.controls.Label(kIdGpuClockLabel)->SetText(QString::fromStdString(r.graphicsText));
+    w_.controls.Label(kIdTemperatureLabel)->SetText(QString::fromStdString(r.temperatureText));
+    w_.controls.Label(kIdFanLabel)->SetText(QString::fromStdString(r.fanText));
+    if (r.gpuLoad) w_.engine.SetGpuLoad(*r.gpuLoad);
 }
 
 bool MainWindowMonitor::LightingFollowsLoad() const {
-    LedEffectEngine& engine = window_.Engine();
-    return engine.Running(LedEffectFamily::Basic) && engine.BasicArgs().mode.load() == kLedModeGpuLoad;
+    return w_.engine.Running(LedEffectFamily::Basic) && w_.engine.BasicArgs().mode.load() == kLedModeGpuLoad;
 }
 
 void MainWindowMonitor::OnTimer() {
     // Out of sight nothing is drawn; only the lighting's load mode still needs the card read.
-    if (!window_.isVisible() || window_.isMinimized()) {
+    if (!w_.window.isVisible() || w_.window.isMinimized()) {
         if (LightingFollowsLoad()) ReadMonitors();
         return;
     }
     ReadMonitors();
-    if (window_.isActiveWindow()) return;
-    const MainWindowFlags& flags = window_.Flags();
+    if (w_.window.isActiveWindow()) return;
+    const MainWindowFlags& flags = w_.flags;
     // The panel's own skin: the lighting target chosen last decides it (see LedPageCommands).
-    if (!flags.profileDialogOpen && !flags.settingsDialogOpen && flags.mainWindowShown)
-        window_.ApplySkin(window_.SkinId());
-    window_.ReclampSliders();
+    if (!flags.profileDialogOpen && !flags.settingsDialogOpen && flags.mainWindowShown) w_.skin.Apply(w_.skin.Id());
+    w_.sliders.ReclampSliders();
 }
 
 }  // namespace pyx

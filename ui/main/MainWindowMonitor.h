@@ -1,23 +1,27 @@
 #pragma once
+#include <QTimer>
+
+#include "ui/main/MonitorWindow.h"
 
 namespace pyx {
-
-class CVornDlg;
 
 // Timer event 2, once a second: the selected GPU's readouts and load, and while the window
 // is in the background, its skin and the sliders' ranges put right again. Hidden or
 // minimised, the timer reads the card only for a lighting effect that follows its load.
 class MainWindowMonitor {
 public:
-    explicit MainWindowMonitor(CVornDlg& window) : window_(window) {}
+    explicit MainWindowMonitor(MonitorWindow window);
 
+    // The one-second timer; the start-up's last step starts it.
+    QTimer& Timer() { return timer_; }
     void OnTimer();
     // The readouts alone.
     void ReadMonitors();
     bool LightingFollowsLoad() const;
 
 private:
-    CVornDlg& window_;
+    MonitorWindow w_;
+    QTimer timer_;
 };
 
 }  // namespace pyx

@@ -1,8 +1,7 @@
 #pragma once
+#include "ui/main/StartupWindow.h"
 
 namespace pyx {
-
-class CVornDlg;
 
 // The main window's start-up, in its twelve steps: service scripts, window menu and icons,
 // skin, tray icon and controls, the colour controls, the settings load, the lighting probes,
@@ -10,7 +9,7 @@ class CVornDlg;
 // the card's own lighting, the notification-area start, and the one-second timer.
 class MainWindowStartup {
 public:
-    explicit MainWindowStartup(CVornDlg& window) : window_(window) {}
+    explicit MainWindowStartup(StartupWindow window) : w_(std::move(window)) {}
 
     // False when the card was refused: the message was shown and the program is ending.
     bool Run();
@@ -19,7 +18,7 @@ private:
     bool CheckCard();
     void ShowDefaults();
 
-    CVornDlg& window_;
+    StartupWindow w_;
 };
 
 }  // namespace pyx

@@ -3,11 +3,10 @@
 #include <QMenu>
 
 #include "ui/controls/SkinImages.h"
-#include "ui/main/CVornDlg.h"
 
 namespace pyx {
 
-TrayIcon::TrayIcon(CVornDlg& window) : window_(window), menu_(std::make_unique<QMenu>()) {
+TrayIcon::TrayIcon(TrayWindow& window) : window_(window), menu_(std::make_unique<QMenu>()) {
     mainWindow_ = menu_->addAction(tr("Main Window"), this, &TrayIcon::OnMainWindow);
     quit_ = menu_->addAction(tr("Quit"), this, &TrayIcon::OnQuit);
     icon_.setContextMenu(menu_.get());

@@ -5,12 +5,12 @@
 #include <QString>
 #include <QSystemTrayIcon>
 
+#include "ui/main/TrayWindow.h"
+
 class QAction;
 class QMenu;
 
 namespace pyx {
-
-class CVornDlg;
 
 // The notification-area icon: added once and kept for the program's life. A left click
 // brings the window back; its menu offers "Main Window" and "Quit" (which ends the program at
@@ -19,7 +19,7 @@ class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    explicit TrayIcon(CVornDlg& window);
+    explicit TrayIcon(TrayWindow& window);
     ~TrayIcon() override;
 
     void Add();
@@ -35,7 +35,7 @@ public:
     void OnQuit();
 
 private:
-    CVornDlg& window_;
+    TrayWindow& window_;
     QSystemTrayIcon icon_;
     std::unique_ptr<QMenu> menu_;
     QAction* mainWindow_ = nullptr;

@@ -1,0 +1,144 @@
+#include "ui/main/MainWindowControls.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QSlider>
+#include <QWidget>
+
+#include "ui/controls/CBitmapSlider.h"
+#include "ui/controls/CMPButton.h"
+#include "ui/controls/CMPStatic.h"
+#include "ui/controls/CMPToolTip2.h"
+#include "ui/main/AppFonts.h"
+
+namespace pyx {
+
+namespace {
+
+// The readout fonts are sized as cell heights for a taller face than the free digit font
+// that stands in for it; a readout must show its digits whole, so the font shrinks to fit.
+QFont FitReadoutFont(QFont font, QSize box) {
+    const QString sample = QStringLiteral("8888");
+    for (int px = font.pixelSize(); px > 6; --px) {
+        font.setPixelSize(px);
+        const QFontMetrics m(font);
+        if (m.height() <= box.height() - 4 && m.horizontalAdvance(sample) <= box.width() - 10) break;
+    }
+    return font;
+}
+
+}  // namespace
+
+QFont MainWindowControls::FontOr(int index) const { return pyx::FontOr(fonts_, index, window_.font()); }
+
+void MainWindowControls::Create() {
+    const QFont symbols = [this] {
+        QFont f = window_.font();
+        f.setPixelSize(14);
+        return f;
+    }();
+    for (int i = 0; i < kControlCount; ++i) {
+        const int id = kFirstControlId + i;
+        const ControlSpec& row = MainControlTable()[static_cast<size_t>(i)];
+        QWidget* w = nullptr;
+        switch (row.kind) {
+            case ControlKind::Button: {
+                auto* b = new CMPButton(&window_, id);
+                b->Create(id, QRect(row.rect.topLeft(), QSize(10, 10)), row.normalId, row.secondId, row.thirdId);
+                w = b;
+                break;
+            }
+            case ControlKind::Label: {
+                auto* l = new CMPStatic(&window_, id);
+                l->setGeometry(row.rect);
+                w = l;
+                break;
+            }
+            case ControlKind::Slider: {
+                auto* s = new CBitmapSlider(&window_, id);
+                s->setGeometry(row.rect);
+                s->SetThumbBitmap();
+                s->SetVertical();
+                w = s;
+                break;
+            }
+        }
+        QFont f = FontOr(row.fontIndex);
+        if (row.kind == ControlKind::Label) f = FitReadoutFont(f, row.rect.size());
+        w->setFont(f);
+        w->show();
+        controls_[static_cast<size_t>(i)] = w;
+    }
+    // The two pills carry no picture of their own: a symbol says what they open.
+    Button(kIdSettings)->setFont(symbols);
+    Button(kIdSettings)->SetText(QString::fromUtf8("\u2699"));
+    Button(kIdProfile)->setFont(symbols);
+    Button(kIdProfile)->SetText(QString::fromUtf8("\u2630"));
+    Label(kIdHiddenLabel)->hide();
+    BuildColourControls();
+
+    plainChild_ = new QWidget(&window_);
+    plainChild_->setObjectName(QStringLiteral("child333"));
+    plainChild_->setGeometry(0, 0, 0, 0);
+    plainChild_->setProperty("controlId", kIdPlainChild);
+    plainChild_->show();
+
+    toolTip_ = new CMPToolTip2(&window_);
+    for (const ToolTipSpec& tip : MainToolTips()) toolTip_->AddTool(Control(tip.controlId), QCoreApplication::translate("MainToolTips", tip.text));
+    toolTip_->SetTipFont(FontOr(9));
+    toolTip_->SetPolling(window_.isVisible());
+
+    Button(kIdPicker)->SetColorPick(true);
+    // The zone and effect panels show only once a controller of theirs is chosen.
+    for (int id = kIdZoneMode1; id < kIdEffectMode1 + kEffectModeCount; ++id) Control(id)->hide();
+}
+
+void MainWindowControls::BuildColourControls() {
+    static const char* const kPeriods[3] = {"s", "s*8", "s*8"};
+    const int comboY[3] = {404, 451, 498};
+    for (int k = 0; k < 3; ++k) {
+        auto* combo = new QComboBox(&window_);
+        combo->setObjectName(QStringLiteral("combo%1").arg(kIdTimer1Combo + k));
+        for (int seconds = 3; seconds <= 10; ++seconds)
+            combo->addItem(QString::number(seconds) + QString::fromLatin1(kPeriods[k]));
+        combo->setGeometry(600, comboY[k], 120, 22);
+        combo->setFont(FontOr(9));
+        combos_[static_cast<size_t>(k)] = combo;
+
+        auto* bar = new QSlider(Qt::Horizontal, &window_);
+        bar->setObjectName(QStringLiteral("trackbar%1").arg(kIdRedTrackbar + k));
+        bar->setGeometry(440, 414 + 38 * k, 70, 17);
+        bar->setFocusPolicy(Qt::NoFocus);
+        QObject::connect(bar, &QSlider::valueChanged, &window_, [this] { Repaint(kColourPreviewRect); });
+        trackbars_[static_cast<size_t>(k)] = bar;
+    }
+}
+
+QWidget* MainWindowControls::Control(int id) const {
+    if (id == kIdPlainChild) return plainChild_;
+    if (id >= kIdTimer1Combo && id < kIdTimer1Combo + 3) return combos_[static_cast<size_t>(id - kIdTimer1Combo)];
+    if (id >= kIdRedTrackbar && id < kIdRedTrackbar + 3) return trackbars_[static_cast<size_t>(id - kIdRedTrackbar)];
+    if (id < kFirstControlId || id >= kFirstControlId + kControlCount) return nullptr;
+    return controls_[static_cast<size_t>(id - kFirstControlId)];
+}
+CMPButton* MainWindowControls::Button(int id) const { return qobject_cast<CMPButton*>(Control(id)); }
+CBitmapSlider* MainWindowControls::Slider(int id) const { return qobject_cast<CBitmapSlider*>(Control(id)); }
+CMPStatic* MainWindowControls::Label(int id) const { return qobject_cast<CMPStatic*>(Control(id)); }
+
+void MainWindowControls::SelectInGroup(int firstId, int count, int chosen) {
+    for (int i = 0; i < count; ++i) {
+        CMPButton* b = Button(firstId + i);
+        if (b == nullptr) continue;
+        const ControlSpec& row = MainControl(firstId + i);
+        if (i == chosen)
+            b->SetBitmaps(row.secondId, row.secondId);
+        else
+            b->SetBitmaps(row.normalId, row.secondId);
+        b->update();
+    }
+}
+
+void MainWindowControls::Repaint(const QRect& rect) { window_.update(rect); }
+
+}  // namespace pyx
