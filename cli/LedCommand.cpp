@@ -206,6 +206,30 @@ void HoldEffect(GpuBoardTable& boards, int gpu, const LedRequest& request, LedEf
     }
 }
 
+// Sends the request to the chosen GPU alone, as the window's Apply sends its page; with
+// several GPUs the window keeps the lighting in "Led.txt" in its settings folder for the LED
+// service, and so does this tool. Returns the writes the controllers refused.
+LedWriteResult DriveLighting(CliSession& session, int gpu, const LedRequest& request, const LedPageState& page,
+                             LedEffectEngine& engine) {
+    GpuBoardTable& boards = session.Boards();
+    engine.SetLedKind(gpu, page.boards[static_cast<size_t>(gpu)].ledKind);
+    if (request.FollowsLoad()) FeedGpuLoad(boards, gpu, engine);
+    AppState state;
+    int gpuMode = 0;
+    CaptureLedSettings(page, engine, state.ledSettings, gpuMode);
+    LedApplyOptions options;
+    options.applyButton = true;
+    // Only the chosen GPU is driven; the other GPUs' records are not read.
+    options.onlyGpu = gpu;
+    options.saveLedSettings = [&] {
+        state.gpuMode = static_cast<uint8_t>(gpuMode);
+        std::string ignored;
+        MakeSettingsFolder(session.Settings().folder, ignored);
+        SaveTuningSettings(boards, state, session.Settings().LedFile());
+    };
+    return ApplyLedSettings(page, engine, state.ledSettings, options);
+}
+
 }  // namespace
 
 int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -236,24 +260,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
 
     SteadyLedPacer pacer;
     LedEffectEngine engine(boards, pacer);
-    engine.SetLedKind(*gpu, page.boards[static_cast<size_t>(*gpu)].ledKind);
-    if (request->FollowsLoad()) FeedGpuLoad(boards, *gpu, engine);
-    AppState state;
-    int gpuMode = 0;
-    CaptureLedSettings(page, engine, state.ledSettings, gpuMode);
-    LedApplyOptions options;
-    options.applyButton = true;
-    // Only the chosen GPU is driven; the other GPUs' records are not read.
-    options.onlyGpu = *gpu;
-    // With several GPUs the window keeps the lighting in "Led.txt" in its settings folder for
-    // the LED service; so does this tool.
-    options.saveLedSettings = [&] {
-        state.gpuMode = static_cast<uint8_t>(gpuMode);
-        std::string ignored;
-        MakeSettingsFolder(session->Settings().folder, ignored);
-        SaveTuningSettings(boards, state, session->Settings().LedFile());
-    };
-    const LedWriteResult refused = ApplyLedSettings(page, engine, state.ledSettings, options);
+    const LedWriteResult refused = DriveLighting(*session, *gpu, *request, page, engine);
     out << session->BackendLine() << "\n";
 
     const char* targetName = request->target->name;
