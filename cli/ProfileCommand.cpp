@@ -81,6 +81,48 @@ int Show(const CliArgs& args, const std::filesystem::path& file, std::ostream& o
     return kExitOk;
 }
 
+// Every GPU's tuning into file.
+int Save(CliSession& session, const CliArgs& parsed, const std::filesystem::path& file, std::ostream& out,
+         std::ostream& err) {
+    AppState state;
+    if (SaveTuningSettings(session.Boards(), state, file) != 1) {
+        err << parsed.Prefix() << file.string() << ": cannot be written\n";
+        return kExitUsage;
+    }
+    out << "Saved " << static_cast<int>(session.Boards().gpuCount) << " GPU(s) to " << file.string() << "\n";
+    return kExitOk;
+}
+
+// The file's tuning onto the cards it names, with every value a card refused.
+int Load(CliSession& session, const CliArgs& parsed, const std::filesystem::path& file, std::ostream& out,
+         std::ostream& err) {
+    AppState state;
+    TuningReport report;
+    GpuBoardTable& boards = session.Boards();
+    if (LoadTuningSettings(file, boards, state, &report) != 1) {
+        std::string ids;
+        for (int gpu = 0; gpu < boards.gpuCount; ++gpu) {
+            const char16_t* id = boards.Board(gpu).deviceIdText;
+            ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) + "] Id=" + Utf8(id);
+        }
+        err << parsed.Prefix() << file.string() << ": no section names a GPU here (this machine needs " << ids << ")\n";
+        return kExitHardware;
+    }
+    const std::vector<TuningWriteResult> refusals = report.Refusals();
+    for (const TuningWriteResult& r : refusals) {
+        // The automatic fan is asked for by its work mode, not by a value of its own.
+        const int64_t fileValue = r.operation == TuningOperation::FanAutomatic ? 1 : r.value;
+        err << parsed.Prefix() << "GPU " << r.gpu << " refused [Gpu" << r.gpu + 1 << "] " << SettingsKeyOf(r.operation)
+            << "=" << fileValue << " (" << DescribeWrite(r) << "): " << StatusInWords(r.status) << "\n";
+    }
+    if (!refusals.empty()) {
+        err << parsed.Prefix() << file.string() << " was loaded but for the values above\n";
+        return kExitHardware;
+    }
+    out << "Loaded " << file.string() << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -131,40 +173,7 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
             return kExitUsage;
         }
     }
-    AppState state;
-    TuningReport report;
-    const int32_t done = action == "save" ? SaveTuningSettings(session->Boards(), state, file)
-                                          : LoadTuningSettings(file, session->Boards(), state, &report);
-    if (action == "save") {
-        if (done != 1) {
-            err << parsed.Prefix() << file.string() << ": cannot be written\n";
-            return kExitUsage;
-        }
-        out << "Saved " << static_cast<int>(session->Boards().gpuCount) << " GPU(s) to " << file.string() << "\n";
-        return kExitOk;
-    }
-    if (done != 1) {
-        std::string ids;
-        for (int gpu = 0; gpu < session->Boards().gpuCount; ++gpu) {
-            const char16_t* id = session->Boards().Board(gpu).deviceIdText;
-            ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) + "] Id=" + Utf8(id);
-        }
-        err << parsed.Prefix() << file.string() << ": no section names a GPU here (this machine needs " << ids << ")\n";
-        return kExitHardware;
-    }
-    const std::vector<TuningWriteResult> refusals = report.Refusals();
-    for (const TuningWriteResult& r : refusals) {
-        // The automatic fan is asked for by its work mode, not by a value of its own.
-        const int64_t fileValue = r.operation == TuningOperation::FanAutomatic ? 1 : r.value;
-        err << parsed.Prefix() << "GPU " << r.gpu << " refused [Gpu" << r.gpu + 1 << "] " << SettingsKeyOf(r.operation)
-            << "=" << fileValue << " (" << DescribeWrite(r) << "): " << StatusInWords(r.status) << "\n";
-    }
-    if (!refusals.empty()) {
-        err << parsed.Prefix() << file.string() << " was loaded but for the values above\n";
-        return kExitHardware;
-    }
-    out << "Loaded " << file.string() << "\n";
-    return kExitOk;
+    return action == "save" ? Save(*session, parsed, file, out, err) : Load(*session, parsed, file, out, err);
 }
 
 }  // namespace pyx
