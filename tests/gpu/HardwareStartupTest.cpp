@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "HardwareTestSupport.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/gpu/ScriptedLauncher.h"
+#include "tests/support/TempFolder.h"
 #include "gpu/HardwareStartup.h"
 #include "gpu/I2cBus.h"
 #include "sim/SimLibrarySource.h"

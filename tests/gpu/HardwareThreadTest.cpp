@@ -1,18 +1,21 @@
 #include <chrono>
+#include <fstream>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include <gtest/gtest.h>
 
-#include "HardwareTestSupport.h"
-#include "SimFixture.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/gpu/ScriptedLauncher.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/SimWorld.h"
 #include "gpu/HardwareThread.h"
 #include "platform/SystemPlatform.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimRegisterFile.h"
 #include "sim/SimScenario.h"
-#include "tests/TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace pyx {
 namespace {
@@ -52,7 +55,7 @@ void WriteInTwoParts(test::ScriptedLauncher& launcher, const std::vector<uint8_t
 }
 
 TEST(HardwareThread, OneCardRunsTheReaderAndScansWhatItWrote) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
     test::ScriptedLauncher launcher;
     WriteInTwoParts(launcher, BiosWith(300, "VGA BIOS KB1234-F"));
@@ -98,7 +101,7 @@ TEST(HardwareThread, OnADriversLibraryTheReaderIsToldToReadTheCard) {
 }
 
 TEST(HardwareThread, TwoCardsNeverRunTheReader) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03)}));
     test::TempFolder folder;
     folder.Write(kBiosDumpFile, BiosWith(0, "VGA BIOS KA1234-F"));
     test::ScriptedLauncher launcher;
@@ -113,7 +116,7 @@ TEST(HardwareThread, TwoCardsNeverRunTheReader) {
 }
 
 TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
     folder.Write(kBiosDumpFile, BiosWith(0, "VGA BIOS KA1234-F"));
     test::ScriptedLauncher launcher;  // nothing starts
@@ -131,7 +134,7 @@ TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
 }
 
 TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
     test::ScriptedLauncher launcher;
     launcher.onStart = [&folder](const ProcessRequest&) {
@@ -146,7 +149,7 @@ TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
 }
 
 TEST(HardwareThread, TheOwnerCanEndItWhileItWaitsForTheReader) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
     test::ScriptedLauncher launcher;
     {
@@ -186,7 +189,7 @@ private:
 };
 
 TEST(FanChipLimit, LearnedFromTheChipWhenAboveHalf) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03), CardJson(0x1c03), CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03), CardJson(0x1c03), CardJson(0x1c03)}));
     GpuBoardTable& t = *rig.table;
     const uint8_t limits[] = {0xC8, 0xC8, 0x70};
     for (size_t i = 0; i < 3; ++i) {
@@ -216,7 +219,7 @@ TEST(HardwareThread, RunsTheRealReaderUnderTheSimulator) {
     test::UnsetEnv("PYXTUNE_GPU_BACKEND");
     test::SetEnv("PYXTUNE_SIM_SCENARIO", (folder.Path() / "scenario.json").string());
 
-    test::SimRig rig(scenario);
+    test::SimWorld rig(scenario);
     auto launcher = CreateSystemProcessLauncher();
     BiosReaderOptions options = Options(folder, 4000ms);
     options.program = PYX_READMEM_PROGRAM;
