@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FakeProcessLauncher.h"
 #include "tests/support/ScenarioJson.h"
-#include "tests/gpu/ScriptedLauncher.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/SimWorld.h"
 #include "gpu/HardwareThread.h"
@@ -40,7 +40,7 @@ BiosReaderOptions Options(const test::TempFolder& folder, std::chrono::milliseco
 }
 
 // The reader writes its dump in two parts, as a slow ROM read does.
-void WriteInTwoParts(test::ScriptedLauncher& launcher, const std::vector<uint8_t>& bios) {
+void WriteInTwoParts(FakeProcessLauncher& launcher, const std::vector<uint8_t>& bios) {
     launcher.onStart = [&launcher, bios](const ProcessRequest& request) {
         launcher.workers.emplace_back([bios, dump = request.workingFolder / kBiosDumpFile] {
             std::ofstream out(dump, std::ios::binary);
@@ -57,7 +57,7 @@ void WriteInTwoParts(test::ScriptedLauncher& launcher, const std::vector<uint8_t
 TEST(HardwareThread, OneCardRunsTheReaderAndScansWhatItWrote) {
     test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
     WriteInTwoParts(launcher, BiosWith(300, "VGA BIOS KB1234-F"));
     HardwareThread thread(&launcher, Options(folder));
     ASSERT_TRUE(thread.Start(*rig.table));
@@ -92,7 +92,8 @@ TEST(HardwareThread, OnADriversLibraryTheReaderIsToldToReadTheCard) {
     GpuBoardTable table(nv);
     ASSERT_EQ(table.EnumerateBoards(), kNvOk);
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
+    launcher.startsSucceed = false;
     HardwareThread thread(&launcher, Options(folder, 50ms));
     ASSERT_TRUE(thread.Start(table));
     ASSERT_TRUE(thread.WaitFinished(5s));
@@ -104,7 +105,7 @@ TEST(HardwareThread, TwoCardsNeverRunTheReader) {
     test::SimWorld rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03)}));
     test::TempFolder folder;
     folder.Write(kBiosDumpFile, BiosWith(0, "VGA BIOS KA1234-F"));
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
     WriteInTwoParts(launcher, BiosWith(0, "VGA BIOS KA1234-F"));
     HardwareThread thread(&launcher, Options(folder));
     ASSERT_TRUE(thread.Start(*rig.table));
@@ -119,7 +120,8 @@ TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
     test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
     folder.Write(kBiosDumpFile, BiosWith(0, "VGA BIOS KA1234-F"));
-    test::ScriptedLauncher launcher;  // nothing starts
+    FakeProcessLauncher launcher;
+    launcher.startsSucceed = false;  // nothing starts
     HardwareThread thread(&launcher, Options(folder, 300ms));
     const auto began = Clock::now();
     ASSERT_TRUE(thread.Start(*rig.table));
@@ -136,7 +138,7 @@ TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
 TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
     test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
     launcher.onStart = [&folder](const ProcessRequest&) {
         folder.Write(kBiosDumpFile, BiosWith(700, "V1234-F", 800));
         return true;
@@ -151,7 +153,8 @@ TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
 TEST(HardwareThread, TheOwnerCanEndItWhileItWaitsForTheReader) {
     test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
+    launcher.startsSucceed = false;
     {
         HardwareThread thread(&launcher, Options(folder, 60s));
         ASSERT_TRUE(thread.Start(*rig.table));
