@@ -1,39 +1,23 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// A private folder per test for the settings files the reader and writer tests lay down.
-class CIniTestFolder {
-public:
-  CIniTestFolder() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("pyx-cini-" + std::to_string(std::random_device{}()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~CIniTestFolder() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  CIniTestFolder(const CIniTestFolder&) = delete;
-  CIniTestFolder& operator=(const CIniTestFolder&) = delete;
+#include "tests/support/TempFolder.h"
 
-  const std::filesystem::path& Path() const { return path_; }
+// A private folder per test for the settings files the reader and writer tests lay down.
+class CIniTestFolder : public pyx::test::TempFolder {
+public:
+  CIniTestFolder() : TempFolder("pyx-cini-") {}
 
   std::filesystem::path WriteBytes(const std::string& name,
                                    const std::vector<std::byte>& bytes) const {
-    const auto file = path_ / name;
+    const auto file = Path() / name;
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
@@ -61,7 +45,4 @@ public:
     for (std::size_t i = 0; i < raw.size(); ++i) bytes[i] = static_cast<std::byte>(raw[i]);
     return bytes;
   }
-
-private:
-  std::filesystem::path path_;
 };

@@ -2,8 +2,6 @@
 // once with the Linux driver's gaps filled in (every tuning id refused by the library and
 // answered by NVML, every bus transaction through the kernel's I2C adapters): what reaches
 // the cards (the trace), what the program reads back and what it saves must not differ.
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -25,7 +23,8 @@
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
 #include "tests/app/CIniTestFiles.h"
-#include "tests/gpu/DriverFillRig.h"
+#include "tests/support/SimWorld.h"
+#include "tests/support/linux/DriverFillRig.h"
 
 namespace pyx::test {
 namespace {
@@ -62,33 +61,15 @@ constexpr char kScenario[] = R"({"cards": [
 
 enum class Path { Simulated, Filled };
 
-class PathRig {
+// The filled-in path's rig comes first, so the world's library can be put over it.
+struct FillHolder {
+    std::unique_ptr<DriverFillRig> fill;
+    FilledNvApiSource* filledSource = nullptr;
+};
+
+class PathRig : public FillHolder, public SimWorld {
 public:
-    explicit PathRig(Path path) {
-        static int serial = 0;
-        tracePath_ = std::filesystem::temp_directory_path() /
-                     ("pyx-path-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".trace");
-        std::filesystem::remove(tracePath_);
-        std::string error;
-        auto library = sim::SimScenario::FromText(kScenario, "test", error);
-        EXPECT_NE(library, nullptr) << error;
-        sim = library.get();
-        std::unique_ptr<LibrarySource> source;
-        if (path == Path::Filled) {
-            fill = std::make_unique<DriverFillRig>();
-            fill->InstallNvml();
-            fill->MirrorIntoNvml(*sim);
-            fill->KeepSimulatorInStep(*sim);
-            auto filled = fill->Wrap(std::move(library), NvmlFallbackOps());
-            filledSource = filled.get();
-            source = std::move(filled);
-        } else {
-            source = std::make_unique<sim::SimLibrarySource>(std::move(library));
-        }
-        nv = std::make_unique<NvApiLibrary>(std::move(source), Trace::Open(tracePath_.string()));
-        EXPECT_EQ(nv->Initialize(), kNvOk);
-        table = std::make_unique<GpuBoardTable>(*nv);
-        EXPECT_EQ(table->EnumerateBoards(), kNvOk);
+    explicit PathRig(Path path) : SimWorld(kScenario, {.wrap = Filler(path, *this)}) {
         // What discovery concludes for these two cards.
         for (int gpu = 0; gpu < table->gpuCount; ++gpu) {
             GpuBoard& board = table->Board(gpu);
@@ -104,29 +85,20 @@ public:
             }
         }
     }
-    ~PathRig() {
-        table.reset();
-        nv.reset();
-        std::error_code ec;
-        std::filesystem::remove(tracePath_, ec);
-    }
-
-    Lines Trace() const {
-        std::ifstream in(tracePath_);
-        Lines lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find(' ') + 1));
-        return lines;
-    }
-    void ClearTrace() const { std::ofstream(tracePath_, std::ios::trunc); }
-
-    std::unique_ptr<DriverFillRig> fill;
-    FilledNvApiSource* filledSource = nullptr;
-    sim::SimLibrary* sim = nullptr;
-    std::unique_ptr<NvApiLibrary> nv;
-    std::unique_ptr<GpuBoardTable> table;
 
 private:
-    std::filesystem::path tracePath_;
+    static Wrapper Filler(Path path, FillHolder& holder) {
+        if (path != Path::Filled) return {};
+        return [&holder](std::unique_ptr<sim::SimLibrary> library) -> std::unique_ptr<LibrarySource> {
+            holder.fill = std::make_unique<DriverFillRig>();
+            holder.fill->InstallNvml();
+            holder.fill->MirrorIntoNvml(*library);
+            holder.fill->KeepSimulatorInStep(*library);
+            auto filled = holder.fill->Wrap(std::move(library), NvmlFallbackOps());
+            holder.filledSource = filled.get();
+            return filled;
+        };
+    }
 };
 
 // What the program shows of a card: its ranges and positions, and its readouts.

@@ -11,7 +11,7 @@ namespace pyx::test {
 namespace {
 
 TEST(MonitorReadouts, ClocksTemperatureAndLoadOfTheGivenGpu) {
-    TuningTestRig rig(Cards({PlainCard(), PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard(), PlainCard()}));
     rig.Card(1).clockKHz[kClockTypeCurrent][kDomainGraphics] = 1392999;
     const MonitorReadings r = ReadMonitors(*rig.table, 0);
     EXPECT_TRUE(r.read);
@@ -28,7 +28,7 @@ TEST(MonitorReadouts, ClocksTemperatureAndLoadOfTheGivenGpu) {
 }
 
 TEST(MonitorReadouts, AnIdleGpuCountsAsOnePercentAndAFailedLoadQueryLeavesTheLoadUnset) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     rig.Card().utilizationPercent[0] = 0;
     const MonitorReadings idle = ReadMonitors(*rig.table, 0);
     EXPECT_EQ(idle.gpuLoad, 1) << "for the lighting's load colour";
@@ -40,7 +40,7 @@ TEST(MonitorReadouts, AnIdleGpuCountsAsOnePercentAndAFailedLoadQueryLeavesTheLoa
 }
 
 TEST(MonitorReadouts, FailedClockAndTemperatureReadsShowZero) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     rig.sim->SetUnsupported(NvOpId(NvOp::GetAllClockFrequencies));
     rig.Card().sensors[0].target = 2;  // no sensor on the GPU itself
     const MonitorReadings r = ReadMonitors(*rig.table, 0);
@@ -52,7 +52,7 @@ TEST(MonitorReadouts, FailedClockAndTemperatureReadsShowZero) {
 }
 
 TEST(MonitorReadouts, LibraryFanShowsItsPercent) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     const MonitorReadings r = ReadMonitors(*rig.table, 0);
     EXPECT_TRUE(r.hasFan);
     EXPECT_EQ(r.fanValue, 65);
@@ -61,7 +61,7 @@ TEST(MonitorReadouts, LibraryFanShowsItsPercent) {
 }
 
 TEST(MonitorReadouts, FanCoolersShowTheFirstCoolersLevel) {
-    TuningTestRig rig(Cards({VfCard()}));
+    TuningTestRig rig(ScenarioJson({VfCard()}));
     rig.Card().tuning.fanCoolers[1].manualLevel = 90;
     const MonitorReadings r = ReadMonitors(*rig.table, 0);
     EXPECT_EQ(r.fanText, "70");
@@ -71,7 +71,7 @@ TEST(MonitorReadouts, FanCoolersShowTheFirstCoolersLevel) {
 TEST(MonitorReadouts, ATachometerFanShowsRpm) {
     std::string card = PlainCard();
     card.insert(card.rfind('}'), R"(, "i2c": [{"address": "0x5A", "model": "fan-chip-slot0"}])");
-    TuningTestRig rig(Cards({card}));
+    TuningTestRig rig(ScenarioJson({card}));
     GpuBoard& board = rig.Board();
     board.fan.Select(FanPath::TachometerChip);
     board.i2cSlots[0].devAddress = 0x5A;
@@ -85,7 +85,7 @@ TEST(MonitorReadouts, ATachometerFanShowsRpm) {
 }
 
 TEST(MonitorReadouts, NoFanReadingLeavesAnEmptyFanText) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     rig.Board().fan.Select(FanPath::PacedLibraryCooler);  // its duty chip does not answer: nothing to show
     rig.Board().i2cSlots[1].devAddress = 0x5C;
     const MonitorReadings r = ReadMonitors(*rig.table, 0);
@@ -95,7 +95,7 @@ TEST(MonitorReadouts, NoFanReadingLeavesAnEmptyFanText) {
 }
 
 TEST(MonitorReadouts, AnIndexWithoutGpuReadsNothing) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     for (const int gpu : {-1, 1, 5}) {
         const MonitorReadings r = ReadMonitors(*rig.table, gpu);
         EXPECT_FALSE(r.read);

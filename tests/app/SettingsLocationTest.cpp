@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/app/CIniTestFiles.h"
 
 namespace pyx {

@@ -48,7 +48,7 @@ struct ResetFixture {
 };
 
 TEST(TuningReset, TheSelectedCardGetsDefaultsAndTheSlidersFollow) {
-    ResetFixture f(Cards({PlainCard()}));
+    ResetFixture f(ScenarioJson({PlainCard()}));
     ASSERT_EQ(f.page.gpuClock.pos, 120);
     ASSERT_EQ(f.page.power.pos, 112);
     f.controller.ResetTuning(f.page);
@@ -64,7 +64,7 @@ TEST(TuningReset, TheSelectedCardGetsDefaultsAndTheSlidersFollow) {
 }
 
 TEST(TuningReset, FanCoolerCardsAreHandedBackAndTheFanAndVfSlidersGoToZero) {
-    ResetFixture f(Cards({VfCard()}));
+    ResetFixture f(ScenarioJson({VfCard()}));
     ASSERT_EQ(f.page.gpuVf.pos, 40);
     ASSERT_EQ(f.page.memVf.pos, 150);
     f.page.fan = TuningSlider{70, 0, 100, false};
@@ -78,14 +78,14 @@ TEST(TuningReset, FanCoolerCardsAreHandedBackAndTheFanAndVfSlidersGoToZero) {
 
 TEST(TuningReset, UnlinkedReachesTheSelectedCardLinkedReachesAllAndTheSlidersShowTheSelectedOne) {
     {
-        ResetFixture f(Cards({PlainCard(), PlainCard()}), 1);
+        ResetFixture f(ScenarioJson({PlainCard(), PlainCard()}), 1);
         f.controller.ResetTuning(f.page);
         EXPECT_TRUE(f.TraceOf(0).empty());
         EXPECT_EQ(f.TraceOf(1).size(), 6u);
         EXPECT_EQ(f.rig.Card(0).tuning.graphics.deltaKHz, 120000);
     }
     {
-        ResetFixture f(Cards({PlainCard(), PlainCard()}), 1);
+        ResetFixture f(ScenarioJson({PlainCard(), PlainCard()}), 1);
         f.rig.Card(0).tuning.power.defaultPcm = 80000;
         f.page.linkAllGpus = true;
         f.controller.ResetTuning(f.page);
@@ -97,7 +97,7 @@ TEST(TuningReset, UnlinkedReachesTheSelectedCardLinkedReachesAllAndTheSlidersSho
 }
 
 TEST(TuningReset, RefusedClockOffsetsLeaveTheClockSlidersAlone) {
-    ResetFixture f(Cards({PlainCard()}));
+    ResetFixture f(ScenarioJson({PlainCard()}));
     f.rig.sim->SetUnsupported(NvOpId(NvOp::SetPstates20));
     f.controller.ResetTuning(f.page);
     EXPECT_EQ(f.page.gpuClock.pos, 120);
@@ -106,7 +106,7 @@ TEST(TuningReset, RefusedClockOffsetsLeaveTheClockSlidersAlone) {
 }
 
 TEST(TuningRefresh, ThePageTakesTheLoadedModeFanAndTheCardsOffsetsAndPower) {
-    ResetFixture f(Cards({PlainCard()}));
+    ResetFixture f(ScenarioJson({PlainCard()}));
     f.state.gpuMode = 2;
     f.state.tuningSettings.fanSpeed = 55;
     f.state.tuningSettings.gpuClockOffsetMHz = 30;
@@ -126,19 +126,19 @@ TEST(TuningRefresh, ThePageTakesTheLoadedModeFanAndTheCardsOffsetsAndPower) {
 
 TEST(TuningRefresh, UnknownModesPressCustomAndNoGpuDoesNothing) {
     for (const auto& [gpuMode, shown] : std::vector<std::pair<int, int>>{{0, 4}, {1, 1}, {3, 3}, {4, 4}, {9, 4}}) {
-        ResetFixture f(Cards({PlainCard()}));
+        ResetFixture f(ScenarioJson({PlainCard()}));
         f.state.gpuMode = static_cast<uint8_t>(gpuMode);
         f.controller.RefreshFromSettings(f.page);
         EXPECT_EQ(f.events.front(), "mode " + std::to_string(shown)) << gpuMode;
     }
-    ResetFixture f(Cards({PlainCard()}));
+    ResetFixture f(ScenarioJson({PlainCard()}));
     f.rig.table->gpuCount = 0;
     f.controller.RefreshFromSettings(f.page);
     EXPECT_TRUE(f.events.empty());
 }
 
 TEST(TuningRefresh, TheVfFamilyShowsTheOffsetsTheCardHoldsNotTheStoredOnes) {
-    ResetFixture f(Cards({VfCard()}));
+    ResetFixture f(ScenarioJson({VfCard()}));
     f.state.tuningSettings.gpuClockOffsetMHz = 77;
     f.state.tuningSettings.memClockOffsetMHz = 88;
     f.page.gpuClock = TuningSlider{5, -100, 100, true};
@@ -148,7 +148,7 @@ TEST(TuningRefresh, TheVfFamilyShowsTheOffsetsTheCardHoldsNotTheStoredOnes) {
     EXPECT_EQ(f.page.gpuClock.pos, 5) << "its P-state offsets are not shown";
     EXPECT_EQ(f.page.power.pos, 100);
     // Without a selection the sliders are left alone but the lighting is still restored.
-    ResetFixture none(Cards({VfCard()}), -1);
+    ResetFixture none(ScenarioJson({VfCard()}), -1);
     none.state.tuningSettings.fanSpeed = 40;
     none.controller.RefreshFromSettings(none.page);
     EXPECT_EQ(none.events, (Lines{"mode 4", "lighting", "restore"}));

@@ -79,7 +79,7 @@ struct Fixture {
 
 // The boost is read once the offsets are back at 0, so the +120 MHz in effect does not count.
 TEST(TuningApply, ExtremeWritesFivePercentOfBoostAndThePolicyMaximumInWholePercent) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     f.page.tuningMode = kTuningModeExtreme;
     f.rig.Board().powerPolicyInfoWord = 0;
     EXPECT_EQ(f.controller.ApplyMode(f.page), ApplyOutcome::Applied);
@@ -97,7 +97,7 @@ TEST(TuningApply, ExtremeWritesFivePercentOfBoostAndThePolicyMaximumInWholePerce
 }
 
 TEST(TuningApply, PerformanceWritesThreePercentNinetyPercentPowerAndNinetyDegrees) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     f.page.tuningMode = kTuningModePerformance;
     f.controller.ApplyMode(f.page);
     EXPECT_EQ(f.rig.Trace(), (Lines{MemoryLine(0, 0), GraphicsLine(0, 0), GraphicsLine(0, 51000), PowerLine(0, 90000),
@@ -107,7 +107,7 @@ TEST(TuningApply, PerformanceWritesThreePercentNinetyPercentPowerAndNinetyDegree
 }
 
 TEST(TuningApply, CommonAsksNothingAndRestoresDefaultsWithAutomaticFan) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     f.page.tuningMode = kTuningModeCommon;
     f.controller.ApplyMode(f.page);
     // The limit goes to the acoustic policy, so its default (83.5 C, whole degrees) is used.
@@ -120,7 +120,7 @@ TEST(TuningApply, CommonAsksNothingAndRestoresDefaultsWithAutomaticFan) {
 }
 
 TEST(TuningApply, CommonHandsFanCoolersBackAndWritesNoLimitWithoutUsablePolicies) {
-    Fixture f(Cards({VfCard()}));
+    Fixture f(ScenarioJson({VfCard()}));
     f.rig.Card().tuning.thermalPoliciesSupported = false;
     f.page.tuningMode = kTuningModeCommon;
     f.controller.ApplyMode(f.page);
@@ -131,7 +131,7 @@ TEST(TuningApply, CommonHandsFanCoolersBackAndWritesNoLimitWithoutUsablePolicies
 
 TEST(TuningApply, RefusedWarningWritesNothingAndLeavesEverythingAsItWas) {
     for (const int mode : {kTuningModeExtreme, kTuningModePerformance, kTuningModeCustom}) {
-        Fixture f(Cards({PlainCard()}));
+        Fixture f(ScenarioJson({PlainCard()}));
         f.owner.answer = false;
         f.state.gpuMode = 3;
         f.page.tuningMode = mode;
@@ -145,7 +145,7 @@ TEST(TuningApply, RefusedWarningWritesNothingAndLeavesEverythingAsItWas) {
         EXPECT_EQ(f.rig.Card().tuning.graphics.deltaKHz, 120000);
     }
     // An owner that cannot ask counts as a refusal.
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     AppState state;
     TuningController silent(*rig.table, state, TuningCallbacks{});
     TuningPage page;
@@ -156,7 +156,7 @@ TEST(TuningApply, RefusedWarningWritesNothingAndLeavesEverythingAsItWas) {
 }
 
 TEST(TuningApply, NoModeAppliesNothingButStillReportsAndCommits) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     f.controller.ApplyMode(f.page);
     EXPECT_TRUE(f.rig.Trace().empty());
     EXPECT_EQ(f.owner.events, (Lines{"lighting@0", "result:Hardware settings applied!|Pyxtune"}));
@@ -165,7 +165,7 @@ TEST(TuningApply, NoModeAppliesNothingButStillReportsAndCommits) {
 }
 
 TEST(TuningApply, PresetsReachTheSelectedGpuAllWhenLinkedAndAllWithoutSelection) {
-    const std::string two = Cards({PlainCard(), PlainCard()});
+    const std::string two = ScenarioJson({PlainCard(), PlainCard()});
     {
         Fixture f(two);
         f.page.tuningMode = kTuningModePerformance;
@@ -187,21 +187,21 @@ TEST(TuningApply, PresetsReachTheSelectedGpuAllWhenLinkedAndAllWithoutSelection)
 
 TEST(TuningApply, ExtremeOnTheVfFamilyTakesTheFixedOffsetOnlyForTheA014Board) {
     {
-        Fixture f(Cards({PlainCard("0x1B8110DE")}));
+        Fixture f(ScenarioJson({PlainCard("0x1B8110DE")}));
         f.rig.Board().family = BoardFamily::D;
         f.rig.Board().isSubsysA014 = 1;
         f.controller.ApplyExtreme(0);
         EXPECT_EQ(TuningLines(f.rig.Trace())[2], GraphicsLine(0, 127000));
     }
     {
-        Fixture f(Cards({PlainCard("0x1B8110DE")}));
+        Fixture f(ScenarioJson({PlainCard("0x1B8110DE")}));
         f.rig.Board().family = BoardFamily::D;
         f.controller.ApplyExtreme(0);
         EXPECT_EQ(TuningLines(f.rig.Trace())[2], GraphicsLine(0, 85000));
     }
     {
         // Not of that family: the A014 flag alone changes nothing.
-        Fixture f(Cards({PlainCard("0x1B8110DE")}));
+        Fixture f(ScenarioJson({PlainCard("0x1B8110DE")}));
         f.rig.Board().isSubsysA014 = 1;
         f.controller.ApplyExtreme(0);
         EXPECT_EQ(TuningLines(f.rig.Trace())[2], GraphicsLine(0, 85000));
@@ -209,7 +209,7 @@ TEST(TuningApply, ExtremeOnTheVfFamilyTakesTheFixedOffsetOnlyForTheA014Board) {
 }
 
 TEST(TuningApply, PresetsOutsideTheCardsRangeAreRefusedByTheCardAndTheRestStillRuns) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     // 5,000,000 kHz once the +120 MHz is taken off: 5 % is 250 MHz, beyond the +200 MHz the card takes.
     f.rig.Card().clockKHz[kClockTypeBoost][kDomainGraphics] = 5120000;
     f.controller.ApplyExtreme(0);
@@ -218,7 +218,7 @@ TEST(TuningApply, PresetsOutsideTheCardsRangeAreRefusedByTheCardAndTheRestStillR
 }
 
 TEST(TuningApply, WithoutThePolicyInformationNoZeroPowerTargetIsSent) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     f.rig.sim->SetUnsupported(NvOpId(NvOp::PowerPoliciesGetInfo));
     f.controller.ApplyExtreme(0);
     f.controller.ApplyCommon(0);
@@ -230,7 +230,7 @@ TEST(TuningApply, WithoutThePolicyInformationNoZeroPowerTargetIsSent) {
 }
 
 TEST(TuningCustom, OneCardTakesTheSlidersInOrderAndKeepsThemWithoutVfRange) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     f.page.tuningMode = kTuningModeCustom;
     f.page.gpuClock.SetClamped(100);
     f.page.memClock.SetClamped(200);
@@ -248,7 +248,7 @@ TEST(TuningCustom, OneCardTakesTheSlidersInOrderAndKeepsThemWithoutVfRange) {
 }
 
 TEST(TuningCustom, AVfRangeSetsBothOffsetsOnceMoreFromTheVfSliders) {
-    Fixture f(Cards({VfCard()}));
+    Fixture f(ScenarioJson({VfCard()}));
     ASSERT_TRUE(f.page.gpuVf.HasRange());
     f.page.tuningMode = kTuningModeCustom;
     f.page.gpuVf.SetClamped(50);
@@ -266,7 +266,7 @@ TEST(TuningCustom, AVfRangeSetsBothOffsetsOnceMoreFromTheVfSliders) {
 }
 
 TEST(TuningCustom, ARefusedGraphicsOffsetPutsTheCardsOffsetsBackOnTheSliders) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     f.page.tuningMode = kTuningModeCustom;
     f.page.gpuClock.min = -1000;
     f.page.gpuClock.max = 1000;
@@ -289,7 +289,7 @@ TEST(TuningCustom, ARefusedGraphicsOffsetPutsTheCardsOffsetsBackOnTheSliders) {
 }
 
 TEST(TuningCustom, LinkedCardsShareOneChoiceAndAlwaysTakeAFixedFanSpeed) {
-    Fixture f(Cards({PlainCard(), PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard(), PlainCard()}));
     f.rig.Card(0).tuning.graphics.maxKHz = 100000;  // card 1 keeps +200 MHz
     f.rig.Board(0).hasFanCoolersApi = 1;
     f.page.tuningMode = kTuningModeCustom;
@@ -311,7 +311,7 @@ TEST(TuningCustom, LinkedCardsShareOneChoiceAndAlwaysTakeAFixedFanSpeed) {
 }
 
 TEST(TuningCustom, ADisabledPowerSliderSendsNoPower) {
-    Fixture f(Cards({PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard()}));
     f.page.tuningMode = kTuningModeCustom;
     f.page.power = TuningSlider{0, 0, 0, false};
     f.controller.ApplyMode(f.page);
@@ -319,7 +319,7 @@ TEST(TuningCustom, ADisabledPowerSliderSendsNoPower) {
 }
 
 TEST(TuningApply, CheckBoostClockRefusesACardWithoutOne) {
-    TuningTestRig rig(Cards({PlainCard(), PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard(), PlainCard()}));
     rig.Card(0).clockKHz[kClockTypeBoost][kDomainGraphics] = 0;
     BoostClocks clocks;
     EXPECT_STREQ(CheckBoostClock(*rig.table, 0, clocks), kBoostClockZeroText);
@@ -333,7 +333,7 @@ TEST(TuningApply, CheckBoostClockRefusesACardWithoutOne) {
 
 TEST(TuningApply, PresetsReportEveryWriteAndApplyNamesWhatEachGpuRefused) {
     {
-        Fixture f(Cards({PlainCard()}));
+        Fixture f(ScenarioJson({PlainCard()}));
         EXPECT_FALSE(f.controller.ApplyExtreme(0).AnyRefused());
         EXPECT_FALSE(f.controller.ApplyPerformance(0).AnyRefused());
         const TuningReport common = f.controller.ApplyCommon(0);
@@ -350,7 +350,7 @@ TEST(TuningApply, PresetsReportEveryWriteAndApplyNamesWhatEachGpuRefused) {
     {
         // A refused offset and a refused limit are both named; the power between them is
         // still written.
-        Fixture f(Cards({PlainCard()}));
+        Fixture f(ScenarioJson({PlainCard()}));
         // 8,000,000 kHz without the +120 MHz: 3 % is 240 MHz, beyond the +200 MHz the card takes.
         f.rig.Card().clockKHz[kClockTypeBoost][kDomainGraphics] = 8120000;
         f.rig.sim->SetUnsupported(NvOpId(NvOp::ThermalPoliciesSetStatus));
@@ -367,7 +367,7 @@ TEST(TuningApply, PresetsReportEveryWriteAndApplyNamesWhatEachGpuRefused) {
     {
         // 90 C is beyond this card's acoustic policy: the library is never asked, yet the
         // limit was not taken and is named.
-        Fixture f(Cards({PlainCard()}));
+        Fixture f(ScenarioJson({PlainCard()}));
         f.rig.Card().tuning.thermalPolicies[1].maxLimit = 85 * 256;
         const std::vector<TuningWriteResult> refused = f.controller.ApplyPerformance(0).Refusals();
         ASSERT_EQ(refused.size(), 1u);
@@ -379,7 +379,7 @@ TEST(TuningApply, PresetsReportEveryWriteAndApplyNamesWhatEachGpuRefused) {
     }
     {
         // Linked: only the second card cannot take its 5 %; the message says so and nothing else.
-        Fixture f(Cards({PlainCard(), PlainCard()}));
+        Fixture f(ScenarioJson({PlainCard(), PlainCard()}));
         f.rig.Card(1).clockKHz[kClockTypeBoost][kDomainGraphics] = 5120000;
         f.page.tuningMode = kTuningModeExtreme;
         f.page.linkAllGpus = true;
@@ -401,7 +401,7 @@ TEST(TuningApply, PresetsReportEveryWriteAndApplyNamesWhatEachGpuRefused) {
 
 TEST(TuningCustom, RefusedWritesOfTheShownGpuPutTheCardsValuesBackAndOthersLeaveTheSlidersAlone) {
     // Card 0 takes neither the power nor the fan; card 1 refuses nothing.
-    Fixture f(Cards({PlainCard(), PlainCard()}));
+    Fixture f(ScenarioJson({PlainCard(), PlainCard()}));
     f.rig.Card(0).tuning.power.maxPcm = 100000;
     f.rig.Card(0).tuning.coolers.clear();
     f.page.tuningMode = kTuningModeCustom;
@@ -418,7 +418,7 @@ TEST(TuningCustom, RefusedWritesOfTheShownGpuPutTheCardsValuesBackAndOthersLeave
         << f.owner.events.back();
 
     // Linked with GPU 1 shown: card 0's refused offset never lands on GPU 1's sliders.
-    Fixture linked(Cards({PlainCard(), PlainCard()}));
+    Fixture linked(ScenarioJson({PlainCard(), PlainCard()}));
     linked.rig.Card(0).tuning.graphics.maxKHz = 100000;
     linked.page.selectedGpu = 1;
     linked.page.tuningMode = kTuningModeCustom;

@@ -1,23 +1,11 @@
 #pragma once
 // Simulated cards behind the real GPU layer for the tuning modes, the slider ranges and the
 // readouts, with the trace in a file of its own so tests see exactly what reached a card.
-#include <unistd.h>
-
-#include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <memory>
+#include <cstdint>
 #include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "gpu/GpuBoardTable.h"
-#include "gpu/NvApiLibrary.h"
-#include "gpu/Trace.h"
-#include "sim/SimLibrarySource.h"
-#include "sim/SimScenario.h"
-#include "tests/gpu/ControlTestRig.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 
 namespace pyx::test {
 
@@ -63,15 +51,9 @@ inline std::string VfCard() {
       }})";
 }
 
-inline std::string Cards(std::initializer_list<std::string> cards) {
-    std::string list;
-    for (const std::string& card : cards) list += (list.empty() ? "" : ",") + card;
-    return R"({"cards": [)" + list + "]}";
-}
-
-class TuningTestRig : public ControlRig {
+class TuningTestRig : public SimWorld {
 public:
-    explicit TuningTestRig(const std::string& scenarioJson) : ControlRig(scenarioJson) {
+    explicit TuningTestRig(const std::string& scenarioJson) : SimWorld(scenarioJson) {
         // What discovery concludes for the two kinds of card above.
         for (int gpu = 0; gpu < table->gpuCount; ++gpu) {
             GpuBoard& board = table->Board(gpu);

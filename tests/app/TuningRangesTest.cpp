@@ -16,7 +16,7 @@ void ExpectSlider(const TuningSlider& s, int32_t min, int32_t max, int32_t pos, 
 }
 
 TEST(TuningRanges, APstateCardShowsItsOffsetsPowerAndFan) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     TuningPage page;
     ReadSliderRanges(*rig.table, 0, page);
     ExpectSlider(page.gpuClock, -200, 200, 120, "graphics");
@@ -33,7 +33,7 @@ TEST(TuningRanges, APstateCardShowsItsOffsetsPowerAndFan) {
 }
 
 TEST(TuningRanges, TheGraphicsVfRangeIsHalvedAndTheCardsClockOffsetsAreShown) {
-    TuningTestRig rig(Cards({VfCard()}));
+    TuningTestRig rig(ScenarioJson({VfCard()}));
     TuningPage page;
     page.fan = TuningSlider{33, 0, 100, true};
     ReadSliderRanges(*rig.table, 0, page);
@@ -54,7 +54,7 @@ TEST(TuningRanges, TheGraphicsVfRangeIsHalvedAndTheCardsClockOffsetsAreShown) {
 }
 
 TEST(TuningRanges, ValuesOutsideTheReportedRangeAreShownClamped) {
-    TuningTestRig rig(Cards({PlainCard(), VfCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard(), VfCard()}));
     rig.Card(0).tuning.graphics.deltaKHz = 250000;
     rig.Card(0).tuning.memory.deltaKHz = -900000;
     rig.Card(0).tuning.power.currentPcm = 130000;
@@ -72,7 +72,7 @@ TEST(TuningRanges, ValuesOutsideTheReportedRangeAreShownClamped) {
 }
 
 TEST(TuningRanges, FailedReadsLeaveZeroRangesAndADisabledPowerSlider) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     rig.sim->SetUnsupported(NvOpId(NvOp::GetPstates20));
     rig.sim->SetUnsupported(NvOpId(NvOp::PowerPoliciesGetInfo));
     TuningPage page;
@@ -84,7 +84,7 @@ TEST(TuningRanges, FailedReadsLeaveZeroRangesAndADisabledPowerSlider) {
     EXPECT_EQ(page.power.pos, 112) << "the current power still read, within the old range";
 
     // A policy without a usable range leaves the slider disabled too.
-    TuningTestRig flat(Cards({PlainCard()}));
+    TuningTestRig flat(ScenarioJson({PlainCard()}));
     flat.Card().tuning.power.minPcm = flat.Card().tuning.power.maxPcm = 100000;
     TuningPage flatPage;
     ReadSliderRanges(*flat.table, 0, flatPage);
@@ -92,7 +92,7 @@ TEST(TuningRanges, FailedReadsLeaveZeroRangesAndADisabledPowerSlider) {
 }
 
 TEST(TuningRanges, AFailedFanReadingKeepsTheValueWithinTheBoardsRange) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     TuningPage page;
     page.fan.pos = 1234;
     rig.Board().fan.Select(FanPath::PacedLibraryCooler);  // the duty chip is absent: its reading fails
@@ -104,7 +104,7 @@ TEST(TuningRanges, AFailedFanReadingKeepsTheValueWithinTheBoardsRange) {
 }
 
 TEST(TuningRanges, AnIndexWithoutGpuChangesNothing) {
-    TuningTestRig rig(Cards({PlainCard()}));
+    TuningTestRig rig(ScenarioJson({PlainCard()}));
     TuningPage page;
     page.gpuClock = TuningSlider{7, -10, 10, true};
     ReadSliderRanges(*rig.table, 3, page);

@@ -23,7 +23,7 @@ std::u16string FullSection(int gpuNumber, std::u16string_view id, int gpuClockMH
 }
 
 struct LoadCase {
-    LoadCase() : LoadCase(Scenario({kPascalCard})) {}
+    LoadCase() : LoadCase(ScenarioJson({kPascalCard})) {}
     explicit LoadCase(const std::string& scenario) : rig(scenario) {}
 
     int32_t Load(std::u16string_view text) {
@@ -95,7 +95,7 @@ TEST(TuningSettingsLoadTest, ASectionWithoutIdMatchesOnlyACardWhoseIdIsUnknown) 
 }
 
 TEST(TuningSettingsLoadTest, EachOfTwoLikeCardsTakesItsOwnSectionAndTheStateEndsWithTheLast) {
-    LoadCase c(Scenario({kPascalCard, kPascalCard}));
+    LoadCase c(ScenarioJson({kPascalCard, kPascalCard}));
     // The sections in reverse order: each is still found by its own number.
     ASSERT_EQ(c.Load(u"\xFEFF" + FullSection(2, u"1b81", -60) + FullSection(1, u"1b81", 60)), 1);
     EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, 60000);
@@ -142,7 +142,7 @@ TEST(TuningSettingsLoadTest, WhatIsAppliedDependsOnTheKindOfBoard) {
     {
         // A VF-point board takes power, fan coolers, VF offsets and, as the file holds them,
         // its P-state offsets: the presets and Custom set those on such a board too.
-        LoadCase c(Scenario({kVfCard}));
+        LoadCase c(ScenarioJson({kVfCard}));
         ASSERT_EQ(c.Load(file), 1);
         const sim::SimTuningState& card = c.rig.Tuning(0);
         EXPECT_EQ(card.graphics.deltaKHz, 50000);
@@ -160,7 +160,7 @@ TEST(TuningSettingsLoadTest, WhatIsAppliedDependsOnTheKindOfBoard) {
     {
         // A file written when the card would not report its P-states has no such lines: the
         // P-state offsets are left as they are rather than set to 0.
-        LoadCase c(Scenario({kVfCard}));
+        LoadCase c(ScenarioJson({kVfCard}));
         ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=2684\r\nPowerTarget=105\r\nGpuVF=-15000\r\n"), 1);
         EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, -150999);
         EXPECT_EQ(c.rig.Tuning(0).memory.deltaKHz, 0);
@@ -169,7 +169,7 @@ TEST(TuningSettingsLoadTest, WhatIsAppliedDependsOnTheKindOfBoard) {
     {
         // A board without a boost clock (which only the command-line tool tunes) gets the
         // offsets and power the file holds, and nothing the file leaves out.
-        LoadCase c(Scenario({kVfCard}));
+        LoadCase c(ScenarioJson({kVfCard}));
         c.rig.table->Board(0).family = BoardFamily::None;
         c.rig.table->Board(0).hasBoostClock = 0;
         ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=2684\r\nFanWorkMode=3\r\nFanSpeed=45\r\n"), 1);
@@ -184,7 +184,7 @@ TEST(TuningSettingsLoadTest, WhatIsAppliedDependsOnTheKindOfBoard) {
     }
     {
         // A board that lists no memory domain: the memory offset lands on no point at all.
-        LoadCase c(Scenario({kVfCard}));
+        LoadCase c(ScenarioJson({kVfCard}));
         c.rig.Tuning(0).clockDomains.resize(1);
         ASSERT_EQ(c.Load(file), 1);
         EXPECT_EQ(c.rig.Tuning(0).vfPoints[0].offsetKHz, -15000);
@@ -203,7 +203,7 @@ TEST(TuningSettingsLoadTest, HardwareRefusalsArePassedOver) {
 }
 
 TEST(TuningSettingsLoadTest, ALightingProbeThatFindsNothingKeepsTheKindFoundBefore) {
-    LoadCase c(Scenario({kVfCard}));
+    LoadCase c(ScenarioJson({kVfCard}));
     c.state.ledControllerKind = LedKind::EffectAC;
     ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=2684\r\n"), 1);
     EXPECT_EQ(c.state.ledControllerKind, LedKind::EffectAC);

@@ -28,7 +28,7 @@ void ForgetTuning(TuningRig& rig) {
 }
 
 TEST(TuningSettingsRoundTripTest, WhatIsSavedIsPutBackOnEveryCard) {
-    TuningRig rig(Scenario({kPascalCard, kVfCard}));
+    TuningRig rig(ScenarioJson({kPascalCard, kVfCard}));
     CIniTestFolder folder;
     const auto file = folder.Path() / "Preformance.txt";
     std::u16string savedText;

@@ -32,7 +32,7 @@ const std::u16string kPascalSection =
     u"LED_Timer1=0\r\nLED_Timer2=0\r\nLED_Timer3=0\r\nGM1MODE=0\r\nGM2MODE=0\r\n";
 
 TEST(TuningSettingsSaveTest, OneCardIsWrittenKeyByKeyInItsOrder) {
-    TuningRig rig(Scenario({kPascalCard}));
+    TuningRig rig(ScenarioJson({kPascalCard}));
     CIniTestFolder folder;
     AppState state;
     state.gpuMode = 3;
@@ -47,7 +47,7 @@ TEST(TuningSettingsSaveTest, OneCardIsWrittenKeyByKeyInItsOrder) {
 }
 
 TEST(TuningSettingsSaveTest, EachOfTwoCardsGetsItsOwnSectionAndReadings) {
-    TuningRig rig(Scenario({kPascalCard, kVfCard}));
+    TuningRig rig(ScenarioJson({kPascalCard, kVfCard}));
     CIniTestFolder folder;
     AppState state;
     state.gpuMode = 3;
@@ -83,7 +83,7 @@ TEST(TuningSettingsSaveTest, WithoutCardsTheFileIsTheByteOrderMarkAlone) {
 TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
     {
         // An automatic fan has no FanSpeed line.
-        TuningRig rig(Scenario({kPascalCard}));
+        TuningRig rig(ScenarioJson({kPascalCard}));
         rig.Tuning(0).coolers[0].policy = sim::kSimCoolerPolicyAuto;
         AppState state;
         const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
@@ -92,7 +92,7 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
     {
         // The P-state read is tried twice: one refusal still gives both clock lines, two
         // leave both out.
-        TuningRig rig(Scenario({kPascalCard}));
+        TuningRig rig(ScenarioJson({kPascalCard}));
         AppState state;
         rig.Tuning(0).pstatesReadFailures = 1;
         EXPECT_NE(ComposeTuningSettings(*rig.table, state).Text().find(u"DyaGpuClock=120\r\nDyaMemClock=350\r\n"),
@@ -104,7 +104,7 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
     }
     {
         // No power-policy status: no PowerTarget line.
-        TuningRig rig(Scenario({kPascalCard}));
+        TuningRig rig(ScenarioJson({kPascalCard}));
         rig.sim->SetUnsupported(NvOpId(NvOp::PowerPoliciesGetStatus));
         AppState state;
         const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
@@ -112,7 +112,7 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
     }
     {
         // A fan that reports neither mode nor reading: mode 255, speed 40.
-        TuningRig rig(Scenario({kPascalCard}));
+        TuningRig rig(ScenarioJson({kPascalCard}));
         rig.table->Board(0).fan.Select(FanPath::FanCoolers);
         AppState state;
         const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
@@ -121,7 +121,7 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
     {
         // Fan coolers this program handed back to automatic control are saved as automatic
         // (level 0), whatever level they run at: a saved level would fix them there.
-        TuningRig rig(Scenario({kVfCard}));
+        TuningRig rig(ScenarioJson({kVfCard}));
         AppState state;
         std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
         EXPECT_NE(text.find(u"FanWorkMode=3\r\nFanSpeed=70\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
@@ -134,7 +134,7 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
     }
     {
         // Fan coolers whose status cannot be read: speed 40.
-        TuningRig rig(Scenario({kVfCard}));
+        TuningRig rig(ScenarioJson({kVfCard}));
         rig.sim->SetUnsupported(NvOpId(NvOp::FanCoolersGetStatus));
         AppState state;
         const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
@@ -143,7 +143,7 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
 }
 
 TEST(TuningSettingsSaveTest, AFailedVfReadKeepsTheOffsetsLastRead) {
-    TuningRig rig(Scenario({kPascalCard}));
+    TuningRig rig(ScenarioJson({kPascalCard}));
     rig.sim->SetUnsupported(NvOpId(NvOp::ClkVfPointsGetControl));
     AppState state;
     state.gpuVfOffset = -7000;
@@ -153,7 +153,7 @@ TEST(TuningSettingsSaveTest, AFailedVfReadKeepsTheOffsetsLastRead) {
 }
 
 TEST(TuningSettingsSaveTest, AnEmptyNameMeansPreformanceTxtInTheCurrentFolder) {
-    TuningRig rig(Scenario({kPascalCard}));
+    TuningRig rig(ScenarioJson({kPascalCard}));
     CIniTestFolder folder;
     const auto before = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
@@ -165,7 +165,7 @@ TEST(TuningSettingsSaveTest, AnEmptyNameMeansPreformanceTxtInTheCurrentFolder) {
 }
 
 TEST(TuningSettingsSaveTest, AFileThatCannotBeWrittenGivesZeroAndChangesNothing) {
-    TuningRig rig(Scenario({kPascalCard}));
+    TuningRig rig(ScenarioJson({kPascalCard}));
     CIniTestFolder folder;
     AppState state;
     rig.table->percentOv = 2;
@@ -181,7 +181,7 @@ TEST(TuningSettingsSaveTest, AFileThatCannotBeWrittenGivesZeroAndChangesNothing)
 // Any name the file system takes can be saved to: the save's own temporary file must not
 // need a longer name than the target's.
 TEST(TuningSettingsSaveTest, TheLongestNameTheFolderTakesCanBeSaved) {
-    TuningRig rig(Scenario({kPascalCard}));
+    TuningRig rig(ScenarioJson({kPascalCard}));
     CIniTestFolder folder;
     AppState state;
     const auto file = folder.Path() / (std::string(251, 'p') + ".ini");
@@ -195,7 +195,7 @@ TEST(TuningSettingsSaveTest, TheLongestNameTheFolderTakesCanBeSaved) {
 // The disk fills while the new text is written: the save says so, and the previous settings
 // are still there byte for byte, with no partial file beside them.
 TEST(TuningSettingsSaveTest, AnInterruptedSaveLeavesThePreviousFile) {
-    TuningRig rig(Scenario({kPascalCard, kVfCard}));
+    TuningRig rig(ScenarioJson({kPascalCard, kVfCard}));
     CIniTestFolder folder;
     const auto oldBytes = CIniTestFolder::Utf16Le(u"\xFEFF[Gpu1]\r\nId=1b81\r\nFanWorkMode=1\r\n");
     const auto file = folder.WriteBytes("Preformance.txt", oldBytes);

@@ -1,16 +1,11 @@
 #pragma once
 // Simulated cards behind the real GPU layer, with the board fields discovery would set, for
 // the settings load and save tests.
-#include <memory>
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "app/AppState.h"
-#include "gpu/GpuBoardTable.h"
-#include "gpu/NvApiLibrary.h"
-#include "sim/SimLibrarySource.h"
-#include "sim/SimScenario.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 #include "tests/app/CIniTestFiles.h"
 
 namespace pyx::test {
@@ -48,29 +43,10 @@ inline constexpr char kVfCard[] = R"({
   }
 })";
 
-inline std::string Scenario(std::initializer_list<const char*> cards) {
-    // Appended piece by piece: g++ 12 at -O2 misreads the temporaries of a chained
-    // concatenation here as overlapping copies (-Wrestrict).
-    std::string json = R"({"cards": [)";
-    const char* separator = "";
-    for (const char* card : cards) {
-        json.append(separator).append(card);
-        separator = ",";
-    }
-    json.append("]}");
-    return json;
-}
-
-struct TuningRig {
-    explicit TuningRig(const std::string& scenarioJson) {
-        std::string error;
-        auto library = sim::SimScenario::FromText(scenarioJson, "test", error);
-        EXPECT_NE(library, nullptr) << error;
-        sim = library.get();
-        nv = std::make_unique<NvApiLibrary>(std::make_unique<sim::SimLibrarySource>(std::move(library)));
-        EXPECT_EQ(nv->Initialize(), kNvOk);
-        table = std::make_unique<GpuBoardTable>(*nv);
-        (void)table->EnumerateBoards();  // a scenario without cards answers "no GPU"; gpuCount says it
+// Without a trace; a scenario without cards is allowed (gpuCount says it).
+struct TuningRig : SimWorld {
+    explicit TuningRig(const std::string& scenarioJson)
+        : SimWorld(scenarioJson, {.traced = false, .expectCards = false}) {
         for (int gpu = 0; gpu < table->gpuCount; ++gpu) {
             uint32_t deviceId = 0;
             uint32_t subSystemId = 0;
@@ -78,7 +54,7 @@ struct TuningRig {
             GpuBoard& board = table->Board(gpu);
             board.hasBoostClock = 1;
             // What discovery concludes for the two kinds of card above.
-            if (sim->Card(static_cast<size_t>(gpu)).tuning.coolers.empty()) {
+            if (Card(static_cast<size_t>(gpu)).tuning.coolers.empty()) {
                 board.family = BoardFamily::D;
                 board.hasFanCoolersApi = 1;
                 board.fan.Select(FanPath::FanCoolers);
@@ -86,11 +62,7 @@ struct TuningRig {
         }
     }
 
-    sim::SimTuningState& Tuning(int gpu) { return sim->Card(static_cast<size_t>(gpu)).tuning; }
-
-    sim::SimLibrary* sim = nullptr;
-    std::unique_ptr<NvApiLibrary> nv;
-    std::unique_ptr<GpuBoardTable> table;
+    sim::SimTuningState& Tuning(int gpu) { return Card(static_cast<size_t>(gpu)).tuning; }
 };
 
 // Lighting values that differ from the defaults in every byte.

@@ -1,8 +1,6 @@
 #pragma once
 // Runs pyxtunectl in-process on the simulator, with its own state, trace and scenario files.
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,8 +9,11 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Cli.h"
-#include "tests/TestEnvironment.h"
 #include "tests/support/FileText.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TraceFile.h"
 
 namespace pyx::clitest {
 
@@ -24,14 +25,10 @@ struct CliRun {
     std::string out, err;
 };
 
-
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("pyx-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = folder_.Path();
         state_ = dir_ / "state.json";
         trace_ = dir_ / "trace.txt";
         test::SetEnv("PYXTUNE_GPU_BACKEND", "sim");
@@ -43,17 +40,14 @@ protected:
         test::UnsetEnv("PYXTUNE_SIM_STATE");
         test::UnsetEnv("PYXTUNE_TRACE");
         test::UnsetEnv("PYXTUNE_SIM_SCENARIO");
-        fs::remove_all(dir_);
     }
 
     // A scenario from the shipped ones, or written from text.
     void UseScenario(const std::string& shippedName) {
-        test::SetEnv("PYXTUNE_SIM_SCENARIO", (fs::path(PYX_SIM_SCENARIO_DIR) / shippedName).string());
+        test::SetEnv("PYXTUNE_SIM_SCENARIO", test::ShippedScenario(shippedName).string());
     }
     void UseScenarioText(const std::string& json) {
-        const fs::path path = dir_ / "scenario.json";
-        std::ofstream(path) << json;
-        test::SetEnv("PYXTUNE_SIM_SCENARIO", path.string());
+        test::SetEnv("PYXTUNE_SIM_SCENARIO", folder_.Write("scenario.json", json).string());
     }
 
     CliRun Run(std::vector<std::string> args) {
@@ -68,16 +62,10 @@ protected:
     std::string Trace() const { return FileText(trace_); }
     // The trace lines of one operation, without their time stamps.
     std::vector<std::string> TraceOf(const std::string& operation) const {
-        std::vector<std::string> lines;
-        std::istringstream in(Trace());
-        for (std::string line; std::getline(in, line);) {
-            const size_t at = line.find(' ');
-            if (at != std::string::npos && line.compare(at + 1, operation.size() + 1, operation + " ") == 0)
-                lines.push_back(line.substr(at + 1));
-        }
-        return lines;
+        return test::TraceFile(trace_).LinesOf(operation);
     }
 
+    test::TempFolder folder_{"pyx-cli-"};
     fs::path dir_, state_, trace_;
 };
 

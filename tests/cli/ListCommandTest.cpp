@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Cli.h"
-#include "tests/TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace pyx {
 namespace {

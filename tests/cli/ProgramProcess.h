@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/FileText.h"
+#include "tests/support/TempFolder.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -238,19 +239,7 @@ private:
 
 #endif
 
-// Removes a test's folder. A Windows process that has ended may still hold its output files
-// for a moment (Wine closes them after the exit is signalled), so removal is tried again for
-// up to two seconds before it fails.
-inline void RemoveFolder(const fs::path& folder) {
-    std::error_code error;
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        error.clear();
-        fs::remove_all(folder, error);
-        if (!error) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    throw fs::filesystem_error("cannot remove the test folder", folder, error);
-}
+using test::RemoveFolder;
 
 // Runs the program to its end; one that runs past the limit is killed and gives status -1.
 inline ProgramRun RunProgram(const fs::path& program, const std::vector<std::string>& args,

@@ -19,7 +19,7 @@
 #include "app/TuningPage.h"
 #include "app/TuningRanges.h"
 #include "cli/CliSession.h"
-#include "tests/TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/cli/ProgramProcess.h"
 
 namespace pyx::proctest {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "HardwareTestSupport.h"
-#include "SimFixture.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 #include "gpu/BoardIdentification.h"
 #include "gpu/NvApiIds.h"
 
@@ -14,7 +14,7 @@ using test::CardJson;
 using test::ScenarioJson;
 
 BoardFamily Identify(uint32_t deviceId) {
-    test::SimRig rig(ScenarioJson({CardJson(deviceId)}));
+    test::SimWorld rig(ScenarioJson({CardJson(deviceId)}));
     EXPECT_EQ(IdentifyBoard(*rig.table, 0), kNvOk);
     return rig.table->Board(0).family;
 }
@@ -49,7 +49,7 @@ TEST(BoardIdentification, OtherBoardsGetNoFamily) {
 }
 
 TEST(BoardIdentification, FillsTheDeviceTextAndBoostClock) {
-    test::SimRig rig(ScenarioJson(
+    test::SimWorld rig(ScenarioJson(
         {CardJson(0x1c03, 0x11223344, "[]", R"("clocks": {"boost": {"graphics": 1708000}})"),
          CardJson(0x1c03, 0x11223344, "[]", R"("clocks": {"base": {"graphics": 1506000}})")}));
     GpuBoardTable& t = *rig.table;
@@ -64,7 +64,7 @@ TEST(BoardIdentification, FillsTheDeviceTextAndBoostClock) {
 }
 
 TEST(BoardIdentification, AFailedIdentifierReadLeavesTheBoardAlone) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1b81)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1b81)}));
     rig.sim->SetUnsupported(NvOpId(NvOp::GetPCIIdentifiers));
     GpuBoard& board = rig.table->Board(0);
     board.family = BoardFamily::D;
@@ -84,7 +84,7 @@ TEST(BoardIdentification, SubsystemA014IsMatchedByDivisionNotShift) {
     EXPECT_TRUE(IsSubsysA014(0x1b82, 0xA0135FEC));
     EXPECT_FALSE(IsSubsysA014(0x1b82, 0xA0135FEB));
 
-    test::SimRig rig(ScenarioJson({CardJson(0x1b82, 0xA0141462), CardJson(0x1b82, 0xA0151462)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1b82, 0xA0141462), CardJson(0x1b82, 0xA0151462)}));
     ASSERT_EQ(IdentifyBoard(*rig.table, 0), kNvOk);
     ASSERT_EQ(IdentifyBoard(*rig.table, 1), kNvOk);
     EXPECT_EQ(rig.table->Board(0).isSubsysA014, 1u);
@@ -93,7 +93,7 @@ TEST(BoardIdentification, SubsystemA014IsMatchedByDivisionNotShift) {
 }
 
 NvStatus CheckLevels(const std::string& perfLevels, GpuBoard* out = nullptr) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1b81, 0x11223344, "[]", "\"perfLevels\": " + perfLevels)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1b81, 0x11223344, "[]", "\"perfLevels\": " + perfLevels)}));
     const NvStatus status = CheckPerfLevels(*rig.table, 0);
     if (out) {
         out->hasGraphicsClock = rig.table->Board(0).hasGraphicsClock;
@@ -133,7 +133,7 @@ TEST(PerfLevelCheck, FailsWithoutALevelThatCounts) {
     EXPECT_EQ(CheckLevels(R"([{"flags": 10}])"), kNvOk) << "bit 0x2 counts whatever else is set";
     EXPECT_EQ(CheckLevels(R"([{"flags": 12}])"), kNvOk) << "bit 0x4 counts whatever else is set";
 
-    test::SimRig rig(ScenarioJson({CardJson(0x1b81)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1b81)}));
     rig.sim->SetUnsupported(NvOpId(NvOp::GetPerfLevels));
     EXPECT_EQ(CheckPerfLevels(*rig.table, 0), kNvNotSupported);
 }

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "HardwareTestSupport.h"
-#include "SimFixture.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 #include "gpu/BoardIdentification.h"
 #include "gpu/BusProbe.h"
 #include "sim/SimRegisterFile.h"
@@ -83,7 +83,7 @@ struct Probed {
                 writes.push_back(r);
         return writes;
     }
-    test::SimRig rig;
+    test::SimWorld rig;
 };
 
 using Reads = std::vector<std::pair<int, int>>;

@@ -3,7 +3,8 @@
 #include "gpu/ClockControl.h"
 #include "gpu/NvApiIds.h"
 #include "gpu/PowerControl.h"
-#include "tests/gpu/ControlTestRig.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 
 namespace pyx::test {
 namespace {
@@ -16,7 +17,7 @@ const std::string kCard = TuningCard(R"({"graphicsDelta": {"minKHz": -200000, "m
     "power": {"minPcm": 50000, "defaultPcm": 100000, "maxPcm": 120000}})");
 
 TEST(ClockOffsets, GraphicsAndMemoryReachTheCardAsP0DeltasAndMoveItsClocks) {
-    ControlRig rig(kCard);
+    SimWorld rig(kCard);
     CaptureStdout();
     EXPECT_EQ(SetGraphicsClockOffset(*rig.table, 0, 100000), kNvOk);
     EXPECT_EQ(SetMemoryClockOffset(*rig.table, 0, -250000), kNvOk);
@@ -46,13 +47,13 @@ TEST(ClockOffsets, GraphicsAndMemoryReachTheCardAsP0DeltasAndMoveItsClocks) {
 }
 
 TEST(ClockOffsets, RefusalsPrintTheLibraryStatusAndChangeNothing) {
-    ControlRig rig(kCard);
+    SimWorld rig(kCard);
     CaptureStdout();
     EXPECT_EQ(SetGraphicsClockOffset(*rig.table, 0, 300000), sim::kSimInvalidArgument);  // beyond +200 MHz
     rig.sim->SetUnsupported(NvOpId(NvOp::SetPstates20));
     EXPECT_EQ(SetMemoryClockOffset(*rig.table, 0, 1000), kNvNotSupported);
     // A driver without the operation: the layer finds no entry point.
-    ControlRig older(kCard);
+    SimWorld older(kCard);
     older.sim->SetUnknownId(NvOpId(NvOp::SetPstates20));
     EXPECT_EQ(SetGraphicsClockOffset(*older.table, 0, 1000), kNvNoInterface);
     EXPECT_EQ(GetCapturedStdout(),
@@ -64,7 +65,7 @@ TEST(ClockOffsets, RefusalsPrintTheLibraryStatusAndChangeNothing) {
 }
 
 TEST(Pstates20, AFailedReadIsMadeOnceMoreAndOnlyOnce) {
-    ControlRig rig(kCard);
+    SimWorld rig(kCard);
     rig.Card().tuning.pstatesReadFailures = 1;
     NvPstates20 record{};
     EXPECT_EQ(GetPstates20(*rig.table, 0, &record), kNvOk);
@@ -79,7 +80,7 @@ TEST(Pstates20, AFailedReadIsMadeOnceMoreAndOnlyOnce) {
 }
 
 TEST(PowerTarget, InfoKeepsTheDefaultPowerWordAndStatusRoundTrips) {
-    ControlRig rig(kCard);
+    SimWorld rig(kCard);
     NvPowerPoliciesInfo info{};
     ASSERT_EQ(GetPowerPolicyInfo(*rig.table, 0, &info), kNvOk);
     EXPECT_EQ(info.entries[0].minPowerPcm, 50000u);
@@ -107,7 +108,7 @@ TEST(PowerTarget, InfoKeepsTheDefaultPowerWordAndStatusRoundTrips) {
 }
 
 TEST(PowerTarget, AFailedInfoReadLeavesTheWordAlone) {
-    ControlRig rig(kCard);
+    SimWorld rig(kCard);
     rig.Board().powerPolicyInfoWord = 7;
     rig.sim->SetUnsupported(NvOpId(NvOp::PowerPoliciesGetInfo));
     NvPowerPoliciesInfo info{};

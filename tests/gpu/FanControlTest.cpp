@@ -7,7 +7,8 @@
 #include "gpu/NvApiIds.h"
 #include "sim/SimFanChipSlot0.h"
 #include "sim/SimFanChipSlot1.h"
-#include "tests/gpu/ControlTestRig.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 
 namespace pyx::test {
 namespace {
@@ -17,7 +18,7 @@ using testing::internal::GetCapturedStdout;
 using RegWrite = std::pair<uint8_t, uint8_t>;
 
 // Register writes the card's bus received for one device, in order (extended retries included).
-std::vector<RegWrite> WritesTo(ControlRig& rig, uint8_t address) {
+std::vector<RegWrite> WritesTo(SimWorld& rig, uint8_t address) {
     std::vector<RegWrite> writes;
     for (const auto& r : rig.Card().bus.Log())
         if (r.devAddress == address && r.acknowledged && !r.data.empty() &&
@@ -31,7 +32,7 @@ const std::string kSlot1Chip = R"([{"address": "0x5C", "model": "fan-chip-slot1"
 const std::string kSlot0Chip = R"([{"address": "0x5A", "model": "fan-chip-slot0", "sensorC": 44}])";
 
 TEST(FanType0, SetTwiceThenReadModeAndLevelThenRestoreAnswersNotSupported) {
-    ControlRig rig(TuningCard(kLibraryCooler));
+    SimWorld rig(TuningCard(kLibraryCooler));
     EXPECT_EQ(SetFanLevel(*rig.table, 0, 60), kNvOk);
     EXPECT_EQ(rig.TraceOf("SetCoolerLevels"),
               (std::vector<std::string>{"SetCoolerLevels gpu=0 cooler=0 level=60 policy=1 status=0",
@@ -62,12 +63,12 @@ TEST(FanType0, SetTwiceThenReadModeAndLevelThenRestoreAnswersNotSupported) {
 }
 
 TEST(FanType0, TheFirstFanAmongTheCoolersIsDrivenAndACardWithoutFanIsRefused) {
-    ControlRig rig(TuningCard(R"({"coolers": [{"type": 2}, {"type": 1, "defaultLevel": 40}]})"));
+    SimWorld rig(TuningCard(R"({"coolers": [{"type": 2}, {"type": 1, "defaultLevel": 40}]})"));
     EXPECT_EQ(SetFanLevel(*rig.table, 0, 70), kNvOk);
     EXPECT_EQ(rig.Card().tuning.coolers[1].currentLevel, 70u);
     EXPECT_EQ(rig.TraceOf("SetCoolerLevels").front(), "SetCoolerLevels gpu=0 cooler=1 level=70 policy=1 status=0");
 
-    ControlRig noFan(TuningCard(R"({"coolers": [{"type": 2}]})"));
+    SimWorld noFan(TuningCard(R"({"coolers": [{"type": 2}]})"));
     int32_t mode = 0;
     EXPECT_EQ(SetFanLevel(*noFan.table, 0, 70), kNvFailed);
     EXPECT_EQ(RestoreFanAuto(*noFan.table, 0), kNvFailed);
@@ -80,7 +81,7 @@ TEST(FanType0, TheFirstFanAmongTheCoolersIsDrivenAndACardWithoutFanIsRefused) {
 }
 
 TEST(FanType1, TheLibrarySetsAndTheSlot1ChipReportsTheDuty) {
-    ControlRig rig(TuningCard(kLibraryCooler, kSlot1Chip));
+    SimWorld rig(TuningCard(kLibraryCooler, kSlot1Chip));
     rig.Board().fan.Select(FanPath::PacedLibraryCooler);
     rig.Board().i2cSlots[1].devAddress = 0x5C;
     EXPECT_EQ(SetFanLevel(*rig.table, 0, 80), kNvOk);
@@ -101,7 +102,7 @@ TEST(FanType1, TheLibrarySetsAndTheSlot1ChipReportsTheDuty) {
 }
 
 TEST(FanType2, SetWritesLimitModeAndDutyAndRestoreHandsTheChipBack) {
-    ControlRig rig(TuningCard(kLibraryCooler, kSlot1Chip));
+    SimWorld rig(TuningCard(kLibraryCooler, kSlot1Chip));
     rig.Board().fan.Select(FanPath::LibraryCoolerAndChip);
     rig.Board().i2cSlots[1].devAddress = 0x5C;
     rig.Board().fanChipLimit = 0xE6;
@@ -132,7 +133,7 @@ TEST(FanType2, SetWritesLimitModeAndDutyAndRestoreHandsTheChipBack) {
 }
 
 TEST(FanType2, ASilentChipEndsTheSetAfterTheLibraryStep) {
-    ControlRig rig(TuningCard(kLibraryCooler, kSlot1Chip));
+    SimWorld rig(TuningCard(kLibraryCooler, kSlot1Chip));
     rig.Board().fan.Select(FanPath::LibraryCoolerAndChip);
     rig.Board().i2cSlots[1].devAddress = 0x5C;
     rig.Card().bus.Device(0x5C)->answering = false;
@@ -156,7 +157,7 @@ protected:
         board.fanRangeMin = 2805;
     }
     sim::SimFanChipSlot0& Chip() { return *rig.Card().bus.DeviceAs<sim::SimFanChipSlot0>(0x5A); }
-    ControlRig rig;
+    SimWorld rig;
 };
 
 TEST_F(FanType3, SetWritesTheCountAndManualModeAndReadsBackRpm) {
@@ -248,7 +249,7 @@ const std::string kFanCoolers =
     R"({"coolers": [], "fanCoolers": [{"id": 1, "maxRpm": 3000, "autoLevel": 35}, {"id": 2, "maxRpm": 3000}]})";
 
 TEST(FanType4, TheLegacyPathsAnswerNotSupportedAndCoolersAreSetById) {
-    ControlRig rig(TuningCard(kFanCoolers));
+    SimWorld rig(TuningCard(kFanCoolers));
     EXPECT_EQ(ReadBoardCoolerSettings(*rig.table, 0), kNvOk);
     EXPECT_EQ(rig.Board().fan.Path(), FanPath::FanCoolers);
     int32_t value = 0;
@@ -281,7 +282,7 @@ TEST(FanType4, TheLegacyPathsAnswerNotSupportedAndCoolersAreSetById) {
 }
 
 TEST(FanType4, QueryReportsSupportStatusAndLibraryErrors) {
-    ControlRig rig(TuningCard(kFanCoolers));
+    SimWorld rig(TuningCard(kFanCoolers));
     NvFanCoolersInfo info{};
     NvFanCoolersStatus status{};
     CaptureStdout();
@@ -298,14 +299,14 @@ TEST(FanType4, QueryReportsSupportStatusAndLibraryErrors) {
     EXPECT_EQ(QueryFanCoolers(*rig.table, 0, nullptr, nullptr), -1);
     EXPECT_EQ(GetCapturedStdout(), "Fan cooler status:\nFanCoolersGetStatus API call failed with error -104\n");
 
-    ControlRig legacy(TuningCard(kLibraryCooler));
+    SimWorld legacy(TuningCard(kLibraryCooler));
     CaptureStdout();
     EXPECT_EQ(QueryFanCoolers(*legacy.table, 0, &info, &status), -1);
     EXPECT_EQ(GetCapturedStdout(), "FanCoolersGetInfo API call failed with error -104\n");
 }
 
 TEST(FanType4, WithoutTheInterfaceTheLegacyCoolerZeroIsSet) {
-    ControlRig rig(TuningCard(kLibraryCooler));
+    SimWorld rig(TuningCard(kLibraryCooler));
     CaptureStdout();
     EXPECT_EQ(SetFanCoolerLevel(*rig.table, 0, 45.9f, 1), kNvOk);
     EXPECT_EQ(GetCapturedStdout(), "Cooling seetings applied\n");
@@ -313,14 +314,14 @@ TEST(FanType4, WithoutTheInterfaceTheLegacyCoolerZeroIsSet) {
     EXPECT_EQ(rig.TraceOf("SetCoolerLevels"),
               std::vector<std::string>{"SetCoolerLevels gpu=0 cooler=0 level=45 policy=1 status=0"});
 
-    ControlRig none(TuningCard(R"({"coolers": []})"));
+    SimWorld none(TuningCard(R"({"coolers": []})"));
     CaptureStdout();
     EXPECT_EQ(SetFanCoolerLevel(*none.table, 0, 45.0f, 1), sim::kSimInvalidArgument);
     EXPECT_EQ(GetCapturedStdout(), "API call failed with error -5\n");
 }
 
 TEST(FanRange, ComesFromTheFirstFanInTheBoardsCoolerRecord) {
-    ControlRig rig(TuningCard(R"({"coolers": [{"type": 2, "min": 5, "max": 6}, {"type": 1, "min": 25, "max": 90}]})"));
+    SimWorld rig(TuningCard(R"({"coolers": [{"type": 2, "min": 5, "max": 6}, {"type": 1, "min": 25, "max": 90}]})"));
     uint32_t most = 0;
     uint32_t least = 0;
     EXPECT_EQ(GetFanRange(*rig.table, 0, &most, &least), kNvFailed);  // not read yet

@@ -14,7 +14,7 @@
 #include "gpu/PowerControl.h"
 #include "gpu/ThermalControl.h"
 #include "sim/SimScenario.h"
-#include "tests/gpu/DriverFillRig.h"
+#include "tests/support/linux/DriverFillRig.h"
 
 namespace pyx {
 namespace {

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "HardwareTestSupport.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/FakeProcessLauncher.h"
+#include "tests/support/TempFolder.h"
 #include "gpu/HardwareStartup.h"
 #include "gpu/I2cBus.h"
 #include "sim/SimLibrarySource.h"
@@ -27,6 +29,7 @@ struct StartRig {
         auto library = sim::SimScenario::FromText(json, "test", error);
         EXPECT_NE(library, nullptr) << error;
         if (!library) return;
+        launcher.startsSucceed = false;
         if (tweak) tweak(*library);
         sim = library.get();
         nv = std::make_unique<NvApiLibrary>(std::make_unique<sim::SimLibrarySource>(std::move(library)));
@@ -46,7 +49,7 @@ struct StartRig {
     T* Chip(size_t card, uint8_t address) { return sim->Card(card).bus.DeviceAs<T>(address); }
 
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
     sim::SimLibrary* sim = nullptr;
     std::unique_ptr<NvApiLibrary> nv;
     std::unique_ptr<GpuBoardTable> table;

@@ -1,18 +1,21 @@
 #include <chrono>
+#include <fstream>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include <gtest/gtest.h>
 
-#include "HardwareTestSupport.h"
-#include "SimFixture.h"
+#include "tests/support/FakeProcessLauncher.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/SimWorld.h"
 #include "gpu/HardwareThread.h"
 #include "platform/SystemPlatform.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimRegisterFile.h"
 #include "sim/SimScenario.h"
-#include "tests/TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace pyx {
 namespace {
@@ -37,7 +40,7 @@ BiosReaderOptions Options(const test::TempFolder& folder, std::chrono::milliseco
 }
 
 // The reader writes its dump in two parts, as a slow ROM read does.
-void WriteInTwoParts(test::ScriptedLauncher& launcher, const std::vector<uint8_t>& bios) {
+void WriteInTwoParts(FakeProcessLauncher& launcher, const std::vector<uint8_t>& bios) {
     launcher.onStart = [&launcher, bios](const ProcessRequest& request) {
         launcher.workers.emplace_back([bios, dump = request.workingFolder / kBiosDumpFile] {
             std::ofstream out(dump, std::ios::binary);
@@ -52,9 +55,9 @@ void WriteInTwoParts(test::ScriptedLauncher& launcher, const std::vector<uint8_t
 }
 
 TEST(HardwareThread, OneCardRunsTheReaderAndScansWhatItWrote) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
     WriteInTwoParts(launcher, BiosWith(300, "VGA BIOS KB1234-F"));
     HardwareThread thread(&launcher, Options(folder));
     ASSERT_TRUE(thread.Start(*rig.table));
@@ -89,7 +92,8 @@ TEST(HardwareThread, OnADriversLibraryTheReaderIsToldToReadTheCard) {
     GpuBoardTable table(nv);
     ASSERT_EQ(table.EnumerateBoards(), kNvOk);
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
+    launcher.startsSucceed = false;
     HardwareThread thread(&launcher, Options(folder, 50ms));
     ASSERT_TRUE(thread.Start(table));
     ASSERT_TRUE(thread.WaitFinished(5s));
@@ -98,10 +102,10 @@ TEST(HardwareThread, OnADriversLibraryTheReaderIsToldToReadTheCard) {
 }
 
 TEST(HardwareThread, TwoCardsNeverRunTheReader) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03)}));
     test::TempFolder folder;
     folder.Write(kBiosDumpFile, BiosWith(0, "VGA BIOS KA1234-F"));
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
     WriteInTwoParts(launcher, BiosWith(0, "VGA BIOS KA1234-F"));
     HardwareThread thread(&launcher, Options(folder));
     ASSERT_TRUE(thread.Start(*rig.table));
@@ -113,10 +117,11 @@ TEST(HardwareThread, TwoCardsNeverRunTheReader) {
 }
 
 TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
     folder.Write(kBiosDumpFile, BiosWith(0, "VGA BIOS KA1234-F"));
-    test::ScriptedLauncher launcher;  // nothing starts
+    FakeProcessLauncher launcher;
+    launcher.startsSucceed = false;  // nothing starts
     HardwareThread thread(&launcher, Options(folder, 300ms));
     const auto began = Clock::now();
     ASSERT_TRUE(thread.Start(*rig.table));
@@ -131,9 +136,9 @@ TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
 }
 
 TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
     launcher.onStart = [&folder](const ProcessRequest&) {
         folder.Write(kBiosDumpFile, BiosWith(700, "V1234-F", 800));
         return true;
@@ -146,9 +151,10 @@ TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
 }
 
 TEST(HardwareThread, TheOwnerCanEndItWhileItWaitsForTheReader) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
     test::TempFolder folder;
-    test::ScriptedLauncher launcher;
+    FakeProcessLauncher launcher;
+    launcher.startsSucceed = false;
     {
         HardwareThread thread(&launcher, Options(folder, 60s));
         ASSERT_TRUE(thread.Start(*rig.table));
@@ -186,7 +192,7 @@ private:
 };
 
 TEST(FanChipLimit, LearnedFromTheChipWhenAboveHalf) {
-    test::SimRig rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03), CardJson(0x1c03), CardJson(0x1c03)}));
+    test::SimWorld rig(ScenarioJson({CardJson(0x1c03), CardJson(0x1c03), CardJson(0x1c03), CardJson(0x1c03)}));
     GpuBoardTable& t = *rig.table;
     const uint8_t limits[] = {0xC8, 0xC8, 0x70};
     for (size_t i = 0; i < 3; ++i) {
@@ -216,7 +222,7 @@ TEST(HardwareThread, RunsTheRealReaderUnderTheSimulator) {
     test::UnsetEnv("PYXTUNE_GPU_BACKEND");
     test::SetEnv("PYXTUNE_SIM_SCENARIO", (folder.Path() / "scenario.json").string());
 
-    test::SimRig rig(scenario);
+    test::SimWorld rig(scenario);
     auto launcher = CreateSystemProcessLauncher();
     BiosReaderOptions options = Options(folder, 4000ms);
     options.program = PYX_READMEM_PROGRAM;

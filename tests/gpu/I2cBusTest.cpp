@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "SimFixture.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 #include "gpu/I2cBus.h"
+#include "sim/SimLibrarySource.h"
 #include "sim/SimRegisterFile.h"
+#include "sim/SimScenario.h"
 
 namespace pyx {
 namespace {
@@ -22,7 +25,7 @@ std::string AllDevices() {
 }
 
 TEST(BoardTable, KeepsAtMostFiveGpusAndGivesEachItsBusMutex) {
-    test::SimRig rig(test::CardsJson(7));
+    test::SimWorld rig(test::CardsJson(7));
     EXPECT_EQ(rig.table->gpuCount, 5);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(rig.table->Board(i).gpuHandle, &rig.sim->Card(static_cast<size_t>(i)));
@@ -49,7 +52,7 @@ TEST(BoardTable, NoCardMeansEnumerationFails) {
 }
 
 TEST(I2cBus, EachOperationSendsTheRequestOfItsRow) {
-    test::SimRig rig(test::CardsJson(1, AllDevices()));
+    test::SimWorld rig(test::CardsJson(1, AllDevices()));
     GpuBoardTable& t = *rig.table;
     t.Board(0).i2cSlots[1].devAddress = 0x5C;
     t.Board(0).i2cSlots[6].devAddress = 0x60;
@@ -96,7 +99,7 @@ TEST(I2cBus, EachOperationSendsTheRequestOfItsRow) {
 }
 
 TEST(I2cBus, Slot6RequestVersionFollowsTheBoardFamily) {
-    test::SimRig rig(test::CardsJson(1, AllDevices()));
+    test::SimWorld rig(test::CardsJson(1, AllDevices()));
     GpuBoardTable& t = *rig.table;
     t.Board(0).i2cSlots[6].devAddress = 0x60;
     t.Board(0).family = BoardFamily::D;
@@ -113,7 +116,7 @@ TEST(I2cBus, Slot6RequestVersionFollowsTheBoardFamily) {
 }
 
 TEST(I2cBus, FailedPrimaryCallIsRetriedOnceThroughTheExtendedForm) {
-    test::SimRig rig(test::CardsJson(1, AllDevices()));
+    test::SimWorld rig(test::CardsJson(1, AllDevices()));
     GpuBoardTable& t = *rig.table;
     t.Board(0).i2cSlots[1].devAddress = 0x5C;
     rig.sim->failPrimaryI2c = true;
@@ -142,7 +145,7 @@ TEST(I2cBus, FailedPrimaryCallIsRetriedOnceThroughTheExtendedForm) {
 }
 
 TEST(I2cBus, EdgeRequestsArePassedAsTheyAre) {
-    test::SimRig rig(test::CardsJson(1, AllDevices()));
+    test::SimWorld rig(test::CardsJson(1, AllDevices()));
     GpuBoardTable& t = *rig.table;
     uint8_t reg = 3, data = 9;
     // Slot 3 was never found: its address 0 is still sent.
@@ -159,7 +162,7 @@ TEST(I2cBus, EdgeRequestsArePassedAsTheyAre) {
 }
 
 TEST(I2cBus, HeldBusMutexGivesMinus1AfterTwoSecondsWithNothingSent) {
-    test::SimRig rig(test::CardsJson(1, AllDevices()));
+    test::SimWorld rig(test::CardsJson(1, AllDevices()));
     GpuBoardTable& t = *rig.table;
     std::timed_mutex& busMutex = *t.Board(0).busMutex;
     std::atomic<bool> held{false}, release{false};
@@ -182,24 +185,15 @@ TEST(I2cBus, HeldBusMutexGivesMinus1AfterTwoSecondsWithNothingSent) {
 }
 
 TEST(I2cBus, TraceWritesOneLinePerTransactionInTheDocumentedFormat) {
-    const auto path = std::filesystem::temp_directory_path() / ("pyx-trace-" + std::to_string(::getpid()) + ".log");
-    std::filesystem::remove(path);
-    {
-        test::SimRig rig(test::CardsJson(2, AllDevices()), Trace::Open(path.string()));
-        GpuBoardTable& t = *rig.table;
-        uint8_t reg = 0x02;
-        uint8_t colour[3] = {0xFF, 0x00, 0x10};
-        EXPECT_EQ(WriteLedRegister(t, 1, 0x58, &reg, colour, 3), kNvOk);
-        uint8_t data = 0;
-        EXPECT_EQ(ReadLedRegister(t, 1, 0x58, &reg, &data), kNvOk);
-        EXPECT_EQ(ReadLedRegister(t, 0, 0x46, &reg, &data), kNvFailed);  // nothing at 0x46
-    }
-    std::vector<std::string> lines;
-    {
-        std::ifstream in(path);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-    }
-    std::filesystem::remove(path);
+    test::SimWorld rig(test::CardsJson(2, AllDevices()));
+    GpuBoardTable& t = *rig.table;
+    uint8_t reg = 0x02;
+    uint8_t colour[3] = {0xFF, 0x00, 0x10};
+    EXPECT_EQ(WriteLedRegister(t, 1, 0x58, &reg, colour, 3), kNvOk);
+    uint8_t data = 0;
+    EXPECT_EQ(ReadLedRegister(t, 1, 0x58, &reg, &data), kNvOk);
+    EXPECT_EQ(ReadLedRegister(t, 0, 0x46, &reg, &data), kNvFailed);  // nothing at 0x46
+    const std::vector<std::string> lines = rig.TraceLog().RawLines();
     ASSERT_EQ(lines.size(), 4u);
     const std::regex time("^t=[0-9]+ ");
     const char* rest[] = {

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "SimFixture.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 #include "gpu/NvApiIds.h"
 #include "gpu/NvApiLibrary.h"
 
@@ -156,7 +157,7 @@ TEST_F(NvApiLibraryTest, CallHooksSurroundEveryOperation) {
 
 TEST(NvApiLibraryCounter, CountsCallsInFlightAndReturnsToZeroAcrossThreads) {
     // A slow bus keeps each transaction inside the layer long enough to be seen.
-    test::SimRig rig(test::CardsJson(2, R"([{"address": "0x60"}])"));
+    test::SimWorld rig(test::CardsJson(2, R"([{"address": "0x60"}])"));
     rig.sim->SetBusTimePerByte(std::chrono::microseconds(200));
     std::atomic<int> maxSeen{0};
     std::atomic<bool> done{false};

@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "HardwareTestSupport.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/TempFolder.h"
 #include "gpu/BiosScan.h"
 #include "gpu/readmem/BiosDump.h"
 #include "gpu/readmem/SysfsRom.h"

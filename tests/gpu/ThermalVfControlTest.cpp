@@ -6,7 +6,8 @@
 #include "gpu/NvApiIds.h"
 #include "gpu/ThermalControl.h"
 #include "gpu/VfControl.h"
-#include "tests/gpu/ControlTestRig.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 
 namespace pyx::test {
 namespace {
@@ -19,7 +20,7 @@ const std::string kThermal = TuningCard(R"({"thermal": {"policies": [
     {"id": 1, "minC": 65, "defaultC": 83, "maxC": 88}]}})");
 
 TEST(ThermalLimit, TheMaximumItselfIsAppliedAndOneStepAboveIsSilentlyRefused) {
-    ControlRig rig(kThermal);
+    SimWorld rig(kThermal);
     EXPECT_EQ(SetThermalLimit(*rig.table, 0, 88.0f), kNvOk);
     EXPECT_EQ(rig.Card().tuning.thermalPolicies[1].currentLimit, 88 * 256);
     EXPECT_EQ(rig.TraceOf("ThermalPoliciesSetStatus"),
@@ -39,7 +40,7 @@ TEST(ThermalLimit, TheMaximumItselfIsAppliedAndOneStepAboveIsSilentlyRefused) {
 }
 
 TEST(ThermalLimit, UnsupportedOrMissingPoliciesChangeNothingAndFailuresAreReturned) {
-    ControlRig unsupported(TuningCard(R"({"thermal": {"supported": false}})"));
+    SimWorld unsupported(TuningCard(R"({"thermal": {"supported": false}})"));
     EXPECT_EQ(SetThermalLimit(*unsupported.table, 0, 80.0f), kNvOk);
     NvThermalPoliciesInfo info{};
     info.count = 99;
@@ -47,11 +48,11 @@ TEST(ThermalLimit, UnsupportedOrMissingPoliciesChangeNothingAndFailuresAreReturn
     EXPECT_EQ(ReadThermalPolicies(*unsupported.table, 0, &info, &status), kNvOk);
     EXPECT_EQ(info.count, 99);  // outputs untouched
 
-    ControlRig noAcoustic(TuningCard(R"({"thermal": {"policies": [{"id": 0}]}})"));
+    SimWorld noAcoustic(TuningCard(R"({"thermal": {"policies": [{"id": 0}]}})"));
     EXPECT_EQ(SetThermalLimit(*noAcoustic.table, 0, 80.0f), kNvOk);
     EXPECT_TRUE(noAcoustic.TraceOf("ThermalPoliciesSetStatus").empty());
 
-    ControlRig rig(kThermal);
+    SimWorld rig(kThermal);
     rig.sim->SetUnsupported(NvOpId(NvOp::ThermalPoliciesSetStatus));
     EXPECT_EQ(SetThermalLimit(*rig.table, 0, 80.0f), kNvNotSupported);
     rig.sim->SetUnsupported(NvOpId(NvOp::ThermalPoliciesGetInfo));
@@ -60,7 +61,7 @@ TEST(ThermalLimit, UnsupportedOrMissingPoliciesChangeNothingAndFailuresAreReturn
 }
 
 TEST(ThermalPolicies, ReadCopiesInformationAndStatusOfTheSamePolicies) {
-    ControlRig rig(kThermal);
+    SimWorld rig(kThermal);
     ASSERT_EQ(SetThermalLimit(*rig.table, 0, 75.5f), kNvOk);
     NvThermalPoliciesInfo info{};
     NvThermalPoliciesStatus status{};
@@ -80,7 +81,7 @@ TEST(ThermalPolicies, ReadCopiesInformationAndStatusOfTheSamePolicies) {
 }
 
 TEST(OverVoltage, PrintsAndKeepsThePercentage) {
-    ControlRig rig(TuningCard(R"({"overVoltagePercent": 7})"));
+    SimWorld rig(TuningCard(R"({"overVoltagePercent": 7})"));
     CaptureStdout();
     EXPECT_EQ(ReadOverVoltage(*rig.table, 0), kNvOk);
     EXPECT_EQ(GetCapturedStdout(), "Over-voltage info:\n  Percentage OV                         = 7\n");
@@ -101,7 +102,7 @@ const std::string kDomains = TuningCard(R"({"clockDomains": [
                {"first": 2, "type": "fixed", "voltageBased": false}]})");
 
 TEST(ClockDomains, ListingIsExactAndRangesComeFromTheProgrammableDomains) {
-    ControlRig rig(kDomains);
+    SimWorld rig(kDomains);
     ClockDomainRanges ranges;
     ranges.memoryFirstVf = 9;
     CaptureStdout();
@@ -135,7 +136,7 @@ TEST(ClockDomains, ListingIsExactAndRangesComeFromTheProgrammableDomains) {
 }
 
 TEST(ClockDomains, FailuresNameTheFailingReadAndEndTheListing) {
-    ControlRig rig(kDomains);
+    SimWorld rig(kDomains);
     rig.sim->SetUnsupported(NvOpId(NvOp::ClkVfPointsGetInfo));
     CaptureStdout();
     EXPECT_EQ(ReadClockDomains(*rig.table, 0), kNvNotSupported);
@@ -152,7 +153,7 @@ TEST(ClockDomains, FailuresNameTheFailingReadAndEndTheListing) {
 }
 
 TEST(VfOffsets, ListingByDomainSkipsAnInvertedSpanAndKeepsTheLastPointOfEachDomain) {
-    ControlRig rig(kDomains);
+    SimWorld rig(kDomains);
     VfOffsetReadings readings;
     readings.memVfOffset = 123;
     CaptureStdout();
@@ -177,7 +178,7 @@ TEST(VfOffsets, ListingByDomainSkipsAnInvertedSpanAndKeepsTheLastPointOfEachDoma
 }
 
 TEST(VfOffsets, Point255IsListedButNotKept) {
-    ControlRig rig(TuningCard(R"({"clockDomains": [
+    SimWorld rig(TuningCard(R"({"clockDomains": [
         {"type": "prog", "domain": "graphics", "offsetMaxKHz": 100000, "offsetMinKHz": -100000, "firstVf": 253, "lastVf": 255}],
       "vfPoints": [{"first": 253, "last": 255, "type": "prog", "offsetKHz": -5000}]})"));
     VfOffsetReadings readings;
@@ -198,7 +199,7 @@ TEST(VfOffsets, Point255IsListedButNotKept) {
 }
 
 TEST(VfOffsets, SetChangesOnlyTheProgrammablePointNamed) {
-    ControlRig rig(kDomains);
+    SimWorld rig(kDomains);
     CaptureStdout();
     EXPECT_EQ(SetVfPointOffset(*rig.table, 0, 1, -30000), kNvOk);
     EXPECT_EQ(SetVfPointOffset(*rig.table, 0, 2, 1000), kNvNotSupported);    // fixed

@@ -1,33 +1,26 @@
 #pragma once
 // A simulated machine for the lighting tests: scenario cards behind the real library layer,
 // a trace file of every transaction, and a virtual clock whose waits appear in that trace.
-#include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include "gpu/GpuBoardTable.h"
-#include "gpu/NvApiLibrary.h"
-#include "gpu/Trace.h"
 #include "led/LedColour.h"
 #include "led/LedPacer.h"
 #include "sim/SimI2cBus.h"
-#include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
 #ifndef _WIN32
-#include "tests/gpu/DriverFillRig.h"
+#include "tests/support/linux/DriverFillRig.h"
 #endif
 
 namespace pyx::test {
@@ -71,83 +64,55 @@ private:
     std::vector<std::chrono::milliseconds> waits_;
 };
 
-inline std::string ScenarioPath(const std::string& name) {
-    return std::string(PYX_SIM_SCENARIO_DIR) + "/" + name;
-}
+inline std::string ScenarioPath(const std::string& name) { return ShippedScenario(name).string(); }
 
-struct LedRig {
-    // scenario: a file name under sim/scenarios, or JSON text starting with '{'.
-    explicit LedRig(const std::string& scenario) {
-        static std::atomic<int> serial{0};
-        tracePath = (std::filesystem::temp_directory_path() /
-                     ("pyx-led-trace-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".txt"))
-                        .string();
-        std::filesystem::remove(tracePath);
-        std::string error;
-        auto library = scenario.starts_with("{") ? sim::SimScenario::FromText(scenario, "test", error)
-                                                 : sim::SimScenario::FromFile(ScenarioPath(scenario), error);
-        EXPECT_NE(library, nullptr) << error;
-        sim = library.get();
-        // PYX_TEST_I2C_PATH=kernel: the same traffic through the Linux kernel's I2C adapters.
-        std::unique_ptr<LibrarySource> source;
+// The kernel's I2C path of a rig, made before the rig's library is put over it.
+struct LedKernelPath {
 #ifndef _WIN32
-        const char* path = std::getenv("PYX_TEST_I2C_PATH");
-        if (path != nullptr && std::string(path) == "kernel") {
-            kernelPath = std::make_unique<DriverFillRig>();
-            source = kernelPath->Wrap(std::move(library));
-        }
+    std::unique_ptr<DriverFillRig> kernelPath;
 #endif
-        if (!source) source = std::make_unique<sim::SimLibrarySource>(std::move(library));
-        nv = std::make_unique<NvApiLibrary>(std::move(source), Trace::Open(tracePath));
-        EXPECT_EQ(nv->Initialize(), kNvOk);
-        table = std::make_unique<GpuBoardTable>(*nv);
-        EXPECT_EQ(table->EnumerateBoards(), kNvOk);
+};
+
+// The world of the lighting tests: every transaction in the trace, and the virtual clock's
+// waits among them.
+struct LedRig : LedKernelPath, SimWorld {
+    // scenario: a file name under sim/scenarios, or JSON text starting with '{'.
+    explicit LedRig(const std::string& scenario) : SimWorld(scenario, {.wrap = KernelPath(*this)}) {
+        tracePath = TracePath().string();
         pacer.logPath = tracePath;
         ClearTrace();
     }
-    ~LedRig() {
+    ~LedRig() override {
 #ifndef _WIN32
         // On the kernel's path the traffic must really have gone through its adapters.
         if (kernelPath) {
             EXPECT_GT(kernelPath->Transport()->transactions.load(), 0);
         }
 #endif
-        // The library closes the trace first: Windows does not remove a file still open.
-        table.reset();
-        nv.reset();
-        std::error_code ec;
-        std::filesystem::remove(tracePath, ec);
     }
 
     // The trace since the last clear, without the time field.
-    std::vector<std::string> TraceLines() const {
-        std::ifstream in(tracePath);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) {
-            if (line.starts_with("t=")) line = line.substr(line.find(' ') + 1);
-            lines.push_back(line);
-        }
-        return lines;
-    }
-    void ClearTrace() { std::ofstream(tracePath, std::ios::trunc); }
-    // A heading in the trace, so one approved file can hold several actions.
-    void Mark(const std::string& text) {
-        std::ofstream out(tracePath, std::ios::app);
-        out << "# " << text << "\n";
-    }
+    std::vector<std::string> TraceLines() const { return Trace(); }
 
-    sim::SimCard& Card(size_t i) { return sim->Card(i); }
     template <typename T>
     T* Device(size_t card, uint8_t address) { return sim->Card(card).bus.DeviceAs<T>(address); }
 
     std::string tracePath;
-#ifndef _WIN32
-    std::unique_ptr<DriverFillRig> kernelPath;
-#endif
-    sim::SimLibrary* sim = nullptr;
-    std::unique_ptr<NvApiLibrary> nv;
-    std::unique_ptr<GpuBoardTable> table;
     VirtualLedPacer pacer;
+
+private:
+    // PYX_TEST_I2C_PATH=kernel: the same traffic through the Linux kernel's I2C adapters.
+    static Wrapper KernelPath([[maybe_unused]] LedKernelPath& holder) {
+#ifndef _WIN32
+        const char* path = std::getenv("PYX_TEST_I2C_PATH");
+        if (path != nullptr && std::string(path) == "kernel")
+            return [&holder](std::unique_ptr<sim::SimLibrary> library) -> std::unique_ptr<LibrarySource> {
+                holder.kernelPath = std::make_unique<DriverFillRig>();
+                return holder.kernelPath->Wrap(std::move(library));
+            };
+#endif
+        return {};
+    }
 };
 
 // Compares the trace with an approved file under data/golden; the actual trace is written

@@ -1,8 +1,13 @@
 #include "tests/support/FakeProcessLauncher.h"
 
+FakeProcessLauncher::~FakeProcessLauncher() {
+  for (auto& worker : workers)
+    if (worker.joinable()) worker.join();
+}
+
 bool FakeProcessLauncher::StartHidden(const ProcessRequest& request) {
   started.push_back(request);
-  return startsSucceed;
+  return onStart ? onStart(request) : startsSucceed;
 }
 
 ProcessOutcome FakeProcessLauncher::RunHidden(const ProcessRequest& request,

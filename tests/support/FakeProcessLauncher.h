@@ -2,19 +2,26 @@
 
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "platform/ProcessLauncher.h"
 
-// Records what would have been started; RunHidden answers through `onRun`.
+// Records what would have been started; StartHidden answers through `onStart` where it is
+// set, RunHidden through `onRun`.
 class FakeProcessLauncher : public ProcessLauncher {
  public:
+  ~FakeProcessLauncher() override;
   bool StartHidden(const ProcessRequest& request) override;
   ProcessOutcome RunHidden(const ProcessRequest& request,
                            std::chrono::milliseconds timeout) override;
   bool RunScript(const std::filesystem::path& script) override;
 
   bool startsSucceed = true;
+  // Set: its answer is whether the program started. Work it spawns runs on `workers`, which
+  // the launcher joins when it goes.
+  std::function<bool(const ProcessRequest&)> onStart;
+  std::vector<std::thread> workers;
   // Unset: every run reports "not started".
   std::function<ProcessOutcome(const ProcessRequest&)> onRun;
 

@@ -12,7 +12,7 @@
 #include "gpu/NvApiLibrary.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
-#include "tests/gpu/DriverFillRig.h"
+#include "tests/support/linux/DriverFillRig.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 
 #include "gpu/DriverPathRules.h"
 #include "gpu/NvApiIds.h"
