@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +21,11 @@
 #include "sim/SimLibrary.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
+#include "tests/support/FileText.h"
+#include "tests/support/ScenarioJson.h"
+#include "tests/support/SimWorld.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TraceFile.h"
 #include "ui/main/CVornDlg.h"
 #include "ui/main/UserPrompts.h"
 
@@ -47,9 +50,7 @@ public:
 
 inline std::string ScenarioText(const char* name)
 {
-    const std::filesystem::path path = std::filesystem::path(PYX_SIM_SCENARIO_DIR) / name;
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return pyx::test::FileText(pyx::test::ShippedScenario(name));
 }
 
 class MainWindowWorld
@@ -58,10 +59,7 @@ public:
     explicit MainWindowWorld(const std::string& scenarioJson, const std::string& commandLine = "")
         : oldFolder(std::filesystem::current_path())
     {
-        folder = std::filesystem::path(dir.path().toStdString());
-        std::string error;
-        auto lib = pyx::sim::SimScenario::FromText(scenarioJson, "test scenario", error);
-        EXPECT_TRUE(lib) << error;
+        auto lib = pyx::test::LoadScenario(scenarioJson);
         simLib = lib.get();
         Start(std::make_unique<pyx::sim::SimLibrarySource>(std::move(lib)), commandLine);
     }
@@ -70,13 +68,12 @@ public:
     explicit MainWindowWorld(std::unique_ptr<pyx::LibrarySource> source)
         : oldFolder(std::filesystem::current_path())
     {
-        folder = std::filesystem::path(dir.path().toStdString());
         Start(std::move(source), "");
     }
 
     void Start(std::unique_ptr<pyx::LibrarySource> source, const std::string& commandLine)
     {
-        core = std::make_unique<pyx::AppCore>(std::move(source), pyx::Trace::Open((folder / "trace.txt").string()));
+        core = std::make_unique<pyx::AppCore>(std::move(source), pyx::Trace::Open(trace.Path().string()));
         pyx::AppPlatform platform{lock, messages, services, nullptr};
         started = core->Start(platform, folder / "pyxtune", commandLine, nullptr);
         engine = std::make_unique<pyx::LedEffectEngine>(core->Boards(), pacer);
@@ -117,14 +114,7 @@ public:
         Settle();
     }
 
-    std::vector<std::string> Trace() const
-    {
-        std::ifstream in(folder / "trace.txt");
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
+    std::vector<std::string> Trace() const { return trace.RawLines(); }
 
     // Lines after the first `from`, keeping only those that name one of the operations.
     std::vector<std::string> Changes(size_t from, std::initializer_list<const char*> operations = {
@@ -146,8 +136,9 @@ public:
         return std::filesystem::exists(core->settings.folder / name);
     }
 
-    QTemporaryDir dir;
-    std::filesystem::path folder;
+    pyx::test::TempFolder dir{"pyx-window-"};
+    std::filesystem::path folder = dir.Path();
+    pyx::test::TraceFile trace{folder / "trace.txt"};
     std::filesystem::path oldFolder;
     pyx::sim::SimLibrary* simLib = nullptr;
     FakeInstanceLock lock{std::make_shared<FakeInstanceLock::Machine>(), 1};
