@@ -84,6 +84,24 @@ echo "$changes"
 echo "$changes" | grep -Eq '(domain=0 deltaKHz|offsetKHz)=[1-9][0-9]* status=0' \
   || fail "the dragged CORE value did not reach the card"
 
+# The face of the window moves it, as a title bar would: a click there must leave it where it
+# is, a drag must move it by the drag, and a click after a drag must not move it again.
+position() { xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9-]*\),\([0-9-]*\).*/\1 \2/p'; }
+read -r x0 y0 < <(position)
+for _ in 1 2 3; do at 40 200 click 1; sleep 0.5; done
+read -r x1 y1 < <(position)
+[ "$x1 $y1" = "$x0 $y0" ] || fail "clicks on the window's face moved it from $x0,$y0 to $x1,$y1"
+# Screen positions: the window moves under the pointer.
+xdotool mousemove $((x0 + 40)) $((y0 + 200)) mousedown 1 sleep 0.2 mousemove $((x0 + 50)) $((y0 + 206)) sleep 0.2 \
+  mousemove $((x0 + 70)) $((y0 + 220)) sleep 0.2 mouseup 1
+sleep 0.5
+read -r x2 y2 < <(position)
+[ "$((x2 - x0)) $((y2 - y0))" = "30 20" ] || fail "a drag of 30,20 moved the window from $x0,$y0 to $x2,$y2"
+at 40 200 click 1; sleep 0.5
+read -r x3 y3 < <(position)
+[ "$x3 $y3" = "$x2 $y2" ] || fail "a click after a drag moved the window from $x2,$y2 to $x3,$y3"
+echo "the window stays put for clicks and follows a drag"
+
 # Close: with no notification area the window goes to the task bar instead of vanishing.
 at 709 27 click 1; sleep 1
 xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN || fail "Close did not minimise the window"

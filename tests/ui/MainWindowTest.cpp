@@ -212,6 +212,42 @@ TEST(MainWindow, EscapeEnterAndTheCloseBoxNeverEndTheWindow)
     EXPECT_TRUE(world.SettingsFileExists());
 }
 
+// The face moves the window as a title bar would, but only once the pointer has really moved:
+// a click there leaves the window where it is.
+TEST(MainWindow, AClickOnTheFaceLeavesTheWindowWhereItIsAndADragMovesIt)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    CVornDlg& w = *world.window;
+    w.move(100, 80);
+    const QPoint start = w.pos();
+    const QPoint face(40, 200);  // the skin, between the controls
+    ASSERT_EQ(w.childAt(face), nullptr);
+    const QPoint grab = w.mapToGlobal(face);
+    auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(w.mapFromGlobal(global)), QPointF(global),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &e);
+    };
+
+    send(QEvent::MouseButtonPress, grab, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, grab, Qt::NoButton);
+    EXPECT_EQ(w.pos(), start) << "a click";
+    send(QEvent::MouseButtonPress, grab, Qt::LeftButton);
+    send(QEvent::MouseMove, grab + QPoint(1, 1), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, grab + QPoint(1, 1), Qt::NoButton);
+    EXPECT_EQ(w.pos(), start) << "a hand's tremble under the drag distance is still a click";
+
+    send(QEvent::MouseButtonPress, grab, Qt::LeftButton);
+    send(QEvent::MouseMove, grab + QPoint(30, 20), Qt::LeftButton);
+    EXPECT_EQ(w.pos(), start + QPoint(30, 20));
+    send(QEvent::MouseMove, grab + QPoint(45, 25), Qt::LeftButton);
+    EXPECT_EQ(w.pos(), start + QPoint(45, 25)) << "the window follows the pointer from where it was grabbed";
+    send(QEvent::MouseButtonRelease, grab + QPoint(45, 25), Qt::NoButton);
+    send(QEvent::MouseMove, grab + QPoint(90, 90), Qt::NoButton);
+    EXPECT_EQ(w.pos(), start + QPoint(45, 25)) << "the pointer moved without a button moves nothing";
+}
+
 TEST(MainWindow, TrayMenuQuitEndsWithoutSavingAndLeftClickShowsTheWindow)
 {
     MainWindowWorld world(sim::SimScenario::DefaultJson());

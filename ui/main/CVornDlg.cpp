@@ -1,5 +1,6 @@
 #include "ui/main/CVornDlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -174,17 +175,35 @@ void CVornDlg::mousePressEvent(QMouseEvent* e) {
         QDialog::mousePressEvent(e);
         return;
     }
-    if (windowHandle() != nullptr && windowHandle()->startSystemMove()) return;
-    dragging_ = true;
-    dragOffset_ = e->globalPosition().toPoint() - pos();
+    // Nothing moves yet: a click on the face is not a move.
+    pressed_ = true;
+    moving_ = false;
+    pressAt_ = e->globalPosition().toPoint();
+    dragOffset_ = pressAt_ - pos();
 }
 
 void CVornDlg::mouseMoveEvent(QMouseEvent* e) {
-    if (dragging_ && (e->buttons() & Qt::LeftButton)) move(e->globalPosition().toPoint() - dragOffset_);
+    if (!pressed_ || !(e->buttons() & Qt::LeftButton)) return;
+    const QPoint at = e->globalPosition().toPoint();
+    if (!moving_) {
+        if ((at - pressAt_).manhattanLength() < QApplication::startDragDistance()) return;
+        // The window manager's own move where the platform has one that works: Wayland lets no
+        // program place its window, and Windows snaps a window it moves. On X11 the move Qt asks
+        // of the window manager is unreliable (under openbox a click jumped the window by its own
+        // position), so the window follows the pointer itself there.
+        if (QGuiApplication::platformName() != QLatin1String("xcb") && windowHandle() != nullptr &&
+            windowHandle()->startSystemMove()) {
+            pressed_ = false;
+            return;
+        }
+        moving_ = true;
+    }
+    move(at - dragOffset_);
 }
 
 void CVornDlg::mouseReleaseEvent(QMouseEvent* e) {
-    dragging_ = false;
+    pressed_ = false;
+    moving_ = false;
     QDialog::mouseReleaseEvent(e);
 }
 

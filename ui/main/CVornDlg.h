@@ -114,7 +114,10 @@ private:
     QImage icon_;
     QMenu* windowMenu_ = nullptr;
 
-    bool dragging_ = false;
+    // A press on the face, and whether the pointer has since moved far enough to move the window.
+    bool pressed_ = false;
+    bool moving_ = false;
+    QPoint pressAt_;
     QPoint dragOffset_;
 };
 
