@@ -12,6 +12,7 @@
 #include "tests/support/FakeMessageSink.h"
 #include "tests/support/FakeProcessLauncher.h"
 #include "tests/support/FakeServiceControl.h"
+#include "tests/support/TempFolder.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
 
@@ -75,14 +76,10 @@ class AppCoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
         oldCwd_ = fs::current_path();
-        folder_ = fs::temp_directory_path() / ("pyx-appcore-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
         machine_ = std::make_shared<FakeInstanceLock::Machine>();
     }
-    void TearDown() override {
-        fs::current_path(oldCwd_);
-        fs::remove_all(folder_);
-    }
+    // The start makes the program's folder the current one; it is left before the folder goes.
+    void TearDown() override { fs::current_path(oldCwd_); }
     std::unique_ptr<AppCore> MakeCore(const char* scenario = nullptr) {
         std::string error;
         auto library = scenario ? sim::SimScenario::FromText(scenario, "test", error) : sim::SimScenario::Default();
@@ -99,7 +96,9 @@ protected:
                           });
     }
 
-    fs::path oldCwd_, folder_;
+    fs::path oldCwd_;
+    const test::TempFolder temp_{"pyx-appcore-"};
+    const fs::path folder_ = temp_.Path();
     std::shared_ptr<FakeInstanceLock::Machine> machine_;
     FakeMessageSink messages_;
     FakeServiceControl services_;

@@ -12,6 +12,7 @@
 #include "tests/support/FakeProcessLauncher.h"
 #include "tests/support/FakeServiceControl.h"
 #include "tests/support/FileText.h"
+#include "tests/support/TempFolder.h"
 #ifndef _WIN32
 #include "platform/linux/PosixProcessLauncher.h"
 #endif
@@ -265,8 +266,9 @@ TEST(LedServiceScripts, WindowsInstallLineKeepsThePathQuotedForTheServiceManager
 
 #ifndef _WIN32  // systemd scripts checked by /bin/sh; Windows runs its batch files under Wine
 TEST(LedServiceScripts, SystemdScriptsAreWrittenBesideTheProgramAndParse) {
-  char pattern[] = "/tmp/pyx led $%\"XXXXXX";
-  const std::filesystem::path folder = mkdtemp(pattern);
+  // A folder whose name needs every kind of quoting a unit file has.
+  const pyx::test::TempFolder temp("pyx led $%\"");
+  const std::filesystem::path folder = temp.Path();
   ASSERT_EQ(WriteInstallScript(folder), 1);
   ASSERT_EQ(WriteRemoveScript(folder), 1);
   const std::string install = pyx::test::FileText(folder / InstallScriptName());

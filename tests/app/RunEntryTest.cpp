@@ -9,6 +9,7 @@
 #include "tests/support/FakeLogonRunList.h"
 #include "platform/linux/XdgAutostartList.h"
 #include "tests/support/FileText.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -16,8 +17,6 @@ namespace {
 class RunEntryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/pyxrunXXXXXX";
-    root_ = mkdtemp(pattern);
     const char* saved = getenv("XDG_CONFIG_DIRS");
     hadSaved_ = saved != nullptr;
     if (saved) saved_ = saved;
@@ -30,7 +29,6 @@ class RunEntryTest : public ::testing::Test {
     } else {
       unsetenv("XDG_CONFIG_DIRS");
     }
-    std::filesystem::remove_all(root_);
   }
   std::filesystem::path EntryFile() const { return root_ / "autostart" / "Pyxtune.desktop"; }
   std::string EntryText() const { return pyx::test::FileText(EntryFile()); }
@@ -39,7 +37,8 @@ class RunEntryTest : public ::testing::Test {
     ASSERT_TRUE(list_->Write(kRunEntryName, commandLine));
   }
 
-  std::filesystem::path root_;
+  const pyx::test::TempFolder folder_{"pyx-run-"};
+  const std::filesystem::path root_ = folder_.Path();
   std::string saved_;
   bool hadSaved_ = false;
   std::unique_ptr<XdgAutostartList> list_;

@@ -1,12 +1,12 @@
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "cli/Cli.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace pyx {
@@ -26,14 +26,10 @@ CliRun RunTool(std::vector<std::string> args, const char* backend = "sim", const
     return {status, out.str(), err.str()};
 }
 
-std::filesystem::path WriteScenario(const std::string& name, const std::string& json) {
-    const auto path = std::filesystem::temp_directory_path() / name;
-    std::ofstream(path) << json;
-    return path;
-}
 
 TEST(ListCommand, SaysPlainlyThatTheSimulatorAnswersAndListsEachGpu) {
-    const auto path = WriteScenario("pyx-list-two.json", R"({"cards": [
+    const test::TempFolder folder;
+    const auto path = folder.Write("two.json", R"({"cards": [
         {"deviceId": "0x1B8110DE", "subSystemId": "0xA0141B4C"},
         {"deviceId": "0x1E8710DE", "subSystemId": "0x37553842"}]})");
     const CliRun run = RunTool({"list"}, "sim", path.string().c_str());
@@ -53,7 +49,6 @@ TEST(ListCommand, SaysPlainlyThatTheSimulatorAnswersAndListsEachGpu) {
     EXPECT_TRUE(doc.at("simulated").get<bool>());
     EXPECT_EQ(doc.at("gpus").size(), 2u);
     EXPECT_EQ(doc.at("gpus")[1].at("deviceId"), "1e87");
-    std::filesystem::remove(path);
 }
 
 TEST(ListCommand, BadArgumentsAndConfigurationGiveStatus2WithTheReason) {
@@ -69,22 +64,22 @@ TEST(ListCommand, BadArgumentsAndConfigurationGiveStatus2WithTheReason) {
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("accepted: nvapi, sim"), std::string::npos) << run.err;
 
-    const auto broken = WriteScenario("pyx-list-broken.json", R"({"cards": [)");
+    const test::TempFolder folder;
+    const auto broken = folder.Write("broken.json", R"({"cards": [)");
     run = RunTool({"list"}, "sim", broken.string().c_str());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find(broken.string()), std::string::npos) << run.err;
-    std::filesystem::remove(broken);
     run = RunTool({"list"}, "sim", "/nonexistent.json");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("/nonexistent.json: cannot be opened"), std::string::npos) << run.err;
 }
 
 TEST(ListCommand, NoCardIsAHardwareFailure) {
-    const auto path = WriteScenario("pyx-list-none.json", R"({"cards": []})");
+    const test::TempFolder folder;
+    const auto path = folder.Write("none.json", R"({"cards": []})");
     const CliRun run = RunTool({"list"}, "sim", path.string().c_str());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no NVIDIA GPU found"), std::string::npos) << run.err;
-    std::filesystem::remove(path);
 }
 
 TEST(ListCommand, HelpDescribesTheOptions) {

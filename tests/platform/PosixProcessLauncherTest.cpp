@@ -7,18 +7,14 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/support/TempFolder.h"
+
 using namespace std::chrono_literals;
 
 namespace {
 
 class PosixProcessLauncherTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/pyxspawnXXXXXX";
-    folder_ = mkdtemp(pattern);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   // Polls for a file written by a program nobody waits for.
   bool AppearsWithin(const std::filesystem::path& file, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -29,7 +25,8 @@ class PosixProcessLauncherTest : public ::testing::Test {
     return false;
   }
 
-  std::filesystem::path folder_;
+  const pyx::test::TempFolder temp_{"pyx-spawn-"};
+  const std::filesystem::path folder_ = temp_.Path();
   PosixProcessLauncher launcher_;
 };
 

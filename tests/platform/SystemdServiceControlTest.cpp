@@ -6,6 +6,7 @@
 #include <map>
 
 #include "tests/support/FakeProcessLauncher.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -13,14 +14,11 @@ namespace {
 class SystemdServiceControlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/pyxsdXXXXXX";
-    marker_ = mkdtemp(pattern);
     auto launcher = std::make_unique<FakeProcessLauncher>();
     launcher_ = launcher.get();
     launcher_->onRun = [this](const ProcessRequest& request) { return Answer(request); };
     control_ = std::make_unique<SystemdServiceControl>(std::move(launcher), marker_);
   }
-  void TearDown() override { std::filesystem::remove_all(marker_); }
 
   ProcessOutcome Answer(const ProcessRequest& request) {
     ProcessOutcome out;
@@ -41,7 +39,8 @@ class SystemdServiceControlTest : public ::testing::Test {
     return out;
   }
 
-  std::filesystem::path marker_;
+  const pyx::test::TempFolder folder_{"pyx-sd-"};
+  const std::filesystem::path marker_ = folder_.Path();
   FakeProcessLauncher* launcher_ = nullptr;
   std::unique_ptr<SystemdServiceControl> control_;
   std::string state = "inactive";

@@ -1,5 +1,6 @@
 #include "platform/linux/XdgAutostartList.h"
 #include "tests/support/FileText.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -11,15 +12,8 @@ namespace {
 
 class XdgAutostartListTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/pyxxdgXXXXXX";
-    root_ = mkdtemp(pattern);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-  }
-  std::filesystem::path root_;
+  const pyx::test::TempFolder folder_{"pyx-xdg-"};
+  const std::filesystem::path root_ = folder_.Path();
 };
 
 }  // namespace

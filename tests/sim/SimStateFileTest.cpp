@@ -17,6 +17,7 @@
 #include "sim/SimScenario.h"
 #include "sim/SimStateFile.h"
 #include "tests/support/FileText.h"
+#include "tests/support/TempFolder.h"
 
 namespace pyx::sim {
 namespace {
@@ -52,17 +53,11 @@ struct ProgramRun {
 
 class SimStateFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("pyx-simstate-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = dir_ / "cards.json";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path dir_;
-    fs::path path_;
+    // A folder of its own: test runs side by side (a clean clone's CI and a working build) never
+    // share one.
+    const pyx::test::TempFolder folder_{"pyx-simstate-"};
+    const fs::path dir_ = folder_.Path();
+    const fs::path path_ = dir_ / "cards.json";
 };
 
 TEST_F(SimStateFileTest, EveryChangeIsWrittenAtOnceAndTheNextRunStartsFromIt) {

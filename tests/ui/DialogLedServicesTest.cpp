@@ -4,6 +4,7 @@
 #include "tests/support/FakeMessageSink.h"
 #include "tests/support/FakeProcessLauncher.h"
 #include "tests/support/FakeServiceControl.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -66,17 +67,12 @@ protected:
 };
 
 // A program folder that holds the service program.
-class ServiceProgramFolder
+struct ServiceProgramFolder
 {
-public:
-    ServiceProgramFolder()
-    {
-        char pattern[] = "/tmp/pyx-led-dialog-XXXXXX";
-        path = mkdtemp(pattern);
-        std::ofstream(path / std::string(kLedServiceProgram)) << "program";
-    }
-    ~ServiceProgramFolder() { std::filesystem::remove_all(path); }
-    std::filesystem::path path;
+    ServiceProgramFolder() { folder.Write(std::string(kLedServiceProgram), "program"); }
+
+    const pyx::test::TempFolder folder{"pyx-led-dialog-"};
+    const std::filesystem::path path = folder.Path();
 };
 
 TEST_F(DialogLedServicesTest, WithoutTheServiceItOffersInstallationAndKeepsDoingSo)
