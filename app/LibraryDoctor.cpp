@@ -116,6 +116,11 @@ std::vector<ReadId> GpuReads() {
              auto r = Zeroed<NvFanCoolersStatus>(kFanCoolersStatusTag);
              return l.FanCoolersGetStatus(h, &r);
          }},
+        {NvOp::FanCoolersGetControl,
+         [](NvApiLibrary& l, H h) {
+             auto r = Zeroed<NvFanCoolersControl>(kFanCoolersControlTag);
+             return l.FanCoolersGetControl(h, &r);
+         }},
         {NvOp::VoltRailsGetControl,
          [](NvApiLibrary& l, H h) {
              auto r = Zeroed<NvVoltRailsControl>(kVoltRailsControlTag);

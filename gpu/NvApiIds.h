@@ -38,6 +38,7 @@ enum class NvOp : uint8_t {
     ClkVfPointsGetControl,
     ClkVfPointsSetControl,
     SysGetChipSetInfo,
+    FanCoolersGetControl,
     Count
 };
 
@@ -83,6 +84,7 @@ inline constexpr std::array<uint32_t, kNvOpCount> kNvOpIds = {
     0x23F1B133,  // ClkVfPointsGetControl
     0x0733E009,  // ClkVfPointsSetControl
     0x53DABBCA,  // SysGetChipSetInfo
+    0x814B209F,  // FanCoolersGetControl
 };
 
 constexpr uint32_t NvOpId(NvOp op) { return kNvOpIds[static_cast<size_t>(op)]; }
@@ -120,6 +122,7 @@ inline constexpr std::array<const char*, kNvOpCount> kNvOpNames = {
     "ClkVfPointsGetControl",
     "ClkVfPointsSetControl",
     "SysGetChipSetInfo",
+    "FanCoolersGetControl",
 };
 
 constexpr const char* NvOpName(NvOp op) { return kNvOpNames[static_cast<size_t>(op)]; }

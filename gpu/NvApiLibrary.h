@@ -74,6 +74,8 @@ public:
     [[nodiscard]] NvStatus FanCoolersGetInfo(NvPhysicalGpuHandle h, NvFanCoolersInfo* record);
     [[nodiscard]] NvStatus FanCoolersGetStatus(NvPhysicalGpuHandle h, NvFanCoolersStatus* record);
     [[nodiscard]] NvStatus FanCoolersSetControl(NvPhysicalGpuHandle h, NvFanCoolersControl* record);
+    // Each cooler's level and whether it runs at a fixed level (flags bit 0), as set last.
+    [[nodiscard]] NvStatus FanCoolersGetControl(NvPhysicalGpuHandle h, NvFanCoolersControl* record);
     [[nodiscard]] NvStatus VoltRailsGetControl(NvPhysicalGpuHandle h, NvVoltRailsControl* record);
     [[nodiscard]] NvStatus ClkDomainsGetInfo(NvPhysicalGpuHandle h, NvClkDomainsInfo* record);
     [[nodiscard]] NvStatus ClkVfPointsGetInfo(NvPhysicalGpuHandle h, NvVfPointsInfo* record);

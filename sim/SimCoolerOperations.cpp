@@ -185,6 +185,23 @@ int32_t PYX_NVAPI_CALL FanCoolersSetControl(H h, NvFanCoolersControl* record) {
     return kNvOk;
 }
 
+int32_t PYX_NVAPI_CALL FanCoolersGetControl(H h, NvFanCoolersControl* record) {
+    SimCard* card = nullptr;
+    if (const NvStatus s = EnterCardRecord(NvOp::FanCoolersGetControl, h, record, kFanCoolersControlTag, card); s != kNvOk)
+        return s;
+    std::lock_guard lock(card->stateMutex);
+    const auto& fans = card->tuning.fanCoolers;
+    if (fans.empty()) return kNvNotSupported;
+    record->count = static_cast<uint32_t>(fans.size());
+    for (size_t i = 0; i < fans.size(); ++i) {
+        auto& e = record->entries[i];
+        e.coolerId = fans[i].id;
+        e.level = fans[i].Level();
+        e.flags = fans[i].manual ? 1u : 0u;
+    }
+    return kNvOk;
+}
+
 template <typename Fn>
 void* Address(Fn fn) { return reinterpret_cast<void*>(fn); }
 
@@ -197,6 +214,7 @@ void RegisterCoolerOperations(SimOperationTable& table) {
     table[NvOpId(NvOp::FanCoolersGetInfo)] = Address(&FanCoolersGetInfo);
     table[NvOpId(NvOp::FanCoolersGetStatus)] = Address(&FanCoolersGetStatus);
     table[NvOpId(NvOp::FanCoolersSetControl)] = Address(&FanCoolersSetControl);
+    table[NvOpId(NvOp::FanCoolersGetControl)] = Address(&FanCoolersGetControl);
 }
 
 }  // namespace pyx::sim

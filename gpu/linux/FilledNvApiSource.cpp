@@ -125,8 +125,8 @@ template <typename Fn>
 void* Address(Fn fn) { return reinterpret_cast<void*>(fn); }
 
 // One table of what fills in for which id.
-const std::array<Fill, 18>& Fills() {
-    static const std::array<Fill, 18> fills = {{
+const std::array<Fill, 19>& Fills() {
+    static const std::array<Fill, 19> fills = {{
         {NvOp::GetPstates20, Address(&FallbackShim<NvOp::GetPstates20, &OnCard<NvPstates20, &NvmlAnswers::GetPstates20>, NvPstates20*>)},
         {NvOp::SetPstates20, Address(&FallbackShim<NvOp::SetPstates20, &OnCard<NvPstates20, &SetPstates>, NvPstates20*>)},
         {NvOp::PowerPoliciesGetInfo, Address(&FallbackShim<NvOp::PowerPoliciesGetInfo, &OnCard<NvPowerPoliciesInfo, &NvmlAnswers::PowerInfo>, NvPowerPoliciesInfo*>)},
@@ -140,6 +140,7 @@ const std::array<Fill, 18>& Fills() {
         {NvOp::RestoreCoolerSettings, Address(&FallbackShim<NvOp::RestoreCoolerSettings, &NvmlRestoreCoolers, uint32_t*, uint32_t>)},
         {NvOp::FanCoolersGetInfo, Address(&FallbackShim<NvOp::FanCoolersGetInfo, &OnCard<NvFanCoolersInfo, &NvmlAnswers::FanCoolersInfo>, NvFanCoolersInfo*>)},
         {NvOp::FanCoolersGetStatus, Address(&FallbackShim<NvOp::FanCoolersGetStatus, &OnCard<NvFanCoolersStatus, &NvmlAnswers::FanCoolersStatus>, NvFanCoolersStatus*>)},
+        {NvOp::FanCoolersGetControl, Address(&FallbackShim<NvOp::FanCoolersGetControl, &OnCard<NvFanCoolersControl, &NvmlAnswers::FanCoolersControlRead>, NvFanCoolersControl*>)},
         {NvOp::FanCoolersSetControl, Address(&FallbackShim<NvOp::FanCoolersSetControl, &OnCard<NvFanCoolersControl, &SetFanCoolers>, NvFanCoolersControl*>)},
         {NvOp::I2CRead, Address(&KernelI2cCall<true>)},
         {NvOp::I2CWrite, Address(&KernelI2cCall<false>)},

@@ -350,4 +350,29 @@ std::optional<NvStatus> NvmlAnswers::FanCoolersControl(NvmlLibrary& nvml, Device
     return kNvOk;
 }
 
+std::optional<NvStatus> NvmlAnswers::FanCoolersControlRead(NvmlLibrary& nvml, Device device,
+                                                           NvFanCoolersControl* record) {
+    // Without the policy read nothing can tell a fixed fan from one the card drives.
+    if (!nvml.GetNumFans || !nvml.GetFanSpeed || !nvml.GetFanControlPolicy) return std::nullopt;
+    if (record == nullptr) return kNvInvalidArgument;
+    if (record->version != kFanCoolersControlTag) return kIncompatibleVersion;
+    unsigned fans = 0;
+    if (const NvStatus s = FanCount(nvml, device, fans); s != kNvOk) return s;
+    NvFanCoolersControl answer;
+    std::memset(&answer, 0, sizeof answer);
+    answer.version = record->version;
+    answer.count = fans < 32 ? fans : 32;
+    for (unsigned i = 0; i < answer.count; ++i) {
+        unsigned level = 0;
+        unsigned policy = NvmlLibrary::kFanPolicyAuto;
+        if (const NvStatus s = FromNvml(nvml.GetFanSpeed(device, i, &level)); s != kNvOk) return s;
+        if (const NvStatus s = FromNvml(nvml.GetFanControlPolicy(device, i, &policy)); s != kNvOk) return s;
+        answer.entries[i].coolerId = i + 1;
+        answer.entries[i].level = level;
+        answer.entries[i].flags = policy == NvmlLibrary::kFanPolicyManual ? 1u : 0u;
+    }
+    std::memcpy(record, &answer, sizeof answer);
+    return kNvOk;
+}
+
 }  // namespace pyx

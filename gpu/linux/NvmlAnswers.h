@@ -48,6 +48,8 @@ public:
     static std::optional<NvStatus> FanCoolersStatus(NvmlLibrary& nvml, Device device, NvFanCoolersStatus* record);
     static std::optional<NvStatus> FanCoolersControl(NvmlLibrary& nvml, Device device,
                                                      const NvFanCoolersControl* record);
+    // Each fan's level and NVML's control policy (manual sets flags bit 0).
+    static std::optional<NvStatus> FanCoolersControlRead(NvmlLibrary& nvml, Device device, NvFanCoolersControl* record);
 };
 
 }  // namespace pyx
