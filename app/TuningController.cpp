@@ -144,10 +144,7 @@ TuningReport TuningController::ApplyCommon(int gpu) {
     // Without the policy's default there is no power to write: a zero target is never sent.
     if (const auto power = card.ReadPowerRange()) report.Add(gpu, card.Write({.powerPcm = power->defaultPcm}));
     report.Add(gpu, card.RestoreDefaultThermalLimit());
-    // The fan-cooler path has no restore of its own: the level 0 below hands its fans back.
-    if (card.Fan() != FanPath::FanCoolers) report.Add(gpu, card.Write({.fan = FanRequest::Automatic()}));
-    // Custom drives these fans through the fan-cooler interface; level 0 hands them back.
-    if (card.HasFanCoolers()) report.Add(gpu, card.Write({.fan = FanRequest::CoolerLevel(0)}));
+    report.Add(gpu, card.HandBackFans());
     return report;
 }
 
@@ -203,7 +200,8 @@ TuningReport TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t
     TuningSnapshot powerAndFan;
     // A disabled power slider holds no choice of the user's: sending it would set 0 %.
     if (page.power.enabled && page.power.pos >= 0) powerAndFan.powerPcm = Thousandfold(page.power.pos);
-    powerAndFan.fan = useFanCoolers ? FanRequest::CoolerLevel(page.fan.pos) : FanRequest::Fixed(page.fan.pos);
+    powerAndFan.fan = useFanCoolers ? FanRequest::CoolerLevel(page.fan.pos, page.fanUnit)
+                                    : FanRequest::Fixed(page.fan.pos, page.fanUnit);
     report.Add(gpu, card.Write(powerAndFan));
 
     // Where the VF sliders stand in for the clock slider, they carry the user's offsets. A GPU
@@ -223,8 +221,10 @@ TuningReport TuningController::ApplyCustomMode(TuningPage& page) {
         // One choice for every card, even when a refused offset moves the sliders meanwhile.
         const int32_t gpuClockMHz = page.gpuClock.pos;
         const int32_t memClockMHz = page.memClock.pos;
+        // Each card's fan through the interface that drives it: a fixed speed on a card whose
+        // fans answer only the fan-cooler interface would be refused and leave them as they were.
         for (int gpu = 0; gpu < table_.gpuCount; ++gpu)
-            report.Append(ApplyCustom(gpu, gpuClockMHz, memClockMHz, page, false));
+            report.Append(ApplyCustom(gpu, gpuClockMHz, memClockMHz, page, CardTuning(table_, gpu).HasFanCoolers()));
         return report;
     }
     ForTargetGpus(page, false, [this, &page, &report](int gpu) {
@@ -233,38 +233,39 @@ TuningReport TuningController::ApplyCustomMode(TuningPage& page) {
     return report;
 }
 
-void TuningController::ResetTuning(TuningPage& page) {
+TuningReport TuningController::ResetTuning(TuningPage& page) {
+    TuningReport report;
     page.settingsCommitted = true;
-    ForTargetGpus(page, page.linkAllGpus, [this, &page](int gpu) {
+    ForTargetGpus(page, page.linkAllGpus, [this, &page, &report](int gpu) {
         const CardTuning card(table_, gpu);
         // The sliders show the selected GPU; with no selection, the last one reset.
         const bool shown = page.selectedGpu == -1 || gpu == page.selectedGpu;
         const CardWrites offsets = card.Write({.memoryOffsetKHz = 0, .graphicsOffsetKHz = 0});
+        report.Add(gpu, offsets);
         if (!offsets.Refused(TuningOperation::MemoryClockOffset) &&
             !offsets.Refused(TuningOperation::GraphicsClockOffset) && shown)
             PutCardOffsetsOnSliders(card, page);
 
         if (const auto power = card.ReadPowerRange()) {
             const CardWrites written = card.Write({.powerPcm = power->defaultPcm});
+            report.Add(gpu, written);
             if (!written.Refused(TuningOperation::PowerTarget) && shown)
                 page.power.SetClamped(static_cast<int32_t>(power->defaultPcm / 1000));
         }
 
-        // Reset tells nobody what the card refused; the sliders show what it holds.
-        if (card.Fan() == FanPath::FanCoolers) {
-            (void)card.Write({.fan = FanRequest::CoolerLevel(0)});
-            if (shown) page.fan.SetClamped(0);
-        } else {
-            (void)card.Write({.fan = FanRequest::Automatic()});
-        }
+        // Every fan path the card has: Custom may have fixed the fan-cooler interface's fans
+        // on a card whose own path is another.
+        report.Add(gpu, card.HandBackFans());
+        if (card.Fan() == FanPath::FanCoolers && shown) page.fan.SetClamped(0);
 
-        (void)card.Write({.memoryOffsetKHz = 0, .graphicsOffsetKHz = 0});
+        report.Add(gpu, card.Write({.memoryOffsetKHz = 0, .graphicsOffsetKHz = 0}));
         if (shown) {
             page.gpuVf.SetClamped(0);
             page.memVf.SetClamped(0);
         }
     });
     Notify(callbacks_.pageChanged);
+    return report;
 }
 
 void TuningController::RefreshFromSettings(TuningPage& page) {

@@ -95,8 +95,9 @@ public:
 
     // Reset's tuning half (the window does the per-LED-kind writes first): settingsCommitted,
     // then for every GPU when linked, else the selected one (all with no selection): clock
-    // offsets 0, default power target, automatic fan, offsets 0 again; the sliders follow.
-    void ResetTuning(TuningPage& page);
+    // offsets 0, default power target, every fan path of the card back to automatic, offsets 0
+    // again; the sliders follow. Returns every write with the card's answer.
+    TuningReport ResetTuning(TuningPage& page);
 
     // After a settings load matched: the mode button of gpuMode, the loaded lighting, the
     // selected GPU's sliders from the loaded values and the card, then the lighting applied.

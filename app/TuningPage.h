@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "gpu/FanPath.h"
+
 namespace pyx {
 
 // Tuning mode numbers: the main window's tuningMode, and gpuMode once a mode has been applied.
@@ -37,7 +39,8 @@ struct TuningPage {
     TuningSlider gpuClock;  // MHz offset
     TuningSlider memClock;  // MHz offset
     TuningSlider power;     // percent; enabled only with a usable policy range
-    TuningSlider fan;       // percent (RPM on a tachometer fan); off on the fan-cooler path
+    TuningSlider fan;       // in fanUnit; off on the fan-cooler path
+    FanUnit fanUnit = FanUnit::Percent;  // the unit of the shown GPU's fan
     TuningSlider gpuVf;     // MHz offset of the graphics VF points
     TuningSlider memVf;     // MHz offset of the memory VF points
 

@@ -38,6 +38,7 @@ void LimitTo(TuningSlider& slider, const TuningSlider& limit) {
 void ReadFanSlider(const CardTuning& card, TuningPage& page) {
     const std::optional<FanLevelRange> levels = card.FanLevels();
     page.fan.enabled = levels.has_value();
+    page.fanUnit = card.FanLevelUnit();
     if (!levels) return;
     page.fan.min = levels->min;
     page.fan.max = levels->max;

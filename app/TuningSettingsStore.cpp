@@ -159,26 +159,33 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
     state.ledSettings.gm2Mode = LowByte(v.gm2Mode);
 }
 
-int32_t ReadFanWorkMode(GpuBoardTable& table, int gpu) {
-    if (CardTuning(table, gpu).HasFanCoolers()) return kFanModeCoolers;
-    int32_t mode = kFanModeUnknown;
-    if (GetFanMode(table, gpu, &mode) != kNvOk) return kFanModeUnknown;
-    return mode;
-}
+// What the save keeps of a card's fan. A fan is saved as fixed only when the card (or, where
+// the card cannot say, this run) says it runs at a fixed level, and only with a level read in
+// the unit the fan takes: a fan saved fixed at a level it merely ran at would be pinned there
+// at every start, however hot the card then runs; a lost level is set again with one Apply.
+struct SavedFan {
+    int32_t workMode = kFanModeAuto;
+    std::optional<int32_t> speed;  // none: no FanSpeed line
+};
 
-int32_t ReadFanSpeed(GpuBoardTable& table, int gpu, int32_t fanWorkMode) {
-    if (fanWorkMode == kFanModeCoolers) {
-        // The coolers' level is what they run at, not what they were told: a level saved from
-        // coolers under automatic control would fix them at it on the next start, however hot
-        // the card then runs. Coolers this program handed back to automatic control are saved
-        // as such (level 0). The interface cannot say how coolers this run never touched are
-        // driven; their level is kept, as it always was, lest a level set by hand be lost.
-        if (table.Board(gpu).fanCoolerControl.load() == FanCoolerControl::Automatic) return 0;
-        return CardTuning(table, gpu).ReadFanCoolerLevel().value_or(kFallbackFanSpeed);
+SavedFan ReadSavedFan(GpuBoardTable& table, int gpu) {
+    const CardTuning card(table, gpu);
+    if (card.HasFanCoolers()) {
+        // Level 0 is the file's way to say the coolers run automatically.
+        SavedFan coolers{kFanModeCoolers, 0};
+        if (card.ReadFanCoolerMode() == FanControlMode::Manual)
+            if (const std::optional<int32_t> level = card.ReadFanCoolerLevel(); level && *level > 0) coolers.speed = level;
+        return coolers;
     }
-    int32_t speed = kFallbackFanSpeed;
-    if (GetFanReading(table, gpu, &speed) != kNvOk) return kFallbackFanSpeed;
-    return speed;
+    int32_t mode = kFanModeUnknown;
+    if (GetFanMode(table, gpu, &mode) != kNvOk) mode = kFanModeUnknown;
+    if (mode == kFanModeAuto) return {};
+    int32_t speed = 0;
+    const bool read = GetFanReading(table, gpu, &speed) == kNvOk;
+    if (mode == kFanModeFixed) return read ? SavedFan{kFanModeFixed, speed} : SavedFan{};
+    // A mode the card would not tell is loaded as "apply nothing"; its speed line is kept for
+    // the file's readers and never reaches a fan.
+    return {mode, read ? speed : kFallbackFanSpeed};
 }
 
 void AddClockOffsets(SettingsFileWriter& writer, GpuBoardTable& table, int gpu) {
@@ -211,10 +218,9 @@ void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppSt
     writer.AddSection(gpu + 1);
     writer.AddText("Id", DeviceIdOf(table.Board(gpu)));
 
-    const int32_t fanWorkMode = ReadFanWorkMode(table, gpu);
-    writer.AddNumber("FanWorkMode", fanWorkMode);
-    // An automatic fan has no speed worth keeping.
-    if (fanWorkMode != kFanModeAuto) writer.AddNumber("FanSpeed", ReadFanSpeed(table, gpu, fanWorkMode));
+    const SavedFan fan = ReadSavedFan(table, gpu);
+    writer.AddNumber("FanWorkMode", fan.workMode);
+    if (fan.speed) writer.AddNumber("FanSpeed", *fan.speed);
 
     AddClockOffsets(writer, table, gpu);
     AddPowerTarget(writer, table, gpu);

@@ -155,24 +155,158 @@ NvStatus CardTuning::WriteThermalLimit(float celsius) const {
     return set;
 }
 
+// A level a fixed fan may be set to: at least the card's minimum and never 0, which stops a
+// percent fan and has no tachometer count.
+bool CardTuning::FixedLevelAccepted(int32_t level) const {
+    if (level <= 0) return false;
+    if (const std::optional<FanLevelRange> levels = FanLevels()) return level >= levels->min;
+    return true;
+}
+
+NvStatus CardTuning::RestoreBoardFan() const {
+    GpuBoard& board = table_.Board(gpu_);
+    const NvStatus status = board.fan.Driver().RestoreAutomatic(table_, gpu_);
+    if (status == kNvOk) board.fanPathPinned = false;
+    return status;
+}
+
+// The lowest level the fan coolers take by hand; 1 when the card does not say.
+int32_t CardTuning::FanCoolerMinimum() const {
+    NvFanCoolersStatus status;
+    std::memset(&status, 0, sizeof status);
+    if (QueryFanCoolers(table_, gpu_, nullptr, &status) != 1 || status.count == 0) return 1;
+    return std::max<int32_t>(1, static_cast<int32_t>(status.entries[0].currentMinLevel));
+}
+
 void CardTuning::WriteFan(const FanRequest& request, CardWrites& out) const {
-    const FanDriver& driver = table_.Board(gpu_).fan.Driver();
+    GpuBoard& board = table_.Board(gpu_);
+    const FanDriver& driver = board.fan.Driver();
     switch (request.kind) {
-        case FanRequest::Kind::Automatic: {
-            const NvStatus status = driver.RestoreAutomatic(table_, gpu_);
-            if (driver.RestoreAnswerCounts() || status != kNvNotSupported)
-                out.Add(TuningOperation::FanAutomatic, 0, status);
+        case FanRequest::Kind::Automatic:
+            out.Add(TuningOperation::FanAutomatic, 0, RestoreBoardFan());
+            break;
+        case FanRequest::Kind::Fixed: {
+            const TuningOperation operation =
+                driver.Unit() == FanUnit::Rpm ? TuningOperation::FanSpeedRpm : TuningOperation::FanSpeed;
+            const bool unitMatches = !request.unit || *request.unit == driver.Unit();
+            if (!unitMatches || !FixedLevelAccepted(request.value)) {
+                // A level nobody could have chosen for this fan (a file's missing value, another
+                // card's unit) is refused, and the fan runs by the card's own control instead.
+                out.Add(operation, request.value, kLimitOutsideRange);
+                out.Add(TuningOperation::FanAutomatic, 0, RestoreBoardFan());
+                break;
+            }
+            const NvStatus status = driver.SetLevel(table_, gpu_, request.value);
+            if (status == kNvOk) board.fanPathPinned = true;
+            out.Add(operation, request.value, status);
             break;
         }
-        case FanRequest::Kind::Fixed:
-            out.Add(driver.Unit() == FanUnit::Rpm ? TuningOperation::FanSpeedRpm : TuningOperation::FanSpeed,
-                    request.value, driver.SetLevel(table_, gpu_, request.value));
+        case FanRequest::Kind::CoolerLevel: {
+            const bool unitMatches = !request.unit || *request.unit == FanUnit::Percent;
+            if (request.value > 0 && (!unitMatches || (HasFanCoolers() && request.value < FanCoolerMinimum()))) {
+                out.Add(TuningOperation::FanCoolerLevel, request.value, kLimitOutsideRange);
+                out.Add(TuningOperation::FanCoolerLevel, 0, SetFanCoolerPair(table_, gpu_, 0.0f));
+                break;
+            }
+            const NvStatus status = SetFanCoolerPair(table_, gpu_, static_cast<float>(request.value));
+            // Without the interface the level went to the library's cooler 0, the board's path.
+            if (status == kNvOk && !HasFanCoolers()) board.fanPathPinned = request.value > 0;
+            out.Add(TuningOperation::FanCoolerLevel, request.value, status);
             break;
-        case FanRequest::Kind::CoolerLevel:
-            out.Add(TuningOperation::FanCoolerLevel, request.value,
-                    SetFanCoolerPair(table_, gpu_, static_cast<float>(request.value)));
-            break;
+        }
     }
+}
+
+FanControlMode CardTuning::ReadFanCoolerMode() const {
+    NvFanCoolersControl control;
+    std::memset(&control, 0, sizeof control);
+    control.version = kFanCoolersControlTag;
+    if (table_.Library().FanCoolersGetControl(table_.Board(gpu_).gpuHandle, &control) == kNvOk && control.count > 0)
+        return (control.entries[0].flags & 1u) != 0 ? FanControlMode::Manual : FanControlMode::Automatic;
+    switch (table_.Board(gpu_).fanCoolerControl.load()) {
+        case FanCoolerControl::Manual: return FanControlMode::Manual;
+        case FanCoolerControl::Automatic: return FanControlMode::Automatic;
+        case FanCoolerControl::Unknown: break;
+    }
+    return FanControlMode::Unknown;
+}
+
+std::vector<FanOutletState> CardTuning::ReadFans() const {
+    std::vector<FanOutletState> fans;
+    if (!Valid()) return fans;
+    GpuBoard& board = table_.Board(gpu_);
+    if (board.fan.Path() != FanPath::FanCoolers) {
+        FanOutletState own;
+        own.outlet = {board.fan.Path(), 0};
+        own.unit = FanLevelUnit();
+        own.pinnedThisRun = board.fanPathPinned.load();
+        int32_t mode = 0;
+        if (GetFanMode(table_, gpu_, &mode) == kNvOk)
+            own.mode = mode == 2 ? FanControlMode::Manual : FanControlMode::Automatic;
+        int32_t level = 0;
+        if (GetFanReading(table_, gpu_, &level) == kNvOk) own.level = level;
+        fans.push_back(own);
+    }
+    if (!HasFanCoolers()) return fans;
+    NvFanCoolersControl control;
+    std::memset(&control, 0, sizeof control);
+    control.version = kFanCoolersControlTag;
+    const bool controlRead =
+        table_.Library().FanCoolersGetControl(board.gpuHandle, &control) == kNvOk;
+    NvFanCoolersStatus status;
+    std::memset(&status, 0, sizeof status);
+    if (QueryFanCoolers(table_, gpu_, nullptr, &status) != 1) status.count = 0;
+    const FanControlMode known = ReadFanCoolerMode();
+    const uint32_t count = std::min<uint32_t>(status.count, 32);
+    for (uint32_t i = 0; i < count; ++i) {
+        FanOutletState cooler;
+        cooler.outlet = {FanPath::FanCoolers, status.entries[i].coolerId};
+        cooler.level = static_cast<int32_t>(status.entries[i].currentLevel);
+        cooler.mode = known;
+        if (controlRead)
+            for (uint32_t c = 0; c < std::min<uint32_t>(control.count, 32); ++c)
+                if (control.entries[c].coolerId == status.entries[i].coolerId)
+                    cooler.mode = (control.entries[c].flags & 1u) != 0 ? FanControlMode::Manual : FanControlMode::Automatic;
+        cooler.pinnedThisRun = board.fanCoolerControl.load() == FanCoolerControl::Manual;
+        fans.push_back(cooler);
+    }
+    return fans;
+}
+
+std::optional<int32_t> CardTuning::ReadThermalLimitC() const {
+    NvThermalPoliciesInfo info;
+    NvThermalPoliciesStatus status;
+    std::memset(&info, 0, sizeof info);
+    std::memset(&status, 0, sizeof status);
+    if (ReadThermalPolicies(table_, gpu_, &info, &status) != kNvOk) return std::nullopt;
+    const uint32_t count = std::min<uint32_t>(status.count, kMaxThermalPolicies);
+    for (uint32_t i = 0; i < count; ++i)
+        if (status.entries[i].policyId == kAcousticPolicyId) return status.entries[i].limit / 256;
+    return std::nullopt;
+}
+
+CardWrites CardTuning::HandBackFans() const {
+    CardWrites out;
+    if (!Valid()) return out;
+    // The fan-cooler path has no restore of its own: the level 0 below hands its fans back.
+    if (Fan() != FanPath::FanCoolers) WriteFan(FanRequest::Automatic(), out);
+    if (HasFanCoolers()) WriteFan(FanRequest::CoolerLevel(0), out);
+    return out;
+}
+
+CardWrites CardTuning::HandBackPinnedFans() const {
+    CardWrites out;
+    if (!Valid()) return out;
+    const GpuBoard& board = table_.Board(gpu_);
+    if (board.fanPathPinned.load()) WriteFan(FanRequest::Automatic(), out);
+    if (board.fanCoolerControl.load() == FanCoolerControl::Manual) WriteFan(FanRequest::CoolerLevel(0), out);
+    return out;
+}
+
+bool CardTuning::FanPinned() const {
+    if (!Valid()) return false;
+    const GpuBoard& board = table_.Board(gpu_);
+    return board.fanPathPinned.load() || board.fanCoolerControl.load() == FanCoolerControl::Manual;
 }
 
 // One entry per domain: the first point that refused the offset, else the last point's answer.

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "gpu/CardWrites.h"
 #include "gpu/ClockControl.h"
 #include "gpu/FanPath.h"
+#include "gpu/FanState.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/TuningSnapshot.h"
 
@@ -77,6 +79,21 @@ public:
     std::optional<int32_t> ReadFanLevel() const;
     // The first cooler's level through the fan-cooler interface.
     std::optional<int32_t> ReadFanCoolerLevel() const;
+    // Whether the fan-cooler interface's first cooler runs at a fixed level: asked of the card
+    // (its control record), else what this run last told it; Unknown when neither can say.
+    FanControlMode ReadFanCoolerMode() const;
+    // Every fan the card has, as it runs now: the board's own fan path (unless that path is the
+    // fan-cooler interface) and each cooler of the fan-cooler interface.
+    std::vector<FanOutletState> ReadFans() const;
+    // The acoustic policy's current limit, whole degrees; none without a readable policy.
+    std::optional<int32_t> ReadThermalLimitC() const;
+
+    // Every fan path the card has back under the card's own control, each answer reported.
+    CardWrites HandBackFans() const;
+    // Only the fans this run set to a fixed level and has not handed back.
+    CardWrites HandBackPinnedFans() const;
+    // Some fan of this card holds a fixed level this run set.
+    bool FanPinned() const;
 
     CardWrites Write(const TuningSnapshot& snapshot) const;
     // The acoustic policy's default limit, in whole degrees, set again. Without a usable policy
@@ -87,6 +104,9 @@ private:
     [[nodiscard]] NvStatus WritePower(uint32_t powerPcm) const;
     [[nodiscard]] NvStatus WriteThermalLimit(float celsius) const;
     void WriteFan(const FanRequest& request, CardWrites& out) const;
+    bool FixedLevelAccepted(int32_t level) const;
+    [[nodiscard]] NvStatus RestoreBoardFan() const;
+    int32_t FanCoolerMinimum() const;
     void WriteVfOffsets(const TuningSnapshot& snapshot, CardWrites& out) const;
 
     GpuBoardTable& table_;

@@ -14,9 +14,8 @@ namespace pyx {
 
 // value: percent, RPM on the tachometer chip's path. The fan-cooler path gives -104.
 [[nodiscard]] NvStatus SetFanLevel(GpuBoardTable& table, int gpu, int32_t value);
-// Hands the fan back to automatic control. The library paths answer -104 even when the library
-// restored the cooler; the fan-cooler path gives -104 (its automatic mode is SetFanCoolerLevel
-// with 0).
+// Hands the fan back to automatic control, with the card's answer. The fan-cooler path gives
+// -104 (its automatic mode is SetFanCoolerLevel with 0).
 [[nodiscard]] NvStatus RestoreFanAuto(GpuBoardTable& table, int gpu);
 // out: percent, RPM on the tachometer chip's path. The fan-cooler path gives -104.
 [[nodiscard]] NvStatus GetFanReading(GpuBoardTable& table, int gpu, int32_t* out);

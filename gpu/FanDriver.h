@@ -20,9 +20,6 @@ public:
     virtual FanPath Path() const = 0;
     // What SetLevel takes and Reading gives.
     virtual FanUnit Unit() const { return FanUnit::Percent; }
-    // False where the restore's answer says nothing about what the card did: the library's
-    // restore answers "not supported" whatever it did.
-    virtual bool RestoreAnswerCounts() const { return true; }
 
     // A fixed level (percent, or RPM where Unit() says so).
     [[nodiscard]] virtual NvStatus SetLevel(GpuBoardTable& table, int gpu, int32_t value) const = 0;

@@ -72,9 +72,8 @@ NvStatus RestoreLibraryFan(GpuBoardTable& table, int gpu) {
     const int fan = FindFanCooler(scratch);
     if (fan < 0) return kNvFailed;
     uint32_t index = static_cast<uint32_t>(fan);
-    // The library's own answer is in the trace; callers have always been told "not supported".
-    (void)table.Library().RestoreCoolerSettings(table.Board(gpu).gpuHandle, &index, 1);
-    return kNvNotSupported;
+    // The library's own answer: a refused hand-back must not read as one the card took.
+    return table.Library().RestoreCoolerSettings(table.Board(gpu).gpuHandle, &index, 1);
 }
 
 NvStatus LibraryFanMode(GpuBoardTable& table, int gpu, int32_t* out) {

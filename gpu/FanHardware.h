@@ -43,8 +43,8 @@ int FindFanCooler(const NvCoolerSettingsV4& record);
 // The level for the first fan cooler; sent twice, 10 ms apart, when twice is set (some drivers
 // drop the first set after the policy changes).
 [[nodiscard]] NvStatus SetLibraryFanLevel(GpuBoardTable& table, int gpu, int32_t value, bool twice);
-// Hands the first fan cooler back to the library. Answers -104 whatever the library did (its
-// own answer is in the trace); a failed read or no fan cooler gives that failure.
+// Hands the first fan cooler back to the library, with the library's answer; a failed read or
+// no fan cooler gives that failure.
 [[nodiscard]] NvStatus RestoreLibraryFan(GpuBoardTable& table, int gpu);
 // The first fan cooler's mode (2 manual, 1 automatic); refreshes the board's fanLevelNv, which
 // a failed read leaves at -1.

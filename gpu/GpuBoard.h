@@ -51,6 +51,8 @@ struct GpuBoard {
     uint32_t hasFanCoolersApi = 0;
     // Set by every fan-cooler level this program sends; Unknown until the first.
     std::atomic<FanCoolerControl> fanCoolerControl{FanCoolerControl::Unknown};
+    // The board's own fan path holds a fixed level this run set and has not handed back.
+    std::atomic<bool> fanPathPinned{false};
     BoardFamily family = BoardFamily::None;
     uint32_t hasBoostClock = 0;
     uint32_t powerPolicyInfoWord = 0;

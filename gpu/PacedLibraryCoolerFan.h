@@ -8,7 +8,6 @@ namespace pyx {
 class PacedLibraryCoolerFan : public FanDriver {
 public:
     FanPath Path() const override { return FanPath::PacedLibraryCooler; }
-    bool RestoreAnswerCounts() const override { return false; }
     [[nodiscard]] NvStatus SetLevel(GpuBoardTable& table, int gpu, int32_t value) const override;
     [[nodiscard]] NvStatus RestoreAutomatic(GpuBoardTable& table, int gpu) const override;
     [[nodiscard]] NvStatus Reading(GpuBoardTable& table, int gpu, int32_t* out) const override;

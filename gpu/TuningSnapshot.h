@@ -4,6 +4,8 @@
 #include <limits>
 #include <optional>
 
+#include "gpu/FanPath.h"
+
 namespace pyx {
 
 // How the fan is to run.
@@ -15,10 +17,17 @@ struct FanRequest {
     };
     Kind kind = Kind::Automatic;
     int32_t value = 0;
+    // The unit the value was chosen in (a slider that showed another card's fan); unset: the
+    // fan's own. A value in another unit than the fan's is refused, never converted.
+    std::optional<FanUnit> unit{};
 
     static FanRequest Automatic() { return {Kind::Automatic, 0}; }
-    static FanRequest Fixed(int32_t level) { return {Kind::Fixed, level}; }
-    static FanRequest CoolerLevel(int32_t percent) { return {Kind::CoolerLevel, percent}; }
+    static FanRequest Fixed(int32_t level, std::optional<FanUnit> unit = std::nullopt) {
+        return {Kind::Fixed, level, unit};
+    }
+    static FanRequest CoolerLevel(int32_t percent, std::optional<FanUnit> unit = std::nullopt) {
+        return {Kind::CoolerLevel, percent, unit};
+    }
 };
 
 // A card's tuning as one write: every field that is set is sent, in this order (memory offset,

@@ -338,9 +338,9 @@ TEST(TuningApply, PresetsReportEveryWriteAndApplyNamesWhatEachGpuRefused) {
         EXPECT_FALSE(f.controller.ApplyPerformance(0).AnyRefused());
         const TuningReport common = f.controller.ApplyCommon(0);
         EXPECT_FALSE(common.AnyRefused());
-        // Offsets 0, 0, 0, the default power, the acoustic default limit: the library fan's
-        // restore says nothing either way and is not counted.
-        ASSERT_EQ(common.Writes().size(), 5u);
+        // Offsets 0, 0, 0, the default power, the acoustic default limit, the fan's hand-back.
+        ASSERT_EQ(common.Writes().size(), 6u);
+        EXPECT_EQ(common.Writes()[5].operation, TuningOperation::FanAutomatic);
         EXPECT_EQ(common.Writes()[3].operation, TuningOperation::PowerTarget);
         EXPECT_EQ(common.Writes()[3].value, 100);
         EXPECT_EQ(common.Writes()[4].operation, TuningOperation::ThermalLimit);

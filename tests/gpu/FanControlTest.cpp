@@ -31,7 +31,7 @@ const std::string kLibraryCooler = R"({"coolers": [{"type": 1, "min": 0, "max": 
 const std::string kSlot1Chip = R"([{"address": "0x5C", "model": "fan-chip-slot1", "dutyLimit": "0xE6"}])";
 const std::string kSlot0Chip = R"([{"address": "0x5A", "model": "fan-chip-slot0", "sensorC": 44}])";
 
-TEST(FanType0, SetTwiceThenReadModeAndLevelThenRestoreAnswersNotSupported) {
+TEST(FanType0, SetTwiceThenReadModeAndLevelThenRestoreAnswersAsTheLibraryDid) {
     SimWorld rig(TuningCard(kLibraryCooler));
     EXPECT_EQ(SetFanLevel(*rig.table, 0, 60), kNvOk);
     EXPECT_EQ(rig.TraceOf("SetCoolerLevels"),
@@ -46,10 +46,14 @@ TEST(FanType0, SetTwiceThenReadModeAndLevelThenRestoreAnswersNotSupported) {
     EXPECT_EQ(GetFanReading(*rig.table, 0, &value), kNvOk);
     EXPECT_EQ(value, 60);
 
-    // The library restores the cooler, yet this path has always answered "not supported".
+    // The restore answers what the library answered: a refusal must not read as a success.
+    rig.sim->SetUnsupported(NvOpId(NvOp::RestoreCoolerSettings));
     EXPECT_EQ(RestoreFanAuto(*rig.table, 0), kNvNotSupported);
+    rig.sim->SetUnsupported(NvOpId(NvOp::RestoreCoolerSettings), false);
+    EXPECT_EQ(RestoreFanAuto(*rig.table, 0), kNvOk);
     EXPECT_EQ(rig.TraceOf("RestoreCoolerSettings"),
-              std::vector<std::string>{"RestoreCoolerSettings gpu=0 cooler=0 status=0"});
+              (std::vector<std::string>{"RestoreCoolerSettings gpu=0 cooler=0 status=-104",
+                                        "RestoreCoolerSettings gpu=0 cooler=0 status=0"}));
     EXPECT_EQ(GetFanMode(*rig.table, 0, &value), kNvOk);
     EXPECT_EQ(value, 1);
     EXPECT_EQ(rig.Board().fanLevelNv, 30);
@@ -92,7 +96,7 @@ TEST(FanType1, TheLibrarySetsAndTheSlot1ChipReportsTheDuty) {
     EXPECT_EQ(GetFanMode(*rig.table, 0, &value), kNvOk);
     EXPECT_EQ(value, 2);
 
-    EXPECT_EQ(RestoreFanAuto(*rig.table, 0), kNvNotSupported);
+    EXPECT_EQ(RestoreFanAuto(*rig.table, 0), kNvOk);
     EXPECT_EQ(GetFanReading(*rig.table, 0, &value), kNvOk);
     EXPECT_EQ(value, 30);  // 30 % is duty 76, read back as 76 * 100 / 255 = 29.8, to the nearest
     EXPECT_TRUE(WritesTo(rig, 0x5C).empty());  // the chip is only read on this path

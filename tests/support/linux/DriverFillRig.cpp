@@ -51,7 +51,7 @@ const std::vector<NvOp>& NvmlFallbackOps() {
         NvOp::PowerPoliciesGetStatus, NvOp::PowerPoliciesSetStatus, NvOp::ThermalPoliciesGetInfo,
         NvOp::ThermalPoliciesGetStatus, NvOp::ThermalPoliciesSetStatus, NvOp::GetCoolerSettings,
         NvOp::SetCoolerLevels,       NvOp::RestoreCoolerSettings, NvOp::FanCoolersGetInfo,
-        NvOp::FanCoolersGetStatus,   NvOp::FanCoolersSetControl};
+        NvOp::FanCoolersGetStatus,   NvOp::FanCoolersSetControl,  NvOp::FanCoolersGetControl};
     return ops;
 }
 
