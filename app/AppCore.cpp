@@ -16,7 +16,18 @@ void LoadDefaultSettings(const std::filesystem::path& file, GpuBoardTable& table
 }
 
 AppCore::AppCore(std::unique_ptr<LibrarySource> source, std::unique_ptr<Trace> trace)
-    : library_(std::make_unique<NvApiLibrary>(std::move(source), std::move(trace))), boards_(*library_) {}
+    : library_(std::make_unique<NvApiLibrary>(std::move(source), std::move(trace))),
+      boards_(*library_),
+      fans_(std::make_unique<FanSafety>(boards_)) {}
+
+bool AppCore::SaveOptions() const { return SaveProgramOptions(options, settings.folder / kProgramOptionsFileName); }
+
+TuningReport AppCore::End() {
+    if (ended_) return {};
+    ended_ = true;
+    if (!options.fansAutomaticOnExit) return {};
+    return fans_->HandBackPinned();
+}
 
 // The hardware thread is asked to stop and joined before the table it uses goes away; the
 // bus mutexes go with the table.
@@ -52,6 +63,7 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     if (std::string error; !MakeSettingsFolder(settings.folder, error))
         std::fprintf(stderr, "pyxtune: the settings folder could not be made (%s)\n", error.c_str());
 
+    options = LoadProgramOptions(settings.folder / kProgramOptionsFileName);
     commandLineMode = StartModeFromCommandLine(commandLineTail);
 
     QueryLedService(platform.services, ledServiceInstalled);

@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "app/AppState.h"
+#include "app/FanSafety.h"
+#include "app/ProgramOptions.h"
 #include "app/PrivateTempFolder.h"
 #include "app/SettingsLocation.h"
 #include "app/StartMode.h"
@@ -64,6 +66,16 @@ public:
     GpuBoardTable& Boards() { return boards_; }
     HardwareThread& Hardware() { return *hardwareThread_; }
     AppState& State() { return state_; }
+    // The one watch over the fans this process fixed.
+    FanSafety& Fans() { return *fans_; }
+
+    // The program's own choices, read from the settings folder by Start.
+    ProgramOptions options;
+    // Writes options to the settings folder; false when the file could not be written.
+    bool SaveOptions() const;
+    // The program's end, whatever ends it: the fans this run fixed go back to the cards when
+    // options ask for it. Returns what was handed back; a second call does nothing.
+    TuningReport End();
 
     std::filesystem::path programFolder;
     // Where "Preformance.txt", "Led.txt", the "Profile" folder and the service scripts live:
@@ -79,6 +91,8 @@ private:
     std::unique_ptr<NvApiLibrary> library_;
     GpuBoardTable boards_;
     AppState state_;
+    std::unique_ptr<FanSafety> fans_;
+    bool ended_ = false;
     // Where the video-BIOS reader runs; outlives the thread that starts the reader.
     std::unique_ptr<PrivateTempFolder> readerFolder_;
     std::unique_ptr<HardwareThread> hardwareThread_;

@@ -30,6 +30,13 @@ void SettingsFileWriter::AddSection(int gpuNumber) {
   text_ += kLineEnd;
 }
 
+void SettingsFileWriter::AddSection(std::string_view name) {
+  text_ += u"[";
+  text_ += CIniText::FromUtf8(name);
+  text_ += u"]";
+  text_ += kLineEnd;
+}
+
 void SettingsFileWriter::AppendLine(std::string_view key, std::u16string_view value) {
   text_ += CIniText::FromUtf8(key);
   text_ += u'=';

@@ -19,6 +19,8 @@ public:
 
   // "[Gpu<gpuNumber>]"; the number is the GPU's index counted from 1.
   void AddSection(int gpuNumber);
+  // "[<name>]", for a file whose sections are not GPUs.
+  void AddSection(std::string_view name);
 
   // "<key>=<value>". Returns false and adds nothing when the line could not be read back as
   // written: a key that is empty, has blanks at either end, or holds '=', CR or LF, or a
