@@ -38,19 +38,10 @@ struct KnownLoss {
     const char* pathPrefix;  // JSON pointer into one card's compared state
     const char* reason;
 };
-const char* const kFanCoolerLoss =
-    "the fan-cooler interface this program reaches reports each cooler's level but not whether it "
-    "runs under automatic control: coolers this program has not handed back to automatic control in "
-    "the run that saves are saved with FanWorkMode=3 and their level, so the load fixes fans that ran "
-    "automatically at the level they had (a save in the run that applied Common saves them as "
-    "automatic)";
 const KnownLoss kKnownLosses[] = {
     {"*", {"performance"}, "/tuning/thermalPolicies",
      "Performance sets the thermal limit to 90 C; the settings file has no key for a thermal limit, "
      "so a load cannot restore it"},
-    {"builtin-default", {"extreme", "performance", "common"}, "/tuning/fanCoolers", kFanCoolerLoss},
-    {"fan-type4-fan-coolers", {"extreme", "performance", "common"}, "/tuning/fanCoolers", kFanCoolerLoss},
-    {"plain-and-vf-cards", {"extreme", "performance", "common"}, "/tuning/fanCoolers", kFanCoolerLoss},
     {"fan-type3-slot0-chip", {"extreme", "performance"}, "/fanChips/0/registers",
      "the file keeps only that the fan runs automatically (FanWorkMode=1); the load's return to "
      "automatic control writes the program's own fan curve (registers 0xA0-0xA8) over the one the chip "
@@ -216,6 +207,55 @@ TEST_P(SettingsRoundTripMatrix, WhatWasAppliedComesBackFromAProfile) {
             << "listed as a loss but it matched: " << loss.pathPrefix;
     }
 }
+
+// Which fans of a card run at a fixed level: the library's coolers, the fan coolers, and the
+// fan chips' manual bits (slot 0: register 0x60 bit 0; slot 1: register 0x5D bits 0xE0).
+std::vector<std::string> ManualFans(const json& card) {
+    std::vector<std::string> manual;
+    const json& tuning = card.at("tuning");
+    for (size_t i = 0; i < tuning.at("coolers").size(); ++i)
+        if (tuning.at("coolers")[i].at("policy") == 1) manual.push_back("cooler " + std::to_string(i));
+    for (const json& cooler : tuning.value("fanCoolers", json::array()))
+        if (cooler.at("manual").get<bool>()) manual.push_back("fan cooler " + cooler.at("id").dump());
+    const auto chipByte = [](const json& device, int reg) {
+        return std::stoi(device.at("registers").get<std::string>().substr(static_cast<size_t>(reg) * 2, 2), nullptr, 16);
+    };
+    for (const json& device : card.at("bus")) {
+        const std::string model = device.at("model");
+        if (model == "fan-chip-slot0" && (chipByte(device, 0x60) & 0x01) != 0) manual.push_back(model);
+        if (model == "fan-chip-slot1" && (chipByte(device, 0x5D) & 0xE0) == 0xE0) manual.push_back(model);
+    }
+    return manual;
+}
+
+// A start that touches nothing and a hide (which saves the settings file) must not fix at the
+// next start a fan that ran by the card's own control: the card after a restart is the card as
+// it comes, and the file is loaded onto it.
+class NothingTouchedStaysAutomatic : public SettingsRoundTripMatrix {};
+
+TEST_P(NothingTouchedStaysAutomatic, AfterSaveAndRestart) {
+    const fs::path settings = folder_ / "Preformance.txt";
+    ASSERT_EQ(Ctl({"profile", "save", settings.string()}, "save").status, 0);
+    const json started = ReadState(folder_ / "state.json");
+    fs::rename(folder_ / "state.json", folder_ / "state-after-save.json");
+    Ctl({"profile", "load", settings.string()}, "load");
+    const json restarted = ReadState(folder_ / "state.json");
+    ASSERT_EQ(started.at("cards").size(), restarted.at("cards").size());
+    for (size_t card = 0; card < started.at("cards").size(); ++card) {
+        const std::vector<std::string> before = ManualFans(started.at("cards")[card]);
+        for (const std::string& fan : ManualFans(restarted.at("cards")[card]))
+            EXPECT_NE(std::find(before.begin(), before.end(), fan), before.end())
+                << "card " << card << ": " << fan << " ran automatically and is fixed after the restart";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryScenario, NothingTouchedStaysAutomatic,
+                         ::testing::Combine(::testing::ValuesIn(ScenarioNames()), ::testing::Values("none")),
+                         [](const ::testing::TestParamInfo<Cell>& info) {
+                             std::string name = std::get<0>(info.param);
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
     std::string name = std::get<0>(info.param) + "_" + std::get<1>(info.param);
