@@ -31,9 +31,13 @@ NvStatus LibraryCoolerAndChipFan::RestoreAutomatic(GpuBoardTable& table, int gpu
         if (s != kNvOk) return s;
     }
     uint8_t mode = 0;
-    const NvStatus s = ReadFanChip(table, gpu, kFanChipSlot1, kSlot1Mode, &mode);
+    NvStatus s = ReadFanChip(table, gpu, kFanChipSlot1, kSlot1Mode, &mode);
     if (s != kNvOk) return s;
-    return WriteFanChip(table, gpu, kFanChipSlot1, kSlot1Mode, static_cast<uint8_t>(mode & 0x1F));
+    s = WriteFanChip(table, gpu, kFanChipSlot1, kSlot1Mode, static_cast<uint8_t>(mode & 0x1F));
+    if (s != kNvOk) return s;
+    // SetLevel fixed the library's cooler as well, and a chip under automatic control follows
+    // that cooler's level: the chip alone would keep the fan where it was fixed.
+    return RestoreLibraryFan(table, gpu);
 }
 
 NvStatus LibraryCoolerAndChipFan::Reading(GpuBoardTable& table, int gpu, int32_t* out) const {

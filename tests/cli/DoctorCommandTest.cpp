@@ -21,9 +21,9 @@ TEST_F(DoctorCommand, ReportsEveryIdOfEveryGpuAndChangesNothing) {
     EXPECT_TRUE(report.at("usable").get<bool>());
     ASSERT_EQ(report.at("gpus").size(), 1u);
     const nlohmann::json& ids = report.at("gpus")[0].at("ids");
-    // Every per-GPU id the program uses: the 31 operations less enumeration and the chip-set
+    // Every per-GPU id the program uses: the 32 operations less enumeration and the chip-set
     // query, which name no GPU and are reported once.
-    EXPECT_EQ(ids.size(), 29u);
+    EXPECT_EQ(ids.size(), 30u);
     EXPECT_EQ(report.at("systemIds").size(), 2u);
     int called = 0;
     for (const auto& id : ids) {
@@ -36,7 +36,7 @@ TEST_F(DoctorCommand, ReportsEveryIdOfEveryGpuAndChangesNothing) {
             EXPECT_NE(id.at("how").get<std::string>().find("not sent"), std::string::npos) << id.dump();
         }
     }
-    EXPECT_EQ(called, 17);
+    EXPECT_EQ(called, 18);
     EXPECT_GT(report.at("gpus")[0].at("monitoringTickMedianMicroseconds").get<double>(), 0.0);
     EXPECT_EQ(Trace(), "") << "the doctor changed a card";
     EXPECT_EQ(FileText(state_), stateBefore);
