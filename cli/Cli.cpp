@@ -4,6 +4,7 @@
 #include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
 #include "cli/DoctorCommand.h"
+#include "cli/FanCommand.h"
 #include "cli/LedCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/MonitorCommand.h"
@@ -20,6 +21,7 @@ const char* kUsage =
     "  list      the GPUs found and the back-end that answers\n"
     "  monitor   clocks, temperature, fan and load of a GPU\n"
     "  apply     a tuning mode: extreme, performance, common or custom\n"
+    "  fan       every fan back to the card's own control (auto), or who drives each fan (show)\n"
     "  profile   save, load or show a settings file\n"
     "  led       the lighting of a GPU's LED controllers\n"
     "  vf        the clock-domain and VF-point listings\n"
@@ -58,10 +60,10 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     const std::pair<const char*, Command> commands[] = {
         {"list", RunListCommand},   {"monitor", RunMonitorCommand}, {"apply", RunApplyCommand},
         {"profile", RunProfileCommand}, {"led", RunLedCommand},     {"vf", RunVfCommand},
-        {"doctor", RunDoctorCommand}};
+        {"doctor", RunDoctorCommand}, {"fan", RunFanCommand}};
     for (const auto& [name, run] : commands)
         if (command == name) return run(rest, out, err);
-    err << "pyxtunectl: unknown command \"" << command << "\" (accepted: list, monitor, apply, profile, led, vf, doctor)\n"
+    err << "pyxtunectl: unknown command \"" << command << "\" (accepted: list, monitor, apply, fan, profile, led, vf, doctor)\n"
         << kUsage;
     return kExitUsage;
 }

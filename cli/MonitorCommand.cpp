@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/FanSafety.h"
 #include "app/MonitorReadouts.h"
 #include "cli/CliArgs.h"
 #include "cli/CliInterrupt.h"
@@ -16,11 +17,39 @@ namespace {
 const char* kMonitorHelp =
     "usage: pyxtunectl monitor [--gpu N] [--count N] [--interval MS] [--json]\n"
     "  The window's readouts of one GPU: graphics and memory clock (MHz), temperature (C), fan\n"
-    "  (percent, or RPM on a tachometer-driven fan) and load (percent). It only reads.\n"
+    "  (percent, or RPM on a tachometer-driven fan) and load (percent). It only reads, with one\n"
+    "  exception: a fan fixed at a level (by this program or another) is handed back to the\n"
+    "  card's own control when its GPU reaches its thermal limit or its temperature can no\n"
+    "  longer be read; each hand-back is a line of its own (exit status 1 at the end when a card\n"
+    "  refused one).\n"
     "  --gpu N         the GPU to read (default 0)\n"
     "  --count N       readings to take (default 1; 0: until Ctrl-C)\n"
     "  --interval MS   time between readings (default 1000, as the window)\n"
-    "  --json          one JSON object per reading and line\n";
+    "  --json          one JSON object per reading and line, and per hand-back\n";
+
+const char* HandBackReasonKey(FanHandBackReason reason) {
+    return reason == FanHandBackReason::ThermalLimit ? "thermalLimit" : "temperatureLost";
+}
+
+// One hand-back as a JSON line; its refusals with the fields apply's document gives them.
+nlohmann::json HandBackJson(const FanHandBack& handBack, const std::string& backend) {
+    nlohmann::json refusals = nlohmann::json::array();
+    for (const TuningWriteResult& r : handBack.writes.Refusals())
+        refusals.push_back({{"gpu", r.gpu},
+                            {"operation", OperationKey(r.operation)},
+                            {"value", r.value},
+                            {"unit", OperationUnit(r.operation)},
+                            {"status", r.status}});
+    // Temperature and limit were read only for the thermal limit; a lost temperature has none.
+    const bool thermal = handBack.reason == FanHandBackReason::ThermalLimit;
+    return {{"backend", backend},
+            {"event", "fanHandBack"},
+            {"gpu", handBack.gpu},
+            {"reason", HandBackReasonKey(handBack.reason)},
+            {"temperatureC", thermal ? nlohmann::json(handBack.temperatureC) : nlohmann::json(nullptr)},
+            {"limitC", thermal ? nlohmann::json(handBack.limitC) : nlohmann::json(nullptr)},
+            {"refusals", refusals}};
+}
 
 }  // namespace
 
@@ -48,6 +77,12 @@ int RunMonitorCommand(const std::vector<std::string>& args, std::ostream& out, s
     const auto gpu = session->SelectGpu(parsed, err);
     if (!gpu) return kExitUsage;
 
+    // Fans fixed before this run (by apply, the window, another program) are watched too: a
+    // monitor left running is what notices a card heating up under a fixed fan.
+    FanSafety safety(session->Boards());
+    safety.WatchManualFans();
+    bool handBackRefused = false;
+
     CliInterrupt::Install();
     if (!json) out << session->BackendLine() << "\n";
     for (int64_t taken = 0; *count == 0 || taken < *count; ++taken) {
@@ -70,9 +105,16 @@ int RunMonitorCommand(const std::vector<std::string>& args, std::ostream& out, s
                 << (r.hasFan ? r.fanText + " " + unit : std::string("-")) << "  load "
                 << (r.loadPercent ? std::to_string(*r.loadPercent) + " %" : std::string("-")) << "\n";
         }
+        for (const FanHandBack& handBack : safety.Tick()) {
+            handBackRefused = handBackRefused || handBack.writes.AnyRefused();
+            if (json)
+                out << HandBackJson(handBack, session->Library().BackendName()).dump() << "\n";
+            else
+                out << DescribeHandBack(handBack) << "\n";
+        }
         out.flush();
     }
-    return kExitOk;
+    return handBackRefused ? kExitHardware : kExitOk;
 }
 
 }  // namespace pyx
