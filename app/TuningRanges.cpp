@@ -35,7 +35,7 @@ void LimitTo(TuningSlider& slider, const TuningSlider& limit) {
     if (slider.max < slider.min) slider.max = slider.min;
 }
 
-void ReadFanSlider(const CardTuning& card, TuningPage& page) {
+void ReadFanSliderOf(const CardTuning& card, TuningPage& page) {
     const std::optional<FanLevelRange> levels = card.FanLevels();
     page.fan.enabled = levels.has_value();
     page.fanUnit = card.FanLevelUnit();
@@ -63,6 +63,8 @@ void ReadPowerSlider(const CardTuning& card, TuningPage& page) {
 }
 
 }  // namespace
+
+void ReadFanSlider(GpuBoardTable& table, int gpu, TuningPage& page) { ReadFanSliderOf(CardTuning(table, gpu), page); }
 
 void ReadClockSliders(GpuBoardTable& table, int gpu, TuningPage& page) {
     // A failed read leaves zeros, and with them the ranges.
@@ -104,7 +106,7 @@ void ReadSliderRanges(GpuBoardTable& table, int gpu, TuningPage& page) {
     const CardTuning card(table, gpu);
     ReadClockSliders(table, gpu, page);
     ReadVfSliders(table, gpu, page);
-    ReadFanSlider(card, page);
+    ReadFanSliderOf(card, page);
     ReadPowerSlider(card, page);
 }
 

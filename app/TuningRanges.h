@@ -22,6 +22,8 @@ const char* CheckBoostClock(GpuBoardTable& table, int gpu, BoostClocks& clocks);
 // sliders' ranges are held within the clock sliders' (their values reach the card as P-state
 // offsets too), so ReadVfSliders needs the page's clock ranges of the same GPU read first.
 void ReadClockSliders(GpuBoardTable& table, int gpu, TuningPage& page);
+// The fan slider's range, unit and position from the card (its level as it runs now).
+void ReadFanSlider(GpuBoardTable& table, int gpu, TuningPage& page);
 void ReadVfSliders(GpuBoardTable& table, int gpu, TuningPage& page);
 
 // Ranges and current values of the six tuning sliders for one GPU, from the card: P-state

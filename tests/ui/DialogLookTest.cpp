@@ -54,8 +54,9 @@ void CheckLook(QDialog& dialog, const QString& name)
             EXPECT_LE(metrics.horizontalAdvance(button->text()) + 6, button->width())
                 << what << " " << button->text().toStdString();
             EXPECT_GE(button->height(), metrics.height()) << what;
-        } else if (auto* radio = qobject_cast<QRadioButton*>(child)) {
-            EXPECT_LE(radio->sizeHint().width(), radio->width()) << what;
+        } else if (auto* choice = qobject_cast<QAbstractButton*>(child)) {
+            // Radio buttons and check boxes: the mark and its caption.
+            EXPECT_LE(choice->sizeHint().width(), choice->width()) << what;
         } else if (auto* label = qobject_cast<QLabel*>(child)) {
             EXPECT_LE(metrics.horizontalAdvance(label->text()), label->width()) << what;
         }
@@ -80,7 +81,13 @@ TEST(DialogLookTest, EveryDialogShowsItsCaptionsWhole)
     for (bool installed : {false, true}) {
         runList.entries["Pyxtune"] = installed ? "pyxtune SysTray" : "pyxtune Normal";
         LedServicesContext led{services, launcher, nullptr, "/opt/pyxtune", "/opt/pyxtune", installed};
-        CSetDialog settings(SetDialogContext{runList, "/opt/pyxtune/pyxtune", startMode, led});
+        pyx::ProgramOptions options;
+        options.fansAutomaticOnExit = installed;
+        // A deep program folder: the fans line names it whole.
+        CSetDialog settings(SetDialogContext{runList,
+                                             installed ? "/opt/pyxtune/pyxtune"
+                                                       : "/home/someone/projects/pyxtune/build/release/bin/pyxtune",
+                                             startMode, led, options, {}, {}});
         EXPECT_EQ(settings.windowTitle(), QStringLiteral("Settings"));
         CheckLook(settings, installed ? QStringLiteral("settings-installed")
                                       : QStringLiteral("settings"));

@@ -4,16 +4,19 @@
 #include "tests/support/FakeMessageSink.h"
 #include "tests/support/FakeProcessLauncher.h"
 #include "tests/support/FakeServiceControl.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -26,7 +29,9 @@ protected:
     {
         LedServicesContext led{services, launcher, messages, "/opt/pyx", "/opt/pyx", installed};
         return std::make_unique<CSetDialog>(
-            SetDialogContext{runList, programFile, startMode, led});
+            SetDialogContext{runList, programFile, startMode, led, options,
+                             [this] { return pyx::SaveProgramOptions(options, optionsFile); }, optionsFile,
+                             messages});
     }
 
     // Opens the dialog, ticks one choice (none for 0) and presses "Ok".
@@ -60,6 +65,9 @@ protected:
     std::filesystem::path programFile = "/opt/my tools/pyxtune";
     StartMode startMode = StartMode::Unset;
     bool installed = false;
+    pyx::test::TempFolder folder{"pyx-settings-dialog-"};
+    std::filesystem::path optionsFile = folder.Path() / pyx::kProgramOptionsFileName;
+    pyx::ProgramOptions options;
 };
 
 TEST_F(DialogSettingsTest, WithoutAnEntryNothingIsTickedAndOkWithoutAChoiceChangesNothing)
@@ -175,6 +183,68 @@ TEST_F(DialogSettingsTest, SetOpensOneLedServiceWindowThatMayOutliveTheDialog)
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(shown, nullptr);
+}
+
+// The fans choice reaches the options file only through "Ok", and only when it changed; a file
+// that cannot be written is told, and the choice still holds for this run.
+TEST_F(DialogSettingsTest, TheFansChoiceIsSavedOnOkOnly)
+{
+    struct Step
+    {
+        const char* what;
+        bool click;       // the check box clicked once
+        int button;       // then pressed
+        bool unwritable;  // the options file's folder is gone
+        bool optionAfter;
+        bool fileExists;
+        bool fileSaysOn;  // what a fresh start reads back
+        size_t messagesAfter;
+    };
+    const Step steps[] = {
+        {"opened and closed", false, CSetDialog::kOkId, false, false, false, false, 0},
+        {"ticked, then Cancel", true, CSetDialog::kCancelId, false, false, false, false, 0},
+        {"ticked, then Ok", true, CSetDialog::kOkId, false, true, true, true, 0},
+        {"shown ticked, Ok again", false, CSetDialog::kOkId, false, true, true, true, 0},
+        {"unticked, then Ok", true, CSetDialog::kOkId, false, false, true, false, 0},
+        {"ticked, unwritable", true, CSetDialog::kOkId, true, true, false, false, 1},
+    };
+    ASSERT_FALSE(std::filesystem::exists(optionsFile));
+    for (const Step& step : steps) {
+        if (step.unwritable)
+            optionsFile = folder.Path() / "gone" / pyx::kProgramOptionsFileName;
+        const bool before = options.fansAutomaticOnExit;
+        {
+            auto dialog = MakeDialog();
+            QAbstractButton* box = dialog->Button(CSetDialog::kFansAutomaticId);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->text(), QStringLiteral("Return fans to automatic when Pyxtune exits"));
+            EXPECT_EQ(box->isChecked(), before) << step.what;
+            if (step.click)
+                box->click();
+            dialog->Button(step.button)->click();
+        }
+        EXPECT_EQ(options.fansAutomaticOnExit, step.optionAfter) << step.what;
+        EXPECT_EQ(std::filesystem::exists(optionsFile), step.fileExists) << step.what;
+        EXPECT_EQ(pyx::LoadProgramOptions(optionsFile).fansAutomaticOnExit, step.fileSaysOn) << step.what;
+        EXPECT_EQ(messages->messages.size(), step.messagesAfter) << step.what;
+    }
+    ASSERT_EQ(messages->messages.size(), 1u);
+    EXPECT_NE(messages->messages[0].text.find("could not be saved to \"" + optionsFile.string() + "\""),
+              std::string::npos)
+        << messages->messages[0].text;
+}
+
+TEST_F(DialogSettingsTest, TheFansLineNamesThePyxtunectlBesideTheProgram)
+{
+    // The program's own path with a blank in it: quoted, to be pasted into a terminal whole.
+    EXPECT_EQ(MakeDialog()->FansHelpText(), QStringLiteral("Fans stuck? Run: \"/opt/my tools/pyxtunectl\" fan auto"));
+    programFile = "/usr/lib/pyxtune/pyxtune";
+    auto dialog = MakeDialog();
+    EXPECT_EQ(dialog->FansHelpText(), QStringLiteral("Fans stuck? Run: /usr/lib/pyxtune/pyxtunectl fan auto"));
+    const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                            [&](const QLabel* l) { return l->text() == dialog->FansHelpText(); }))
+        << "the line is shown";
 }
 
 TEST_F(DialogSettingsTest, TheOpenFlagIsSetOnlyWhileTheDialogRuns)

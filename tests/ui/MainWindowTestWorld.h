@@ -36,6 +36,7 @@ public:
     QStringList questions;
     QStringList informations;
     QStringList warnings;
+    QStringList notices;  // warnings shown without waiting
     QStringList errors;
 
     bool AskOkCancel(QWidget*, const QString& text, const QString&) override
@@ -45,6 +46,7 @@ public:
     }
     void ShowInformation(QWidget*, const QString& text, const QString&) override { informations << text; }
     void ShowWarning(QWidget*, const QString& text, const QString&) override { warnings << text; }
+    void NotifyWarning(QWidget*, const QString& text, const QString&) override { notices << text; }
     void ShowError(QWidget*, const QString& text, const QString&) override { errors << text; }
 };
 

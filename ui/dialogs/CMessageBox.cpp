@@ -50,4 +50,11 @@ void CMessageBox::Warn(QWidget* owner, const QString& text, const QString& capti
     box.exec();
 }
 
+void CMessageBox::WarnWithoutWaiting(QWidget* owner, const QString& text, const QString& caption) {
+    auto* box = new CMessageBox(Warning, caption, text, Ok, owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 }  // namespace pyx

@@ -16,6 +16,8 @@ public:
     static void Inform(QWidget* owner, const QString& text, const QString& caption);
     static void Error(QWidget* owner, const QString& text, const QString& caption);
     static void Warn(QWidget* owner, const QString& text, const QString& caption);
+    // A warning left on screen while the program goes on; it goes when its OK is pressed.
+    static void WarnWithoutWaiting(QWidget* owner, const QString& text, const QString& caption);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,15 +1,31 @@
 #include "ui/dialogs/CSetDialog.h"
 
 #include "app/RunEntry.h"
+#include "platform/MessageOutput.h"
 #include "ui/dialogs/DialogLook.h"
 #include "ui/dialogs/DialogUnits.h"
+#include "ui/dialogs/PathText.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+#include <string>
 #include <utility>
+
+namespace {
+
+// The settings' own rows end here (dialog units); the fans lines and the buttons follow.
+constexpr int kFansTop = 88;
+constexpr int kButtonsTop = 116;
+constexpr int kHeight = 136;
+constexpr int kWidth = 188;
+
+}  // namespace
 
 CSetDialog::CSetDialog(SetDialogContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context))
@@ -17,14 +33,13 @@ CSetDialog::CSetDialog(SetDialogContext context, QWidget* parent)
     setWindowTitle(tr("Settings"));
     setFont(DialogUnits::DialogFont());
     const DialogUnits units(font());
-    setFixedSize(units.Size(188, 110));
 
     auto* okButton = new QPushButton(tr("Ok"), this);
-    okButton->setGeometry(units.Rect(26, 86, 50, 14));
+    okButton->setGeometry(units.Rect(26, kButtonsTop, 50, 14));
     okButton->setDefault(true);
     ok_ = okButton;
     cancel_ = new QPushButton(tr("Cancel"), this);
-    cancel_->setGeometry(units.Rect(116, 86, 50, 14));
+    cancel_->setGeometry(units.Rect(116, kButtonsTop, 50, 14));
 
     doNotRun_ = new QRadioButton(tr("Do not run"), this);
     doNotRun_->setGeometry(units.Rect(20, 10, 50, 10));
@@ -41,6 +56,15 @@ CSetDialog::CSetDialog(SetDialogContext context, QWidget* parent)
     status_->setGeometry(units.Rect(24, 59, 83, 11));
     set_ = new QPushButton(tr("Set"), this);
     set_->setGeometry(units.Rect(116, 58, 50, 14));
+
+    fansAutomatic_ = new QCheckBox(tr(kFansAutomaticText), this);
+    fansAutomatic_->setGeometry(units.Rect(20, kFansTop, 150, 10));
+    fansAutomatic_->setChecked(context_.options.fansAutomaticOnExit);
+    // The way back when the window cannot be reached; selectable, to be copied into a terminal.
+    fansHelp_ = new QLabel(FansHelpText(), this);
+    fansHelp_->setGeometry(units.Rect(20, kFansTop + 13, 150, 10));
+    fansHelp_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    FitWidth(units);
 
     connect(ok_, &QAbstractButton::clicked, this, [this] { OnOk(); });
     connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
@@ -85,8 +109,59 @@ int CSetDialog::RunModal(bool& settingsDialogOpen)
     return exec();
 }
 
+std::filesystem::path CSetDialog::CliProgramBeside(const std::filesystem::path& programFile)
+{
+#ifdef _WIN32
+    return programFile.parent_path() / "pyxtunectl.exe";
+#else
+    return programFile.parent_path() / "pyxtunectl";
+#endif
+}
+
+QString CSetDialog::FansHelpText() const
+{
+    QString program = QDir::toNativeSeparators(PathToQString(CliProgramBeside(context_.programFile)));
+    // Pasted into a terminal, a path with blanks must stay one word.
+    if (program.contains(QLatin1Char(' ')))
+        program = QLatin1Char('"') + program + QLatin1Char('"');
+    return tr("Fans stuck? Run: %1 fan auto").arg(program);
+}
+
+void CSetDialog::FitWidth(const DialogUnits& units)
+{
+    const int margin = units.X(18);
+    fansAutomatic_->resize(std::max(fansAutomatic_->width(), fansAutomatic_->sizeHint().width()),
+                           fansAutomatic_->height());
+    fansHelp_->resize(std::max(fansHelp_->width(), fansHelp_->sizeHint().width()), fansHelp_->height());
+    const int width = std::max({units.X(kWidth), fansAutomatic_->geometry().right() + 1 + margin,
+                                fansHelp_->geometry().right() + 1 + margin});
+    setFixedSize(width, units.Y(kHeight));
+}
+
+void CSetDialog::StoreFansChoice()
+{
+    const bool chosen = fansAutomatic_->isChecked();
+    if (chosen == context_.options.fansAutomaticOnExit)
+        return;
+    // The choice holds for this run whether or not it reached the file.
+    context_.options.fansAutomaticOnExit = chosen;
+    if (context_.saveOptions && context_.saveOptions())
+        return;
+    const QString text =
+        tr("The fans choice could not be saved to \"%1\". It holds until Pyxtune exits.")
+            .arg(QDir::toNativeSeparators(PathToQString(context_.optionsFile)));
+    std::shared_ptr<MessageSink> sink = context_.messages;
+    if (!sink) {
+        // Held while the message is shown, even if the sink is replaced meanwhile.
+        shownWith_ = MessageOutput::Sink();
+        sink = shownWith_;
+    }
+    sink->ShowMessage(text.toStdString(), "Pyxtune", MessageIcon::Error);
+}
+
 void CSetDialog::OnOk()
 {
+    StoreFansChoice();
     StartMode mode = StartMode::Unset;
     if (doNotRun_->isChecked())
         mode = StartMode::DoNotRun;
@@ -132,6 +207,8 @@ QAbstractButton* CSetDialog::Button(int id) const
         return runInTray_;
     case kSetId:
         return set_;
+    case kFansAutomaticId:
+        return fansAutomatic_;
     default:
         return nullptr;
     }

@@ -1,15 +1,21 @@
 #pragma once
 
+#include "app/ProgramOptions.h"
 #include "app/StartMode.h"
 #include "platform/LogonRunList.h"
+#include "platform/MessageSink.h"
 #include "ui/dialogs/CLEDServicesDlg.h"
 
 #include <QDialog>
 #include <QPointer>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 
+class DialogUnits;
 class QAbstractButton;
+class QCheckBox;
 class QLabel;
 class QRadioButton;
 
@@ -26,12 +32,21 @@ struct SetDialogContext
     // Passed on to the LED service dialog that "Set" opens; its ledServiceInstalled is also
     // what the status line shows.
     LedServicesContext ledServices;
+    // The program's own options: "Ok" puts the fans choice there and, when it changed, saves
+    // them with saveOptions (false: they could not be written to optionsFile).
+    pyx::ProgramOptions& options;
+    std::function<bool()> saveOptions;
+    std::filesystem::path optionsFile;
+    // Where a failed save is told; null: the process's MessageOutput.
+    std::shared_ptr<MessageSink> messages{};
 };
 
 // Chooses whether and how the program starts at log-on ("Do not run", "Run", "Run and minimize
-// to system tray") and shows whether the LED service is installed. "Ok" writes or removes the
-// log-on entry; "Cancel", Escape and the close box change nothing. "Set" opens the modeless
-// LED service dialog, which may outlive this one.
+// to system tray"), shows whether the LED service is installed, and whether fans this run fixed
+// go back to the cards' own control when the program exits, with the terminal command that
+// does it by hand. "Ok" writes or removes the log-on entry and saves the fans choice; "Cancel",
+// Escape and the close box change nothing. "Set" opens the modeless LED service dialog, which
+// may outlive this one.
 class CSetDialog : public QDialog
 {
     Q_OBJECT
@@ -45,8 +60,13 @@ public:
     static constexpr int kSetId = 1027;
     static constexpr int kStatusId = 1028;
     static constexpr int kGroupId = 1029;
+    static constexpr int kFansAutomaticId = 1030;
     static constexpr char kInstalledText[] = "LED Services Installed!";
     static constexpr char kNotInstalledText[] = "LED Uninsatlled!";
+    static constexpr char kFansAutomaticText[] = "Return fans to automatic when Pyxtune exits";
+
+    // pyxtunectl, which lies beside the program (pyxtunectl.exe on Windows).
+    static std::filesystem::path CliProgramBeside(const std::filesystem::path& programFile);
 
     // Reads the log-on entry into startMode and checks the matching choice.
     explicit CSetDialog(SetDialogContext context, QWidget* parent = nullptr);
@@ -62,13 +82,21 @@ public:
     // "Set": opens the LED service dialog, or shows the one opened before.
     void OnSet();
 
-    // The buttons and choices by id (kOkId, kCancelId, kDoNotRunId, kRunId, kRunInTrayId, kSetId).
+    // The buttons and choices by id (kOkId, kCancelId, kDoNotRunId, kRunId, kRunInTrayId, kSetId,
+    // kFansAutomaticId).
     QAbstractButton* Button(int id) const;
     QString StatusText() const;
+    // "Fans stuck? Run: <program folder>/pyxtunectl fan auto"
+    QString FansHelpText() const;
     // Null until "Set" is first clicked, and after that window deleted itself.
     CLEDServicesDlg* LedServicesDialog() const { return ledServicesDialog_; }
 
 private:
+    // The fans choice into the options, saved when it changed; a failed save is told.
+    void StoreFansChoice();
+    // Wide enough for the fans lines, whose program path can be long.
+    void FitWidth(const DialogUnits& units);
+
     SetDialogContext context_;
     QRadioButton* doNotRun_ = nullptr;
     QRadioButton* run_ = nullptr;
@@ -77,5 +105,8 @@ private:
     QAbstractButton* cancel_ = nullptr;
     QAbstractButton* set_ = nullptr;
     QLabel* status_ = nullptr;
+    QCheckBox* fansAutomatic_ = nullptr;
+    QLabel* fansHelp_ = nullptr;
+    std::shared_ptr<MessageSink> shownWith_;
     QPointer<CLEDServicesDlg> ledServicesDialog_;
 };

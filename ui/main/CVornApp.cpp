@@ -18,6 +18,8 @@
 #include "ui/main/CVornDlg.h"
 #include "ui/main/MessageBoxPrompts.h"
 #include "ui/main/MessageBoxSink.h"
+#include "ui/main/ProgramEnd.h"
+#include "ui/main/TerminationSignals.h"
 
 namespace pyx {
 
@@ -42,6 +44,8 @@ CVornApp::CVornApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 CVornApp::~CVornApp() {
+    // However the event loop ended, the fans go back before the cards are let go.
+    if (core_) EndProgram(*core_);
     delete mainWindow_.data();
     if (engine_) engine_->Shutdown();
     if (pacer_) pacer_->Interrupt();
@@ -84,6 +88,9 @@ int CVornApp::Run() {
     const StartupResult started =
         core_->Start(platform, programFile, CommandLineTail(arguments()), [this] { return fonts_->RegisterFonts(); });
     if (started != StartupResult::RunMainWindow) return 0;
+    // The end of the session, or a signal that ends the loop, ends the program as Quit does.
+    connect(this, &QCoreApplication::aboutToQuit, this, [this] { EndProgram(*core_); });
+    new TerminationSignals(*this);
 
     pacer_ = std::make_unique<SteadyLedPacer>();
     engine_ = std::make_unique<LedEffectEngine>(core_->Boards(), *pacer_);

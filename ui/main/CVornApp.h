@@ -22,7 +22,9 @@ class SteadyLedPacer;
 
 // The application object: one copy per machine, the program folder as current directory, the
 // start mode, the LED service, the fonts, the hardware and the stored settings; then the main
-// window until the program ends. "Quit" in the tray ends the process at once.
+// window until the program ends. "Quit" in the tray ends the process at once; every end, that
+// one included, first runs the program's end (the fans this run fixed handed back as the
+// options ask).
 class CVornApp : public QApplication {
     Q_OBJECT
 

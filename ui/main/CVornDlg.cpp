@@ -29,6 +29,7 @@
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowMonitor.h"
 #include "ui/main/MainWindowStartup.h"
+#include "ui/main/ProgramEnd.h"
 #include "ui/main/TrayIcon.h"
 
 namespace pyx {
@@ -70,7 +71,8 @@ CVornDlg::CVornDlg(MainWindowContext context, QWidget* parent)
                                                                    [this] { return context_.HasTray(); }, page_, flags_,
                                                                    controls_, clicks_, sliders_, *ledCommands_, *dialogs_});
     monitor_ = std::make_unique<MainWindowMonitor>(
-        MonitorWindow{*this, core.Boards(), page_, flags_, controls_, skin_, sliders_, context_.engine});
+        MonitorWindow{*this, core.Boards(), page_, flags_, controls_, skin_, sliders_, context_.engine, core.Fans(),
+                      [this](const QString& text) { WarnWithoutWaiting(text); }});
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(gui, &QGuiApplication::commitDataRequest, this, [this] { OnSessionEnd(); });
 }
@@ -109,8 +111,20 @@ void CVornDlg::BuildWindowMenu() {
     windowMenu_->addAction(tr("Quit"), this, [this] { QuitNow(); });
 }
 
+void CVornDlg::WarnWithoutWaiting(const QString& text) {
+    if (tray_ && context_.HasTray()) {
+        tray_->ShowWarning(text);
+        return;
+    }
+    // A box over a window out of sight would be placed by it; alone it sits mid-screen.
+    QWidget* owner = isVisible() && !isMinimized() ? this : nullptr;
+    context_.prompts.NotifyWarning(owner, text, QStringLiteral("Pyxtune"));
+}
+
 void CVornDlg::QuitNow() {
-    // Nothing is saved and nothing is stopped: the system reclaims it all.
+    // The fans go back first, when the options ask; nothing is saved and nothing else is
+    // stopped: the system reclaims it all.
+    EndProgram(context_.core);
     if (context_.quitNow) {
         context_.quitNow();
         return;

@@ -94,6 +94,8 @@ private:
     void BuildWindowMenu();
     void DrawBadge(QPainter& painter);
     void ShowAbout();
+    // Beside the tray icon, or where there is none in a box the timer does not wait for.
+    void WarnWithoutWaiting(const QString& text);
     // What the notification-area icon asks of the window.
     bool IsSimulated() const override;
     void QuitNow() override;

@@ -201,12 +201,16 @@ void MainWindowCommands::OnApply() {
 }
 
 void MainWindowCommands::OnReset() {
-    const std::string refused = w_.led.ResetLighting();
-    Controller().ResetTuning(w_.page);
+    const std::string refusedLighting = w_.led.ResetLighting();
+    // A fan the card would not take back stays where it was: the user must hear of it.
+    const std::string refusedTuning = DescribeRefusals(Controller().ResetTuning(w_.page));
     w_.controls.Repaint(kSliderValuesRect);
-    if (!refused.empty()) {
-        const std::string text = "The lighting was not reset everywhere. Refused writes:\n\n" + refused +
-                                 "\nThe other controllers were reset.";
+    std::string text;
+    if (!refusedLighting.empty())
+        text = "The lighting was not reset everywhere. Refused writes:\n\n" + refusedLighting +
+               "\nThe other controllers were reset.";
+    if (!refusedTuning.empty()) text += (text.empty() ? "" : "\n\n") + refusedTuning;
+    if (!text.empty()) {
         WithPromptOpen([&] {
             w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
         });

@@ -28,7 +28,10 @@ void MainWindowDialogs::RunSettingsDialog() {
     LedServicesContext services{*c.services,          *c.launcher,          nullptr,
                                 core.settings.folder, core.programFolder, core.ledServiceInstalled,
                                 ServicePollTiming::System()};
-    CSetDialog dialog(SetDialogContext{*c.runList, c.programFile, startMode_, std::move(services)}, &window_);
+    CSetDialog dialog(SetDialogContext{*c.runList, c.programFile, startMode_, std::move(services), core.options,
+                                       [&core] { return core.SaveOptions(); },
+                                       core.settings.folder / kProgramOptionsFileName},
+                      &window_);
     dialog.RunModal(flags_.settingsDialogOpen);
 }
 

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "app/MonitorReadouts.h"
+#include "app/TuningRanges.h"
 #include "ui/controls/CMPStatic.h"
 #include "ui/main/MainWindowControls.h"
 #include "ui/main/MainWindowSkin.h"
@@ -35,7 +36,21 @@ bool MainWindowMonitor::LightingFollowsLoad() const {
     return w_.engine.Running(LedEffectFamily::Basic) && w_.engine.BasicArgs().mode.load() == kLedModeGpuLoad;
 }
 
+void MainWindowMonitor::WatchFans() {
+    for (const FanHandBack& handBack : w_.fans.Tick()) {
+        // The slider still shows the level the card no longer runs at: an unchanged Apply
+        // would fix the fan there again.
+        if (handBack.gpu == w_.page.selectedGpu) {
+            ReadFanSlider(w_.boards, handBack.gpu, w_.page);
+            w_.sliders.PageToSliders();
+        }
+        if (w_.warn) w_.warn(QString::fromStdString(DescribeHandBack(handBack)));
+    }
+}
+
 void MainWindowMonitor::OnTimer() {
+    // A fixed fan matters most when nobody is looking at the window.
+    WatchFans();
     // Out of sight nothing is drawn; only the lighting's load mode still needs the card read.
     if (!w_.window.isVisible() || w_.window.isMinimized()) {
         if (LightingFollowsLoad()) ReadMonitors();

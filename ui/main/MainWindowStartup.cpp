@@ -32,7 +32,9 @@ bool MainWindowStartup::Run() {
         link->SetBitmaps(195, 195, 195);
         link->setEnabled(false);
     }
-    if (table.gpuCount >= 1) w_.clicks.Send(kIdGpu0);
+    // Posted: GPU 0 is selected once the start-up is over, so the sliders end on what the card
+    // holds rather than on the stored settings' refresh, and its lighting kind is probed last.
+    if (table.gpuCount >= 1) w_.clicks.Post(kIdGpu0);
     for (int i = 0; i < kGpuButtonCount; ++i) controls.Control(kIdGpu0 + i)->hide();
 
     // 4: the colour controls.

@@ -16,6 +16,10 @@ void MessageBoxPrompts::ShowWarning(QWidget* owner, const QString& text, const Q
     CMessageBox::Warn(owner, text, caption);
 }
 
+void MessageBoxPrompts::NotifyWarning(QWidget* owner, const QString& text, const QString& caption) {
+    CMessageBox::WarnWithoutWaiting(owner, text, caption);
+}
+
 void MessageBoxPrompts::ShowError(QWidget* owner, const QString& text, const QString& caption) {
     CMessageBox::Error(owner, text, caption);
 }

@@ -9,6 +9,7 @@ public:
     bool AskOkCancel(QWidget* owner, const QString& text, const QString& caption) override;
     void ShowInformation(QWidget* owner, const QString& text, const QString& caption) override;
     void ShowWarning(QWidget* owner, const QString& text, const QString& caption) override;
+    void NotifyWarning(QWidget* owner, const QString& text, const QString& caption) override;
     void ShowError(QWidget* owner, const QString& text, const QString& caption) override;
 };
 

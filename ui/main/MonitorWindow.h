@@ -1,4 +1,9 @@
 #pragma once
+#include <functional>
+
+#include <QString>
+
+#include "app/FanSafety.h"
 #include "app/TuningPage.h"
 #include "gpu/GpuBoardTable.h"
 #include "led/LedEffectEngine.h"
@@ -13,17 +18,21 @@ class MainWindowSkin;
 class MainWindowSliders;
 
 // The main window as its one-second timer sees it: whether it is in sight and in front, the
-// GPU shown, the shared flags, the readout labels, the skin and sliders it puts right, and the
-// effect engine that follows the load.
+// GPU shown, the shared flags, the readout labels, the skin and sliders it puts right, the
+// effect engine that follows the load, and the watch over the fans with the way its warnings
+// reach the user.
 struct MonitorWindow {
     const QWidget& window;
     GpuBoardTable& boards;
-    const TuningPage& page;
+    TuningPage& page;  // the fan slider follows a fan handed back
     const MainWindowFlags& flags;
     MainWindowControls& controls;
     MainWindowSkin& skin;
     MainWindowSliders& sliders;
     LedEffectEngine& engine;
+    FanSafety& fans;
+    // A fan was handed back to its card: the user is told, without waiting for an answer.
+    std::function<void(const QString& text)> warn;
 };
 
 }  // namespace pyx

@@ -25,6 +25,11 @@ QString TrayIcon::ToolTip() const {
     return window_.IsSimulated() ? tr("Pyxtune (simulated GPU)") : QStringLiteral("Pyxtune");
 }
 
+void TrayIcon::ShowWarning(const QString& text) {
+    lastWarning_ = text;
+    icon_.showMessage(QStringLiteral("Pyxtune"), text, QSystemTrayIcon::Warning);
+}
+
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger) window_.ShowFromTray(false);
 }

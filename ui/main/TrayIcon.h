@@ -29,6 +29,10 @@ public:
     QAction* QuitAction() const { return quit_; }
     QSystemTrayIcon& Icon() { return icon_; }
 
+    // A warning beside the icon, caption "Pyxtune"; the text is kept as the last one told.
+    void ShowWarning(const QString& text);
+    const QString& LastWarning() const { return lastWarning_; }
+
     // What the icon's clicks and menu do.
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
     void OnMainWindow();
@@ -40,6 +44,7 @@ private:
     std::unique_ptr<QMenu> menu_;
     QAction* mainWindow_ = nullptr;
     QAction* quit_ = nullptr;
+    QString lastWarning_;
 };
 
 }  // namespace pyx

@@ -16,6 +16,8 @@ public:
     virtual void ShowInformation(QWidget* owner, const QString& text, const QString& caption) = 0;
     // OK with the warning icon: something was done, not all of it.
     virtual void ShowWarning(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // The same warning shown without waiting for it: the caller (a timer) goes on at once.
+    virtual void NotifyWarning(QWidget* owner, const QString& text, const QString& caption) = 0;
     // OK with the error icon.
     virtual void ShowError(QWidget* owner, const QString& text, const QString& caption) = 0;
 };
