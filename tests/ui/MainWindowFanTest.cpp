@@ -100,6 +100,22 @@ TEST(MainWindowFans, AStoredAutomaticFanShowsAndAppliesTheLevelTheCardRuns)
     EXPECT_EQ(CoolerLevel(world), static_cast<uint32_t>(cardLevel));
 }
 
+// A stored fixed level no user could have chosen (the line lost, or a fallback in another unit)
+// leaves the fan to the card, and the start says so without waiting for an answer.
+TEST(MainWindowFans, AStoredLevelTheCardWouldNotTakeLeavesTheFanAutomaticAndIsToldAtStart)
+{
+    MainWindowWorld world(ScenarioText("fan-type0-library.json"));
+    world.trayAvailable = false;
+    WriteSettingsFile(world.core->settings.TuningFile(), u"[Gpu1]\r\nId=1b80\r\nFanWorkMode=2\r\nGpuMode=4\r\n");
+    ASSERT_TRUE(world.Open());
+    EXPECT_TRUE(FanAutomatic(world));
+    ASSERT_EQ(world.prompts.notices.size(), 1);
+    EXPECT_TRUE(world.prompts.notices[0].startsWith(QStringLiteral("Preformance.txt: Not every setting was applied.")))
+        << world.prompts.notices[0].toStdString();
+    EXPECT_TRUE(world.prompts.notices[0].contains(QStringLiteral("fan speed 0 %"))) << world.prompts.notices[0].toStdString();
+    EXPECT_TRUE(world.prompts.warnings.isEmpty()) << "nothing that waits for an answer";
+}
+
 // The watch runs on every tick, hidden or not, and tells the user once per hand-back: beside the
 // tray icon, or in a box the timer does not wait for where the desktop has no tray.
 TEST(MainWindowFans, AFanFixedAtTheThermalLimitIsHandedBackAndTheUserTold)

@@ -82,7 +82,8 @@ CVornDlg::~CVornDlg() = default;
 bool CVornDlg::OnInitDialog() {
     return MainWindowStartup(StartupWindow{context_.core, context_.engine, context_.prompts, page_, ledPage_, flags_,
                                            controls_, clicks_, sliders_, *ledCommands_, *commands_, *monitor_,
-                                           [this] { Build(); }, [this] { emit endProgram(); }})
+                                           [this] { Build(); }, [this] { emit endProgram(); },
+                                           [this](const QString& text) { WarnWithoutWaiting(text); }})
         .Run();
 }
 

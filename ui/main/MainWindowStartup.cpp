@@ -5,6 +5,7 @@
 
 #include "app/LedServiceScripts.h"
 #include "app/TuningRanges.h"
+#include "app/TuningReport.h"
 #include "app/TuningSettingsStore.h"
 #include "led/LedProbe.h"
 #include "ui/controls/CMPButton.h"
@@ -44,7 +45,8 @@ bool MainWindowStartup::Run() {
     }
 
     // 5: the stored settings once more.
-    const bool settingsMatched = LoadTuningSettings(core.settings.TuningFile(), table, core.State()) == 1;
+    TuningReport stored;
+    const bool settingsMatched = LoadTuningSettings(core.settings.TuningFile(), table, core.State(), &stored) == 1;
     w_.page.selectedGpu = 0;
 
     // 6: every GPU's lighting controllers.
@@ -74,6 +76,10 @@ bool MainWindowStartup::Run() {
     controls.Repaint(kLinkAreaRect);
     if (core.commandLineMode == StartMode::SysTray) w_.clicks.Post(kIdHide);
     w_.monitor.Timer().start();
+    // A stored level the card would not take (a fan level below its minimum, say) left that
+    // setting to the card: the user learns it here rather than from a fan that does not obey.
+    if (stored.AnyRefused() && w_.warn)
+        w_.warn(QString::fromStdString(core.settings.TuningFile().filename().string() + ": " + DescribeRefusals(stored)));
     return true;
 }
 

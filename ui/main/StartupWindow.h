@@ -1,6 +1,8 @@
 #pragma once
 #include <functional>
 
+#include <QString>
+
 #include "app/AppCore.h"
 #include "app/TuningPage.h"
 #include "led/LedEffectEngine.h"
@@ -36,6 +38,8 @@ struct StartupWindow {
     std::function<void()> build;
     // A refusal: the program is to end.
     std::function<void()> endProgram;
+    // What the cards refused of the stored settings: the user is told, without waiting.
+    std::function<void(const QString& text)> warn;
 };
 
 }  // namespace pyx
