@@ -17,6 +17,7 @@ namespace {
 // The library's answer to a value it does not accept.
 constexpr NvStatus kLimitOutsideRange = -5;
 constexpr uint32_t kMaxThermalPolicies = 4;
+constexpr uint32_t kClockTypeProgrammable = 0;
 
 ClockOffset P0Offset(const NvPstates20& record, uint32_t domainId) {
     if (record.numPstates == 0) return {};
@@ -285,6 +286,34 @@ std::optional<int32_t> CardTuning::ReadThermalLimitC() const {
     return std::nullopt;
 }
 
+std::optional<float> CardTuning::ReadExactThermalLimitC() const {
+    NvThermalPoliciesInfo info;
+    NvThermalPoliciesStatus status;
+    std::memset(&info, 0, sizeof info);
+    std::memset(&status, 0, sizeof status);
+    if (ReadThermalPolicies(table_, gpu_, &info, &status) != kNvOk) return std::nullopt;
+    const uint32_t count = std::min<uint32_t>(status.count, kMaxThermalPolicies);
+    for (uint32_t i = 0; i < count; ++i)
+        if (status.entries[i].policyId == kAcousticPolicyId) return static_cast<float>(status.entries[i].limit) / 256.0f;
+    return std::nullopt;
+}
+
+std::optional<std::vector<VfPointOffset>> CardTuning::ReadVfPoints() const {
+    VfCurve curve;
+    if (!Valid() || ReadVfCurve(table_, gpu_, curve) != kNvOk) return std::nullopt;
+    std::vector<VfPointOffset> points;
+    for (const VfDomain& domain : curve.domains) {
+        if (domain.type != kClockTypeProgrammable) continue;
+        if (domain.domainId != kDomainGraphics && domain.domainId != kDomainMemory) continue;
+        const VfPointDomain kind = domain.domainId == kDomainGraphics ? VfPointDomain::Graphics : VfPointDomain::Memory;
+        for (const VfPoint& point : curve.points)
+            if (point.type == kClockTypeProgrammable && point.index >= domain.firstVfPoint &&
+                point.index <= domain.lastVfPoint)
+                points.push_back({point.index, kind, point.offsetKHz});
+    }
+    return points;
+}
+
 CardWrites CardTuning::HandBackFans() const {
     CardWrites out;
     if (!Valid()) return out;
@@ -344,6 +373,42 @@ CardWrites CardTuning::Write(const TuningSnapshot& snapshot) const {
         out.Add(TuningOperation::ThermalLimit, static_cast<int64_t>(*celsius), WriteThermalLimit(*celsius));
     if (snapshot.fan) WriteFan(*snapshot.fan, out);
     if (snapshot.graphicsVfOffsetKHz || snapshot.memoryVfOffsetKHz) WriteVfOffsets(snapshot, out);
+    return out;
+}
+
+CardWrites CardTuning::WriteVfPoints(const std::vector<VfPointOffset>& points) const {
+    CardWrites out;
+    if (!Valid()) return out;
+    for (const VfPointDomain domain : {VfPointDomain::Graphics, VfPointDomain::Memory}) {
+        const TuningOperation operation =
+            domain == VfPointDomain::Graphics ? TuningOperation::GraphicsVfOffset : TuningOperation::MemoryVfOffset;
+        std::optional<CardWrite> answer;
+        for (const VfPointOffset& point : points) {
+            if (point.domain != domain) continue;
+            const NvStatus status = SetVfPointOffset(table_, gpu_, point.index, point.offsetKHz);
+            if (!answer || answer->status == kNvOk) answer = CardWrite{operation, point.offsetKHz, status};
+        }
+        if (answer) out.Add(answer->operation, answer->value, answer->status);
+    }
+    return out;
+}
+
+CardWrites CardTuning::WriteFanCooler(uint32_t coolerId, int32_t percent) const {
+    CardWrites out;
+    if (!Valid()) return out;
+    // Without the interface the level would go to the library's cooler 0, which is no cooler
+    // of this id.
+    if (!HasFanCoolers()) {
+        out.Add(TuningOperation::FanCoolerLevel, percent, kNvNotSupported);
+        return out;
+    }
+    if (percent > 0 && percent < FanCoolerMinimum()) {
+        out.Add(TuningOperation::FanCoolerLevel, percent, kLimitOutsideRange);
+        out.Add(TuningOperation::FanCoolerLevel, 0, SetFanCoolerLevel(table_, gpu_, 0.0f, coolerId));
+        return out;
+    }
+    out.Add(TuningOperation::FanCoolerLevel, percent,
+            SetFanCoolerLevel(table_, gpu_, static_cast<float>(std::max(percent, 0)), coolerId));
     return out;
 }
 

@@ -45,6 +45,18 @@ struct FanLevelRange {
     int32_t max = 0;
 };
 
+// The domain of a VF point the modes write: graphics or memory.
+enum class VfPointDomain : uint8_t { Graphics, Memory };
+
+// One programmable VF point of the graphics or memory domain and its offset.
+struct VfPointOffset {
+    int index = 0;
+    VfPointDomain domain = VfPointDomain::Graphics;
+    int32_t offsetKHz = 0;
+
+    bool operator==(const VfPointOffset&) const = default;
+};
+
 // The graphics offset of the one board variant that takes a fixed overclock.
 inline constexpr int32_t kFixedOverclockKHz = 127000;
 
@@ -87,6 +99,12 @@ public:
     std::vector<FanOutletState> ReadFans() const;
     // The acoustic policy's current limit, whole degrees; none without a readable policy.
     std::optional<int32_t> ReadThermalLimitC() const;
+    // The same limit as the policy holds it (1/256 degrees, which a float carries exactly), so
+    // that writing it back changes nothing.
+    std::optional<float> ReadExactThermalLimitC() const;
+    // Every programmable point of the programmable graphics and memory domains, by index; empty
+    // for a card without such domains, none when the VF curve cannot be read.
+    std::optional<std::vector<VfPointOffset>> ReadVfPoints() const;
 
     // Every fan path the card has back under the card's own control, each answer reported.
     CardWrites HandBackFans() const;
@@ -96,6 +114,13 @@ public:
     bool FanPinned() const;
 
     CardWrites Write(const TuningSnapshot& snapshot) const;
+    // Each point to its own offset. One entry per domain, as a snapshot's VF offsets give: the
+    // first point that refused, else the domain's last point.
+    CardWrites WriteVfPoints(const std::vector<VfPointOffset>& points) const;
+    // One cooler of the fan-cooler interface to percent (0: the card's own control), by the
+    // rule a snapshot's cooler level follows: a level below the coolers' minimum is refused
+    // and the cooler handed back.
+    CardWrites WriteFanCooler(uint32_t coolerId, int32_t percent) const;
     // The acoustic policy's default limit, in whole degrees, set again. Without a usable policy
     // there is no default to go back to: the 0 then sent changes nothing and is not reported.
     CardWrites RestoreDefaultThermalLimit() const;
