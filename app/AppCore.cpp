@@ -25,6 +25,7 @@ bool AppCore::SaveOptions() const { return SaveProgramOptions(options, settings.
 TuningReport AppCore::End() {
     if (ended_) return {};
     ended_ = true;
+    reapply_.End();
     if (!options.fansAutomaticOnExit) return {};
     return fans_->HandBackPinned();
 }
@@ -81,7 +82,10 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     if (!readerFolder_) reader.readTimeout = std::chrono::milliseconds(0);
     hardwareThread_ = std::make_unique<HardwareThread>(launcher, reader);
     startHardwareResult = StartHardware(boards_, *hardwareThread_);
-    if (startHardwareResult == kStartHardwareOk && loadSettings) loadSettings(settings.TuningFile(), boards_, state_);
+    reapply_ = ReapplyGuard(settings.folder);
+    if (startHardwareResult == kStartHardwareOk && loadSettings &&
+        reapply_.Begin(settings.TuningFile(), ReapplyGuard::Clock::now()))
+        loadSettings(settings.TuningFile(), boards_, state_);
     return StartupResult::RunMainWindow;
 }
 

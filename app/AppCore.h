@@ -7,6 +7,7 @@
 #include "app/AppState.h"
 #include "app/FanSafety.h"
 #include "app/ProgramOptions.h"
+#include "app/ReapplyGuard.h"
 #include "app/PrivateTempFolder.h"
 #include "app/SettingsLocation.h"
 #include "app/StartMode.h"
@@ -57,7 +58,8 @@ public:
     // The start-up sequence up to the main window: single instance, program folder as the
     // current directory, the settings folder (made when missing), start mode, LED service
     // query, fonts, hardware start and, when the hardware started, the stored settings from
-    // the settings folder's "Preformance.txt".
+    // the settings folder's "Preformance.txt", unless an earlier start that put them back never
+    // finished (Reapply says which).
     StartupResult Start(AppPlatform& platform, const std::filesystem::path& programFile,
                         std::string_view commandLineTail, const std::function<bool()>& registerFonts,
                         const SettingsLoader& loadSettings = LoadDefaultSettings);
@@ -68,13 +70,18 @@ public:
     AppState& State() { return state_; }
     // The one watch over the fans this process fixed.
     FanSafety& Fans() { return *fans_; }
+    // Whether this start put the stored settings back, and the marker that keeps a crash
+    // during that from repeating at every start. Its folder is the settings folder once Start
+    // has chosen it.
+    ReapplyGuard& Reapply() { return reapply_; }
 
     // The program's own choices, read from the settings folder by Start.
     ProgramOptions options;
     // Writes options to the settings folder; false when the file could not be written.
     bool SaveOptions() const;
     // The program's end, whatever ends it: the fans this run fixed go back to the cards when
-    // options ask for it. Returns what was handed back; a second call does nothing.
+    // options ask for it, and the put-back marker this start left goes. Returns what was handed
+    // back; a second call does nothing.
     TuningReport End();
 
     std::filesystem::path programFolder;
@@ -92,6 +99,7 @@ private:
     GpuBoardTable boards_;
     AppState state_;
     std::unique_ptr<FanSafety> fans_;
+    ReapplyGuard reapply_;
     bool ended_ = false;
     // Where the video-BIOS reader runs; outlives the thread that starts the reader.
     std::unique_ptr<PrivateTempFolder> readerFolder_;

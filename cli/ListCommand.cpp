@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/ReapplyGuard.h"
 #include "app/TuningRanges.h"
 #include "cli/CliArgs.h"
 #include "cli/CliSession.h"
@@ -26,7 +27,9 @@ const char* kListHelp =
     "  controllers its bus answers for. It only reads: nothing is written to a card (the\n"
     "  lighting controllers and fan chips are found by register reads; the fan chip's\n"
     "  temperature calibration and duty-limit test, which write, are left to the window).\n"
-    "  --json   print the same as a JSON object\n";
+    "  Last, when the window's last start left the stored settings off the cards because the start\n"
+    "  before it never finished putting them back, a line that says so.\n"
+    "  --json   print the same as a JSON object (\"reapplySkipped\" for that line)\n";
 
 struct GpuDetails {
     std::vector<std::string> families;
@@ -104,11 +107,15 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
                               std::to_string(details.fanPathCode) + "  LED controllers " +
                               Words(details.ledControllers));
     }
+    // Only the window puts the stored settings back; what its last start did is read from the
+    // marker it keeps beside them.
+    const bool reapplySkipped = ReapplyGuard::ReadMarker(session->Settings().folder).skipped;
     if (json) {
         nlohmann::json doc = {{"backend", backend},
                               {"simulated", session->Library().IsSimulated()},
                               {"description", session->Library().BackendDescription()},
                               {"settingsFolder", session->SettingsFolderText()},
+                              {"reapplySkipped", reapplySkipped},
                               {"gpus", gpus}};
         out << doc.dump(2) << "\n";
         return kExitOk;
@@ -116,6 +123,7 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
     out << "\n";
     for (const auto& line : detailLines) out << line << "\n";
     out << "\n" << session->SettingsLine() << "\n";
+    if (reapplySkipped) out << kReapplySkippedMessage << "\n";
     return kExitOk;
 }
 

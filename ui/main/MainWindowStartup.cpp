@@ -2,8 +2,10 @@
 
 #include <QComboBox>
 #include <QSlider>
+#include <QTimer>
 
 #include "app/LedServiceScripts.h"
+#include "app/ReapplyGuard.h"
 #include "app/TuningRanges.h"
 #include "app/TuningReport.h"
 #include "app/TuningSettingsStore.h"
@@ -44,9 +46,20 @@ bool MainWindowStartup::Run() {
         controls.ColourTrackbar(k)->setRange(0, 255);
     }
 
-    // 5: the stored settings once more.
+    // 5: the stored settings once more, unless a start that put them back never finished:
+    // then the page shows what the card holds, so nothing of the file reaches the card unseen,
+    // and a hide does not save those untouched values over the stored settings.
+    ReapplyGuard& reapply = core.Reapply();
     TuningReport stored;
-    const bool settingsMatched = LoadTuningSettings(core.settings.TuningFile(), table, core.State(), &stored) == 1;
+    bool settingsMatched = false;
+    if (reapply.Skipped())
+        w_.page.settingsCommitted = true;
+    else
+        settingsMatched = LoadTuningSettings(core.settings.TuningFile(), table, core.State(), &stored) == 1;
+    reapply.Finished(stored.AnyRefused(), ReapplyGuard::Clock::now());
+    // The marker goes a while after a put-back every card took; the one-second timer looks.
+    QObject::connect(&w_.monitor.Timer(), &QTimer::timeout, &w_.monitor.Timer(),
+                     [&reapply] { reapply.Tick(ReapplyGuard::Clock::now()); });
     w_.page.selectedGpu = 0;
 
     // 6: every GPU's lighting controllers.
@@ -80,6 +93,7 @@ bool MainWindowStartup::Run() {
     // setting to the card: the user learns it here rather than from a fan that does not obey.
     if (stored.AnyRefused() && w_.warn)
         w_.warn(QString::fromStdString(core.settings.TuningFile().filename().string() + ": " + DescribeRefusals(stored)));
+    if (reapply.Skipped() && w_.warn) w_.warn(QString::fromUtf8(kReapplySkippedMessage.data(), kReapplySkippedMessage.size()));
     return true;
 }
 
