@@ -6,7 +6,8 @@
 #      lists the cards;
 #   2. the window under Xvfb with a plain window manager and no notification area, on the
 #      simulated card: it starts and paints; Custom, a drag of the CORE slider, Apply and the
-#      two answers reach the card (seen in the trace); Close minimises it (there is no tray);
+#      overclocking warning reach the card (seen in the trace), the keep box's default takes it
+#      back, a second Apply kept is saved; Close minimises it (there is no tray);
 #      a second start brings it back and ends; "Quit" from the window menu ends it with
 #      status 0;
 #   3. pyxtunectl list.
@@ -78,11 +79,21 @@ sleep 0.3
 before=$(wc -l < "$trace")
 at 440 787 click 1; sleep 1
 xdotool key Return; sleep 1   # the overclocking warning: OK
-xdotool key Return; sleep 1   # the result
+xdotool key Return; sleep 1   # the keep box: its default button, Revert
 changes=$(tail -n +"$((before + 1))" "$trace" | grep -E ' (SetPstates20|ClkVfPointsSetControl) gpu=0 ' || true)
 echo "$changes"
 echo "$changes" | grep -Eq '(domain=0 deltaKHz|offsetKHz)=[1-9][0-9]* status=0' \
   || fail "the dragged CORE value did not reach the card"
+echo "$changes" | grep ' domain=0 ' | tail -1 | grep -q 'deltaKHz=0 status=0' \
+  || fail "Revert did not take the CORE offset back"
+settings="$work/simulated/Preformance.txt"
+[ ! -e "$settings" ] || fail "a reverted Apply was saved for the next start"
+# Once more, kept: what is kept is what the next start puts back.
+at 440 787 click 1; sleep 1
+xdotool key Return; sleep 1   # the overclocking warning: OK
+xdotool key alt+k; sleep 1    # the keep box: Keep
+[ -s "$settings" ] || fail "a kept Apply was not saved for the next start"
+echo "Revert took the tuning back; Keep saved it"
 
 # The face of the window moves it, as a title bar would: a click there must leave it where it
 # is, a drag must move it by the drag, and a click after a drag must not move it again.

@@ -147,15 +147,6 @@ TEST(MainWindowCommands, HideSavesUnlessAnApplyOrResetRan)
     {
         MainWindowWorld world(sim::SimScenario::DefaultJson());
         ASSERT_TRUE(world.Open());
-        world.Click(kIdCommon);
-        world.Click(kIdApply);
-        world.Click(kIdHide);
-        EXPECT_FALSE(world.SettingsFileExists());
-        EXPECT_TRUE(world.window->isHidden());
-    }
-    {
-        MainWindowWorld world(sim::SimScenario::DefaultJson());
-        ASSERT_TRUE(world.Open());
         world.Click(kIdReset);
         world.Click(kIdHide);
         EXPECT_FALSE(world.SettingsFileExists());
@@ -168,6 +159,40 @@ TEST(MainWindowCommands, HideSavesUnlessAnApplyOrResetRan)
         world.Click(kIdApply);
         world.Click(kIdHide);
         EXPECT_TRUE(world.SettingsFileExists());
+    }
+}
+
+// An Apply is kept only when the user keeps it, and what is kept is what the next start puts
+// back: the file is written on Keep (a hide after an Apply saves nothing, and Quit never did, so
+// an applied tuning used to be lost at the next start); Revert, no answer, and the default
+// button take the card back to what it held and write nothing.
+TEST(MainWindowCommands, AnApplyIsKeptAndSavedOnlyWhenTheUserKeepsIt)
+{
+    struct Case {
+        const char* what;
+        bool ask;
+        KeepAnswer answer;
+        bool kept;
+    };
+    for (const Case c : {Case{"kept", true, KeepAnswer::Keep, true}, Case{"reverted", true, KeepAnswer::Revert, false},
+                         Case{"no answer in time", true, KeepAnswer::NoAnswer, false},
+                         Case{"not asked", false, KeepAnswer::Revert, true}}) {
+        SCOPED_TRACE(c.what);
+        MainWindowWorld world(sim::SimScenario::DefaultJson());
+        ASSERT_TRUE(world.Open());
+        world.core->options.askBeforeKeeping = c.ask;
+        world.core->options.revertAfterS = 7;
+        const int32_t before = world.simLib->Card(0).tuning.graphics.deltaKHz;
+        world.prompts.keepAnswer = c.answer;
+        world.Click(kIdPerformance);
+        world.Click(kIdApply);
+        EXPECT_EQ(world.prompts.keepSeconds, c.ask ? QList<int>{7} : QList<int>{});
+        EXPECT_EQ(world.prompts.informations.size(), 1) << "the result is shown, in the keep box when asked";
+        EXPECT_EQ(world.simLib->Card(0).tuning.graphics.deltaKHz != before, c.kept);
+        EXPECT_EQ(world.SettingsFileExists(), c.kept);
+        EXPECT_EQ(world.core->State().gpuMode, c.kept ? kTuningModePerformance : 0);
+        world.Click(kIdHide);
+        EXPECT_EQ(world.SettingsFileExists(), c.kept) << "a hide after an Apply saves nothing";
     }
 }
 

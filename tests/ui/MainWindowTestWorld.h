@@ -28,6 +28,7 @@
 #include "tests/support/TraceFile.h"
 #include "ui/main/CVornDlg.h"
 #include "ui/main/UserPrompts.h"
+#include "app/TuningController.h"
 
 class ScriptedPrompts : public pyx::UserPrompts
 {
@@ -48,6 +49,16 @@ public:
     void ShowWarning(QWidget*, const QString& text, const QString&) override { warnings << text; }
     void NotifyWarning(QWidget*, const QString& text, const QString&) override { notices << text; }
     void ShowError(QWidget*, const QString& text, const QString&) override { errors << text; }
+
+    pyx::KeepAnswer keepAnswer = pyx::KeepAnswer::Keep;
+    QList<int> keepSeconds;  // one entry per keep question, its countdown
+    // The keep box shows the apply's result in place of the apply's own box: filed as that box.
+    pyx::KeepAnswer AskKeep(QWidget*, const QString& result, int seconds) override
+    {
+        (result == QString::fromUtf8(pyx::kAppliedText) ? informations : warnings) << result;
+        keepSeconds << seconds;
+        return keepAnswer;
+    }
 };
 
 inline std::string ScenarioText(const char* name)

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <algorithm>
 #include <string>
@@ -21,8 +22,9 @@ namespace {
 
 // The settings' own rows end here (dialog units); the fans lines and the buttons follow.
 constexpr int kFansTop = 88;
-constexpr int kButtonsTop = 116;
-constexpr int kHeight = 136;
+constexpr int kKeepTop = 116;
+constexpr int kButtonsTop = 146;
+constexpr int kHeight = 166;
 constexpr int kWidth = 188;
 
 }  // namespace
@@ -64,6 +66,17 @@ CSetDialog::CSetDialog(SetDialogContext context, QWidget* parent)
     fansHelp_ = new QLabel(FansHelpText(), this);
     fansHelp_->setGeometry(units.Rect(20, kFansTop + 13, 150, 10));
     fansHelp_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    askKeep_ = new QCheckBox(tr(kAskKeepText), this);
+    askKeep_->setGeometry(units.Rect(20, kKeepTop, 150, 10));
+    askKeep_->setChecked(context_.options.askBeforeKeeping);
+    revertAfterLabel_ = new QLabel(tr("Revert after (seconds):"), this);
+    revertAfterLabel_->setGeometry(units.Rect(30, kKeepTop + 14, 90, 10));
+    revertAfter_ = new QSpinBox(this);
+    revertAfter_->setGeometry(units.Rect(120, kKeepTop + 12, 40, 13));
+    revertAfter_->setRange(pyx::kRevertAfterMinS, pyx::kRevertAfterMaxS);
+    revertAfter_->setValue(context_.options.revertAfterS);
+    revertAfter_->setEnabled(askKeep_->isChecked());
+    connect(askKeep_, &QCheckBox::toggled, revertAfter_, &QWidget::setEnabled);
     FitWidth(units);
 
     connect(ok_, &QAbstractButton::clicked, this, [this] { OnOk(); });
@@ -138,17 +151,21 @@ void CSetDialog::FitWidth(const DialogUnits& units)
     setFixedSize(width, units.Y(kHeight));
 }
 
-void CSetDialog::StoreFansChoice()
+void CSetDialog::StoreOptions()
 {
-    const bool chosen = fansAutomatic_->isChecked();
-    if (chosen == context_.options.fansAutomaticOnExit)
+    pyx::ProgramOptions chosen = context_.options;
+    chosen.fansAutomaticOnExit = fansAutomatic_->isChecked();
+    chosen.askBeforeKeeping = askKeep_->isChecked();
+    chosen.revertAfterS = revertAfter_->value();
+    if (chosen.fansAutomaticOnExit == context_.options.fansAutomaticOnExit &&
+        chosen.askBeforeKeeping == context_.options.askBeforeKeeping && chosen.revertAfterS == context_.options.revertAfterS)
         return;
     // The choice holds for this run whether or not it reached the file.
-    context_.options.fansAutomaticOnExit = chosen;
+    context_.options = chosen;
     if (context_.saveOptions && context_.saveOptions())
         return;
     const QString text =
-        tr("The fans choice could not be saved to \"%1\". It holds until Pyxtune exits.")
+        tr("The choices could not be saved to \"%1\". They hold until Pyxtune exits.")
             .arg(QDir::toNativeSeparators(PathToQString(context_.optionsFile)));
     std::shared_ptr<MessageSink> sink = context_.messages;
     if (!sink) {
@@ -161,7 +178,7 @@ void CSetDialog::StoreFansChoice()
 
 void CSetDialog::OnOk()
 {
-    StoreFansChoice();
+    StoreOptions();
     StartMode mode = StartMode::Unset;
     if (doNotRun_->isChecked())
         mode = StartMode::DoNotRun;
@@ -209,6 +226,8 @@ QAbstractButton* CSetDialog::Button(int id) const
         return set_;
     case kFansAutomaticId:
         return fansAutomatic_;
+    case kAskKeepId:
+        return askKeep_;
     default:
         return nullptr;
     }

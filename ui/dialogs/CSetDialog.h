@@ -18,6 +18,7 @@ class QAbstractButton;
 class QCheckBox;
 class QLabel;
 class QRadioButton;
+class QSpinBox;
 
 // What the settings dialog works on.
 struct SetDialogContext
@@ -61,9 +62,11 @@ public:
     static constexpr int kStatusId = 1028;
     static constexpr int kGroupId = 1029;
     static constexpr int kFansAutomaticId = 1030;
+    static constexpr int kAskKeepId = 1031;
     static constexpr char kInstalledText[] = "LED Services Installed!";
     static constexpr char kNotInstalledText[] = "LED Uninsatlled!";
     static constexpr char kFansAutomaticText[] = "Return fans to automatic when Pyxtune exits";
+    static constexpr char kAskKeepText[] = "Ask before keeping an applied tuning";
 
     // pyxtunectl, which lies beside the program (pyxtunectl.exe on Windows).
     static std::filesystem::path CliProgramBeside(const std::filesystem::path& programFile);
@@ -83,17 +86,19 @@ public:
     void OnSet();
 
     // The buttons and choices by id (kOkId, kCancelId, kDoNotRunId, kRunId, kRunInTrayId, kSetId,
-    // kFansAutomaticId).
+    // kFansAutomaticId, kAskKeepId).
     QAbstractButton* Button(int id) const;
     QString StatusText() const;
+    // The revert time (seconds) of an applied tuning the user is asked to keep.
+    QSpinBox* RevertAfterBox() const { return revertAfter_; }
     // "Fans stuck? Run: <program folder>/pyxtunectl fan auto"
     QString FansHelpText() const;
     // Null until "Set" is first clicked, and after that window deleted itself.
     CLEDServicesDlg* LedServicesDialog() const { return ledServicesDialog_; }
 
 private:
-    // The fans choice into the options, saved when it changed; a failed save is told.
-    void StoreFansChoice();
+    // The fans and keep choices into the options, saved when one changed; a failed save is told.
+    void StoreOptions();
     // Wide enough for the fans lines, whose program path can be long.
     void FitWidth(const DialogUnits& units);
 
@@ -107,6 +112,9 @@ private:
     QLabel* status_ = nullptr;
     QCheckBox* fansAutomatic_ = nullptr;
     QLabel* fansHelp_ = nullptr;
+    QCheckBox* askKeep_ = nullptr;
+    QLabel* revertAfterLabel_ = nullptr;
+    QSpinBox* revertAfter_ = nullptr;
     std::shared_ptr<MessageSink> shownWith_;
     QPointer<CLEDServicesDlg> ledServicesDialog_;
 };

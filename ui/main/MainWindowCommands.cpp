@@ -2,7 +2,9 @@
 
 #include <QWidget>
 
+#include "app/ReapplyGuard.h"
 #include "app/TuningRanges.h"
+#include "app/TuningRevert.h"
 #include "app/TuningSettingsStore.h"
 #include "ui/controls/CMPButton.h"
 #include "ui/main/LedPageCommands.h"
@@ -196,14 +198,55 @@ TuningController MainWindowCommands::Controller() {
 }
 
 void MainWindowCommands::OnApply() {
+    GpuBoardTable& table = w_.core.Boards();
+    const ProgramOptions& options = w_.core.options;
+    const TuningRevert before = TuningRevert::Capture(table, TuningRevert::ApplyTargets(table, w_.page));
+    const uint8_t modeBefore = w_.core.State().gpuMode;
+    // Asked, the result goes into the keep box: a box of its own would hold the countdown back
+    // until it was answered, and a display the tuning hung cannot answer it.
+    TuningCallbacks callbacks = Callbacks();
+    std::string result;
+    if (options.askBeforeKeeping) callbacks.showResult = [&result](const std::string& text, const std::string&) { result = text; };
     // The result message names every refused write, "needs administrator rights" included.
-    Controller().ApplyMode(w_.page);
+    if (TuningController(table, w_.core.State(), callbacks).ApplyMode(w_.page) != ApplyOutcome::Applied) return;
+    const KeepAnswer answer =
+        options.askBeforeKeeping
+            ? WithPromptOpen([&] { return w_.prompts.AskKeep(&w_.window, QString::fromStdString(result), options.revertAfterS); })
+            : KeepAnswer::Keep;
+    if (answer == KeepAnswer::Keep) {
+        KeepApplied();
+        return;
+    }
+    const TuningReport reverted = before.Revert();
+    w_.core.State().gpuMode = modeBefore;
+    if (table.IsValidGpu(w_.page.selectedGpu)) ReadSliderRanges(table, w_.page.selectedGpu, w_.page);
+    w_.sliders.PageToSliders();
+    w_.controls.Repaint(kSliderValuesRect);
+    if (reverted.AnyRefused()) {
+        const std::string text = "The cards did not take all of the old settings back.\n\n" + DescribeRefusals(reverted);
+        WithPromptOpen([&] {
+            w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
+        });
+    }
+}
+
+void MainWindowCommands::KeepApplied() {
+    // What the user keeps is what the next start puts back.
+    w_.core.Reapply().UserChose(ReapplyGuard::Clock::now());
+    const std::filesystem::path file = w_.core.settings.TuningFile();
+    if (SaveTuningSettings(w_.core.Boards(), w_.core.State(), file) == 1) return;
+    const std::string text = "The settings were applied but could not be saved for the next start (" + file.string() + ").";
+    WithPromptOpen([&] {
+        w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
+    });
 }
 
 void MainWindowCommands::OnReset() {
     const std::string refusedLighting = w_.led.ResetLighting();
     // A fan the card would not take back stays where it was: the user must hear of it.
     const std::string refusedTuning = DescribeRefusals(Controller().ResetTuning(w_.page));
+    // A reset is the user's choice of settings as much as an Apply.
+    w_.core.Reapply().UserChose(ReapplyGuard::Clock::now());
     w_.controls.Repaint(kSliderValuesRect);
     std::string text;
     if (!refusedLighting.empty())

@@ -37,6 +37,8 @@ private:
     // clock sliders, each in the other's place.
     void ShowCustomSliders();
     TuningCallbacks Callbacks();
+    // An applied tuning the user keeps: saved for the next start.
+    void KeepApplied();
     // Runs a prompt with profileDialogOpen held set, so the timer leaves the skin alone.
     template <typename F>
     auto WithPromptOpen(F&& prompt);

@@ -24,4 +24,8 @@ void MessageBoxPrompts::ShowError(QWidget* owner, const QString& text, const QSt
     CMessageBox::Error(owner, text, caption);
 }
 
+KeepAnswer MessageBoxPrompts::AskKeep(QWidget* owner, const QString& result, int seconds) {
+    return CKeepDialog::Ask(owner, result, seconds);
+}
+
 }  // namespace pyx

@@ -11,6 +11,7 @@ public:
     void ShowWarning(QWidget* owner, const QString& text, const QString& caption) override;
     void NotifyWarning(QWidget* owner, const QString& text, const QString& caption) override;
     void ShowError(QWidget* owner, const QString& text, const QString& caption) override;
+    KeepAnswer AskKeep(QWidget* owner, const QString& result, int seconds) override;
 };
 
 }  // namespace pyx

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include "ui/dialogs/CKeepDialog.h"
+
 class QWidget;
 
 namespace pyx {
@@ -20,6 +22,9 @@ public:
     virtual void NotifyWarning(QWidget* owner, const QString& text, const QString& caption) = 0;
     // OK with the error icon.
     virtual void ShowError(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // Whether to keep an applied tuning: result is what the apply said; after seconds without
+    // an answer the tuning is taken back (NoAnswer).
+    virtual KeepAnswer AskKeep(QWidget* owner, const QString& result, int seconds) = 0;
 };
 
 }  // namespace pyx
