@@ -222,14 +222,25 @@ TEST(FanRules, TheWatchHandsBackAPinnedFanOnceAtTheThermalLimitOrWhenTheTemperat
     }
 }
 
-TEST(FanRules, TheChoiceToHandBackAtTheEndSurvivesARestartAndDefaultsToOff) {
+// The program's own choices survive a restart; a file without them (or from before them) gives
+// the defaults, and a revert time outside 5-60 s is held to that range.
+TEST(FanRules, TheProgramsChoicesSurviveARestartWithTheirDefaultsAndRange) {
     CIniTestFolder folder;
     const std::filesystem::path file = folder.Path() / kProgramOptionsFileName;
-    EXPECT_FALSE(LoadProgramOptions(file).fansAutomaticOnExit);
-    ASSERT_TRUE(SaveProgramOptions({.fansAutomaticOnExit = true}, file));
-    EXPECT_TRUE(LoadProgramOptions(file).fansAutomaticOnExit);
-    ASSERT_TRUE(SaveProgramOptions({}, file));
-    EXPECT_FALSE(LoadProgramOptions(file).fansAutomaticOnExit);
+    const ProgramOptions defaults = LoadProgramOptions(file);
+    EXPECT_FALSE(defaults.fansAutomaticOnExit);
+    EXPECT_TRUE(defaults.askBeforeKeeping);
+    EXPECT_EQ(defaults.revertAfterS, 15);
+    for (const ProgramOptions& saved : {ProgramOptions{true, false, 60}, ProgramOptions{false, true, 5}}) {
+        ASSERT_TRUE(SaveProgramOptions(saved, file));
+        const ProgramOptions loaded = LoadProgramOptions(file);
+        EXPECT_EQ(loaded.fansAutomaticOnExit, saved.fansAutomaticOnExit);
+        EXPECT_EQ(loaded.askBeforeKeeping, saved.askBeforeKeeping);
+        EXPECT_EQ(loaded.revertAfterS, saved.revertAfterS);
+    }
+    folder.WriteText(kProgramOptionsFileName, u"[Options]\r\nRevertAfterSeconds=600\r\n");
+    EXPECT_EQ(LoadProgramOptions(file).revertAfterS, kRevertAfterMaxS);
+    EXPECT_TRUE(LoadProgramOptions(file).askBeforeKeeping);
 }
 
 }  // namespace

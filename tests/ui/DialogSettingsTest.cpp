@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <algorithm>
@@ -185,9 +186,9 @@ TEST_F(DialogSettingsTest, SetOpensOneLedServiceWindowThatMayOutliveTheDialog)
     EXPECT_EQ(shown, nullptr);
 }
 
-// The fans choice reaches the options file only through "Ok"; a file that cannot be written is
-// told, and the choice still holds for this run.
-TEST_F(DialogSettingsTest, TheFansChoiceIsSavedOnOkOnly)
+// The fans and keep choices reach the options file only through "Ok"; a file that cannot be
+// written is told, and the choices still hold for this run.
+TEST_F(DialogSettingsTest, TheProgramsChoicesAreSavedOnOkOnly)
 {
     struct Step { const char* what; int button; bool unwritable, optionAfter; };
     for (const Step s : {Step{"ticked, then Cancel", CSetDialog::kCancelId, false, false},
@@ -200,11 +201,18 @@ TEST_F(DialogSettingsTest, TheFansChoiceIsSavedOnOkOnly)
         QAbstractButton* box = dialog->Button(CSetDialog::kFansAutomaticId);
         EXPECT_EQ(box->isChecked(), options.fansAutomaticOnExit) << "the choice kept is shown";
         box->click();
+        // Each step flips the question too, opposite to the fans choice, and sets 30 s.
+        EXPECT_EQ(dialog->Button(CSetDialog::kAskKeepId)->isChecked(), options.askBeforeKeeping);
+        dialog->Button(CSetDialog::kAskKeepId)->click();
+        dialog->RevertAfterBox()->setValue(30);
         dialog->Button(s.button)->click();
         EXPECT_EQ(options.fansAutomaticOnExit, s.optionAfter);
+        EXPECT_EQ(options.askBeforeKeeping, !s.optionAfter);
+        EXPECT_EQ(options.revertAfterS, s.button == CSetDialog::kOkId ? 30 : 15);
         const bool saved = s.button == CSetDialog::kOkId && !s.unwritable;
         EXPECT_EQ(std::filesystem::exists(optionsFile), saved);
         EXPECT_EQ(pyx::LoadProgramOptions(optionsFile).fansAutomaticOnExit, saved && s.optionAfter);
+        EXPECT_EQ(pyx::LoadProgramOptions(optionsFile).revertAfterS, saved ? 30 : 15);
         EXPECT_EQ(messages->messages.size(), s.unwritable ? 1u : 0u);
     }
     EXPECT_NE(messages->messages.at(0).text.find("could not be saved to \"" + optionsFile.string() + "\""),
