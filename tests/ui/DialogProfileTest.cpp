@@ -152,6 +152,37 @@ TEST_F(DialogProfileTest, ASavedProfileLoadsBackOntoTheCardAndRefreshesTheWindow
     EXPECT_TRUE(reports.empty()) << "a clean save and load tell nothing";
 }
 
+// A load is a change the user is asked to keep: the cards are taken before anything reaches
+// them, and the load's answers go to the keep question after the refresh, not to a box of their
+// own. A load that matched nothing asks nothing.
+TEST_F(DialogProfileTest, ALoadedProfileIsOfferedToKeepWithItsAnswers)
+{
+    auto save = MakeDialog(Profiles() / "quiet");
+    save->Button(CProfileDlg::kSaveId)->click();
+    for (const char* name : {"quiet.ini", "missing.ini"}) {
+        SCOPED_TRACE(name);
+        card.Tuning().graphics.deltaKHz = 0;
+        events.clear();
+        reports.clear();
+        ProfileDlgContext context{*card.table, state, programFolder, {}, {}, {}};
+        context.picker = [&](QWidget*, const ProfileFileRequest&) { return std::optional(Profiles() / name); };
+        context.refreshFromSettings = [&] { events.push_back("refresh"); };
+        context.sleep = [](std::chrono::milliseconds) {};
+        context.reportFailure = [&](const std::string& text) { reports.push_back(text); };
+        context.beforeLoad = [&] { events.push_back("before, offset " + std::to_string(card.Tuning().graphics.deltaKHz)); };
+        context.keepLoaded = [&](const pyx::TuningReport& report) {
+            events.push_back("keep? " + std::to_string(report.Writes().size() > 0));
+        };
+        CProfileDlg(context).Button(CProfileDlg::kLoadId)->click();
+        const bool matched = std::string(name) == "quiet.ini";
+        std::vector<std::string> expected{"before, offset 0", "refresh"};
+        if (matched)
+            expected.push_back("keep? 1");
+        EXPECT_EQ(events, expected);
+        EXPECT_EQ(reports.size(), matched ? 0u : 1u);
+    }
+}
+
 TEST_F(DialogProfileTest, TheFirstClickMakesTheFolderAndACancelledPickerKeepsTheDialogOpen)
 {
     ASSERT_FALSE(fs::exists(Profiles()));

@@ -105,6 +105,8 @@ void CProfileDlg::OnLoad()
     // A file that cannot be read, or that names none of these cards, changes no settings; the
     // window is refreshed all the same.
     pyx::TuningReport report;
+    if (context_.beforeLoad)
+        context_.beforeLoad();
     const bool matched = pyx::LoadTuningSettings(*file, context_.table, context_.state, &report) != 0;
     if (context_.sleep)
         context_.sleep(kRefreshDelay);
@@ -112,6 +114,11 @@ void CProfileDlg::OnLoad()
         std::this_thread::sleep_for(kRefreshDelay);
     if (context_.refreshFromSettings)
         context_.refreshFromSettings();
+    if (matched && context_.keepLoaded) {
+        context_.keepLoaded(report);
+        done(0);
+        return;
+    }
     if (context_.reportFailure) {
         if (!matched)
             context_.reportFailure("The profile " + file->string() +

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/TuningReport.h"
 #include "gpu/GpuBoardTable.h"
 #include "ui/dialogs/ProfileFilePicker.h"
 
@@ -32,6 +33,12 @@ struct ProfileDlgContext
     // Tells the user what did not happen: a profile that could not be written or read, and
     // each value a card refused. Unset: nobody is told.
     std::function<void(const std::string& text)> reportFailure{};
+    // A load that matched is a change the user is asked to keep, as an Apply is: beforeLoad runs
+    // before anything reaches a card (the window takes the cards' tuning then), keepLoaded after
+    // the refresh with the load's answers, in place of reportFailure's account of them. Unset:
+    // the load is kept as it is.
+    std::function<void()> beforeLoad{};
+    std::function<void(const pyx::TuningReport& report)> keepLoaded{};
 };
 
 // Saves the settings of every GPU to a named profile file in the "Profile" folder of the

@@ -66,7 +66,11 @@ CVornDlg::CVornDlg(MainWindowContext context, QWidget* parent)
     AppCore& core = context_.core;
     ledCommands_ = std::make_unique<LedPageCommands>(
         LedPageWindow(core, context_.engine, page_, ledPage_, controls_, clicks_, skin_));
-    dialogs_ = std::make_unique<MainWindowDialogs>(*this, context_, flags_, [this] { commands_->RefreshFromSettings(); });
+    dialogs_ = std::make_unique<MainWindowDialogs>(
+        *this, context_, flags_, [this] { commands_->RefreshFromSettings(); },
+        [this](const TuningRevert& before, uint8_t modeBefore, const std::string& result) {
+            commands_->KeepOrRevert(before, modeBefore, result);
+        });
     commands_ = std::make_unique<MainWindowCommands>(CommandWindow{*this, core, context_.prompts,
                                                                    [this] { return context_.HasTray(); }, page_, flags_,
                                                                    controls_, clicks_, sliders_, *ledCommands_, *dialogs_});

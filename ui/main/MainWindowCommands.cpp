@@ -209,10 +209,22 @@ void MainWindowCommands::OnApply() {
     if (options.askBeforeKeeping) callbacks.showResult = [&result](const std::string& text, const std::string&) { result = text; };
     // The result message names every refused write, "needs administrator rights" included.
     if (TuningController(table, w_.core.State(), callbacks).ApplyMode(w_.page) != ApplyOutcome::Applied) return;
-    const KeepAnswer answer =
-        options.askBeforeKeeping
-            ? WithPromptOpen([&] { return w_.prompts.AskKeep(&w_.window, QString::fromStdString(result), options.revertAfterS); })
-            : KeepAnswer::Keep;
+    KeepOrRevert(before, modeBefore, result);
+}
+
+void MainWindowCommands::KeepOrRevert(const TuningRevert& before, uint8_t modeBefore, const std::string& result) {
+    GpuBoardTable& table = w_.core.Boards();
+    if (!w_.core.options.askBeforeKeeping) {
+        // Not asked, a change is kept at once; what it said is shown as it was said.
+        if (!result.empty())
+            WithPromptOpen([&] {
+                w_.prompts.ShowWarning(&w_.window, QString::fromStdString(result), QString::fromStdString(kAppliedCaption));
+            });
+        KeepApplied();
+        return;
+    }
+    const KeepAnswer answer = WithPromptOpen(
+        [&] { return w_.prompts.AskKeep(&w_.window, QString::fromStdString(result), w_.core.options.revertAfterS); });
     if (answer == KeepAnswer::Keep) {
         KeepApplied();
         return;

@@ -1,4 +1,8 @@
 #pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/TuningRevert.h"
 #include "app/TuningController.h"
 #include "ui/main/CommandWindow.h"
 
@@ -29,6 +33,12 @@ public:
 
     // The tuning rules, answering through the window's prompts and lighting.
     TuningController Controller();
+    // After a change the user is asked to keep (an Apply, a loaded profile): result is what the
+    // change said; kept, it is saved for the next start; else before is written back and the
+    // mode goes back to modeBefore.
+    void KeepOrRevert(const TuningRevert& before, uint8_t modeBefore, const std::string& result);
+    // A change the user keeps: saved for the next start.
+    void KeepApplied();
 
 private:
     // Mode 1..4, as its button's click would choose it.
@@ -37,8 +47,6 @@ private:
     // clock sliders, each in the other's place.
     void ShowCustomSliders();
     TuningCallbacks Callbacks();
-    // An applied tuning the user keeps: saved for the next start.
-    void KeepApplied();
     // Runs a prompt with profileDialogOpen held set, so the timer leaves the skin alone.
     template <typename F>
     auto WithPromptOpen(F&& prompt);

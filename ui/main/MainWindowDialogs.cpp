@@ -1,6 +1,7 @@
 #include "ui/main/MainWindowDialogs.h"
 
 #include <thread>
+#include <vector>
 
 #include "ui/dialogs/CProfileDlg.h"
 #include "ui/dialogs/CSetDialog.h"
@@ -17,6 +18,22 @@ void MainWindowDialogs::RunProfileDialog() {
                                   context_.prompts.ShowError(&window_, QString::fromStdString(text),
                                                              QStringLiteral("Pyxtune"));
                               }};
+    // A profile may reach every card: all are taken before it, for the way back.
+    TuningRevert before;
+    uint8_t modeBefore = 0;
+    if (keep_) {
+        context.beforeLoad = [&] {
+            std::vector<int> gpus;
+            for (int gpu = 0; gpu < core.Boards().gpuCount; ++gpu) gpus.push_back(gpu);
+            before = TuningRevert::Capture(core.Boards(), gpus);
+            modeBefore = core.State().gpuMode;
+        };
+        context.keepLoaded = [&](const TuningReport& report) {
+            // Not asked, a clean load says nothing, as it always did.
+            const std::string clean = core.options.askBeforeKeeping ? "The profile was loaded." : "";
+            keep_(before, modeBefore, report.AnyRefused() ? DescribeRefusals(report) : clean);
+        };
+    }
     CProfileDlg dialog(std::move(context), &window_);
     dialog.RunModal(flags_.profileDialogOpen);
 }

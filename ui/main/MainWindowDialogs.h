@@ -1,5 +1,9 @@
 #pragma once
+#include <cstdint>
 #include <functional>
+#include <string>
+
+#include "app/TuningRevert.h"
 
 #include "app/StartMode.h"
 #include "ui/main/MainWindowContext.h"
@@ -13,10 +17,15 @@ namespace pyx {
 // run so that the timer leaves the skin alone.
 class MainWindowDialogs {
 public:
-    // window: the dialogs' parent; refresh: what a loaded profile does to the window.
+    // Asks whether to keep a change (before: the cards' tuning before it; the mode before it;
+    // what the change said) and takes it back when not kept.
+    using KeepOrRevert = std::function<void(const TuningRevert& before, uint8_t modeBefore, const std::string& result)>;
+
+    // window: the dialogs' parent; refresh: what a loaded profile does to the window; keep: how
+    // a loaded profile is kept or taken back.
     MainWindowDialogs(QWidget& window, const MainWindowContext& context, MainWindowFlags& flags,
-                      std::function<void()> refresh)
-        : window_(window), context_(context), flags_(flags), refresh_(std::move(refresh)) {}
+                      std::function<void()> refresh, KeepOrRevert keep)
+        : window_(window), context_(context), flags_(flags), refresh_(std::move(refresh)), keep_(std::move(keep)) {}
 
     // The profile dialog; a loaded profile refreshes the window.
     void RunProfileDialog();
@@ -28,6 +37,7 @@ private:
     const MainWindowContext& context_;
     MainWindowFlags& flags_;
     std::function<void()> refresh_;
+    KeepOrRevert keep_;
     // The start mode as the settings dialog last read or chose it.
     StartMode startMode_ = StartMode::Unset;
 };
