@@ -14,8 +14,11 @@ namespace pyx {
 CKeepDialog::CKeepDialog(const QString& result, int seconds, QWidget* owner)
     : QDialog(owner), owner_(owner), result_(result), secondsLeft_(seconds) {
     setWindowTitle(QStringLiteral("Pyxtune"));
+    // A question with a close box only: closing answers it (Revert); there is nothing to resize.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     text_ = new QLabel(this);
     text_->setWordWrap(true);
+    text_->setMinimumWidth(320);
     keep_ = new QPushButton(tr("&Keep"), this);
     revert_ = new QPushButton(tr("&Revert"), this);
     revert_->setDefault(true);
@@ -26,6 +29,7 @@ CKeepDialog::CKeepDialog(const QString& result, int seconds, QWidget* owner)
     buttons->addWidget(keep_);
     buttons->addWidget(revert_);
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(text_);
     layout->addLayout(buttons);
     connect(keep_, &QPushButton::clicked, this, [this] {
