@@ -275,15 +275,9 @@ std::vector<FanOutletState> CardTuning::ReadFans() const {
 }
 
 std::optional<int32_t> CardTuning::ReadThermalLimitC() const {
-    NvThermalPoliciesInfo info;
-    NvThermalPoliciesStatus status;
-    std::memset(&info, 0, sizeof info);
-    std::memset(&status, 0, sizeof status);
-    if (ReadThermalPolicies(table_, gpu_, &info, &status) != kNvOk) return std::nullopt;
-    const uint32_t count = std::min<uint32_t>(status.count, kMaxThermalPolicies);
-    for (uint32_t i = 0; i < count; ++i)
-        if (status.entries[i].policyId == kAcousticPolicyId) return status.entries[i].limit / 256;
-    return std::nullopt;
+    const std::optional<float> exact = ReadExactThermalLimitC();
+    if (!exact) return std::nullopt;
+    return static_cast<int32_t>(*exact);
 }
 
 std::optional<float> CardTuning::ReadExactThermalLimitC() const {

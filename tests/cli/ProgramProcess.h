@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -261,6 +262,16 @@ inline fs::path CopyProgram(const fs::path& program, const fs::path& folder) {
     const fs::path copy = folder / program.filename();
     fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
     return copy;
+}
+
+// Text as a settings file holds it: UTF-16LE (a byte-order mark only where the text has one).
+inline std::string Utf16File(std::u16string_view text) {
+    std::string bytes;
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
 }
 
 }  // namespace pyx::proctest

@@ -14,15 +14,6 @@
 namespace pyx::proctest {
 namespace {
 
-std::string Utf16File(std::u16string_view text) {
-    std::string bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
-
 class SettingsPlaceProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -16,15 +16,6 @@
 namespace pyx::proctest {
 namespace {
 
-std::string Utf16File(std::u16string_view text) {
-    std::string bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
-
 // The first card's clock offsets and power as the simulator's state file holds them; null when
 // there is none yet.
 nlohmann::json CardTuning(const fs::path& state) {
