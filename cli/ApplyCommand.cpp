@@ -10,18 +10,23 @@
 #include "app/TuningRanges.h"
 #include "cli/CliArgs.h"
 #include "cli/CliSession.h"
+#include "cli/KeepPrompt.h"
 
 namespace pyx {
 
 namespace {
 
 const char* kApplyHelp =
-    "usage: pyxtunectl apply extreme|performance|common [--gpu N | --all] [--yes] [--json]\n"
+    "usage: pyxtunectl apply extreme|performance|common [--gpu N | --all] [--yes | --revert-after S] [--json]\n"
     "       pyxtunectl apply custom [--gpu N | --all] --core MHZ --mem MHZ --power PERCENT --fan VALUE\n"
-    "                               [--gpu-vf MHZ] [--mem-vf MHZ] [--yes] [--json]\n"
+    "                               [--gpu-vf MHZ] [--mem-vf MHZ] [--yes | --revert-after S] [--json]\n"
     "  Applies a tuning mode as the window's Apply does (without its lighting half).\n"
-    "  extreme, performance and custom overclock: they are refused with the warning unless\n"
-    "  --yes confirms it. common restores the card's defaults and needs no confirmation.\n"
+    "  extreme, performance and custom overclock: on a terminal the warning is asked, then\n"
+    "  \"Keep these settings? [y/N] (reverted in 15 s)\": only y or yes keeps; any other answer,\n"
+    "  the end of input or no answer in time puts back the settings from before. --yes answers\n"
+    "  both (it is needed where standard input or standard error is not a terminal);\n"
+    "  --revert-after S sets the time (5-60 s). common restores the card's defaults, needs no\n"
+    "  confirmation and is kept at once.\n"
     "  --gpu N          the GPU to tune (default 0)\n"
     "  --all            every GPU, as with the window's link button\n"
     "  --core MHZ       graphics clock offset      --mem MHZ   memory clock offset\n"
@@ -31,8 +36,9 @@ const char* kApplyHelp =
     "                   (default: --core and --mem)\n"
     "  Values outside a card's range are refused with the range, before anything is sent.\n"
     "  Exit status 1 when a card refused a write (each one is named; the writes after it are\n"
-    "  still sent) or does not hold a custom value afterwards; the success line and --json's\n"
-    "  \"applied\": true only when it took everything.\n";
+    "  still sent), does not hold a custom value afterwards or refused part of a revert; the\n"
+    "  success line and --json's \"applied\": true only when it took everything. A revert\n"
+    "  the cards took whole ends with 0 (--json: \"kept\": false).\n";
 
 const std::map<std::string, int> kModes = {{"extreme", kTuningModeExtreme},
                                            {"performance", kTuningModePerformance},
@@ -129,6 +135,10 @@ std::optional<ApplyRequest> ParseApply(const CliArgs& args, std::ostream& out, s
                 << " takes: --gpu N | --all, --yes)\n";
             return std::nullopt;
         }
+    if (request.mode == kTuningModeCommon && args.Has("--revert-after")) {
+        err << args.Prefix() << "--revert-after belongs to the modes that ask (common is kept at once)\n";
+        return std::nullopt;
+    }
     return request;
 }
 
@@ -165,13 +175,9 @@ struct ApplyRun {
 };
 
 // The mode applied as the window's Apply applies it, --yes standing for the warning's OK.
-ApplyRun RunApply(const CliArgs& args, GpuBoardTable& boards, const ApplyRequest& request,
-                  const ApplyTargets& targets) {
-    TuningPage page;
-    page.selectedGpu = targets.selected;
-    page.linkAllGpus = args.Has("--all");
-    page.tuningMode = request.mode;
-    ReadSliderRanges(boards, targets.selected, page);
+ApplyRun RunApply(GpuBoardTable& boards, const ApplyRequest& request, const TuningPage& ranges,
+                  KeepPrompt* keep) {
+    TuningPage page = ranges;
     if (request.mode == kTuningModeCustom) {
         // The checks hold for every GPU, so nothing is clamped here.
         page.gpuClock.pos = static_cast<int32_t>(request.custom.core);
@@ -187,7 +193,7 @@ ApplyRun RunApply(const CliArgs& args, GpuBoardTable& boards, const ApplyRequest
     TuningCallbacks callbacks;
     callbacks.confirmWarning = [&](const std::string& text, const std::string&) {
         run.warning = text;
-        return args.Has("--yes");
+        return keep != nullptr && keep->ConfirmWarning(text);
     };
     callbacks.showResult = [&](const std::string& text, const std::string&) { run.result = text; };
     TuningController controller(boards, state, callbacks);
@@ -213,9 +219,9 @@ nlohmann::json PrintRefusals(const CliArgs& args, const ApplyRequest& request, c
     return refused;
 }
 
-// What each card holds now, as a line of text or a JSON entry; for custom, false (after saying
-// so) when a card does not hold what was asked.
-bool DescribeHoldings(const CliArgs& args, GpuBoardTable& boards, const ApplyRequest& request,
+// What each card holds now, as a line of text or a JSON entry; for custom (when `asked`),
+// false (after saying so) when a card does not hold what was asked.
+bool DescribeHoldings(const CliArgs& args, GpuBoardTable& boards, const ApplyRequest& request, bool asked,
                       const std::vector<int>& gpus, nlohmann::json& results, std::ostringstream& holdings,
                       std::ostream& err) {
     bool held = true;
@@ -229,7 +235,7 @@ bool DescribeHoldings(const CliArgs& args, GpuBoardTable& boards, const ApplyReq
         holdings << "GPU " << gpu << "  graphics offset " << now.gpuClock.pos << " MHz  memory offset "
                  << now.memClock.pos << " MHz  power target "
                  << (now.power.enabled ? std::to_string(now.power.pos) + " %" : std::string("-")) << "\n";
-        if (request.mode != kTuningModeCustom) continue;
+        if (!asked || request.mode != kTuningModeCustom) continue;
         const CustomValues& custom = request.custom;
         const bool vf = now.gpuVf.HasRange();
         const int64_t graphics = vf ? custom.gpuVf : custom.core;
@@ -245,12 +251,17 @@ bool DescribeHoldings(const CliArgs& args, GpuBoardTable& boards, const ApplyReq
     return held;
 }
 
-// The outcome on out (text or JSON) and what went wrong on err; the exit status.
-int PrintApply(const CliArgs& args, CliSession& session, const ApplyRequest& request, const ApplyTargets& targets,
-               const ApplyRun& run, std::ostream& out, std::ostream& err) {
+// The outcome on out (text or JSON) and what went wrong on err, with the keep question between
+// the applied values and the end; the exit status.
+int FinishApply(const CliArgs& args, CliSession& session, const ApplyRequest& request, const ApplyTargets& targets,
+                const ApplyRun& run, KeepPrompt* keep, const TuningRevert& before, std::ostream& out,
+                std::ostream& err) {
     if (run.outcome == ApplyOutcome::Refused) {
-        err << args.Prefix() << request.modeName << " overclocks the card and needs --yes; the warning reads:\n"
-            << run.warning << "\n";
+        if (keep != nullptr && keep->OnTerminal())
+            err << args.Prefix() << request.modeName << " was not applied: the warning was not confirmed\n";
+        else
+            err << args.Prefix() << request.modeName << " overclocks the card and needs --yes; the warning reads:\n"
+                << run.warning << "\n";
         return kExitUsage;
     }
     // The presets carry on past a refused write, as the window's do; the card still did not
@@ -258,22 +269,41 @@ int PrintApply(const CliArgs& args, CliSession& session, const ApplyRequest& req
     const nlohmann::json refused = PrintRefusals(args, request, run.report, err);
     nlohmann::json results = nlohmann::json::array();
     std::ostringstream holdings;
-    const bool held = DescribeHoldings(args, session.Boards(), request, targets.gpus, results, holdings, err);
-    const int status = refused.empty() && held ? kExitOk : kExitHardware;
-    if (args.Has("--json")) {
+    const bool held = DescribeHoldings(args, session.Boards(), request, true, targets.gpus, results, holdings, err);
+    const bool applied = refused.empty() && held;
+    const bool json = args.Has("--json");
+    if (!json) {
+        // Seen before the question: the user keeps what the cards took, not what was asked.
+        out << session.BackendLine() << "\n";
+        if (applied) out << run.result << "\n";
+        out << holdings.str() << std::flush;
+    }
+
+    const KeepOutcome kept = keep != nullptr ? keep->KeepOrRevert(before) : KeepOutcome{};
+    const nlohmann::json revertRefused = PrintRevertRefusals(args, kept.revert, err);
+    if (!kept.kept) {
+        results = nlohmann::json::array();
+        holdings.str("");
+        DescribeHoldings(args, session.Boards(), request, false, targets.gpus, results, holdings, err);
+    }
+    // A revert the user chose is no failure; a write a card refused, on the way there or back, is.
+    const int status = applied && revertRefused.empty() ? kExitOk : kExitHardware;
+    if (json) {
         out << nlohmann::json{{"backend", session.Library().BackendName()},
                               {"mode", request.modeName},
-                              {"applied", status == kExitOk},
+                              {"applied", applied},
                               {"refusals", refused},
+                              {"kept", kept.kept},
+                              {"revertRefusals", revertRefused},
                               {"gpus", results}}
                    .dump(2)
             << "\n";
         return status;
     }
-    // The result line only for a mode the cards took whole.
-    out << session.BackendLine() << "\n";
-    if (status == kExitOk) out << run.result << "\n";
-    out << holdings.str();
+    if (!kept.kept)
+        out << "Reverted: the settings from before " << request.modeName << " are back"
+            << (revertRefused.empty() ? "" : ", but for the values named above") << ".\n"
+            << holdings.str();
     return status;
 }
 
@@ -282,19 +312,36 @@ int PrintApply(const CliArgs& args, CliSession& session, const ApplyRequest& req
 int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs parsed("apply", args);
     if (!parsed.Parse({"--all", "--yes", "--json", "--help"},
-                      {"--gpu", "--core", "--mem", "--power", "--fan", "--gpu-vf", "--mem-vf"}, err))
+                      {"--gpu", "--core", "--mem", "--power", "--fan", "--gpu-vf", "--mem-vf", "--revert-after"}, err))
         return kExitUsage;
     int exitCode = kExitOk;
     const std::optional<ApplyRequest> request = ParseApply(parsed, out, err, exitCode);
     if (!request) return exitCode;
+    // Common brings the card's defaults back, the settings a revert would be safe in: it is
+    // kept at once, so it stays a way back that needs no terminal.
+    std::optional<KeepPrompt> keep;
+    if (request->mode != kTuningModeCommon) {
+        keep = KeepPrompt::Prepare(parsed, request->modeName, err,
+                                   std::string("the overclocking warning --yes answers reads:\n") +
+                                       kOverclockWarningText + "\n");
+        if (!keep) return kExitUsage;
+    }
 
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
     const std::optional<ApplyTargets> targets = CheckApply(parsed, *session, *request, err);
     if (!targets) return kExitUsage;
 
-    const ApplyRun run = RunApply(parsed, session->Boards(), *request, *targets);
-    return PrintApply(parsed, *session, *request, *targets, run, out, err);
+    GpuBoardTable& boards = session->Boards();
+    TuningPage page;
+    page.selectedGpu = targets->selected;
+    page.linkAllGpus = parsed.Has("--all");
+    page.tuningMode = request->mode;
+    ReadSliderRanges(boards, targets->selected, page);
+    KeepPrompt* const prompt = keep ? &*keep : nullptr;
+    const TuningRevert before = TuningRevert::Capture(boards, TuningRevert::ApplyTargets(boards, page));
+    const ApplyRun run = RunApply(boards, *request, page, prompt);
+    return FinishApply(parsed, *session, *request, *targets, run, prompt, before, out, err);
 }
 
 }  // namespace pyx

@@ -7,22 +7,33 @@
 #include "app/AppState.h"
 #include "app/CIni.h"
 #include "app/CIniText.h"
+#include "app/TuningController.h"
 #include "app/TuningReport.h"
+#include "app/TuningRevert.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
 #include "cli/CliSession.h"
+#include "cli/KeepPrompt.h"
+#include "cli/ProfileLoadCheck.h"
 
 namespace pyx {
 
 namespace {
 
 const char* kProfileHelp =
-    "usage: pyxtunectl profile save [FILE] | load [FILE] | show FILE [--json]\n"
+    "usage: pyxtunectl profile save [FILE] | load [FILE] [--yes | --revert-after S] | show FILE [--json]\n"
     "  save   writes every GPU's current tuning to FILE (one [Gpu<n>] section per GPU, the\n"
     "         format of the program's settings files), replacing it in one step\n"
     "  load   reads FILE and applies each section whose Id names the GPU of its index: fan,\n"
     "         clock offsets, power target and VF offsets (exit status 1 when no section\n"
-    "         matches a GPU here, or when a card refused a value: each is named)\n"
+    "         matches a GPU here, or when a card refused a value: each is named). A load is an\n"
+    "         apply: a value outside its card's range is refused with the range before anything\n"
+    "         is sent, a positive clock offset needs the overclocking warning confirmed, and on\n"
+    "         a terminal \"Keep these settings? [y/N] (reverted in 15 s)\" follows: only y or yes\n"
+    "         keeps; otherwise the settings from before are put back (exit status 0 when they\n"
+    "         all went back, 1 when a card refused part). --yes answers both and is needed where\n"
+    "         standard input or standard error is not a terminal; --revert-after S sets the\n"
+    "         time (5-60 s)\n"
     "         Without FILE, save and load use the program's own Preformance.txt, which the\n"
     "         window applies at every start; it lies in the settings folder that\n"
     "         \"pyxtunectl list\" names (on simulated cards a folder of the simulator's own).\n"
@@ -93,19 +104,42 @@ int Save(CliSession& session, const CliArgs& parsed, const std::filesystem::path
     return kExitOk;
 }
 
-// The file's tuning onto the cards it names, with every value a card refused.
-int Load(CliSession& session, const CliArgs& parsed, const std::filesystem::path& file, std::ostream& out,
-         std::ostream& err) {
+// Why nothing was loaded: no section names a GPU here, with the sections this machine needs.
+void SayNoGpuMatches(const CliArgs& parsed, GpuBoardTable& boards, const std::filesystem::path& file,
+                     std::ostream& err) {
+    std::string ids;
+    for (int gpu = 0; gpu < boards.gpuCount; ++gpu) {
+        const char16_t* id = boards.Board(gpu).deviceIdText;
+        ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) + "] Id=" + Utf8(id);
+    }
+    err << parsed.Prefix() << file.string() << ": no section names a GPU here (this machine needs " << ids << ")\n";
+}
+
+// The file's tuning onto the cards it names, checked and confirmed as an apply is, with every
+// value a card refused; then kept or taken back.
+int Load(CliSession& session, const CliArgs& parsed, const std::filesystem::path& file, KeepPrompt& keep,
+         std::ostream& out, std::ostream& err) {
+    GpuBoardTable& boards = session.Boards();
+    const ProfileLoadCheck check(file, boards);
+    if (check.Gpus().empty()) {
+        SayNoGpuMatches(parsed, boards, file, err);
+        return kExitHardware;
+    }
+    if (!check.OutOfRange().empty()) {
+        for (const std::string& value : check.OutOfRange()) err << parsed.Prefix() << file.string() << ": " << value << "\n";
+        err << parsed.Prefix() << "nothing was sent\n";
+        return kExitUsage;
+    }
+    if (check.Overclocks() && !keep.ConfirmWarning(kOverclockWarningText)) {
+        err << parsed.Prefix() << file.string() << " was not loaded: the overclocking warning was not confirmed\n";
+        return kExitUsage;
+    }
+
+    const TuningRevert before = TuningRevert::Capture(boards, check.Gpus());
     AppState state;
     TuningReport report;
-    GpuBoardTable& boards = session.Boards();
     if (LoadTuningSettings(file, boards, state, &report) != 1) {
-        std::string ids;
-        for (int gpu = 0; gpu < boards.gpuCount; ++gpu) {
-            const char16_t* id = boards.Board(gpu).deviceIdText;
-            ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) + "] Id=" + Utf8(id);
-        }
-        err << parsed.Prefix() << file.string() << ": no section names a GPU here (this machine needs " << ids << ")\n";
+        SayNoGpuMatches(parsed, boards, file, err);
         return kExitHardware;
     }
     const std::vector<TuningWriteResult> refusals = report.Refusals();
@@ -115,19 +149,24 @@ int Load(CliSession& session, const CliArgs& parsed, const std::filesystem::path
         err << parsed.Prefix() << "GPU " << r.gpu << " refused [Gpu" << r.gpu + 1 << "] " << SettingsKeyOf(r.operation)
             << "=" << fileValue << " (" << DescribeWrite(r) << "): " << StatusInWords(r.status) << "\n";
     }
-    if (!refusals.empty()) {
+    if (!refusals.empty())
         err << parsed.Prefix() << file.string() << " was loaded but for the values above\n";
-        return kExitHardware;
-    }
-    out << "Loaded " << file.string() << "\n";
-    return kExitOk;
+    else
+        out << "Loaded " << file.string() << "\n" << std::flush;
+
+    const KeepOutcome kept = keep.KeepOrRevert(before);
+    const bool revertRefused = !PrintRevertRefusals(parsed, kept.revert, err).empty();
+    if (!kept.kept)
+        out << "Reverted: the settings from before the load are back"
+            << (revertRefused ? ", but for the values named above" : "") << ".\n";
+    return refusals.empty() && !revertRefused ? kExitOk : kExitHardware;
 }
 
 }  // namespace
 
 int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs parsed("profile", args);
-    if (!parsed.Parse({"--json", "--help"}, {}, err)) return kExitUsage;
+    if (!parsed.Parse({"--json", "--yes", "--help"}, {"--revert-after"}, err)) return kExitUsage;
     if (parsed.Has("--help")) {
         out << kProfileHelp;
         return kExitOk;
@@ -141,6 +180,11 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
         return kExitUsage;
     }
     const std::string& action = words[0];
+    if (action != "load" && (parsed.Has("--yes") || parsed.Has("--revert-after"))) {
+        err << parsed.Prefix() << (parsed.Has("--yes") ? "--yes" : "--revert-after") << " belongs to load (" << action
+            << " changes no card)\n";
+        return kExitUsage;
+    }
     // A path the user names is used as given; without one, the program's own settings file.
     const bool ownFile = words.size() < 2;
     std::filesystem::path file = ownFile ? std::filesystem::path() : std::filesystem::path(words[1]);
@@ -159,6 +203,11 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
     // A named file is checked before the cards are started; the own file's place depends on
     // the back-end, which the session chooses.
     if (action == "load" && !ownFile && !readable()) return kExitUsage;
+    std::optional<KeepPrompt> keep;
+    if (action == "load") {
+        keep = KeepPrompt::Prepare(parsed, "profile load", err);
+        if (!keep) return kExitUsage;
+    }
 
     int exitCode = kExitOk;
     auto session = CliSession::Open(err, exitCode);
@@ -173,7 +222,7 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
             return kExitUsage;
         }
     }
-    return action == "save" ? Save(*session, parsed, file, out, err) : Load(*session, parsed, file, out, err);
+    return action == "save" ? Save(*session, parsed, file, out, err) : Load(*session, parsed, file, *keep, out, err);
 }
 
 }  // namespace pyx

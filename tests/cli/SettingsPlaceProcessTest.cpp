@@ -86,7 +86,7 @@ TEST_F(SettingsPlaceProcessTest, SimulatedCardsNeverWriteIntoTheSettingsFilesOfR
 
     // The program's own file is what "profile load" takes without a path.
     fs::remove(folder_ / "state.json");
-    run = Ctl({"profile", "load"});
+    run = Ctl({"profile", "load", "--yes"});
     EXPECT_EQ(run.status, 0) << run.err;
 }
 
@@ -102,7 +102,7 @@ TEST_F(SettingsPlaceProcessTest, ACustomTuningOfTheDefaultCardComesBackFromAProf
     ASSERT_EQ(Ctl({"apply", "common"}).status, 0);
     ASSERT_EQ(Tuning()["graphics"]["deltaKHz"], 0);
 
-    run = Ctl({"profile", "load", profile.string()});
+    run = Ctl({"profile", "load", profile.string(), "--yes"});
     ASSERT_EQ(run.status, 0) << run.err;
     const nlohmann::json tuning = Tuning();
     EXPECT_EQ(tuning["graphics"]["deltaKHz"], 100000);

@@ -174,7 +174,7 @@ TEST_P(SettingsRoundTripMatrix, WhatWasAppliedComesBackFromAProfile) {
 
     // The cards as they come: a fresh state file.
     fs::rename(folder_ / "state.json", folder_ / "state-after-apply.json");
-    ASSERT_EQ(Ctl({"profile", "load", profile.string()}, "load").status, 0);
+    ASSERT_EQ(Ctl({"profile", "load", profile.string(), "--yes"}, "load").status, 0);
     const json loaded = ReadState(folder_ / "state.json");
 
     const json& before = applied.at("cards");
@@ -238,7 +238,7 @@ TEST_P(NothingTouchedStaysAutomatic, AfterSaveAndRestart) {
     ASSERT_EQ(Ctl({"profile", "save", settings.string()}, "save").status, 0);
     const json started = ReadState(folder_ / "state.json");
     fs::rename(folder_ / "state.json", folder_ / "state-after-save.json");
-    Ctl({"profile", "load", settings.string()}, "load");
+    Ctl({"profile", "load", settings.string(), "--yes"}, "load");
     const json restarted = ReadState(folder_ / "state.json");
     ASSERT_EQ(started.at("cards").size(), restarted.at("cards").size());
     for (size_t card = 0; card < started.at("cards").size(); ++card) {

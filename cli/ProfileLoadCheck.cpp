@@ -1,0 +1,67 @@
+#include "cli/ProfileLoadCheck.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "app/CIni.h"
+#include "app/CIniText.h"
+#include "app/TuningPage.h"
+#include "app/TuningRanges.h"
+#include "gpu/CardTuning.h"
+
+namespace pyx {
+
+namespace {
+
+// The fan work modes of a settings file that carry a level.
+constexpr int32_t kFanModeFixed = 2;
+constexpr int32_t kFanModeCoolers = 3;
+constexpr int32_t kCoolerLevelMax = 100;
+
+std::u16string_view DeviceIdOf(const GpuBoard& board) {
+    const char16_t* text = board.deviceIdText;
+    return {text, static_cast<size_t>(std::find(text, text + std::size(board.deviceIdText), u'\0') - text)};
+}
+
+}  // namespace
+
+ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTable& boards) {
+    CIni ini;
+    if (!ini.Load(file)) return;
+    for (int gpu = 0; gpu < std::min<int>(boards.gpuCount, kMaxGpus); ++gpu) {
+        const std::string name = "Gpu" + std::to_string(gpu + 1);
+        const CTreeNode* section = ini.FindChild(ini.Root(), name);
+        if (section == nullptr || !CIniText::EqualsIgnoreCase(ini.ReadText(section, "Id"), DeviceIdOf(boards.Board(gpu))))
+            continue;
+        gpus_.push_back(gpu);
+        TuningPage card;
+        ReadSliderRanges(boards, gpu, card);
+        const bool vfPoints = CardTuning(boards, gpu).Style() == TuningStyle::VfPoints;
+        const auto has = [&](const char* key) { return CIni::ValueOf(ini.FindChild(section, key)) != nullptr; };
+        // scale: the file's unit per unit of the slider (kHz per MHz for the VF offsets).
+        const auto check = [&](const char* key, const TuningSlider& range, int64_t scale, const char* unit,
+                               bool clock) {
+            if (!has(key)) return;
+            const int64_t value = ini.ReadInt(section, key);
+            overclocks_ = overclocks_ || (clock && value > 0);
+            if (value >= range.min * scale && value <= range.max * scale) return;
+            outOfRange_.push_back("[" + name + "] " + key + "=" + std::to_string(value) + " " + unit +
+                                  " is outside GPU " + std::to_string(gpu) + "'s range " +
+                                  std::to_string(range.min * scale) + ".." + std::to_string(range.max * scale) + " " +
+                                  unit);
+        };
+        check("DyaGpuClock", card.gpuClock, 1, "MHz", true);
+        check("DyaMemClock", card.memClock, 1, "MHz", true);
+        if (card.power.enabled) check("PowerTarget", card.power, 1, "%", false);
+        if (vfPoints) {
+            check("GpuVF", card.gpuVf, 1000, "kHz", true);
+            check("MemVF", card.memVf, 1000, "kHz", true);
+        }
+        const int32_t fanMode = ini.ReadInt(section, "FanWorkMode");
+        if (fanMode == kFanModeFixed && card.fan.enabled)
+            check("FanSpeed", card.fan, 1, card.fanUnit == FanUnit::Rpm ? "RPM" : "%", false);
+        if (fanMode == kFanModeCoolers) check("FanSpeed", TuningSlider{0, 0, kCoolerLevelMax, true}, 1, "(level)", false);
+    }
+}
+
+}  // namespace pyx

@@ -1,0 +1,30 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "gpu/GpuBoardTable.h"
+
+namespace pyx {
+
+// What a profile would send to the GPUs here, read before anything is sent: the GPUs whose
+// section it matches (as the load matches them), each value outside its GPU's range, and
+// whether it overclocks. A load is an apply like any other.
+class ProfileLoadCheck {
+public:
+    // Reads the ranges from the cards; a file that cannot be read matches no GPU.
+    ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTable& boards);
+
+    const std::vector<int>& Gpus() const { return gpus_; }
+    // "[Gpu1] DyaGpuClock=99999 MHz is outside GPU 0's range -200..200 MHz", one per value.
+    const std::vector<std::string>& OutOfRange() const { return outOfRange_; }
+    // A clock offset above zero reaches a card: the overclocking warning is due.
+    bool Overclocks() const { return overclocks_; }
+
+private:
+    std::vector<int> gpus_;
+    std::vector<std::string> outOfRange_;
+    bool overclocks_ = false;
+};
+
+}  // namespace pyx
