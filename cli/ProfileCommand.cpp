@@ -14,7 +14,7 @@
 #include "cli/CliArgs.h"
 #include "cli/CliSession.h"
 #include "cli/KeepPrompt.h"
-#include "cli/ProfileLoadCheck.h"
+#include "app/ProfileLoadCheck.h"
 
 namespace pyx {
 

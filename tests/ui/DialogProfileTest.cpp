@@ -152,15 +152,17 @@ TEST_F(DialogProfileTest, ASavedProfileLoadsBackOntoTheCardAndRefreshesTheWindow
     EXPECT_TRUE(reports.empty()) << "a clean save and load tell nothing";
 }
 
-// A load is a change the user is asked to keep: the cards are taken before anything reaches
-// them, and the load's answers go to the keep question after the refresh, not to a box of their
-// own. A load that matched nothing asks nothing.
+// A load is a change the user is asked to keep: the window may stop it before anything is sent
+// (a value out of range, an overclock not confirmed); else the cards are taken before anything
+// reaches them, and the load's answers go to the keep question after the refresh, not to a box
+// of their own. A load that matched nothing asks nothing.
 TEST_F(DialogProfileTest, ALoadedProfileIsOfferedToKeepWithItsAnswers)
 {
     auto save = MakeDialog(Profiles() / "quiet");
     save->Button(CProfileDlg::kSaveId)->click();
-    for (const char* name : {"quiet.ini", "missing.ini"}) {
-        SCOPED_TRACE(name);
+    for (const auto& [name, allowed] : {std::pair{"quiet.ini", true}, std::pair{"missing.ini", true},
+                                        std::pair{"quiet.ini", false}}) {
+        SCOPED_TRACE(std::string(name) + (allowed ? "" : ", stopped"));
         card.Tuning().graphics.deltaKHz = 0;
         events.clear();
         reports.clear();
@@ -173,13 +175,15 @@ TEST_F(DialogProfileTest, ALoadedProfileIsOfferedToKeepWithItsAnswers)
         context.keepLoaded = [&](const pyx::TuningReport& report) {
             events.push_back("keep? " + std::to_string(report.Writes().size() > 0));
         };
+        context.mayLoad = [allowed = allowed](const fs::path&) { return allowed; };
         CProfileDlg(context).Button(CProfileDlg::kLoadId)->click();
         const bool matched = std::string(name) == "quiet.ini";
         std::vector<std::string> expected{"before, offset 0", "refresh"};
         if (matched)
             expected.push_back("keep? 1");
-        EXPECT_EQ(events, expected);
-        EXPECT_EQ(reports.size(), matched ? 0u : 1u);
+        EXPECT_EQ(events, allowed ? expected : std::vector<std::string>{});
+        EXPECT_EQ(card.Tuning().graphics.deltaKHz, allowed && matched ? 120000 : 0);
+        EXPECT_EQ(reports.size(), allowed && !matched ? 1u : 0u);
     }
 }
 

@@ -104,6 +104,10 @@ void CProfileDlg::OnLoad()
         return;
     // A file that cannot be read, or that names none of these cards, changes no settings; the
     // window is refreshed all the same.
+    if (context_.mayLoad && !context_.mayLoad(*file)) {
+        done(0);
+        return;
+    }
     pyx::TuningReport report;
     if (context_.beforeLoad)
         context_.beforeLoad();

@@ -38,6 +38,9 @@ struct ProfileDlgContext
     // the refresh with the load's answers, in place of reportFailure's account of them. Unset:
     // the load is kept as it is.
     std::function<void()> beforeLoad{};
+    // Asked with the chosen file before anything of it is sent: false leaves the cards alone
+    // (a value outside a card's range, an overclock the user did not confirm). Unset: loaded.
+    std::function<bool(const std::filesystem::path& file)> mayLoad{};
     std::function<void(const pyx::TuningReport& report)> keepLoaded{};
 };
 

@@ -3,6 +3,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/ProfileLoadCheck.h"
+#include "app/TuningController.h"
 #include "ui/dialogs/CProfileDlg.h"
 #include "ui/dialogs/CSetDialog.h"
 
@@ -18,6 +20,21 @@ void MainWindowDialogs::RunProfileDialog() {
                                   context_.prompts.ShowError(&window_, QString::fromStdString(text),
                                                              QStringLiteral("Pyxtune"));
                               }};
+    // A load is an apply like any other: checked against each card's range before anything is
+    // sent, and an overclock asks the warning first.
+    context.mayLoad = [&](const std::filesystem::path& file) {
+        const ProfileLoadCheck check(file, core.Boards());
+        if (!check.OutOfRange().empty()) {
+            std::string text = "The profile was not loaded: these values are outside the cards' ranges.\n";
+            for (const std::string& line : check.OutOfRange()) text += "\n" + line;
+            context_.prompts.ShowError(&window_, QString::fromStdString(text), QStringLiteral("Pyxtune"));
+            return false;
+        }
+        if (!check.Overclocks()) return true;
+        // The dialog holds profileDialogOpen set meanwhile, as every prompt of an Apply does.
+        return context_.prompts.AskOkCancel(&window_, QString::fromUtf8(kOverclockWarningText),
+                                            QString::fromUtf8(kOverclockWarningCaption));
+    };
     // A profile may reach every card: all are taken before it, for the way back.
     TuningRevert before;
     uint8_t modeBefore = 0;

@@ -1,4 +1,4 @@
-#include "cli/ProfileLoadCheck.h"
+#include "app/ProfileLoadCheck.h"
 
 #include <algorithm>
 #include <string_view>
