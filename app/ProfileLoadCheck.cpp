@@ -7,21 +7,14 @@
 #include "app/CIniText.h"
 #include "app/TuningPage.h"
 #include "app/TuningRanges.h"
+#include "app/TuningSettingsStore.h"
 #include "gpu/CardTuning.h"
 
 namespace pyx {
 
 namespace {
 
-// The fan work modes of a settings file that carry a level.
-constexpr int32_t kFanModeFixed = 2;
-constexpr int32_t kFanModeCoolers = 3;
 constexpr int32_t kCoolerLevelMax = 100;
-
-std::u16string_view DeviceIdOf(const GpuBoard& board) {
-    const char16_t* text = board.deviceIdText;
-    return {text, static_cast<size_t>(std::find(text, text + std::size(board.deviceIdText), u'\0') - text)};
-}
 
 }  // namespace
 
@@ -30,9 +23,8 @@ ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTa
     if (!ini.Load(file)) return;
     for (int gpu = 0; gpu < std::min<int>(boards.gpuCount, kMaxGpus); ++gpu) {
         const std::string name = "Gpu" + std::to_string(gpu + 1);
-        const CTreeNode* section = ini.FindChild(ini.Root(), name);
-        if (section == nullptr || !CIniText::EqualsIgnoreCase(ini.ReadText(section, "Id"), DeviceIdOf(boards.Board(gpu))))
-            continue;
+        const CTreeNode* section = SectionFor(ini, boards, gpu);
+        if (section == nullptr) continue;
         gpus_.push_back(gpu);
         TuningPage card;
         ReadSliderRanges(boards, gpu, card);

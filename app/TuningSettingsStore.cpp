@@ -20,10 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Fan work modes as the file stores them.
-constexpr int32_t kFanModeAuto = 1;
-constexpr int32_t kFanModeFixed = 2;
-constexpr int32_t kFanModeCoolers = 3;
 // Written when the card would not say which mode its fan is in.
 constexpr int32_t kFanModeUnknown = 255;
 // Written for the speed when the card would not report one.
@@ -247,18 +243,22 @@ int GpuCount(const GpuBoardTable& table) { return std::min<int>(table.gpuCount, 
 
 }  // namespace
 
+const CTreeNode* SectionFor(const CIni& ini, const GpuBoardTable& table, int gpu) {
+    // A file without this GPU's section holds nothing for it, even when the GPU's own id could
+    // not be read and is empty.
+    const CTreeNode* section = ini.FindChild(ini.Root(), SectionName(gpu));
+    if (section == nullptr) return nullptr;
+    return CIniText::EqualsIgnoreCase(ini.ReadText(section, "Id"), DeviceIdOf(table.Board(gpu))) ? section : nullptr;
+}
+
 int32_t LoadTuningSettings(const fs::path& fileName, GpuBoardTable& table, AppState& state, TuningReport* report) {
     CIni ini;
     if (!ini.Load(FileOrDefault(fileName))) return 0;
 
     int32_t matched = 0;
     for (int gpu = 0; gpu < GpuCount(table); ++gpu) {
-        // A file without this GPU's section holds nothing for it, even when the GPU's own id
-        // could not be read and is empty.
-        const CTreeNode* section = ini.FindChild(ini.Root(), SectionName(gpu));
+        const CTreeNode* section = SectionFor(ini, table, gpu);
         if (section == nullptr) continue;
-        if (!CIniText::EqualsIgnoreCase(ini.ReadText(section, "Id"), DeviceIdOf(table.Board(gpu))))
-            continue;
         matched = 1;
         ApplySection(ReadSection(ini, section), table, gpu, state, report);
     }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/AppState.h"
+#include "app/CIni.h"
 #include "app/SettingsFileWriter.h"
 #include "app/TuningReport.h"
 #include "gpu/GpuBoardTable.h"
@@ -14,6 +15,15 @@ namespace pyx {
 inline constexpr char kTuningSettingsFileName[] = "Preformance.txt";
 // The same file written by the lighting apply when several GPUs are present; never read back.
 inline constexpr char kLedSettingsFileName[] = "Led.txt";
+
+// Fan work modes as the file stores them ("FanWorkMode").
+inline constexpr int32_t kFanModeAuto = 1;
+inline constexpr int32_t kFanModeFixed = 2;
+inline constexpr int32_t kFanModeCoolers = 3;
+
+// The section of a loaded file that holds GPU gpu's settings: "[Gpu<gpu+1>]" whose "Id" names
+// that GPU's device id (any letter case); null when the file has none.
+const CTreeNode* SectionFor(const CIni& ini, const GpuBoardTable& table, int gpu);
 
 // Reads a settings file ("Preformance.txt", "Led.txt" or a profile; an empty name means
 // "Preformance.txt" in the current folder) and applies each "[Gpu<n>]" section whose "Id"
