@@ -84,8 +84,8 @@ TEST(CardTuningState, ARestoreAfterAChangeLeavesEveryKindOfCardAsCaptured) {
         const CardTuningState captured = CaptureTuning(*world.table, 0);
         ChangeEverything(world);
         ASSERT_NE(Held(world).at("tuning"), before.at("tuning")) << "the change moved nothing";
-        for (const CardWrite& write : RestoreTuning(*world.table, 0, captured).All())
-            EXPECT_EQ(write.status, kNvOk) << static_cast<int>(write.operation);
+        const CardWrites restored = RestoreTuning(*world.table, 0, captured);
+        for (const CardWrite& write : restored.All()) EXPECT_EQ(write.status, kNvOk) << static_cast<int>(write.operation);
         EXPECT_EQ(json::diff(before, Held(world)), json::array());
     }
 }
