@@ -51,7 +51,8 @@ protected:
     }
     // Without `confirm` there is no terminal; with one, `confirm` and `keep` (null: nothing) are
     // typed only once their question shows, since what is typed ahead is dropped.
-    ProgramRun Run(const std::vector<std::string>& args, const char* confirm = nullptr, const char* keep = nullptr) {
+    ProgramRun Run(const std::vector<std::string>& args, [[maybe_unused]] const char* confirm = nullptr,
+                   [[maybe_unused]] const char* keep = nullptr) {
 #ifndef _WIN32
         if (confirm) {
             int master = -1;
