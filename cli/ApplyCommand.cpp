@@ -209,11 +209,7 @@ nlohmann::json PrintRefusals(const CliArgs& args, const ApplyRequest& request, c
     for (const TuningWriteResult& r : refusals) {
         err << args.Prefix() << "GPU " << r.gpu << " refused " << request.modeName << "'s " << DescribeWrite(r) << ": "
             << StatusInWords(r.status) << "\n";
-        refused.push_back({{"gpu", r.gpu},
-                           {"operation", OperationKey(r.operation)},
-                           {"value", r.value},
-                           {"unit", OperationUnit(r.operation)},
-                           {"status", r.status}});
+        refused.push_back(RefusalJson(r));
     }
     if (!refusals.empty()) err << args.Prefix() << "the writes after a refused one were still sent\n";
     return refused;

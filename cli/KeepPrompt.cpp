@@ -66,16 +66,20 @@ KeepOutcome KeepPrompt::KeepOrRevert(const TuningRevert& before) {
     return outcome;
 }
 
+nlohmann::json RefusalJson(const TuningWriteResult& r) {
+    return {{"gpu", r.gpu},
+            {"operation", OperationKey(r.operation)},
+            {"value", r.value},
+            {"unit", OperationUnit(r.operation)},
+            {"status", r.status}};
+}
+
 nlohmann::json PrintRevertRefusals(const CliArgs& args, const TuningReport& revert, std::ostream& err) {
     nlohmann::json refused = nlohmann::json::array();
     for (const TuningWriteResult& r : revert.Refusals()) {
         err << args.Prefix() << "GPU " << r.gpu << " did not take back its " << DescribeWrite(r) << ": "
             << StatusInWords(r.status) << "\n";
-        refused.push_back({{"gpu", r.gpu},
-                           {"operation", OperationKey(r.operation)},
-                           {"value", r.value},
-                           {"unit", OperationUnit(r.operation)},
-                           {"status", r.status}});
+        refused.push_back(RefusalJson(r));
     }
     if (!refused.empty()) err << args.Prefix() << "the settings from before were written back but for the values above\n";
     return refused;

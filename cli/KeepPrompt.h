@@ -55,6 +55,9 @@ private:
 
 // Each write a revert could not put back, on err; the same as a JSON array (the fields of an
 // apply's refusals).
+// One refused write as pyxtunectl's documents give it: gpu, operation, value, unit, status.
+nlohmann::json RefusalJson(const TuningWriteResult& write);
+
 nlohmann::json PrintRevertRefusals(const CliArgs& args, const TuningReport& revert, std::ostream& err);
 
 }  // namespace pyx

@@ -9,6 +9,7 @@
 #include "cli/CliArgs.h"
 #include "cli/CliInterrupt.h"
 #include "cli/CliSession.h"
+#include "cli/KeepPrompt.h"
 
 namespace pyx {
 
@@ -35,11 +36,7 @@ const char* HandBackReasonKey(FanHandBackReason reason) {
 nlohmann::json HandBackJson(const FanHandBack& handBack, const std::string& backend) {
     nlohmann::json refusals = nlohmann::json::array();
     for (const TuningWriteResult& r : handBack.writes.Refusals())
-        refusals.push_back({{"gpu", r.gpu},
-                            {"operation", OperationKey(r.operation)},
-                            {"value", r.value},
-                            {"unit", OperationUnit(r.operation)},
-                            {"status", r.status}});
+        refusals.push_back(RefusalJson(r));
     // Temperature and limit were read only for the thermal limit; a lost temperature has none.
     const bool thermal = handBack.reason == FanHandBackReason::ThermalLimit;
     return {{"backend", backend},
