@@ -1,7 +1,9 @@
 #pragma once
 // Runs one of the project's programs as a process of its own, as a user would start it: its
 // own environment, standard output and error kept in files, a time limit.
+#include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -25,10 +27,15 @@
 #include "platform/windows/WinText.h"
 #else
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/linux/LinuxInstanceLock.h"
 
 extern char** environ;
 #endif
@@ -42,6 +49,15 @@ using test::FileText;
 struct EnvChange {
     std::string name;
     std::optional<std::string> value;
+};
+
+// How a started program is kept apart from the rest of the machine.
+enum class Isolation {
+    None,
+    // The window's one-copy lock is an abstract socket, which lives in a network namespace: in
+    // a namespace of its own the program takes its own lock, whatever copy runs elsewhere on
+    // the machine, and the installed program's lock stays as strong as it is.
+    OwnInstanceLock,
 };
 
 struct ProgramRun {
@@ -166,7 +182,7 @@ class ProgramProcess {
 public:
     // Starts program with args; its output goes to <outputStem>.out and <outputStem>.err.
     ProgramProcess(const fs::path& program, const std::vector<std::string>& args, const std::vector<EnvChange>& env,
-                   const fs::path& outputStem)
+                   const fs::path& outputStem, Isolation isolation = Isolation::None)
         : outFile_(outputStem.string() + ".out"), errFile_(outputStem.string() + ".err") {
         std::vector<std::string> environment;
         for (char** e = environ; *e != nullptr; ++e) {
@@ -186,6 +202,10 @@ public:
         for (auto& e : environment) envPointers.push_back(e.data());
         envPointers.push_back(nullptr);
 
+        if (isolation == Isolation::OwnInstanceLock) {
+            StartIsolated(argvPointers.data(), envPointers.data());
+            return;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -200,6 +220,8 @@ public:
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
     bool Started() const { return pid_ > 0; }
+    // Why an isolated start could not be made; empty when it was (or none was asked for).
+    const std::string& IsolationError() const { return isolationError_; }
     bool Running() {
         if (pid_ <= 0 || ended_) return false;
         int status = 0;
@@ -232,10 +254,107 @@ private:
         exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
+    // fork, a network namespace of the child's own, exec. Root makes the namespace directly;
+    // another user makes it inside a user namespace that maps the user to itself, so the program
+    // still runs as that user. The child reports a failed step through a close-on-exec pipe
+    // (an errno value), so the parent knows before the test goes on.
+    void StartIsolated(char* const argv[], char* const envp[]) {
+        const std::string uidMap = std::to_string(::getuid()) + " " + std::to_string(::getuid()) + " 1";
+        const std::string gidMap = std::to_string(::getgid()) + " " + std::to_string(::getgid()) + " 1";
+        int report[2];
+        if (::pipe2(report, O_CLOEXEC) != 0) {
+            isolationError_ = std::strerror(errno);
+            return;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {  // only async-signal-safe calls from here to the exec
+            ::close(report[0]);
+            const auto fail = [&](int step) {
+                const int error[2] = {step, errno};
+                (void)!::write(report[1], error, sizeof error);
+                ::_exit(127);
+            };
+            const auto put = [](const char* file, const std::string& text) {
+                const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
+                const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+                if (fd >= 0) ::close(fd);
+                return ok;
+            };
+            if (::unshare(CLONE_NEWNET) != 0) {
+                if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) fail(1);
+                if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", uidMap) ||
+                    !put("/proc/self/gid_map", gidMap))
+                    fail(2);
+            }
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int out = ::open(outFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) fail(3);
+            ::execve(argv[0], argv, envp);
+            fail(4);
+        }
+        ::close(report[1]);
+        int error[2] = {0, 0};
+        ssize_t got;
+        do got = ::read(report[0], error, sizeof error);
+        while (got < 0 && errno == EINTR);
+        ::close(report[0]);
+        if (child < 0) {
+            isolationError_ = std::string("fork: ") + std::strerror(errno);
+            return;
+        }
+        pid_ = child;
+        if (got == static_cast<ssize_t>(sizeof error)) {
+            static const char* const kSteps[] = {"", "a network namespace of its own", "its user mapping",
+                                                 "its standard files", "exec"};
+            isolationError_ = std::string(kSteps[error[0]]) + ": " + std::strerror(error[1]);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+    }
+
     std::string outFile_, errFile_;
+    std::string isolationError_;
     pid_t pid_ = -1;
     bool ended_ = false;
     int exitStatus_ = -1;
+};
+
+#endif
+
+#ifndef _WIN32
+// Holds the window's machine-wide lock name in this process for as long as it lives, as a
+// copy of the window running elsewhere on the machine would; held by nobody when another
+// process already has it, which is the same situation.
+class MachineLockHolder {
+public:
+    MachineLockHolder() {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string name = LinuxInstanceLock::kDefaultName;
+        std::memcpy(address.sun_path + 1, name.data(), name.size());  // sun_path[0] = 0: abstract
+        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+        if (fd_ >= 0 && (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd_, 1) != 0)) {
+            held_ = errno == EADDRINUSE;
+            ::close(fd_);
+            fd_ = -1;
+        } else {
+            held_ = fd_ >= 0;
+        }
+    }
+    ~MachineLockHolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    MachineLockHolder(const MachineLockHolder&) = delete;
+    MachineLockHolder& operator=(const MachineLockHolder&) = delete;
+    // Whether the name is taken now, by this holder or by another process.
+    bool Taken() const { return held_; }
+
+private:
+    int fd_ = -1;
+    bool held_ = false;
 };
 
 #endif

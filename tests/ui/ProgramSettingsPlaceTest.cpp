@@ -16,16 +16,6 @@
 namespace pyx::proctest {
 namespace {
 
-std::string Utf16File(std::u16string_view text)
-{
-    std::string bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
-
 TEST(ProgramSettingsPlace, SimulatedCardsLeaveTheRealCardsSettingsBesideTheProgramAlone)
 {
     const fs::path folder = fs::temp_directory_path() / ("pyx-window-place-" + std::to_string(::getpid()));
@@ -55,7 +45,11 @@ TEST(ProgramSettingsPlace, SimulatedCardsLeaveTheRealCardsSettingsBesideTheProgr
     std::ofstream(real, std::ios::binary) << realBytes;
     const fs::path simulated = folder / "program" / "simulated" / "Preformance.txt";
 
-    ProgramProcess window(program, {"SysTray"}, env, folder / "window");
+    // Whatever copy of the window runs elsewhere on the machine, this one takes its own lock.
+    const MachineLockHolder elsewhere;
+    ASSERT_TRUE(elsewhere.Taken());
+    ProgramProcess window(program, {"SysTray"}, env, folder / "window", Isolation::OwnInstanceLock);
+    if (!window.IsolationError().empty()) GTEST_SKIP() << "no lock of its own: " << window.IsolationError();
     ASSERT_TRUE(window.Started());
     // The hide at the end of the start-up saves the settings; wait until a file shows it.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
