@@ -14,6 +14,7 @@
 
 #include "gpu/NvApiLibrary.h"
 #include "gpu/linux/TrustedLibraryLocator.h"
+#include "tests/support/linux/RootOnlyFolder.h"
 
 namespace pyx {
 namespace {
@@ -23,16 +24,17 @@ namespace fs = std::filesystem;
 class GpuBackendChoiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The root stands for "/", so it must lie where only root can write: the build tree.
-        root_ = fs::current_path() / ("pyx-backend-root-" + std::to_string(::getpid()));
-        fs::remove_all(root_);
+        // The root stands for "/", so it must lie where only root can write.
+        std::string whyNot;
+        scratch_ = test::RootOnlyFolder::Make(whyNot);
+        if (!scratch_) GTEST_SKIP() << "no scratch root can stand for /: " << whyNot;
+        root_ = scratch_->Path();
         lib_ = LibraryTrust::UnderRoot(root_).systemFolders.front();
         fs::create_directories(lib_);
-        for (fs::path f = lib_; f != root_.parent_path(); f = f.parent_path())
+        for (fs::path f = lib_; f != root_; f = f.parent_path())
             fs::permissions(f, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                    fs::perms::others_read | fs::perms::others_exec);
-        const std::string why = LibraryTrust::WhyRootUntrusted(root_);
-        if (!why.empty()) GTEST_SKIP() << "a scratch root here cannot stand for /: " << why;
+        ASSERT_EQ(LibraryTrust::WhyRootUntrusted(root_), "");
         Keep("PYXTUNE_LIBRARY_ROOT");
         Keep("PYXTUNE_GPU_BACKEND");
         Keep("PYXTUNE_SIM_SCENARIO");
@@ -45,8 +47,6 @@ protected:
     void TearDown() override {
         for (const auto& [name, value] : saved_)
             if (value) ::setenv(name.c_str(), value->c_str(), 1); else ::unsetenv(name.c_str());
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
     void Keep(const char* name) {
         const char* value = std::getenv(name);
@@ -62,6 +62,7 @@ protected:
         return file;
     }
 
+    std::optional<test::RootOnlyFolder> scratch_;
     fs::path root_, lib_;
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };

@@ -19,6 +19,7 @@
 #include "gpu/linux/FilledNvApiSource.h"
 #include "gpu/linux/LinuxNvApiSource.h"
 #include "gpu/linux/NvmlLibrary.h"
+#include "tests/support/linux/RootOnlyFolder.h"
 
 namespace pyx {
 namespace {
@@ -153,10 +154,16 @@ private:
 };
 
 TEST_F(RealDriver, PyxtunectlExitsOneWithTheDriversOwnWordsAndNeverFallsBackToTheSimulator) {
-    const std::string why = LibraryTrust::WhyRootUntrusted(root_);
-    if (!why.empty()) GTEST_SKIP() << "the unpacked tree cannot stand for /: " << why;
+    // The library root must lie where only root can write; the build tree may not (a clone
+    // under /tmp), so the unpacked tree is copied to such a place.
+    std::string whyNot;
+    const std::optional<test::RootOnlyFolder> scratch = test::RootOnlyFolder::Make(whyNot);
+    if (!scratch) GTEST_SKIP() << "the unpacked tree cannot stand for /: " << whyNot;
+    const fs::path root = scratch->Path() / "root";
+    fs::copy(root_, root, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    ASSERT_EQ(LibraryTrust::WhyRootUntrusted(root), "");
     Environment env;
-    env.Set("PYXTUNE_LIBRARY_ROOT", root_.c_str());
+    env.Set("PYXTUNE_LIBRARY_ROOT", root.c_str());
     for (const char* backend : {static_cast<const char*>(nullptr), "nvapi"}) {
         env.Set("PYXTUNE_GPU_BACKEND", backend);
         const GpuBackendChoice choice = ChooseGpuBackendFromEnvironment();
