@@ -191,12 +191,21 @@ fs::path FolderOf(const fs::path& target) {
 }  // namespace
 
 fs::path FileReplacement::TemporaryPathFor(const fs::path& target, unsigned long pid, unsigned counter) {
-  return target.parent_path() /
-         ("." + HashText(NameHash(target)) + "-" + std::to_string(pid) + "-" + std::to_string(counter) + ".tmp");
+  // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on a `"." + std::string` chain.
+  std::string name = ".";
+  name += HashText(NameHash(target));
+  name += '-';
+  name += std::to_string(pid);
+  name += '-';
+  name += std::to_string(counter);
+  name += ".tmp";
+  return target.parent_path() / name;
 }
 
 void FileReplacement::RemoveStaleTemporaries(const fs::path& target) {
-  const std::string newPrefix = "." + HashText(NameHash(target)) + "-";
+  std::string newPrefix = ".";
+  newPrefix += HashText(NameHash(target));
+  newPrefix += '-';
   const std::string oldPrefix = Utf8Name(target) + std::string(kOldSuffix);
   const unsigned long self = CurrentProcessId();
   std::error_code ec;
