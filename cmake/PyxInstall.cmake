@@ -11,12 +11,9 @@ set(PYX_APP_ID "io.github.pyxtune.pyxtune")
 if(TARGET pyx_ui_main)
   target_compile_definitions(pyx_ui_main PRIVATE PYX_APP_ID="${PYX_APP_ID}")
 endif()
-set(PYX_HOMEPAGE_URL "https://github.com/pyxtune/pyxtune" CACHE STRING
-    "The project's home page, named in the package and the AppStream metainfo")
-# AppStream clients fetch the screenshot over https; the raw view of the repository serves the
-# same picture the README shows.
-set(PYX_SCREENSHOT_URL "https://raw.githubusercontent.com/pyxtune/pyxtune/main/docs/main-window.png"
-    CACHE STRING "https address of docs/main-window.png for the AppStream metainfo")
+# The project's home page, named in the package's control fields; none unless a builder gives
+# one (no address the project does not own goes into a package).
+set(PYX_HOMEPAGE_URL "" CACHE STRING "The project's home page, named in the package's control fields")
 
 set(pyx_programs pyxtunectl ReadMem)
 if(TARGET pyxtune)

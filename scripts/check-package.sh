@@ -76,7 +76,7 @@ say "desktop entry and metainfo"
 unpacked=$scratch/deb-root
 dpkg-deb -x "$deb" "$unpacked"
 desktop-file-validate "$unpacked/usr/share/applications/$app_id.desktop" || fail "desktop-file-validate"
-# No network here: the screenshot's address is checked for form, not fetched.
+# No network here: nothing the metainfo names is fetched.
 appstreamcli validate --no-net --pedantic "$unpacked/usr/share/metainfo/$app_id.metainfo.xml" ||
   fail "appstreamcli validate"
 for size in 16 22 24 32 48 64 128 256; do
