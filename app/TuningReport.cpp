@@ -36,9 +36,15 @@ const OperationText& TextOf(TuningOperation operation) {
 }  // namespace
 
 std::vector<TuningWriteResult> TuningReport::Refusals() const {
+    // A value some step sends twice (Reset zeroes the offsets at its start and its end) is one
+    // refusal to the user: the first of each, in order.
     std::vector<TuningWriteResult> out;
-    std::copy_if(writes_.begin(), writes_.end(), std::back_inserter(out),
-                 [](const TuningWriteResult& w) { return w.Refused(); });
+    for (const TuningWriteResult& w : writes_) {
+        const auto same = [&w](const TuningWriteResult& o) {
+            return o.gpu == w.gpu && o.operation == w.operation && o.value == w.value && o.status == w.status;
+        };
+        if (w.Refused() && std::none_of(out.begin(), out.end(), same)) out.push_back(w);
+    }
     return out;
 }
 

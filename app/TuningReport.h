@@ -32,6 +32,7 @@ public:
     void Append(const TuningReport& other) { writes_.insert(writes_.end(), other.writes_.begin(), other.writes_.end()); }
 
     const std::vector<TuningWriteResult>& Writes() const { return writes_; }
+    // The refused writes, each value once (a repeat of the same refusal is left out).
     std::vector<TuningWriteResult> Refusals() const;
     bool AnyRefused() const;
     bool RefusedOn(int gpu) const;

@@ -345,3 +345,27 @@ TEST(MainWindowCommands, StoredSettingsComeBackOnTheButtonsAtStart)
     EXPECT_EQ(w.Controls().Button(kIdCustom)->ShownBitmapId(), SelectedImage(kIdCustom));
     EXPECT_EQ(w.Controls().Button(kIdPerformance)->ShownBitmapId(), MainControl(kIdPerformance).normalId);
 }
+
+// Reset names what the cards refused in its tuning half as Apply does: each refused value once,
+// though Reset sends the clock offsets twice.
+TEST(MainWindowCommands, ResetAndApplyNameEachRefusedValueOnce)
+{
+    struct Case { NvOp refused; std::vector<std::string> named; };
+    for (const Case& c : {Case{NvOp::SetPstates20, {"graphics clock offset 0 MHz: ", "memory clock offset 0 MHz: "}},
+                          Case{NvOp::PowerPoliciesSetStatus, {"power target 100 %: "}}}) {
+        SCOPED_TRACE(NvOpId(c.refused));
+        MainWindowWorld world(ScenarioText("minimal.json"));
+        ASSERT_TRUE(world.Open());
+        world.simLib->SetUnsupported(NvOpId(c.refused));
+        world.Click(kIdCommon);  // Common's values are Reset's: the two must name the same
+        world.Click(kIdApply);
+        world.Click(kIdCustom);
+        world.Click(kIdReset);
+        ASSERT_EQ(world.prompts.warnings.size(), 2) << world.prompts.warnings.join("\n---\n").toStdString();
+        for (const QString& told : world.prompts.warnings)
+            for (const std::string& line : c.named)
+                EXPECT_EQ(told.count(QString::fromStdString("  " + line)), 1) << line << " in\n" << told.toStdString();
+        for (const QString& told : world.prompts.warnings)
+            EXPECT_TRUE(told.startsWith("Not every setting was applied.\n\nGPU 0 refused:\n")) << told.toStdString();
+    }
+}
