@@ -185,7 +185,7 @@ void TuningController::PutCardValuesOnRefusedSliders(const CardTuning& card, int
         if (const auto level = card.ReadFanLevel()) page.fan.SetClamped(*level);
 }
 
-TuningReport TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, TuningPage& page,
+TuningReport TuningController::ApplyCustom(int gpu, const CustomOffsetsMHz& offsetsMHz, TuningPage& page,
                                            bool useFanCoolers) {
     TuningReport report;
     const CardTuning card(table_, gpu);
@@ -193,7 +193,7 @@ TuningReport TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t
     // The sliders show one GPU: another's values never land on them.
     const bool shown = page.selectedGpu == -1 || gpu == page.selectedGpu;
     const CardWrites offsets =
-        card.Write({.memoryOffsetKHz = Thousandfold(memClockMHz), .graphicsOffsetKHz = Thousandfold(gpuClockMHz)});
+        card.Write({.memoryOffsetKHz = Thousandfold(offsetsMHz.memClock), .graphicsOffsetKHz = Thousandfold(offsetsMHz.gpuClock)});
     report.Add(gpu, offsets);
     if (offsets.Refused(TuningOperation::GraphicsClockOffset) && shown) PutCardOffsetsOnSliders(card, page);
 
@@ -208,8 +208,8 @@ TuningReport TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t
     // without a VF range has both at 0, which would undo the offsets just set.
     const bool vfRange = gpu == page.selectedGpu ? page.gpuVf.HasRange() : HasVfRange(gpu);
     if (vfRange) {
-        report.Add(gpu, card.Write({.graphicsOffsetKHz = Thousandfold(page.gpuVf.pos)}));
-        report.Add(gpu, card.Write({.memoryOffsetKHz = Thousandfold(page.memVf.pos)}));
+        report.Add(gpu, card.Write({.graphicsOffsetKHz = Thousandfold(offsetsMHz.gpuVf)}));
+        report.Add(gpu, card.Write({.memoryOffsetKHz = Thousandfold(offsetsMHz.memVf)}));
     }
     if (shown) PutCardValuesOnRefusedSliders(card, gpu, report, vfRange, page);
     return report;
@@ -218,17 +218,23 @@ TuningReport TuningController::ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t
 TuningReport TuningController::ApplyCustomMode(TuningPage& page) {
     TuningReport report;
     if (page.linkAllGpus) {
-        // One choice for every card, even when a refused offset moves the sliders meanwhile.
-        const int32_t gpuClockMHz = page.gpuClock.pos;
-        const int32_t memClockMHz = page.memClock.pos;
+        // One choice for every card: what the shown card's sliders say, from the VF sliders
+        // where they stand in for its clock slider. Every card takes it through its own kind of
+        // slider; the hidden sliders hold the other kind's old values, which must not follow.
+        // Taken once, as a refused offset moves the sliders meanwhile.
+        const bool shownVf = page.gpuVf.HasRange();
+        const int32_t gpuMHz = shownVf ? page.gpuVf.pos : page.gpuClock.pos;
+        const int32_t memMHz = shownVf ? page.memVf.pos : page.memClock.pos;
+        const CustomOffsetsMHz shown{gpuMHz, memMHz, gpuMHz, memMHz};
         // Each card's fan through the interface that drives it: a fixed speed on a card whose
         // fans answer only the fan-cooler interface would be refused and leave them as they were.
         for (int gpu = 0; gpu < table_.gpuCount; ++gpu)
-            report.Append(ApplyCustom(gpu, gpuClockMHz, memClockMHz, page, CardTuning(table_, gpu).HasFanCoolers()));
+            report.Append(ApplyCustom(gpu, shown, page, CardTuning(table_, gpu).HasFanCoolers()));
         return report;
     }
     ForTargetGpus(page, false, [this, &page, &report](int gpu) {
-        report.Append(ApplyCustom(gpu, page.gpuClock.pos, page.memClock.pos, page, CardTuning(table_, gpu).HasFanCoolers()));
+        const CustomOffsetsMHz sliders{page.gpuClock.pos, page.memClock.pos, page.gpuVf.pos, page.memVf.pos};
+        report.Append(ApplyCustom(gpu, sliders, page, CardTuning(table_, gpu).HasFanCoolers()));
     });
     return report;
 }

@@ -85,13 +85,17 @@ public:
     TuningReport ApplyCommon(int gpu);
     // Slider values are taken as they stand: the window keeps them clamped, and the tool is to
     // set them with TuningSlider::SetClamped after ReadSliderRanges.
-    // The Custom steps for one GPU: the given clock offsets, the page's power and fan (through
+    // The offsets one card gets in Custom: those of the clock sliders, then, on a card with a
+    // VF range, those of the VF sliders, which stand in for the clock slider there.
+    struct CustomOffsetsMHz {
+        int32_t gpuClock = 0, memClock = 0, gpuVf = 0, memVf = 0;
+    };
+    // The Custom steps for one GPU: the clock offsets, the page's power and fan (through
     // coolers 1 and 2 when useFanCoolers, else a fixed speed). A GPU with a VF range (graphics
-    // VF range not empty) then gets both offsets once more from the VF sliders; any other
-    // keeps the clock-slider offsets just set. When the GPU is the one the page shows (or the
+    // VF range not empty) then gets both offsets once more from the VF values; any other
+    // keeps the clock offsets just set. When the GPU is the one the page shows (or the
     // page shows none), each slider whose write was refused takes the card's value back.
-    TuningReport ApplyCustom(int gpu, int32_t gpuClockMHz, int32_t memClockMHz, TuningPage& page,
-                             bool useFanCoolers);
+    TuningReport ApplyCustom(int gpu, const CustomOffsetsMHz& offsetsMHz, TuningPage& page, bool useFanCoolers);
 
     // Reset's tuning half (the window does the per-LED-kind writes first): settingsCommitted,
     // then for every GPU when linked, else the selected one (all with no selection): clock

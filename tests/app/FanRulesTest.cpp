@@ -144,7 +144,7 @@ TEST(FanRules, ResetCommonAndTheEndHandBackEveryFanAndNameWhatTheCardRefused) {
         ReadSliderRanges(*rig.table, 0, page);
         // Custom fixed the coolers, and an earlier profile the library fan.
         page.fan.pos = 70;
-        (void)controller.ApplyCustom(0, 0, 0, page, true);
+        (void)controller.ApplyCustom(0, {}, page, true);
         (void)CardTuning(*rig.table, 0).Write({.fan = FanRequest::Fixed(60)});
         ASSERT_TRUE(AnyFanManual(rig));
         if (c.restoreRefused) rig.sim->SetUnsupported(NvOpId(NvOp::RestoreCoolerSettings));

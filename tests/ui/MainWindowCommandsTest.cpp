@@ -369,3 +369,33 @@ TEST(MainWindowCommands, ResetAndApplyNameEachRefusedValueOnce)
             EXPECT_TRUE(told.startsWith("Not every setting was applied.\n\nGPU 0 refused:\n")) << told.toStdString();
     }
 }
+
+// A linked Custom Apply sends the shown sliders' values to every card, each through the kind of
+// slider that card uses (its clock slider, or the VF sliders standing in for it), whichever
+// card is shown and whatever the other kind's sliders held before.
+TEST(MainWindowCommands, ALinkedCustomApplySendsTheShownValuesToEveryKindOfCard)
+{
+    struct Case { int shown; int idShown; int otherFirst; int idOther; };
+    // GPU 0 has only P-state offsets (the clock slider); GPU 1 has VF points (the VF sliders).
+    for (const Case c : {Case{0, kIdGpuClockSlider, 1, kIdGpuVfSlider}, Case{1, kIdGpuVfSlider, 0, kIdGpuClockSlider}}) {
+        SCOPED_TRACE(c.shown);
+        MainWindowWorld world(ScenarioText("plain-and-vf-cards.json"));
+        ASSERT_TRUE(world.Open());
+        world.Click(kIdCustom);
+        world.Click(kIdLink);
+        world.Click(kIdGpu0 + c.otherFirst);
+        world.window->Sliders().OnSliderMoved(c.idOther, 69);
+        world.Click(kIdGpu0 + c.shown);
+        world.window->Sliders().OnSliderMoved(c.idShown, 61);
+        const size_t mark = world.Trace().size();
+        world.Click(kIdApply);
+        for (int gpu : {0, 1}) {
+            std::string last;
+            for (const std::string& line : world.Changes(mark, {"SetPstates20"}))
+                if (line.find(" gpu=" + std::to_string(gpu) + " ") != std::string::npos &&
+                    line.find(" domain=0 ") != std::string::npos)
+                    last = line;
+            EXPECT_NE(last.find(" deltaKHz=61000 "), std::string::npos) << "GPU " << gpu << ": " << last;
+        }
+    }
+}
