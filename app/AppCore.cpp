@@ -44,7 +44,11 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
         platform.messages.ShowMessage(kOtherUserMessage, kAppCaption, MessageIcon::Error);
         return StartupResult::OtherUsersCopy;
     case InstanceLockResult::HeldBySameUser:
-        platform.instanceLock.ActivateFirstCopy();
+        // A start from a terminal that ended without a word would look like a failure.
+        std::puts(platform.instanceLock.ActivateFirstCopy()
+                      ? "Pyxtune is already running; its window was brought to the front."
+                      : "Pyxtune is already running, but its window could not be asked to come forward.");
+        std::fflush(stdout);
         return StartupResult::ActivatedFirstCopy;
     case InstanceLockResult::Unavailable:
         // No lock can be made here (the system refused it): telling the user that

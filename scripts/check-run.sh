@@ -134,8 +134,10 @@ kill -0 "$app_pid" || fail "the program ended on Close"
 
 # A second start brings the first copy's window back from the task bar and ends.
 XDG_RUNTIME_DIR="$work/runtime" PYXTUNE_GPU_BACKEND=sim \
-  timeout 20 nsenter -t "$app_pid" "${join_lock[@]}" "$work/pyxtune" >/dev/null 2>&1 \
+  timeout 20 nsenter -t "$app_pid" "${join_lock[@]}" "$work/pyxtune" >"$work/second.txt" 2>&1 \
   || fail "the second start did not end cleanly"
+grep -qx "Pyxtune is already running; its window was brought to the front." "$work/second.txt" ||
+  fail "the second start did not say it handed over: $(cat "$work/second.txt")"
 sleep 1
 if xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; then
   fail "a second start did not bring the window back"

@@ -154,7 +154,9 @@ TEST_F(AppCoreTest, SecondCopyOfTheSameUserActivatesTheFirstWithoutAMessage) {
 
     FakeInstanceLock second(machine_, 1);
     auto core2 = MakeCore();
+    testing::internal::CaptureStdout();
     EXPECT_EQ(Start(*core2, second, "Normal"), StartupResult::ActivatedFirstCopy);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Pyxtune is already running; its window was brought to the front.\n");
     EXPECT_EQ(activations, 1);
     EXPECT_EQ(core2->startHardwareResult, -1) << "nothing else is initialised";
     EXPECT_TRUE(messages_.messages.empty());

@@ -62,6 +62,7 @@ TEST(ProgramSettingsPlace, SimulatedCardsLeaveTheRealCardsSettingsBesideTheProgr
     window.Kill();
 
     EXPECT_TRUE(stillRunning) << "the program ended by itself:\n" << window.Err();
+    EXPECT_EQ(window.Out(), "") << "the GPU layer's listings are printed only with -v";
     EXPECT_EQ(pyx::test::FileText(real), realBytes) << "the real card's settings were overwritten";
     ASSERT_TRUE(fs::exists(simulated)) << window.Err();
     EXPECT_NE(pyx::test::FileText(simulated).find(Utf16File(u"Id=1b81")), std::string::npos);

@@ -68,7 +68,7 @@ TEST(ReapplyAfterCrash, AStartKilledWhilePuttingTheSettingsBackLeavesTheNextStar
         ASSERT_TRUE(first.Running()) << first.Err();
     }
     fs::remove(state);  // the crash took the card's overclock with it
-    ProgramProcess second(program, {}, env(state), folder / "second", Isolation::OwnInstanceLock);
+    ProgramProcess second(program, {"-v"}, env(state), folder / "second", Isolation::OwnInstanceLock);
     // The fans are read once in the start-up and each second after it: the third read is past its load.
     EXPECT_TRUE(WaitUntil(second, [&] {
         return ReapplyGuard::ReadMarker(settingsFolder).skipped && Count(second.Out(), "Fan cooler status:") >= 3;

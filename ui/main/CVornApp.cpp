@@ -30,6 +30,11 @@ std::string CommandLineTail(const QStringList& arguments) {
     return arguments.mid(1).join(QLatin1Char(' ')).toStdString();
 }
 
+// -v or --verbose anywhere on the line, taken off it.
+bool TakeVerbose(QStringList& arguments) {
+    return arguments.removeAll(QStringLiteral("-v")) + arguments.removeAll(QStringLiteral("--verbose")) > 0;
+}
+
 }  // namespace
 
 CVornApp::CVornApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -75,6 +80,14 @@ int CVornApp::Run() {
         return 1;
     }
     core_ = std::make_unique<AppCore>(std::move(backend.source), Trace::FromEnvironment());
+    QStringList args = arguments();
+    [[maybe_unused]] const bool verbose = TakeVerbose(args);
+#ifndef _WIN32
+    // The GPU layer's listings (every VF point, the fans each second) are for diagnosing: a
+    // window started from a terminal prints them only when asked, as pyxtunectl does. A
+    // Windows window program has no console, and keeps them on its standard output.
+    if (!verbose) core_->Boards().Diagnostics().SendTo(nullptr);
+#endif
 
     lock_ = CreateSystemInstanceLock();
     services_ = CreateSystemServiceControl();
@@ -86,7 +99,7 @@ int CVornApp::Run() {
     AppPlatform platform{*lock_, *sink, *services_, launcher_.get()};
     const std::filesystem::path programFile = CurrentProgramFile();
     const StartupResult started =
-        core_->Start(platform, programFile, CommandLineTail(arguments()), [this] { return fonts_->RegisterFonts(); });
+        core_->Start(platform, programFile, CommandLineTail(args), [this] { return fonts_->RegisterFonts(); });
     if (started != StartupResult::RunMainWindow) return 0;
     // The end of the session, or a signal that ends the loop, ends the program as Quit does.
     connect(this, &QCoreApplication::aboutToQuit, this, [this] { EndProgram(*core_); });
