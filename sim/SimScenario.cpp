@@ -157,7 +157,16 @@ const char* SimScenario::DefaultJson() {
       },
       "i2c": [
         {"address": "0x5C", "model": "fan-chip-slot1", "dutyLimit": "0xE6"},
-        {"address": "0x60", "model": "registers"}
+        {"address": "0x60", "model": "registers"},
+        {"address": "0x58", "model": "led-zone"},
+        {"address": "0x46", "model": "led-zone"},
+        {"address": "0x48", "model": "led-zone"},
+        {"address": "0x4A", "model": "led-zone"},
+        {"address": "0x4C", "model": "led-zone"},
+        {"address": "0xAC", "model": "led-effect"},
+        {"address": "0xB0", "model": "led-effect"},
+        {"address": "0xB4", "model": "led-effect"},
+        {"address": "0xB8", "model": "led-effect"}
       ]
     }
   ]

@@ -18,17 +18,39 @@ TEST_F(CliTest, EveryCommandHasHelp) {
     EXPECT_FALSE(fs::exists(state_)) << "help must not start the hardware";
 }
 
+// The built-in card (no scenario named) shows every feature a new user may try: its fan chip
+// and both lighting controllers with their zones.
 TEST_F(CliTest, ListNamesFamiliesBoostFanTypeAndLedControllers) {
-    UseScenario("led-zone.json");
-    CliRun run = Run({"list"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("GPU 0  families D  boost 1683 MHz  fan control type"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("LED controllers 0x58,0x46,0x48,0x4A,0x4C"), std::string::npos) << run.out;
-    run = Run({"list", "--json"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const auto gpu = nlohmann::json::parse(run.out)["gpus"][0];
-    EXPECT_EQ(gpu["boostClockMHz"], 1683);
-    EXPECT_EQ(gpu["ledControllers"].size(), 5u);
+    struct Case {
+        const char* scenario;  // null: the built-in card
+        const char* line;
+        int boostMHz;
+        size_t controllers;
+    };
+    const Case cases[] = {
+        {nullptr,
+         "GPU 0  families D  boost 1683 MHz  fan control type 1  "
+         "LED controllers 0x58,0xAC,0xB0,0xB4,0xB8,0x46,0x48,0x4A,0x4C",
+         1683, 9},
+        {"led-zone.json",
+         "GPU 0  families D  boost 1683 MHz  fan control type 0  LED controllers 0x58,0x46,0x48,0x4A,0x4C", 1683, 5},
+        {"led-effect.json",
+         "GPU 0  families D  boost 1683 MHz  fan control type 0  LED controllers 0xAC,0xB0,0xB4,0xB8", 1683, 4},
+        {"minimal.json", "GPU 0  families D  boost 1708 MHz  fan control type 0  LED controllers none", 1708, 0},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.scenario ? c.scenario : "built-in";
+        if (c.scenario) UseScenario(c.scenario); else test::UnsetEnv("PYXTUNE_SIM_SCENARIO");
+        fs::remove(state_);
+        CliRun run = Run({"list"});
+        ASSERT_EQ(run.status, 0) << name << ": " << run.err;
+        EXPECT_NE(run.out.find(std::string(c.line) + "\n"), std::string::npos) << name << ":\n" << run.out;
+        run = Run({"list", "--json"});
+        ASSERT_EQ(run.status, 0) << name << ": " << run.err;
+        const auto gpu = nlohmann::json::parse(run.out)["gpus"][0];
+        EXPECT_EQ(gpu["boostClockMHz"], c.boostMHz) << name;
+        EXPECT_EQ(gpu["ledControllers"].size(), c.controllers) << name;
+    }
 }
 
 TEST_F(CliTest, MonitorTakesTheAskedNumberOfReadings) {
@@ -207,12 +229,13 @@ TEST_F(CliTest, ListOnlyReadsYetFindsTheBasicController) {
 }
 
 // The looking commands bring every kind of card up without one write: no chip register, no
-// tuning value. The fan chips are still found, by reads alone.
+// tuning value. The fan chips are still found, by reads alone. "built-in" is the card used
+// when no scenario is named, fan chip and lighting together.
 TEST_F(CliTest, ListMonitorAndVfWriteNothingToAnyCard) {
-    for (const char* scenario : {"family-d.json", "fan-type1-slot1-chip.json", "fan-type2-slot1-bios.json",
+    for (const char* scenario : {"built-in", "family-d.json", "fan-type1-slot1-chip.json", "fan-type2-slot1-bios.json",
                                  "fan-type3-slot0-chip.json", "family-a.json", "family-b.json", "family-c.json",
                                  "led-effect.json", "led-zone.json", "led-basic-class2.json"}) {
-        UseScenario(scenario);
+        if (std::string(scenario) == "built-in") test::UnsetEnv("PYXTUNE_SIM_SCENARIO"); else UseScenario(scenario);
         fs::remove(state_);
         for (const std::vector<std::string>& command :
              {std::vector<std::string>{"list"}, {"monitor", "--count", "1"}, {"vf", "--json"}}) {

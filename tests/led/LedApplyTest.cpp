@@ -6,6 +6,7 @@
 #include "LedTestRig.h"
 #include "led/LedApply.h"
 #include "led/LedControllerFactory.h"
+#include "led/LedProbe.h"
 #include "led/SteadyLedPacer.h"
 #include "sim/SimLedBasicClass1.h"
 #include "sim/SimLedEffectController.h"
@@ -270,6 +271,50 @@ TEST(LedApply, ModesWithoutAnEffectStartNothingAndUnknownTimersKeepThePeriod) {
     EXPECT_EQ(engine.BasicArgs().periodMs[0].load(), 3000.0);
     EXPECT_EQ(engine.BasicArgs().periodMs[1].load(), 8000.0);
     EXPECT_EQ(engine.BasicClassFor(0), LedKind::BasicClass1) << "kind 0 falls back to the saved kind";
+}
+
+// The built-in card carries a fan chip and both lighting controllers on one bus: each target
+// lights exactly its own zones, nothing reaches the fan chip's addresses, and the start-up
+// read-back of the kind the probe names (the effect controller's) shows what was sent.
+TEST(LedApply, TheBuiltInCardLightsEachZoneAndEffectTargetAlone) {
+    LedRig rig(sim::SimScenario::DefaultJson());
+    LedEffectEngine engine(*rig.table, rig.pacer);
+    LedSettings settings;
+    struct Case {
+        LedTarget target;
+        std::vector<uint8_t> zones;
+        bool effect;
+    };
+    const Case cases[] = {
+        {LedTarget::Zone58, {0x58}, false},           {LedTarget::Zone46, {0x46}, false},
+        {LedTarget::ZoneGroup, {0x48, 0x4A, 0x4C}, false}, {LedTarget::EffectAC, {0xAC}, true},
+        {LedTarget::EffectGroup, {0xB0, 0xB4, 0xB8}, true},
+    };
+    rig.Card(0).bus.ClearLog();
+    for (const Case& c : cases) {
+        LedPageState page = Page(1, c.target);
+        page.gm1Mode = 1;  // static
+        page.gm2Mode = 1;  // static
+        const LedWriteResult result = ApplyLedSettings(page, engine, settings, {});
+        EXPECT_TRUE(result.Clean()) << DescribeRefusedWrites(result);
+        for (const uint8_t zone : c.zones) {
+            const auto* controller = rig.Device<sim::SimLedController>(0, zone);
+            ASSERT_NE(controller, nullptr) << "the built-in card has no controller at " << int(zone);
+            const sim::SimLedShown shown = controller->Shown();
+            EXPECT_EQ((LedColour{shown.r, shown.g, shown.b}), (LedColour{10, 20, 30})) << int(zone);
+            EXPECT_EQ(shown.effectCode, c.effect ? 0x01 : 0x20) << int(zone);
+        }
+    }
+    for (const uint8_t zone : {0x58, 0x46, 0x48, 0x4A, 0x4C})
+        EXPECT_EQ(rig.Device<sim::SimLedZoneController>(0, zone)->Commits(), 1u) << int(zone);
+    for (const uint8_t zone : {0xAC, 0xB0, 0xB4, 0xB8})
+        EXPECT_EQ(rig.Device<sim::SimLedEffectController>(0, zone)->Commits(), 1u) << int(zone);
+    for (const auto& record : rig.Card(0).bus.Log())
+        EXPECT_TRUE(record.devAddress != 0x5C && record.devAddress != 0x60) << "lighting reached a fan chip address";
+
+    const LedKind kind = ProbeLedKind(*rig.table, 0);
+    EXPECT_EQ(kind, LedKind::EffectAC);
+    EXPECT_EQ(ReadBackLedMode(*rig.table, 0, kind), 1u) << "the effect controller's static mode";
 }
 
 TEST(LedReadBack, ShowsTheModeTheHardwareIsIn) {

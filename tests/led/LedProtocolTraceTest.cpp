@@ -1,4 +1,6 @@
 // The exact bus traffic of every lighting sequence, against approved traces.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "LedTestRig.h"
@@ -261,6 +263,46 @@ TEST(LedProbe, TheControllersFoundAreNamedByTheirAddresses) {
     EXPECT_TRUE(ControllerFound(found, 0x4C));
     EXPECT_FALSE(ControllerFound(found, 0x58));
     EXPECT_FALSE(ControllerFound(found, 0x40)) << "the basic controller is found by its class, not an address";
+}
+
+// What each kind of card's probes find: the first-success kind, the start-up probe's presence
+// flags (so the target buttons), and the listing's reads-only probe agreeing with both. The
+// built-in card, which a new user sees first, carries both the zone and the effect controller:
+// every target but the basic one is lit, and the effect controller names the kind because the
+// first-success probe asks 0xAC first.
+TEST(LedProbe, EachScenarioFindsItsControllersAndTheKindAskedFirst) {
+    using T = LedTarget;
+    struct Case {
+        std::string scenario;  // a shipped file, or JSON text
+        LedKind firstKind;
+        std::vector<LedTarget> targets;
+    };
+    const Case cases[] = {
+        {sim::SimScenario::DefaultJson(), LedKind::EffectAC,
+         {T::Zone58, T::EffectAC, T::EffectGroup, T::Zone46, T::ZoneGroup}},
+        {"led-two-cards.json", LedKind::EffectAC, {T::Zone58, T::EffectAC, T::EffectGroup, T::Zone46, T::ZoneGroup}},
+        {"led-zone.json", LedKind::Zone46, {T::Zone58, T::Zone46, T::ZoneGroup}},
+        {"led-effect.json", LedKind::EffectAC, {T::EffectAC, T::EffectGroup}},
+        {"led-basic-class1.json", LedKind::BasicClass1, {T::Basic}},
+        {"led-basic-class2.json", LedKind::BasicClass2, {T::Basic}},
+        {"minimal.json", LedKind::None, {}},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.scenario.starts_with("{") ? "built-in" : c.scenario;
+        LedRig rig(c.scenario);
+        EXPECT_EQ(ProbeLedKind(*rig.table, 0), c.firstKind) << name;
+        LedBoardState startUp;
+        ProbeLedControllers(*rig.table, 0, startUp);
+        LedBoardState readOnly;
+        ProbeLedControllersReadOnly(*rig.table, 0, readOnly);
+        EXPECT_EQ(FirstSuccessKind(startUp), c.firstKind) << name;
+        EXPECT_EQ(readOnly.present, startUp.present) << name;
+        for (const T target : {T::Basic, T::Zone58, T::EffectAC, T::EffectGroup, T::Zone46, T::ZoneGroup}) {
+            const bool expected = std::find(c.targets.begin(), c.targets.end(), target) != c.targets.end();
+            EXPECT_EQ(startUp.TargetAvailable(target), expected)
+                << name << ": target " << static_cast<uint32_t>(target);
+        }
+    }
 }
 
 }  // namespace
