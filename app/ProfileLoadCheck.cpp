@@ -1,6 +1,7 @@
 #include "app/ProfileLoadCheck.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "app/CIni.h"
@@ -45,6 +46,10 @@ ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTa
         check("DyaGpuClock", card.gpuClock, 1, "MHz", true);
         check("DyaMemClock", card.memClock, 1, "MHz", true);
         if (card.power.enabled) check("PowerTarget", card.power, 1, "%", false);
+        // A card whose policy cannot be read has no range to hold a limit to: the write is
+        // refused there and named with the card's refusals.
+        if (const std::optional<ThermalLimitRange> thermal = CardTuning(boards, gpu).ReadThermalLimitRange())
+            check("ThermalLimit", TuningSlider{0, thermal->minC, thermal->maxC, true}, 1, "C", false);
         if (vfPoints) {
             check("GpuVF", card.gpuVf, 1000, "kHz", true);
             check("MemVF", card.memVf, 1000, "kHz", true);

@@ -1,6 +1,7 @@
 #include "app/TuningSettingsStore.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +50,8 @@ struct SectionValues {
     bool hasGpuClock = false;
     bool hasMemClock = false;
     bool hasPowerTarget = false;
+    // Whole degrees; only a file that holds the line changes the card's thermal limit.
+    std::optional<int32_t> thermalLimitC;
 };
 
 fs::path FileOrDefault(const fs::path& fileName) {
@@ -87,6 +90,8 @@ SectionValues ReadSection(const CIni& ini, const CTreeNode* section) {
     v.hasGpuClock = CIni::ValueOf(ini.FindChild(section, "DyaGpuClock")) != nullptr;
     v.hasMemClock = CIni::ValueOf(ini.FindChild(section, "DyaMemClock")) != nullptr;
     v.hasPowerTarget = CIni::ValueOf(ini.FindChild(section, "PowerTarget")) != nullptr;
+    if (CIni::ValueOf(ini.FindChild(section, "ThermalLimit")) != nullptr)
+        v.thermalLimitC = ini.ReadInt(section, "ThermalLimit");
     return v;
 }
 
@@ -138,6 +143,9 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
             writes.Append(card.Write({.graphicsVfOffsetKHz = v.gpuVfKHz, .memoryVfOffsetKHz = v.memVfKHz}));
             break;
     }
+    // A limit outside the policy's range never reaches the card: the write refuses it, and
+    // the refusal is reported with the rest.
+    if (v.thermalLimitC) writes.Append(card.Write({.thermalLimitC = static_cast<float>(*v.thermalLimitC)}));
     if (report != nullptr) report->Add(gpu, writes);
 
     const LedKind kind = ProbeLedKind(table, gpu);
@@ -197,6 +205,16 @@ void AddPowerTarget(SettingsFileWriter& writer, GpuBoardTable& table, int gpu) {
     writer.AddNumber("PowerTarget", static_cast<int32_t>(*powerPcm) / 1000);
 }
 
+// Only a limit of whole degrees is written, so that a load sets exactly the limit the card
+// held. A limit between two degrees (which only another program could have set) leaves the
+// line out, as an unreadable policy does: the load then leaves the card's limit alone rather
+// than move it to a degree the card never held.
+void AddThermalLimit(SettingsFileWriter& writer, GpuBoardTable& table, int gpu) {
+    const std::optional<float> limitC = CardTuning(table, gpu).ReadExactThermalLimitC();
+    if (!limitC || std::trunc(*limitC) != *limitC) return;
+    writer.AddNumber("ThermalLimit", static_cast<int32_t>(*limitC));
+}
+
 // The VF read keeps the last programmable point's offsets of this GPU in state; when it
 // fails, state keeps what it held.
 void RefreshVfAndOverVoltage(GpuBoardTable& table, int gpu, AppState& state) {
@@ -220,6 +238,7 @@ void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppSt
 
     AddClockOffsets(writer, table, gpu);
     AddPowerTarget(writer, table, gpu);
+    AddThermalLimit(writer, table, gpu);
     writer.AddNumber("GpuMode", state.gpuMode);
 
     RefreshVfAndOverVoltage(table, gpu, state);

@@ -27,10 +27,11 @@ const CTreeNode* SectionFor(const CIni& ini, const GpuBoardTable& table, int gpu
 
 // Reads a settings file ("Preformance.txt", "Led.txt" or a profile; an empty name means
 // "Preformance.txt" in the current folder) and applies each "[Gpu<n>]" section whose "Id"
-// names GPU n-1's device id: tuning values into state, then fan, clock offsets, power target
-// and VF offsets onto the card, and the lighting controller probe. A refused write stops
-// nothing; with report given, every write and the card's answer is added to it. Returns 1
-// when at least one GPU's section matched, else 0; a file that cannot be read changes nothing.
+// names GPU n-1's device id: tuning values into state, then fan, clock offsets, power target,
+// VF offsets and (where the section holds one) the thermal limit onto the card, and the
+// lighting controller probe. A refused write stops nothing; with report given, every write
+// and the card's answer is added to it. Returns 1 when at least one GPU's section matched,
+// else 0; a file that cannot be read changes nothing.
 int32_t LoadTuningSettings(const std::filesystem::path& fileName, GpuBoardTable& table,
                            AppState& state, TuningReport* report = nullptr);
 

@@ -1,6 +1,7 @@
 #include "gpu/CardTuning.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 
@@ -41,10 +42,20 @@ NvStatus ThermalLimitRefusal(const NvThermalPoliciesInfo& info, float celsius) {
     for (uint32_t i = 0; i < count; ++i) {
         const NvThermalPoliciesInfo::Entry& entry = info.entries[i];
         if (entry.policyId != kAcousticPolicyId) continue;
-        const auto value = static_cast<int32_t>(celsius * 256.0f);
-        return value >= entry.minLimit && value <= entry.maxLimit ? kNvOk : kLimitOutsideRange;
+        // Compared as SetThermalLimit compares it, in double: a limit from a file may be far
+        // beyond what an int32 of 1/256 degrees holds.
+        const double value = std::trunc(static_cast<double>(celsius) * 256.0);
+        return std::isfinite(value) && value >= entry.minLimit && value <= entry.maxLimit ? kNvOk
+                                                                                           : kLimitOutsideRange;
     }
     return kNvNotSupported;
+}
+
+// The policies' information alone: their ranges can be known where their status cannot be read.
+NvStatus ReadThermalInfo(GpuBoardTable& table, int gpu, NvThermalPoliciesInfo* info) {
+    std::memset(info, 0, sizeof *info);
+    info->version = kThermalPoliciesInfoTag;
+    return table.Library().ThermalPoliciesGetInfo(table.Board(gpu).gpuHandle, info);
 }
 
 // The default limit of the policy the limit is written to (the acoustic one), in whole
@@ -152,7 +163,11 @@ NvStatus CardTuning::WriteThermalLimit(float celsius) const {
     std::memset(&info, 0, sizeof info);
     const NvStatus read = ReadThermalPolicies(table_, gpu_, &info, nullptr);
     const NvStatus set = SetThermalLimit(table_, gpu_, celsius);
-    if (set == kNvOk && read == kNvOk) return ThermalLimitRefusal(info, celsius);
+    if (set != kNvOk) return set;
+    if (read == kNvOk) return ThermalLimitRefusal(info, celsius);
+    // Only the status could not be read (SetThermalLimit read the information, or it would
+    // have failed): it judged the limit by the information record, and so is its answer.
+    if (ReadThermalInfo(table_, gpu_, &info) == kNvOk) return ThermalLimitRefusal(info, celsius);
     return set;
 }
 
@@ -289,6 +304,21 @@ std::optional<float> CardTuning::ReadExactThermalLimitC() const {
     const uint32_t count = std::min<uint32_t>(status.count, kMaxThermalPolicies);
     for (uint32_t i = 0; i < count; ++i)
         if (status.entries[i].policyId == kAcousticPolicyId) return static_cast<float>(status.entries[i].limit) / 256.0f;
+    return std::nullopt;
+}
+
+std::optional<ThermalLimitRange> CardTuning::ReadThermalLimitRange() const {
+    NvThermalPoliciesInfo info;
+    if (!Valid() || ReadThermalInfo(table_, gpu_, &info) != kNvOk || (info.flags & 1u) == 0) return std::nullopt;
+    const uint32_t count = std::min<uint32_t>(info.count, kMaxThermalPolicies);
+    for (uint32_t i = 0; i < count; ++i) {
+        const NvThermalPoliciesInfo::Entry& entry = info.entries[i];
+        if (entry.policyId != kAcousticPolicyId) continue;
+        // Rounded inward, so that every whole degree in the range is one the policy takes.
+        const auto wholeAbove = static_cast<int32_t>(std::ceil(entry.minLimit / 256.0));
+        const auto wholeBelow = static_cast<int32_t>(std::floor(entry.maxLimit / 256.0));
+        return ThermalLimitRange{wholeAbove, wholeBelow};
+    }
     return std::nullopt;
 }
 

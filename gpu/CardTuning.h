@@ -39,6 +39,12 @@ struct PowerRange {
     uint32_t maxPcm = 0;
 };
 
+// The whole degrees the acoustic policy's limit takes: the whole numbers within its range.
+struct ThermalLimitRange {
+    int32_t minC = 0;
+    int32_t maxC = 0;
+};
+
 // The levels a fan path takes, in its unit.
 struct FanLevelRange {
     int32_t min = 0;
@@ -102,6 +108,8 @@ public:
     // The same limit as the policy holds it (1/256 degrees, which a float carries exactly), so
     // that writing it back changes nothing.
     std::optional<float> ReadExactThermalLimitC() const;
+    // None without a readable acoustic policy; an inverted range when it takes no whole degree.
+    std::optional<ThermalLimitRange> ReadThermalLimitRange() const;
     // Every programmable point of the programmable graphics and memory domains, by index; empty
     // for a card without such domains, none when the VF curve cannot be read.
     std::optional<std::vector<VfPointOffset>> ReadVfPoints() const;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "app/CIniText.h"
+#include "app/TuningReport.h"
 #include "app/TuningSettingsStore.h"
 #include "gpu/NvApiIds.h"
 #include "led/LedBoardState.h"
@@ -200,6 +203,72 @@ TEST(TuningSettingsLoadTest, HardwareRefusalsArePassedOver) {
     EXPECT_EQ(c.rig.Tuning(0).power.currentPcm, 112500u);
     EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, 75000);
     EXPECT_EQ(c.state.ledSettings, (LedSettings{1, 11, 22, 33, 4, 5, 6, 7, 8}));
+}
+
+// The thermal limit reaches the card only from a file that holds it and only within the
+// acoustic policy's range; anything else is refused, reported, and the rest still applied.
+TEST(TuningSettingsLoadTest, TheThermalLimitIsSetOnlyFromALineAndOnlyWithinItsRange) {
+    struct Case {
+        const char* name;
+        std::string scenario;
+        std::u16string line;
+        std::optional<NvStatus> answer;  // none: no thermal write at all
+        int32_t limit;                   // the acoustic policy's afterwards, 1/256 degrees
+        std::function<void(TuningRig&)> arrange = [](TuningRig&) {};
+    };
+    const auto noStatus = [](TuningRig& r) { r.sim->SetUnsupported(NvOpId(NvOp::ThermalPoliciesGetStatus)); };
+    const int32_t before = 80 * 256;
+    const Case cases[] = {
+        {"within the range", ScenarioJson({kPascalCard}), u"ThermalLimit=70\r\n", kNvOk, 70 * 256},
+        {"its maximum", ScenarioJson({kPascalCard}), u"ThermalLimit=92\r\n", kNvOk, 92 * 256},
+        {"on a VF-point board", ScenarioJson({kVfCard}), u"ThermalLimit=66\r\n", kNvOk, 66 * 256},
+        {"no line", ScenarioJson({kPascalCard}), u"", std::nullopt, before},
+        {"no line, VF-point board", ScenarioJson({kVfCard}), u"", std::nullopt, before},
+        {"above the maximum", ScenarioJson({kPascalCard}), u"ThermalLimit=93\r\n", kNvInvalidArgument, before},
+        {"below the minimum", ScenarioJson({kPascalCard}), u"ThermalLimit=64\r\n", kNvInvalidArgument, before},
+        {"beyond what the record holds", ScenarioJson({kPascalCard}), u"ThermalLimit=2147483647\r\n",
+         kNvInvalidArgument, before},
+        {"negative", ScenarioJson({kPascalCard}), u"ThermalLimit=-2147483648\r\n", kNvInvalidArgument, before},
+        {"no policies", ScenarioJson({kPascalCard}), u"ThermalLimit=70\r\n", kNvNotSupported, before,
+         [](TuningRig& r) { r.Tuning(0).thermalPoliciesSupported = false; }},
+        // The range is in the information record: a card whose status cannot be read still
+        // takes a limit within it, and one beyond it is not taken for set.
+        {"status unreadable", ScenarioJson({kPascalCard}), u"ThermalLimit=70\r\n", kNvOk, 70 * 256, noStatus},
+        {"status unreadable, above the maximum", ScenarioJson({kPascalCard}), u"ThermalLimit=93\r\n",
+         kNvInvalidArgument, before, noStatus},
+    };
+    for (const Case& c : cases) {
+        LoadCase load(c.scenario);
+        sim::SimThermalPolicy& acoustic = load.rig.AcousticPolicy(0);
+        acoustic.currentLimit = before;
+        // Every write of the limit clears the preference, so it shows whether one was sent.
+        acoustic.preferAcoustics = true;
+        c.arrange(load.rig);
+        const bool vf = c.scenario.find("2684") != std::string::npos;
+        TuningReport report;
+        const std::u16string text = u"[Gpu1]\r\nId=" + std::u16string(vf ? u"2684" : u"1b81") +
+                                    u"\r\nDyaGpuClock=40\r\n" + c.line + u"PowerTarget=90\r\n";
+        ASSERT_EQ(LoadTuningSettings(load.folder.WriteText("profile.ini", text), *load.rig.table, load.state, &report),
+                  1)
+            << c.name;
+
+        std::optional<NvStatus> answer;
+        for (const TuningWriteResult& w : report.Writes())
+            if (w.operation == TuningOperation::ThermalLimit) {
+                EXPECT_FALSE(answer) << c.name << ": the limit was written twice";
+                answer = w.status;
+            }
+        EXPECT_EQ(answer, c.answer) << c.name;
+        EXPECT_EQ(acoustic.currentLimit, c.limit) << c.name;
+        EXPECT_EQ(acoustic.preferAcoustics, c.answer != kNvOk) << c.name << ": a limit was sent";
+        // The rest of the file is applied all the same.
+        EXPECT_EQ(load.rig.Tuning(0).graphics.deltaKHz, 40000) << c.name;
+        EXPECT_EQ(load.rig.Tuning(0).power.currentPcm, 90000u) << c.name;
+        // What the window shows after its start names the refused limit.
+        const std::string shown = DescribeRefusals(report);
+        EXPECT_EQ(shown.find("temperature limit") != std::string::npos, c.answer && *c.answer != kNvOk)
+            << c.name << ": " << shown;
+    }
 }
 
 TEST(TuningSettingsLoadTest, ALightingProbeThatFindsNothingKeepsTheKindFoundBefore) {

@@ -24,6 +24,7 @@ void ForgetTuning(TuningRig& rig) {
         for (auto& fan : card.fanCoolers) fan.manual = false;
         for (auto& point : card.vfPoints)
             if (point.type == 0) point.offsetKHz = 0;
+        for (auto& policy : card.thermalPolicies) policy.currentLimit = policy.defaultLimit;
     }
 }
 
@@ -32,6 +33,9 @@ TEST(TuningSettingsRoundTripTest, WhatIsSavedIsPutBackOnEveryCard) {
     CIniTestFolder folder;
     const auto file = folder.Path() / "Preformance.txt";
     std::u16string savedText;
+    // Limits off the default of 83: Performance's 90, and one a Custom apply could leave.
+    rig.AcousticPolicy(0).currentLimit = 90 * 256;
+    rig.AcousticPolicy(1).currentLimit = 70 * 256;
     {
         AppState state;
         state.gpuMode = 3;
@@ -50,9 +54,11 @@ TEST(TuningSettingsRoundTripTest, WhatIsSavedIsPutBackOnEveryCard) {
     EXPECT_EQ(pascal.power.currentPcm, 112000u);
     EXPECT_EQ(pascal.coolers[0].policy, sim::kSimCoolerPolicyManual);
     EXPECT_EQ(pascal.coolers[0].currentLevel, 65u);
+    EXPECT_EQ(rig.AcousticPolicy(0).currentLimit, 90 * 256);
 
     const sim::SimTuningState& vf = rig.Tuning(1);
     EXPECT_EQ(vf.power.currentPcm, 95000u);
+    EXPECT_EQ(rig.AcousticPolicy(1).currentLimit, 70 * 256);
     for (const auto& fan : vf.fanCoolers) {
         EXPECT_TRUE(fan.manual);
         EXPECT_EQ(fan.manualLevel, 70u);

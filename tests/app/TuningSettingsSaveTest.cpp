@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder) 
 
 const std::u16string kPascalSection =
     u"[Gpu1]\r\nId=1b81\r\nFanWorkMode=2\r\nFanSpeed=65\r\nDyaGpuClock=120\r\nDyaMemClock=350\r\n"
-    u"PowerTarget=112\r\nGpuMode=3\r\nGpuVF=25000\r\nMemVF=2000\r\nPercentOV=7\r\n"
+    u"PowerTarget=112\r\nThermalLimit=83\r\nGpuMode=3\r\nGpuVF=25000\r\nMemVF=2000\r\nPercentOV=7\r\n"
     u"LEDMODE=9\r\nLED_R_CR=255\r\nLED_G_CR=0\r\nLED_B_CR=0\r\n"
     u"LED_Timer1=0\r\nLED_Timer2=0\r\nLED_Timer3=0\r\nGM1MODE=0\r\nGM2MODE=0\r\n";
 
@@ -60,11 +61,11 @@ TEST(TuningSettingsSaveTest, EachOfTwoCardsGetsItsOwnSectionAndReadings) {
     const std::u16string expected =
         u"\xFEFF"
         u"[Gpu1]\r\nId=1b81\r\nFanWorkMode=2\r\nFanSpeed=65\r\nDyaGpuClock=120\r\nDyaMemClock=350\r\n"
-        u"PowerTarget=112\r\nGpuMode=3\r\nGpuVF=25000\r\nMemVF=2000\r\nPercentOV=7\r\n"
+        u"PowerTarget=112\r\nThermalLimit=83\r\nGpuMode=3\r\nGpuVF=25000\r\nMemVF=2000\r\nPercentOV=7\r\n"
         u"LEDMODE=2\r\nLED_R_CR=10\r\nLED_G_CR=20\r\nLED_B_CR=30\r\n"
         u"LED_Timer1=1\r\nLED_Timer2=2\r\nLED_Timer3=3\r\nGM1MODE=4\r\nGM2MODE=5\r\n"
         u"[Gpu2]\r\nId=2684\r\nFanWorkMode=3\r\nFanSpeed=70\r\nDyaGpuClock=-150\r\nDyaMemClock=0\r\n"
-        u"PowerTarget=95\r\nGpuMode=3\r\nGpuVF=45000\r\nMemVF=300000\r\nPercentOV=0\r\n"
+        u"PowerTarget=95\r\nThermalLimit=83\r\nGpuMode=3\r\nGpuVF=45000\r\nMemVF=300000\r\nPercentOV=0\r\n"
         u"LEDMODE=2\r\nLED_R_CR=10\r\nLED_G_CR=20\r\nLED_B_CR=30\r\n"
         u"LED_Timer1=1\r\nLED_Timer2=2\r\nLED_Timer3=3\r\nGM1MODE=4\r\nGM2MODE=5\r\n";
     EXPECT_EQ(CIniTestFolder::ReadBytes(file), CIniTestFolder::Utf16Le(expected));
@@ -108,7 +109,8 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
         rig.sim->SetUnsupported(NvOpId(NvOp::PowerPoliciesGetStatus));
         AppState state;
         const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
-        EXPECT_NE(text.find(u"DyaMemClock=350\r\nGpuMode=0\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+        EXPECT_NE(text.find(u"DyaMemClock=350\r\nThermalLimit=83\r\nGpuMode=0\r\n"), std::u16string::npos)
+            << CIniText::ToUtf8(text);
     }
     {
         // A fan that reports neither mode nor reading: mode 255, speed 40.
@@ -140,6 +142,41 @@ TEST(TuningSettingsSaveTest, LinesTheCardCannotFillAreLeftOutOrDefaulted) {
         AppState state;
         const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
         EXPECT_NE(text.find(u"FanWorkMode=3\r\nFanSpeed=0\r\n"), std::u16string::npos) << CIniText::ToUtf8(text);
+    }
+}
+
+// The thermal limit is written in whole degrees as the acoustic policy holds it, and only where
+// a load would set exactly that limit again: a policy that cannot be read, and a limit between
+// two degrees, leave the line out.
+TEST(TuningSettingsSaveTest, TheThermalLimitIsWrittenOnlyWhenItCanBeSetAgainExactly) {
+    struct Case {
+        const char* name;
+        std::function<void(TuningRig&)> arrange;
+        const char16_t* expected;
+    };
+    const std::u16string omitted = u"PowerTarget=112\r\nGpuMode=0\r\n";
+    const Case cases[] = {
+        {"as the card comes", [](TuningRig&) {}, u"PowerTarget=112\r\nThermalLimit=83\r\nGpuMode=0\r\n"},
+        {"set to 90 by Performance", [](TuningRig& r) { r.AcousticPolicy(0).currentLimit = 90 * 256; },
+         u"PowerTarget=112\r\nThermalLimit=90\r\nGpuMode=0\r\n"},
+        {"status unreadable", [](TuningRig& r) { r.sim->SetUnsupported(NvOpId(NvOp::ThermalPoliciesGetStatus)); },
+         omitted.c_str()},
+        {"information unreadable", [](TuningRig& r) { r.sim->SetUnsupported(NvOpId(NvOp::ThermalPoliciesGetInfo)); },
+         omitted.c_str()},
+        {"policies unsupported", [](TuningRig& r) { r.Tuning(0).thermalPoliciesSupported = false; }, omitted.c_str()},
+        // Policy 0, listed first, holds a whole 83 degrees throughout: it is not the one saved.
+        {"no acoustic policy", [](TuningRig& r) { r.AcousticPolicy(0).id = 2; }, omitted.c_str()},
+        {"half a degree", [](TuningRig& r) { r.AcousticPolicy(0).currentLimit = 83 * 256 + 128; },
+         omitted.c_str()},
+        {"1/256 degree below", [](TuningRig& r) { r.AcousticPolicy(0).currentLimit = 84 * 256 - 1; },
+         omitted.c_str()},
+    };
+    for (const Case& c : cases) {
+        TuningRig rig(ScenarioJson({kPascalCard}));
+        c.arrange(rig);
+        AppState state;
+        const std::u16string text = ComposeTuningSettings(*rig.table, state).Text();
+        EXPECT_NE(text.find(c.expected), std::u16string::npos) << c.name << "\n" << CIniText::ToUtf8(text);
     }
 }
 

@@ -63,6 +63,13 @@ struct TuningRig : SimWorld {
     }
 
     sim::SimTuningState& Tuning(int gpu) { return Card(static_cast<size_t>(gpu)).tuning; }
+    // The policy that carries the thermal limit (the simulated card lists policy 0 before it).
+    sim::SimThermalPolicy& AcousticPolicy(int gpu) {
+        for (sim::SimThermalPolicy& policy : Tuning(gpu).thermalPolicies)
+            if (policy.id == 1) return policy;
+        ADD_FAILURE() << "GPU " << gpu << " has no acoustic policy";
+        return Tuning(gpu).thermalPolicies.at(0);
+    }
 };
 
 // Lighting values that differ from the defaults in every byte.

@@ -112,6 +112,8 @@ TEST_F(KeepQuestionProcessTest, WhatIsRefusedIsRefusedBeforeAnythingIsSent) {
         {{"apply", "performance", "--yes", "--revert-after", "61"}, u"", nullptr, "from 5 to 60"},
         {{"profile", "load", "INI", "--yes"}, u"DyaGpuClock=99999\r\n", nullptr, "99999 MHz is outside GPU 0's range"},
         {{"profile", "load", "INI", "--yes"}, u"PowerTarget=500\r\n", nullptr, "500 % is outside GPU 0's range"},
+        {{"profile", "load", "INI", "--yes"}, u"ThermalLimit=93\r\n", nullptr,
+         "[Gpu1] ThermalLimit=93 C is outside GPU 0's range 65..92 C"},
 #ifndef _WIN32
         {{"apply", "extreme"}, u"", "\x04", "extreme was not applied: the warning was not confirmed"},
 #endif

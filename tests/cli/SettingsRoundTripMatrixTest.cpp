@@ -39,9 +39,6 @@ struct KnownLoss {
     const char* reason;
 };
 const KnownLoss kKnownLosses[] = {
-    {"*", {"performance"}, "/tuning/thermalPolicies",
-     "Performance sets the thermal limit to 90 C; the settings file has no key for a thermal limit, "
-     "so a load cannot restore it"},
     {"fan-type3-slot0-chip", {"extreme", "performance"}, "/fanChips/0/registers",
      "the file keeps only that the fan runs automatically (FanWorkMode=1); the load's return to "
      "automatic control writes the program's own fan curve (registers 0xA0-0xA8) over the one the chip "
