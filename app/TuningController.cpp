@@ -192,9 +192,14 @@ TuningReport TuningController::ApplyCustom(int gpu, const CustomOffsetsMHz& offs
     if (!card.Valid()) return report;
     // The sliders show one GPU: another's values never land on them.
     const bool shown = page.selectedGpu == -1 || gpu == page.selectedGpu;
+    // Where the VF sliders stand in for the clock slider, they carry the user's offsets. A GPU
+    // without a VF range has both at 0, which would undo the offsets just set.
+    const bool vfRange = gpu == page.selectedGpu ? page.gpuVf.HasRange() : HasVfRange(gpu);
     const CardWrites offsets =
         card.Write({.memoryOffsetKHz = Thousandfold(offsetsMHz.memClock), .graphicsOffsetKHz = Thousandfold(offsetsMHz.gpuClock)});
-    report.Add(gpu, offsets);
+    // There the hidden clock slider's values are no choice of the user's: what the card said
+    // to them is not reported, the VF values' answers are.
+    if (!vfRange) report.Add(gpu, offsets);
     if (offsets.Refused(TuningOperation::GraphicsClockOffset) && shown) PutCardOffsetsOnSliders(card, page);
 
     TuningSnapshot powerAndFan;
@@ -204,9 +209,6 @@ TuningReport TuningController::ApplyCustom(int gpu, const CustomOffsetsMHz& offs
                                     : FanRequest::Fixed(page.fan.pos, page.fanUnit);
     report.Add(gpu, card.Write(powerAndFan));
 
-    // Where the VF sliders stand in for the clock slider, they carry the user's offsets. A GPU
-    // without a VF range has both at 0, which would undo the offsets just set.
-    const bool vfRange = gpu == page.selectedGpu ? page.gpuVf.HasRange() : HasVfRange(gpu);
     if (vfRange) {
         report.Add(gpu, card.Write({.graphicsOffsetKHz = Thousandfold(offsetsMHz.gpuVf)}));
         report.Add(gpu, card.Write({.memoryOffsetKHz = Thousandfold(offsetsMHz.memVf)}));

@@ -399,3 +399,24 @@ TEST(MainWindowCommands, ALinkedCustomApplySendsTheShownValuesToEveryKindOfCard)
         }
     }
 }
+
+// On a card tuned through its VF sliders, the hidden clock slider's value is no choice of the
+// user's: a refusal names only the value the user asked for.
+TEST(MainWindowCommands, ARefusalNamesOnlyTheValueTheUserAskedFor)
+{
+    MainWindowWorld world(sim::SimScenario::DefaultJson());
+    ASSERT_TRUE(world.Open());
+    {
+        sim::SimCard& card = world.simLib->Card(0);
+        std::lock_guard lock(card.stateMutex);
+        card.tuning.memory.editable = false;
+    }
+    world.Click(kIdCustom);
+    ASSERT_TRUE(world.window->Page().memVf.HasRange()) << "the built-in card is tuned through its VF sliders";
+    world.window->Sliders().OnSliderMoved(kIdMemVfSlider, 365);
+    world.Click(kIdApply);
+    ASSERT_EQ(world.prompts.warnings.size(), 1);
+    const std::string told = world.prompts.warnings[0].toStdString();
+    EXPECT_NE(told.find("  memory clock offset 365 MHz: "), std::string::npos) << told;
+    EXPECT_EQ(told.find("memory clock offset 0 MHz"), std::string::npos) << told;
+}
