@@ -30,6 +30,9 @@ std::optional<BasicModeRow> BasicModeFor(uint32_t ledMode) {
     }
 }
 
+// How long a stop waits for a frame under way, so that nothing paints over what follows.
+constexpr milliseconds kLastFrameWait{500};
+
 LedColour ModeColour(const LedPageState& page, LedEffectEngine& engine, const LedApplyOptions& options) {
     const LedColourSource source{page.colourPreset, page.SliderColour(), options.restoringLed};
     const LedColour colour = ResolveLedColour(source, engine.BasicArgs().Colour());
@@ -46,7 +49,8 @@ LedWriteResult ApplyZoneTarget(const LedPageState& page, LedEffectEngine& engine
         engine.StartBreathingSync(kind, static_cast<int32_t>(page.gm1Mode), gpuCount);
         return {};
     }
-    if (gpuCount > 1 && engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
+    if (gpuCount > 1 && engine.Running(LedEffectFamily::ZoneSync))
+        (void)engine.StopEffectAndWait(LedEffectFamily::ZoneSync, kLastFrameWait);
     const LedColour colour = ModeColour(page, engine, options);
     return MakeTargetController(engine.Table(), gpu, target)->ApplyMode(page.gm1Mode, colour, engine.Pacer());
 }
@@ -61,7 +65,7 @@ LedWriteResult ApplyEffectTarget(const LedPageState& page, LedEffectEngine& engi
         return held;
     }
     if (page.gm2Mode == 1 && gpuCount > 1 && engine.Running(LedEffectFamily::EffectSync))
-        engine.StopEffect(LedEffectFamily::EffectSync);
+        (void)engine.StopEffectAndWait(LedEffectFamily::EffectSync, kLastFrameWait);
     const LedColour colour = ModeColour(page, engine, options);
     return controller->ApplyMode(page.gm2Mode, colour, engine.Pacer());
 }
@@ -77,6 +81,43 @@ DrivenGpus Driven(const GpuBoardTable& table, std::optional<int> onlyGpu) {
     if (!onlyGpu) return {0, table.gpuCount, table.gpuCount};
     if (!table.IsValidGpu(*onlyGpu)) return {0, 0, 0};
     return {*onlyGpu, *onlyGpu + 1, 1};
+}
+
+// A thread that kept one family's zones in step on every card, running before an apply.
+struct SyncBefore {
+    bool zone = false;
+    bool effect = false;
+    LedTarget zoneTarget = LedTarget::Zone58;  // the zones the zone thread drove
+};
+
+SyncBefore RunningSync(LedEffectEngine& engine) {
+    return {engine.Running(LedEffectFamily::ZoneSync), engine.Running(LedEffectFamily::EffectSync),
+            engine.SyncArgs().kind.load() == kSyncZoneGroup ? LedTarget::ZoneGroup : LedTarget::Zone58};
+}
+
+// The apply stopped a thread that drove every card: a card whose own target is of the other
+// family got no write of the new mode and would stay on the thread's last frame. It takes the
+// page's mode for that family, as the cards the apply drove did.
+LedWriteResult LeaveStoppedSyncCards(const LedPageState& page, LedEffectEngine& engine, const SyncBefore& before,
+                                     const LedApplyOptions& options) {
+    LedWriteResult result;
+    const bool zoneStopped = before.zone && !engine.Running(LedEffectFamily::ZoneSync);
+    const bool effectStopped = before.effect && !engine.Running(LedEffectFamily::EffectSync);
+    if (!zoneStopped && !effectStopped) return result;
+    const LedColour colour = ModeColour(page, engine, options);
+    for (int gpu = 0; gpu < engine.Table().gpuCount && gpu < kMaxGpus; ++gpu) {
+        const LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
+        const bool zoneTarget = board.ledTarget == LedTarget::Zone58 || board.ledTarget == LedTarget::Zone46 ||
+                                board.ledTarget == LedTarget::ZoneGroup;
+        const bool effectTarget = board.ledTarget == LedTarget::EffectAC || board.ledTarget == LedTarget::EffectGroup;
+        if (zoneStopped && !zoneTarget && board.TargetAvailable(before.zoneTarget))
+            result.Append(MakeTargetController(engine.Table(), gpu, before.zoneTarget)
+                              ->ApplyMode(page.gm1Mode, colour, engine.Pacer()));
+        if (effectStopped && !effectTarget && board.TargetAvailable(LedTarget::EffectAC))
+            result.Append(MakeTargetController(engine.Table(), gpu, LedTarget::EffectAC)
+                              ->ApplyMode(page.gm2Mode, colour, engine.Pacer()));
+    }
+    return result;
 }
 
 }  // namespace
@@ -115,6 +156,7 @@ LedWriteResult ApplyLedSettings(const LedPageState& page, LedEffectEngine& engin
                                 const LedApplyOptions& options) {
     const int machineGpus = engine.Table().gpuCount;
     const DrivenGpus driven = Driven(engine.Table(), options.onlyGpu);
+    const SyncBefore syncBefore = RunningSync(engine);
     LedWriteResult result;
     for (int gpu = driven.first; gpu < driven.end; ++gpu) {
         const LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
@@ -140,6 +182,7 @@ LedWriteResult ApplyLedSettings(const LedPageState& page, LedEffectEngine& engin
         }
         if (machineGpus > 1 && options.saveLedSettings) options.saveLedSettings();
     }
+    result.Append(LeaveStoppedSyncCards(page, engine, syncBefore, options));
     return result;
 }
 

@@ -1,5 +1,9 @@
 #include "led/LedEffectEngine.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "led/BasicEffectThread.h"
 #include "led/BreathingSyncThread.h"
 #include "led/LedControllerFactory.h"
@@ -121,7 +125,7 @@ void LedEffectEngine::Launch(const LedEffectLaunch& launch) {
         }
         finished->store(true);
     });
-    workers_.push_back({std::move(thread), std::move(finished)});
+    workers_.push_back({std::move(thread), std::move(finished), launch.family});
 }
 
 void LedEffectEngine::EndRunAndLaunchStopper(LedEffectFamily family) {
@@ -153,6 +157,21 @@ int LedEffectEngine::RunOnThisThread(LedEffectFamily family) {
 }
 
 void LedEffectEngine::StopEffect(LedEffectFamily family) { EndRunAndLaunchStopper(family); }
+
+bool LedEffectEngine::StopEffectAndWait(LedEffectFamily family, Duration limit) {
+    EndRunAndLaunchStopper(family);
+    const auto alive = [this, family] {
+        std::lock_guard lock(workersMutex_);
+        ReapFinishedLocked();
+        return std::any_of(workers_.begin(), workers_.end(), [family](const Worker& w) { return w.family == family; });
+    };
+    // A frame's thread looks at its flag between frames: at most one frame's wait.
+    for (const auto until = std::chrono::steady_clock::now() + limit; alive();) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 void LedEffectEngine::StartBreathingSync(int32_t kind, int32_t mode, int32_t count) {
     syncArgs_.kind.store(kind);

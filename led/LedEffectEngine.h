@@ -84,6 +84,9 @@ public:
     void StartEffect(LedEffectFamily family, std::optional<Duration> restartPause);
     // Clears the flag and starts one thread, which ends at once.
     void StopEffect(LedEffectFamily family);
+    // Stops the family's effect and waits, at most limit, until none of its threads is left to
+    // paint a frame over what the caller writes next. False when one still ran at the limit.
+    bool StopEffectAndWait(LedEffectFamily family, Duration limit);
     // Fills the sync block (kind, mode, count, and the live mode of the kind's family) and
     // starts the sync thread with the 100 ms restart.
     void StartBreathingSync(int32_t kind, int32_t mode, int32_t count);
@@ -117,6 +120,7 @@ private:
     struct Worker {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> finished;
+        LedEffectFamily family = LedEffectFamily::Basic;
     };
 
     std::atomic<bool>& Flag(LedEffectFamily family) { return flags_[static_cast<size_t>(family)]; }

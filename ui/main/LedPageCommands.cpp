@@ -4,6 +4,7 @@
 #include <QSlider>
 
 #include <chrono>
+#include <vector>
 
 #include "app/TuningSettingsStore.h"
 #include "led/LedApply.h"
@@ -184,24 +185,32 @@ void LedPageCommands::OnGpuSelected(int gpu) {
 std::string LedPageCommands::ResetLeds() {
     GpuBoardTable& table = window_.Boards();
     LedSettings& saved = window_.Core().State().ledSettings;
+    LedEffectEngine& engine = window_.Engine();
+    // Reset stops every effect it resets, before its own writes, so that no frame of a thread
+    // lands after them. A zone effect kept in step drove the zones of every card, whatever
+    // kind each card's probe named: each of those cards has its zones reset as well.
+    const bool zoneSyncRan = engine.Running(LedEffectFamily::ZoneSync);
+    for (const LedEffectFamily family : {LedEffectFamily::ZoneSync, LedEffectFamily::EffectSync})
+        if (engine.Running(family)) (void)engine.StopEffectAndWait(family, std::chrono::milliseconds(500));
     std::string refusals;
     for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
-        const LedKind kind = ProbedKind(gpu);
-        const bool zone = kind == LedKind::Zone46 || kind == LedKind::Zone58;
-        if (zone) {
-            // The page shows red before the controllers get it; a zone effect in step would
-            // paint over the reset.
-            SetTrackbars(255, 0, 0);
-            saved.red = 255;
-            saved.green = 0;
-            saved.blue = 0;
-            window_.InvalidateRect(kColourPreviewRect);
-            LedEffectEngine& engine = window_.Engine();
-            if (engine.Running(LedEffectFamily::ZoneSync)) engine.StopEffect(LedEffectFamily::ZoneSync);
-        }
-        const LedResetResult reset =
-            ResetLedController(table, gpu, kind, window_.LedPage().boards[static_cast<size_t>(gpu)],
-                               window_.Engine().Pacer(), [this, zone, &saved] {
+        LedBoardState& board = window_.LedPage().boards[static_cast<size_t>(gpu)];
+        const LedKind probed = ProbedKind(gpu);
+        std::vector<LedKind> kinds = {probed};
+        const bool zoneKind = probed == LedKind::Zone46 || probed == LedKind::Zone58;
+        if (zoneSyncRan && !zoneKind && (board.TargetAvailable(LedTarget::Zone58) || board.TargetAvailable(LedTarget::Zone46)))
+            kinds.push_back(board.TargetAvailable(LedTarget::Zone58) ? LedKind::Zone58 : LedKind::Zone46);
+        for (const LedKind kind : kinds) {
+            const bool zone = kind == LedKind::Zone46 || kind == LedKind::Zone58;
+            if (zone) {
+                // The page shows red before the controllers get it.
+                SetTrackbars(255, 0, 0);
+                saved.red = 255;
+                saved.green = 0;
+                saved.blue = 0;
+                window_.InvalidateRect(kColourPreviewRect);
+            }
+            const LedResetResult reset = ResetLedController(table, gpu, kind, board, engine.Pacer(), [this, zone, &saved] {
                 if (zone) {
                     window_.SendClick(kIdZoneMode1 + static_cast<int>(kZoneResetMode) - 1);
                     saved.gm1Mode = kZoneResetMode;
@@ -209,9 +218,10 @@ std::string LedPageCommands::ResetLeds() {
                     window_.SendClick(kIdEffectMode1 + static_cast<int>(kEffectResetMode) - 1);
                 }
             });
-        if (kind == LedKind::EffectAC && reset.defaultModeTaken) saved.gm2Mode = kEffectResetMode;
-        if (!reset.refused.Clean())
-            refusals += "GPU " + std::to_string(gpu) + ": " + DescribeRefusedWrites(reset.refused) + "\n";
+            if (kind == LedKind::EffectAC && reset.defaultModeTaken) saved.gm2Mode = kEffectResetMode;
+            if (!reset.refused.Clean())
+                refusals += "GPU " + std::to_string(gpu) + ": " + DescribeRefusedWrites(reset.refused) + "\n";
+        }
     }
     return refusals;
 }
