@@ -1,15 +1,21 @@
 #include "app/CIni.h"
 
-#include <bit>
+#include <cstdio>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 #include "app/CIniText.h"
 
 namespace {
 
 constexpr char16_t kByteOrderMark = 0xFEFF;
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr const char* kTooLargeText = "is larger than 64 MiB, far more than any settings file";
+constexpr const char* kOutOfMemoryText = "is too large to read into memory";
 constexpr char16_t kBlank = u' ';
 
 enum class ParseState { BetweenLines, InHeader, InKey, InValue };
@@ -25,70 +31,90 @@ void CIni::Release() {
   tree_.Clear();
   std::u16string().swap(buffer_);
   loaded_ = false;
+  failure_ = LoadFailure::None;
+  failureText_.clear();
+}
+
+bool CIni::Fail(LoadFailure failure, std::string text) {
+  Release();
+  failure_ = failure;
+  failureText_ = std::move(text);
+  return false;
 }
 
 bool CIni::Load(const std::filesystem::path& path) {
   Release();
   std::error_code ec;
   // Only a regular file: a FIFO or device would block or never end.
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found)
+    return Fail(LoadFailure::NotAFile, "does not exist");
+  if (ec) return Fail(LoadFailure::ReadError, "cannot be read: " + ec.message());
+  if (!std::filesystem::is_regular_file(status)) return Fail(LoadFailure::NotAFile, "is not a regular file");
   const std::uintmax_t sizeBytes = std::filesystem::file_size(path, ec);
-  if (ec || sizeBytes > kMaxFileBytes) return false;
+  if (ec) return Fail(LoadFailure::ReadError, "cannot be read: " + ec.message());
+  if (sizeBytes > kMaxFileBytes) return Fail(LoadFailure::TooLarge, kTooLargeText);
 
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  const std::size_t units = static_cast<std::size_t>(sizeBytes / 2);
+  if (!in) return Fail(LoadFailure::ReadError, "cannot be opened");
+  std::vector<std::byte> bytes;
   try {
-    buffer_.assign(units, u'\0');
+    bytes.resize(static_cast<std::size_t>(sizeBytes));
   } catch (const std::bad_alloc&) {
-    Release();
-    return false;
+    return Fail(LoadFailure::OutOfMemory, kOutOfMemoryText);
   }
-  // One read straight into the buffer; a file that shrank since its size was taken is a
-  // short read and fails.
-  const auto bytesWanted = static_cast<std::streamsize>(units * 2);
-  in.read(reinterpret_cast<char*>(buffer_.data()), bytesWanted);
-  if (in.gcount() != bytesWanted) {
-    Release();
-    return false;
-  }
-  if constexpr (std::endian::native == std::endian::big) {
-    for (char16_t& u : buffer_) u = static_cast<char16_t>((u >> 8) | (u << 8));
-  }
-  if (!Parse()) {
-    Release();
-    return false;
+  // One read; a file that shrank since its size was taken is a short read and fails.
+  const auto bytesWanted = static_cast<std::streamsize>(bytes.size());
+  in.read(reinterpret_cast<char*>(bytes.data()), bytesWanted);
+  if (in.gcount() != bytesWanted) return Fail(LoadFailure::ReadError, "changed while it was read");
+  return LoadBytes(bytes);
+}
+
+bool CIni::LoadBytes(std::span<const std::byte> bytes) {
+  Release();
+  if (bytes.size() > kMaxFileBytes) return Fail(LoadFailure::TooLarge, kTooLargeText);
+  try {
+    if (!Decode(bytes)) return false;
+    if (!Parse()) return Fail(LoadFailure::Malformed, "could not be parsed");
+  } catch (const std::bad_alloc&) {
+    return Fail(LoadFailure::OutOfMemory, kOutOfMemoryText);
   }
   loaded_ = true;
   return true;
 }
 
-bool CIni::LoadBytes(std::span<const std::byte> bytes) {
-  Release();
-  if (bytes.size() > kMaxFileBytes) return false;
-  const std::size_t units = bytes.size() / 2;
-  try {
-    buffer_.resize(units);
-  } catch (const std::bad_alloc&) {
-    Release();
-    return false;
+// The program writes UTF-16LE with its mark; an editor or iconv may have made it UTF-8. Without
+// a mark the content tells: every header, key and line end of this format is ASCII, which
+// UTF-16LE writes with a NUL beside it and UTF-8 never holds.
+bool CIni::Decode(std::span<const std::byte> bytes) {
+  const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const bool utf8Mark = raw.starts_with(kUtf8Mark);
+  const bool utf16 = raw.starts_with(kUtf16LeMark) || (!utf8Mark && raw.find('\0') != std::string_view::npos);
+  if (utf16) {
+    // A trailing odd byte is half a unit and is dropped.
+    buffer_.resize(bytes.size() / 2);
+    for (std::size_t i = 0; i < buffer_.size(); ++i) {
+      buffer_[i] = static_cast<char16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
+                                         (std::to_integer<unsigned>(bytes[2 * i + 1]) << 8));
+    }
+    return true;
   }
-  for (std::size_t i = 0; i < units; ++i) {
-    buffer_[i] = static_cast<char16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
-                                       (std::to_integer<unsigned>(bytes[2 * i + 1]) << 8));
+  // The UTF-8 mark decodes to U+FEFF, the same leading mark the parser knows from UTF-16.
+  if (const std::optional<std::size_t> bad = CIniText::FromUtf8Strict(raw, buffer_)) {
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", std::to_integer<unsigned>(bytes[*bad]));
+    const std::string what = utf8Mark ? "is not valid UTF-8 text" : "is not valid UTF-8 or UTF-16LE text";
+    return Fail(LoadFailure::NotText, what + ": the byte at offset " + std::to_string(*bad) + " (" +
+                                          byte + ") begins no UTF-8 character");
   }
-  if (!Parse()) {
-    Release();
-    return false;
-  }
-  loaded_ = true;
   return true;
 }
 
 // One pass; each code unit either moves the state or closes a node. Sections and keys are
 // appended at remembered tails so that a file of many keys parses in linear time.
 bool CIni::Parse() {
-  static_assert(kMaxFileBytes / 2 < static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()),
+  // UTF-8 text may give one code unit per byte.
+  static_assert(kMaxFileBytes < static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()),
                 "every buffer index must fit a TextRange");
   CTreeNode* root = tree_.Root();
   CTreeNode* lastSection = nullptr;
@@ -99,62 +125,58 @@ bool CIni::Parse() {
   std::int32_t valueStart = 0;
 
   const auto count = static_cast<std::int32_t>(buffer_.size());
-  try {
-    for (std::int32_t i = 0; i < count; ++i) {
-      const char16_t u = buffer_[static_cast<std::size_t>(i)];
-      switch (u) {
-        case u'[':
-          if (state == ParseState::BetweenLines || state == ParseState::InHeader) {
-            state = ParseState::InHeader;
-            sectionStart = i + 1;
-          }
-          break;
-        case u']':
-          if (state == ParseState::InHeader) {
-            TextRange name{sectionStart, i - 1};
-            Trim(name);
-            CTreeNode* section = tree_.NewNode(name);
-            (lastSection ? lastSection->next : root->child) = section;
-            lastSection = section;
-            lastKey = nullptr;
-            state = ParseState::BetweenLines;
-          }
-          break;
-        case u'=':
-          if (state == ParseState::InKey && lastSection) {
-            TextRange name{keyStart, i - 1};
-            Trim(name);
-            CTreeNode* key = tree_.NewNode(name);
-            (lastKey ? lastKey->next : lastSection->child) = key;
-            lastKey = key;
-            state = ParseState::InValue;
-            valueStart = i + 1;
-          }
-          break;
-        case u'\r':
-        case u'\n':
-          if (state == ParseState::InValue && lastKey) {
-            // A key is only ever given one value; a second would mean the state machine
-            // lost track of a line, and the file is refused rather than misread.
-            if (lastKey->child) return false;
-            lastKey->child = tree_.NewNode(TextRange{valueStart, i - 1});
-          }
+  for (std::int32_t i = 0; i < count; ++i) {
+    const char16_t u = buffer_[static_cast<std::size_t>(i)];
+    switch (u) {
+      case u'[':
+        if (state == ParseState::BetweenLines || state == ParseState::InHeader) {
+          state = ParseState::InHeader;
+          sectionStart = i + 1;
+        }
+        break;
+      case u']':
+        if (state == ParseState::InHeader) {
+          TextRange name{sectionStart, i - 1};
+          Trim(name);
+          CTreeNode* section = tree_.NewNode(name);
+          (lastSection ? lastSection->next : root->child) = section;
+          lastSection = section;
+          lastKey = nullptr;
           state = ParseState::BetweenLines;
-          break;
-        case kByteOrderMark:
-          // Only a leading mark is the file's; a later one starts nothing and ends nothing.
-          if (i == 0) state = ParseState::BetweenLines;
-          break;
-        default:
-          if (state == ParseState::BetweenLines) {
-            state = ParseState::InKey;
-            keyStart = i;
-          }
-          break;
-      }
+        }
+        break;
+      case u'=':
+        if (state == ParseState::InKey && lastSection) {
+          TextRange name{keyStart, i - 1};
+          Trim(name);
+          CTreeNode* key = tree_.NewNode(name);
+          (lastKey ? lastKey->next : lastSection->child) = key;
+          lastKey = key;
+          state = ParseState::InValue;
+          valueStart = i + 1;
+        }
+        break;
+      case u'\r':
+      case u'\n':
+        if (state == ParseState::InValue && lastKey) {
+          // A key is only ever given one value; a second would mean the state machine
+          // lost track of a line, and the file is refused rather than misread.
+          if (lastKey->child) return false;
+          lastKey->child = tree_.NewNode(TextRange{valueStart, i - 1});
+        }
+        state = ParseState::BetweenLines;
+        break;
+      case kByteOrderMark:
+        // Only a leading mark is the file's; a later one starts nothing and ends nothing.
+        if (i == 0) state = ParseState::BetweenLines;
+        break;
+      default:
+        if (state == ParseState::BetweenLines) {
+          state = ParseState::InKey;
+          keyStart = i;
+        }
+        break;
     }
-  } catch (const std::bad_alloc&) {
-    return false;
   }
   // A value without a line end after it is not created: its key has no value.
   return true;

@@ -11,7 +11,8 @@
 #include "app/CTreeNode.h"
 #include "app/TextRange.h"
 
-// Reader of the settings text format: UTF-16LE, "[Section]" headers and "key=value" lines.
+// Reader of the settings text format: "[Section]" headers and "key=value" lines, in UTF-16LE
+// as the program writes them, or in UTF-8 as an editor or a converter may have saved them.
 //
 // The whole file is read into one buffer and parsed in one pass into a three-level tree
 // (sections under the root, keys under a section, at most one value under a key). Nodes hold
@@ -25,6 +26,10 @@ public:
   // file must fail cleanly rather than exhaust memory.
   static constexpr std::uintmax_t kMaxFileBytes = 64u * 1024u * 1024u;
 
+  // Why the last Load or LoadBytes returned false. NotText and Malformed are the content's
+  // fault; the others mean the file itself could not be had.
+  enum class LoadFailure { None, NotAFile, TooLarge, ReadError, OutOfMemory, NotText, Malformed };
+
   // Every caller of the program uses the defaults: names are matched without regard to
   // letter case and trimmed of blanks.
   explicit CIni(bool caseSensitive = false, bool trimNames = true);
@@ -33,14 +38,23 @@ public:
   CIni& operator=(const CIni&) = delete;
 
   // Reads and parses the file. On false the reader holds nothing (whatever it held before
-  // is gone too).
+  // is gone too), and Failure / FailureText say why.
+  //
+  // The encoding is told by the byte-order mark (FF FE: UTF-16LE, EF BB BF: UTF-8), else by
+  // the content: this format is ASCII at heart, so UTF-16LE text holds a NUL in every other
+  // byte and UTF-8 text none. UTF-8 must be valid throughout; in UTF-16LE a trailing odd byte
+  // is ignored.
   bool Load(const std::filesystem::path& path);
 
-  // Parses bytes already in memory, as they would lie on disk. A trailing odd byte is
-  // ignored. Same result rules as Load.
+  // Parses bytes already in memory, as they would lie on disk. Same rules as Load.
   bool LoadBytes(std::span<const std::byte> bytes);
 
-  // Frees the tree and the buffer.
+  LoadFailure Failure() const { return failure_; }
+  // The reason in words, to follow the file's name in a message ("is not valid UTF-8 ...");
+  // empty when nothing failed.
+  const std::string& FailureText() const { return failureText_; }
+
+  // Frees the tree and the buffer, and forgets any failure.
   void Release();
 
   bool IsLoaded() const { return loaded_; }
@@ -65,11 +79,16 @@ public:
   std::int32_t ReadInt(const CTreeNode* section, std::string_view key) const;
   std::u16string ReadText(const CTreeNode* section, std::string_view key) const;
 
-  // The parsed text, byte-order mark included when the file had one.
+  // The parsed text as UTF-16, byte-order mark included when the file had one (a UTF-8 mark
+  // becomes U+FEFF as well).
   std::u16string_view Buffer() const { return buffer_; }
 
 private:
+  // Both may throw std::bad_alloc, which LoadBytes reports as OutOfMemory.
+  bool Decode(std::span<const std::byte> bytes);
   bool Parse();
+  // Releases everything and records why; always false.
+  bool Fail(LoadFailure failure, std::string text);
   void Trim(TextRange& range) const;
   std::u16string_view View(const TextRange& range) const;
 
@@ -78,4 +97,6 @@ private:
   bool loaded_ = false;
   std::u16string buffer_;
   CTree tree_;
+  LoadFailure failure_ = LoadFailure::None;
+  std::string failureText_;
 };

@@ -43,50 +43,59 @@ char16_t FoldAscii(char16_t u) {
 
 bool IsCSpace(char16_t u) { return u == u' ' || (u >= 0x09 && u <= 0x0D); }
 
+// The character that begins at utf8[i], and the bytes it took; false for a malformed one,
+// which then takes its lead byte and every continuation byte that fitted.
+bool DecodeUtf8At(std::string_view utf8, std::size_t i, char32_t& cp, std::size_t& taken) {
+  const auto lead = static_cast<unsigned char>(utf8[i]);
+  std::size_t extra = 0;
+  char32_t minimum = 0;
+  taken = 1;
+  if (lead < 0x80) {
+    cp = lead;
+    return true;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    extra = 1, cp = lead & 0x1F, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    extra = 2, cp = lead & 0x0F, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    extra = 3, cp = lead & 0x07, minimum = 0x10000;
+  } else {
+    return false;
+  }
+  for (; taken <= extra; ++taken) {
+    if (i + taken >= utf8.size()) return false;
+    const auto trail = static_cast<unsigned char>(utf8[i + taken]);
+    if ((trail & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (trail & 0x3F);
+  }
+  // Overlong forms, surrogates and values beyond U+10FFFF are not characters.
+  return cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+}
+
 }  // namespace
 
 std::u16string CIniText::FromUtf8(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    std::size_t extra = 0;
+  for (std::size_t i = 0, taken = 0; i < utf8.size(); i += taken) {
     char32_t cp = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-      cp = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      extra = 1, cp = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      extra = 2, cp = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      extra = 3, cp = lead & 0x07, minimum = 0x10000;
-    } else {
-      AppendUtf16(out, kReplacement);
-      ++i;
-      continue;
-    }
-    std::size_t taken = 1;
-    bool ok = true;
-    for (; taken <= extra; ++taken) {
-      if (i + taken >= utf8.size()) {
-        ok = false;
-        break;
-      }
-      const auto trail = static_cast<unsigned char>(utf8[i + taken]);
-      if ((trail & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (trail & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond U+10FFFF are not characters.
-    if (ok && (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    AppendUtf16(out, ok ? cp : kReplacement);
-    i += taken;
+    AppendUtf16(out, DecodeUtf8At(utf8, i, cp, taken) ? cp : kReplacement);
   }
   return out;
+}
+
+std::optional<std::size_t> CIniText::FromUtf8Strict(std::string_view utf8, std::u16string& out) {
+  out.clear();
+  out.reserve(utf8.size());
+  for (std::size_t i = 0, taken = 0; i < utf8.size(); i += taken) {
+    char32_t cp = 0;
+    if (!DecodeUtf8At(utf8, i, cp, taken)) {
+      out.clear();
+      return i;
+    }
+    AppendUtf16(out, cp);
+  }
+  return std::nullopt;
 }
 
 std::string CIniText::ToUtf8(std::u16string_view utf16) {

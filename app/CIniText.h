@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +13,11 @@ public:
   // UTF-8 to UTF-16. A malformed byte sequence becomes U+FFFD rather than being dropped, so
   // a bad name can never silently equal a good one.
   static std::u16string FromUtf8(std::string_view utf8);
+
+  // UTF-8 to UTF-16 that takes nothing malformed: the offset of the first byte that begins
+  // no character (an overlong form, a surrogate, a cut or stray sequence), or none when every
+  // byte belonged to one and `out` holds the text.
+  static std::optional<std::size_t> FromUtf8Strict(std::string_view utf8, std::u16string& out);
 
   // UTF-16 to UTF-8. An unpaired surrogate (the files are not checked for them) becomes U+FFFD.
   static std::string ToUtf8(std::u16string_view utf16);

@@ -1,6 +1,7 @@
 #include "cli/ProfileCommand.h"
 
 #include <filesystem>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -25,15 +26,15 @@ const char* kProfileHelp =
     "  save   writes every GPU's current tuning to FILE (one [Gpu<n>] section per GPU, the\n"
     "         format of the program's settings files), replacing it in one step\n"
     "  load   reads FILE and applies each section whose Id names the GPU of its index: fan,\n"
-    "         clock offsets, power target and VF offsets (exit status 1 when no section\n"
-    "         matches a GPU here, or when a card refused a value: each is named). A load is an\n"
-    "         apply: a value outside its card's range is refused with the range before anything\n"
-    "         is sent, a positive clock offset needs the overclocking warning confirmed, and on\n"
-    "         a terminal \"Keep these settings? [y/N] (reverted in 15 s)\" follows: only y or yes\n"
-    "         keeps; otherwise the settings from before are put back (exit status 0 when they\n"
-    "         all went back, 1 when a card refused part). --yes answers both and is needed where\n"
-    "         standard input or standard error is not a terminal; --revert-after S sets the\n"
-    "         time (5-60 s)\n"
+    "         clock offsets, power target, VF offsets and thermal limit (exit status 1 when no\n"
+    "         section matches a GPU here, or when a card refused a value: each is named). A\n"
+    "         load is an apply: a value outside its card's range is refused with the range\n"
+    "         before anything is sent, a positive clock offset needs the overclocking warning\n"
+    "         confirmed, and on a terminal \"Keep these settings? [y/N] (reverted in 15 s)\"\n"
+    "         follows: only y or yes keeps; otherwise the settings from before are put back\n"
+    "         (exit status 0 when they all went back, 1 when a card refused part). --yes\n"
+    "         answers both and is needed where standard input or standard error is not a\n"
+    "         terminal; --revert-after S sets the time (5-60 s)\n"
     "         Without FILE, save and load use the program's own Preformance.txt, which the\n"
     "         window applies at every start; it lies in the settings folder that\n"
     "         \"pyxtunectl list\" names (on simulated cards a folder of the simulator's own).\n"
@@ -54,17 +55,35 @@ const char* SettingsKeyOf(TuningOperation operation) {
         case TuningOperation::FanSpeed:
         case TuningOperation::FanSpeedRpm:
         case TuningOperation::FanCoolerLevel: return "FanSpeed";
-        case TuningOperation::ThermalLimit: break;  // no file holds one
+        case TuningOperation::ThermalLimit: return "ThermalLimit";
     }
     return "?";
 }
 
-int Show(const CliArgs& args, const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
-    CIni ini;
+// Reads file into ini; else says why, naming the file, and gives the exit status. A file that
+// cannot be had is a bad argument; one that holds no settings (empty, not text, no section)
+// is refused as a profile for other cards is.
+std::optional<int> ReadSettingsFile(const CliArgs& args, const std::filesystem::path& file, CIni& ini,
+                                    std::ostream& err) {
+    const std::string name = args.Prefix() + file.string() + ": ";
     if (!ini.Load(file)) {
-        err << args.Prefix() << file.string() << ": cannot be read as a settings file\n";
+        const CIni::LoadFailure failure = ini.Failure();
+        if (failure == CIni::LoadFailure::NotText || failure == CIni::LoadFailure::Malformed) {
+            err << name << ini.FailureText() << "\n";
+            return kExitHardware;
+        }
+        err << name << "cannot be read as a settings file (" << ini.FailureText() << ")\n";
         return kExitUsage;
     }
+    if (ini.Root()->child) return std::nullopt;
+    const bool empty = ini.Buffer().find_first_not_of(u"\xFEFF") == std::u16string_view::npos;
+    err << name << (empty ? "is empty" : "holds no settings section (such as [Gpu1])") << "\n";
+    return kExitHardware;
+}
+
+int Show(const CliArgs& args, const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
+    CIni ini;
+    if (const std::optional<int> status = ReadSettingsFile(args, file, ini, err)) return *status;
     nlohmann::json sections = nlohmann::json::array();
     for (const CTreeNode* section = ini.Root()->child; section; section = section->next) {
         nlohmann::json keys = nlohmann::json::array();
@@ -193,16 +212,14 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
         err << parsed.Prefix() << "--json belongs to show (" << action << " prints no data)\n";
         return kExitUsage;
     }
-    std::error_code ec;
-    const auto readable = [&] {
+    const auto refusal = [&] {
         CIni probe;
-        if (std::filesystem::is_regular_file(file, ec) && probe.Load(file)) return true;
-        err << parsed.Prefix() << file.string() << ": cannot be read as a settings file\n";
-        return false;
+        return ReadSettingsFile(parsed, file, probe, err);
     };
     // A named file is checked before the cards are started; the own file's place depends on
     // the back-end, which the session chooses.
-    if (action == "load" && !ownFile && !readable()) return kExitUsage;
+    if (action == "load" && !ownFile)
+        if (const std::optional<int> status = refusal()) return *status;
     std::optional<KeepPrompt> keep;
     if (action == "load") {
         keep = KeepPrompt::Prepare(parsed, "profile load", err);
@@ -215,7 +232,8 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
     out << session->BackendLine() << "\n";
     if (ownFile) {
         file = session->Settings().TuningFile();
-        if (action == "load" && !readable()) return kExitUsage;
+        if (action == "load")
+            if (const std::optional<int> status = refusal()) return *status;
         std::string error;
         if (action == "save" && !MakeSettingsFolder(session->Settings().folder, error)) {
             err << parsed.Prefix() << "the settings folder cannot be made: " << error << "\n";

@@ -170,7 +170,10 @@ TEST_F(CIniTest, EmptyAndOddSizedFiles) {
   ASSERT_TRUE(ini.Load(folder.WriteBytes("empty.txt", {})));
   ASSERT_NE(ini.Root(), nullptr);
   EXPECT_EQ(ini.Root()->child, nullptr);
-  ASSERT_TRUE(ini.Load(folder.WriteBytes("one.txt", {std::byte{0xFF}})));
+  // A lone byte holds no UTF-16 unit and, without a NUL, is read as UTF-8, which 0xFF is not.
+  EXPECT_FALSE(ini.Load(folder.WriteBytes("one.txt", {std::byte{0xFF}})));
+  EXPECT_EQ(ini.Failure(), CIni::LoadFailure::NotText);
+  ASSERT_TRUE(ini.Load(folder.WriteBytes("one.txt", {std::byte{0xFF}, std::byte{0x00}})));
   EXPECT_EQ(ini.Root()->child, nullptr);
   ASSERT_TRUE(LoadText(u"\xFEFF"));
   EXPECT_EQ(ini.Root()->child, nullptr);
@@ -195,6 +198,7 @@ TEST_F(CIniTest, FilesThatCannotBeReadLeaveTheReaderEmpty) {
   EXPECT_TRUE(ini.Buffer().empty());
 
   EXPECT_FALSE(ini.Load(folder.Path()));  // a folder
+  EXPECT_EQ(ini.Failure(), CIni::LoadFailure::NotAFile);
   EXPECT_FALSE(ini.Load(""));
 
   // Larger than any settings file may be: refused before anything is read.
@@ -202,7 +206,49 @@ TEST_F(CIniTest, FilesThatCannotBeReadLeaveTheReaderEmpty) {
   folder.WriteBytes("huge.txt", {});
   std::filesystem::resize_file(huge, CIni::kMaxFileBytes + 2);
   EXPECT_FALSE(ini.Load(huge));
+  EXPECT_EQ(ini.Failure(), CIni::LoadFailure::TooLarge);
   EXPECT_EQ(ini.Root(), nullptr);
+}
+
+// A profile saved by an editor, or converted with iconv, is UTF-8; the program writes UTF-16LE.
+// Either reads the same, with or without its mark; other bytes are refused with the place they
+// went wrong, never parsed as garbage.
+TEST_F(CIniTest, ReadsUtf16LeAndUtf8AndRefusesOtherBytes) {
+  const std::u16string text = u"[Gpu1]\r\nId=K\u00FChler \u20AC\r\n";
+  const std::string utf8 = CIniText::ToUtf8(text);
+  const auto bytes = [](std::string_view raw) {
+    const auto* data = reinterpret_cast<const std::byte*>(raw.data());
+    return std::vector<std::byte>(data, data + raw.size());
+  };
+  struct Case { const char* name; std::vector<std::byte> bytes; bool holdsGpu1; const char* refusal; };
+  const Case cases[] = {
+      {"UTF-16LE with mark", CIniTestFolder::Utf16Le(u"\xFEFF" + text), true, nullptr},
+      {"UTF-16LE without mark", CIniTestFolder::Utf16Le(text), true, nullptr},
+      {"UTF-8 with mark", bytes("\xEF\xBB\xBF" + utf8), true, nullptr},
+      {"UTF-8 without mark", bytes(utf8), true, nullptr},
+      {"Latin-1", bytes("[Gpu1]\r\nId=K\xFChler\r\n"), false,
+       "is not valid UTF-8 or UTF-16LE text: the byte at offset 12 (0xFC)"},
+      {"UTF-8 mark, then a cut sequence", bytes("\xEF\xBB\xBF[Gpu1]\r\nId=\xE2\x82\r\n"), false,
+       "is not valid UTF-8 text: the byte at offset 14 (0xE2)"},
+      {"random bytes", bytes("\x9A\x13\xF7\x5B\xC4\x88\x3D\xE9"), false, "offset 0 (0x9A)"},
+      // With NULs the bytes are UTF-16LE units that make no header and no key.
+      {"random bytes with NULs", bytes(std::string_view("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\x80", 18)), false,
+       nullptr},
+      {"empty", {}, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CIni inMemory;  // the same bytes read the same from memory
+    EXPECT_EQ(inMemory.LoadBytes(c.bytes), ini.Load(folder.WriteBytes("enc.txt", c.bytes)));
+    EXPECT_EQ(ini.Failure(), c.refusal ? CIni::LoadFailure::NotText : CIni::LoadFailure::None);
+    EXPECT_NE(ini.FailureText().find(c.refusal ? c.refusal : ""), std::string::npos) << ini.FailureText();
+    EXPECT_EQ(inMemory.FailureText(), ini.FailureText());
+    if (c.refusal) continue;
+    EXPECT_EQ(ini.Root()->child != nullptr, c.holdsGpu1);
+    if (c.holdsGpu1) {
+      EXPECT_EQ(ini.ReadText(ini.FindChild(ini.Root(), "Gpu1"), "Id"), u"K\u00FChler \u20AC");
+    }
+  }
 }
 
 TEST_F(CIniTest, ReleaseEmptiesAndTheReaderCanLoadAgain) {

@@ -1,7 +1,8 @@
-// Feeds arbitrary bytes to the settings reader as if they were a file on disk, then walks
-// the tree and checks what every caller relies on: each node's text lies inside the buffer,
-// names are trimmed, no name or value runs across a line end, nodes come in file order,
-// and a lookup by a node's own name finds that node or an earlier one of the same name.
+// Feeds arbitrary bytes to the settings reader as if they were a file on disk (read as UTF-16LE
+// or UTF-8, or refused with a reason), then walks the tree and checks what every caller relies
+// on: each node's text lies inside the buffer, names are trimmed, no name or value runs across
+// a line end, nodes come in file order, and a lookup by a node's own name finds that node or an
+// earlier one of the same name.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -48,8 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CIni ini;
   const bool loaded = ini.LoadBytes(std::as_bytes(std::span(data, size)));
   Check(loaded == ini.IsLoaded());
+  // A refusal always says why; a load never carries a stale reason.
+  Check(loaded == (ini.Failure() == CIni::LoadFailure::None));
+  Check(loaded == ini.FailureText().empty());
   if (!loaded) return 0;
-  Check(ini.Buffer().size() == size / 2);
+  // UTF-16LE gives a unit per two bytes, UTF-8 at most one per byte.
+  Check(ini.Buffer().size() <= size);
 
   const CTreeNode* root = ini.Root();
   Check(root->next == nullptr);
