@@ -52,8 +52,9 @@ struct CustomValues {
 bool InRange(const CliArgs& args, const char* option, int64_t value, const TuningSlider& slider, int gpu,
              const char* unit, std::ostream& err) {
     if (value >= slider.min && value <= slider.max) return true;
-    err << args.Prefix() << option << ": " << value << " " << unit << " is outside GPU " << gpu << "'s range "
-        << slider.min << ".." << slider.max << " " << unit << "\n";
+    // The value as written: one too long for 64 bits was saturated.
+    err << args.Prefix() << option << ": " << args.Value(option).value_or(std::to_string(value)) << " " << unit
+        << " is outside GPU " << gpu << "'s range " << slider.min << ".." << slider.max << " " << unit << "\n";
     return false;
 }
 
@@ -79,12 +80,12 @@ bool CheckCustomValues(const CliArgs& args, GpuBoardTable& boards, const std::ve
     return true;
 }
 
+// Whole numbers only; their ranges are the card's, checked once the cards are open.
 bool ReadCustomValues(const CliArgs& args, CustomValues& v, std::ostream& err) {
-    constexpr int64_t kWide = 1000000;
     std::optional<int64_t> core, mem, power, fan, gpuVf, memVf;
-    if (!args.Int("--core", -kWide, kWide, core, err) || !args.Int("--mem", -kWide, kWide, mem, err) ||
-        !args.Int("--power", 0, kWide, power, err) || !args.Int("--fan", 0, kWide, fan, err) ||
-        !args.Int("--gpu-vf", -kWide, kWide, gpuVf, err) || !args.Int("--mem-vf", -kWide, kWide, memVf, err))
+    if (!args.WholeNumber("--core", "MHz", core, err) || !args.WholeNumber("--mem", "MHz", mem, err) ||
+        !args.WholeNumber("--power", "percent", power, err) || !args.WholeNumber("--fan", "percent or RPM", fan, err) ||
+        !args.WholeNumber("--gpu-vf", "MHz", gpuVf, err) || !args.WholeNumber("--mem-vf", "MHz", memVf, err))
         return false;
     for (const char* needed : {"--core", "--mem", "--power", "--fan"})
         if (!args.Has(needed)) {
@@ -114,8 +115,12 @@ std::optional<ApplyRequest> ParseApply(const CliArgs& args, std::ostream& out, s
     }
     const std::vector<std::string>& words = args.Words();
     if (words.size() != 1 || kModes.count(words.front()) == 0) {
-        err << args.Prefix() << (words.empty() ? "a mode is needed" : "\"" + words.front() + "\"")
-            << (words.size() > 1 ? " and more words" : "") << " (accepted modes: extreme, performance, common, custom)\n";
+        std::string why = "a mode is needed";
+        if (!words.empty() && kModes.count(words.front()) == 0)
+            why = "unknown mode \"" + words.front() + "\"";
+        else if (words.size() > 1)
+            why = "\"" + words[1] + "\" follows \"" + words.front() + "\": apply takes one mode";
+        err << args.Prefix() << why << " (accepted modes: extreme, performance, common, custom)\n";
         return std::nullopt;
     }
     ApplyRequest request;

@@ -17,6 +17,7 @@ namespace {
 
 const char* kUsage =
     "usage: pyxtunectl [-v|--verbose] <command> [options] [-h|--help]\n"
+    "       pyxtunectl --version\n"
     "commands:\n"
     "  list      the GPUs found and the back-end that answers\n"
     "  monitor   clocks, temperature, fan and load of a GPU\n"
@@ -26,7 +27,7 @@ const char* kUsage =
     "  led       the lighting of a GPU's LED controllers\n"
     "  vf        the clock-domain and VF-point listings\n"
     "  doctor    what answers each operation on this machine; changes nothing\n"
-    "Run \"pyxtunectl <command> --help\" (or -h) for a command's options.\n"
+    "Run \"pyxtunectl <command> --help\" (or -h, before or after the command) for its options.\n"
     "-v, --verbose  the GPU layer's diagnostic listings on standard error (anywhere on the line)\n"
     "Exit status: 0 done, 1 the hardware refused, 2 bad arguments.\n"
     "Environment: PYXTUNE_GPU_BACKEND=nvapi|sim, PYXTUNE_SIM_SCENARIO=FILE, PYXTUNE_SIM_STATE=FILE,\n"
@@ -37,26 +38,39 @@ using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ost
 }  // namespace
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    // -v works wherever it is written: before the command or among its options.
+    // -v and -h work wherever they are written: before the command or among its options. A
+    // help asked for anywhere is the named command's, whatever else the line holds.
     std::vector<std::string> args;
     bool verbose = false;
+    bool help = false;
     for (const std::string& arg : arguments) {
         if (arg == "-v" || arg == "--verbose")
             verbose = true;
+        else if (arg == "-h" || arg == "--help")
+            help = true;
         else
             args.push_back(arg);
     }
     CliDiagnostics::SetVerbose(verbose);
+    if (!args.empty() && args.front() == "help") {
+        help = true;
+        args.erase(args.begin());
+    }
     if (args.empty()) {
-        err << kUsage;
-        return kExitUsage;
+        (help ? out : err) << kUsage;
+        return help ? kExitOk : kExitUsage;
     }
     const std::string& command = args.front();
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "--help" || command == "-h" || command == "help") {
-        out << kUsage;
+    if (command == "--version") {
+        if (args.size() > 1) {
+            err << "pyxtunectl: --version takes no other argument\n";
+            return kExitUsage;
+        }
+        out << "pyxtunectl " << PYX_PROJECT_VERSION << "\n";
         return kExitOk;
     }
+    const std::vector<std::string> rest =
+        help ? std::vector<std::string>{"--help"} : std::vector<std::string>(args.begin() + 1, args.end());
     const std::pair<const char*, Command> commands[] = {
         {"list", RunListCommand},   {"monitor", RunMonitorCommand}, {"apply", RunApplyCommand},
         {"profile", RunProfileCommand}, {"led", RunLedCommand},     {"vf", RunVfCommand},

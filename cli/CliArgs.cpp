@@ -72,4 +72,20 @@ bool CliArgs::Int(const std::string& name, int64_t min, int64_t max, std::option
     return true;
 }
 
+bool CliArgs::WholeNumber(const std::string& name, const char* unit, std::optional<int64_t>& out,
+                          std::ostream& err) const {
+    const auto text = Value(name);
+    if (!text) return true;
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text->c_str(), &end, 10);
+    // ERANGE leaves the saturated value, which is what is wanted.
+    if (text->empty() || end == text->c_str() || *end != '\0') {
+        err << Prefix() << name << ": \"" << *text << "\" is not accepted: not a whole number of " << unit << "\n";
+        return false;
+    }
+    out = value;
+    return true;
+}
+
 }  // namespace pyx

@@ -28,6 +28,12 @@ public:
     bool Int(const std::string& name, int64_t min, int64_t max, std::optional<int64_t>& out,
              std::ostream& err) const;
 
+    // The option as a whole number of `unit`, with no range of its own: the caller holds it
+    // to the one that matters (a card's), and quotes that. Absent leaves out untouched; digits
+    // beyond 64 bits saturate, outside every such range. False (after saying why) when the
+    // text is not a whole number.
+    bool WholeNumber(const std::string& name, const char* unit, std::optional<int64_t>& out, std::ostream& err) const;
+
     // "pyxtunectl <command>: "
     std::string Prefix() const { return "pyxtunectl " + command_ + ": "; }
 
