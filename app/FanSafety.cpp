@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/CoreTexts.h"
 #include "gpu/CardSensors.h"
 #include "gpu/CardTuning.h"
 
@@ -77,20 +78,22 @@ TuningReport FanSafety::HandBackPinned() {
 }
 
 std::string DescribeHandBack(const FanHandBack& handBack) {
-    const std::string gpu = "GPU " + std::to_string(handBack.gpu);
-    std::string text;
-    if (handBack.reason == FanHandBackReason::ThermalLimit)
-        text = gpu + " reached " + std::to_string(handBack.temperatureC) + " C, its thermal limit of " +
-               std::to_string(handBack.limitC) + " C, while a fan was fixed below full speed: ";
-    else
-        text = gpu + "'s temperature could not be read " + std::to_string(kTemperatureReadsBeforeHandBack) +
-               " times in a row while a fan was fixed: ";
     const std::vector<TuningWriteResult> refused = handBack.writes.Refusals();
-    if (refused.empty()) return text + "the fan is back under the card's own control.";
-    text += "the card refused to take the fan back:";
-    for (const TuningWriteResult& write : refused) text += " " + DescribeWrite(write) + ", " + StatusInWords(write.status) + ";";
-    text.back() = '.';
-    return text + " Run \"pyxtunectl fan auto\" or lower the card's load.";
+    std::string outcome;
+    if (refused.empty()) {
+        outcome = CoreTexts::Text(kFanBackText);
+    } else {
+        std::string writes;
+        for (const TuningWriteResult& write : refused)
+            writes += (writes.empty() ? "" : "; ") + DescribeWrite(write) + ", " + StatusInWords(write.status);
+        outcome = CoreTexts::Format(kFanNotBackText, {writes});
+    }
+    const std::string gpu = std::to_string(handBack.gpu);
+    if (handBack.reason == FanHandBackReason::ThermalLimit)
+        return CoreTexts::Format(kHandBackThermalText, {gpu, std::to_string(handBack.temperatureC),
+                                                        std::to_string(handBack.limitC), outcome});
+    return CoreTexts::Format(kHandBackTemperatureLostText,
+                             {gpu, std::to_string(kTemperatureReadsBeforeHandBack), outcome});
 }
 
 }  // namespace pyx

@@ -56,7 +56,19 @@ private:
     std::array<bool, kMaxGpus> quiet_{};
 };
 
-// What a user reads of a hand-back: which GPU, why, and what the card refused of it.
+// The sentences of DescribeHandBack: why (%1 the GPU; %2 and %3 the temperature read and the
+// limit, or %2 the failed reads in a row), then what became of the fan, after a colon (%4 or %3).
+inline constexpr char kHandBackThermalText[] =
+    "GPU %1 reached %2 C, its thermal limit of %3 C, while a fan was fixed below full speed: %4";
+inline constexpr char kHandBackTemperatureLostText[] =
+    "GPU %1's temperature could not be read %2 times in a row while a fan was fixed: %3";
+inline constexpr char kFanBackText[] = "the fan is back under the card's own control.";
+// %1: each refused write with its status, separated by "; ".
+inline constexpr char kFanNotBackText[] =
+    "the card refused to take the fan back: %1. Run \"pyxtunectl fan auto\" or lower the card's load.";
+
+// What a user reads of a hand-back, in the user's language: which GPU, why, and what the card
+// refused of it.
 std::string DescribeHandBack(const FanHandBack& handBack);
 
 }  // namespace pyx

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/CoreTexts.h"
 #include "app/LedServiceScripts.h"
 
 namespace {
@@ -66,11 +67,11 @@ void ToggleLedService(ServiceControl& services, MessageSink& messages, bool& led
   const char* success = nullptr;
   if (status.state == ServiceState::Running) {
     if (services.RequestStop() && WaitForState(services, ServiceState::Stopped, timing)) {
-      success = "stop success.";
+      success = kLedServiceStoppedText;
     }
   } else if (status.state == ServiceState::Stopped) {
     if (services.RequestStart() && WaitForState(services, ServiceState::Running, timing)) {
-      success = "start success.";
+      success = kLedServiceStartedText;
     }
   }
   // A start or stop still pending, or a paused service: nothing to do.
@@ -93,8 +94,8 @@ void StopLedServiceForRemoval(ServiceControl& services, const ServicePollTiming&
 
 std::string MissingServiceProgramMessage(const std::filesystem::path& programFolder) {
   const std::u8string folder = programFolder.u8string();
-  return "The LED service program \"" + std::string(kLedServiceProgram) + "\" is missing from " +
-         std::string(folder.begin(), folder.end()) + ", so the LED service was not installed.";
+  const std::string folderText(folder.begin(), folder.end());
+  return pyx::CoreTexts::Format(kLedServiceProgramMissingText, {kLedServiceProgram, folderText});
 }
 
 bool InstallLedService(ProcessLauncher& launcher, MessageSink& messages,

@@ -16,6 +16,12 @@
 inline constexpr std::string_view kLedServiceName = "LumoraServices";
 inline constexpr std::string_view kLedServiceProgram = "LumoraService.exe";
 inline constexpr std::string_view kLedServiceCaption = "Pyxtune";
+// What a start or stop that reached its state says.
+inline constexpr char kLedServiceStartedText[] = "start success.";
+inline constexpr char kLedServiceStoppedText[] = "stop success.";
+// %1 the program's file name, %2 the folder it is missing from.
+inline constexpr char kLedServiceProgramMissingText[] =
+    "The LED service program \"%1\" is missing from %2, so the LED service was not installed.";
 
 // How long the start/stop waits follow a service that does not reach its state, and the clock
 // they use (tests put in their own).
@@ -55,7 +61,7 @@ inline constexpr ServiceProgramCheck kServiceProgramCheck = ServiceProgramCheck:
 inline constexpr ServiceProgramCheck kServiceProgramCheck = ServiceProgramCheck::Required;
 #endif
 
-// Tells the user the service program beside `programFolder` is missing.
+// Tells the user, in the user's language, the service program beside `programFolder` is missing.
 std::string MissingServiceProgramMessage(const std::filesystem::path& programFolder);
 
 // Hands the install script beside the program to the system's shell. Nothing waits for it and

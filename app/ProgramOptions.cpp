@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/CIni.h"
+#include "app/CoreTexts.h"
 #include "app/SettingsFileWriter.h"
 
 namespace pyx {
@@ -42,7 +43,7 @@ bool SaveProgramOptions(const ProgramOptions& options, const std::filesystem::pa
 }
 
 std::string KeepQuestion(int secondsLeft) {
-    return "Keep these settings? They are reverted in " + std::to_string(secondsLeft) + " s.";
+    return CoreTexts::Format(kKeepQuestionText, {std::to_string(secondsLeft)});
 }
 
 }  // namespace pyx

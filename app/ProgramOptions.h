@@ -21,7 +21,9 @@ struct ProgramOptions {
     int revertAfterS = 15;  // kRevertAfterMinS..kRevertAfterMaxS
 };
 
-// "Keep these settings? They are reverted in 15 s."
+// The question of an applied tuning, %1 the seconds left.
+inline constexpr char kKeepQuestionText[] = "Keep these settings? They are reverted in %1 s.";
+// kKeepQuestionText in the user's language: "Keep these settings? They are reverted in 15 s."
 std::string KeepQuestion(int secondsLeft);
 
 // A missing or unreadable file gives the defaults.

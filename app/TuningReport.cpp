@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "app/CoreTexts.h"
+
 namespace pyx {
 
 namespace {
@@ -97,13 +99,14 @@ std::string DescribeRefusals(const TuningReport& report) {
         if (std::find(gpus.begin(), gpus.end(), r.gpu) == gpus.end()) gpus.push_back(r.gpu);
     std::sort(gpus.begin(), gpus.end());
 
-    std::string text = "Not every setting was applied.\n";
+    std::string text = std::string(CoreTexts::Text(kNotEverySettingAppliedText)) + "\n";
     for (const int gpu : gpus) {
-        text += "\nGPU " + std::to_string(gpu) + " refused:\n";
+        text += "\n" + CoreTexts::Format(kGpuRefusedText, {std::to_string(gpu)}) + "\n";
         for (const TuningWriteResult& r : refusals)
             if (r.gpu == gpu) text += "  " + DescribeWrite(r) + ": " + StatusInWords(r.status) + "\n";
     }
-    text += "\nThe other settings were applied.";
+    text += "\n";
+    text += CoreTexts::Text(kOtherSettingsAppliedText);
     return text;
 }
 

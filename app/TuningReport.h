@@ -29,7 +29,13 @@ public:
     void Add(int gpu, const CardWrites& writes) {
         for (const CardWrite& w : writes.All()) Add(gpu, w.operation, w.value, w.status);
     }
-    void Append(const TuningReport& other) { writes_.insert(writes_.end(), other.writes_.begin(), other.writes_.end()); }
+    void Append(const TuningReport& other) {
+        writes_.insert(writes_.end(), other.writes_.begin(), other.writes_.end());
+        skipped_.insert(skipped_.end(), other.skipped_.begin(), other.skipped_.end());
+    }
+    // A value of a file that was never sent, outside its card's range: why, in words.
+    void Skip(std::string why) { skipped_.push_back(std::move(why)); }
+    const std::vector<std::string>& Skipped() const { return skipped_; }
 
     const std::vector<TuningWriteResult>& Writes() const { return writes_; }
     // The refused writes, each value once (a repeat of the same refusal is left out).
@@ -40,6 +46,7 @@ public:
 
 private:
     std::vector<TuningWriteResult> writes_;
+    std::vector<std::string> skipped_;
 };
 
 // "graphics clock offset"
@@ -54,8 +61,14 @@ std::string DescribeWrite(const TuningWriteResult& write);
 // this value (status -5)".
 std::string StatusInWords(NvStatus status);
 
+// The headings of DescribeRefusals, %1 the GPU's number; the refused writes themselves are
+// named in the terms of pyxtunectl's documents, in English.
+inline constexpr char kNotEverySettingAppliedText[] = "Not every setting was applied.";
+inline constexpr char kGpuRefusedText[] = "GPU %1 refused:";
+inline constexpr char kOtherSettingsAppliedText[] = "The other settings were applied.";
+
 // The result message of an apply that was refused somewhere: per GPU, each refused write and
-// why, then that the rest was sent. Empty when nothing was refused.
+// why, then that the rest was sent, in the user's language. Empty when nothing was refused.
 std::string DescribeRefusals(const TuningReport& report);
 
 }  // namespace pyx

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/AppState.h"
+#include "app/CoreTexts.h"
 #include "app/TuningController.h"
 #include "app/TuningRanges.h"
 #include "cli/CliArgs.h"
@@ -276,7 +277,7 @@ int FinishApply(const CliArgs& args, CliSession& session, const ApplyRequest& re
     if (!json) {
         // Seen before the question: the user keeps what the cards took, not what was asked.
         out << session.BackendLine() << "\n";
-        if (applied) out << run.result << "\n";
+        if (applied) out << CoreTexts::Text(run.result) << "\n";
         out << holdings.str() << std::flush;
     }
 
@@ -324,7 +325,7 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (request->mode != kTuningModeCommon) {
         keep = KeepPrompt::Prepare(parsed, request->modeName, err,
                                    std::string("the overclocking warning --yes answers reads:\n") +
-                                       kOverclockWarningText + "\n");
+                                       std::string(CoreTexts::Text(kOverclockWarningText)) + "\n");
         if (!keep) return kExitUsage;
     }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/CoreTexts.h"
 #include "app/ProgramOptions.h"
 
 namespace pyx {
@@ -41,7 +42,7 @@ bool KeepPrompt::ConfirmWarning(const std::string& warning) {
     if (yes_) return true;
     if (!terminal_) return false;
     terminal_->DropTypedAhead();
-    *err_ << warning << "\nContinue? [y/N] " << std::flush;
+    *err_ << CoreTexts::Text(warning) << "\nContinue? [y/N] " << std::flush;
     const std::optional<std::string> answer = terminal_->ReadLine(std::nullopt);
     if (!answer) *err_ << "\n";
     return answer && IsYes(*answer);

@@ -38,7 +38,8 @@ public:
                                              const std::string& note = "");
 
     bool OnTerminal() const { return terminal_ != nullptr; }
-    // The overclocking warning: OK with --yes, else asked on the terminal.
+    // The overclocking warning, shown in the user's language: OK with --yes, else asked on the
+    // terminal.
     bool ConfirmWarning(const std::string& warning);
     // Kept with --yes or a "y" within the time; otherwise `before` is written back.
     KeepOutcome KeepOrRevert(const TuningRevert& before);

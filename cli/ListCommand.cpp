@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/CoreTexts.h"
 #include "app/ReapplyGuard.h"
 #include "app/TuningRanges.h"
 #include "cli/CliArgs.h"
@@ -123,7 +124,7 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
     out << "\n";
     for (const auto& line : detailLines) out << line << "\n";
     out << "\n" << session->SettingsLine() << "\n";
-    if (reapplySkipped) out << kReapplySkippedMessage << "\n";
+    if (reapplySkipped) out << CoreTexts::Text(kReapplySkippedMessage) << "\n";
     return kExitOk;
 }
 

@@ -38,6 +38,14 @@
         <source>Load</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The profile could not be saved to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The profile %1 could not be read or holds no settings for these cards; nothing was changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CSetDialog</name>
@@ -71,6 +79,34 @@
     </message>
     <message>
         <source>Set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Revert after (seconds):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fans stuck? Run: %1 fan auto</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The choices could not be saved to &quot;%1&quot;. They hold until Pyxtune exits.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LED Services Installed!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LED Uninsatlled!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Return fans to automatic when Pyxtune exits</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ask before keeping an applied tuning</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -121,6 +157,45 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
+    <name>MainWindow</name>
+    <message>
+        <source>The cards did not take all of the old settings back.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The settings were applied but could not be saved for the next start (%1).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The lighting was not reset everywhere. Refused writes:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The other controllers were reset.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The profile was not loaded: these values are outside the cards&apos; ranges.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The profile was loaded.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This card has no lighting controller.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU %1 of %2: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Messages</name>
     <message>
         <source>警告：对显卡进行超频有可能会造成系统不稳、花屏、死机甚至硬件损坏，敬请慎重操作。</source>
@@ -146,6 +221,54 @@ Settings are only effective when the apply button is pressed.</source>
         <source>PYXTUNE not support this vag card.(Boost clock is zero)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Keep these settings? They are reverted in %1 s.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not every setting was applied.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU %1 refused:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The other settings were applied.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU %1 reached %2 C, its thermal limit of %3 C, while a fan was fixed below full speed: %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU %1&apos;s temperature could not be read %2 times in a row while a fan was fixed: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the fan is back under the card&apos;s own control.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the card refused to take the fan back: %1. Run &quot;pyxtunectl fan auto&quot; or lower the card&apos;s load.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The saved settings were not applied, because the last start that applied them did not finish. Apply them again, or load another profile.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>start success.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>stop success.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The LED service program &quot;%1&quot; is missing from %2, so the LED service was not installed.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>pyx::CAboutDlg</name>
@@ -155,6 +278,21 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
     <message>
         <source>Version %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>pyx::CKeepDialog</name>
+    <message>
+        <source>&amp;Keep</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Revert</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -5,13 +5,16 @@
 #include "tests/support/FakeProcessLauncher.h"
 #include "tests/support/FakeServiceControl.h"
 #include "tests/support/TempFolder.h"
+#include "ui/main/AppTranslator.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
@@ -243,3 +246,52 @@ TEST_F(DialogSettingsTest, TheOpenFlagIsSetOnlyWhileTheDialogRuns)
 }
 
 }  // namespace
+
+// Every caption is whole in either language and the system's font: each control is at least as
+// large as it asks to be, inside the dialog, and clear of what shares its row.
+TEST_F(DialogSettingsTest, EveryCaptionFitsItsPlaceInEachLanguage)
+{
+    struct Case { QLocale locale; const char* runInTray; };
+    for (const Case& c : {Case{QLocale(QLocale::English), "Run and minimize to system tray"},
+                          Case{QLocale(QLocale::Chinese, QLocale::China), "运行并最小化到系统托盘"}}) {
+        pyx::AppTranslator translator;
+        ASSERT_TRUE(translator.Install(*QCoreApplication::instance(), c.locale));
+        for (const bool ledInstalled : {false, true}) {
+            installed = ledInstalled;
+            auto dialog = MakeDialog();
+            const std::string where = c.locale.name().toStdString() + (ledInstalled ? ", installed" : "");
+            EXPECT_EQ(dialog->Button(CSetDialog::kRunInTrayId)->text(), QString::fromUtf8(c.runInTray)) << where;
+            const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
+            const auto status = std::find_if(labels.begin(), labels.end(),
+                                             [&](const QLabel* l) { return l->text() == dialog->StatusText(); });
+            ASSERT_NE(status, labels.end());
+            QList<QWidget*> captions{*status};
+            for (int id : {CSetDialog::kOkId, CSetDialog::kCancelId, CSetDialog::kDoNotRunId, CSetDialog::kRunId,
+                           CSetDialog::kRunInTrayId, CSetDialog::kSetId, CSetDialog::kFansAutomaticId,
+                           CSetDialog::kAskKeepId})
+                captions.append(dialog->Button(id));
+            for (QLabel* label : labels)
+                captions.append(label);
+            for (const QWidget* caption : captions) {
+                const std::string what = where + ": " + caption->property("text").toString().toStdString();
+                EXPECT_GE(caption->width(), caption->sizeHint().width()) << what;
+                EXPECT_GE(caption->height(), caption->sizeHint().height()) << what;
+                EXPECT_TRUE(dialog->rect().contains(caption->geometry())) << what;
+            }
+            const auto clear = [](const QWidget* left, const QWidget* right) {
+                return left->geometry().right() < right->geometry().left();
+            };
+            EXPECT_TRUE(clear(dialog->Button(CSetDialog::kDoNotRunId), dialog->Button(CSetDialog::kRunId))) << where;
+            EXPECT_TRUE(clear(*status, dialog->Button(CSetDialog::kSetId))) << where;
+            const QGroupBox* group = dialog->findChild<QGroupBox*>();
+            ASSERT_NE(group, nullptr);
+            EXPECT_TRUE(group->geometry().contains(dialog->Button(CSetDialog::kSetId)->geometry())) << where;
+            EXPECT_TRUE(group->geometry().contains((*status)->geometry())) << where;
+            const QString revertAfter = QCoreApplication::translate("CSetDialog", "Revert after (seconds):");
+            const auto revertLabel = std::find_if(labels.begin(), labels.end(),
+                                                  [&](const QLabel* l) { return l->text() == revertAfter; });
+            ASSERT_NE(revertLabel, labels.end());
+            EXPECT_TRUE(clear(*revertLabel, dialog->RevertAfterBox())) << where;
+        }
+    }
+}

@@ -1,14 +1,26 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/AppCore.h"
+#include "app/CoreTexts.h"
+#include "app/FanSafety.h"
+#include "app/LedService.h"
+#include "app/ProgramOptions.h"
+#include "app/ReapplyGuard.h"
 #include "app/TuningController.h"
 #include "app/TuningRanges.h"
+#include "app/TuningReport.h"
 #include "ui/main/AppTranslator.h"
 #include "ui/main/CoreMessageTexts.h"
 
@@ -19,43 +31,156 @@ bool HasChinese(const QString& text) { return text.contains(QRegularExpression(Q
 
 QString InMessages(const char* text) { return QCoreApplication::translate("Messages", text); }
 
-// Installs the English translation for the length of a test (a translator takes itself out
-// of the application when it goes).
-struct EnglishInstalled {
-    EnglishInstalled() { EXPECT_TRUE(translator.Install(*QCoreApplication::instance(), QLocale(QLocale::German))); }
-    AppTranslator translator;
+// One message of a .ts file, as Qt Linguist wrote it.
+struct TsMessage {
+    QString context, source, translation;
+    bool finished = false;  // no type="unfinished" (or vanished, obsolete) on the translation
 };
 
-TEST(Translation, ChineseLocalesShowTheTextsAsWrittenEveryOtherGetsEnglish)
-{
-    EXPECT_TRUE(AppTranslator::TranslationFor(QLocale(QLocale::Chinese, QLocale::China)).isEmpty());
-    EXPECT_TRUE(AppTranslator::TranslationFor(QLocale(QLocale::Chinese, QLocale::Taiwan)).isEmpty());
-    EXPECT_FALSE(AppTranslator::TranslationFor(QLocale(QLocale::English, QLocale::UnitedStates)).isEmpty());
-    EXPECT_EQ(AppTranslator::TranslationFor(QLocale(QLocale::German)),
-              AppTranslator::TranslationFor(QLocale(QLocale::English)));
-    AppTranslator none;
-    EXPECT_FALSE(none.Install(*QCoreApplication::instance(), QLocale(QLocale::Chinese, QLocale::China)));
+// The text of the element the reader is on; Linguist writes control characters as
+// <byte value="xd"/>.
+QString ElementText(QXmlStreamReader& xml) {
+    QString text;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isCharacters()) text += xml.text();
+        if (xml.isStartElement() && xml.name() == QStringLiteral("byte"))
+            text += QChar(xml.attributes().value(QStringLiteral("value")).mid(1).toUInt(nullptr, 16));
+        if (xml.isEndElement() && xml.name() != QStringLiteral("byte")) break;
+    }
+    return text;
 }
 
-TEST(Translation, EveryTextTheCoreShowsIsKnownToTheTranslationsAndNoneStaysChineseInEnglish)
-{
+std::vector<TsMessage> ReadTs(const char* name) {
+    QFile file(QStringLiteral(PYX_TRANSLATIONS_DIR "/") + QString::fromLatin1(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    QXmlStreamReader xml(&file);
+    std::vector<TsMessage> messages;
+    QString context;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement()) continue;
+        if (xml.name() == QStringLiteral("name")) context = xml.readElementText();
+        if (xml.name() == QStringLiteral("message")) messages.push_back({context, {}, {}, false});
+        if (xml.name() == QStringLiteral("source")) messages.back().source = ElementText(xml);
+        if (xml.name() == QStringLiteral("translation")) {
+            messages.back().finished = !xml.attributes().hasAttribute(QStringLiteral("type"));
+            messages.back().translation = ElementText(xml);
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << name << ": " << xml.errorString().toStdString();
+    return messages;
+}
+
+// The texts of the window that each translation knows: context and source.
+std::vector<std::pair<QString, QString>> KnownTexts(const std::vector<TsMessage>& messages) {
+    std::vector<std::pair<QString, QString>> known;
+    for (const TsMessage& m : messages) known.emplace_back(m.context, m.source);
+    std::sort(known.begin(), known.end());
+    return known;
+}
+
+TEST(Translation, EachLocaleGetsItsLanguageForTheWindowAndTheCore) {
+    struct Case {
+        QLocale locale;
+        QString file;
+        TextLanguage language;
+    };
+    const Case cases[] = {
+        {QLocale(QLocale::Chinese, QLocale::China), QStringLiteral(":/i18n/pyxtune_zh_CN.qm"), TextLanguage::Chinese},
+        {QLocale(QLocale::Chinese, QLocale::Taiwan), QStringLiteral(":/i18n/pyxtune_zh_CN.qm"), TextLanguage::Chinese},
+        {QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral(":/i18n/pyxtune_en.qm"), TextLanguage::English},
+        {QLocale(QLocale::German), QStringLiteral(":/i18n/pyxtune_en.qm"), TextLanguage::English},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.locale.name().toStdString();
+        EXPECT_EQ(AppTranslator::TranslationFor(c.locale), c.file) << name;
+        EXPECT_EQ(AppTranslator::LanguageFor(c.locale), c.language) << name;
+        {
+            AppTranslator translator;
+            EXPECT_TRUE(translator.Install(*QCoreApplication::instance(), c.locale)) << name;
+            EXPECT_EQ(CoreTexts::Language(), c.language) << name;
+            EXPECT_EQ(InMessages(kOverclockWarningText).startsWith(QStringLiteral("Warning:")),
+                      c.language == TextLanguage::English)
+                << name;
+        }
+        // Gone, it decides nothing: the texts read as written again.
+        EXPECT_EQ(CoreTexts::Language(), TextLanguage::AsWritten) << name;
+        EXPECT_EQ(InMessages(kOverclockWarningText), QString::fromUtf8(kOverclockWarningText)) << name;
+    }
+}
+
+// Both translations know the same texts, and each is finished for what its language needs:
+// Chinese for every English text, English for every Chinese one.
+TEST(Translation, EachTranslationCoversEveryTextOfTheOtherLanguage) {
+    const std::vector<TsMessage> english = ReadTs("pyxtune_en.ts");
+    const std::vector<TsMessage> chinese = ReadTs("pyxtune_zh_CN.ts");
+    EXPECT_EQ(KnownTexts(english), KnownTexts(chinese));
+    EXPECT_GT(chinese.size(), CoreMessageTexts().size());
+    for (const TsMessage& m : chinese) {
+        const std::string label = (m.context + QStringLiteral(": ") + m.source).toStdString();
+        EXPECT_TRUE(m.finished) << "unfinished in zh_CN: " << label;
+        EXPECT_FALSE(m.translation.isEmpty()) << label;
+        if (!HasChinese(m.source)) {
+            EXPECT_NE(m.translation, m.source) << "not translated: " << label;
+        }
+    }
+    for (const TsMessage& m : english)
+        if (HasChinese(m.source)) {
+            EXPECT_TRUE(m.finished) << m.source.toStdString();
+            EXPECT_FALSE(HasChinese(m.translation)) << m.source.toStdString();
+        }
+    // Every text of the core's list is in both, under the context the message boxes use.
+    const std::vector<std::pair<QString, QString>> known = KnownTexts(chinese);
+    for (const char* entry : CoreMessageTexts()) {
+        const std::pair<QString, QString> text{QStringLiteral("Messages"), QString::fromUtf8(entry)};
+        EXPECT_TRUE(std::binary_search(known.begin(), known.end(), text)) << entry;
+    }
+}
+
+// What a user of each language reads of every text the window knows: never nothing, all in the
+// one language; the core reads the same translations from its own table.
+TEST(Translation, EveryTextOfTheWindowReadsInTheLocalesLanguage) {
+    const std::vector<TsMessage> known = ReadTs("pyxtune_en.ts");
+    for (const TextLanguage language : {TextLanguage::English, TextLanguage::Chinese}) {
+        AppTranslator translator;
+        ASSERT_TRUE(translator.Install(*QCoreApplication::instance(),
+                                       language == TextLanguage::Chinese ? QLocale(QLocale::Chinese, QLocale::China)
+                                                                         : QLocale(QLocale::English)));
+        for (const TsMessage& m : known) {
+            const QByteArray context = m.context.toUtf8();
+            const QByteArray source = m.source.toUtf8();
+            const QString shown = QCoreApplication::translate(context.constData(), source.constData());
+            const std::string label = m.context.toStdString() + ": " + source.toStdString();
+            EXPECT_FALSE(shown.isEmpty()) << label;
+            if (language == TextLanguage::English) {
+                EXPECT_FALSE(HasChinese(shown)) << label;
+            } else if (!HasChinese(m.source)) {
+                EXPECT_NE(shown, m.source) << label;
+            }
+        }
+        for (const char* entry : CoreMessageTexts())
+            EXPECT_EQ(QString::fromUtf8(CoreTexts::Text(entry, language)), InMessages(entry)) << entry;
+    }
+}
+
+TEST(Translation, EveryTextTheCoreShowsIsListedForTheTranslators) {
     // The list the translation tools read must hold the core's texts word for word, or a
     // message box would look for a translation that was never made.
-    const std::string_view coreTexts[] = {kOverclockWarningText, kAppliedText, kOtherUserMessage,
-                                          kAddFontFailedMessage, kNotKeplerText, kBoostClockZeroText};
+    const std::string_view coreTexts[] = {
+        kOverclockWarningText, kAppliedText, kOtherUserMessage, kAddFontFailedMessage, kNotKeplerText, kBoostClockZeroText,
+        kKeepQuestionText, kNotEverySettingAppliedText, kGpuRefusedText, kOtherSettingsAppliedText, kHandBackThermalText,
+        kHandBackTemperatureLostText, kFanBackText, kFanNotBackText, kReapplySkippedMessage, kLedServiceStartedText,
+        kLedServiceStoppedText, kLedServiceProgramMissingText};
     for (std::string_view text : coreTexts) {
         bool listed = false;
         for (const char* entry : CoreMessageTexts()) listed = listed || text == entry;
         EXPECT_TRUE(listed) << text;
     }
+    EXPECT_EQ(std::size(coreTexts), CoreMessageTexts().size()) << "a listed text the core no longer writes";
 
-    EnglishInstalled english;
-    for (const char* entry : CoreMessageTexts()) {
-        const QString shown = InMessages(entry);
-        EXPECT_FALSE(HasChinese(shown)) << entry;
-        EXPECT_FALSE(shown.isEmpty()) << entry;
-    }
-    EXPECT_TRUE(InMessages(kOverclockWarningText).startsWith(QStringLiteral("Warning:")));
+    AppTranslator english;
+    ASSERT_TRUE(english.Install(*QCoreApplication::instance(), QLocale(QLocale::German)));
     EXPECT_EQ(QCoreApplication::translate("pyx::CVornDlg", "关于 Vorn(&A)..."), QStringLiteral("&About Vorn..."));
     EXPECT_EQ(QCoreApplication::translate("pyx::CAboutDlg", "关于 Vorn"), QStringLiteral("About Vorn"));
 }

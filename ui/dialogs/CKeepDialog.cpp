@@ -12,7 +12,11 @@
 namespace pyx {
 
 CKeepDialog::CKeepDialog(const QString& result, int seconds, QWidget* owner)
-    : QDialog(owner), owner_(owner), result_(result), secondsLeft_(seconds) {
+    : QDialog(owner),
+      owner_(owner),
+      // The core's result comes as the core writes it, as it does to a message box.
+      result_(QCoreApplication::translate("Messages", result.toUtf8().constData())),
+      secondsLeft_(seconds) {
     setWindowTitle(QStringLiteral("Pyxtune"));
     // A question with a close box only: closing answers it (Revert); there is nothing to resize.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -45,7 +49,7 @@ CKeepDialog::CKeepDialog(const QString& result, int seconds, QWidget* owner)
 }
 
 void CKeepDialog::ShowQuestion() {
-    const QString question = QCoreApplication::translate("Messages", KeepQuestion(secondsLeft_).c_str());
+    const QString question = QString::fromStdString(KeepQuestion(secondsLeft_));
     text_->setText(result_.isEmpty() ? question : result_ + QStringLiteral("\n\n") + question);
 }
 

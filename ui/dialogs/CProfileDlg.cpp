@@ -3,6 +3,7 @@
 #include "app/TuningSettingsStore.h"
 #include "ui/dialogs/DialogLook.h"
 #include "ui/dialogs/DialogUnits.h"
+#include "ui/dialogs/PathText.h"
 
 #include <QPushButton>
 
@@ -93,7 +94,7 @@ void CProfileDlg::OnSave()
         return;
     // A file that cannot be written leaves any old one as it was; the dialog ends either way.
     if (pyx::SaveTuningSettings(context_.table, context_.state, *file) == 0 && context_.reportFailure)
-        context_.reportFailure("The profile could not be saved to " + file->string() + ".");
+        context_.reportFailure(tr("The profile could not be saved to %1.").arg(PathToQString(*file)).toStdString());
     done(0);
 }
 
@@ -125,8 +126,10 @@ void CProfileDlg::OnLoad()
     }
     if (context_.reportFailure) {
         if (!matched)
-            context_.reportFailure("The profile " + file->string() +
-                                   " could not be read or holds no settings for these cards; nothing was changed.");
+            context_.reportFailure(
+                tr("The profile %1 could not be read or holds no settings for these cards; nothing was changed.")
+                    .arg(PathToQString(*file))
+                    .toStdString());
         else if (report.AnyRefused())
             context_.reportFailure(pyx::DescribeRefusals(report));
     }

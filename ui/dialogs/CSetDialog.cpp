@@ -15,6 +15,7 @@
 #include <QSpinBox>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -52,8 +53,8 @@ CSetDialog::CSetDialog(SetDialogContext context, QWidget* parent)
 
     // The box is drawn under the status line and "Set", which are its siblings, as in a
     // dialog template.
-    auto* group = new QGroupBox(tr("LED Services"), this);
-    group->setGeometry(units.Rect(17, 45, 155, 36));
+    ledGroup_ = new QGroupBox(tr("LED Services"), this);
+    ledGroup_->setGeometry(units.Rect(17, 45, 155, 36));
     status_ = new QLabel(this);
     status_->setGeometry(units.Rect(24, 59, 83, 11));
     set_ = new QPushButton(tr("Set"), this);
@@ -77,7 +78,8 @@ CSetDialog::CSetDialog(SetDialogContext context, QWidget* parent)
     revertAfter_->setValue(context_.options.revertAfterS);
     revertAfter_->setEnabled(askKeep_->isChecked());
     connect(askKeep_, &QCheckBox::toggled, revertAfter_, &QWidget::setEnabled);
-    FitWidth(units);
+    status_->setText(tr(context_.ledServices.ledServiceInstalled ? kInstalledText : kNotInstalledText));
+    FitToText(units);
 
     connect(ok_, &QAbstractButton::clicked, this, [this] { OnOk(); });
     connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
@@ -99,9 +101,6 @@ CSetDialog::CSetDialog(SetDialogContext context, QWidget* parent)
     default:
         break;  // Unset, Minimize, OnlyApplySettings: no choice is shown
     }
-    status_->setText(QString::fromLatin1(context_.ledServices.ledServiceInstalled
-                                             ? kInstalledText
-                                             : kNotInstalledText));
 }
 
 CSetDialog::~CSetDialog()
@@ -140,15 +139,27 @@ QString CSetDialog::FansHelpText() const
     return tr("Fans stuck? Run: %1 fan auto").arg(program);
 }
 
-void CSetDialog::FitWidth(const DialogUnits& units)
+void CSetDialog::FitToText(const DialogUnits& units)
 {
-    const int margin = units.X(18);
-    fansAutomatic_->resize(std::max(fansAutomatic_->width(), fansAutomatic_->sizeHint().width()),
-                           fansAutomatic_->height());
-    fansHelp_->resize(std::max(fansHelp_->width(), fansHelp_->sizeHint().width()), fansHelp_->height());
-    const int width = std::max({units.X(kWidth), fansAutomatic_->geometry().right() + 1 + margin,
-                                fansHelp_->geometry().right() + 1 + margin});
-    setFixedSize(width, units.Y(kHeight));
+    for (QWidget* text : std::initializer_list<QWidget*>{doNotRun_, run_, runInTray_, status_, fansAutomatic_, fansHelp_,
+                                                         askKeep_, revertAfterLabel_}) {
+        const QSize needed = text->sizeHint();
+        text->resize(std::max(text->width(), needed.width()), std::max(text->height(), needed.height()));
+    }
+    const int gap = units.X(4);
+    const auto follow = [gap](QWidget* before, QWidget* after) {
+        after->move(std::max(after->x(), before->geometry().right() + 1 + gap), after->y());
+    };
+    follow(doNotRun_, run_);
+    follow(status_, set_);
+    follow(revertAfterLabel_, revertAfter_);
+    // The box still encloses "Set", as far to its right as the template has it.
+    ledGroup_->resize(std::max(ledGroup_->width(), set_->geometry().right() + 1 + units.X(6) - ledGroup_->x()),
+                      ledGroup_->height());
+    int right = units.X(kWidth) - units.X(18);
+    for (const QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        right = std::max(right, child->geometry().right() + 1);
+    setFixedSize(right + units.X(18), units.Y(kHeight));
 }
 
 void CSetDialog::StoreOptions()

@@ -16,6 +16,7 @@
 class DialogUnits;
 class QAbstractButton;
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QRadioButton;
 class QSpinBox;
@@ -63,10 +64,11 @@ public:
     static constexpr int kGroupId = 1029;
     static constexpr int kFansAutomaticId = 1030;
     static constexpr int kAskKeepId = 1031;
-    static constexpr char kInstalledText[] = "LED Services Installed!";
-    static constexpr char kNotInstalledText[] = "LED Uninsatlled!";
-    static constexpr char kFansAutomaticText[] = "Return fans to automatic when Pyxtune exits";
-    static constexpr char kAskKeepText[] = "Ask before keeping an applied tuning";
+    // Shown in the user's language (tr).
+    static constexpr char kInstalledText[] = QT_TR_NOOP("LED Services Installed!");
+    static constexpr char kNotInstalledText[] = QT_TR_NOOP("LED Uninsatlled!");
+    static constexpr char kFansAutomaticText[] = QT_TR_NOOP("Return fans to automatic when Pyxtune exits");
+    static constexpr char kAskKeepText[] = QT_TR_NOOP("Ask before keeping an applied tuning");
 
     // pyxtunectl, which lies beside the program (pyxtunectl.exe on Windows).
     static std::filesystem::path CliProgramBeside(const std::filesystem::path& programFile);
@@ -99,8 +101,10 @@ public:
 private:
     // The fans and keep choices into the options, saved when one changed; a failed save is told.
     void StoreOptions();
-    // Wide enough for the fans lines, whose program path can be long.
-    void FitWidth(const DialogUnits& units);
+    // Each caption whole in the user's language and font: a text wider or taller than its
+    // place in the template gets its size, what follows it on its row moves along, and the
+    // dialog widens to hold it all (the fans help line's program path can be long).
+    void FitToText(const DialogUnits& units);
 
     SetDialogContext context_;
     QRadioButton* doNotRun_ = nullptr;
@@ -109,6 +113,7 @@ private:
     QAbstractButton* ok_ = nullptr;
     QAbstractButton* cancel_ = nullptr;
     QAbstractButton* set_ = nullptr;
+    QGroupBox* ledGroup_ = nullptr;
     QLabel* status_ = nullptr;
     QCheckBox* fansAutomatic_ = nullptr;
     QLabel* fansHelp_ = nullptr;

@@ -2,17 +2,28 @@
 
 #include <QCoreApplication>
 
+#include "app/CoreTexts.h"
+
 namespace pyx {
 
+AppTranslator::~AppTranslator() {
+    if (installed_) CoreTexts::SetLanguage(TextLanguage::AsWritten);
+}
+
+TextLanguage AppTranslator::LanguageFor(const QLocale& locale) {
+    return locale.language() == QLocale::Chinese ? TextLanguage::Chinese : TextLanguage::English;
+}
+
 QString AppTranslator::TranslationFor(const QLocale& locale) {
-    if (locale.language() == QLocale::Chinese) return {};
-    return QStringLiteral(":/i18n/pyxtune_en.qm");
+    return LanguageFor(locale) == TextLanguage::Chinese ? QStringLiteral(":/i18n/pyxtune_zh_CN.qm")
+                                                        : QStringLiteral(":/i18n/pyxtune_en.qm");
 }
 
 bool AppTranslator::Install(QCoreApplication& app, const QLocale& locale) {
-    const QString file = TranslationFor(locale);
-    if (file.isEmpty() || !translator_.load(file)) return false;
-    return app.installTranslator(&translator_);
+    if (!translator_.load(TranslationFor(locale)) || !app.installTranslator(&translator_)) return false;
+    CoreTexts::SetLanguage(LanguageFor(locale));
+    installed_ = true;
+    return true;
 }
 
 }  // namespace pyx

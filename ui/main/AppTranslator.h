@@ -3,23 +3,35 @@
 #include <QString>
 #include <QTranslator>
 
+#include "platform/TextLanguage.h"
+
 class QCoreApplication;
 
 namespace pyx {
 
 // The program's texts in the user's language. They are written in the program as they have
 // always read: the overclocking warning and the About item in Chinese, the rest in English.
-// Under a Chinese locale they are shown as written; under any other the English translation
-// replaces the Chinese ones.
+// A Chinese locale reads them all in Chinese, any other in English: the window's own texts
+// through Qt's translator, the core's (app/CoreTexts.h) through the same translations made
+// into a table.
 class AppTranslator {
 public:
-    // The compiled translation a locale gets; empty when the texts are shown as written.
+    AppTranslator() = default;
+    AppTranslator(const AppTranslator&) = delete;
+    AppTranslator& operator=(const AppTranslator&) = delete;
+    // The core goes back to its texts as written: a translator that is gone no longer decides.
+    ~AppTranslator();
+
+    static TextLanguage LanguageFor(const QLocale& locale);
+    // The compiled translation a locale gets.
     static QString TranslationFor(const QLocale& locale);
-    // Loads and installs the locale's translation; false when it has none or it did not load.
+    // Loads and installs the locale's translation, and gives the core the same language; false
+    // when it did not load.
     bool Install(QCoreApplication& app, const QLocale& locale);
 
 private:
     QTranslator translator_;
+    bool installed_ = false;
 };
 
 }  // namespace pyx

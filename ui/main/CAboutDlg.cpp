@@ -37,7 +37,7 @@ QString CAboutDlg::NameText() const { return name_->text(); }
 QString CAboutDlg::VersionText() const { return version_->text(); }
 
 void CAboutDlg::SetSettingsFolder(const QString& folder) {
-    settings_->setText(QStringLiteral("Settings: %1").arg(folder));
+    settings_->setText(tr("Settings: %1").arg(folder));
     settings_->setVisible(!folder.isEmpty());
 }
 

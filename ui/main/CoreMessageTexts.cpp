@@ -7,13 +7,30 @@
 namespace pyx {
 
 std::span<const char* const> CoreMessageTexts() {
-    static const std::array<const char*, 6> texts = {
+    static const std::array<const char*, 18> texts = {
         QT_TRANSLATE_NOOP("Messages", "警告：对显卡进行超频有可能会造成系统不稳、花屏、死机甚至硬件损坏，敬请慎重操作。"),
         QT_TRANSLATE_NOOP("Messages", "Hardware settings applied!"),
         QT_TRANSLATE_NOOP("Messages", "PYXTUNE has been started by other user."),
         QT_TRANSLATE_NOOP("Messages", "Add font failed!"),
         QT_TRANSLATE_NOOP("Messages", "PYXTUNE not support this vga card.(Is not Kepler)"),
         QT_TRANSLATE_NOOP("Messages", "PYXTUNE not support this vag card.(Boost clock is zero)"),
+        QT_TRANSLATE_NOOP("Messages", "Keep these settings? They are reverted in %1 s."),
+        QT_TRANSLATE_NOOP("Messages", "Not every setting was applied."),
+        QT_TRANSLATE_NOOP("Messages", "GPU %1 refused:"),
+        QT_TRANSLATE_NOOP("Messages", "The other settings were applied."),
+        QT_TRANSLATE_NOOP("Messages",
+                          "GPU %1 reached %2 C, its thermal limit of %3 C, while a fan was fixed below full speed: %4"),
+        QT_TRANSLATE_NOOP("Messages",
+                          "GPU %1's temperature could not be read %2 times in a row while a fan was fixed: %3"),
+        QT_TRANSLATE_NOOP("Messages", "the fan is back under the card's own control."),
+        QT_TRANSLATE_NOOP("Messages",
+                          "the card refused to take the fan back: %1. Run \"pyxtunectl fan auto\" or lower the card's load."),
+        QT_TRANSLATE_NOOP("Messages", "The saved settings were not applied, because the last start that applied them did not finish. "
+                                      "Apply them again, or load another profile."),
+        QT_TRANSLATE_NOOP("Messages", "start success."),
+        QT_TRANSLATE_NOOP("Messages", "stop success."),
+        QT_TRANSLATE_NOOP("Messages",
+                          "The LED service program \"%1\" is missing from %2, so the LED service was not installed."),
     };
     return texts;
 }

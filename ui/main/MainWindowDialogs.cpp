@@ -1,5 +1,7 @@
 #include "ui/main/MainWindowDialogs.h"
 
+#include <QCoreApplication>
+
 #include <thread>
 #include <vector>
 
@@ -25,7 +27,10 @@ void MainWindowDialogs::RunProfileDialog() {
     context.mayLoad = [&](const std::filesystem::path& file) {
         const ProfileLoadCheck check(file, core.Boards());
         if (!check.OutOfRange().empty()) {
-            std::string text = "The profile was not loaded: these values are outside the cards' ranges.\n";
+            std::string text =
+                QCoreApplication::translate("MainWindow", "The profile was not loaded: these values are outside the cards' ranges.")
+                    .toStdString() +
+                "\n";
             for (const std::string& line : check.OutOfRange()) text += "\n" + line;
             context_.prompts.ShowError(&window_, QString::fromStdString(text), QStringLiteral("Pyxtune"));
             return false;
@@ -47,7 +52,9 @@ void MainWindowDialogs::RunProfileDialog() {
         };
         context.keepLoaded = [&](const TuningReport& report) {
             // Not asked, a clean load says nothing, as it always did.
-            const std::string clean = core.options.askBeforeKeeping ? "The profile was loaded." : "";
+            const std::string clean = core.options.askBeforeKeeping
+                                          ? QCoreApplication::translate("MainWindow", "The profile was loaded.").toStdString()
+                                          : "";
             keep_(before, modeBefore, report.AnyRefused() ? DescribeRefusals(report) : clean);
         };
     }

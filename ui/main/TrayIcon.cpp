@@ -1,5 +1,6 @@
 #include "ui/main/TrayIcon.h"
 
+#include <QCoreApplication>
 #include <QMenu>
 
 #include "ui/controls/SkinImages.h"
@@ -26,8 +27,9 @@ QString TrayIcon::ToolTip() const {
 }
 
 void TrayIcon::ShowWarning(const QString& text) {
-    lastWarning_ = text;
-    icon_.showMessage(QStringLiteral("Pyxtune"), text, QSystemTrayIcon::Warning);
+    // A text of the core's comes as the core writes it, as it does to a message box.
+    lastWarning_ = QCoreApplication::translate("Messages", text.toUtf8().constData());
+    icon_.showMessage(QStringLiteral("Pyxtune"), lastWarning_, QSystemTrayIcon::Warning);
 }
 
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {

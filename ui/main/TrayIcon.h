@@ -29,7 +29,8 @@ public:
     QAction* QuitAction() const { return quit_; }
     QSystemTrayIcon& Icon() { return icon_; }
 
-    // A warning beside the icon, caption "Pyxtune"; the text is kept as the last one told.
+    // A warning beside the icon, caption "Pyxtune", in the user's language; the text is kept as
+    // the last one told.
     void ShowWarning(const QString& text);
     const QString& LastWarning() const { return lastWarning_; }
 
