@@ -53,6 +53,9 @@ public:
     virtual std::vector<LibraryOutcome> Libraries() { return {Probe()}; }
     // How a card is reached besides the library; none for a source that only has the library.
     virtual std::optional<CardLinks> LinksOf(void* /*gpuHandle*/) { return std::nullopt; }
+    // The card's name as the user knows it, where the source can tell it; the window shows
+    // it beside the GPU's number.
+    virtual std::optional<std::string> CardName(void* /*gpuHandle*/) const { return std::nullopt; }
 };
 
 }  // namespace pyx

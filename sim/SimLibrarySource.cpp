@@ -18,4 +18,10 @@ std::string SimLibrarySource::Describe() const {
     return "simulated cards, scenario \"" + library_->scenarioName + "\"";
 }
 
+std::optional<std::string> SimLibrarySource::CardName(void* gpuHandle) const {
+    const SimCard* card = library_->CardFromHandle(gpuHandle);
+    if (card == nullptr) return std::nullopt;
+    return card->name;
+}
+
 }  // namespace pyx::sim

@@ -16,6 +16,8 @@ public:
     void Close() override;
     std::string BackendName() const override { return "sim"; }
     std::string Describe() const override;
+    // The name the scenario gives the card.
+    std::optional<std::string> CardName(void* gpuHandle) const override;
 
     SimLibrary& Library() { return *library_; }
 

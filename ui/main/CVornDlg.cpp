@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QSlider>
 #include <QWindow>
 
 #include <chrono>
@@ -103,6 +104,8 @@ void CVornDlg::Build() {
     tray_ = std::make_unique<TrayIcon>(*this);
     tray_->Add();
     controls_.Create();
+    for (int k = 0; k < 3; ++k)
+        connect(controls_.ColourTrackbar(k), &QSlider::actionTriggered, this, [this] { ledCommands_->OnColourSliderMoved(); });
 }
 
 void CVornDlg::BuildWindowMenu() {
@@ -149,7 +152,8 @@ void CVornDlg::paintEvent(QPaintEvent*) {
         return;
     }
     p.drawImage(0, 0, skin_.Image());
-    if (CMPButton* picker = controls_.Button(kIdPicker)) picker->PaintSwatch(p);
+    // The preview square: the colour the sliders make, picked, chosen from a swatch or mixed.
+    p.fillRect(CMPButton::kSwatchRect, ledCommands_->ShownColour());
     p.setBackgroundMode(Qt::TransparentMode);
     if (page_.tuningMode != kTuningModeNone)
         sliders_.DrawValueLabels(page_.tuningMode == kTuningModeCustom ? 0xFF : 0x81, false, &p);

@@ -9,6 +9,7 @@
 #include "app/TuningSettingsStore.h"
 #include "led/LedApply.h"
 #include "led/BasicClass1Controller.h"
+#include "led/LedColour.h"
 #include "led/LedControllerFactory.h"
 #include "led/LedProbe.h"
 #include "led/LedReset.h"
@@ -34,7 +35,22 @@ void LedPageCommands::OnPalette() {
 
 void LedPageCommands::OnSwatch(int k) {
     window_.LedPage().colourPreset = k + 1;
+    // The fields and the preview show the colour Apply will send.
+    if (const auto colour = PresetColour(k + 1)) SetTrackbars(colour->r, colour->g, colour->b);
+    window_.InvalidateRect(kColourPreviewRect);
     SelectInGroup(kIdSwatch1, kSwatchCount, k);
+}
+
+void LedPageCommands::OnColourSliderMoved() {
+    // The user mixes a colour of their own: a swatch chosen before no longer is the colour.
+    if (window_.LedPage().colourPreset == 0) return;
+    window_.LedPage().colourPreset = 0;
+    SelectInGroup(kIdSwatch1, kSwatchCount, -1);
+}
+
+QColor LedPageCommands::ShownColour() const {
+    return QColor(window_.ColourTrackbar(0)->value(), window_.ColourTrackbar(1)->value(),
+                  window_.ColourTrackbar(2)->value());
 }
 
 void LedPageCommands::OnBasicEffect(int k) {
@@ -83,6 +99,8 @@ void LedPageCommands::EnableLedPage(bool on) {
     const LedBoardState* board = gpu >= 0 && gpu < kMaxGpus ? &window_.LedPage().boards[static_cast<size_t>(gpu)] : nullptr;
     for (int k = 0; k < kTargetCount; ++k)
         window_.Control(kIdTarget1 + k)->setEnabled(on && board != nullptr && board->TargetAvailable(kTargetValues[static_cast<size_t>(k)]));
+    // Disabled, the page would still look live: it is covered and says why.
+    window_.Controls().ShowNoLightingNotice(!on);
 }
 
 std::string LedPageCommands::ResetLighting() {

@@ -3,6 +3,8 @@
 #include <string>
 #include <cstdint>
 
+#include <QColor>
+
 #include "app/TuningController.h"
 #include "gpu/GpuBoard.h"
 #include "led/LedBoardState.h"
@@ -27,6 +29,8 @@ public:
 
     void OnPalette();
     void OnSwatch(int k);       // 0..7
+    // The user moved a colour slider (a program's move of it is no choice of the user's).
+    void OnColourSliderMoved();
     void OnBasicEffect(int k);  // 0..5
     void OnZoneMode(int k);     // 0..4
     void OnEffectMode(int k);   // 0..10
@@ -34,8 +38,11 @@ public:
 
     // The panel of target button k: its skin and which mode buttons show.
     void ShowPanel(int k);
-    // The lighting controls, and each target button by what the GPU's probes found.
+    // The lighting controls, and each target button by what the GPU's probes found; off,
+    // the page is covered by a line saying the card has no lighting controller.
     void EnableLedPage(bool on);
+    // The colour of the three sliders, which the preview square shows.
+    QColor ShownColour() const;
 
     // Captures the page (Apply's path) or not, and drives every GPU's lighting.
     void ApplyLighting(bool applyButton, bool restoringLed);

@@ -1,5 +1,6 @@
 #include "ui/main/MainWindowCommands.h"
 
+#include <QCoreApplication>
 #include <QWidget>
 
 #include "app/ReapplyGuard.h"
@@ -150,6 +151,9 @@ void MainWindowCommands::SelectGpu(int gpu) {
         b->update();
     }
     if (!boards.IsValidGpu(gpu)) return;
+    const LibrarySource* source = w_.core.Library().Source();
+    w_.controls.ShowGpuCaption(gpu, boards.gpuCount,
+                               source ? source->CardName(boards.Board(gpu).gpuHandle) : std::nullopt);
     ReadSliderRanges(boards, gpu, w_.page);
     w_.sliders.PageToSliders();
     // The sliders shown are the ones Apply takes: a card of the other kind swaps them.
@@ -235,7 +239,9 @@ void MainWindowCommands::KeepOrRevert(const TuningRevert& before, uint8_t modeBe
     w_.sliders.PageToSliders();
     w_.controls.Repaint(kSliderValuesRect);
     if (reverted.AnyRefused()) {
-        const std::string text = "The cards did not take all of the old settings back.\n\n" + DescribeRefusals(reverted);
+        const std::string text =
+            QCoreApplication::translate("MainWindow", "The cards did not take all of the old settings back.").toStdString() +
+            "\n\n" + DescribeRefusals(reverted);
         WithPromptOpen([&] {
             w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
         });
@@ -247,7 +253,10 @@ void MainWindowCommands::KeepApplied() {
     w_.core.Reapply().UserChose(ReapplyGuard::Clock::now());
     const std::filesystem::path file = w_.core.settings.TuningFile();
     if (SaveTuningSettings(w_.core.Boards(), w_.core.State(), file) == 1) return;
-    const std::string text = "The settings were applied but could not be saved for the next start (" + file.string() + ").";
+    const std::string text =
+        QCoreApplication::translate("MainWindow", "The settings were applied but could not be saved for the next start (%1).")
+            .arg(QString::fromStdString(file.string()))
+            .toStdString();
     WithPromptOpen([&] {
         w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
     });
@@ -262,8 +271,9 @@ void MainWindowCommands::OnReset() {
     w_.controls.Repaint(kSliderValuesRect);
     std::string text;
     if (!refusedLighting.empty())
-        text = "The lighting was not reset everywhere. Refused writes:\n\n" + refusedLighting +
-               "\nThe other controllers were reset.";
+        text = QCoreApplication::translate("MainWindow", "The lighting was not reset everywhere. Refused writes:").toStdString() +
+               "\n\n" + refusedLighting + "\n" +
+               QCoreApplication::translate("MainWindow", "The other controllers were reset.").toStdString();
     if (!refusedTuning.empty()) text += (text.empty() ? "" : "\n\n") + refusedTuning;
     if (!text.empty()) {
         WithPromptOpen([&] {

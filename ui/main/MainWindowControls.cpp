@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QLabel>
+#include <QRegion>
 #include <QSlider>
 #include <QWidget>
 
@@ -27,6 +29,12 @@ QFont FitReadoutFont(QFont font, QSize box) {
     }
     return font;
 }
+
+// The GPU clock panel's title row, right of its caption and above the fan.
+const QRect kGpuCaptionRect(140, 93, 250, 20);
+// The lighting panel below its top edge, leaving its "LIGHTING" caption uncovered.
+const QRect kLightingPanelRect(416, 298, 320, 254);
+const QRect kLightingCaptionRect(416, 298, 96, 32);
 
 }  // namespace
 
@@ -92,6 +100,52 @@ void MainWindowControls::Create() {
     Button(kIdPicker)->SetColorPick(true);
     // The zone and effect panels show only once a controller of theirs is chosen.
     for (int id = kIdZoneMode1; id < kIdEffectMode1 + kEffectModeCount; ++id) Control(id)->hide();
+    BuildCaptions();
+}
+
+void MainWindowControls::BuildCaptions() {
+    gpuCaption_ = new QLabel(&window_);
+    gpuCaption_->setObjectName(QStringLiteral("gpuCaption"));
+    gpuCaption_->setGeometry(kGpuCaptionRect);
+    QFont small = window_.font();
+    small.setPixelSize(11);
+    gpuCaption_->setFont(small);
+    gpuCaption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    gpuCaption_->setStyleSheet(QStringLiteral("color: #8C96A8; background: transparent;"));
+    gpuCaption_->show();
+
+    // Made last, so that it lies over every control of the page it covers.
+    noLightingNotice_ = new QLabel(&window_);
+    noLightingNotice_->setObjectName(QStringLiteral("noLightingNotice"));
+    noLightingNotice_->setGeometry(kLightingPanelRect);
+    noLightingNotice_->setMask(QRegion(QRect(QPoint(0, 0), kLightingPanelRect.size()))
+                                   .subtracted(QRegion(kLightingCaptionRect.translated(-kLightingPanelRect.topLeft()))));
+    QFont notice = window_.font();
+    notice.setPixelSize(13);
+    noLightingNotice_->setFont(notice);
+    noLightingNotice_->setAlignment(Qt::AlignCenter);
+    noLightingNotice_->setWordWrap(true);
+    noLightingNotice_->setStyleSheet(QStringLiteral("color: #E4E9F0; background: rgba(26, 31, 40, 225);"));
+    noLightingNotice_->setText(QCoreApplication::translate("MainWindow", "This card has no lighting controller."));
+    noLightingNotice_->hide();
+}
+
+void MainWindowControls::ShowGpuCaption(int gpu, int gpuCount, const std::optional<std::string>& cardName) {
+    const QString number = QString::number(gpu + 1);
+    const QString count = QString::number(gpuCount);
+    const QString text = cardName && !cardName->empty()
+                             ? QCoreApplication::translate("MainWindow", "GPU %1 of %2: %3")
+                                   .arg(number, count, QString::fromStdString(*cardName))
+                             : QCoreApplication::translate("MainWindow", "GPU %1 of %2").arg(number, count);
+    // A name too long for the row is cut; the whole of it stays in the tooltip.
+    const QString shown = QFontMetrics(gpuCaption_->font()).elidedText(text, Qt::ElideRight, gpuCaption_->width());
+    gpuCaption_->setText(shown);
+    gpuCaption_->setToolTip(shown == text ? QString() : text);
+}
+
+void MainWindowControls::ShowNoLightingNotice(bool shown) {
+    noLightingNotice_->setVisible(shown);
+    if (shown) noLightingNotice_->raise();
 }
 
 void MainWindowControls::BuildColourControls() {
@@ -110,7 +164,10 @@ void MainWindowControls::BuildColourControls() {
         bar->setObjectName(QStringLiteral("trackbar%1").arg(kIdRedTrackbar + k));
         bar->setGeometry(440, 414 + 38 * k, 70, 17);
         bar->setFocusPolicy(Qt::NoFocus);
-        QObject::connect(bar, &QSlider::valueChanged, &window_, [this] { Repaint(kColourPreviewRect); });
+        QObject::connect(bar, &QSlider::valueChanged, &window_, [this] {
+            Repaint(kColourPreviewRect);
+            Repaint(CMPButton::kSwatchRect);
+        });
         trackbars_[static_cast<size_t>(k)] = bar;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include <array>
+#include <optional>
+#include <string>
 
 #include <QFont>
 #include <QRect>
@@ -11,6 +13,7 @@ class CMPButton;
 class CMPStatic;
 class CMPToolTip2;
 class QComboBox;
+class QLabel;
 class QSlider;
 class QWidget;
 
@@ -38,6 +41,12 @@ public:
     CMPToolTip2* ToolTip() const { return toolTip_; }
     QWidget* PlainChild() const { return plainChild_; }
 
+    // Which card is shown, in the GPU clock panel's title row: "GPU 2 of 2: <name>", without
+    // the name where the library does not tell it.
+    void ShowGpuCaption(int gpu, int gpuCount, const std::optional<std::string>& cardName);
+    // The line that covers the lighting page of a card without a lighting controller.
+    void ShowNoLightingNotice(bool shown);
+
     // Exactly one button of the group [firstId, firstId + count) looks chosen; -1: none.
     void SelectInGroup(int firstId, int count, int chosen);
     // Repaints part of the window's face (what lies under a value or the colour preview).
@@ -47,6 +56,7 @@ public:
 
 private:
     void BuildColourControls();
+    void BuildCaptions();
 
     QWidget& window_;
     const AppFonts* fonts_;
@@ -54,6 +64,8 @@ private:
     std::array<QComboBox*, 3> combos_{};
     std::array<QSlider*, 3> trackbars_{};
     QWidget* plainChild_ = nullptr;
+    QLabel* gpuCaption_ = nullptr;
+    QLabel* noLightingNotice_ = nullptr;
     CMPToolTip2* toolTip_ = nullptr;
 };
 
