@@ -38,6 +38,7 @@ ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTa
             const int64_t value = ini.ReadInt(section, key);
             overclocks_ = overclocks_ || (clock && value > 0);
             if (value >= range.min * scale && value <= range.max * scale) return;
+            refused_.push_back({gpu, key});
             outOfRange_.push_back("[" + name + "] " + key + "=" + std::to_string(value) + " " + unit +
                                   " is outside GPU " + std::to_string(gpu) + "'s range " +
                                   std::to_string(range.min * scale) + ".." + std::to_string(range.max * scale) + " " +
@@ -55,10 +56,18 @@ ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTa
             check("MemVF", card.memVf, 1000, "kHz", true);
         }
         const int32_t fanMode = ini.ReadInt(section, "FanWorkMode");
-        if (fanMode == kFanModeFixed && card.fan.enabled)
+        // A card that names no span of levels (minimum and maximum alike) leaves the level to the
+        // fan rule of the write, which refuses a level no user could have chosen.
+        if (fanMode == kFanModeFixed && card.fan.enabled && card.fan.max > card.fan.min)
             check("FanSpeed", card.fan, 1, card.fanUnit == FanUnit::Rpm ? "RPM" : "%", false);
         if (fanMode == kFanModeCoolers) check("FanSpeed", TuningSlider{0, 0, kCoolerLevelMax, true}, 1, "(level)", false);
     }
+}
+
+const std::string* ProfileLoadCheck::OutOfRange(int gpu, std::string_view key) const {
+    for (size_t i = 0; i < refused_.size(); ++i)
+        if (refused_[i].gpu == gpu && refused_[i].key == key) return &outOfRange_[i];
+    return nullptr;
 }
 
 }  // namespace pyx

@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gpu/GpuBoardTable.h"
@@ -20,10 +21,17 @@ public:
     const std::vector<std::string>& OutOfRange() const { return outOfRange_; }
     // A clock offset above zero reaches a card: the overclocking warning is due.
     bool Overclocks() const { return overclocks_; }
+    // The text of OutOfRange for the value of key in GPU gpu's section; null when in range.
+    const std::string* OutOfRange(int gpu, std::string_view key) const;
 
 private:
+    struct Refused {
+        int gpu;
+        std::string key;
+    };
     std::vector<int> gpus_;
     std::vector<std::string> outOfRange_;
+    std::vector<Refused> refused_;  // one per entry of outOfRange_
     bool overclocks_ = false;
 };
 

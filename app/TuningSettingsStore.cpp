@@ -2,18 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/CIni.h"
 #include "app/CIniText.h"
-#include "app/FileReplacement.h"
+#include "app/ProfileLoadCheck.h"
 #include "gpu/CardTuning.h"
 #include "gpu/FanControl.h"
 #include "gpu/VfControl.h"
 #include "led/LedBoardState.h"
 #include "led/LedProbe.h"
+#include "platform/FileReplacement.h"
 
 namespace pyx {
 
@@ -105,7 +107,9 @@ std::optional<FanRequest> FanRequestOf(int32_t fanWorkMode, int32_t fanSpeed) {
     }
 }
 
-void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppState& state, TuningReport* report) {
+// keep: whether a key's value may be sent (false for one outside the card's range).
+void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppState& state, TuningReport* report,
+                  const std::function<bool(const char*)>& keep) {
     CardWrites writes;
     const CardTuning card(table, gpu);
     state.tuningSettings.gpuClockOffsetMHz = v.gpuClockMHz;
@@ -115,37 +119,44 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
     state.tuningSettings.fanSpeed = v.fanSpeed;
     state.gpuMode = LowByte(v.gpuMode);
 
-    writes.Append(card.Write({.fan = FanRequestOf(v.fanWorkMode, v.fanSpeed)}));
+    if (keep("FanSpeed")) writes.Append(card.Write({.fan = FanRequestOf(v.fanWorkMode, v.fanSpeed)}));
 
     // Graphics before memory, as the file lists them.
     const auto putOffsets = [&](bool presentOnly) {
-        if (!presentOnly || v.hasGpuClock) writes.Append(card.Write({.graphicsOffsetKHz = Thousandfold(v.gpuClockMHz)}));
-        if (!presentOnly || v.hasMemClock) writes.Append(card.Write({.memoryOffsetKHz = Thousandfold(v.memClockMHz)}));
+        if ((!presentOnly || v.hasGpuClock) && keep("DyaGpuClock"))
+            writes.Append(card.Write({.graphicsOffsetKHz = Thousandfold(v.gpuClockMHz)}));
+        if ((!presentOnly || v.hasMemClock) && keep("DyaMemClock"))
+            writes.Append(card.Write({.memoryOffsetKHz = Thousandfold(v.memClockMHz)}));
     };
-    const TuningSnapshot power{.powerPcm = Thousandfold(v.powerTarget)};
+    const auto putPower = [&] {
+        if (keep("PowerTarget")) writes.Append(card.Write({.powerPcm = Thousandfold(v.powerTarget)}));
+    };
     switch (card.Style()) {
         case TuningStyle::PstateOffsets:
             putOffsets(false);
-            writes.Append(card.Write(power));
+            putPower();
             break;
         case TuningStyle::PstateWithoutBoost:
             // Tuned by the command-line tool only (the window refuses it): what the file says
             // of it is put back, and nothing it does not say.
             putOffsets(true);
-            if (v.hasPowerTarget) writes.Append(card.Write(power));
+            if (v.hasPowerTarget) putPower();
             break;
-        case TuningStyle::VfPoints:
-            writes.Append(card.Write(power));
+        case TuningStyle::VfPoints: {
+            putPower();
             // These boards keep offsets on their VF points and in their P-states both: Extreme,
             // Performance and Custom set the P-state offsets, which the save writes as it found
             // them, so they are put back as well. A file that lacks the lines leaves them alone.
             putOffsets(true);
-            writes.Append(card.Write({.graphicsVfOffsetKHz = v.gpuVfKHz, .memoryVfOffsetKHz = v.memVfKHz}));
+            TuningSnapshot vf;
+            if (keep("GpuVF")) vf.graphicsVfOffsetKHz = v.gpuVfKHz;
+            if (keep("MemVF")) vf.memoryVfOffsetKHz = v.memVfKHz;
+            if (vf.graphicsVfOffsetKHz || vf.memoryVfOffsetKHz) writes.Append(card.Write(vf));
             break;
+        }
     }
-    // A limit outside the policy's range never reaches the card: the write refuses it, and
-    // the refusal is reported with the rest.
-    if (v.thermalLimitC) writes.Append(card.Write({.thermalLimitC = static_cast<float>(*v.thermalLimitC)}));
+    if (v.thermalLimitC && keep("ThermalLimit"))
+        writes.Append(card.Write({.thermalLimitC = static_cast<float>(*v.thermalLimitC)}));
     if (report != nullptr) report->Add(gpu, writes);
 
     const LedKind kind = ProbeLedKind(table, gpu);
@@ -274,12 +285,21 @@ int32_t LoadTuningSettings(const fs::path& fileName, GpuBoardTable& table, AppSt
     CIni ini;
     if (!ini.Load(FileOrDefault(fileName))) return 0;
 
+    // A value outside its card's range never reaches the card (a file edited by hand, or one
+    // written for another card); the rest of the section still does, and the report says
+    // which were skipped.
+    const ProfileLoadCheck ranges(FileOrDefault(fileName), table);
     int32_t matched = 0;
     for (int gpu = 0; gpu < GpuCount(table); ++gpu) {
         const CTreeNode* section = SectionFor(ini, table, gpu);
         if (section == nullptr) continue;
         matched = 1;
-        ApplySection(ReadSection(ini, section), table, gpu, state, report);
+        const auto keep = [&](const char* key) {
+            const std::string* why = ranges.OutOfRange(gpu, key);
+            if (why != nullptr && report != nullptr) report->Skip(*why);
+            return why == nullptr;
+        };
+        ApplySection(ReadSection(ini, section), table, gpu, state, report, keep);
     }
     ini.Release();
     return matched;

@@ -93,19 +93,21 @@ TEST(FanRules, AFanIsSavedFixedOnlyWhenItRunsFixedAndWithALevelInItsOwnUnit) {
 }
 
 TEST(FanRules, ALevelNoUserCouldHaveChosenIsRefusedAndTheFanLeftToTheCard) {
-    struct Case { const char* what; std::string scenario; FanPath path; std::u16string fanLines; std::vector<TuningOperation> refused; bool manualAfter; };
+    // A level outside the range the card names is never sent (skipped); one the card names no
+    // range for reaches the write's own rule (refused).
+    struct Case { const char* what; std::string scenario; FanPath path; std::u16string fanLines; std::vector<TuningOperation> refused; bool skipped; bool manualAfter; };
     const Case cases[] = {
         {"fixed without a speed", BothPathsCard(), FanPath::LibraryCooler, u"FanWorkMode=2\r\n",
-         {TuningOperation::FanSpeed}, false},
+         {TuningOperation::FanSpeed}, false, false},
         {"fixed below the fan's minimum", BothPathsCard(), FanPath::LibraryCooler, u"FanWorkMode=2\r\nFanSpeed=5\r\n",
-         {TuningOperation::FanSpeed}, false},
+         {}, true, false},
         {"a percent fallback on a tachometer fan", Card("{}", kTachometerChip), FanPath::TachometerChip,
-         u"FanWorkMode=2\r\nFanSpeed=40\r\n", {TuningOperation::FanSpeedRpm}, false},
+         u"FanWorkMode=2\r\nFanSpeed=40\r\n", {}, true, false},
         {"coolers saved as automatic", BothPathsCard(R"(, "level": 60)"), FanPath::LibraryCooler,
-         u"FanWorkMode=3\r\nFanSpeed=0\r\n", {}, false},
-        {"a level the user chose", BothPathsCard(), FanPath::LibraryCooler, u"FanWorkMode=2\r\nFanSpeed=55\r\n", {}, true},
+         u"FanWorkMode=3\r\nFanSpeed=0\r\n", {}, false, false},
+        {"a level the user chose", BothPathsCard(), FanPath::LibraryCooler, u"FanWorkMode=2\r\nFanSpeed=55\r\n", {}, false, true},
         {"an RPM the user chose", Card("{}", kTachometerChip), FanPath::TachometerChip,
-         u"FanWorkMode=2\r\nFanSpeed=3000\r\n", {}, true},
+         u"FanWorkMode=2\r\nFanSpeed=3000\r\n", {}, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -120,6 +122,10 @@ TEST(FanRules, ALevelNoUserCouldHaveChosenIsRefusedAndTheFanLeftToTheCard) {
         for (const TuningWriteResult& w : report.Refusals())
             if (w.operation != TuningOperation::PowerTarget) refused.push_back(w.operation);
         EXPECT_EQ(refused, c.refused);
+        EXPECT_EQ(report.Skipped().size(), c.skipped ? 1u : 0u);
+        if (c.skipped) {
+            EXPECT_NE(report.Skipped().front().find("FanSpeed="), std::string::npos) << report.Skipped().front();
+        }
         EXPECT_EQ(AnyFanManual(rig), c.manualAfter);
         EXPECT_EQ(CardTuning(*rig.table, 0).FanPinned(), c.manualAfter);
     }

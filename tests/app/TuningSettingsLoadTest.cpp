@@ -128,15 +128,26 @@ TEST(TuningSettingsLoadTest, AFanModeOfNoKnownKindLeavesTheFanAlone) {
     EXPECT_EQ(c.state.tuningSettings.fanSpeed, 90);
 }
 
-TEST(TuningSettingsLoadTest, OffsetsTooLargeForKHzAskForTheFurthestOffsetNotTheOppositeOne) {
+// Offsets too large for kHz once asked for the opposite offset; beyond any card's range, they
+// are now not sent at all, and said, while the rest of the section is.
+TEST(TuningSettingsLoadTest, OffsetsBeyondTheCardsRangeAreNotSentAndSaid) {
     LoadCase c;
     c.rig.Tuning(0).graphics.minKHz = std::numeric_limits<int32_t>::min();
     c.rig.Tuning(0).graphics.maxKHz = std::numeric_limits<int32_t>::max();
     c.rig.Tuning(0).memory.minKHz = std::numeric_limits<int32_t>::min();
+    c.rig.Tuning(0).graphics.deltaKHz = 0;
     c.rig.Tuning(0).memory.deltaKHz = 0;
-    ASSERT_EQ(c.Load(u"[Gpu1]\r\nId=1b81\r\nDyaGpuClock=3000000\r\nDyaMemClock=-3000000\r\n"), 1);
-    EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(c.rig.Tuning(0).memory.deltaKHz, std::numeric_limits<int32_t>::min());
+    TuningReport report;
+    ASSERT_EQ(LoadTuningSettings(c.folder.WriteText("p.ini", u"[Gpu1]\r\nId=1b81\r\nDyaGpuClock=3000000\r\n"
+                                                             u"DyaMemClock=-3000000\r\nPowerTarget=90\r\n"),
+                                 *c.rig.table, c.state, &report),
+              1);
+    EXPECT_EQ(c.rig.Tuning(0).graphics.deltaKHz, 0);
+    EXPECT_EQ(c.rig.Tuning(0).memory.deltaKHz, 0);
+    EXPECT_EQ(c.rig.Tuning(0).power.currentPcm, 90000u);
+    ASSERT_EQ(report.Skipped().size(), 2u);
+    EXPECT_NE(report.Skipped()[0].find("DyaGpuClock=3000000 MHz is outside GPU 0's range"), std::string::npos);
+    EXPECT_NE(report.Skipped()[1].find("DyaMemClock=-3000000 MHz"), std::string::npos);
 }
 
 TEST(TuningSettingsLoadTest, WhatIsAppliedDependsOnTheKindOfBoard) {
@@ -206,7 +217,8 @@ TEST(TuningSettingsLoadTest, HardwareRefusalsArePassedOver) {
 }
 
 // The thermal limit reaches the card only from a file that holds it and only within the
-// acoustic policy's range; anything else is refused, reported, and the rest still applied.
+// acoustic policy's range; one outside it is never sent and is said, one the card cannot take
+// is refused and reported, and the rest is still applied.
 TEST(TuningSettingsLoadTest, TheThermalLimitIsSetOnlyFromALineAndOnlyWithinItsRange) {
     struct Case {
         const char* name;
@@ -224,18 +236,19 @@ TEST(TuningSettingsLoadTest, TheThermalLimitIsSetOnlyFromALineAndOnlyWithinItsRa
         {"on a VF-point board", ScenarioJson({kVfCard}), u"ThermalLimit=66\r\n", kNvOk, 66 * 256},
         {"no line", ScenarioJson({kPascalCard}), u"", std::nullopt, before},
         {"no line, VF-point board", ScenarioJson({kVfCard}), u"", std::nullopt, before},
-        {"above the maximum", ScenarioJson({kPascalCard}), u"ThermalLimit=93\r\n", kNvInvalidArgument, before},
-        {"below the minimum", ScenarioJson({kPascalCard}), u"ThermalLimit=64\r\n", kNvInvalidArgument, before},
+                // Outside the range the card names: never sent (answer none), and said.
+        {"above the maximum", ScenarioJson({kPascalCard}), u"ThermalLimit=93\r\n", std::nullopt, before},
+        {"below the minimum", ScenarioJson({kPascalCard}), u"ThermalLimit=64\r\n", std::nullopt, before},
         {"beyond what the record holds", ScenarioJson({kPascalCard}), u"ThermalLimit=2147483647\r\n",
-         kNvInvalidArgument, before},
-        {"negative", ScenarioJson({kPascalCard}), u"ThermalLimit=-2147483648\r\n", kNvInvalidArgument, before},
+         std::nullopt, before},
+        {"negative", ScenarioJson({kPascalCard}), u"ThermalLimit=-2147483648\r\n", std::nullopt, before},
         {"no policies", ScenarioJson({kPascalCard}), u"ThermalLimit=70\r\n", kNvNotSupported, before,
          [](TuningRig& r) { r.Tuning(0).thermalPoliciesSupported = false; }},
         // The range is in the information record: a card whose status cannot be read still
         // takes a limit within it, and one beyond it is not taken for set.
         {"status unreadable", ScenarioJson({kPascalCard}), u"ThermalLimit=70\r\n", kNvOk, 70 * 256, noStatus},
         {"status unreadable, above the maximum", ScenarioJson({kPascalCard}), u"ThermalLimit=93\r\n",
-         kNvInvalidArgument, before, noStatus},
+         std::nullopt, before, noStatus},
     };
     for (const Case& c : cases) {
         LoadCase load(c.scenario);
@@ -261,6 +274,11 @@ TEST(TuningSettingsLoadTest, TheThermalLimitIsSetOnlyFromALineAndOnlyWithinItsRa
         EXPECT_EQ(answer, c.answer) << c.name;
         EXPECT_EQ(acoustic.currentLimit, c.limit) << c.name;
         EXPECT_EQ(acoustic.preferAcoustics, c.answer != kNvOk) << c.name << ": a limit was sent";
+        const bool skipped = !c.answer && !c.line.empty();
+        EXPECT_EQ(report.Skipped().size(), skipped ? 1u : 0u) << c.name;
+        if (skipped) {
+            EXPECT_NE(report.Skipped().front().find("ThermalLimit="), std::string::npos) << c.name;
+        }
         // The rest of the file is applied all the same.
         EXPECT_EQ(load.rig.Tuning(0).graphics.deltaKHz, 40000) << c.name;
         EXPECT_EQ(load.rig.Tuning(0).power.currentPcm, 90000u) << c.name;

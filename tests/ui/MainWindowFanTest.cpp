@@ -79,6 +79,26 @@ TEST(MainWindowFans, AStoredLevelTheCardWouldNotTakeLeavesTheFanAutomaticAndIsTo
     EXPECT_TRUE(world.prompts.warnings.isEmpty()) << "nothing that waits for an answer";
 }
 
+// A stored value outside the card's range (a file edited by hand) never reaches the card at
+// start; the rest of the file does, and the start names what it left out.
+TEST(MainWindowFans, AStoredValueOutsideTheCardsRangeIsNotSentAndIsToldAtStart)
+{
+    MainWindowWorld world(ScenarioText("fan-type0-library.json"));
+    world.trayAvailable = false;
+    std::ofstream out(world.core->settings.TuningFile(), std::ios::binary);
+    for (const char16_t unit : std::u16string(u"\xFEFF[Gpu1]\r\nId=1b80\r\nFanWorkMode=1\r\nDyaGpuClock=50\r\n"
+                                              u"PowerTarget=-5\r\nGpuMode=4\r\n"))
+        out << static_cast<char>(unit & 0xFF) << static_cast<char>(unit >> 8);
+    out.close();
+    ASSERT_TRUE(world.Open());
+    EXPECT_TRUE(world.Changes(0, {"PowerPoliciesSetStatus"}).empty()) << world.Changes(0, {"PowerPoliciesSetStatus"}).front();
+    EXPECT_FALSE(world.Changes(0, {"SetPstates20"}).empty()) << "the rest of the file is put back";
+    ASSERT_EQ(world.prompts.notices.size(), 1);
+    const std::string notice = world.prompts.notices[0].toStdString();
+    EXPECT_NE(notice.find("Not sent, outside the card's range:\n  [Gpu1] PowerTarget=-5 % is outside GPU 0's range"),
+              std::string::npos) << notice;
+}
+
 // The two cases cover both axes: the watch must run while hidden too, and tell through the tray
 // where there is one, else in a box the timer does not wait for.
 TEST(MainWindowFans, AFanFixedAtTheThermalLimitIsHandedBackAndTheUserToldOnce)

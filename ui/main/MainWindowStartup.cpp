@@ -91,8 +91,14 @@ bool MainWindowStartup::Run() {
     w_.monitor.Timer().start();
     // A stored level the card would not take (a fan level below its minimum, say) left that
     // setting to the card: the user learns it here rather than from a fan that does not obey.
-    if (stored.AnyRefused() && w_.warn)
-        w_.warn(QString::fromStdString(core.settings.TuningFile().filename().string() + ": " + DescribeRefusals(stored)));
+    if ((stored.AnyRefused() || !stored.Skipped().empty()) && w_.warn) {
+        std::string text = core.settings.TuningFile().filename().string() + ": " + DescribeRefusals(stored);
+        if (!stored.Skipped().empty()) {
+            text += std::string(stored.AnyRefused() ? "\n\n" : "") + "Not sent, outside the card's range:\n";
+            for (const std::string& why : stored.Skipped()) text += "  " + why + "\n";
+        }
+        w_.warn(QString::fromStdString(text));
+    }
     if (reapply.Skipped() && w_.warn) w_.warn(QString::fromUtf8(kReapplySkippedMessage.data(), kReapplySkippedMessage.size()));
     return true;
 }
