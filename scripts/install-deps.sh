@@ -14,7 +14,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
-  openbox xdotool x11-utils
+  openbox xdotool x11-utils imagemagick
   lintian desktop-file-utils appstream file
   debian-archive-keyring
   # The Windows core: MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it.
