@@ -5,7 +5,7 @@
 #      (no compiler warning allowed in our code, although the user's build would go on) and
 #      lists the cards;
 #   2. the window under Xvfb with a plain window manager and no notification area, on the
-#      simulated card: it starts and paints; Custom, a drag of the CORE slider, Apply and the
+#      simulated card: it starts and paints; a colour swatch shows in the preview; Custom, a drag of the CORE slider, Apply and the
 #      overclocking warning reach the card (seen in the trace), the keep box's default takes it
 #      back, a second Apply kept is saved; Close minimises it (there is no tray);
 #      a second start brings it back and ends; "Quit" from the window menu ends it with
