@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/FileReplacement.h"
+#include "platform/FileReplacement.h"
 
 namespace pyx {
 

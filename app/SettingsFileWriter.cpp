@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/CIniText.h"
-#include "app/FileReplacement.h"
+#include "platform/FileReplacement.h"
 
 namespace {
 

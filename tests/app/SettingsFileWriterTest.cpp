@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/CIni.h"
-#include "app/FileReplacement.h"
+#include "platform/FileReplacement.h"
 #include "tests/app/CIniTestFiles.h"
 
 #ifdef _WIN32

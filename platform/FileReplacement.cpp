@@ -1,9 +1,10 @@
-#include "app/FileReplacement.h"
+#include "platform/FileReplacement.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cstdio>
+#include <mutex>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -112,6 +113,13 @@ std::intptr_t CreateNew(const fs::path& tmp, const fs::path&) {
 
 bool NameTaken() { return GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS; }
 
+bool OwnLeftover(const fs::path& file) {
+  std::error_code ec;
+  return fs::symlink_status(file, ec).type() == fs::file_type::regular;
+}
+
+bool AddRunBits(std::intptr_t) { return true; }
+
 bool WriteAndFlush(std::intptr_t handle, std::span<const std::byte> bytes) {
   HANDLE h = reinterpret_cast<HANDLE>(handle);
   bool ok = true;
@@ -139,9 +147,11 @@ std::intptr_t CreateNew(const fs::path& tmp, const fs::path& target) {
   const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return kClosed;
   // The new file takes over the old one's permissions, so a save never widens or narrows
-  // who may read the settings.
+  // who may read the settings; never its set-id bits, which a file someone else left in a
+  // shared folder could carry, nor those of whatever a link at the name points at (the link
+  // is replaced, not followed).
   struct stat old {};
-  if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+  if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 0777) != 0) {
     ::close(fd);
     ::unlink(tmp.c_str());
     return kClosed;
@@ -150,6 +160,20 @@ std::intptr_t CreateNew(const fs::path& tmp, const fs::path& target) {
 }
 
 bool NameTaken() { return errno == EEXIST; }
+
+// A leftover of the running user's own, not a file (or link) another user put there.
+bool OwnLeftover(const fs::path& file) {
+  struct stat info {};
+  return ::lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid();
+}
+
+bool AddRunBits(std::intptr_t handle) {
+  struct stat info {};
+  const int fd = static_cast<int>(handle);
+  if (::fstat(fd, &info) != 0) return false;
+  const mode_t readers = info.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
+  return ::fchmod(fd, (info.st_mode & 0777) | readers >> 2) == 0;
+}
 
 bool WriteAndFlush(std::intptr_t handle, std::span<const std::byte> bytes) {
   const int fd = static_cast<int>(handle);
@@ -188,16 +212,24 @@ fs::path FolderOf(const fs::path& target) {
   return folder.empty() ? fs::path(".") : folder;
 }
 
+// A number nobody else can foresee, drawn afresh for every new file.
+unsigned UnforeseeableSerial() {
+  static std::mutex mutex;
+  static std::random_device source;
+  std::lock_guard lock(mutex);
+  return source();
+}
+
 }  // namespace
 
-fs::path FileReplacement::TemporaryPathFor(const fs::path& target, unsigned long pid, unsigned counter) {
+fs::path FileReplacement::TemporaryPathFor(const fs::path& target, unsigned long pid, unsigned serial) {
   // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on a `"." + std::string` chain.
   std::string name = ".";
   name += HashText(NameHash(target));
   name += '-';
   name += std::to_string(pid);
   name += '-';
-  name += std::to_string(counter);
+  name += std::to_string(serial);
   name += ".tmp";
   return target.parent_path() / name;
 }
@@ -211,11 +243,10 @@ void FileReplacement::RemoveStaleTemporaries(const fs::path& target) {
   std::error_code ec;
   for (fs::directory_iterator it(FolderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code ignored;
-    if (!it->is_regular_file(ignored)) continue;
     const std::string name = Utf8Name(it->path());
     const unsigned long pid = WriterOf(name, newPrefix, oldPrefix);
     // This process's own files may belong to a save on another thread.
-    if (pid == 0 || pid == self || ProcessRuns(pid)) continue;
+    if (pid == 0 || pid == self || !OwnLeftover(it->path()) || ProcessRuns(pid)) continue;
     fs::remove(it->path(), ignored);
   }
 }
@@ -226,11 +257,10 @@ std::unique_ptr<FileReplacement> FileReplacement::Begin(const fs::path& path) {
   // Renaming over a folder would either fail or, worse, succeed on some systems.
   if (fs::is_directory(path, ec)) return nullptr;
   RemoveStaleTemporaries(path);
-  static std::atomic<unsigned> counter{0};
   const unsigned long pid = CurrentProcessId();
-  // A name left by an earlier process with this id is passed over, not reused.
+  // A name that is taken (a leftover, or a name someone took first) is passed over, not reused.
   for (int attempt = 0; attempt < 64; ++attempt) {
-    const fs::path tmp = TemporaryPathFor(path, pid, counter.fetch_add(1));
+    const fs::path tmp = TemporaryPathFor(path, pid, UnforeseeableSerial());
     const std::intptr_t handle = CreateNew(tmp, path);
     if (handle != kClosed) return std::unique_ptr<FileReplacement>(new FileReplacement(path, tmp, handle));
     if (!NameTaken()) return nullptr;
@@ -247,6 +277,8 @@ FileReplacement::~FileReplacement() {
   std::error_code ec;
   fs::remove(temporary_, ec);
 }
+
+bool FileReplacement::MakeRunnable() { return !done_ && handle_ != kClosed && AddRunBits(handle_); }
 
 bool FileReplacement::Commit(std::span<const std::byte> bytes) {
   if (done_) return false;

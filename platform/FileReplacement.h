@@ -7,7 +7,9 @@
 
 // Replaces one file in one step: the new bytes go to a file of their own in the same folder,
 // which is flushed to the disk and then renamed over the old one, so a crash or a full disk
-// never leaves a half-written file behind.
+// never leaves a half-written file behind. The new file is always made afresh (never opened
+// if it exists), so a link another user planted in a shared folder is never written through;
+// the rename replaces a link at the target's own name, it does not follow it.
 //
 // The new file is made first, before the caller composes what goes into it, so a caller can
 // learn that the target cannot be written before it reads anything or changes any state.
@@ -27,15 +29,21 @@ public:
   // when any step failed, in which case the new file is gone and the old one is as it was.
   bool Commit(std::span<const std::byte> bytes);
 
+  // Lets whoever may read the new file also run it (a script), before it takes the target's
+  // place, so it is never found in place and not runnable. Nothing to do on Windows.
+  bool MakeRunnable();
+
   // The name a save of `target` by process `pid` uses for its new file. It stays short
   // whatever the target's name, so any name the file system accepts can be saved to, and it
   // names the target (by a hash of its name) and the process, so that a leftover can be told
-  // apart from a save still under way.
+  // apart from a save still under way. A save draws `serial` at random: in a folder other
+  // users can write, none of them can foresee the name and take it first.
   static std::filesystem::path TemporaryPathFor(const std::filesystem::path& target, unsigned long pid,
-                                                unsigned counter);
+                                                unsigned serial);
 
   // Removes the temporary files of `target` whose writing process has ended: those named as
-  // above and those of the older form "<target>.tmp-<pid>-<n>-<ticks>".
+  // above and those of the older form "<target>.tmp-<pid>-<n>-<ticks>". Only the running
+  // user's own leftovers go; another user's file is never taken away.
   static void RemoveStaleTemporaries(const std::filesystem::path& target);
 
 private:
