@@ -1,24 +1,27 @@
 #include "app/LedServiceScripts.h"
 
-#include <fstream>
-#include <system_error>
+#include <span>
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
 #include "app/LedService.h"
+#include "platform/FileReplacement.h"
 
 namespace {
 
 constexpr std::string_view kUnitFolder = "/etc/systemd/system";
 
-bool WriteBytes(const std::filesystem::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return static_cast<bool>(out);
+enum class ScriptKind { Text, Runnable };
+
+// Replaced whole by a new file of its own: the folder may be one others can write, and a name
+// they planted there (a link to a file of root's) is replaced, never written through. A shell
+// script is runnable before it takes the old one's place.
+bool WriteScript(const std::filesystem::path& file, std::string_view bytes, ScriptKind kind) {
+  const auto replacement = FileReplacement::Begin(file);
+  if (!replacement || (kind == ScriptKind::Runnable && !replacement->MakeRunnable())) return false;
+  return replacement->Commit(std::as_bytes(std::span(bytes.data(), bytes.size())));
 }
 
 #ifdef _WIN32
@@ -31,15 +34,6 @@ std::string ToAnsiCodePage(const std::wstring& text) {
   WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
                       nullptr, nullptr);
   return bytes;
-}
-#else
-void MarkRunnable(const std::filesystem::path& file) {
-  std::error_code ec;
-  std::filesystem::permissions(file,
-                               std::filesystem::perms::owner_exec |
-                                   std::filesystem::perms::group_exec |
-                                   std::filesystem::perms::others_exec,
-                               std::filesystem::perm_options::add, ec);
 }
 #endif
 
@@ -113,11 +107,11 @@ std::string_view RemoveScriptName() { return "deleteledservices.bat"; }
 
 int WriteInstallScript(const std::filesystem::path& scriptFolder, const std::filesystem::path& programFolder) {
   const std::string bytes = ToAnsiCodePage(WindowsInstallLine(programFolder.wstring()));
-  return WriteBytes(scriptFolder / std::string(InstallScriptName()), bytes) ? 1 : 0;
+  return WriteScript(scriptFolder / std::string(InstallScriptName()), bytes, ScriptKind::Text) ? 1 : 0;
 }
 
 int WriteRemoveScript(const std::filesystem::path& programFolder) {
-  return WriteBytes(programFolder / std::string(RemoveScriptName()), WindowsRemoveLine()) ? 1 : 0;
+  return WriteScript(programFolder / std::string(RemoveScriptName()), WindowsRemoveLine(), ScriptKind::Text) ? 1 : 0;
 }
 
 #else
@@ -127,16 +121,12 @@ std::string_view RemoveScriptName() { return "deleteledservices.sh"; }
 
 int WriteInstallScript(const std::filesystem::path& scriptFolder, const std::filesystem::path& programFolder) {
   const std::filesystem::path file = scriptFolder / std::string(InstallScriptName());
-  if (!WriteBytes(file, SystemdInstallScript(programFolder))) return 0;
-  MarkRunnable(file);
-  return 1;
+  return WriteScript(file, SystemdInstallScript(programFolder), ScriptKind::Runnable) ? 1 : 0;
 }
 
 int WriteRemoveScript(const std::filesystem::path& programFolder) {
   const std::filesystem::path file = programFolder / std::string(RemoveScriptName());
-  if (!WriteBytes(file, SystemdRemoveScript())) return 0;
-  MarkRunnable(file);
-  return 1;
+  return WriteScript(file, SystemdRemoveScript(), ScriptKind::Runnable) ? 1 : 0;
 }
 
 #endif

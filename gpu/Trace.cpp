@@ -1,23 +1,80 @@
 #include "gpu/Trace.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace pyx {
 
 std::unique_ptr<Trace> Trace::FromEnvironment() {
     const char* path = std::getenv("PYXTUNE_TRACE");
     if (path == nullptr || *path == '\0') return nullptr;
-    auto trace = Open(path);
-    if (!trace) std::fprintf(stderr, "PYXTUNE_TRACE: cannot open %s for appending\n", path);
+    std::string why;
+    auto trace = Open(path, why);
+    if (!trace) std::fprintf(stderr, "PYXTUNE_TRACE: %s: %s; no trace is written\n", path, why.c_str());
     return trace;
 }
 
 std::unique_ptr<Trace> Trace::Open(const std::string& path) {
+    std::string why;
+    return Open(path, why);
+}
+
+#ifdef _WIN32
+
+std::unique_ptr<Trace> Trace::Open(const std::string& path, std::string& why) {
     // Binary: one line end on every system, so a trace from Windows reads like any other.
     std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (file == nullptr) return nullptr;
+    if (file == nullptr) {
+        why = std::string("it cannot be opened for appending (") + std::strerror(errno) + ")";
+        return nullptr;
+    }
     return std::unique_ptr<Trace>(new Trace(file));
 }
+
+#else
+
+std::unique_ptr<Trace> Trace::Open(const std::string& path, std::string& why) {
+    // Not blocking on the open: a pipe at the name would otherwise hold the program.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    struct stat info {};
+    if (fd < 0) {
+        // The system's own refusal of a link (ELOOP, or EACCES where the kernel guards sticky
+        // folders) says little; what lies at the name says why.
+        const int error = errno;
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            why = "it is a symbolic link, which is not followed";
+        else if (error == EACCES && ::lstat(path.c_str(), &info) == 0 && info.st_uid != ::geteuid())
+            why = "it belongs to another user";
+        else
+            why = std::string("it cannot be opened for appending (") + std::strerror(error) + ")";
+        return nullptr;
+    }
+    const char* refusal = nullptr;
+    if (::fstat(fd, &info) != 0)
+        refusal = "it cannot be examined";
+    else if (!S_ISREG(info.st_mode))
+        refusal = "it is not a plain file";
+    else if (info.st_uid != ::geteuid())
+        refusal = "it belongs to another user";
+    else if (::fcntl(fd, F_SETFL, O_APPEND) != 0)
+        refusal = "it cannot be written in order";
+    std::FILE* file = refusal == nullptr ? ::fdopen(fd, "ab") : nullptr;
+    if (file == nullptr) {
+        ::close(fd);
+        why = refusal != nullptr ? refusal : "it cannot be opened for appending";
+        return nullptr;
+    }
+    return std::unique_ptr<Trace>(new Trace(file));
+}
+
+#endif
 
 Trace::Trace(std::FILE* file) : file_(file), start_(std::chrono::steady_clock::now()) {}
 

@@ -14,8 +14,14 @@ namespace pyx {
 // answers. Lines are flushed one by one: a crash loses at most the line being written.
 class Trace {
 public:
-    // Appends to the file named by PYXTUNE_TRACE; null when unset or not writable.
+    // Appends to the file named by PYXTUNE_TRACE; null when unset or not to be written, in
+    // which case standard error says why.
     static std::unique_ptr<Trace> FromEnvironment();
+    // A trace may be named in a folder others can write: a file that exists is appended to only
+    // when it is a plain file of the running user's own, and never through a link, so nobody
+    // can make the program write into a file of theirs choosing. Null with `why` set (without
+    // the file's name) otherwise.
+    static std::unique_ptr<Trace> Open(const std::string& path, std::string& why);
     static std::unique_ptr<Trace> Open(const std::string& path);
 
     ~Trace();

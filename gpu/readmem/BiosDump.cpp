@@ -1,7 +1,19 @@
 #include "gpu/readmem/BiosDump.h"
 
-#include <fstream>
 #include <system_error>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "gpu/readmem/SysfsRom.h"
 #include "sim/SimScenario.h"
@@ -62,18 +74,69 @@ std::vector<uint8_t> ReadBios(const BiosSource& source, std::string& error) {
     return CardRom(source.pciDevices, error);
 }
 
+#ifdef _WIN32
+
 bool WriteDump(const std::filesystem::path& file, const std::vector<uint8_t>& bytes, std::string& error) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (out) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        error = "cannot write " + file.string();
-        // Half a dump would be scanned as if it were the BIOS.
-        std::error_code ec;
-        std::filesystem::remove(file, ec);
+    // A link is removed itself, never what it points at; the dump is then a new file of its own.
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = "cannot write " + file.string() + " (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
-    return true;
+    DWORD written = 0;
+    bool ok = bytes.size() <= MAXDWORD &&
+              WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
+              written == bytes.size();
+    ok = CloseHandle(h) != 0 && ok;
+    if (!ok) {
+        error = "cannot write " + file.string();
+        // Half a dump would be scanned as if it were the BIOS.
+        std::filesystem::remove(file, ec);
+    }
+    return ok;
 }
+
+#else
+
+bool WriteDump(const std::filesystem::path& file, const std::vector<uint8_t>& bytes, std::string& error) {
+    // The reader may be run in a folder others can write. An old dump of the running user's is
+    // removed (a link itself, never what it points at); anyone else's name is left alone, so
+    // nobody can make the reader write into a file of their choosing.
+    struct stat old {};
+    if (::lstat(file.c_str(), &old) == 0) {
+        if (old.st_uid != ::geteuid()) {
+            error = file.string() + " belongs to another user; it is left as it is and no dump is written";
+            return false;
+        }
+        if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
+            error = "cannot replace " + file.string() + " (" + std::strerror(errno) + ")";
+            return false;
+        }
+    }
+    // Made here and now: a name someone took meanwhile makes this fail, not write through it.
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "cannot write " + file.string() + " (" + std::strerror(errno) + ")";
+        return false;
+    }
+    bool ok = true;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        error = "cannot write " + file.string();
+        // Half a dump would be scanned as if it were the BIOS; the file is this run's own.
+        ::unlink(file.c_str());
+    }
+    return ok;
+}
+
+#endif
 
 }  // namespace pyx::readmem

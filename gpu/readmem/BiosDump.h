@@ -28,7 +28,9 @@ std::vector<uint8_t> ReadBios(const BiosSource& source, std::string& error);
 // The first card's BIOS image of a simulator scenario.
 std::vector<uint8_t> SimulatedBios(const char* scenarioPath, std::string& error);
 
-// Writes the dump whole; false with error set on failure, and then no part of it is left.
+// Writes the dump whole, as a new file: an old dump of the running user's is replaced, one
+// of another user's (or a link of theirs) is left alone and nothing is written. False with
+// error set on failure, and then no part of the dump is left.
 bool WriteDump(const std::filesystem::path& file, const std::vector<uint8_t>& bytes, std::string& error);
 
 }  // namespace pyx::readmem

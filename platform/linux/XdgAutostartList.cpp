@@ -2,8 +2,11 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <system_error>
+
+#include "platform/FileReplacement.h"
 
 namespace {
 
@@ -145,27 +148,11 @@ bool XdgAutostartList::Write(std::string_view name, std::string_view commandLine
         << "Exec=" << EncodeExec(commandLine) << "\n"
         << "Terminal=false\n";
 
-  // Written aside and renamed over the old one, so a crash never leaves half an entry.
-  std::filesystem::path temp = file;
-  temp += ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << entry.str();
-    out.flush();
-    if (!out) {
-      out.close();
-      std::filesystem::remove(temp, ec);
-      return false;
-    }
-  }
-  std::filesystem::rename(temp, file, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return false;
-  }
-  return true;
+  // Written aside and renamed over the old one, so a crash never leaves half an entry; the
+  // file aside is a new one of its own, never a name someone else could have put there.
+  const std::string text = entry.str();
+  const auto replacement = FileReplacement::Begin(file);
+  return replacement && replacement->Commit(std::as_bytes(std::span(text.data(), text.size())));
 }
 
 bool XdgAutostartList::Remove(std::string_view name) {
