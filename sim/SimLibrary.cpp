@@ -1,5 +1,7 @@
 #include "sim/SimLibrary.h"
 
+#include <cstring>
+
 #include "gpu/NvApiIds.h"
 
 namespace pyx::sim {
@@ -15,30 +17,54 @@ bool ChangesCard(uint32_t id) {
     return false;
 }
 
-// The library layer calls this after every operation, as the driver's own hook is called.
-void PYX_NVAPI_CALL AfterCallHook(uint32_t id, void* /*context*/, int32_t status) {
-    if (status != kNvOk || !ChangesCard(id)) return;
-    if (SimLibrary* library = SimLibrary::Active()) library->NotifyChanged();
+// The library layer calls these around every operation, as the driver's own hooks are
+// called, with a context of its own for each call. The context keeps the library whose
+// listener was told of the operation, which must then hear of its end even should another
+// library become the active one meanwhile.
+static_assert(sizeof(SimLibrary*) <= 8, "the call context holds 8 bytes");
+
+void PYX_NVAPI_CALL BeforeCallHook(uint32_t id, void* context) {
+    SimLibrary* library = SimLibrary::Active();
+    if (library != nullptr && library->BeforeOperation(ChangesCard(id))) std::memcpy(context, &library, sizeof library);
+}
+
+void PYX_NVAPI_CALL AfterCallHook(uint32_t /*id*/, void* context, int32_t /*status*/) {
+    SimLibrary* library = nullptr;
+    std::memcpy(&library, context, sizeof library);
+    // Whatever the status: a failed write may still have changed part of a card, as a bus
+    // write cut short does.
+    if (library != nullptr) library->AfterOperation();
 }
 }  // namespace
 
 SimLibrary::SimLibrary() {
     RegisterAllOperations(operations_);
+    operations_[kIdBeforeCallHook] = reinterpret_cast<void*>(&BeforeCallHook);
     operations_[kIdAfterCallHook] = reinterpret_cast<void*>(&AfterCallHook);
 }
 
-void SimLibrary::SetChangeListener(std::function<void()> listener) {
+void SimLibrary::SetOperationListener(std::function<bool(bool)> before, std::function<void()> after) {
     std::lock_guard lock(listenerMutex_);
-    listener_ = std::move(listener);
+    before_ = std::move(before);
+    after_ = std::move(after);
 }
 
-void SimLibrary::NotifyChanged() {
-    std::function<void()> listener;
+bool SimLibrary::BeforeOperation(bool changesCard) {
+    std::function<bool(bool)> before;
     {
         std::lock_guard lock(listenerMutex_);
-        listener = listener_;
+        before = before_;
     }
-    if (listener) listener();
+    return before && before(changesCard);
+}
+
+void SimLibrary::AfterOperation() {
+    std::function<void()> after;
+    {
+        std::lock_guard lock(listenerMutex_);
+        after = after_;
+    }
+    if (after) after();
 }
 
 SimLibrary::~SimLibrary() { Deactivate(); }

@@ -67,12 +67,16 @@ public:
     // How often an id was asked for (tests of the pointer cache).
     int QueryCount(uint32_t id) const;
 
-    // ---- change notification ----
-    // Called on the calling thread after every operation that changed a card (a successful
-    // set or bus write), outside every lock of the library, its cards and their buses. The
-    // library's after-call hook carries it, so no operation has to know about it.
-    void SetChangeListener(std::function<void()> listener);
-    void NotifyChanged();
+    // ---- keeping the cards in step with others that share them ----
+    // `before` is called on the calling thread before every operation, told whether the
+    // operation may change a card (a set or a bus write); where it answers true, `after` is
+    // called on the same thread once the operation has ended, whatever it answered. Both run
+    // outside every lock of the library, its cards and their buses. The library's call hooks
+    // carry them, so no operation has to know about it. Set before the library is used.
+    void SetOperationListener(std::function<bool(bool changesCard)> before, std::function<void()> after);
+    // What the call hooks call; BeforeOperation answers whether AfterOperation must follow.
+    bool BeforeOperation(bool changesCard);
+    void AfterOperation();
 
     // ---- for the operations ----
     // 0 when the operation may run; otherwise the status to give.
@@ -90,7 +94,8 @@ private:
     std::map<uint32_t, int> queryCounts_;
     std::atomic<bool> initialised_{false};
     std::mutex listenerMutex_;
-    std::function<void()> listener_;
+    std::function<bool(bool)> before_;
+    std::function<void()> after_;
 };
 
 }  // namespace pyx::sim

@@ -1,10 +1,15 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "gpu/ClockControl.h"
 #include "gpu/GpuBoardTable.h"
@@ -89,10 +94,10 @@ TEST_F(SimStateFileTest, EveryChangeIsWrittenAtOnceAndTheNextRunStartsFromIt) {
         doc = nlohmann::json::parse(pyx::test::FileText(path_));
         EXPECT_EQ(doc["cards"][1]["tuning"]["power"]["currentPcm"], 87000);
 
-        // Only the renamed file is left behind.
-        size_t files = 0;
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++files;
-        EXPECT_EQ(files, 1u);
+        // Only the renamed file is left behind, beside the lock the programs sharing it take.
+        std::set<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(dir_)) files.insert(entry.path().filename());
+        EXPECT_EQ(files, (std::set<fs::path>{"cards.json", "cards.json.lock"}));
     }
     auto cards = ZoneCards();
     std::string error;
@@ -188,6 +193,43 @@ TEST_F(SimStateFileTest, AFileThatCannotBeWrittenIsRefusedAtStart) {
     EXPECT_NE(error.find("missing-folder"), std::string::npos) << error;
     EXPECT_NE(error.find("cannot be written"), std::string::npos) << error;
 }
+
+#ifndef _WIN32
+// Another program on the same cards, in a process of its own: sets card `gpu`'s graphics offset.
+void ChangeInAnotherProcess(const fs::path& path, int gpu, int32_t offsetKHz) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto cards = ZoneCards();
+        std::string error;
+        if (!SimStateFile::Attach(*cards, path, error)) ::_exit(2);
+        ProgramRun run(std::move(cards));
+        ::_exit(SetGraphicsClockOffset(*run.table, gpu, offsetKHz) == kNvOk ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// The window keeps the cards for as long as it runs while pyxtunectl comes and goes.
+TEST_F(SimStateFileTest, ProgramsSharingTheFileSeeAndKeepEachOthersChanges) {
+    auto cards = ZoneCards();
+    std::string error;
+    ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
+    ProgramRun window(std::move(cards));
+    for (const int32_t offsetKHz : {30000, -20000}) {
+        ChangeInAnotherProcess(path_, 1, offsetKHz);
+        // Its next read shows the other program's change, as a real card would.
+        NvPstates20 record{};
+        ASSERT_EQ(GetPstates20(*window.table, 1, &record), kNvOk);
+        EXPECT_EQ(window.sim->Card(1).tuning.graphics.deltaKHz, offsetKHz);
+        // Its own change to the other card leaves that change in place.
+        ASSERT_EQ(SetGraphicsClockOffset(*window.table, 0, offsetKHz + 1000), kNvOk);
+        const auto doc = nlohmann::json::parse(pyx::test::FileText(path_));
+        EXPECT_EQ(doc["cards"][0]["tuning"]["graphics"]["deltaKHz"], offsetKHz + 1000);
+        EXPECT_EQ(doc["cards"][1]["tuning"]["graphics"]["deltaKHz"], offsetKHz);
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace pyx::sim
