@@ -1,5 +1,6 @@
 #include "app/CIni.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -14,7 +15,7 @@ namespace {
 constexpr char16_t kByteOrderMark = 0xFEFF;
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr const char* kTooLargeText = "is larger than 64 MiB, far more than any settings file";
+constexpr const char* kTooLargeText = "is larger than 1 MiB, far more than any settings file of this program";
 constexpr const char* kOutOfMemoryText = "is too large to read into memory";
 constexpr char16_t kBlank = u' ';
 
@@ -74,8 +75,13 @@ bool CIni::LoadBytes(std::span<const std::byte> bytes) {
   Release();
   if (bytes.size() > kMaxFileBytes) return Fail(LoadFailure::TooLarge, kTooLargeText);
   try {
+    inputBytes_ = bytes.size();
+    overBudget_ = false;
     if (!Decode(bytes)) return false;
-    if (!Parse()) return Fail(LoadFailure::Malformed, "could not be parsed");
+    if (!Parse()) {
+      if (overBudget_) return Fail(LoadFailure::TooLarge, "holds far more lines than any settings file of this program");
+      return Fail(LoadFailure::Malformed, "could not be parsed");
+    }
   } catch (const std::bad_alloc&) {
     return Fail(LoadFailure::OutOfMemory, kOutOfMemoryText);
   }
@@ -124,6 +130,18 @@ bool CIni::Parse() {
   std::int32_t keyStart = 0;
   std::int32_t valueStart = 0;
 
+  // The tree may take what ten times the file's size leaves beside the text (with a floor for
+  // small files): a file of nothing but headers or empty keys is no settings file, and must
+  // not take many times its size in memory to find that out.
+  const std::size_t budgetBytes = std::max<std::size_t>(10 * inputBytes_, 64 * 1024);
+  const std::size_t textBytes = buffer_.capacity() * sizeof(char16_t);
+  const std::size_t maxNodes = budgetBytes > textBytes ? (budgetBytes - textBytes) / sizeof(CTreeNode) : 0;
+  const auto roomForNode = [&] {
+    if (tree_.NodeCount() < maxNodes) return true;
+    overBudget_ = true;
+    return false;
+  };
+
   const auto count = static_cast<std::int32_t>(buffer_.size());
   for (std::int32_t i = 0; i < count; ++i) {
     const char16_t u = buffer_[static_cast<std::size_t>(i)];
@@ -138,6 +156,7 @@ bool CIni::Parse() {
         if (state == ParseState::InHeader) {
           TextRange name{sectionStart, i - 1};
           Trim(name);
+          if (!roomForNode()) return false;
           CTreeNode* section = tree_.NewNode(name);
           (lastSection ? lastSection->next : root->child) = section;
           lastSection = section;
@@ -149,6 +168,7 @@ bool CIni::Parse() {
         if (state == ParseState::InKey && lastSection) {
           TextRange name{keyStart, i - 1};
           Trim(name);
+          if (!roomForNode()) return false;
           CTreeNode* key = tree_.NewNode(name);
           (lastKey ? lastKey->next : lastSection->child) = key;
           lastKey = key;
@@ -161,7 +181,7 @@ bool CIni::Parse() {
         if (state == ParseState::InValue && lastKey) {
           // A key is only ever given one value; a second would mean the state machine
           // lost track of a line, and the file is refused rather than misread.
-          if (lastKey->child) return false;
+          if (lastKey->child || !roomForNode()) return false;
           lastKey->child = tree_.NewNode(TextRange{valueStart, i - 1});
         }
         state = ParseState::BetweenLines;

@@ -24,7 +24,7 @@ public:
 
   // Files beyond this size are refused: a settings file is a few kilobytes, and a runaway
   // file must fail cleanly rather than exhaust memory.
-  static constexpr std::uintmax_t kMaxFileBytes = 64u * 1024u * 1024u;
+  static constexpr std::uintmax_t kMaxFileBytes = 1024u * 1024u;
 
   // Why the last Load or LoadBytes returned false. NotText and Malformed are the content's
   // fault; the others mean the file itself could not be had.
@@ -99,4 +99,6 @@ private:
   CTree tree_;
   LoadFailure failure_ = LoadFailure::None;
   std::string failureText_;
+  std::size_t inputBytes_ = 0;  // the size of what the last load decoded
+  bool overBudget_ = false;     // the last parse stopped at the tree's share of memory
 };
