@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 #include <nlohmann/json.hpp>
 
@@ -108,6 +109,24 @@ std::unique_ptr<SimLibrary> SimScenario::FromText(const std::string& text, const
 }
 
 std::unique_ptr<SimLibrary> SimScenario::FromFile(const std::filesystem::path& path, std::string& error) {
+    // Only a regular file of a scenario's size: a FIFO or a device would hold the program up
+    // for ever, and a huge file is no scenario.
+    constexpr std::uintmax_t kMaxScenarioBytes = 4u * 1024u * 1024u;
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        error = "simulator scenario " + path.string() + ": cannot be opened";
+        return nullptr;
+    }
+    if (ec || !std::filesystem::is_regular_file(status)) {
+        error = "simulator scenario " + path.string() +
+                (ec ? ": cannot be read (" + ec.message() + ")" : std::string(": is not a regular file"));
+        return nullptr;
+    }
+    if (std::filesystem::file_size(path, ec) > kMaxScenarioBytes) {
+        error = "simulator scenario " + path.string() + ": is larger than 4 MiB, far more than any scenario";
+        return nullptr;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "simulator scenario " + path.string() + ": cannot be opened";

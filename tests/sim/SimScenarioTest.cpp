@@ -1,5 +1,10 @@
 #include <filesystem>
 #include <fstream>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -36,6 +41,20 @@ TEST(SimScenario, BadScenariosAreRefusedWithAMessageNamingTheFileAndTheFault) {
 
     EXPECT_EQ(SimScenario::FromFile("/nonexistent/scenario.json", error), nullptr);
     EXPECT_EQ(error, "simulator scenario /nonexistent/scenario.json: cannot be opened");
+    // Nothing but a regular file is read: a FIFO would never end the read.
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "pyx-scenario-not-a-file";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::vector<std::filesystem::path> odd = {folder};
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    odd.push_back(folder / "fifo");
+#endif
+    for (const std::filesystem::path& path : odd) {
+        EXPECT_EQ(SimScenario::FromFile(path, error), nullptr);
+        EXPECT_EQ(error, "simulator scenario " + path.string() + ": is not a regular file");
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(SimScenario, ReadsCardsDevicesAndFaults) {
