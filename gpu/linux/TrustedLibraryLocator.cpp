@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <utility>
 
 namespace pyx {
 
@@ -62,25 +63,36 @@ LibraryTrust LibraryTrust::UnderRoot(const fs::path& root, uid_t owner) {
     return trust;
 }
 
-std::string LibraryTrust::WhyRootUntrusted(const fs::path& root) {
-    if (!root.is_absolute()) return root.string() + " is not an absolute path";
+namespace {
+
+// The root resolved once, and why it cannot stand for "/" (empty when it can).
+std::pair<fs::path, std::string> ResolveRoot(const fs::path& root) {
+    if (!root.is_absolute()) return {{}, root.string() + " is not an absolute path"};
     std::error_code ec;
-    const fs::path real = fs::canonical(root, ec);
-    if (ec) return root.string() + " does not exist";
+    fs::path real = fs::canonical(root, ec);
+    if (ec) return {{}, root.string() + " does not exist"};
+    // Each folder of the resolved path, examined without following it: a folder swapped for a
+    // link since the resolution shows as a link, and fails. A chain that passes is root's
+    // alone, so nobody else can change it between this check and the use of the same path.
     fs::path walked = "/";
-    if (auto why = WhyNotOwnersOnly(walked, 0)) return *why;
+    if (auto why = WhyNotOwnersOnly(walked, 0)) return {{}, *why};
     for (const auto& part : real.relative_path()) {
         walked /= part;
-        if (auto why = WhyNotOwnersOnly(walked, 0)) return *why;
+        if (auto why = WhyNotOwnersOnly(walked, 0)) return {{}, *why};
     }
-    return {};
+    return {real, {}};
 }
+
+}  // namespace
+
+std::string LibraryTrust::WhyRootUntrusted(const fs::path& root) { return ResolveRoot(root).second; }
 
 LibraryTrust LibraryTrust::FromEnvironment(std::string* ignored) {
     const char* root = std::getenv("PYXTUNE_LIBRARY_ROOT");
     if (root == nullptr || *root == '\0') return System();
-    const std::string why = WhyRootUntrusted(root);
-    if (why.empty()) return UnderRoot(fs::canonical(root));
+    // Resolved once: the path checked is the path used.
+    const auto [real, why] = ResolveRoot(root);
+    if (why.empty()) return UnderRoot(real);
     if (ignored) *ignored = "PYXTUNE_LIBRARY_ROOT ignored: " + why;
     return System();
 }

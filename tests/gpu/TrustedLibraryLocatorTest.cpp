@@ -14,6 +14,7 @@
 #include "gpu/linux/LinuxNvApiSource.h"
 #include "gpu/linux/NvmlLibrary.h"
 #include "gpu/linux/TrustedLibraryLocator.h"
+#include "tests/support/linux/RootOnlyFolder.h"
 
 namespace pyx {
 namespace {
@@ -182,6 +183,19 @@ TEST_F(LocatorTest, ALibraryRootCountsOnlyWhenNobodyButRootCouldHaveBuiltIt) {
     // "/" itself, owned by root and closed to others, stands for itself.
     if (::geteuid() == 0) {
         EXPECT_EQ(LibraryTrust::WhyRootUntrusted("/"), "");
+        // A root reached through a link is resolved once, and the folders used are those the
+        // check saw, not the link's name resolved again.
+        std::string whyNot;
+        const std::optional<test::RootOnlyFolder> scratch = test::RootOnlyFolder::Make(whyNot);
+        ASSERT_TRUE(scratch) << whyNot;
+        fs::create_directories(scratch->Path() / "real");
+        fs::create_directory_symlink(scratch->Path() / "real", scratch->Path() / "link");
+        ::setenv("PYXTUNE_LIBRARY_ROOT", (scratch->Path() / "link").c_str(), 1);
+        const LibraryTrust linked = LibraryTrust::FromEnvironment(&ignored);
+        ::unsetenv("PYXTUNE_LIBRARY_ROOT");
+        ASSERT_FALSE(linked.systemFolders.empty());
+        EXPECT_EQ(linked.systemFolders.front(),
+                  LibraryTrust::UnderRoot(fs::canonical(scratch->Path() / "real")).systemFolders.front());
     }
 }
 
