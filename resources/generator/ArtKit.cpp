@@ -1,6 +1,8 @@
 #include "ArtKit.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 
@@ -24,6 +26,8 @@ const QColor ArtKit::Danger(0xE5, 0x48, 0x4D);
 namespace {
 QString g_family;
 QString g_condensed;
+QString g_fallback;
+const QString kChineseFamily = QStringLiteral("WenQuanYi Micro Hei");
 } // namespace
 
 void ArtKit::LoadFonts()
@@ -39,11 +43,32 @@ void ArtKit::LoadFonts()
         if (dir.exists(f))
             QFontDatabase::addApplicationFont(dir.filePath(f));
     }
+    const QString chinese = QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc");
+    if (QFile::exists(chinese))
+        QFontDatabase::addApplicationFont(chinese);
+}
+
+QString ArtKit::FamilyFor(QFontDatabase::WritingSystem system)
+{
+    const QStringList families = QFontDatabase::families(system);
+    return families.contains(kChineseFamily) ? kChineseFamily : families.value(0);
+}
+
+void ArtKit::SetFallbackFamily(const QString& family)
+{
+    g_fallback = family;
+}
+
+QString ArtKit::Tr(const char* caption)
+{
+    return QCoreApplication::translate("Skin", caption);
 }
 
 QFont ArtKit::Font(qreal px, int weight, bool condensed, qreal spacing)
 {
     QFont f(condensed ? g_condensed : g_family);
+    if (!g_fallback.isEmpty())
+        f.setFamilies({f.family(), g_fallback});
     f.setPixelSize(static_cast<int>(std::lround(px)));
     f.setWeight(static_cast<QFont::Weight>(weight));
     f.setHintingPreference(QFont::PreferNoHinting);
@@ -57,6 +82,10 @@ void ArtKit::DrawText(QPainter& p, const QRectF& r, const QString& text, const Q
                       const QColor& colour, int flags)
 {
     QFont f = font;
+    // Chinese fills its whole em square with more strokes than Latin capitals do: a pixel
+    // more reads as the same size.
+    if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.script() == QChar::Script_Han; }))
+        f.setPixelSize(f.pixelSize() + 1);
     while (f.pixelSize() > 7 && QFontMetricsF(f).horizontalAdvance(text) > r.width())
         f.setPixelSize(f.pixelSize() - 1);
     p.save();

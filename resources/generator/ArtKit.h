@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontDatabase>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -31,6 +32,15 @@ public:
 
     // Registers the bundled system fonts once; falls back to the default family.
     static void LoadFonts();
+    // A family that draws the letters of `system`, the bundled one first; empty when the
+    // machine has none.
+    static QString FamilyFor(QFontDatabase::WritingSystem system);
+    // The family that draws what the Latin fonts have no glyph for (a translation's Chinese
+    // captions); empty for none, and Latin text looks the same either way.
+    static void SetFallbackFamily(const QString& family);
+    // A caption in the language of the translation installed while painting; the "Skin"
+    // context of the translations holds them, marked with QT_TRANSLATE_NOOP("Skin", ...).
+    static QString Tr(const char* caption);
     static QFont Font(qreal pixelSize, int weight = QFont::Normal, bool condensed = false,
                       qreal letterSpacing = 0);
     // Draws text inside r; shrinks the font until the text fits r's width.

@@ -203,7 +203,8 @@ QImage ControlArt::Action(bool apply, bool hot)
                        hot ? K::Accent : K::RaisedEdge);
         textCol = hot ? K::Text : K::TextDim;
     }
-    K::DrawText(p, QRectF(0, 0, w, h), apply ? QStringLiteral("APPLY") : QStringLiteral("RESET"),
+    K::DrawText(p, QRectF(0, 0, w, h),
+                K::Tr(apply ? QT_TRANSLATE_NOOP("Skin", "APPLY") : QT_TRANSLATE_NOOP("Skin", "RESET")),
                 K::Font(12, QFont::Bold, false, 1.5), textCol, Qt::AlignCenter);
     p.end();
     return Cut(img, 8);
@@ -270,7 +271,7 @@ QImage ControlArt::LoadTab(bool selected)
     const int bars[3] = {5, 9, 7};
     for (int k = 0; k < 3; ++k)
         p.drawRect(QRectF(10 + 4 * k, 16 - bars[k], 3, bars[k]));
-    K::DrawText(p, QRectF(24, 0, 46, 24), QStringLiteral("GPU LOAD"), K::Font(9, QFont::Bold, true),
+    K::DrawText(p, QRectF(24, 0, 46, 24), K::Tr(QT_TRANSLATE_NOOP("Skin", "GPU LOAD")), K::Font(9, QFont::Bold, true),
                 col, Qt::AlignVCenter | Qt::AlignLeft);
     p.end();
     return Cut(img, 12);
@@ -378,13 +379,14 @@ QImage ControlArt::Overlay()
     p.setPen(Qt::NoPen);
     p.setBrush(K::Panel);
     p.drawEllipse(QPointF(c.x(), c.y() + 5), 2.5, 2.5);
-    K::DrawText(p, QRectF(card.left(), card.top() + 64, card.width(), 20), QStringLiteral("PRESET MODE"),
+    K::DrawText(p, QRectF(card.left(), card.top() + 64, card.width(), 20),
+                K::Tr(QT_TRANSLATE_NOOP("Skin", "PRESET MODE")),
                 K::Font(14, QFont::Bold, false, 2), K::Text, Qt::AlignCenter);
     K::DrawText(p, QRectF(card.left() + 10, card.top() + 88, card.width() - 20, 16),
-                QStringLiteral("Clocks, power and fan follow the chosen mode."), K::Font(11),
+                K::Tr(QT_TRANSLATE_NOOP("Skin", "Clocks, power and fan follow the chosen mode.")), K::Font(11),
                 K::TextDim, Qt::AlignCenter);
     K::DrawText(p, QRectF(card.left() + 10, card.top() + 106, card.width() - 20, 16),
-                QStringLiteral("Choose CUSTOM to tune them by hand."), K::Font(11), K::TextDim,
+                K::Tr(QT_TRANSLATE_NOOP("Skin", "Choose CUSTOM to tune them by hand.")), K::Font(11), K::TextDim,
                 Qt::AlignCenter);
     p.end();
     K::KeepWhiteOutsideOnly(img, shape, 10);

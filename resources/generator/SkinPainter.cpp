@@ -3,7 +3,7 @@
 #include "ArtKit.h"
 
 #include <QPainterPath>
-#include <QStringList>
+#include <QList>
 
 #include <cmath>
 
@@ -112,7 +112,7 @@ void SkinPainter::TitleBar(QPainter& p)
     p.restore();
     K::DrawText(p, QRectF(62, 14, 200, 24), QStringLiteral("PYXTUNE"), K::Font(19, QFont::Bold, false, 3),
                 K::Text, Qt::AlignLeft | Qt::AlignVCenter);
-    K::DrawText(p, QRectF(63, 37, 220, 14), QStringLiteral("GPU TUNING  ·  MONITOR  ·  LIGHTING"),
+    K::DrawText(p, QRectF(63, 37, 220, 14), K::Tr(QT_TRANSLATE_NOOP("Skin", "GPU TUNING  ·  MONITOR  ·  LIGHTING")),
                 K::Font(9, QFont::Normal, false, 1.2), K::TextDim, Qt::AlignLeft | Qt::AlignVCenter);
 }
 
@@ -121,23 +121,24 @@ void SkinPainter::Monitor(QPainter& p)
     // Left: the GPU clock readout (label at 83,134, 175 x 66).
     Panel(p, QRectF(10, 72, 390, 184));
     p.fillRect(QRectF(30, 97, 3, 12), K::Accent);
-    Caption(p, QRectF(40, 92, 200, 22), QStringLiteral("GPU CLOCK"));
+    Caption(p, QRectF(40, 92, 200, 22), K::Tr(QT_TRANSLATE_NOOP("Skin", "GPU CLOCK")));
     Well(p, QRectF(76, 127, 189, 80), 8);
     K::DrawText(p, QRectF(270, 176, 40, 20), QStringLiteral("MHz"), K::Font(13, QFont::Bold), K::TextDim,
                 Qt::AlignLeft | Qt::AlignVCenter);
-    K::DrawText(p, QRectF(83, 214, 200, 16), QStringLiteral("Live, refreshed every second"), K::Font(10),
-                K::TextFaint, Qt::AlignLeft | Qt::AlignVCenter);
+    K::DrawText(p, QRectF(83, 214, 200, 16), K::Tr(QT_TRANSLATE_NOOP("Skin", "Live, refreshed every second")),
+                K::Font(10), K::TextFaint, Qt::AlignLeft | Qt::AlignVCenter);
     Fan(p, QPointF(350, 158), 40);
 
     // Right: memory clock, temperature and fan speed (labels at 584, y 87/147/207, 105 x 40).
     Panel(p, QRectF(410, 72, 330, 184));
-    const QString names[3] = {QStringLiteral("MEMORY CLOCK"), QStringLiteral("TEMPERATURE"),
-                              QStringLiteral("FAN SPEED")};
+    const char* const names[3] = {QT_TRANSLATE_NOOP("Skin", "MEMORY CLOCK"),
+                                  QT_TRANSLATE_NOOP("Skin", "TEMPERATURE"),
+                                  QT_TRANSLATE_NOOP("Skin", "FAN SPEED")};
     const QString units[3] = {QStringLiteral("MHz"), QStringLiteral("°C"), QStringLiteral("%")};
     for (int k = 0; k < 3; ++k) {
         const qreal y = 87 + 60 * k;
         Icon(p, k, QPointF(436, y + 20));
-        Caption(p, QRectF(454, y + 9, 118, 22), names[k]);
+        Caption(p, QRectF(454, y + 9, 118, 22), K::Tr(names[k]));
         Well(p, QRectF(580, y - 4, 113, 48));
         K::DrawText(p, QRectF(699, y + 10, 38, 20), units[k], K::Font(12, QFont::Bold), K::TextDim,
                     Qt::AlignLeft | Qt::AlignVCenter);
@@ -150,17 +151,17 @@ void SkinPainter::Tuning(QPainter& p)
 {
     Panel(p, QRectF(10, 264, 390, 294));
     p.fillRect(QRectF(52, 283, 3, 12), K::Accent);
-    Caption(p, QRectF(62, 278, 200, 22), QStringLiteral("TUNING"));
-    const QString names[4] = {QStringLiteral("CORE"), QStringLiteral("MEMORY"), QStringLiteral("POWER"),
-                              QStringLiteral("FAN")};
-    const QString units[4] = {QStringLiteral("MHz offset"), QStringLiteral("MHz offset"),
-                              QStringLiteral("% target"), QStringLiteral("% speed")};
+    Caption(p, QRectF(62, 278, 200, 22), K::Tr(QT_TRANSLATE_NOOP("Skin", "TUNING")));
+    const char* const names[4] = {QT_TRANSLATE_NOOP("Skin", "CORE"), QT_TRANSLATE_NOOP("Skin", "MEMORY"),
+                                  QT_TRANSLATE_NOOP("Skin", "POWER"), QT_TRANSLATE_NOOP("Skin", "FAN")};
+    const char* const units[4] = {QT_TRANSLATE_NOOP("Skin", "MHz offset"), QT_TRANSLATE_NOOP("Skin", "MHz offset"),
+                                  QT_TRANSLATE_NOOP("Skin", "% target"), QT_TRANSLATE_NOOP("Skin", "% speed")};
     const int xs[4] = {63, 150, 237, 324};
     for (int k = 0; k < 4; ++k) {
         const qreal cx = xs[k] + 28.5;
-        K::DrawText(p, QRectF(cx - 42, 304, 84, 16), names[k], K::Font(11, QFont::Bold, false, 1.2),
+        K::DrawText(p, QRectF(cx - 42, 304, 84, 16), K::Tr(names[k]), K::Font(11, QFont::Bold, false, 1.2),
                     K::Text, Qt::AlignCenter);
-        K::DrawText(p, QRectF(cx - 42, 320, 84, 14), units[k], K::Font(9), K::TextFaint, Qt::AlignCenter);
+        K::DrawText(p, QRectF(cx - 42, 320, 84, 14), K::Tr(units[k]), K::Font(9), K::TextFaint, Qt::AlignCenter);
         // Gauge marks on both sides of the track, over the thumb centre's travel (390..520).
         for (int t = 0; t <= 10; ++t) {
             const qreal y = 390 + 13 * t + 0.5;
@@ -177,7 +178,7 @@ void SkinPainter::Lighting(QPainter& p, int id)
 {
     Panel(p, QRectF(410, 264, 330, 294));
     p.fillRect(QRectF(428, 309, 3, 12), K::Accent);
-    Caption(p, QRectF(436, 304, 78, 22), QStringLiteral("LIGHTING"));
+    Caption(p, QRectF(436, 304, 78, 22), K::Tr(QT_TRANSLATE_NOOP("Skin", "LIGHTING")));
 
     // Colour: picker at 428,332 (84 x 72), R/G/B rows with their values at 514..561.
     const QString letters[3] = {QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B")};
@@ -191,41 +192,45 @@ void SkinPainter::Lighting(QPainter& p, int id)
     // The picked colour's swatch (filled by the window at 428,520, 20 x 19) and the presets.
     Well(p, QRectF(426, 518, 24, 23), 4);
 
-    QStringList names;
+    QList<const char*> names;
     QList<QPoint> at;
-    QString header;
+    const char* header = nullptr;
     int textWidth = 138;
     if (id == 204) {
-        header = QStringLiteral("ZONE MODE");
-        names = {QStringLiteral("Static"), QStringLiteral("Rainbow"), QStringLiteral("Colour cycle"),
-                 QStringLiteral("Breathing"), QStringLiteral("All off")};
+        header = QT_TRANSLATE_NOOP("Skin", "ZONE MODE");
+        names = {QT_TRANSLATE_NOOP("Skin", "Static"), QT_TRANSLATE_NOOP("Skin", "Rainbow"),
+                 QT_TRANSLATE_NOOP("Skin", "Colour cycle"), QT_TRANSLATE_NOOP("Skin", "Breathing"),
+                 QT_TRANSLATE_NOOP("Skin", "All off")};
         for (int k = 0; k < 5; ++k)
             at.push_back(QPoint(580, 361 + 27 * k));
     } else if (id == 205) {
-        header = QStringLiteral("EFFECT MODE");
-        names = {QStringLiteral("Static"), QStringLiteral("Rainbow"), QStringLiteral("Ripple"),
-                 QStringLiteral("Marquee"), QStringLiteral("Cycle"), QStringLiteral("Cycle br."),
-                 QStringLiteral("Breathe"), QStringLiteral("Blink"), QStringLiteral("Aurora"),
-                 QStringLiteral("Meteor"), QStringLiteral("All off")};
+        header = QT_TRANSLATE_NOOP("Skin", "EFFECT MODE");
+        names = {QT_TRANSLATE_NOOP("Skin", "Static"),  QT_TRANSLATE_NOOP("Skin", "Rainbow"),
+                 QT_TRANSLATE_NOOP("Skin", "Ripple"),  QT_TRANSLATE_NOOP("Skin", "Marquee"),
+                 QT_TRANSLATE_NOOP("Skin", "Cycle"),   QT_TRANSLATE_NOOP("Skin", "Cycle br."),
+                 QT_TRANSLATE_NOOP("Skin", "Breathe"), QT_TRANSLATE_NOOP("Skin", "Blink"),
+                 QT_TRANSLATE_NOOP("Skin", "Aurora"),  QT_TRANSLATE_NOOP("Skin", "Meteor"),
+                 QT_TRANSLATE_NOOP("Skin", "All off")};
         for (int k = 0; k < 7; ++k)
             at.push_back(QPoint(580, 361 + 27 * k));
         for (int k = 0; k < 4; ++k)
             at.push_back(QPoint(645, 361 + 27 * k));
         textWidth = 43;
     } else {
-        header = QStringLiteral("EFFECT");
-        names = {QStringLiteral("Static"), QStringLiteral("Breathing"), QStringLiteral("Colour cycle"),
-                 QStringLiteral("Flash"), QStringLiteral("Lights off")};
+        header = QT_TRANSLATE_NOOP("Skin", "EFFECT");
+        names = {QT_TRANSLATE_NOOP("Skin", "Static"), QT_TRANSLATE_NOOP("Skin", "Breathing"),
+                 QT_TRANSLATE_NOOP("Skin", "Colour cycle"), QT_TRANSLATE_NOOP("Skin", "Flash"),
+                 QT_TRANSLATE_NOOP("Skin", "Lights off")};
         const int ys[5] = {359, 383, 430, 476, 524};
         for (int y : ys)
             at.push_back(QPoint(579, y));
     }
-    K::DrawText(p, QRectF(580, 336, 150, 14), header, K::Font(9, QFont::Bold, false, 1.5), K::TextFaint,
+    K::DrawText(p, QRectF(580, 336, 150, 14), K::Tr(header), K::Font(9, QFont::Bold, false, 1.5), K::TextFaint,
                 Qt::AlignLeft | Qt::AlignVCenter);
     for (int k = 0; k < names.size(); ++k) {
         const QPoint r = at[k];
         const int w = (id == 205 && r.x() == 645) ? 72 : textWidth;
-        K::DrawText(p, QRectF(r.x() + 20, r.y() - 2, w, 20), names[k], K::Font(11, QFont::Normal, id == 205),
+        K::DrawText(p, QRectF(r.x() + 20, r.y() - 2, w, 20), K::Tr(names[k]), K::Font(11, QFont::Normal, id == 205),
                     K::Text, Qt::AlignLeft | Qt::AlignVCenter);
     }
 }
@@ -233,15 +238,17 @@ void SkinPainter::Lighting(QPainter& p, int id)
 void SkinPainter::Modes(QPainter& p)
 {
     Panel(p, QRectF(10, 566, 730, 160));
-    const QString names[4] = {QStringLiteral("EXTREME"), QStringLiteral("PERFORMANCE"), QStringLiteral("COMMON"),
-                              QStringLiteral("CUSTOM")};
-    const QString notes[4] = {QStringLiteral("Tested core margin"), QStringLiteral("Core clock +3 %"),
-                              QStringLiteral("Card defaults"), QStringLiteral("Your own settings")};
+    const char* const names[4] = {QT_TRANSLATE_NOOP("Skin", "EXTREME"), QT_TRANSLATE_NOOP("Skin", "PERFORMANCE"),
+                                  QT_TRANSLATE_NOOP("Skin", "COMMON"), QT_TRANSLATE_NOOP("Skin", "CUSTOM")};
+    const char* const notes[4] = {QT_TRANSLATE_NOOP("Skin", "Tested core margin"),
+                                  QT_TRANSLATE_NOOP("Skin", "Core clock +3 %"),
+                                  QT_TRANSLATE_NOOP("Skin", "Card defaults"),
+                                  QT_TRANSLATE_NOOP("Skin", "Your own settings")};
     const int xs[4] = {36, 208, 380, 552};
     for (int k = 0; k < 4; ++k) {
-        K::DrawText(p, QRectF(xs[k], 678, 162, 18), names[k], K::Font(12, QFont::Bold, false, 1.8), K::Text,
+        K::DrawText(p, QRectF(xs[k], 678, 162, 18), K::Tr(names[k]), K::Font(12, QFont::Bold, false, 1.8), K::Text,
                     Qt::AlignCenter);
-        K::DrawText(p, QRectF(xs[k], 697, 162, 16), notes[k], K::Font(10), K::TextDim, Qt::AlignCenter);
+        K::DrawText(p, QRectF(xs[k], 697, 162, 16), K::Tr(notes[k]), K::Font(10), K::TextDim, Qt::AlignCenter);
     }
 }
 
@@ -250,8 +257,8 @@ void SkinPainter::Footer(QPainter& p)
     p.fillRect(QRectF(24, 752, 699, 1), K::PanelEdge);
     K::DrawText(p, QRectF(24, 780, 120, 16), QStringLiteral("v2.0.0.2"), K::Font(10), K::TextFaint,
                 Qt::AlignLeft | Qt::AlignVCenter);
-    K::DrawText(p, QRectF(505, 780, 218, 16), QStringLiteral("Changes reach the card on Apply"), K::Font(10),
-                K::TextFaint, Qt::AlignRight | Qt::AlignVCenter);
+    K::DrawText(p, QRectF(505, 780, 218, 16), K::Tr(QT_TRANSLATE_NOOP("Skin", "Changes reach the card on Apply")),
+                K::Font(10), K::TextFaint, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void SkinPainter::Outline(QImage& img)

@@ -271,6 +271,201 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
+    <name>Skin</name>
+    <message>
+        <source>APPLY</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RESET</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU LOAD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PRESET MODE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clocks, power and fan follow the chosen mode.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose CUSTOM to tune them by hand.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU TUNING  ·  MONITOR  ·  LIGHTING</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU CLOCK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Live, refreshed every second</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MEMORY CLOCK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TEMPERATURE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FAN SPEED</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TUNING</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CORE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MEMORY</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>POWER</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FAN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MHz offset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>% target</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>% speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LIGHTING</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ZONE MODE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Static</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rainbow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Colour cycle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Breathing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>EFFECT MODE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ripple</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Marquee</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cycle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cycle br.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Breathe</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blink</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Aurora</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Meteor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>EFFECT</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lights off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>EXTREME</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PERFORMANCE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>COMMON</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CUSTOM</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tested core margin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Core clock +3 %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Card defaults</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your own settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Changes reach the card on Apply</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>pyx::CAboutDlg</name>
     <message>
         <source>关于 Vorn</source>

@@ -278,6 +278,201 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
+    <name>Skin</name>
+    <message>
+        <source>APPLY</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>RESET</source>
+        <translation>重置</translation>
+    </message>
+    <message>
+        <source>GPU LOAD</source>
+        <translation>GPU 负载</translation>
+    </message>
+    <message>
+        <source>PRESET MODE</source>
+        <translation>预设模式</translation>
+    </message>
+    <message>
+        <source>Clocks, power and fan follow the chosen mode.</source>
+        <translation>频率、功耗和风扇随所选模式而定。</translation>
+    </message>
+    <message>
+        <source>Choose CUSTOM to tune them by hand.</source>
+        <translation>选择“自定义”可手动调校。</translation>
+    </message>
+    <message>
+        <source>GPU TUNING  ·  MONITOR  ·  LIGHTING</source>
+        <translation>GPU 调校  ·  监控  ·  灯光</translation>
+    </message>
+    <message>
+        <source>GPU CLOCK</source>
+        <translation>GPU 频率</translation>
+    </message>
+    <message>
+        <source>Live, refreshed every second</source>
+        <translation>实时，每秒刷新</translation>
+    </message>
+    <message>
+        <source>MEMORY CLOCK</source>
+        <translation>显存频率</translation>
+    </message>
+    <message>
+        <source>TEMPERATURE</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>FAN SPEED</source>
+        <translation>风扇转速</translation>
+    </message>
+    <message>
+        <source>TUNING</source>
+        <translation>调校</translation>
+    </message>
+    <message>
+        <source>CORE</source>
+        <translation>核心</translation>
+    </message>
+    <message>
+        <source>MEMORY</source>
+        <translation>显存</translation>
+    </message>
+    <message>
+        <source>POWER</source>
+        <translation>功耗</translation>
+    </message>
+    <message>
+        <source>FAN</source>
+        <translation>风扇</translation>
+    </message>
+    <message>
+        <source>MHz offset</source>
+        <translation>偏移 MHz</translation>
+    </message>
+    <message>
+        <source>% target</source>
+        <translation>目标 %</translation>
+    </message>
+    <message>
+        <source>% speed</source>
+        <translation>转速 %</translation>
+    </message>
+    <message>
+        <source>LIGHTING</source>
+        <translation>灯光</translation>
+    </message>
+    <message>
+        <source>ZONE MODE</source>
+        <translation>区域模式</translation>
+    </message>
+    <message>
+        <source>Static</source>
+        <translation>常亮</translation>
+    </message>
+    <message>
+        <source>Rainbow</source>
+        <translation>彩虹</translation>
+    </message>
+    <message>
+        <source>Colour cycle</source>
+        <translation>色彩循环</translation>
+    </message>
+    <message>
+        <source>Breathing</source>
+        <translation>呼吸</translation>
+    </message>
+    <message>
+        <source>All off</source>
+        <translation>全部关闭</translation>
+    </message>
+    <message>
+        <source>EFFECT MODE</source>
+        <translation>灯效模式</translation>
+    </message>
+    <message>
+        <source>Ripple</source>
+        <translation>波纹</translation>
+    </message>
+    <message>
+        <source>Marquee</source>
+        <translation>跑马灯</translation>
+    </message>
+    <message>
+        <source>Cycle</source>
+        <translation>循环</translation>
+    </message>
+    <message>
+        <source>Cycle br.</source>
+        <translation>循环呼吸</translation>
+    </message>
+    <message>
+        <source>Breathe</source>
+        <translation>呼吸</translation>
+    </message>
+    <message>
+        <source>Blink</source>
+        <translation>闪烁</translation>
+    </message>
+    <message>
+        <source>Aurora</source>
+        <translation>极光</translation>
+    </message>
+    <message>
+        <source>Meteor</source>
+        <translation>流星</translation>
+    </message>
+    <message>
+        <source>EFFECT</source>
+        <translation>灯效</translation>
+    </message>
+    <message>
+        <source>Flash</source>
+        <translation>闪光</translation>
+    </message>
+    <message>
+        <source>Lights off</source>
+        <translation>关灯</translation>
+    </message>
+    <message>
+        <source>EXTREME</source>
+        <translation>极限</translation>
+    </message>
+    <message>
+        <source>PERFORMANCE</source>
+        <translation>性能</translation>
+    </message>
+    <message>
+        <source>COMMON</source>
+        <translation>普通</translation>
+    </message>
+    <message>
+        <source>CUSTOM</source>
+        <translation>自定义</translation>
+    </message>
+    <message>
+        <source>Tested core margin</source>
+        <translation>经测试的核心余量</translation>
+    </message>
+    <message>
+        <source>Core clock +3 %</source>
+        <translation>核心频率 +3 %</translation>
+    </message>
+    <message>
+        <source>Card defaults</source>
+        <translation>显卡默认值</translation>
+    </message>
+    <message>
+        <source>Your own settings</source>
+        <translation>您自己的设置</translation>
+    </message>
+    <message>
+        <source>Changes reach the card on Apply</source>
+        <translation>按“应用”后更改才写入显卡</translation>
+    </message>
+</context>
+<context>
     <name>pyx::CAboutDlg</name>
     <message>
         <source>关于 Vorn</source>

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
@@ -8,9 +9,12 @@
 
 #include <algorithm>
 #include <iterator>
+#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "MainWindowTestWorld.h"
 
 #include "app/AppCore.h"
 #include "app/CoreTexts.h"
@@ -21,8 +25,10 @@
 #include "app/TuningController.h"
 #include "app/TuningRanges.h"
 #include "app/TuningReport.h"
+#include "ui/controls/SkinImages.h"
 #include "ui/main/AppTranslator.h"
 #include "ui/main/CoreMessageTexts.h"
+#include "ui/main/MainWindowLayout.h"
 
 namespace pyx {
 namespace {
@@ -78,6 +84,27 @@ std::vector<std::pair<QString, QString>> KnownTexts(const std::vector<TsMessage>
     for (const TsMessage& m : messages) known.emplace_back(m.context, m.source);
     std::sort(known.begin(), known.end());
     return known;
+}
+
+// The captions the skin generator marks for translation, as its sources write them.
+std::set<QString> SkinCaptions() {
+    static const QRegularExpression mark(
+        QStringLiteral(R"re((?:QT_TRANSLATE_NOOP|translate)\(\s*"Skin",\s*"((?:[^"\\]|\\.)*)"\s*\))re"));
+    const QDir generator(QStringLiteral(PYX_SKIN_GENERATOR_DIR));
+    std::set<QString> captions;
+    for (const QString& name : generator.entryList({QStringLiteral("*.cpp")}, QDir::Files)) {
+        QFile file(generator.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        for (const QRegularExpressionMatch& m : mark.globalMatch(QString::fromUtf8(file.readAll())))
+            captions.insert(m.captured(1));
+    }
+    return captions;
+}
+
+// The picture a path of the compiled artwork holds, in the form LoadSkinImage gives.
+QImage Embedded(const QString& path) {
+    const QImage image(path);
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
 }
 
 TEST(Translation, EachLocaleGetsItsLanguageForTheWindowAndTheCore) {
@@ -136,6 +163,49 @@ TEST(Translation, EachTranslationCoversEveryTextOfTheOtherLanguage) {
         const std::pair<QString, QString> text{QStringLiteral("Messages"), QString::fromUtf8(entry)};
         EXPECT_TRUE(std::binary_search(known.begin(), known.end(), text)) << entry;
     }
+    // The captions painted into the images are those the skin generator marks, no more and no
+    // fewer: one left out would be painted in English.
+    std::set<QString> translatedCaptions;
+    for (const auto& [context, source] : known)
+        if (context == QStringLiteral("Skin")) translatedCaptions.insert(source);
+    const std::set<QString> marked = SkinCaptions();
+    EXPECT_TRUE(marked.count(QStringLiteral("GPU CLOCK")) == 1 && marked.count(QStringLiteral("APPLY")) == 1)
+        << "the generator's marks were not found";
+    EXPECT_EQ(translatedCaptions, marked);
+}
+
+// The window's captioned images come in the language of its texts; an image without captions
+// is the English one in every language.
+TEST(Translation, TheWindowShowsTheImagesOfItsLanguage) {
+    struct Case {
+        QLocale locale;
+        QString set;  // where the captioned images are painted; empty for the English ones
+    };
+    const Case cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedStates), QString()},
+        {QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("zh_CN/")},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.locale.name().toStdString();
+        AppTranslator translator;
+        ASSERT_TRUE(translator.Install(*QCoreApplication::instance(), c.locale)) << name;
+        MainWindowWorld world(sim::SimScenario::DefaultJson());
+        ASSERT_TRUE(world.Open(false)) << name;
+        const MainWindowSkin& face = world.window->Skin();
+        const QImage english = Embedded(QStringLiteral(":/skin/%1.png").arg(face.Id()));
+        EXPECT_EQ(face.Image(), Embedded(QStringLiteral(":/skin/%1%2.png").arg(c.set).arg(face.Id()))) << name;
+        EXPECT_EQ(face.Image() == english, c.set.isEmpty()) << name;
+        EXPECT_EQ(LoadSkinImage(154), Embedded(QStringLiteral(":/skin/%1%2.png").arg(c.set).arg(154))) << name;
+        EXPECT_EQ(LoadSkinImage(146), Embedded(QStringLiteral(":/skin/146.png"))) << name;
+    }
+    // Only the captioned images are painted again, each the size of its English one.
+    const QStringList chinese = QDir(QStringLiteral(":/skin/zh_CN")).entryList(QDir::Files);
+    EXPECT_TRUE(chinese.contains(QStringLiteral("130.png"))) << chinese.join(u' ').toStdString();
+    EXPECT_FALSE(chinese.contains(QStringLiteral("146.png")));
+    for (const QString& file : chinese)
+        EXPECT_EQ(QImage(QStringLiteral(":/skin/zh_CN/") + file).size(),
+                  QImage(QStringLiteral(":/skin/") + file).size())
+            << file.toStdString();
 }
 
 // What a user of each language reads of every text the window knows: never nothing, all in the

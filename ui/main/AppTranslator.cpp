@@ -3,11 +3,14 @@
 #include <QCoreApplication>
 
 #include "app/CoreTexts.h"
+#include "ui/controls/SkinImages.h"
 
 namespace pyx {
 
 AppTranslator::~AppTranslator() {
-    if (installed_) CoreTexts::SetLanguage(TextLanguage::AsWritten);
+    if (!installed_) return;
+    CoreTexts::SetLanguage(TextLanguage::AsWritten);
+    SetSkinImageLanguage(QString());
 }
 
 TextLanguage AppTranslator::LanguageFor(const QLocale& locale) {
@@ -22,6 +25,8 @@ QString AppTranslator::TranslationFor(const QLocale& locale) {
 bool AppTranslator::Install(QCoreApplication& app, const QLocale& locale) {
     if (!translator_.load(TranslationFor(locale)) || !app.installTranslator(&translator_)) return false;
     CoreTexts::SetLanguage(LanguageFor(locale));
+    // The captions painted into the images follow: the language the translation names.
+    SetSkinImageLanguage(translator_.language());
     installed_ = true;
     return true;
 }

@@ -13,20 +13,22 @@ namespace pyx {
 // always read: the overclocking warning and the About item in Chinese, the rest in English.
 // A Chinese locale reads them all in Chinese, any other in English: the window's own texts
 // through Qt's translator, the core's (app/CoreTexts.h) through the same translations made
-// into a table.
+// into a table, the captions painted into the skin images (ui/controls/SkinImages.h) through
+// the set painted from the same translations.
 class AppTranslator {
 public:
     AppTranslator() = default;
     AppTranslator(const AppTranslator&) = delete;
     AppTranslator& operator=(const AppTranslator&) = delete;
-    // The core goes back to its texts as written: a translator that is gone no longer decides.
+    // The core goes back to its texts as written and the images to English: a translator that
+    // is gone no longer decides.
     ~AppTranslator();
 
     static TextLanguage LanguageFor(const QLocale& locale);
     // The compiled translation a locale gets.
     static QString TranslationFor(const QLocale& locale);
-    // Loads and installs the locale's translation, and gives the core the same language; false
-    // when it did not load.
+    // Loads and installs the locale's translation, and gives the core and the images the same
+    // language; false when it did not load.
     bool Install(QCoreApplication& app, const QLocale& locale);
 
 private:
