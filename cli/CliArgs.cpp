@@ -50,6 +50,25 @@ bool CliArgs::Parse(const std::set<std::string>& flags, const std::set<std::stri
     return true;
 }
 
+namespace {
+
+// A whole decimal number, and whether it fit 64 bits (one that does not is read as the
+// furthest value of its sign).
+struct WholeText {
+    long long value;
+    bool fits;
+};
+
+std::optional<WholeText> ReadWhole(const std::string& text) {
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || end == text.c_str() || *end != '\0') return std::nullopt;
+    return WholeText{value, errno == 0};
+}
+
+}  // namespace
+
 std::optional<std::string> CliArgs::Value(const std::string& name) const {
     const auto it = values_.find(name);
     if (it == values_.end()) return std::nullopt;
@@ -60,15 +79,13 @@ bool CliArgs::Int(const std::string& name, int64_t min, int64_t max, std::option
                   std::ostream& err) const {
     const auto text = Value(name);
     if (!text) return true;
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text->c_str(), &end, 10);
-    if (text->empty() || errno != 0 || end == nullptr || *end != '\0' || value < min || value > max) {
+    const std::optional<WholeText> whole = ReadWhole(*text);
+    if (!whole || !whole->fits || whole->value < min || whole->value > max) {
         err << Prefix() << name << ": \"" << *text << "\" is not accepted (accepted: a whole number from " << min
             << " to " << max << ")\n";
         return false;
     }
-    out = value;
+    out = whole->value;
     return true;
 }
 
@@ -76,15 +93,13 @@ bool CliArgs::WholeNumber(const std::string& name, const char* unit, std::option
                           std::ostream& err) const {
     const auto text = Value(name);
     if (!text) return true;
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text->c_str(), &end, 10);
-    // ERANGE leaves the saturated value, which is what is wanted.
-    if (text->empty() || end == text->c_str() || *end != '\0') {
+    const std::optional<WholeText> whole = ReadWhole(*text);
+    if (!whole) {
         err << Prefix() << name << ": \"" << *text << "\" is not accepted: not a whole number of " << unit << "\n";
         return false;
     }
-    out = value;
+    // One beyond 64 bits keeps the furthest value of its sign, which no range holds.
+    out = whole->value;
     return true;
 }
 
