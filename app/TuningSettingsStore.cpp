@@ -311,17 +311,22 @@ SettingsFileWriter ComposeTuningSettings(GpuBoardTable& table, AppState& state) 
     return writer;
 }
 
-int32_t SaveTuningSettings(GpuBoardTable& table, AppState& state, const fs::path& fileName) {
+int32_t SaveTuningSettings(GpuBoardTable& table, AppState& state, const fs::path& fileName, std::error_code* why) {
     // The file is opened before any card is read: a save that cannot be written reads nothing
     // and changes nothing.
-    const auto replacement = FileReplacement::Begin(FileOrDefault(fileName));
-    if (!replacement) return 0;
+    std::error_code notMade;
+    const auto replacement = FileReplacement::Begin(FileOrDefault(fileName), notMade);
+    if (!replacement) {
+        if (why != nullptr) *why = notMade;
+        return 0;
+    }
     // What the save learns from the cards is kept only once the file holds it.
     AppState draft = state;
     const uint8_t percentOv = table.percentOv;
     const SettingsFileWriter writer = ComposeTuningSettings(table, draft);
     if (!replacement->Commit(writer.Bytes())) {
         table.percentOv = percentOv;
+        if (why != nullptr) *why = replacement->Error();
         return 0;
     }
     state = draft;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <system_error>
 
 #include "app/AppState.h"
 #include "app/CIni.h"
@@ -39,9 +40,10 @@ int32_t LoadTuningSettings(const std::filesystem::path& fileName, GpuBoardTable&
 // it in one step. An empty name means "Preformance.txt". Refreshes the table's over-voltage
 // percent and state's VF offsets from each card on the way. Returns 1 when the file was
 // written, 0 when it could not be, in which case the old file, the table and state are left
-// as they were (a file that cannot be made is found out before any card is read).
+// as they were (a file that cannot be made is found out before any card is read), and `why`,
+// when given, holds the system's reason (no space left on device, permission denied).
 int32_t SaveTuningSettings(GpuBoardTable& table, AppState& state,
-                           const std::filesystem::path& fileName);
+                           const std::filesystem::path& fileName, std::error_code* why = nullptr);
 
 // The text SaveTuningSettings writes, read from the cards as it goes.
 SettingsFileWriter ComposeTuningSettings(GpuBoardTable& table, AppState& state);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include <nlohmann/json.hpp>
 
@@ -115,8 +116,9 @@ int Show(const CliArgs& args, const std::filesystem::path& file, std::ostream& o
 int Save(CliSession& session, const CliArgs& parsed, const std::filesystem::path& file, std::ostream& out,
          std::ostream& err) {
     AppState state;
-    if (SaveTuningSettings(session.Boards(), state, file) != 1) {
-        err << parsed.Prefix() << file.string() << ": cannot be written\n";
+    std::error_code why;
+    if (SaveTuningSettings(session.Boards(), state, file, &why) != 1) {
+        err << parsed.Prefix() << file.string() << ": cannot be written: " << why.message() << "\n";
         return kExitUsage;
     }
     out << "Saved " << static_cast<int>(session.Boards().gpuCount) << " GPU(s) to " << file.string() << "\n";
@@ -206,6 +208,11 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
     }
     // A path the user names is used as given; without one, the program's own settings file.
     const bool ownFile = words.size() < 2;
+    if (!ownFile && words[1].empty()) {
+        // "" would name the working folder's own "Preformance.txt" to the save.
+        err << parsed.Prefix() << "an empty FILE names no file (leave FILE out for the program's own settings file)\n";
+        return kExitUsage;
+    }
     std::filesystem::path file = ownFile ? std::filesystem::path() : std::filesystem::path(words[1]);
     if (action == "show") return Show(parsed, file, out, err);
     if (parsed.Has("--json")) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/ProcessIdentity.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -26,14 +28,6 @@ namespace {
 constexpr std::intptr_t kClosed = -1;
 // The older form: "<target>.tmp-<pid>-<counter>-<ticks>".
 constexpr std::string_view kOldSuffix = ".tmp-";
-
-unsigned long CurrentProcessId() {
-#ifdef _WIN32
-  return GetCurrentProcessId();
-#else
-  return static_cast<unsigned long>(::getpid());
-#endif
-}
 
 // FNV-1a over the target's name as the system spells it.
 std::uint32_t NameHash(const fs::path& target) {
@@ -89,21 +83,6 @@ unsigned long WriterOf(std::string_view name, std::string_view newPrefix, std::s
   return 0;
 }
 
-// Whether a process with this id runs now. When the system will not say, it counts as
-// running: a file another process may still be writing is never taken away.
-bool ProcessRuns(unsigned long pid) {
-#ifdef _WIN32
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
-  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
-  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-  CloseHandle(process);
-  return running;
-#else
-  if (pid == 0 || pid > static_cast<unsigned long>(INT32_MAX)) return true;
-  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
-#endif
-}
-
 #ifdef _WIN32
 
 std::intptr_t CreateNew(const fs::path& tmp, const fs::path&) {
@@ -112,6 +91,15 @@ std::intptr_t CreateNew(const fs::path& tmp, const fs::path&) {
 }
 
 bool NameTaken() { return GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS; }
+
+void ClearLastError() { SetLastError(0); }
+
+// Why the system call just made failed; a general input/output error when it did not say.
+std::error_code LastError() {
+  const DWORD code = GetLastError();
+  return code != 0 ? std::error_code(static_cast<int>(code), std::system_category())
+                   : std::make_error_code(std::errc::io_error);
+}
 
 bool OwnLeftover(const fs::path& file) {
   std::error_code ec;
@@ -160,6 +148,14 @@ std::intptr_t CreateNew(const fs::path& tmp, const fs::path& target) {
 }
 
 bool NameTaken() { return errno == EEXIST; }
+
+void ClearLastError() { errno = 0; }
+
+// Why the system call just made failed; a general input/output error when it did not say (a
+// write that took nothing without an error).
+std::error_code LastError() {
+  return errno != 0 ? std::error_code(errno, std::system_category()) : std::make_error_code(std::errc::io_error);
+}
 
 // A leftover of the running user's own, not a file (or link) another user put there.
 bool OwnLeftover(const fs::path& file) {
@@ -252,17 +248,31 @@ void FileReplacement::RemoveStaleTemporaries(const fs::path& target) {
 }
 
 std::unique_ptr<FileReplacement> FileReplacement::Begin(const fs::path& path) {
-  if (path.empty() || !path.has_filename()) return nullptr;
+  std::error_code ignored;
+  return Begin(path, ignored);
+}
+
+std::unique_ptr<FileReplacement> FileReplacement::Begin(const fs::path& path, std::error_code& why) {
+  why.clear();
+  if (path.empty() || !path.has_filename()) {
+    why = std::make_error_code(std::errc::invalid_argument);
+    return nullptr;
+  }
   std::error_code ec;
   // Renaming over a folder would either fail or, worse, succeed on some systems.
-  if (fs::is_directory(path, ec)) return nullptr;
+  if (fs::is_directory(path, ec)) {
+    why = std::make_error_code(std::errc::is_a_directory);
+    return nullptr;
+  }
   RemoveStaleTemporaries(path);
   const unsigned long pid = CurrentProcessId();
   // A name that is taken (a leftover, or a name someone took first) is passed over, not reused.
   for (int attempt = 0; attempt < 64; ++attempt) {
     const fs::path tmp = TemporaryPathFor(path, pid, UnforeseeableSerial());
+    ClearLastError();
     const std::intptr_t handle = CreateNew(tmp, path);
     if (handle != kClosed) return std::unique_ptr<FileReplacement>(new FileReplacement(path, tmp, handle));
+    why = LastError();
     if (!NameTaken()) return nullptr;
   }
   return nullptr;
@@ -278,15 +288,37 @@ FileReplacement::~FileReplacement() {
   fs::remove(temporary_, ec);
 }
 
-bool FileReplacement::MakeRunnable() { return !done_ && handle_ != kClosed && AddRunBits(handle_); }
+bool FileReplacement::MakeRunnable() {
+  if (done_ || handle_ == kClosed) return false;
+  ClearLastError();
+  if (AddRunBits(handle_)) return true;
+  Fail();
+  return false;
+}
+
+void FileReplacement::Fail() {
+  if (!error_) error_ = LastError();
+}
 
 bool FileReplacement::Commit(std::span<const std::byte> bytes) {
   if (done_) return false;
   done_ = true;
+  // Each step's reason is taken before the next call can change it; the first one stands.
+  ClearLastError();
   bool ok = WriteAndFlush(handle_, bytes);
-  ok = Close(handle_) && ok;
+  if (!ok) Fail();
+  ClearLastError();
+  if (!Close(handle_)) {
+    Fail();
+    ok = false;
+  }
   handle_ = kClosed;
+  // The temporary's name is made lasting before the rename and the rename after it, so that a
+  // power cut leaves the old file or the new one, never a name that points at neither.
+  if (ok) SyncFolder(FolderOf(target_));
+  ClearLastError();
   if (!ok || !RenameOver(temporary_, target_)) {
+    if (ok) Fail();
     std::error_code ec;
     fs::remove(temporary_, ec);
     return false;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <system_error>
 
 // Replaces one file in one step: the new bytes go to a file of their own in the same folder,
 // which is flushed to the disk and then renamed over the old one, so a crash or a full disk
@@ -19,6 +20,8 @@ public:
   // that may not be written, or a folder in the target's place. Temporary files that earlier
   // saves of the same target left behind, whose process no longer runs, are removed first.
   static std::unique_ptr<FileReplacement> Begin(const std::filesystem::path& path);
+  // The same, with the system's reason in `why` when no new file could be made.
+  static std::unique_ptr<FileReplacement> Begin(const std::filesystem::path& path, std::error_code& why);
 
   // An uncommitted replacement removes its new file; the old one is untouched.
   ~FileReplacement();
@@ -32,6 +35,10 @@ public:
   // Lets whoever may read the new file also run it (a script), before it takes the target's
   // place, so it is never found in place and not runnable. Nothing to do on Windows.
   bool MakeRunnable();
+
+  // Why Commit or MakeRunnable failed, as the system said it at the first step that failed
+  // (a full disk: no space left on device); empty while nothing has failed.
+  const std::error_code& Error() const { return error_; }
 
   // The name a save of `target` by process `pid` uses for its new file. It stays short
   // whatever the target's name, so any name the file system accepts can be saved to, and it
@@ -48,9 +55,12 @@ public:
 
 private:
   FileReplacement(std::filesystem::path target, std::filesystem::path temporary, std::intptr_t handle);
+  // Keeps the reason of the step that just failed, unless an earlier step's is kept.
+  void Fail();
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::intptr_t handle_;  // the open new file; -1 once closed
   bool done_ = false;
+  std::error_code error_;
 };

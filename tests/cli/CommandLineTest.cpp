@@ -31,6 +31,8 @@ TEST_F(CliTest, CommandLinesGetTheirHelpVersionOrAMessageThatSaysWhatIsWrong) {
         {custom({"--core", "5000000"}), 2, "--core: 5000000 MHz is outside GPU 0's range -200..200 MHz", true},
         {custom({"--core", "-99999999999999999999"}), 2,
          "--core: -99999999999999999999 MHz is outside GPU 0's range -200..200 MHz", true},
+        {{"profile", "save", ""}, 2, "an empty FILE names no file", false},
+        {{"profile", "load", "", "--yes"}, 2, "an empty FILE names no file", false},
     };
     for (const Case& c : cases) {
         fs::remove(state_);

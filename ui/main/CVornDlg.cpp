@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "ui/controls/CCommandEvent.h"
 #include "ui/controls/CMPButton.h"
@@ -65,16 +66,17 @@ CVornDlg::CVornDlg(MainWindowContext context, QWidget* parent)
     setWindowTitle(QStringLiteral("PYXTUNE"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     AppCore& core = context_.core;
+    const auto sayFailedSave = [this](const QString& text) { SayFailedSave(text); };
     ledCommands_ = std::make_unique<LedPageCommands>(
-        LedPageWindow(core, context_.engine, page_, ledPage_, controls_, clicks_, skin_));
+        LedPageWindow(core, context_.engine, page_, ledPage_, controls_, clicks_, skin_, sayFailedSave));
     dialogs_ = std::make_unique<MainWindowDialogs>(
         *this, context_, flags_, [this] { commands_->RefreshFromSettings(); },
         [this](const TuningRevert& before, uint8_t modeBefore, const std::string& result) {
             commands_->KeepOrRevert(before, modeBefore, result);
         });
-    commands_ = std::make_unique<MainWindowCommands>(CommandWindow{*this, core, context_.prompts,
-                                                                   [this] { return context_.HasTray(); }, page_, flags_,
-                                                                   controls_, clicks_, sliders_, *ledCommands_, *dialogs_});
+    commands_ = std::make_unique<MainWindowCommands>(
+        CommandWindow{*this, core, context_.prompts, [this] { return context_.HasTray(); }, page_, flags_, controls_,
+                      clicks_, sliders_, *ledCommands_, *dialogs_, sayFailedSave});
     monitor_ = std::make_unique<MainWindowMonitor>(
         MonitorWindow{*this, core.Boards(), page_, flags_, controls_, skin_, sliders_, context_.engine, core.Fans(),
                       [this](const QString& text) { WarnWithoutWaiting(text); }});
@@ -129,9 +131,20 @@ void CVornDlg::WarnWithoutWaiting(const QString& text) {
     context_.prompts.NotifyWarning(owner, text, QStringLiteral("Pyxtune"));
 }
 
+void CVornDlg::SayFailedSave(const QString& text) {
+    if (!isVisible() && tray_ && context_.HasTray()) {
+        tray_->ShowWarning(text);
+        if (!unsaidSaveFailures_.split(QLatin1Char('\n')).contains(text))
+            unsaidSaveFailures_ += (unsaidSaveFailures_.isEmpty() ? QString() : QStringLiteral("\n")) + text;
+        return;
+    }
+    context_.prompts.NotifyWarning(isVisible() && !isMinimized() ? this : nullptr, text, QStringLiteral("Pyxtune"));
+}
+
 void CVornDlg::QuitNow() {
-    // The fans go back first, when the options ask; nothing is saved and nothing else is
-    // stopped: the system reclaims it all.
+    // The fans go back first, when the options ask, and the reader's temporary folder goes,
+    // which nothing would reclaim; nothing is saved and nothing else is stopped: the system
+    // reclaims the rest.
     EndProgram(context_.core);
     if (context_.quitNow) {
         context_.quitNow();
@@ -293,6 +306,8 @@ void CVornDlg::ShowFromTray(bool onlyWhenHidden) {
     raise();
     activateWindow();
     flags_.mainWindowShown = true;
+    if (!unsaidSaveFailures_.isEmpty())
+        context_.prompts.NotifyWarning(this, std::exchange(unsaidSaveFailures_, QString()), QStringLiteral("Pyxtune"));
 }
 
 void CVornDlg::OnSessionEnd() { context_.engine.SessionEnd(); }

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QPoint>
+#include <QString>
 
 #include "app/TuningPage.h"
 #include "led/LedPageState.h"
@@ -65,6 +66,10 @@ public:
     void ShowFromTray(bool onlyWhenHidden) override;
     // The session ends: the lights go out.
     void OnSessionEnd();
+    // A settings file that could not be written. Hidden in the notification area, the window
+    // says it beside the icon, whose message may pass unseen, and again in a box when it is
+    // next shown; on screen, or where there is no notification area, in a box at once.
+    void SayFailedSave(const QString& text);
 
 signals:
     // A start-up refusal: the program is to end.
@@ -115,6 +120,8 @@ private:
     std::unique_ptr<TrayIcon> tray_;
     QImage icon_;
     QMenu* windowMenu_ = nullptr;
+    // Failed saves told only beside the icon, one a line, for the window to say when shown.
+    QString unsaidSaveFailures_;
 
     // A press on the face, and whether the pointer has since moved far enough to move the window.
     bool pressed_ = false;

@@ -1,6 +1,8 @@
 #pragma once
 #include <functional>
 
+#include <QString>
+
 #include "app/AppCore.h"
 #include "app/TuningPage.h"
 #include "ui/main/MainWindowFlags.h"
@@ -33,6 +35,8 @@ struct CommandWindow {
     MainWindowSliders& sliders;
     LedPageCommands& led;
     MainWindowDialogs& dialogs;
+    // A settings file that could not be written, said where the user will see it.
+    std::function<void(const QString& text)> sayFailedSave;
 };
 
 }  // namespace pyx

@@ -4,6 +4,8 @@
 #include <QSlider>
 
 #include <chrono>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "app/TuningSettingsStore.h"
@@ -14,6 +16,7 @@
 #include "led/LedProbe.h"
 #include "led/LedReset.h"
 #include "ui/controls/CMPButton.h"
+#include "ui/main/SaveFailureText.h"
 
 namespace pyx {
 
@@ -133,8 +136,15 @@ void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
     options.applyButton = applyButton;
     options.restoringLed = restoringLed;
     options.ledControllerKind = state.ledControllerKind;
-    options.saveLedSettings = [&core] { SaveTuningSettings(core.Boards(), core.State(), core.settings.LedFile()); };
+    // Saved once for each GPU lit; a file that cannot be written is said once.
+    std::optional<QString> failed;
+    options.saveLedSettings = [&core, &failed] {
+        std::error_code why;
+        if (SaveTuningSettings(core.Boards(), core.State(), core.settings.LedFile(), &why) != 1)
+            failed = SaveFailureText(core.settings.LedFile(), why);
+    };
     ApplyLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, options);
+    if (failed) window_.SayFailedSave(*failed);
 }
 
 void LedPageCommands::ShowLoadedLighting(const LoadedLighting& loaded) {

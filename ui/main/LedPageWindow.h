@@ -1,4 +1,9 @@
 #pragma once
+#include <functional>
+#include <utility>
+
+#include <QString>
+
 #include "app/AppCore.h"
 #include "app/TuningPage.h"
 #include "led/LedEffectEngine.h"
@@ -15,9 +20,10 @@ namespace pyx {
 class LedPageWindow {
 public:
     LedPageWindow(AppCore& core, LedEffectEngine& engine, const TuningPage& page, LedPageState& ledPage,
-                  MainWindowControls& controls, const MainWindowClicks& clicks, MainWindowSkin& skin)
+                  MainWindowControls& controls, const MainWindowClicks& clicks, MainWindowSkin& skin,
+                  std::function<void(const QString&)> sayFailedSave = {})
         : core_(core), engine_(engine), page_(page), ledPage_(ledPage), controls_(controls), clicks_(clicks),
-          skin_(skin) {}
+          skin_(skin), sayFailedSave_(std::move(sayFailedSave)) {}
 
     AppCore& Core() const { return core_; }
     GpuBoardTable& Boards() const { return core_.Boards(); }
@@ -36,6 +42,10 @@ public:
 
     void SendClick(int id) const { clicks_.Send(id); }
     void PostClick(int id) const { clicks_.Post(id); }
+    // A settings file that could not be written, said where the user will see it.
+    void SayFailedSave(const QString& text) const {
+        if (sayFailedSave_) sayFailedSave_(text);
+    }
 
 private:
     AppCore& core_;
@@ -45,6 +55,7 @@ private:
     MainWindowControls& controls_;
     const MainWindowClicks& clicks_;
     MainWindowSkin& skin_;
+    std::function<void(const QString&)> sayFailedSave_;
 };
 
 }  // namespace pyx

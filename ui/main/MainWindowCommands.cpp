@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QWidget>
 
+#include <system_error>
+
 #include "app/ReapplyGuard.h"
 #include "app/TuningRanges.h"
 #include "app/TuningRevert.h"
@@ -13,6 +15,7 @@
 #include "ui/main/MainWindowControls.h"
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowSliders.h"
+#include "ui/main/SaveFailureText.h"
 
 namespace pyx {
 
@@ -70,7 +73,10 @@ void MainWindowCommands::OnCommand(QWidget* sender) {
 }
 
 void MainWindowCommands::OnHide() {
-    if (!w_.page.settingsCommitted) SaveTuningSettings(w_.core.Boards(), w_.core.State(), w_.core.settings.TuningFile());
+    const std::filesystem::path file = w_.core.settings.TuningFile();
+    std::error_code why;
+    const bool failed =
+        !w_.page.settingsCommitted && SaveTuningSettings(w_.core.Boards(), w_.core.State(), file, &why) != 1;
     QWidget& window = w_.window;
     if (w_.hasTray()) {
         window.hide();
@@ -81,6 +87,9 @@ void MainWindowCommands::OnHide() {
         window.showMinimized();
     }
     w_.flags.mainWindowShown = false;
+    // Said once the window is out of sight: beside the notification-area icon, or where there
+    // is none at once in a box of its own.
+    if (failed && w_.sayFailedSave) w_.sayFailedSave(SaveFailureText(file, why));
 }
 
 void MainWindowCommands::OnMinimise() { w_.window.showMinimized(); }
@@ -252,10 +261,12 @@ void MainWindowCommands::KeepApplied() {
     // What the user keeps is what the next start puts back.
     w_.core.Reapply().UserChose(ReapplyGuard::Clock::now());
     const std::filesystem::path file = w_.core.settings.TuningFile();
-    if (SaveTuningSettings(w_.core.Boards(), w_.core.State(), file) == 1) return;
+    std::error_code why;
+    if (SaveTuningSettings(w_.core.Boards(), w_.core.State(), file, &why) == 1) return;
     const std::string text =
-        QCoreApplication::translate("MainWindow", "The settings were applied but could not be saved for the next start (%1).")
-            .arg(QString::fromStdString(file.string()))
+        (QCoreApplication::translate("MainWindow", "The settings were applied but could not be saved for the next start (%1).")
+             .arg(QString::fromStdString(file.string())) +
+         QStringLiteral("\n\n") + SaveFailureText(file, why))
             .toStdString();
     WithPromptOpen([&] {
         w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
