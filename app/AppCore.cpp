@@ -26,6 +26,12 @@ TuningReport AppCore::End() {
     if (ended_) return {};
     ended_ = true;
     reapply_.End();
+    // An end that skips the destructors (Quit) must not leave the reader's folder behind.
+    // The thread that reads from it stops first; one still busy keeps it until the destructor.
+    if (hardwareThread_) {
+        hardwareThread_->RequestStop();
+        if (!hardwareThread_->Started() || hardwareThread_->WaitFinished(kReaderStopWait)) readerFolder_.reset();
+    }
     if (!options.fansAutomaticOnExit) return {};
     return fans_->HandBackPinned();
 }

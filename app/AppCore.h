@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -80,8 +81,9 @@ public:
     // Writes options to the settings folder; false when the file could not be written.
     bool SaveOptions() const;
     // The program's end, whatever ends it: the fans this run fixed go back to the cards when
-    // options ask for it, and the put-back marker this start left goes. Returns what was handed
-    // back; a second call does nothing.
+    // options ask for it, the put-back marker this start left goes, and so does the video-BIOS
+    // reader's folder (the hardware thread is stopped). Returns what was handed back; a second
+    // call does nothing.
     TuningReport End();
 
     std::filesystem::path programFolder;
@@ -101,6 +103,9 @@ private:
     std::unique_ptr<FanSafety> fans_;
     ReapplyGuard reapply_;
     bool ended_ = false;
+    // How long the end waits for the hardware thread before it removes the reader's folder:
+    // one poll or a few bus transactions.
+    static constexpr std::chrono::seconds kReaderStopWait{2};
     // Where the video-BIOS reader runs; outlives the thread that starts the reader.
     std::unique_ptr<PrivateTempFolder> readerFolder_;
     std::unique_ptr<HardwareThread> hardwareThread_;

@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 namespace pyx {
 
@@ -8,10 +9,18 @@ namespace pyx {
 // room for this user only (0700; on Windows an access list naming this user alone), removed with everything in it when the object goes. The
 // video-BIOS reader runs in one, so its dump never lands in the program folder or in a
 // predictable place another user could prepare.
+//
+// The name is "<prefix><process id>-<random>", so a folder whose process was killed before it
+// could remove it is known as a leftover: the next Make with the same prefix removes it.
 class PrivateTempFolder {
 public:
-    // Null when no such folder could be made.
+    // Null when no such folder could be made. The prefix's leftovers go first (RemoveLeftovers).
     static std::unique_ptr<PrivateTempFolder> Make(const char* prefix);
+
+    // Removes the folders named "<prefix><pid>-..." directly in `base` whose process has ended
+    // and that belong to this user. A link is never followed nor removed, another user's folder
+    // is left alone, and so is one whose process runs or whose name tells no process.
+    static void RemoveLeftovers(const std::filesystem::path& base, std::string_view prefix);
     ~PrivateTempFolder();
     PrivateTempFolder(const PrivateTempFolder&) = delete;
     PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;

@@ -7,6 +7,7 @@
 
 #include "app/AppCore.h"
 #include "app/TuningSettingsStore.h"
+#include "platform/ProcessIdentity.h"
 #include "gpu/PowerControl.h"
 #include "tests/support/FakeInstanceLock.h"
 #include "tests/support/FakeMessageSink.h"
@@ -141,6 +142,10 @@ TEST_F(AppCoreTest, TheBiosReaderRunsInAFreshPrivateFolderThatGoesWithTheProgram
     EXPECT_EQ(working.filename().string().rfind("pyxtune-bios-", 0), 0u) << working;
     EXPECT_GT(working.filename().string().size(), std::string("pyxtune-bios-").size());
     EXPECT_TRUE(OnlyThisUserMayEnter(working)) << working;
+    EXPECT_EQ(working.filename().string().rfind("pyxtune-bios-" + std::to_string(CurrentProcessId()) + "-", 0), 0u)
+        << "the name tells a leftover's process";
+    core->End();  // Quit's end, which skips every destructor
+    EXPECT_FALSE(fs::exists(working));
     core.reset();
     EXPECT_FALSE(fs::exists(working));
 }

@@ -80,6 +80,9 @@ int CVornApp::Run() {
         return 1;
     }
     core_ = std::make_unique<AppCore>(std::move(backend.source), Trace::FromEnvironment());
+    // From here a signal ends the program as Quit does, through the core's end, even during the
+    // start-up, which makes the video-BIOS reader's folder.
+    const auto* termination = new TerminationSignals(*this);
     QStringList args = arguments();
     [[maybe_unused]] const bool verbose = TakeVerbose(args);
 #ifndef _WIN32
@@ -103,7 +106,6 @@ int CVornApp::Run() {
     if (started != StartupResult::RunMainWindow) return 0;
     // The end of the session, or a signal that ends the loop, ends the program as Quit does.
     connect(this, &QCoreApplication::aboutToQuit, this, [this] { EndProgram(*core_); });
-    new TerminationSignals(*this);
 
     pacer_ = std::make_unique<SteadyLedPacer>();
     engine_ = std::make_unique<LedEffectEngine>(core_->Boards(), *pacer_);
@@ -119,6 +121,9 @@ int CVornApp::Run() {
     auto* window = new CVornDlg(std::move(context));
     mainWindow_ = window;
     if (!window->OnInitDialog()) return 0;
+    // A signal the start-up's own message loop took ended that loop only; the end runs on the
+    // way out.
+    if (termination->Requested()) return 0;
     // Started for the notification area: the start-up's own hide runs next, without a flash.
     if (core_->commandLineMode != StartMode::SysTray) window->show();
     return exec();

@@ -31,9 +31,10 @@ void OnSignal(int) {
 TerminationSignals::TerminationSignals(QCoreApplication& app) : QObject(&app) {
     if (g_socket[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_socket) != 0) return;
     notifier_ = new QSocketNotifier(g_socket[1], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [&app] {
+    connect(notifier_, &QSocketNotifier::activated, this, [this, &app] {
         char byte = 0;
         [[maybe_unused]] const ssize_t read = ::read(g_socket[1], &byte, 1);
+        requested_ = true;
         // Not quit(): that asks the windows to close first, and the main window only hides.
         app.exit(0);
     });
