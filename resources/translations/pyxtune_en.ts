@@ -194,6 +194,14 @@ Settings are only effective when the apply button is pressed.</source>
         <source>GPU %1 of %2</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Not sent, outside the card&apos;s range:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>

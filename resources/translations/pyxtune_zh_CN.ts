@@ -201,6 +201,14 @@ Settings are only effective when the apply button is pressed.</source>
         <source>GPU %1 of %2</source>
         <translation>GPU %1/%2</translation>
     </message>
+    <message>
+        <source>Not sent, outside the card&apos;s range:</source>
+        <translation>未发送，超出显卡的范围：</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation>%1 无法写入：%2</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>

@@ -1,6 +1,7 @@
 #include "ui/main/MainWindowStartup.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QSlider>
 #include <QTimer>
 
@@ -94,7 +95,8 @@ bool MainWindowStartup::Run() {
     if ((stored.AnyRefused() || !stored.Skipped().empty()) && w_.warn) {
         std::string text = core.settings.TuningFile().filename().string() + ": " + DescribeRefusals(stored);
         if (!stored.Skipped().empty()) {
-            text += std::string(stored.AnyRefused() ? "\n\n" : "") + "Not sent, outside the card's range:\n";
+            text += std::string(stored.AnyRefused() ? "\n\n" : "") +
+                    QCoreApplication::translate("MainWindow", "Not sent, outside the card's range:").toStdString() + "\n";
             for (const std::string& why : stored.Skipped()) text += "  " + why + "\n";
         }
         w_.warn(QString::fromStdString(text));
