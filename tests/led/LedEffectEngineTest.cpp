@@ -50,8 +50,11 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
 }
 
 // Rounded: the recorded pause is measured against a moving clock.
+// The pause is measured by a second look at the pacer's clock, which runs faster than real
+// time: a loaded machine that stops the thread between the two looks shortens it. Half the
+// pause still tells 100 ms from 1100 ms and from none.
 bool NearMs(std::chrono::milliseconds actual, int expected) {
-    return actual.count() >= expected - 2 && actual.count() <= expected;
+    return actual.count() >= expected / 2 && actual.count() <= expected;
 }
 
 const char* kTwoClass1Cards = R"({"cards": [
