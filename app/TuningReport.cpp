@@ -101,7 +101,10 @@ std::string DescribeRefusals(const TuningReport& report) {
 
     std::string text = std::string(CoreTexts::Text(kNotEverySettingAppliedText)) + "\n";
     for (const int gpu : gpus) {
-        text += "\n" + CoreTexts::Format(kGpuRefusedText, {std::to_string(gpu)}) + "\n";
+        // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on `"\n" + std::string`.
+        text += '\n';
+        text += CoreTexts::Format(kGpuRefusedText, {std::to_string(gpu)});
+        text += '\n';
         for (const TuningWriteResult& r : refusals)
             if (r.gpu == gpu) text += "  " + DescribeWrite(r) + ": " + StatusInWords(r.status) + "\n";
     }
