@@ -30,6 +30,12 @@ echo "-- making a Wine prefix (Windows 10) in $WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wine winecfg -v win10 >/dev/null 2>&1
 wineserver -w
+# A wineserver and Wine's own services started by a test would inherit that test's output
+# pipe and hold it open while later tests keep them alive, so CTest would wait for the pipe
+# until the test's timeout although the test had ended. Both are started here instead, on
+# /dev/null, and kept until the end (the cleanup ends them).
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1
 t2=$(seconds)
 
 echo "-- the core's tests under Wine"
