@@ -46,4 +46,27 @@ MonitorReadings ReadMonitors(GpuBoardTable& table, int gpu) {
     return out;
 }
 
+nlohmann::json ReadingsJson(int gpu, const MonitorReadings& r, const std::string& backend) {
+    return {{"gpu", gpu},
+            {"graphicsClockMHz", r.graphicsClockMHz},
+            {"memoryClockMHz", r.memoryClockMHz},
+            {"temperatureC", r.temperatureC},
+            {"fan", r.hasFan ? nlohmann::json(r.fanValue) : nlohmann::json(nullptr)},
+            {"fanUnit", r.fanUnit == FanUnit::Rpm ? "rpm" : "percent"},
+            {"loadPercent", r.loadPercent ? nlohmann::json(*r.loadPercent) : nlohmann::json(nullptr)},
+            {"backend", backend}};
+}
+
+std::string ReadingsLine(const nlohmann::json& reading) {
+    const auto number = [&](const char* key) { return std::to_string(reading.at(key).get<int64_t>()); };
+    const nlohmann::json& fan = reading.at("fan");
+    const nlohmann::json& load = reading.at("loadPercent");
+    const char* unit = reading.at("fanUnit") == "rpm" ? " RPM" : " %";
+    return "GPU " + number("gpu") + "  graphics " + number("graphicsClockMHz") + " MHz  memory " +
+           number("memoryClockMHz") + " MHz  temperature " + number("temperatureC") + " C  fan " +
+           (fan.is_null() ? std::string("-") : std::to_string(fan.get<int64_t>()) + unit) + "  load " +
+           (load.is_null() ? std::string("-") : std::to_string(load.get<int64_t>()) + " %");
+}
+
 }  // namespace pyx
+

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "gpu/FanPath.h"
 #include "gpu/GpuBoardTable.h"
 
@@ -34,5 +36,11 @@ struct MonitorReadings {
 // Reads the current clocks, GPU temperature, fan and load of one GPU. Failures are not
 // reported; they leave the readouts described above.
 MonitorReadings ReadMonitors(GpuBoardTable& table, int gpu);
+
+// One reading as `pyxtunectl monitor --json` prints it and the service answers it; null for
+// what the card did not say.
+nlohmann::json ReadingsJson(int gpu, const MonitorReadings& r, const std::string& backend);
+// The same as the monitor's line of text.
+std::string ReadingsLine(const nlohmann::json& reading);
 
 }  // namespace pyx

@@ -6,6 +6,7 @@
 
 #include "app/GpuBackend.h"
 #include "app/LibraryDoctor.h"
+#include "app/ServiceClient.h"
 #include "cli/CliArgs.h"
 #include "cli/CliDiagnostics.h"
 #include "cli/CliSession.h"
@@ -22,6 +23,7 @@ const char* kDoctorHelp =
     "  NVML or nobody) and how, with the median time of 20 calls of each read and of one\n"
     "  whole monitoring tick. Operations that change a card and bus transactions are never\n"
     "  sent. Exit status 1 when the GPU library cannot be used.\n"
+    "  Last, whether the Pyxtune service owns the cards (the rest is what this process reaches).\n"
     "  --json   print the same as a JSON object\n";
 
 const char* StateName(LibraryState state) {
@@ -147,14 +149,37 @@ int RunDoctorCommand(const std::vector<std::string>& args, std::ostream& out, st
         err << "pyxtunectl: " << choice.error << "\n";
         return kExitUsage;
     }
+    // Whether a service owns the cards: with one, the rest only tells what this process itself
+    // could reach.
+    std::string serviceError;
+    const auto service = ServiceClient::FromEnvironment("pyxtunectl", PYX_PROJECT_VERSION, serviceError);
+    const std::string address = ServiceClient::ConfiguredAddress();
+    nlohmann::json serviceJson = {{"address", address.empty() ? nlohmann::json(nullptr) : nlohmann::json(address)},
+                                  {"answers", service != nullptr}};
+    std::string serviceLine;
+    if (service) {
+        serviceJson["serviceVersion"] = service->Hello().value("serviceVersion", std::string());
+        serviceLine = "Service: the Pyxtune service " + serviceJson["serviceVersion"].get<std::string>() +
+                      " owns the cards (" + service->BackendLine() + ")";
+    } else if (!serviceError.empty()) {
+        serviceJson["error"] = serviceError;
+        serviceLine = "Service: " + serviceError;
+    } else {
+        serviceLine = address.empty() ? "Service: none (PYXTUNE_SERVICE=off, or none on this system): this process opens the cards"
+                                      : "Service: none answers at " + address + ": this process opens the cards";
+    }
     // No trace: the doctor changes nothing, so it has nothing to record.
     NvApiLibrary library(std::move(choice.source));
     DiagnosticsSink diagnostics(CliDiagnostics::Target());
     const DoctorReport report = RunDoctor(library, kDoctorSamples, &diagnostics);
-    if (parsed.Has("--json"))
-        out << ReportJson(report).dump(2) << "\n";
-    else
+    if (parsed.Has("--json")) {
+        nlohmann::json doc = ReportJson(report);
+        doc["service"] = serviceJson;
+        out << doc.dump(2) << "\n";
+    } else {
         PrintReport(out, report);
+        out << serviceLine << "\n";
+    }
     if (!report.outcome.Usable()) {
         err << "pyxtunectl: the GPU library could not be used: " << report.outcome.Message() << "\n";
         return kExitHardware;

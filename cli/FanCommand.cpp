@@ -4,10 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/TuningReport.h"
+#include "app/FanReport.h"
 #include "cli/CliArgs.h"
+#include "cli/CliService.h"
 #include "cli/CliSession.h"
-#include "gpu/CardTuning.h"
 
 namespace pyx {
 
@@ -91,122 +91,76 @@ std::optional<std::vector<int>> CheckTargets(const CliArgs& args, const FanComma
     return gpus;
 }
 
-// The fan path a hand-back answer belongs to.
-std::string AnswerPathName(GpuBoardTable& boards, const TuningWriteResult& answer) {
-    switch (answer.operation) {
-        case TuningOperation::FanCoolerLevel:
-            return FanOutletName({FanPath::FanCoolers, 0});
-        case TuningOperation::FanAutomatic:
-        case TuningOperation::FanSpeed:
-        case TuningOperation::FanSpeedRpm:
-            return FanOutletName({CardTuning(boards, answer.gpu).Fan(), 0});
-        default:
-            return OperationName(answer.operation);
-    }
-}
-
-// Every fan path of each GPU handed back, each answer kept.
-TuningReport HandBack(GpuBoardTable& boards, const std::vector<int>& gpus) {
-    TuningReport report;
-    for (const int gpu : gpus) {
-        const CardTuning card(boards, gpu);
-        if (card.Valid()) report.Add(gpu, card.HandBackFans());
-    }
-    return report;
-}
-
-// Each answer on out, each refusal named on err; the exit status.
-int PrintHandBack(const CliArgs& args, CliSession& session, const std::vector<int>& gpus, const TuningReport& report,
-                  std::ostream& out, std::ostream& err) {
-    GpuBoardTable& boards = session.Boards();
-    out << session.BackendLine() << "\n";
-    for (const int gpu : gpus) {
-        bool answered = false;
-        for (const TuningWriteResult& answer : report.Writes()) {
-            if (answer.gpu != gpu) continue;
-            answered = true;
-            const std::string path = AnswerPathName(boards, answer);
-            out << "GPU " << gpu << "  " << path << ": "
-                << (answer.Refused() ? "refused, " + StatusInWords(answer.status) : std::string("handed back to the card"))
+// Each answer of FanReport::HandBack on out, each refusal named on err; the exit status.
+int PrintHandBack(const CliArgs& args, const std::string& backendLine, const nlohmann::json& report, std::ostream& out,
+                  std::ostream& err) {
+    out << backendLine << "\n";
+    bool anyRefused = false;
+    bool lastRefused = false;
+    for (const auto& gpu : report.at("gpus")) {
+        const int index = gpu.at("gpu").get<int>();
+        for (const auto& answer : gpu.at("answers")) {
+            const std::string path = answer.at("path").get<std::string>();
+            lastRefused = answer.at("refused").get<bool>();
+            anyRefused = anyRefused || lastRefused;
+            out << "GPU " << index << "  " << path << ": "
+                << (lastRefused ? "refused, " + answer.at("status").get<std::string>()
+                                : std::string("handed back to the card"))
                 << "\n";
-            if (answer.Refused())
-                err << args.Prefix() << "GPU " << gpu << " refused the hand-back of its " << path << " ("
-                    << DescribeWrite(answer) << "): " << StatusInWords(answer.status) << "\n";
+            if (lastRefused)
+                err << args.Prefix() << "GPU " << index << " refused the hand-back of its " << path << " ("
+                    << answer.at("write").get<std::string>() << "): " << answer.at("status").get<std::string>() << "\n";
         }
-        if (!answered) out << "GPU " << gpu << "  no fan path this program drives; nothing was sent\n";
+        if (gpu.at("answers").empty()) out << "GPU " << index << "  no fan path this program drives; nothing was sent\n";
     }
-    if (report.AnyRefused()) {
-        const std::vector<TuningWriteResult>& answers = report.Writes();
-        if (!answers.empty() && !answers.back().Refused())
-            err << args.Prefix() << "the hand-backs after a refused one were still sent\n";
+    if (anyRefused) {
+        if (!lastRefused) err << args.Prefix() << "the hand-backs after a refused one were still sent\n";
         return kExitHardware;
     }
     out << "Every fan path is under the card's own control.\n";
     return kExitOk;
 }
 
-const char* ModeWord(FanControlMode mode) {
-    switch (mode) {
-        case FanControlMode::Automatic: return "automatic";
-        case FanControlMode::Manual: return "manual";
-        case FanControlMode::Unknown: break;
-    }
-    return "unknown";
+std::string LevelText(const nlohmann::json& fan) {
+    if (fan.at("level").is_null()) return "-";
+    return std::to_string(fan.at("level").get<int64_t>()) + (fan.at("unit") == "rpm" ? " RPM" : " %");
 }
 
-std::string LevelText(const FanOutletState& fan) {
-    if (!fan.level) return "-";
-    return std::to_string(*fan.level) + (fan.unit == FanUnit::Rpm ? " RPM" : " %");
+// Each GPU's fans as FanReport::Read gives them, as lines of text or a JSON document.
+void PrintFans(const std::string& backendLine, const std::string& backend, const nlohmann::json& report, bool json,
+               std::ostream& out) {
+    if (json) {
+        nlohmann::json gpus = report.at("gpus");
+        for (auto& gpu : gpus)
+            for (auto& fan : gpu.at("fans")) fan.erase("name");
+        out << nlohmann::json{{"backend", backend}, {"gpus", gpus}}.dump(2) << "\n";
+        return;
+    }
+    out << backendLine << "\n";
+    for (const auto& gpu : report.at("gpus")) {
+        const int index = gpu.at("gpu").get<int>();
+        for (const auto& fan : gpu.at("fans"))
+            out << "GPU " << index << "  " << fan.at("name").get<std::string>() << ": "
+                << fan.at("mode").get<std::string>() << ", " << LevelText(fan) << "\n";
+        if (gpu.at("fans").empty()) out << "GPU " << index << "  no fan this program can read\n";
+    }
 }
 
-// Each GPU's fans as they run now, as lines of text or a JSON document.
-void PrintFans(CliSession& session, const FanCommandRequest& request, const std::vector<int>& gpus, std::ostream& out) {
-    nlohmann::json documents = nlohmann::json::array();
-    if (!request.json) out << session.BackendLine() << "\n";
-    for (const int gpu : gpus) {
-        const std::vector<FanOutletState> fans = CardTuning(session.Boards(), gpu).ReadFans();
-        nlohmann::json rows = nlohmann::json::array();
-        for (const FanOutletState& fan : fans) {
-            rows.push_back({{"path", FanPathKey(fan.outlet.path)},
-                            {"coolerId", fan.outlet.coolerId},
-                            {"mode", ModeWord(fan.mode)},
-                            {"level", fan.level ? nlohmann::json(*fan.level) : nlohmann::json(nullptr)},
-                            {"unit", fan.unit == FanUnit::Rpm ? "rpm" : "percent"}});
-            if (!request.json)
-                out << "GPU " << gpu << "  " << FanOutletName(fan.outlet) << ": " << ModeWord(fan.mode) << ", "
-                    << LevelText(fan) << "\n";
-        }
-        if (fans.empty() && !request.json) out << "GPU " << gpu << "  no fan this program can read\n";
-        documents.push_back({{"gpu", gpu}, {"fans", rows}});
-    }
-    if (request.json)
-        out << nlohmann::json{{"backend", session.Library().BackendName()}, {"gpus", documents}}.dump(2) << "\n";
+// The action through the service, which owns the cards and says which GPUs it has.
+int FanThroughService(ServiceClient& service, const CliArgs& args, const FanCommandRequest& request, std::ostream& out,
+                      std::ostream& err) {
+    ServiceRequest ask;
+    ask.kind = request.action == FanAction::Auto ? RequestKind::FanAuto : RequestKind::FanShow;
+    if (request.gpu) ask.gpu = static_cast<int>(*request.gpu);
+    int exitCode = kExitOk;
+    const auto answer = CliService::Ask(service, ask, args.Prefix(), err, exitCode);
+    if (!answer) return exitCode;
+    if (request.action == FanAction::Auto) return PrintHandBack(args, service.BackendLine(), *answer, out, err);
+    PrintFans(service.BackendLine(), service.Hello().value("backend", std::string()), *answer, request.json, out);
+    return kExitOk;
 }
 
 }  // namespace
-
-std::string FanOutletName(const FanOutlet& outlet) {
-    switch (outlet.path) {
-        case FanPath::LibraryCooler: return "library cooler";
-        case FanPath::PacedLibraryCooler: return "paced library cooler";
-        case FanPath::LibraryCoolerAndChip: return "library cooler and chip";
-        case FanPath::TachometerChip: return "tachometer chip";
-        case FanPath::FanCoolers:
-            return outlet.IsCooler() ? "fan cooler " + std::to_string(outlet.coolerId) : std::string("fan coolers");
-    }
-    return "fan path " + std::to_string(FanPathCode(outlet.path));
-}
-
-const char* FanPathKey(FanPath path) {
-    switch (path) {
-        case FanPath::LibraryCooler: return "libraryCooler";
-        case FanPath::PacedLibraryCooler: return "pacedLibraryCooler";
-        case FanPath::LibraryCoolerAndChip: return "libraryCoolerAndChip";
-        case FanPath::TachometerChip: return "tachometerChip";
-        case FanPath::FanCoolers: return "fanCoolers";
-    }
-    return "unknown";
-}
 
 int RunFanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs parsed("fan", args);
@@ -218,17 +172,19 @@ int RunFanCommand(const std::vector<std::string>& args, std::ostream& out, std::
     // Showing only reads: the cards come up without the start-up's chip writes. A hand-back
     // writes, and comes up as apply does, with the fan chips' limits learnt.
     const DiscoveryWrites writes = request->action == FanAction::Show ? DiscoveryWrites::Withheld : DiscoveryWrites::Sent;
+    if (auto service = CliService::Open(err, exitCode)) return FanThroughService(*service, parsed, *request, out, err);
+    if (exitCode != kExitOk) return exitCode;
     auto session = CliSession::Open(err, exitCode, writes);
     if (!session) return exitCode;
     const std::optional<std::vector<int>> gpus = CheckTargets(parsed, *request, *session, err);
     if (!gpus) return kExitUsage;
 
     if (request->action == FanAction::Show) {
-        PrintFans(*session, *request, *gpus, out);
+        PrintFans(session->BackendLine(), session->Library().BackendName(), FanReport::Read(session->Boards(), *gpus),
+                  request->json, out);
         return kExitOk;
     }
-    const TuningReport report = HandBack(session->Boards(), *gpus);
-    return PrintHandBack(parsed, *session, *gpus, report, out, err);
+    return PrintHandBack(parsed, session->BackendLine(), FanReport::HandBack(session->Boards(), *gpus), out, err);
 }
 
 }  // namespace pyx

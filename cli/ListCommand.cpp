@@ -1,25 +1,20 @@
 #include "cli/ListCommand.h"
 
-#include <cstdio>
+#include <filesystem>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
+#include "app/CardListing.h"
 #include "app/CoreTexts.h"
 #include "app/ReapplyGuard.h"
-#include "app/TuningRanges.h"
 #include "cli/CliArgs.h"
+#include "cli/CliService.h"
 #include "cli/CliSession.h"
-#include "led/LedProbe.h"
 
 namespace pyx {
 
 namespace {
-
-std::string Hex(uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*x", digits, value);
-    return text;
-}
 
 const char* kListHelp =
     "usage: pyxtunectl list [--json]\n"
@@ -30,35 +25,8 @@ const char* kListHelp =
     "  temperature calibration and duty-limit test, which write, are left to the window).\n"
     "  Last, when the window's last start left the stored settings off the cards because the start\n"
     "  before it never finished putting them back, a line that says so.\n"
-    "  --json   print the same as a JSON object (\"reapplySkipped\" for that line)\n";
-
-struct GpuDetails {
-    std::vector<std::string> families;
-    uint32_t boostClockMHz = 0;
-    uint32_t fanPathCode = 0;  // the number the listing has always shown for the fan path
-    std::vector<std::string> ledControllers;
-};
-
-GpuDetails ReadDetails(GpuBoardTable& boards, int gpu) {
-    GpuDetails details;
-    const GpuBoard& board = boards.Board(gpu);
-    if (board.family != BoardFamily::None) details.families.push_back(BoardFamilyName(board.family));
-    BoostClocks boost;
-    (void)ReadBoostClocks(boards, gpu, boost);  // a card that does not say lists 0 MHz
-    details.boostClockMHz = boost.graphicsKHz / 1000;
-    details.fanPathCode = FanPathCode(board.fan.Path());
-    LedBoardState led;
-    ProbeLedControllersReadOnly(boards, gpu, led);
-    details.ledControllers = FoundControllerNames(led);
-    return details;
-}
-
-std::string Words(const std::vector<std::string>& items) {
-    if (items.empty()) return "none";
-    std::string text;
-    for (const auto& item : items) text += (text.empty() ? "" : ",") + item;
-    return text;
-}
+    "  --json   print the same as a JSON object (\"reapplySkipped\" for that line)\n"
+    "  When the Pyxtune service owns the cards, they are listed as the service sees them.\n";
 
 }  // namespace
 
@@ -75,56 +43,50 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     const bool json = parsed.Has("--json");
     int exitCode = kExitOk;
-    auto session = CliSession::Open(err, exitCode, DiscoveryWrites::Withheld);
-    if (!session) return exitCode;
-
-    GpuBoardTable& boards = session->Boards();
-    const std::string backend = session->Library().BackendName();
-    nlohmann::json gpus = nlohmann::json::array();
-    std::vector<std::string> detailLines;
-    if (!json) out << session->BackendLine() << "\n";
-    for (int gpu = 0; gpu < boards.gpuCount; ++gpu) {
-        uint32_t deviceId = 0;
-        uint32_t subSystemId = 0;
-        const NvStatus status = boards.ReadPciIdentifiers(gpu, &deviceId, &subSystemId);
-        const std::string device = status == kNvOk ? Hex(deviceId >> 16, 4) : "?";
-        const std::string subsystem = status == kNvOk ? Hex(subSystemId, 8) : "?";
-        const GpuDetails details = ReadDetails(boards, gpu);
-        if (json) {
-            gpus.push_back({{"index", gpu},
-                            {"deviceId", device},
-                            {"subSystemId", subsystem},
-                            {"backend", backend},
-                            {"families", details.families},
-                            {"boostClockMHz", details.boostClockMHz},
-                            {"fanControlType", details.fanPathCode},
-                            {"ledControllers", details.ledControllers}});
-            continue;
-        }
-        out << "GPU " << gpu << "  device " << device << "  subsystem " << subsystem << "  back-end " << backend
-            << "\n";
-        detailLines.push_back("GPU " + std::to_string(gpu) + "  families " + Words(details.families) + "  boost " +
-                              std::to_string(details.boostClockMHz) + " MHz  fan control type " +
-                              std::to_string(details.fanPathCode) + "  LED controllers " +
-                              Words(details.ledControllers));
+    nlohmann::json doc;
+    std::string backendLine;
+    std::string settingsLine;
+    if (auto service = CliService::Open(err, exitCode)) {
+        ServiceRequest request;
+        request.kind = RequestKind::List;
+        auto answer = CliService::Ask(*service, request, parsed.Prefix(), err, exitCode);
+        if (!answer) return exitCode;
+        // The service keeps no settings of the user's, and puts nothing back at a window's start.
+        doc = {{"backend", answer->at("backend")},
+               {"simulated", answer->at("simulated")},
+               {"description", answer->at("description")},
+               {"service", true},
+               {"settingsFolder", nullptr},
+               {"reapplySkipped", false},
+               {"gpus", answer->at("gpus")}};
+        backendLine = service->BackendLine();
+    } else {
+        if (exitCode != kExitOk) return exitCode;
+        auto session = CliSession::Open(err, exitCode, DiscoveryWrites::Withheld);
+        if (!session) return exitCode;
+        const std::string backend = session->Library().BackendName();
+        // Only the window puts the stored settings back; what its last start did is read from
+        // the marker it keeps beside them.
+        // Without a settings folder there is neither a folder nor a marker to name.
+        const std::optional<std::filesystem::path> folder = session->Settings().Folder();
+        doc = {{"backend", backend},
+               {"simulated", session->Library().IsSimulated()},
+               {"description", session->Library().BackendDescription()},
+               {"service", false},
+               {"settingsFolder", folder ? nlohmann::json(session->SettingsFolderText()) : nlohmann::json(nullptr)},
+               {"reapplySkipped", folder && ReapplyGuard::ReadMarker(*folder).skipped},
+               {"gpus", CardListing::ReadGpus(session->Boards(), backend)}};
+        if (!folder) doc["settingsNotUsed"] = session->Settings().WhyNotUsed();
+        backendLine = session->BackendLine();
+        settingsLine = session->SettingsLine();
     }
-    // Only the window puts the stored settings back; what its last start did is read from the
-    // marker it keeps beside them.
-    const bool reapplySkipped = ReapplyGuard::ReadMarker(session->Settings().folder).skipped;
     if (json) {
-        nlohmann::json doc = {{"backend", backend},
-                              {"simulated", session->Library().IsSimulated()},
-                              {"description", session->Library().BackendDescription()},
-                              {"settingsFolder", session->SettingsFolderText()},
-                              {"reapplySkipped", reapplySkipped},
-                              {"gpus", gpus}};
         out << doc.dump(2) << "\n";
         return kExitOk;
     }
-    out << "\n";
-    for (const auto& line : detailLines) out << line << "\n";
-    out << "\n" << session->SettingsLine() << "\n";
-    if (reapplySkipped) out << CoreTexts::Text(kReapplySkippedMessage) << "\n";
+    out << backendLine << "\n" << CardListing::GpuLines(doc.at("gpus"));
+    if (!settingsLine.empty()) out << "\n" << settingsLine << "\n";
+    if (doc.at("reapplySkipped").get<bool>()) out << CoreTexts::Text(kReapplySkippedMessage) << "\n";
     return kExitOk;
 }
 

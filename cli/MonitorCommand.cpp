@@ -8,6 +8,7 @@
 #include "app/MonitorReadouts.h"
 #include "cli/CliArgs.h"
 #include "cli/CliInterrupt.h"
+#include "cli/CliService.h"
 #include "cli/CliSession.h"
 #include "cli/KeepPrompt.h"
 
@@ -26,7 +27,9 @@ const char* kMonitorHelp =
     "  --gpu N         the GPU to read (default 0)\n"
     "  --count N       readings to take (default 1; 0: until Ctrl-C)\n"
     "  --interval MS   time between readings (default 1000, as the window)\n"
-    "  --json          one JSON object per reading and line, and per hand-back\n";
+    "  --json          one JSON object per reading and line, and per hand-back\n"
+    "  When the Pyxtune service owns the cards, it takes the readings and keeps that fan watch\n"
+    "  itself (its hand-backs are in its log).\n";
 
 const char* HandBackReasonKey(FanHandBackReason reason) {
     return reason == FanHandBackReason::ThermalLimit ? "thermalLimit" : "temperatureLost";
@@ -46,6 +49,28 @@ nlohmann::json HandBackJson(const FanHandBack& handBack, const std::string& back
             {"temperatureC", thermal ? nlohmann::json(handBack.temperatureC) : nlohmann::json(nullptr)},
             {"limitC", thermal ? nlohmann::json(handBack.limitC) : nlohmann::json(nullptr)},
             {"refusals", refusals}};
+}
+
+// The same readings from the service, which keeps the fan watch itself.
+int MonitorThroughService(ServiceClient& service, const CliArgs& parsed, int64_t count, int64_t intervalMs, bool json,
+                          std::ostream& out, std::ostream& err) {
+    std::optional<int64_t> gpu = 0;
+    if (!parsed.Int("--gpu", 0, 1000000, gpu, err)) return kExitUsage;
+    ServiceRequest request;
+    request.kind = RequestKind::Monitor;
+    request.gpu = static_cast<int>(*gpu);
+    CliInterrupt::Install();
+    if (!json) out << service.BackendLine() << "\n";
+    for (int64_t taken = 0; count == 0 || taken < count; ++taken) {
+        if (taken > 0 && !CliInterrupt::Wait(std::chrono::milliseconds(intervalMs))) break;
+        int exitCode = kExitOk;
+        const auto answer = CliService::Ask(service, request, parsed.Prefix(), err, exitCode);
+        if (!answer) return exitCode;
+        const nlohmann::json& reading = answer->at("reading");
+        out << (json ? reading.dump() : ReadingsLine(reading)) << "\n";
+        out.flush();
+    }
+    return kExitOk;
 }
 
 }  // namespace
@@ -69,6 +94,9 @@ int RunMonitorCommand(const std::vector<std::string>& args, std::ostream& out, s
     const bool json = parsed.Has("--json");
 
     int exitCode = kExitOk;
+    if (auto service = CliService::Open(err, exitCode))
+        return MonitorThroughService(*service, parsed, *count, *intervalMs, json, out, err);
+    if (exitCode != kExitOk) return exitCode;
     auto session = CliSession::Open(err, exitCode, DiscoveryWrites::Withheld);
     if (!session) return exitCode;
     const auto gpu = session->SelectGpu(parsed, err);
@@ -84,24 +112,9 @@ int RunMonitorCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (!json) out << session->BackendLine() << "\n";
     for (int64_t taken = 0; *count == 0 || taken < *count; ++taken) {
         if (taken > 0 && !CliInterrupt::Wait(std::chrono::milliseconds(*intervalMs))) break;
-        const MonitorReadings r = ReadMonitors(session->Boards(), *gpu);
-        const char* unit = r.fanUnit == FanUnit::Rpm ? "RPM" : "%";
-        if (json) {
-            nlohmann::json line = {{"gpu", *gpu},
-                                   {"graphicsClockMHz", r.graphicsClockMHz},
-                                   {"memoryClockMHz", r.memoryClockMHz},
-                                   {"temperatureC", r.temperatureC},
-                                   {"fan", r.hasFan ? nlohmann::json(r.fanValue) : nlohmann::json(nullptr)},
-                                   {"fanUnit", r.fanUnit == FanUnit::Rpm ? "rpm" : "percent"},
-                                   {"loadPercent", r.loadPercent ? nlohmann::json(*r.loadPercent) : nlohmann::json(nullptr)},
-                                   {"backend", session->Library().BackendName()}};
-            out << line.dump() << "\n";
-        } else {
-            out << "GPU " << *gpu << "  graphics " << r.graphicsText << " MHz  memory " << r.memoryText
-                << " MHz  temperature " << r.temperatureText << " C  fan "
-                << (r.hasFan ? r.fanText + " " + unit : std::string("-")) << "  load "
-                << (r.loadPercent ? std::to_string(*r.loadPercent) + " %" : std::string("-")) << "\n";
-        }
+        const nlohmann::json reading =
+            ReadingsJson(*gpu, ReadMonitors(session->Boards(), *gpu), session->Library().BackendName());
+        out << (json ? reading.dump() : ReadingsLine(reading)) << "\n";
         for (const FanHandBack& handBack : safety.Tick()) {
             handBackRefused = handBackRefused || handBack.writes.AnyRefused();
             if (json)

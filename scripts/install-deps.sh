@@ -5,7 +5,7 @@
 #   install-deps.sh --run    only what building and running the program needs
 set -euo pipefail
 run_packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config libsystemd-dev
   nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-tools-dev qt6-l10n-tools
   fonts-liberation fonts-dseg fonts-wqy-microhei

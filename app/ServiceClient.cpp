@@ -1,0 +1,92 @@
+#include "app/ServiceClient.h"
+
+#include <chrono>
+#include <cstdlib>
+
+#include "service/core/ServiceProtocol.h"
+
+namespace pyx {
+
+namespace {
+
+// A socket-activated service opens the cards before its first answer; later answers are quick.
+constexpr std::chrono::seconds kFirstAnswerWait{30};
+constexpr std::chrono::seconds kAnswerWait{10};
+
+}  // namespace
+
+std::string ServiceClient::ConfiguredAddress() {
+    const char* mode = std::getenv("PYXTUNE_SERVICE");
+    if (mode != nullptr && std::string_view(mode) == "off") return {};
+    const char* named = std::getenv("PYXTUNE_SERVICE_SOCKET");
+    return named != nullptr && *named != '\0' ? std::string(named) : DefaultServiceAddress();
+}
+
+std::unique_ptr<ServiceClient> ServiceClient::FromEnvironment(std::string_view clientName,
+                                                              std::string_view clientVersion, std::string& error) {
+    error.clear();
+    const std::string address = ConfiguredAddress();
+    if (address.empty()) return nullptr;
+    const char* named = std::getenv("PYXTUNE_SERVICE_SOCKET");
+    std::string why;
+    auto channel = ConnectToService(address, why);
+    if (!channel) {
+        // The platform's socket not answering is the ordinary case of a machine without the
+        // service; a socket the user named is one they expect to answer.
+        if (named != nullptr && *named != '\0') error = "no Pyxtune service answers at " + why;
+        return nullptr;
+    }
+    auto client = std::unique_ptr<ServiceClient>(new ServiceClient(std::move(channel), address));
+    ServiceRequest hello;
+    hello.kind = RequestKind::Hello;
+    hello.clientVersion = kServiceProtocolVersion;
+    const auto line = client->channel_->Exchange(ServiceProtocol::Format(hello), kFirstAnswerWait, why);
+    if (!line) {
+        error = "the Pyxtune service at " + address + " did not greet: " + why;
+        return nullptr;
+    }
+    nlohmann::json reply = nlohmann::json::parse(*line, nullptr, false);
+    if (reply.is_discarded() || !reply.is_object()) {
+        error = "the Pyxtune service at " + address + " answered what is not a greeting";
+        return nullptr;
+    }
+    if (!reply.value("ok", false)) {
+        if (reply.value("error", std::string()) == ServiceErrorName(ServiceError::VersionMismatch))
+            error = "The Pyxtune service is version " + reply.value("serviceVersion", std::string("?")) + " and this " +
+                    std::string(clientName) + " " + std::string(clientVersion) +
+                    ": restart the service with systemctl restart pyxtuned";
+        else
+            error = "the Pyxtune service at " + address + " refused the greeting: " + reply.value("message", *line);
+        return nullptr;
+    }
+    client->hello_ = std::move(reply);
+    return client;
+}
+
+std::string ServiceClient::BackendLine() const {
+    return hello_.value("backendLine", std::string("Back-end: ?")) + "; owned by the Pyxtune service at " + address_;
+}
+
+std::optional<nlohmann::json> ServiceClient::Ask(const ServiceRequest& request, std::string& message,
+                                                 std::optional<ServiceError>* error) {
+    if (error != nullptr) error->reset();
+    std::string why;
+    const auto line = channel_->Exchange(ServiceProtocol::Format(request), kAnswerWait, why);
+    if (!line) {
+        message = "the Pyxtune service did not answer: " + why;
+        return std::nullopt;
+    }
+    nlohmann::json reply = nlohmann::json::parse(*line, nullptr, false);
+    if (reply.is_discarded() || !reply.is_object()) {
+        message = "the Pyxtune service answered what is not a reply";
+        return std::nullopt;
+    }
+    if (!reply.value("ok", false)) {
+        message = reply.value("message", std::string("refused"));
+        if (error != nullptr) *error = ServiceErrorFromName(reply.value("error", std::string()));
+        return std::nullopt;
+    }
+    return reply;
+}
+
+}  // namespace pyx

@@ -1,0 +1,50 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/ServiceChannel.h"
+#include "service/core/ServiceRequest.h"
+
+namespace pyx {
+
+// A program of this project as a client of the service that owns the cards: it finds the
+// service, agrees on the protocol and asks typed requests.
+class ServiceClient {
+public:
+    // The service the environment points at, greeted: PYXTUNE_SERVICE=off means none (work in
+    // this process); PYXTUNE_SERVICE_SOCKET=PATH names the socket, which must then answer;
+    // otherwise the platform's socket when it answers. Null with `error` empty: no service,
+    // work in-process. Null with `error` set: a service that should answer did not, or speaks
+    // another version; `error` says what to do. `clientName` ("pyxtunectl", "window") and
+    // `clientVersion` go into that message.
+    static std::unique_ptr<ServiceClient> FromEnvironment(std::string_view clientName, std::string_view clientVersion,
+                                                          std::string& error);
+
+    // The socket the environment points at; empty when PYXTUNE_SERVICE=off or the platform has
+    // no service.
+    static std::string ConfiguredAddress();
+
+    // The service's greeting: its versions, back-end and what each GPU can do.
+    const nlohmann::json& Hello() const { return hello_; }
+    // The back-end line of the service's cards, and that the service owns them.
+    std::string BackendLine() const;
+
+    // One request's answer; none, with the service's message (or why it did not answer), and
+    // the service's error when it gave one.
+    std::optional<nlohmann::json> Ask(const ServiceRequest& request, std::string& message,
+                                      std::optional<ServiceError>* error = nullptr);
+
+private:
+    ServiceClient(std::unique_ptr<ServiceChannel> channel, std::string address)
+        : channel_(std::move(channel)), address_(std::move(address)) {}
+
+    std::unique_ptr<ServiceChannel> channel_;
+    std::string address_;
+    nlohmann::json hello_;
+};
+
+}  // namespace pyx

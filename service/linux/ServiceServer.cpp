@@ -1,0 +1,199 @@
+#include "service/linux/ServiceServer.h"
+
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace pyx {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A client that does not read its replies is not allowed to make the service buffer without
+// end: past this much unsent, its further requests wait in the kernel.
+constexpr std::size_t kMaxUnsentBytes = 1024 * 1024;
+
+PeerCredentials ReadPeer(int fd) {
+    PeerCredentials peer;
+    ucred cred{};
+    socklen_t length = sizeof cred;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &length) == 0) {
+        peer.uid = cred.uid;
+        peer.gid = cred.gid;
+        peer.pid = cred.pid;
+    } else {
+        // Unknown credentials are nobody's: the policy grants them reading only.
+        peer.uid = peer.gid = 65534;
+    }
+    std::vector<gid_t> groups(64);
+    socklen_t size = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &size) != 0 && errno == ERANGE) {
+        groups.resize(size / sizeof(gid_t));
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &size) != 0) size = 0;
+    }
+    groups.resize(size / sizeof(gid_t));
+    peer.groups.assign(groups.begin(), groups.end());
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    peer.userName = ::getpwuid_r(peer.uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr
+                        ? found->pw_name
+                        : std::to_string(peer.uid);
+    return peer;
+}
+
+}  // namespace
+
+ServiceServer::ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits)
+    : listenFd_(listenFd), core_(core), log_(log), limits_(limits) {}
+
+ServiceServer::~ServiceServer() {
+    for (Connection& c : connections_) ::close(c.fd);
+    ::close(listenFd_);
+}
+
+bool ServiceServer::Run() {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    const int signals = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (signals < 0) {
+        log_ << "pyxtuned: no signal descriptor: " << std::strerror(errno) << std::endl;
+        return false;
+    }
+    auto nextTick = Clock::now() + limits_.tick;
+    bool ok = true;
+    for (;;) {
+        std::vector<pollfd> polled;
+        polled.push_back({signals, POLLIN, 0});
+        // At the connection limit new clients wait in the listen queue.
+        polled.push_back({listenFd_, static_cast<short>(connections_.size() < limits_.maxConnections ? POLLIN : 0), 0});
+        auto wake = nextTick;
+        for (const Connection& c : connections_) {
+            short events = 0;
+            if (!c.closing && c.out.size() < kMaxUnsentBytes) events |= POLLIN;
+            if (!c.out.empty()) events |= POLLOUT;
+            polled.push_back({c.fd, events, 0});
+            if (c.deadline) wake = std::min(wake, *c.deadline);
+        }
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count();
+        const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(std::max<int64_t>(wait, 0) + 1));
+        if (ready < 0 && errno != EINTR) {
+            log_ << "pyxtuned: poll: " << std::strerror(errno) << std::endl;
+            ok = false;
+            break;
+        }
+        if (polled[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            (void)!::read(signals, &info, sizeof info);
+            log_ << "pyxtuned: " << (info.ssi_signo == SIGINT ? "SIGINT" : "SIGTERM") << ": ending" << std::endl;
+            break;
+        }
+        std::size_t index = 2;
+        for (auto it = connections_.begin(); it != connections_.end(); ++index) {
+            Connection& c = *it;
+            const short revents = polled[index].revents;
+            bool keep = true;
+            if (revents & (POLLIN | POLLHUP | POLLERR)) keep = Receive(c);
+            if (keep && (revents & POLLOUT)) keep = Send(c);
+            if (keep && c.closing && c.out.empty()) {
+                Close(c, nullptr);
+                keep = false;
+            }
+            if (keep && c.deadline && Clock::now() >= *c.deadline) {
+                Close(c, "its request or reply did not move within the deadline");
+                keep = false;
+            }
+            it = keep ? std::next(it) : connections_.erase(it);
+        }
+        if (polled[1].revents & POLLIN) Accept();
+        if (Clock::now() >= nextTick) {
+            for (const std::string& line : core_.Tick()) log_ << "pyxtuned: " << line << std::endl;
+            nextTick = Clock::now() + limits_.tick;
+        }
+    }
+    ::close(signals);
+    return ok;
+}
+
+void ServiceServer::Accept() {
+    for (;;) {
+        if (connections_.size() >= limits_.maxConnections) return;
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;  // EAGAIN: none left; anything else: the client went away
+        Connection c;
+        c.fd = fd;
+        c.peer = ReadPeer(fd);
+        connections_.push_back(std::move(c));
+    }
+}
+
+bool ServiceServer::Receive(Connection& c) {
+    char buffer[8192];
+    const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+        Close(c, nullptr);
+        return false;
+    }
+    if (n < 0) return true;
+    c.in.append(buffer, static_cast<std::size_t>(n));
+    std::size_t start = 0;
+    for (std::size_t newline; (newline = c.in.find('\n', start)) != std::string::npos; start = newline + 1) {
+        std::string_view line(c.in.data() + start, newline - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+        c.out += core_.HandleLine(line, c.peer);
+        c.out += '\n';
+    }
+    c.in.erase(0, start);
+    // A request answered is progress: the next one starts its own deadline.
+    if (start > 0) c.deadline.reset();
+    if (c.in.size() > kMaxRequestBytes) {
+        // Its end may never come: answer once and close rather than read on.
+        c.in.clear();
+        c.out += ServiceProtocol::Refusal(ServiceError::TooLarge, "a request is at most " +
+                                                                      std::to_string(kMaxRequestBytes) + " bytes")
+                     .dump();
+        c.out += '\n';
+        c.closing = true;
+    }
+    if (c.in.empty() && c.out.empty())
+        c.deadline.reset();
+    else if (!c.deadline)
+        c.deadline = Clock::now() + limits_.deadline;
+    return Send(c);
+}
+
+bool ServiceServer::Send(Connection& c) {
+    while (!c.out.empty()) {
+        const ssize_t n = ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR) return true;
+            Close(c, nullptr);
+            return false;
+        }
+        c.out.erase(0, static_cast<std::size_t>(n));
+        // Progress moves the deadline: a slow reader of a long reply is not a stalled one.
+        c.deadline = Clock::now() + limits_.deadline;
+    }
+    if (c.in.empty()) c.deadline.reset();
+    return true;
+}
+
+void ServiceServer::Close(Connection& c, const char* why) {
+    if (why != nullptr) log_ << "pyxtuned: closed the connection of " << c.peer.userName << ": " << why << std::endl;
+    ::close(c.fd);
+    c.fd = -1;
+}
+
+}  // namespace pyx

@@ -1,0 +1,120 @@
+// pyxtuned: the service that owns the cards on Linux, so that the window and pyxtunectl tune
+// them as any user over a socket, each request authorised on its own.
+#include <signal.h>
+#include <sys/stat.h>
+#include <systemd/sd-daemon.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/FanReport.h"
+#include "cli/CliSession.h"
+#include "platform/ServiceChannel.h"
+#include "service/linux/GroupAccessPolicy.h"
+#include "service/linux/ServiceListener.h"
+#include "service/linux/ServiceServer.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: pyxtuned [--socket PATH] [--group NAME]\n"
+    "       pyxtuned --hand-back-fans\n"
+    "  Owns the GPUs for Pyxtune's window and pyxtunectl. Started by systemd (pyxtuned.socket) it\n"
+    "  serves the socket systemd passes; otherwise it listens on PATH (default\n"
+    "  /run/pyxtune/pyxtuned.sock), removing a socket file there that nobody listens on.\n"
+    "  --group NAME       members of NAME may light and tune (default pyxtune); root always may;\n"
+    "                     every local user may read\n"
+    "  --hand-back-fans   every fan of every GPU back to the card's own control, then end (the\n"
+    "                     unit's ExecStopPost, so that no fan stays fixed whatever ended the service)\n"
+    "Exit status: 0 done, 1 the cards or the socket could not be used, 2 bad arguments.\n";
+
+int HandBackFans() {
+    int exitCode = pyx::kExitOk;
+    auto session = pyx::CliSession::Open(std::cerr, exitCode, pyx::DiscoveryWrites::Sent);
+    if (!session) return exitCode;
+    std::vector<int> gpus;
+    for (int gpu = 0; gpu < session->Boards().gpuCount; ++gpu) gpus.push_back(gpu);
+    const nlohmann::json report = pyx::FanReport::HandBack(session->Boards(), gpus);
+    bool refused = false;
+    for (const auto& gpu : report.at("gpus"))
+        for (const auto& answer : gpu.at("answers")) {
+            std::cerr << "pyxtuned: GPU " << gpu.at("gpu").get<int>() << " " << answer.at("path").get<std::string>()
+                      << ": "
+                      << (answer.at("refused").get<bool>() ? "refused, " + answer.at("status").get<std::string>()
+                                                           : std::string("handed back to the card"))
+                      << "\n";
+            refused = refused || answer.at("refused").get<bool>();
+        }
+    return refused ? pyx::kExitHardware : pyx::kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Before any thread starts, so that the stop signals reach only the loop's signalfd.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    std::optional<std::string> socketPath;
+    std::string group = "pyxtune";
+    bool handBack = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--socket" && i + 1 < argc) {
+            socketPath = argv[++i];
+        } else if (arg == "--group" && i + 1 < argc) {
+            group = argv[++i];
+        } else if (arg == "--hand-back-fans") {
+            handBack = true;
+        } else if (arg == "-h" || arg == "--help") {
+            std::cout << kUsage;
+            return 0;
+        } else {
+            std::cerr << "pyxtuned: unknown argument \"" << arg << "\"\n" << kUsage;
+            return pyx::kExitUsage;
+        }
+    }
+    if (handBack) return HandBackFans();
+
+    std::string why;
+    bool bound = false;
+    int listenFd = socketPath ? -1 : pyx::ServiceListener::FromSystemd(why);
+    if (listenFd < 0 && why.empty()) {
+        const std::string path = socketPath.value_or(pyx::DefaultServiceAddress());
+        if (!socketPath) ::mkdir("/run/pyxtune", 0755);  // systemd's RuntimeDirectory makes it otherwise
+        listenFd = pyx::ServiceListener::Bind(path, why);
+        bound = listenFd >= 0;
+        socketPath = path;
+    }
+    if (listenFd < 0) {
+        std::cerr << "pyxtuned: " << why << "\n";
+        return pyx::kExitHardware;
+    }
+
+    int exitCode = pyx::kExitOk;
+    auto session = pyx::CliSession::Open(std::cerr, exitCode, pyx::DiscoveryWrites::Sent);
+    if (!session) {
+        if (bound) ::unlink(socketPath->c_str());
+        return exitCode;
+    }
+    const pyx::GroupAccessPolicy policy(group);
+    pyx::ServiceCore core(session->Library(), session->Boards(), policy,
+                          {PYX_PROJECT_VERSION, session->BackendLine()});
+    pyx::ServiceServer server(listenFd, core, std::cerr, {});
+    std::cerr << "pyxtuned: " << session->BackendLine() << "; " << session->Boards().gpuCount << " GPU(s); listening"
+              << (bound ? " on " + *socketPath : std::string(" on the socket systemd passed")) << std::endl;
+    sd_notify(0, "READY=1");
+    const bool served = server.Run();
+    sd_notify(0, "STOPPING=1");
+    const pyx::TuningReport handedBack = core.End();
+    if (handedBack.AnyRefused()) std::cerr << "pyxtuned: a card refused to take a fan back\n";
+    if (bound) ::unlink(socketPath->c_str());
+    return served ? pyx::kExitOk : pyx::kExitHardware;
+}

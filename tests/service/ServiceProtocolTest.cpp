@@ -1,0 +1,64 @@
+#include <string>
+#include <variant>
+
+#include <gtest/gtest.h>
+
+#include "service/core/ServiceProtocol.h"
+
+namespace pyx {
+namespace {
+
+struct ParseCase {
+    std::string line;
+    std::optional<RequestKind> kind;  // none: refused
+    ServiceError error = ServiceError::BadRequest;
+    std::optional<int> gpu = std::nullopt;
+    const char* says = "";
+};
+
+// What reaches the core is a request of a known shape; everything else is refused with its
+// reason, and a well-formed request survives the client's own formatting unchanged.
+TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
+    const ParseCase cases[] = {
+        {R"({"op":"hello","version":1})", RequestKind::Hello},
+        {R"({"op":"list"})", RequestKind::List},
+        {R"({"op":"monitor","gpu":1})", RequestKind::Monitor, {}, 1},
+        {R"({"op":"fanAuto"})", RequestKind::FanAuto},
+        {R"({"op":"fanShow","gpu":0})", RequestKind::FanShow, {}, 0},
+        {"not json", {}, ServiceError::BadRequest, {}, "not JSON"},
+        {"[1,2]", {}, ServiceError::BadRequest, {}, "not a JSON object"},
+        {R"({"gpu":0})", {}, ServiceError::BadRequest, {}, "names no operation"},
+        {R"({"op":"writeI2c","bus":1})", {}, ServiceError::UnknownOperation, {}, "unknown operation \"writeI2c\""},
+        {R"({"op":"monitor"})", {}, ServiceError::BadRequest, {}, "monitor needs \"gpu\""},
+        {R"({"op":"list","gpu":0})", {}, ServiceError::BadRequest, {}, "unknown field \"gpu\" for list"},
+        {R"({"op":"monitor","gpu":-1})", {}, ServiceError::BadRequest, {}, "whole number from 0"},
+        {R"({"op":"monitor","gpu":1.5})", {}, ServiceError::BadRequest, {}, "whole number"},
+        {R"({"op":"monitor","gpu":"0"})", {}, ServiceError::BadRequest, {}, "whole number"},
+        {R"({"op":"monitor","gpu":4294967296})", {}, ServiceError::BadRequest, {}, "whole number"},
+        {R"({"op":"list","pad":")" + std::string(kMaxRequestBytes, 'x') + "\"}", {}, ServiceError::TooLarge, {},
+         "at most 65536 bytes"},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(c.line.substr(0, 60));
+        const auto parsed = ServiceProtocol::Parse(c.line);
+        if (!c.kind) {
+            const auto* refusal = std::get_if<ProtocolRefusal>(&parsed);
+            ASSERT_NE(refusal, nullptr);
+            EXPECT_EQ(refusal->error, c.error);
+            EXPECT_NE(refusal->message.find(c.says), std::string::npos) << refusal->message;
+            continue;
+        }
+        const auto* request = std::get_if<ServiceRequest>(&parsed);
+        ASSERT_NE(request, nullptr) << std::get<ProtocolRefusal>(parsed).message;
+        EXPECT_EQ(request->kind, *c.kind);
+        EXPECT_EQ(request->gpu, c.gpu);
+        const auto again = ServiceProtocol::Parse(ServiceProtocol::Format(*request));
+        ASSERT_TRUE(std::holds_alternative<ServiceRequest>(again));
+        EXPECT_EQ(std::get<ServiceRequest>(again).kind, request->kind);
+        EXPECT_EQ(std::get<ServiceRequest>(again).gpu, request->gpu);
+        EXPECT_EQ(std::get<ServiceRequest>(again).clientVersion, request->clientVersion);
+    }
+}
+
+}  // namespace
+}  // namespace pyx

@@ -1,0 +1,167 @@
+// The service as its clients meet it: a monitor request's round trip over the socket, and what
+// the service costs while nobody asks anything (CPU over a minute, resident memory). The
+// service runs as a process of its own on simulated cards.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// pyxtuned on the simulator at a socket of its own; ended with the object.
+class ServiceUnderTest {
+public:
+    ServiceUnderTest() {
+        char folder[] = "/tmp/pyx-service-bench-XXXXXX";
+        folder_ = ::mkdtemp(folder);
+        socket_ = folder_ / "s.sock";
+        ::setenv("PYXTUNE_GPU_BACKEND", "sim", 1);
+        ::setenv("PYXTUNE_SIM_STATE", (folder_ / "cards.json").c_str(), 1);
+        std::vector<std::string> args = {PYX_PYXTUNED, "--socket", socket_.string()};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        for (int i = 0; i < 3000 && fd_ < 0; ++i) {
+            fd_ = Connect();
+            if (fd_ < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~ServiceUnderTest() {
+        if (fd_ >= 0) ::close(fd_);
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        fs::remove_all(folder_);
+    }
+    bool Ready() const { return fd_ >= 0; }
+    pid_t Pid() const { return pid_; }
+
+    // One request, its reply.
+    std::string Ask(const std::string& line) {
+        const std::string request = line + "\n";
+        if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return {};
+        std::string reply;
+        char buffer[4096];
+        while (reply.find('\n') == std::string::npos) {
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n <= 0) return {};
+            reply.append(buffer, static_cast<size_t>(n));
+        }
+        return reply;
+    }
+
+private:
+    int Connect() const {
+        sockaddr_un name{};
+        name.sun_family = AF_UNIX;
+        std::strncpy(name.sun_path, socket_.c_str(), sizeof name.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&name), sizeof name) == 0) return fd;
+        ::close(fd);
+        return -1;
+    }
+
+    fs::path folder_;
+    fs::path socket_;
+    pid_t pid_ = -1;
+    int fd_ = -1;
+};
+
+double Percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[static_cast<size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+void MonitorRoundTrip(benchmark::State& state) {
+    ServiceUnderTest service;
+    if (!service.Ready()) {
+        state.SkipWithError("the service did not start");
+        return;
+    }
+    std::vector<double> micros;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const std::string reply = service.Ask(R"({"op":"monitor","gpu":0})");
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        if (reply.find(R"("reading")") == std::string::npos) {
+            state.SkipWithError("no reading came back");
+            return;
+        }
+    }
+    state.counters["p50_us"] = Percentile(micros, 0.50);
+    state.counters["p99_us"] = Percentile(micros, 0.99);
+}
+BENCHMARK(MonitorRoundTrip)->Iterations(5000)->Unit(benchmark::kMicrosecond);
+
+// Clock ticks of CPU the process has used, user and system.
+long CpuTicks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; fields >> field; ++i) {
+        if (i == 14) utime = std::stol(field);
+        if (i == 15) {
+            stime = std::stol(field);
+            break;
+        }
+    }
+    return utime + stime;
+}
+
+long ResidentKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// Nothing asked, nothing animating: the service's CPU over the argument's seconds, as a share of
+// one core, and its resident memory once it has served a client.
+void IdleCost(benchmark::State& state) {
+    ServiceUnderTest service;
+    if (!service.Ready() || service.Ask(R"({"op":"list"})").empty()) {
+        state.SkipWithError("the service did not start");
+        return;
+    }
+    const auto seconds = state.range(0);
+    for (auto _ : state) {
+        const long before = CpuTicks(service.Pid());
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        const long used = CpuTicks(service.Pid()) - before;
+        state.counters["cpu_percent_of_core"] =
+            100.0 * static_cast<double>(used) / static_cast<double>(::sysconf(_SC_CLK_TCK) * seconds);
+    }
+    state.counters["rss_MiB"] = static_cast<double>(ResidentKiB(service.Pid())) / 1024.0;
+}
+BENCHMARK(IdleCost)->Arg(60)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
