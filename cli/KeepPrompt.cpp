@@ -16,8 +16,10 @@ bool KeepPrompt::IsYes(std::string_view answer) {
     return lower == "y" || lower == "yes";
 }
 
+std::string KeepPrompt::ContinueQuestion() { return std::string(CoreTexts::Text(kContinuePromptText)) + " "; }
+
 std::string KeepPrompt::KeepQuestion(int secondsLeft) {
-    return "Keep these settings? [y/N] (reverted in " + std::to_string(secondsLeft) + " s) ";
+    return CoreTexts::Format(kKeepPromptText, {std::to_string(secondsLeft)}) + " ";
 }
 
 std::optional<KeepPrompt> KeepPrompt::Prepare(const CliArgs& args, const std::string& change, std::ostream& err,
@@ -42,7 +44,7 @@ bool KeepPrompt::ConfirmWarning(const std::string& warning) {
     if (yes_) return true;
     if (!terminal_) return false;
     terminal_->DropTypedAhead();
-    *err_ << CoreTexts::Text(warning) << "\nContinue? [y/N] " << std::flush;
+    *err_ << CoreTexts::Text(warning) << "\n" << ContinueQuestion() << std::flush;
     const std::optional<std::string> answer = terminal_->ReadLine(std::nullopt);
     if (!answer) *err_ << "\n";
     return answer && IsYes(*answer);

@@ -14,6 +14,11 @@
 
 namespace pyx {
 
+// The questions pyxtunectl asks on the terminal, translated as the core's texts are. Each
+// names the answers it takes, and those answers are the same in every language.
+inline constexpr char kContinuePromptText[] = "Continue? [y/N]";
+inline constexpr char kKeepPromptText[] = "Keep these settings? [y/N] (reverted in %1 s)";
+
 // What became of an applied change.
 struct KeepOutcome {
     bool kept = true;
@@ -27,7 +32,9 @@ class KeepPrompt {
 public:
     // "y" or "yes" in any case; anything else, an empty line included, is a no.
     static bool IsYes(std::string_view answer);
-    // "Keep these settings? [y/N] (reverted in 15 s) "
+    // "Continue? [y/N] " in the user's language.
+    static std::string ContinueQuestion();
+    // "Keep these settings? [y/N] (reverted in 15 s) " in the user's language.
     static std::string KeepQuestion(int secondsLeft);
 
     // --yes and --revert-after read; none (after saying why) when --revert-after is not a

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace pyx {
@@ -51,6 +52,10 @@ inline constexpr uint32_t kIdAfterCallHook = 0x593E8644;
 // NVML. The Linux library answers the bus only; a GPU then sits in slot 0 of its bus.
 inline constexpr uint32_t kIdGetBusId = 0x1BE0B8E5;
 inline constexpr uint32_t kIdGetBusSlotId = 0x2A0A350F;
+// The GPU's name as the user knows it, into an NvAPI_ShortString; asked by the window beside
+// the card's number, not through the layer.
+inline constexpr uint32_t kIdGetFullName = 0xCEEE8E9F;
+inline constexpr size_t kNvShortStringBytes = 64;
 
 inline constexpr std::array<uint32_t, kNvOpCount> kNvOpIds = {
     0xE5AC921F,  // EnumPhysicalGPUs

@@ -196,6 +196,7 @@ NvStatus FilledNvApiSource::Open(NvQueryInterfaceFn& queryInterface) {
     }
     getBusId_ = reinterpret_cast<decltype(getBusId_)>(base(kIdGetBusId));
     getBusSlotId_ = reinterpret_cast<decltype(getBusSlotId_)>(base(kIdGetBusSlotId));
+    getFullName_ = reinterpret_cast<NvGetFullNameFn>(base(kIdGetFullName));
     {
         std::lock_guard lock(cardsMutex_);
         cards_.clear();
@@ -213,6 +214,7 @@ void FilledNvApiSource::Close() {
     baseAnswers_.fill(nullptr);
     getBusId_ = nullptr;
     getBusSlotId_ = nullptr;
+    getFullName_ = nullptr;
 }
 
 void* FilledNvApiSource::Query(uint32_t id) {
@@ -292,6 +294,17 @@ NvStatus FilledNvApiSource::I2cTransfer(H handle, NvI2cRequestV3* request, bool 
 std::vector<LibraryOutcome> FilledNvApiSource::Libraries() {
     nvml_.EnsureReady();
     return {base_->Probe(), nvml_.Outcome()};
+}
+
+std::optional<std::string> FilledNvApiSource::CardName(H handle) const {
+    if (std::optional<std::string> name = DriverText::FullName(getFullName_, handle)) return name;
+    // Finding the card's NVML device starts NVML and remembers the device; neither changes
+    // what this source answers, so a const caller may cause both.
+    auto& self = const_cast<FilledNvApiSource&>(*this);
+    Card* card = self.NvmlCard(handle);
+    if (card == nullptr) return std::nullopt;
+    std::lock_guard lock(card->nvmlMutex);
+    return NvmlAnswers::Name(self.nvml_, card->nvmlDevice);
 }
 
 std::optional<CardLinks> FilledNvApiSource::LinksOf(H handle) {

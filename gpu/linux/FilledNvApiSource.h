@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gpu/DriverText.h"
 #include "gpu/LibrarySource.h"
 #include "gpu/NvApiRecords.h"
 #include "gpu/linux/KernelI2c.h"
@@ -58,6 +59,8 @@ public:
     // Sends nothing on a bus and changes nothing.
     std::optional<CardLinks> LinksOf(NvPhysicalGpuHandle handle) override;
     std::vector<LibraryOutcome> Libraries() override;
+    // NvAPI's name for the card; NVML's where NvAPI lacks the function or does not answer.
+    std::optional<std::string> CardName(NvPhysicalGpuHandle handle) const override;
 
     // The entry point handed to the layer.
     static void* PYX_NVAPI_CALL Query(uint32_t id);
@@ -91,6 +94,7 @@ private:
     std::array<std::atomic<Route>, kNvOpCount> routes_{};
     int32_t(PYX_NVAPI_CALL* getBusId_)(NvPhysicalGpuHandle, uint32_t*) = nullptr;
     int32_t(PYX_NVAPI_CALL* getBusSlotId_)(NvPhysicalGpuHandle, uint32_t*) = nullptr;
+    NvGetFullNameFn getFullName_ = nullptr;
 
     mutable std::mutex cardsMutex_;
     std::vector<std::unique_ptr<Card>> cards_;

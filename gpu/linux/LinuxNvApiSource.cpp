@@ -52,13 +52,19 @@ NvStatus LinuxNvApiSource::Open(NvQueryInterfaceFn& queryInterface) {
     module_ = module;
     loadedPath_ = path;
     queryInterface = reinterpret_cast<NvQueryInterfaceFn>(entry);
+    getFullName_ = reinterpret_cast<NvGetFullNameFn>(queryInterface(kIdGetFullName));
     return kNvOk;
 }
 
 void LinuxNvApiSource::Close() {
     if (module_ != nullptr) ::dlclose(module_);
     module_ = nullptr;
+    getFullName_ = nullptr;
     loadedPath_.clear();
+}
+
+std::optional<std::string> LinuxNvApiSource::CardName(void* gpuHandle) const {
+    return DriverText::FullName(getFullName_, gpuHandle);
 }
 
 std::string LinuxNvApiSource::Describe() const {

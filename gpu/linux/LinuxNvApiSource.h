@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "gpu/DriverText.h"
 #include "gpu/LibrarySource.h"
 #include "gpu/linux/TrustedLibraryLocator.h"
 
@@ -32,10 +33,13 @@ public:
     std::string Describe() const override;
     bool Present() const override { return !Locate().empty(); }
     LibraryOutcome Probe() const override;
+    // NvAPI_GPU_GetFullName's answer while the library is open; none before or after.
+    std::optional<std::string> CardName(void* gpuHandle) const override;
 
 private:
     TrustedLibraryLocator locator_;
     void* module_ = nullptr;
+    NvGetFullNameFn getFullName_ = nullptr;
     std::filesystem::path loadedPath_;
     // Set when a trusted file could not be loaded or lacked the entry point.
     std::string openFailure_;

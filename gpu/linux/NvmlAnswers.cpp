@@ -1,6 +1,9 @@
 #include "gpu/linux/NvmlAnswers.h"
 
+#include <array>
 #include <cstring>
+
+#include "gpu/DriverText.h"
 
 namespace pyx {
 
@@ -57,6 +60,13 @@ NvStatus NvmlAnswers::FromNvml(NvmlLibrary::Return code) {
     case NvmlLibrary::kNoPermission: return kNvNoPermission;
     default: return kNvFailed;
     }
+}
+
+std::optional<std::string> NvmlAnswers::Name(NvmlLibrary& nvml, Device device) {
+    if (!nvml.GetName) return std::nullopt;
+    std::array<char, NvmlLibrary::kDeviceNameBytes> name{};
+    if (nvml.GetName(device, name.data(), NvmlLibrary::kDeviceNameBytes) != NvmlLibrary::kSuccess) return std::nullopt;
+    return DriverText::FromBuffer(name.data(), name.size());
 }
 
 // ---- clock offsets ---------------------------------------------------------------------

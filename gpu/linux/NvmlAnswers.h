@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "gpu/NvApiRecords.h"
 #include "gpu/NvApiStatus.h"
@@ -25,6 +26,9 @@ public:
     using Device = NvmlLibrary::Device;
 
     static NvStatus FromNvml(NvmlLibrary::Return code);
+
+    // The device's name; nullopt when NVML lacks nvmlDeviceGetName or does not answer it.
+    static std::optional<std::string> Name(NvmlLibrary& nvml, Device device);
 
     static std::optional<NvStatus> GetPstates20(NvmlLibrary& nvml, Device device, NvPstates20* record);
     static std::optional<NvStatus> SetPstates20(NvmlLibrary& nvml, Device device, const NvPstates20* record);

@@ -66,6 +66,7 @@ bool NvmlLibrary::LoadLocked() {
     }
     module_ = module;
     Bind(module, "nvmlDeviceGetHandleByPciBusId_v2", DeviceByPciBusId);
+    Bind(module, "nvmlDeviceGetName", GetName);
     Bind(module, "nvmlDeviceGetGpcClkVfOffset", GetGpcClkVfOffset);
     Bind(module, "nvmlDeviceSetGpcClkVfOffset", SetGpcClkVfOffset);
     Bind(module, "nvmlDeviceGetGpcClkMinMaxVfOffset", GetGpcClkMinMaxVfOffset);

@@ -31,6 +31,8 @@ public:
     // Fan control policies.
     static constexpr unsigned kFanPolicyAuto = 0;
     static constexpr unsigned kFanPolicyManual = 1;
+    // NVML_DEVICE_NAME_V2_BUFFER_SIZE: room for any name nvmlDeviceGetName gives.
+    static constexpr unsigned kDeviceNameBytes = 96;
 
     using Device = void*;
     using Return = int;
@@ -50,6 +52,7 @@ public:
     Return (*Init)() = nullptr;  // nvmlInit_v2
     Return (*Shutdown)() = nullptr;
     Return (*DeviceByPciBusId)(const char* busId, Device* device) = nullptr;  // _v2
+    Return (*GetName)(Device, char* name, unsigned length) = nullptr;
     Return (*GetGpcClkVfOffset)(Device, int* offsetMHz) = nullptr;
     Return (*SetGpcClkVfOffset)(Device, int offsetMHz) = nullptr;
     Return (*GetGpcClkMinMaxVfOffset)(Device, int* minMHz, int* maxMHz) = nullptr;

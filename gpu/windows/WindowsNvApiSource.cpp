@@ -102,6 +102,7 @@ NvStatus WindowsNvApiSource::Open(NvQueryInterfaceFn& queryInterface) {
     module_ = module;
     queryInterface_ = reinterpret_cast<NvQueryInterfaceFn>(reinterpret_cast<void (*)()>(entry));
     queryInterface = queryInterface_;
+    getFullName_ = reinterpret_cast<NvGetFullNameFn>(queryInterface_(kIdGetFullName));
     return kNvOk;
 }
 
@@ -109,6 +110,11 @@ void WindowsNvApiSource::Close() {
     if (module_) FreeLibrary(module_);
     module_ = nullptr;
     queryInterface_ = nullptr;
+    getFullName_ = nullptr;
+}
+
+std::optional<std::string> WindowsNvApiSource::CardName(void* gpuHandle) const {
+    return DriverText::FullName(getFullName_, gpuHandle);
 }
 
 bool WindowsNvApiSource::Present() const {

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "gpu/DriverText.h"
 #include "gpu/LibrarySource.h"
 
 namespace pyx {
@@ -34,12 +35,15 @@ public:
     // Not installed, ready (where it was found, or loaded from), or, after an Open that
     // failed, refused with the reason and the system's error code.
     LibraryOutcome Probe() const override;
+    // NvAPI_GPU_GetFullName's answer while the module is loaded; none before or after.
+    std::optional<std::string> CardName(void* gpuHandle) const override;
 
     static const wchar_t* LibraryName();
 
 private:
     HMODULE module_ = nullptr;
     NvQueryInterfaceFn queryInterface_ = nullptr;
+    NvGetFullNameFn getFullName_ = nullptr;
     // Set when the last Open found a copy (or the lookup itself failed) but could not use it.
     std::string openFailure_;
     std::string failedPath_;

@@ -277,6 +277,14 @@ Settings are only effective when the apply button is pressed.</source>
         <source>The LED service program &quot;%1&quot; is missing from %2, so the LED service was not installed.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Continue? [y/N]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep these settings? [y/N] (reverted in %1 s)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Skin</name>

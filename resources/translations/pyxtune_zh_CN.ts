@@ -284,6 +284,14 @@ Settings are only effective when the apply button is pressed.</source>
         <source>The LED service program &quot;%1&quot; is missing from %2, so the LED service was not installed.</source>
         <translation>%2 中缺少 LED 服务程序“%1”，因此未安装 LED 服务。</translation>
     </message>
+    <message>
+        <source>Continue? [y/N]</source>
+        <translation>是否继续？[y/N]</translation>
+    </message>
+    <message>
+        <source>Keep these settings? [y/N] (reverted in %1 s)</source>
+        <translation>保留这些设置吗？[y/N]（%1 秒后自动恢复）</translation>
+    </message>
 </context>
 <context>
     <name>Skin</name>

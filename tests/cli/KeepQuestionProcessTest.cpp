@@ -22,8 +22,13 @@ class KeepQuestionProcessTest : public ::testing::Test {
 protected:
     std::vector<EnvChange> Env() const {
         return {{"PYXTUNE_GPU_BACKEND", "sim"}, {"PYXTUNE_SIM_STATE", (folder_ / "state.json").string()},
-                {"PYXTUNE_SIM_SCENARIO", std::nullopt}, {"PYXTUNE_TRACE", (folder_ / "trace.txt").string()}};
+                {"PYXTUNE_SIM_SCENARIO", std::nullopt}, {"PYXTUNE_TRACE", (folder_ / "trace.txt").string()},
+                {"LANG", chinese_ ? "zh_CN.UTF-8" : "C"}, {"LC_ALL", std::nullopt}, {"LC_MESSAGES", std::nullopt},
+                {"LANGUAGE", std::nullopt}};
     }
+    // The questions as the tool asks them in the language of its locale.
+    const char* ContinueAsked() const { return chinese_ ? "是否继续？[y/N]" : "Continue? [y/N]"; }
+    const char* KeepAsked() const { return chinese_ ? "保留这些设置吗？[y/N]" : "Keep these settings? [y/N]"; }
     // A fresh simulator with the cards off their defaults, fan fixed included, so that a revert
     // has something to put back; "INI" in args becomes a profile holding `values`.
     json Start(std::vector<std::string>& args, const std::u16string& values) {
@@ -81,8 +86,8 @@ protected:
                 return run.err.find(text) != std::string::npos;
             };
             const auto type = [&](const char* t) { EXPECT_EQ(write(master, t, strlen(t)), ssize_t(strlen(t))); };
-            if (show("Continue? [y/N]")) type(confirm);
-            if (show("Keep these settings?") && keep) type(keep);
+            if (show(ContinueAsked())) type(confirm);
+            if (show(KeepAsked()) && keep) type(keep);
             const auto askedAt = Clock::now();
             show("\x01");  // never shown: reads on to the end, so a full terminal cannot hold the tool
             silence_ = Clock::now() - askedAt;
@@ -99,6 +104,7 @@ protected:
     }
     std::optional<test::TempFolder> temp_;
     fs::path folder_;
+    bool chinese_ = false;
     Clock::duration silence_{};  // from the keep question to the tool's end
 };
 
@@ -131,21 +137,26 @@ TEST_F(KeepQuestionProcessTest, WhatIsRefusedIsRefusedBeforeAnythingIsSent) {
 
 #ifndef _WIN32
 TEST_F(KeepQuestionProcessTest, OnlyYesKeepsEverythingElseRevertsExactly) {
-    struct Case { std::vector<std::string> args; const char* answer; bool kept; const char* question; };
+    struct Case { std::vector<std::string> args; const char* answer; bool kept; const char* question; bool chinese = false; };
     const Case cases[] = {  // a null answer types nothing
-        {{"apply", "extreme", "--json"}, "y\n", true, "(reverted in 15 s)"},
-        {{"apply", "extreme", "--json", "--revert-after", "60"}, "n\n", false, "(reverted in 60 s)"},
-        {{"apply", "performance", "--json"}, "\n", false, "(reverted in 15 s)"},
-        {{"apply", "performance", "--json"}, "\x04", false, "(reverted in 15 s)"},
-        {{"apply", "extreme", "--json", "--revert-after", "5"}, nullptr, false, "(reverted in 5 s)"},
-        {{"profile", "load", "INI"}, "no\n", false, "(reverted in 15 s)"},
+        {{"apply", "extreme", "--json"}, "y\n", true, "[y/N] (reverted in 15 s) "},
+        {{"apply", "extreme", "--json", "--revert-after", "60"}, "n\n", false, "[y/N] (reverted in 60 s) "},
+        {{"apply", "performance", "--json"}, "\n", false, "[y/N] (reverted in 15 s) "},
+        {{"apply", "performance", "--json"}, "\x04", false, "[y/N] (reverted in 15 s) "},
+        {{"apply", "extreme", "--json", "--revert-after", "5"}, nullptr, false, "[y/N] (reverted in 5 s) "},
+        {{"profile", "load", "INI"}, "no\n", false, "[y/N] (reverted in 15 s) "},
+        // Under a Chinese locale both questions are asked in Chinese and take the same answers:
+        // y or yes in any case keeps, anything else (a Chinese "no" too) reverts.
+        {{"apply", "extreme", "--json"}, "YES\n", true, "保留这些设置吗？[y/N]（15 秒后自动恢复） ", true},
+        {{"profile", "load", "INI"}, "否\n", false, "保留这些设置吗？[y/N]（15 秒后自动恢复） ", true},
     };
     for (Case c : cases) {
+        chinese_ = c.chinese;
         const json before = Start(c.args, u"DyaGpuClock=50\r\nDyaMemClock=20\r\nPowerTarget=110\r\n");
         const std::string what = c.args[1] + " answered " + json(c.answer ? c.answer : "nothing").dump();
         const ProgramRun run = Run(c.args, "y\n", c.answer);
         ASSERT_EQ(run.status, 0) << what << "\n" << run.err;
-        EXPECT_NE(run.err.find(std::string("[y/N] ") + c.question), std::string::npos) << what << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.question), std::string::npos) << what << "\n" << run.err;
         EXPECT_TRUE(c.answer || silence_ >= 4500ms) << "reverted early";
         const json after = Kept(), changed = json::diff(before, after);
         EXPECT_EQ(changed.empty(), !c.kept) << what << ": " << changed.dump();

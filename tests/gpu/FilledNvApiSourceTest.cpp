@@ -3,6 +3,7 @@
 // NVML's units turned into the library's.
 #include "gpu/linux/FilledNvApiSource.h"
 
+#include <cstring>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -218,6 +219,24 @@ TEST(FilledNvApiSource, ACardWhoseBusTheLibraryCannotTellHasNeitherI2cNorNvml) {
     ASSERT_TRUE(links);
     EXPECT_EQ(links->pciAddress, "");
     EXPECT_EQ(links->nvmlProblem, "the library does not tell the card's PCI bus");
+}
+
+// The simulator standing for the driver's library lacks NvAPI_GPU_GetFullName, as an old
+// driver's: NVML names the card, or nobody does.
+TEST(FilledNvApiSource, WithoutNvApisNameTheCardIsNamedByNvmlUpToTheFirstNul) {
+    struct Case { std::string nvmlName; bool withNvml, refused, lacksIt; std::optional<std::string> expected; };
+    const Case cases[] = {{std::string("RTX 3080\0junk", 13), true, false, false, "RTX 3080"},
+                          {std::string(96, 'G'), true, false, false, std::string(96, 'G')},
+                          {"", true, false, false, std::nullopt}, {"RTX 3080", true, true, false, std::nullopt},
+                          {"RTX 3080", true, false, true, std::nullopt}, {"", false, false, false, std::nullopt}};
+    for (const Case& c : cases) {
+        Filled f({}, c.withNvml);
+        if (c.withNvml) std::memcpy(f.Nvml().name, c.nvmlName.data(), c.nvmlName.size());
+        if (c.withNvml) f.Nvml().unsupported = c.refused ? 16 : 0;
+        if (f.filled->Nvml().EnsureReady() && c.lacksIt) f.filled->Nvml().GetName = nullptr;
+        EXPECT_EQ(f.filled->CardName(f.table->Board(0).gpuHandle), c.expected) << c.nvmlName;
+        EXPECT_EQ(f.filled->CardName(&f), std::nullopt) << "not a GPU";
+    }
 }
 
 TEST(KernelI2c, AdaptersAreTheNvidiaDriversAndAMissingDeviceNodeSaysWhatToDo) {

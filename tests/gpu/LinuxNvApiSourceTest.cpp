@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -92,6 +93,26 @@ TEST_F(LinuxNvApiSourceTest, ALibraryWithoutTheEntryPointGivesMinus1) {
     EXPECT_EQ(nv.Initialize(), kNvFailed);
     uint32_t device = 0;
     EXPECT_EQ(ReadDevice(nv, device), kNvFailed);
+}
+
+// The fake answers by handle: 1 a name with bytes after its NUL, 2 a failure that fills the
+// buffer, 3 a name of all 64 bytes, any other not a GPU.
+TEST_F(LinuxNvApiSourceTest, TheCardsNameIsWhatGetFullNameWroteUpToItsFirstNul) {
+    Plant(root_ / "system");
+    struct Case { bool known; uintptr_t handle; std::optional<std::string> name; };
+    const Case cases[] = {{true, 1, "NVIDIA GeForce RTX 4070"}, {true, 2, std::nullopt},
+                          {true, 3, std::string(64, 'N')},      {true, 9, std::nullopt},
+                          {false, 1, std::nullopt}};
+    for (const Case& c : cases) {
+        c.known ? ::unsetenv("PYX_FAKE_NVAPI_NO_FULL_NAME") : ::setenv("PYX_FAKE_NVAPI_NO_FULL_NAME", "1", 1);
+        LinuxNvApiSource source(std::vector<fs::path>{root_ / "system"});
+        NvQueryInterfaceFn query = nullptr;
+        ASSERT_EQ(source.Open(query), kNvOk);
+        EXPECT_EQ(source.CardName(reinterpret_cast<void*>(c.handle)), c.name) << c.handle << " " << c.known;
+        source.Close();
+        EXPECT_EQ(source.CardName(reinterpret_cast<void*>(c.handle)), std::nullopt) << "closed: nothing to ask";
+    }
+    ::unsetenv("PYX_FAKE_NVAPI_NO_FULL_NAME");
 }
 
 }  // namespace

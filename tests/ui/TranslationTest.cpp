@@ -25,6 +25,7 @@
 #include "app/TuningController.h"
 #include "app/TuningRanges.h"
 #include "app/TuningReport.h"
+#include "cli/KeepPrompt.h"
 #include "ui/controls/SkinImages.h"
 #include "ui/main/AppTranslator.h"
 #include "ui/main/CoreMessageTexts.h"
@@ -241,7 +242,7 @@ TEST(Translation, EveryTextTheCoreShowsIsListedForTheTranslators) {
         kOverclockWarningText, kAppliedText, kOtherUserMessage, kAddFontFailedMessage, kNotKeplerText, kBoostClockZeroText,
         kKeepQuestionText, kNotEverySettingAppliedText, kGpuRefusedText, kOtherSettingsAppliedText, kHandBackThermalText,
         kHandBackTemperatureLostText, kFanBackText, kFanNotBackText, kReapplySkippedMessage, kLedServiceStartedText,
-        kLedServiceStoppedText, kLedServiceProgramMissingText};
+        kLedServiceStoppedText, kLedServiceProgramMissingText, kContinuePromptText, kKeepPromptText};
     for (std::string_view text : coreTexts) {
         bool listed = false;
         for (const char* entry : CoreMessageTexts()) listed = listed || text == entry;

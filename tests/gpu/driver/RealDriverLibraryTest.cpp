@@ -89,6 +89,8 @@ TEST_F(RealDriver, EveryIdAnswersAsTheDriverAnswersIt) {
     // The bus is answered, the slot is not: a card is taken to sit in slot 0 of its bus.
     EXPECT_NE(query(kIdGetBusId), nullptr);
     EXPECT_EQ(query(kIdGetBusSlotId), nullptr);
+    // The card's name for the window comes from the driver's own library.
+    EXPECT_NE(query(kIdGetFullName), nullptr);
     source.Close();
 
     // Filled in, the I2C ids go to the kernel and the rest stay the driver's.
@@ -123,7 +125,7 @@ TEST_F(RealDriver, NvmlIsBoundByTheProgramsOwnDeclarationsAndItsStartFailureRepo
     EXPECT_EQ(outcome.state, LibraryState::InitFailed) << outcome.Message();
     EXPECT_EQ(outcome.initStatus, NvmlLibrary::kDriverNotLoaded);
     // Every versioned function the fallback calls is exported by 535.
-    EXPECT_TRUE(nvml.DeviceByPciBusId && nvml.GetGpcClkVfOffset && nvml.SetGpcClkVfOffset &&
+    EXPECT_TRUE(nvml.DeviceByPciBusId && nvml.GetName && nvml.GetGpcClkVfOffset && nvml.SetGpcClkVfOffset &&
                 nvml.GetGpcClkMinMaxVfOffset && nvml.GetMemClkVfOffset && nvml.SetMemClkVfOffset &&
                 nvml.GetMemClkMinMaxVfOffset && nvml.GetPowerLimit && nvml.GetPowerDefaultLimit &&
                 nvml.GetPowerLimitConstraints && nvml.SetPowerLimit && nvml.GetTemperatureThreshold &&

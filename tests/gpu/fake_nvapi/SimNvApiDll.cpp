@@ -1,5 +1,5 @@
 // A stand-in for the driver's nvapi64.dll, for the Windows tests under Wine: it exports
-// nvapi_QueryInterface and answers from the simulator's built-in card. Whenever a process
+// nvapi_QueryInterface and answers from the simulator's built-in card, its name included. Whenever a process
 // loads it, it leaves "<its own path>.loaded" beside itself, naming that process, so a test
 // can tell which copy, if any, was loaded. PYX_TEST_NVAPI_INITIALIZE, when set, is what its
 // NvAPI_Initialize answers, for a driver that is there but does not start.
@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,17 @@ void LeaveMarker(HMODULE self) {
     CloseHandle(file);
 }
 
+// NvAPI_GPU_GetFullName, which the simulator leaves to the library that stands for the driver.
+int32_t GetFullName(void* gpu, char* name) {
+    const pyx::sim::SimLibrary* library = pyx::sim::SimLibrary::Active();
+    const pyx::sim::SimCard* card = library != nullptr ? library->CardFromHandle(gpu) : nullptr;
+    if (card == nullptr) return pyx::sim::kSimExpectedPhysicalGpu;
+    if (name == nullptr) return pyx::sim::kSimInvalidArgument;
+    std::memset(name, 0, 64);
+    std::memcpy(name, card->name.data(), card->name.size() < 63 ? card->name.size() : 63);
+    return 0;
+}
+
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -45,5 +57,6 @@ extern "C" __declspec(dllexport) void* nvapi_QueryInterface(uint32_t id) {
         if (const char* status = std::getenv("PYX_TEST_NVAPI_INITIALIZE")) library->initializeStatus = std::atoi(status);
         library->Activate();
     });
+    if (id == 0xCEEE8E9F) return reinterpret_cast<void*>(&GetFullName);
     return pyx::sim::SimLibrary::QueryInterface(id);
 }

@@ -20,7 +20,7 @@ enum : int {
     kNoPermission = 4,
     kNotFound = 6,
 };
-enum : unsigned { kClocks = 1, kPower = 2, kThermal = 4, kFans = 8 };
+enum : unsigned { kClocks = 1, kPower = 2, kThermal = 4, kFans = 8, kName = 16 };
 
 std::mutex g_mutex;
 std::vector<PyxFakeNvmlDevice> g_devices;
@@ -114,6 +114,15 @@ PYX_EXPORT int nvmlDeviceGetHandleByPciBusId_v2(const char* busId, void** device
             return kSuccess;
         }
     return kNotFound;
+}
+
+PYX_EXPORT int nvmlDeviceGetName(void* h, char* name, unsigned length) {
+    std::lock_guard lock(g_mutex);
+    PyxFakeNvmlDevice* d = nullptr;
+    if (int s = Gate(h, kName, false, d); s != kSuccess) return s;
+    if (name == nullptr) return kInvalidArgument;
+    std::memcpy(name, d->name, length < sizeof d->name ? length : sizeof d->name);
+    return kSuccess;
 }
 
 // ---- clocks ----

@@ -17,11 +17,13 @@ struct PyxFakeNvmlDevice {
     unsigned fanManual[4];  // 1: held by hand
     unsigned fanAutoSpeed;  // what automatic control holds
     unsigned fanMin, fanMax;
-    // Areas that answer "not supported": 1 clocks, 2 power, 4 thermal, 8 fans.
+    // Areas that answer "not supported": 1 clocks, 2 power, 4 thermal, 8 fans, 16 the name.
     unsigned unsupported;
     // Every change answers "no permission", as for a user without administrator rights.
     int refuseChanges;
     unsigned changes;  // changes taken
+    // Given byte for byte: a name that fills it has no NUL, as a misbehaving library's.
+    char name[96];
 };
 
 // Forgets every device; nvmlInit_v2 will answer initCode.

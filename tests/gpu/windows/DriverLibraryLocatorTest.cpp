@@ -173,7 +173,16 @@ TEST_F(LocatorTest, TheSystemFolderCopyIsTheOneLoaded) {
     EXPECT_EQ(initialize(), 0);
     EXPECT_TRUE(DriverPathRules::EqualsIgnoringCase(fs::path(source.Describe()).wstring(), systemCopy_.wstring()))
         << source.Describe();
+    // The card's name is the loaded library's answer; a handle it never gave has none.
+    using EnumFn = int32_t (*)(NvPhysicalGpuHandle*, uint32_t*);
+    NvPhysicalGpuHandle gpus[kNvMaxPhysicalGpus] = {};
+    uint32_t count = 0;
+    ASSERT_EQ(reinterpret_cast<EnumFn>(query(NvOpId(NvOp::EnumPhysicalGPUs)))(gpus, &count), 0);
+    ASSERT_GE(count, 1u);
+    EXPECT_EQ(source.CardName(gpus[0]), "Simulated GeForce GTX 1070");
+    EXPECT_EQ(source.CardName(&count), std::nullopt);
     source.Close();
+    EXPECT_EQ(source.CardName(gpus[0]), std::nullopt) << "no library, no name";
     EXPECT_TRUE(fs::exists(Marker(systemCopy_)));
     ExpectNoPlantedCopyLoaded();
 }
