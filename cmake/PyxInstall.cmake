@@ -2,7 +2,8 @@
 # folder, because the program finds its fonts and ReadMem beside its own resolved file: the
 # commands on the search path are links into it, and a link still leads the program home.
 # On Linux the desktop gets its entry, the icon theme's icons, AppStream metainfo and the
-# manual pages, each where the freedesktop and Debian conventions put them.
+# manual pages, and the service its systemd units, each where the freedesktop and Debian
+# conventions put them.
 
 set(PYX_INSTALL_PROGRAM_DIR "lib/pyxtune" CACHE STRING
     "Program folder (program, pyxtunectl, ReadMem, fonts), relative to the install prefix")
@@ -18,6 +19,12 @@ set(PYX_HOMEPAGE_URL "" CACHE STRING "The project's home page, named in the pack
 set(pyx_programs pyxtunectl ReadMem)
 if(TARGET pyxtune)
   list(PREPEND pyx_programs pyxtune)
+endif()
+# The service that owns the cards, run by systemd; only Linux has its front-end.
+set(pyx_service OFF)
+if(TARGET pyxtuned AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(pyx_service ON)
+  list(APPEND pyx_programs pyxtuned)
 endif()
 install(TARGETS ${pyx_programs} RUNTIME DESTINATION ${PYX_INSTALL_PROGRAM_DIR})
 if(CMAKE_OBJCOPY AND NOT WIN32)
@@ -91,7 +98,10 @@ endif()
 
 include(GNUInstallDirs)
 foreach(program ${pyx_programs})
-  if(NOT program STREQUAL "ReadMem")
+  if(program STREQUAL "pyxtuned")
+    # An administrator's command (run by hand for testing, with sudo's path): sbin.
+    pyx_install_link(${CMAKE_INSTALL_SBINDIR}/${program} ${PYX_INSTALL_PROGRAM_DIR}/${program})
+  elseif(NOT program STREQUAL "ReadMem")
     pyx_install_link(${CMAKE_INSTALL_BINDIR}/${program} ${PYX_INSTALL_PROGRAM_DIR}/${program})
   endif()
 endforeach()
@@ -105,6 +115,9 @@ set(man_pages pyxtunectl.1)
 if(TARGET pyxtune)
   list(APPEND man_pages pyxtune.1)
 endif()
+if(pyx_service)
+  list(APPEND man_pages pyxtuned.8)
+endif()
 set(man_outputs)
 foreach(page ${man_pages})
   add_custom_command(
@@ -114,9 +127,30 @@ foreach(page ${man_pages})
     DEPENDS ${linux_src}/${page}
     COMMENT "Compressing the manual page ${page}")
   list(APPEND man_outputs ${linux_out}/${page}.gz)
+  string(REGEX MATCH "[^.]+$" section "${page}")
+  install(FILES ${linux_out}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()
 add_custom_target(pyx_man_pages ALL DEPENDS ${man_outputs})
-install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+if(pyx_service)
+  # The service's units. They name the program by the prefix it is installed under, which is
+  # known only at install time (the package's is /usr, a builder's may differ), so the unit is
+  # filled in then. Under /usr they go where Debian 12's packages put units (/lib/systemd/system,
+  # as its systemd.pc says); under another prefix, below it (systemd also reads
+  # /usr/local/lib/systemd/system).
+  set(PYX_SYSTEMD_UNIT_DIR "/lib/systemd/system" CACHE PATH
+      "Folder for the service's systemd units when installed under /usr")
+  install(CODE "
+    set(unit_dir \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+      set(unit_dir \"${PYX_SYSTEMD_UNIT_DIR}\")
+    endif()
+    set(PYX_PROGRAM_FOLDER \"\${CMAKE_INSTALL_PREFIX}/${PYX_INSTALL_PROGRAM_DIR}\")
+    configure_file(\"${linux_src}/pyxtuned.service.in\" \"${linux_out}/units/pyxtuned.service\" @ONLY)
+    file(INSTALL DESTINATION \"\${unit_dir}\" TYPE FILE
+         FILES \"${linux_out}/units/pyxtuned.service\" \"${linux_src}/pyxtuned.socket\")
+  ")
+endif()
 
 if(NOT TARGET pyxtune)
   return()

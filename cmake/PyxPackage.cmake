@@ -80,7 +80,11 @@ profiles can be saved and loaded.
 It reaches the cards through the NVIDIA driver's NvAPI library
 (libnvidia-api.so.1, driver 525 or later). Without it, it runs on simulated
 cards and says so. The package holds the window (pyxtune) and the terminal
-tool (pyxtunectl).")
+tool (pyxtunectl).
+.
+The package also holds a system service (pyxtuned, started by systemd
+through its socket) that owns the cards, so that members of the pyxtune group
+tune them without root and every user may watch them.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -88,7 +92,16 @@ if(PYX_HOMEPAGE_URL)
   set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PYX_HOMEPAGE_URL}")
 endif()
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-list(JOIN pyx_font_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+set(pyx_package_depends ${pyx_font_packages})
+if(pyx_service)  # set by cmake/PyxInstall.cmake
+  # The maintainer scripts make the service's group (addgroup, from adduser) and enable, start
+  # and stop its units as Debian's helpers do. No dependency on systemd: without it the units
+  # simply lie unused and the clients work in their own process.
+  list(APPEND pyx_package_depends adduser)
+  set(linux_src ${PROJECT_SOURCE_DIR}/resources/linux)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${linux_src}/postinst ${linux_src}/prerm ${linux_src}/postrm)
+endif()
+list(JOIN pyx_package_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The package installs under /usr; install(CODE) rules see that prefix and write under DESTDIR.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the release build and checks it as Debian's own tools do:
 # lintian, the desktop entry and AppStream validators, the package's contents and
-# dependencies; then installs the program into scratch roots (the install rules with DESTDIR,
+# dependencies, the service's systemd units (systemd-analyze verify) and maintainer scripts
+# (sh -n); then installs the program into scratch roots (the install rules with DESTDIR,
 # and the package unpacked) and runs pyxtunectl from each, as a user without rights on the
 # program folder would.
 #   scripts/check-package.sh              build the release preset first (quick when built)
@@ -64,6 +65,13 @@ expect - ./usr/share/metainfo/$app_id.metainfo.xml
 for size in 16 22 24 32 48 64 128 256; do expect - ./usr/share/icons/hicolor/${size}x$size/apps/$app_id.png; done
 expect - ./usr/share/man/man1/pyxtune.1.gz
 expect - ./usr/share/man/man1/pyxtunectl.1.gz
+# The service: its program, its command, its manual page and its systemd units.
+unit_dir=$(sed -n 's/^PYX_SYSTEMD_UNIT_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+[ -n "$unit_dir" ] || fail "the release build names no folder for the systemd units (PYX_SYSTEMD_UNIT_DIR)"
+expect - ./usr/lib/pyxtune/pyxtuned
+grep -qxF 'l ./usr/sbin/pyxtuned -> ../lib/pyxtune/pyxtuned' <<<"$contents" || fail "/usr/sbin/pyxtuned is not a link into the program folder"
+expect - ./usr/share/man/man8/pyxtuned.8.gz
+for unit in pyxtuned.socket pyxtuned.service; do expect - ".$unit_dir/$unit"; done
 expect - ./usr/share/doc/pyxtune/copyright
 expect - ./usr/share/doc/pyxtune/changelog.gz
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -83,6 +91,55 @@ for size in 16 22 24 32 48 64 128 256; do
   file -b "$unpacked/usr/share/icons/hicolor/${size}x$size/apps/$app_id.png" |
     grep -q "PNG image data, $size x $size," || fail "the ${size}px icon is not a $size x $size PNG"
 done
+
+say "maintainer scripts"
+control=$scratch/control
+dpkg-deb -e "$deb" "$control"
+for script in postinst prerm postrm; do
+  if [ ! -f "$control/$script" ]; then
+    fail "the package has no $script"
+    continue
+  fi
+  [ -x "$control/$script" ] || fail "the package's $script is not executable"
+  head -n1 "$control/$script" | grep -qxF '#!/bin/sh' || fail "the package's $script does not start with #!/bin/sh"
+  sh -n "$control/$script" || fail "the package's $script is not valid sh"
+done
+grep -q 'addgroup .*--system pyxtune' "$control/postinst" 2>/dev/null || fail "postinst does not make the pyxtune group"
+grep -q 'deb-systemd-helper enable pyxtuned.socket' "$control/postinst" 2>/dev/null || fail "postinst does not enable pyxtuned.socket"
+grep -q 'deb-systemd-invoke stop .*pyxtuned.service' "$control/prerm" 2>/dev/null || fail "prerm does not stop pyxtuned.service"
+grep -q 'deb-systemd-helper purge pyxtuned.socket' "$control/postrm" 2>/dev/null || fail "postrm does not purge the socket's enablement"
+
+say "systemd units"
+# The units must start the program where the package puts it.
+program=/usr/lib/pyxtune/pyxtuned
+service_unit=$unpacked$unit_dir/pyxtuned.service
+socket_unit=$unpacked$unit_dir/pyxtuned.socket
+[ -x "$unpacked$program" ] || fail "the package's $program is not an executable file"
+grep -qxF "ExecStart=$program" "$service_unit" || fail "pyxtuned.service does not start $program"
+grep -qxF "ExecStopPost=$program --hand-back-fans" "$service_unit" ||
+  fail "pyxtuned.service does not hand the fans back with $program --hand-back-fans after it ends"
+grep -qxF 'ListenStream=/run/pyxtune/pyxtuned.sock' "$socket_unit" || fail "pyxtuned.socket does not listen on /run/pyxtune/pyxtuned.sock"
+if ! command -v systemd-analyze >/dev/null; then
+  fail "systemd-analyze is missing (package systemd): the units cannot be verified"
+else
+  # The package is not installed here, so verify copies whose commands name the unpacked
+  # program (the same file); its manual page, named by Documentation=, is looked up in the
+  # unpacked root too. Any finding fails, not only an error.
+  units=$scratch/units
+  mkdir "$units"
+  cp "$socket_unit" "$service_unit" "$units/"
+  sed -i "s|=$program\b|=$unpacked$program|" "$units/pyxtuned.service"
+  if verified=$(cd "$units" && MANPATH="$unpacked/usr/share/man" SYSTEMD_LOG_COLOR=0 \
+    systemd-analyze verify "$units/pyxtuned.socket" "$units/pyxtuned.service" 2>&1); then
+    [ -z "$verified" ] || {
+      echo "$verified"
+      fail "systemd-analyze verify has findings on the units"
+    }
+  else
+    echo "$verified"
+    fail "systemd-analyze verify rejects the units"
+  fi
+fi
 
 say "install with DESTDIR"
 destdir=$scratch/destdir

@@ -16,6 +16,8 @@ test_packages=(
   clang libclang-rt-dev
   openbox xdotool x11-utils imagemagick
   lintian desktop-file-utils appstream file
+  # systemd-analyze verify on the service's units; it looks up their manual page with man.
+  systemd man-db
   debian-archive-keyring
   # The Windows core: MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it.
   g++-mingw-w64-x86-64-posix googletest wine wine64
