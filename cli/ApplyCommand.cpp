@@ -1,5 +1,7 @@
 #include "cli/ApplyCommand.h"
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -7,9 +9,12 @@
 
 #include "app/AppState.h"
 #include "app/CoreTexts.h"
+#include "app/TuningApply.h"
 #include "app/TuningController.h"
 #include "app/TuningRanges.h"
+#include "app/TuningReportJson.h"
 #include "cli/CliArgs.h"
+#include "cli/CliService.h"
 #include "cli/CliSession.h"
 #include "cli/KeepPrompt.h"
 
@@ -46,43 +51,38 @@ const std::map<std::string, int> kModes = {{"extreme", kTuningModeExtreme},
                                            {"common", kTuningModeCommon},
                                            {"custom", kTuningModeCustom}};
 
-struct CustomValues {
-    int64_t core = 0, mem = 0, power = 0, fan = 0, gpuVf = 0, memVf = 0;
-};
-
-bool InRange(const CliArgs& args, const char* option, int64_t value, const TuningSlider& slider, int gpu,
-             const char* unit, std::ostream& err) {
-    if (value >= slider.min && value <= slider.max) return true;
-    // The value as written: one too long for 64 bits was saturated.
-    err << args.Prefix() << option << ": " << args.Value(option).value_or(std::to_string(value)) << " " << unit
-        << " is outside GPU " << gpu << "'s range " << slider.min << ".." << slider.max << " " << unit << "\n";
-    return false;
+// The option each of custom's values comes from.
+const char* OptionOf(CustomField field) {
+    switch (field) {
+        case CustomField::Core: return "--core";
+        case CustomField::Mem: return "--mem";
+        case CustomField::Power: return "--power";
+        case CustomField::Fan: return "--fan";
+        case CustomField::GpuVf: return "--gpu-vf";
+        case CustomField::MemVf: return "--mem-vf";
+    }
+    return "?";
 }
 
 // Every value must fit every GPU it goes to.
 bool CheckCustomValues(const CliArgs& args, GpuBoardTable& boards, const std::vector<int>& gpus,
-                       const CustomValues& v, std::ostream& err) {
-    for (const int gpu : gpus) {
-        TuningPage card;
-        ReadSliderRanges(boards, gpu, card);
-        const bool fanRange = card.fan.enabled;
-        const TuningSlider fanLevels{0, 0, 100, true};
-        if (!InRange(args, "--core", v.core, card.gpuClock, gpu, "MHz", err) ||
-            !InRange(args, "--mem", v.mem, card.memClock, gpu, "MHz", err) ||
-            (card.power.enabled && !InRange(args, "--power", v.power, card.power, gpu, "%", err)) ||
-            !InRange(args, "--fan", v.fan, fanRange ? card.fan : fanLevels, gpu, fanRange ? "(fan)" : "%", err))
-            return false;
-        if (card.gpuVf.HasRange() && (!InRange(args, "--gpu-vf", v.gpuVf, card.gpuVf, gpu, "MHz", err) ||
-                                      !InRange(args, "--mem-vf", v.memVf, card.memVf, gpu, "MHz", err)))
-            return false;
-        if (!card.power.enabled)
-            err << args.Prefix() << "note: GPU " << gpu << " has no usable power range; --power is not sent\n";
+                       const CustomTuningValues& v, std::ostream& err) {
+    std::vector<int> powerless;
+    if (const auto out = TuningApply::CheckCustom(boards, gpus, v, &powerless)) {
+        const char* option = OptionOf(out->field);
+        // The value as written: one too long for 64 bits was saturated.
+        err << args.Prefix() << option << ": " << args.Value(option).value_or(std::to_string(out->value)) << " "
+            << out->unit << " is outside GPU " << out->gpu << "'s range " << out->min << ".." << out->max << " "
+            << out->unit << "\n";
+        return false;
     }
+    for (const int gpu : powerless)
+        err << args.Prefix() << "note: GPU " << gpu << " has no usable power range; --power is not sent\n";
     return true;
 }
 
 // Whole numbers only; their ranges are the card's, checked once the cards are open.
-bool ReadCustomValues(const CliArgs& args, CustomValues& v, std::ostream& err) {
+bool ReadCustomValues(const CliArgs& args, CustomTuningValues& v, std::ostream& err) {
     std::optional<int64_t> core, mem, power, fan, gpuVf, memVf;
     if (!args.WholeNumber("--core", "MHz", core, err) || !args.WholeNumber("--mem", "MHz", mem, err) ||
         !args.WholeNumber("--power", "percent", power, err) || !args.WholeNumber("--fan", "percent or RPM", fan, err) ||
@@ -102,7 +102,7 @@ bool ReadCustomValues(const CliArgs& args, CustomValues& v, std::ostream& err) {
 struct ApplyRequest {
     std::string modeName;
     int mode = kTuningModeNone;
-    CustomValues custom;  // custom only
+    CustomTuningValues custom;  // custom only
 };
 
 // The mode and its values from the arguments; none, after saying why (or the help), with the
@@ -172,126 +172,106 @@ std::optional<ApplyTargets> CheckApply(const CliArgs& args, CliSession& session,
     return targets;
 }
 
-// What the controller did, and what it said on the way.
-struct ApplyRun {
-    ApplyOutcome outcome = ApplyOutcome::Refused;
-    TuningReport report;
-    std::string warning;  // the overclocking warning, when one was asked
-    std::string result;   // the result message
-};
-
-// The mode applied as the window's Apply applies it, --yes standing for the warning's OK.
-ApplyRun RunApply(GpuBoardTable& boards, const ApplyRequest& request, const TuningPage& ranges,
-                  KeepPrompt* keep) {
-    TuningPage page = ranges;
-    if (request.mode == kTuningModeCustom) {
-        // The checks hold for every GPU, so nothing is clamped here.
-        page.gpuClock.pos = static_cast<int32_t>(request.custom.core);
-        page.memClock.pos = static_cast<int32_t>(request.custom.mem);
-        page.power.pos = static_cast<int32_t>(request.custom.power);
-        page.fan.pos = static_cast<int32_t>(request.custom.fan);
-        page.gpuVf.pos = static_cast<int32_t>(request.custom.gpuVf);
-        page.memVf.pos = static_cast<int32_t>(request.custom.memVf);
-    }
-
-    ApplyRun run;
-    AppState state;
-    TuningCallbacks callbacks;
-    callbacks.confirmWarning = [&](const std::string& text, const std::string&) {
-        run.warning = text;
-        return keep != nullptr && keep->ConfirmWarning(text);
-    };
-    callbacks.showResult = [&](const std::string& text, const std::string&) { run.result = text; };
-    TuningController controller(boards, state, callbacks);
-    run.outcome = controller.ApplyMode(page, &run.report);
-    return run;
-}
-
-// Each refused write on err; the same as JSON.
-nlohmann::json PrintRefusals(const CliArgs& args, const ApplyRequest& request, const TuningReport& report,
+// Each refused write on err (as RefusalsWithWords gives them); the same as pyxtunectl's JSON.
+nlohmann::json PrintRefusals(const CliArgs& args, const ApplyRequest& request, const nlohmann::json& refusals,
                              std::ostream& err) {
     nlohmann::json refused = nlohmann::json::array();
-    const std::vector<TuningWriteResult> refusals = report.Refusals();
-    for (const TuningWriteResult& r : refusals) {
-        err << args.Prefix() << "GPU " << r.gpu << " refused " << request.modeName << "'s " << DescribeWrite(r) << ": "
-            << StatusInWords(r.status) << "\n";
-        refused.push_back(RefusalJson(r));
+    for (nlohmann::json r : refusals) {
+        err << args.Prefix() << "GPU " << r.at("gpu").get<int>() << " refused " << request.modeName << "'s "
+            << r.at("write").get<std::string>() << ": " << r.at("statusText").get<std::string>() << "\n";
+        r.erase("write");
+        r.erase("statusText");
+        refused.push_back(r);
     }
-    if (!refusals.empty()) err << args.Prefix() << "the writes after a refused one were still sent\n";
+    if (!refused.empty()) err << args.Prefix() << "the writes after a refused one were still sent\n";
     return refused;
 }
 
-// What each card holds now, as a line of text or a JSON entry; for custom (when `asked`),
-// false (after saying so) when a card does not hold what was asked.
-bool DescribeHoldings(const CliArgs& args, GpuBoardTable& boards, const ApplyRequest& request, bool asked,
-                      const std::vector<int>& gpus, nlohmann::json& results, std::ostringstream& holdings,
-                      std::ostream& err) {
+// What each card holds now (TuningApply::HoldingsJson's), as lines of text and JSON
+// entries; for custom (when `asked`), false (after saying so) when a card does not hold what
+// was asked.
+bool DescribeHoldings(const CliArgs& args, const ApplyRequest& request, bool asked, const nlohmann::json& now,
+                      nlohmann::json& results, std::ostringstream& holdings, std::ostream& err) {
     bool held = true;
-    for (const int gpu : gpus) {
-        TuningPage now;
-        ReadSliderRanges(boards, gpu, now);
-        results.push_back({{"gpu", gpu},
-                           {"graphicsOffsetMHz", now.gpuClock.pos},
-                           {"memoryOffsetMHz", now.memClock.pos},
-                           {"powerPercent", now.power.enabled ? nlohmann::json(now.power.pos) : nlohmann::json(nullptr)}});
-        holdings << "GPU " << gpu << "  graphics offset " << now.gpuClock.pos << " MHz  memory offset "
-                 << now.memClock.pos << " MHz  power target "
-                 << (now.power.enabled ? std::to_string(now.power.pos) + " %" : std::string("-")) << "\n";
+    for (nlohmann::json h : now) {
+        holdings << TuningApply::HoldingLine(h) << "\n";
+        const bool vf = h.value("vf", false);
+        h.erase("vf");
+        results.push_back(h);
         if (!asked || request.mode != kTuningModeCustom) continue;
-        const CustomValues& custom = request.custom;
-        const bool vf = now.gpuVf.HasRange();
-        const int64_t graphics = vf ? custom.gpuVf : custom.core;
-        const int64_t memory = vf ? custom.memVf : custom.mem;
-        if (now.gpuClock.pos != graphics || now.memClock.pos != memory ||
-            (now.power.enabled && now.power.pos != custom.power)) {
-            err << args.Prefix() << "GPU " << gpu << " did not take every value: it holds graphics "
-                << now.gpuClock.pos << " MHz (asked " << graphics << "), memory " << now.memClock.pos << " MHz (asked "
-                << memory << "), power " << now.power.pos << " % (asked " << custom.power << ")\n";
-            held = false;
-        }
+        const CustomTuningValues& custom = request.custom;
+        const TuningApply::Holding holding{h.at("gpu").get<int>(), h.at("graphicsOffsetMHz").get<int32_t>(),
+                                           h.at("memoryOffsetMHz").get<int32_t>(),
+                                           h.at("powerPercent").is_null()
+                                               ? std::nullopt
+                                               : std::optional<int32_t>(h.at("powerPercent").get<int32_t>()),
+                                           vf};
+        if (TuningApply::Holds(holding, custom)) continue;
+        err << args.Prefix() << "GPU " << holding.gpu << " did not take every value: it holds graphics "
+            << holding.graphicsOffsetMHz << " MHz (asked " << (vf ? custom.gpuVfMHz : custom.coreMHz) << "), memory "
+            << holding.memoryOffsetMHz << " MHz (asked " << (vf ? custom.memVfMHz : custom.memMHz) << "), power "
+            << holding.powerPercent.value_or(0) << " % (asked " << custom.powerPercent << ")\n";
+        held = false;
     }
     return held;
 }
 
+// What became of the change after the keep question.
+struct KeepAnswer {
+    bool kept = true;
+    nlohmann::json revertRefusals = nlohmann::json::array();  // RefusalsWithWords
+};
+
+// What an apply came to, from this process's cards or the service's.
+struct ApplyAnswer {
+    bool confirmed = true;       // the warning was answered yes (or not asked)
+    std::string warning;         // the warning, when it was asked and not confirmed
+    std::string result;          // the result message's source text
+    nlohmann::json refusals;     // RefusalsWithWords
+    nlohmann::json holdings;     // HoldingsJson
+};
+
 // The outcome on out (text or JSON) and what went wrong on err, with the keep question between
-// the applied values and the end; the exit status.
-int FinishApply(const CliArgs& args, CliSession& session, const ApplyRequest& request, const ApplyTargets& targets,
-                const ApplyRun& run, KeepPrompt* keep, const TuningRevert& before, std::ostream& out,
-                std::ostream& err) {
-    if (run.outcome == ApplyOutcome::Refused) {
+// the applied values and the end; `keepOrRevert` asks it and gives the holdings after a revert
+// and the revert's refusals. The exit status.
+int FinishApply(const CliArgs& args, const std::string& backendLine, const std::string& backend,
+                const ApplyRequest& request, const ApplyAnswer& answer, KeepPrompt* keep,
+                const std::function<KeepAnswer()>& keepOrRevert, const std::function<nlohmann::json()>& holdingsNow,
+                std::ostream& out, std::ostream& err) {
+    if (!answer.confirmed) {
         if (keep != nullptr && keep->OnTerminal())
             err << args.Prefix() << request.modeName << " was not applied: the warning was not confirmed\n";
         else
             err << args.Prefix() << request.modeName << " overclocks the card and needs --yes; the warning reads:\n"
-                << run.warning << "\n";
+                << answer.warning << "\n";
         return kExitUsage;
     }
     // The presets carry on past a refused write, as the window's do; the card still did not
     // get all of the mode.
-    const nlohmann::json refused = PrintRefusals(args, request, run.report, err);
+    const nlohmann::json refused = PrintRefusals(args, request, answer.refusals, err);
     nlohmann::json results = nlohmann::json::array();
     std::ostringstream holdings;
-    const bool held = DescribeHoldings(args, session.Boards(), request, true, targets.gpus, results, holdings, err);
+    const bool held = DescribeHoldings(args, request, true, answer.holdings, results, holdings, err);
     const bool applied = refused.empty() && held;
     const bool json = args.Has("--json");
     if (!json) {
         // Seen before the question: the user keeps what the cards took, not what was asked.
-        out << session.BackendLine() << "\n";
-        if (applied) out << CoreTexts::Text(run.result) << "\n";
+        out << backendLine << "\n";
+        if (applied) out << CoreTexts::Text(answer.result) << "\n";
         out << holdings.str() << std::flush;
     }
 
-    const KeepOutcome kept = keep != nullptr ? keep->KeepOrRevert(before) : KeepOutcome{};
-    const nlohmann::json revertRefused = PrintRevertRefusals(args, kept.revert, err);
+    const KeepAnswer kept = keepOrRevert();
+    const nlohmann::json revertRefused = PrintRevertRefusals(args, kept.revertRefusals, err);
     if (!kept.kept) {
         results = nlohmann::json::array();
         holdings.str("");
-        DescribeHoldings(args, session.Boards(), request, false, targets.gpus, results, holdings, err);
+        DescribeHoldings(args, request, false, holdingsNow(), results, holdings, err);
     }
     // A revert the user chose is no failure; a write a card refused, on the way there or back, is.
     const int status = applied && revertRefused.empty() ? kExitOk : kExitHardware;
     if (json) {
-        out << nlohmann::json{{"backend", session.Library().BackendName()},
+        out << nlohmann::json{{"backend", backend},
                               {"mode", request.modeName},
                               {"applied", applied},
                               {"refusals", refused},
@@ -307,6 +287,64 @@ int FinishApply(const CliArgs& args, CliSession& session, const ApplyRequest& re
             << (revertRefused.empty() ? "" : ", but for the values named above") << ".\n"
             << holdings.str();
     return status;
+}
+
+// The same through the service that owns the cards: the warning is asked here, the change is
+// made there and taken back there unless this client keeps it in time (or when it goes away).
+int ApplyThroughService(ServiceClient& service, const CliArgs& args, const ApplyRequest& request, KeepPrompt* keep,
+                        std::ostream& out, std::ostream& err) {
+    ServiceRequest ask;
+    ask.kind = RequestKind::Apply;
+    const std::pair<const char*, ApplyModeName> modes[] = {{"extreme", ApplyModeName::Extreme},
+                                                           {"performance", ApplyModeName::Performance},
+                                                           {"common", ApplyModeName::Common},
+                                                           {"custom", ApplyModeName::Custom}};
+    for (const auto& [name, mode] : modes)
+        if (request.modeName == name) ask.mode = mode;
+    std::optional<int64_t> gpu;
+    if (!args.Int("--gpu", 0, 1000000, gpu, err)) return kExitUsage;
+    if (gpu) ask.gpu = static_cast<int>(*gpu);
+    ask.allGpus = args.Has("--all");
+    if (request.mode == kTuningModeCustom) {
+        const CustomTuningValues& c = request.custom;
+        ask.custom = RequestedCustom{c.coreMHz, c.memMHz, c.powerPercent, c.fan, c.gpuVfMHz, c.memVfMHz};
+    }
+    ApplyAnswer answer;
+    if (request.mode != kTuningModeCommon) {
+        // The service waits a little longer than the question, so that a yes given at its last
+        // second still finds the change there.
+        ask.revertAfterS = std::min(keep->RevertAfterS() + 5, kMaxRevertAfterS);
+        answer.warning = CoreTexts::Text(kOverclockWarningText);
+        answer.confirmed = keep->ConfirmWarning(kOverclockWarningText);
+    }
+    if (answer.confirmed) {
+        int exitCode = kExitOk;
+        const auto reply = CliService::Ask(service, ask, args.Prefix(), err, exitCode);
+        if (!reply) return exitCode;
+        answer.result = reply->value("result", std::string());
+        answer.refusals = reply->at("refusals");
+        answer.holdings = reply->at("gpus");
+    }
+    nlohmann::json holdingsAfter = answer.holdings;
+    const auto keepOrRevert = [&]() {
+        KeepAnswer outcome;
+        if (request.mode == kTuningModeCommon) return outcome;
+        ServiceRequest decision;
+        decision.kind = keep->AskKeep() ? RequestKind::Keep : RequestKind::Revert;
+        int exitCode = kExitOk;
+        const auto reply = CliService::Ask(service, decision, args.Prefix(), err, exitCode);
+        outcome.kept = reply && reply->value("kept", false);
+        if (!reply) return outcome;  // said why: the service took the change back on its own
+        if (reply->contains("revertRefusals")) outcome.revertRefusals = reply->at("revertRefusals");
+        if (reply->contains("gpus")) holdingsAfter = reply->at("gpus");
+        if (reply->contains("saveError"))
+            err << args.Prefix() << "kept, but not stored for the next start: " << reply->at("saveError").get<std::string>()
+                << "\n";
+        return outcome;
+    };
+    const auto holdingsNow = [&]() { return holdingsAfter; };
+    return FinishApply(args, service.BackendLine(), service.Hello().value("backend", std::string()), request, answer,
+                       keep, keepOrRevert, holdingsNow, out, err);
 }
 
 }  // namespace
@@ -328,6 +366,10 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
                                        std::string(CoreTexts::Text(kOverclockWarningText)) + "\n");
         if (!keep) return kExitUsage;
     }
+    KeepPrompt* const prompt = keep ? &*keep : nullptr;
+    if (auto service = CliService::Open(err, exitCode))
+        return ApplyThroughService(*service, parsed, *request, prompt, out, err);
+    if (exitCode != kExitOk) return exitCode;
 
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
@@ -335,15 +377,25 @@ int RunApplyCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (!targets) return kExitUsage;
 
     GpuBoardTable& boards = session->Boards();
-    TuningPage page;
-    page.selectedGpu = targets->selected;
-    page.linkAllGpus = parsed.Has("--all");
-    page.tuningMode = request->mode;
-    ReadSliderRanges(boards, targets->selected, page);
-    KeepPrompt* const prompt = keep ? &*keep : nullptr;
-    const TuningRevert before = TuningRevert::Capture(boards, TuningRevert::ApplyTargets(boards, page));
-    const ApplyRun run = RunApply(boards, *request, page, prompt);
-    return FinishApply(parsed, *session, *request, *targets, run, prompt, before, out, err);
+    const TuningApply::Order order{request->mode, targets->selected, parsed.Has("--all"), request->custom};
+    const TuningRevert before = TuningRevert::Capture(boards, TuningApply::Gpus(boards, order));
+    AppState state;
+    const TuningApply::Run run = TuningApply::Apply(boards, state, order, [&](const std::string& text) {
+        return prompt != nullptr && prompt->ConfirmWarning(text);
+    });
+    ApplyAnswer answer;
+    answer.confirmed = run.outcome != ApplyOutcome::Refused;
+    answer.warning = run.warning;
+    answer.result = run.result;
+    answer.refusals = RefusalsWithWords(run.report);
+    answer.holdings = TuningApply::HoldingsJson(boards, targets->gpus);
+    return FinishApply(
+        parsed, session->BackendLine(), session->Library().BackendName(), *request, answer, prompt,
+        [&] {
+            const KeepOutcome outcome = prompt != nullptr ? prompt->KeepOrRevert(before) : KeepOutcome{};
+            return KeepAnswer{outcome.kept, RefusalsWithWords(outcome.revert)};
+        },
+        [&] { return TuningApply::HoldingsJson(boards, targets->gpus); }, out, err);
 }
 
 }  // namespace pyx

@@ -50,42 +50,41 @@ bool KeepPrompt::ConfirmWarning(const std::string& warning) {
     return answer && IsYes(*answer);
 }
 
+bool KeepPrompt::AskKeep() {
+    if (yes_ || !terminal_) return yes_;
+    const auto deadline = PromptTerminal::Clock::now() + std::chrono::seconds(revertAfterS_);
+    terminal_->DropTypedAhead();
+    *err_ << KeepQuestion(revertAfterS_) << std::flush;
+    const std::optional<std::string> answer = terminal_->ReadLine(deadline);
+    if (!answer)
+        *err_ << "\n"
+              << (PromptTerminal::Clock::now() >= deadline ? "No answer in time" : "No answer (end of input)")
+              << "; reverting.\n";
+    return answer && IsYes(*answer);
+}
+
 KeepOutcome KeepPrompt::KeepOrRevert(const TuningRevert& before) {
     KeepOutcome outcome;
-    if (yes_ || !terminal_) {
-        outcome.kept = yes_;
-    } else {
-        const auto deadline = PromptTerminal::Clock::now() + std::chrono::seconds(revertAfterS_);
-        terminal_->DropTypedAhead();
-        *err_ << KeepQuestion(revertAfterS_) << std::flush;
-        const std::optional<std::string> answer = terminal_->ReadLine(deadline);
-        if (!answer)
-            *err_ << "\n"
-                  << (PromptTerminal::Clock::now() >= deadline ? "No answer in time" : "No answer (end of input)")
-                  << "; reverting.\n";
-        outcome.kept = answer && IsYes(*answer);
-    }
+    outcome.kept = AskKeep();
     if (!outcome.kept) outcome.revert = before.Revert();
     return outcome;
 }
 
-nlohmann::json RefusalJson(const TuningWriteResult& r) {
-    return {{"gpu", r.gpu},
-            {"operation", OperationKey(r.operation)},
-            {"value", r.value},
-            {"unit", OperationUnit(r.operation)},
-            {"status", r.status}};
-}
-
-nlohmann::json PrintRevertRefusals(const CliArgs& args, const TuningReport& revert, std::ostream& err) {
+nlohmann::json PrintRevertRefusals(const CliArgs& args, const nlohmann::json& refusalsWithWords, std::ostream& err) {
     nlohmann::json refused = nlohmann::json::array();
-    for (const TuningWriteResult& r : revert.Refusals()) {
-        err << args.Prefix() << "GPU " << r.gpu << " did not take back its " << DescribeWrite(r) << ": "
-            << StatusInWords(r.status) << "\n";
-        refused.push_back(RefusalJson(r));
+    for (nlohmann::json r : refusalsWithWords) {
+        err << args.Prefix() << "GPU " << r.at("gpu").get<int>() << " did not take back its "
+            << r.at("write").get<std::string>() << ": " << r.at("statusText").get<std::string>() << "\n";
+        r.erase("write");
+        r.erase("statusText");
+        refused.push_back(r);
     }
     if (!refused.empty()) err << args.Prefix() << "the settings from before were written back but for the values above\n";
     return refused;
+}
+
+nlohmann::json PrintRevertRefusals(const CliArgs& args, const TuningReport& revert, std::ostream& err) {
+    return PrintRevertRefusals(args, RefusalsWithWords(revert), err);
 }
 
 }  // namespace pyx

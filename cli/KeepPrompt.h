@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/TuningReport.h"
+#include "app/TuningReportJson.h"
 #include "app/TuningRevert.h"
 #include "cli/CliArgs.h"
 #include "cli/PromptTerminal.h"
@@ -50,6 +51,10 @@ public:
     bool ConfirmWarning(const std::string& warning);
     // Kept with --yes or a "y" within the time; otherwise `before` is written back.
     KeepOutcome KeepOrRevert(const TuningRevert& before);
+    // The keep question alone, for a change someone else takes back (the service): true for
+    // --yes or a "y" within the time.
+    bool AskKeep();
+    int RevertAfterS() const { return revertAfterS_; }
 
 private:
     KeepPrompt(const CliArgs& args, std::ostream& err) : args_(&args), err_(&err) {}
@@ -63,9 +68,8 @@ private:
 
 // Each write a revert could not put back, on err; the same as a JSON array (the fields of an
 // apply's refusals).
-// One refused write as pyxtunectl's documents give it: gpu, operation, value, unit, status.
-nlohmann::json RefusalJson(const TuningWriteResult& write);
-
 nlohmann::json PrintRevertRefusals(const CliArgs& args, const TuningReport& revert, std::ostream& err);
+// The same from another process's report (RefusalsWithWords).
+nlohmann::json PrintRevertRefusals(const CliArgs& args, const nlohmann::json& refusalsWithWords, std::ostream& err);
 
 }  // namespace pyx

@@ -3,25 +3,47 @@
 #include "app/CardListing.h"
 #include "app/FanReport.h"
 #include "app/MonitorReadouts.h"
+#include "app/TuningApply.h"
+#include "app/TuningReportJson.h"
 #include "gpu/CardTuning.h"
 
 namespace pyx {
 
-ServiceCore::ServiceCore(NvApiLibrary& library, GpuBoardTable& boards, const AccessPolicy& policy, Identity identity)
-    : library_(library), boards_(boards), policy_(policy), identity_(std::move(identity)), fans_(boards) {
+namespace {
+
+int ModeNumber(ApplyModeName mode) {
+    switch (mode) {
+        case ApplyModeName::Extreme: return kTuningModeExtreme;
+        case ApplyModeName::Performance: return kTuningModePerformance;
+        case ApplyModeName::Common: return kTuningModeCommon;
+        case ApplyModeName::Custom: return kTuningModeCustom;
+    }
+    return kTuningModeNone;
+}
+
+}  // namespace
+
+ServiceCore::ServiceCore(NvApiLibrary& library, GpuBoardTable& boards, const AccessPolicy& policy, Identity identity,
+                         std::optional<std::filesystem::path> settingsFolder)
+    : library_(library),
+      boards_(boards),
+      policy_(policy),
+      identity_(std::move(identity)),
+      fans_(boards),
+      settings_(boards, state_, std::move(settingsFolder)) {
     // A fan left fixed by an owner that ended without handing it back (a crash, a kill) is
     // this owner's to watch from its first second.
     fans_.WatchManualFans();
 }
 
-std::string ServiceCore::HandleLine(std::string_view line, const PeerCredentials& peer) {
+std::string ServiceCore::HandleLine(std::string_view line, const PeerCredentials& peer, ConnectionId connection) {
     auto parsed = ServiceProtocol::Parse(line);
     if (const auto* refusal = std::get_if<ProtocolRefusal>(&parsed))
         return ServiceProtocol::Refusal(refusal->error, refusal->message).dump();
-    return Handle(std::get<ServiceRequest>(parsed), peer).dump();
+    return Handle(std::get<ServiceRequest>(parsed), peer, connection).dump();
 }
 
-nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCredentials& peer) {
+nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCredentials& peer, ConnectionId connection) {
     const AccessDecision access = policy_.Decide(peer, AccessOf(request.kind));
     if (!access.allowed) return ServiceProtocol::Refusal(ServiceError::Denied, access.message);
     switch (request.kind) {
@@ -40,6 +62,11 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
         case RequestKind::FanAuto:
             if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
             return Fans(request);
+        case RequestKind::Apply:
+            return Apply(request, connection);
+        case RequestKind::Keep:
+        case RequestKind::Revert:
+            return KeepOrRevert(request, connection);
     }
     return ServiceProtocol::Refusal(ServiceError::UnknownOperation, "unknown operation");
 }
@@ -75,6 +102,7 @@ nlohmann::json ServiceCore::Hello(const ServiceRequest& request) const {
                                     {"backend", library_.BackendName()},
                                     {"simulated", library_.IsSimulated()},
                                     {"backendLine", identity_.backendLine},
+                                    {"keepsSettings", settings_.Kept()},
                                     {"gpus", gpus}});
 }
 
@@ -86,12 +114,112 @@ nlohmann::json ServiceCore::Fans(const ServiceRequest& request) {
                                                                         : FanReport::Read(boards_, gpus));
 }
 
-std::vector<std::string> ServiceCore::Tick() {
-    std::vector<std::string> lines;
-    for (const FanHandBack& handBack : fans_.Tick()) lines.push_back(DescribeHandBack(handBack));
+nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId connection) {
+    const auto now = PendingChange::Clock::now();
+    if (pending_.Active())
+        return ServiceProtocol::Refusal(
+            ServiceError::Busy, (pending_.Owner() == connection ? std::string("your ") : std::string("another client's ")) +
+                                    pending_.Mode() + " waits for its keep answer (" +
+                                    std::to_string(pending_.SecondsLeft(now)) + " s left)");
+    if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
+    TuningApply::Order order;
+    order.mode = ModeNumber(request.mode);
+    order.selectedGpu = request.gpu.value_or(0);
+    order.allGpus = request.allGpus;
+    if (const auto& c = request.custom)
+        order.custom = {c->coreMHz, c->memMHz, c->powerPercent, c->fan, c->gpuVfMHz.value_or(c->coreMHz),
+                        c->memVfMHz.value_or(c->memMHz)};
+    const std::vector<int> gpus = TuningApply::Gpus(boards_, order);
+    std::vector<int> powerless;
+    if (request.custom)
+        if (const auto out = TuningApply::CheckCustom(boards_, gpus, order.custom, &powerless))
+            return ServiceProtocol::Refusal(ServiceError::OutOfRange,
+                                            std::string(CustomFieldName(out->field)) + ": " + std::to_string(out->value) +
+                                                " " + out->unit + " is outside GPU " + std::to_string(out->gpu) +
+                                                "'s range " + std::to_string(out->min) + ".." +
+                                                std::to_string(out->max) + " " + out->unit);
+
+    TuningRevert before = TuningRevert::Capture(boards_, gpus);
+    // The client asked the user the warning's question before it sent the request.
+    const TuningApply::Run run = TuningApply::Apply(boards_, state_, order, [](const std::string&) { return true; });
+    nlohmann::json notHeld = nlohmann::json::array();
+    for (const TuningApply::Holding& h : TuningApply::Holdings(boards_, gpus))
+        if (request.custom && !TuningApply::Holds(h, order.custom)) notHeld.push_back(h.gpu);
+    const nlohmann::json holdings = TuningApply::HoldingsJson(boards_, gpus);
+    const nlohmann::json refusals = RefusalsWithWords(run.report);
+    nlohmann::json answer = {{"mode", ApplyModeText(request.mode)}, {"result", run.result}, {"refusals", refusals},
+                             {"notHeld", notHeld},  {"powerless", powerless},  {"gpus", holdings},
+                             {"applied", refusals.empty() && notHeld.empty()}};
+    if (request.mode == ApplyModeName::Common) {
+        // The card's defaults are a safe place to be: kept at once, as everywhere else.
+        std::string why;
+        answer["kept"] = true;
+        answer["saved"] = settings_.Save(why);
+        if (!why.empty() && settings_.Kept()) answer["saveError"] = why;
+        return ServiceProtocol::Answer(answer);
+    }
+    pending_.Begin(connection, std::move(before), now + std::chrono::seconds(request.revertAfterS),
+                   std::string(ApplyModeText(request.mode)));
+    answer["keepWithinS"] = request.revertAfterS;
+    return ServiceProtocol::Answer(answer);
+}
+
+nlohmann::json ServiceCore::KeepOrRevert(const ServiceRequest& request, ConnectionId connection) {
+    if (!pending_.Active() || pending_.Owner() != connection)
+        return ServiceProtocol::Refusal(ServiceError::BadRequest,
+                                        "no change of this connection waits for its keep answer (it was taken back "
+                                        "when its time ran out, or none was applied)");
+    if (request.kind == RequestKind::Revert) {
+        const std::vector<int> gpus = pending_.Gpus();
+        const TuningReport revert = pending_.TakeBack();
+        return ServiceProtocol::Answer(
+            {{"kept", false}, {"revertRefusals", RefusalsWithWords(revert)}, {"gpus", TuningApply::HoldingsJson(boards_, gpus)}});
+    }
+    pending_.Keep();
+    std::string why;
+    nlohmann::json answer = {{"kept", true}, {"saved", settings_.Save(why)}};
+    if (settings_.Kept() && !why.empty()) answer["saveError"] = why;
+    return ServiceProtocol::Answer(answer);
+}
+
+std::vector<std::string> ServiceCore::TakeBack(const char* why) {
+    const std::string mode = pending_.Mode();
+    const TuningReport revert = pending_.TakeBack();
+    std::vector<std::string> lines = {mode + " was taken back: " + why};
+    for (const TuningWriteResult& r : revert.Refusals())
+        lines.push_back("GPU " + std::to_string(r.gpu) + " did not take back its " + DescribeWrite(r) + ": " +
+                        StatusInWords(r.status));
     return lines;
 }
 
-TuningReport ServiceCore::End() { return fans_.HandBackPinned(); }
+std::vector<std::string> ServiceCore::ConnectionClosed(ConnectionId connection) {
+    if (!pending_.Active() || pending_.Owner() != connection) return {};
+    return TakeBack("its client went away before keeping it");
+}
+
+std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
+    // A change waiting for its answer is not the machine's settings: it goes first.
+    std::vector<std::string> lines;
+    if (pending_.Active()) lines = TakeBack("the stored settings are being put back");
+    for (std::string& line : settings_.Reapply(occasion)) lines.push_back(std::move(line));
+    return lines;
+}
+
+std::vector<std::string> ServiceCore::Tick() {
+    std::vector<std::string> lines;
+    if (pending_.Expired(PendingChange::Clock::now())) lines = TakeBack("nobody kept it in time");
+    for (const FanHandBack& handBack : fans_.Tick()) lines.push_back(DescribeHandBack(handBack));
+    settings_.Tick();
+    return lines;
+}
+
+TuningReport ServiceCore::End() {
+    TuningReport report;
+    if (pending_.Active()) report = pending_.TakeBack();
+    const TuningReport fans = fans_.HandBackPinned();
+    for (const TuningWriteResult& r : fans.Writes()) report.Add(r.gpu, r.operation, r.value, r.status);
+    settings_.End();
+    return report;
+}
 
 }  // namespace pyx

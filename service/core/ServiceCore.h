@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -6,18 +7,22 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/AppState.h"
 #include "app/FanSafety.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/NvApiLibrary.h"
 #include "service/core/AccessPolicy.h"
+#include "service/core/MachineSettings.h"
+#include "service/core/PendingChange.h"
 #include "service/core/ServiceProtocol.h"
 
 namespace pyx {
 
-// The card owner's answers, without any transport: a request line and its peer in, a reply
-// line out. Every request is checked for its shape, its peer's rights and the cards' ranges
-// before anything reaches a card. It also keeps the fan watch the owner of the cards must
-// keep (Tick once a second, End at the service's end).
+// The card owner's answers, without any transport: a request line, its peer and connection in,
+// a reply line out. Every request is checked for its shape, its peer's rights and the cards'
+// ranges before anything reaches a card. It also keeps what must outlive any client: the fan
+// watch, the keep-or-revert countdown and the machine's settings (Tick once a second,
+// ConnectionClosed for each connection that ends, End at the service's end).
 class ServiceCore {
 public:
     // What the hello answers besides the cards: the service's version and how it reached them.
@@ -25,29 +30,42 @@ public:
         std::string version;      // the program's
         std::string backendLine;  // "Back-end: ..." as pyxtunectl's first line says it
     };
-    ServiceCore(NvApiLibrary& library, GpuBoardTable& boards, const AccessPolicy& policy, Identity identity);
+    // settingsFolder: where the machine's "Preformance.txt" is kept; none keeps nothing.
+    ServiceCore(NvApiLibrary& library, GpuBoardTable& boards, const AccessPolicy& policy, Identity identity,
+                std::optional<std::filesystem::path> settingsFolder = std::nullopt);
 
     // One request line (without its newline) answered as one reply line (without its newline).
-    std::string HandleLine(std::string_view line, const PeerCredentials& peer);
-    nlohmann::json Handle(const ServiceRequest& request, const PeerCredentials& peer);
+    std::string HandleLine(std::string_view line, const PeerCredentials& peer, ConnectionId connection = 0);
+    nlohmann::json Handle(const ServiceRequest& request, const PeerCredentials& peer, ConnectionId connection = 0);
 
-    // The fan watch's second: what it handed back, each as a line for the service's log.
+    // A connection ended: a change it applied and did not keep is taken back. Lines for the log.
+    std::vector<std::string> ConnectionClosed(ConnectionId connection);
+    // The stored settings back on the cards (at start, after a resume, after a driver reload);
+    // `occasion` ("after a resume") goes into the log's lines.
+    std::vector<std::string> Reapply(std::string_view occasion);
+    // Once a second: the fan watch, the countdown, the settings' guard. Lines for the log.
     std::vector<std::string> Tick();
-    // The service's end: every fan the watch holds goes back to the card.
+    // The service's end: a change not kept is taken back, and every fan the watch holds goes
+    // back to the card.
     TuningReport End();
 
 private:
     nlohmann::json Hello(const ServiceRequest& request) const;
     // The GPU a request names, or the refusal when the cards have none such.
     std::optional<nlohmann::json> CheckGpu(const std::optional<int>& gpu, bool required) const;
-    nlohmann::json Monitor(int gpu);
     nlohmann::json Fans(const ServiceRequest& request);
+    nlohmann::json Apply(const ServiceRequest& request, ConnectionId connection);
+    nlohmann::json KeepOrRevert(const ServiceRequest& request, ConnectionId connection);
+    std::vector<std::string> TakeBack(const char* why);
 
     NvApiLibrary& library_;
     GpuBoardTable& boards_;
     const AccessPolicy& policy_;
     Identity identity_;
+    AppState state_;
     FanSafety fans_;
+    PendingChange pending_;
+    MachineSettings settings_;
 };
 
 }  // namespace pyx

@@ -1,6 +1,7 @@
 #include "service/core/ServiceProtocol.h"
 
 #include <array>
+#include <cstdint>
 #include <limits>
 #include <set>
 
@@ -14,13 +15,16 @@ struct OperationShape {
     std::set<std::string> optional;
 };
 
-const std::array<OperationShape, 5>& Shapes() {
-    static const std::array<OperationShape, 5> shapes = {{
+const std::array<OperationShape, 8>& Shapes() {
+    static const std::array<OperationShape, 8> shapes = {{
         {RequestKind::Hello, {"version"}, {}},
         {RequestKind::List, {}, {}},
         {RequestKind::Monitor, {"gpu"}, {}},
         {RequestKind::FanShow, {}, {"gpu"}},
         {RequestKind::FanAuto, {}, {"gpu"}},
+        {RequestKind::Apply, {"mode"}, {"gpu", "all", "custom", "revertAfterS"}},
+        {RequestKind::Keep, {}, {}},
+        {RequestKind::Revert, {}, {}},
     }};
     return shapes;
 }
@@ -49,11 +53,85 @@ bool WholeNumber(const nlohmann::json& value, int& out) {
     return true;
 }
 
+bool WholeNumber64(const nlohmann::json& value, int64_t& out) {
+    if (!value.is_number_integer()) return false;
+    if (value.is_number_unsigned() && value.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX)) return false;
+    out = value.get<int64_t>();
+    return true;
+}
+
+constexpr std::array<ApplyModeName, 4> kModes = {ApplyModeName::Extreme, ApplyModeName::Performance,
+                                                 ApplyModeName::Common, ApplyModeName::Custom};
+
+// Apply's own fields, after the shared ones: the mode, the GPUs, custom's values, the time.
+std::optional<ProtocolRefusal> ParseApply(const nlohmann::json& doc, ServiceRequest& request) {
+    const nlohmann::json& mode = doc.at("mode");
+    bool known = false;
+    for (const ApplyModeName m : kModes)
+        if (mode.is_string() && mode.get<std::string>() == ApplyModeText(m)) {
+            request.mode = m;
+            known = true;
+        }
+    if (!known) return Bad("\"mode\" is one of extreme, performance, common, custom (got " + mode.dump() + ")");
+    if (const auto all = doc.find("all"); all != doc.end()) {
+        if (!all->is_boolean()) return Bad("\"all\" is true or false");
+        request.allGpus = all->get<bool>();
+    }
+    if (request.allGpus && request.gpu) return Bad("\"gpu\" and \"all\" exclude each other");
+    const auto custom = doc.find("custom");
+    if ((custom != doc.end()) != (request.mode == ApplyModeName::Custom))
+        return Bad(request.mode == ApplyModeName::Custom ? "custom needs \"custom\" with its values"
+                                                         : "\"custom\" belongs to the mode custom");
+    if (custom != doc.end()) {
+        if (!custom->is_object()) return Bad("\"custom\" is an object of whole numbers");
+        RequestedCustom values;
+        const std::pair<const char*, int64_t*> required[] = {
+            {"core", &values.coreMHz}, {"mem", &values.memMHz}, {"power", &values.powerPercent}, {"fan", &values.fan}};
+        for (const auto& [field, value] : custom->items()) {
+            if (field != "core" && field != "mem" && field != "power" && field != "fan" && field != "gpuVf" &&
+                field != "memVf")
+                return Bad("unknown field \"" + field + "\" in custom (accepted: core, mem, power, fan, gpuVf, memVf)");
+            int64_t number = 0;
+            if (!WholeNumber64(value, number)) return Bad("custom's \"" + field + "\" is a whole number (got " + value.dump() + ")");
+        }
+        for (const auto& [field, target] : required) {
+            if (!custom->contains(field)) return Bad(std::string("custom needs \"") + field + "\"");
+            WholeNumber64(custom->at(field), *target);
+        }
+        for (const auto& [field, target] : {std::pair{"gpuVf", &values.gpuVfMHz}, std::pair{"memVf", &values.memVfMHz}})
+            if (int64_t number = 0; custom->contains(field) && WholeNumber64(custom->at(field), number)) *target = number;
+        request.custom = values;
+    }
+    if (const auto after = doc.find("revertAfterS"); after != doc.end()) {
+        if (request.mode == ApplyModeName::Common)
+            return Bad("\"revertAfterS\" belongs to the modes that ask (common is kept at once)");
+        int64_t seconds = 0;
+        if (!WholeNumber64(*after, seconds) || seconds < kMinRevertAfterS || seconds > kMaxRevertAfterS)
+            return Bad("\"revertAfterS\" is a whole number of seconds from " + std::to_string(kMinRevertAfterS) + " to " +
+                       std::to_string(kMaxRevertAfterS) + " (got " + after->dump() + ")");
+        request.revertAfterS = static_cast<int>(seconds);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::string_view ApplyModeText(ApplyModeName mode) {
+    switch (mode) {
+        case ApplyModeName::Extreme: return "extreme";
+        case ApplyModeName::Performance: return "performance";
+        case ApplyModeName::Common: return "common";
+        case ApplyModeName::Custom: return "custom";
+    }
+    return "?";
+}
 
 AccessClass AccessOf(RequestKind kind) {
     switch (kind) {
         case RequestKind::FanAuto:
+        case RequestKind::Apply:
+        case RequestKind::Keep:
+        case RequestKind::Revert:
             return AccessClass::Tuning;
         case RequestKind::Hello:
         case RequestKind::List:
@@ -71,6 +149,9 @@ std::string_view RequestName(RequestKind kind) {
         case RequestKind::Monitor: return "monitor";
         case RequestKind::FanShow: return "fanShow";
         case RequestKind::FanAuto: return "fanAuto";
+        case RequestKind::Apply: return "apply";
+        case RequestKind::Keep: return "keep";
+        case RequestKind::Revert: return "revert";
     }
     return "?";
 }
@@ -84,6 +165,7 @@ std::string_view ServiceErrorName(ServiceError error) {
         case ServiceError::Denied: return "denied";
         case ServiceError::VersionMismatch: return "versionMismatch";
         case ServiceError::Hardware: return "hardware";
+        case ServiceError::Busy: return "busy";
     }
     return "?";
 }
@@ -91,7 +173,7 @@ std::string_view ServiceErrorName(ServiceError error) {
 std::optional<ServiceError> ServiceErrorFromName(std::string_view name) {
     for (const ServiceError error :
          {ServiceError::BadRequest, ServiceError::TooLarge, ServiceError::UnknownOperation, ServiceError::OutOfRange,
-          ServiceError::Denied, ServiceError::VersionMismatch, ServiceError::Hardware})
+          ServiceError::Denied, ServiceError::VersionMismatch, ServiceError::Hardware, ServiceError::Busy})
         if (ServiceErrorName(error) == name) return error;
     return std::nullopt;
 }
@@ -135,6 +217,8 @@ std::variant<ServiceRequest, ProtocolRefusal> ServiceProtocol::Parse(std::string
         else
             request.gpu = value;
     }
+    if (request.kind == RequestKind::Apply)
+        if (auto refusal = ParseApply(doc, request)) return *refusal;
     return request;
 }
 
@@ -142,6 +226,16 @@ std::string ServiceProtocol::Format(const ServiceRequest& request) {
     nlohmann::json doc = {{"op", RequestName(request.kind)}};
     if (request.kind == RequestKind::Hello) doc["version"] = request.clientVersion;
     if (request.gpu) doc["gpu"] = *request.gpu;
+    if (request.kind == RequestKind::Apply) {
+        doc["mode"] = ApplyModeText(request.mode);
+        if (request.allGpus) doc["all"] = true;
+        if (request.mode != ApplyModeName::Common) doc["revertAfterS"] = request.revertAfterS;
+        if (const auto& c = request.custom) {
+            doc["custom"] = {{"core", c->coreMHz}, {"mem", c->memMHz}, {"power", c->powerPercent}, {"fan", c->fan}};
+            if (c->gpuVfMHz) doc["custom"]["gpuVf"] = *c->gpuVfMHz;
+            if (c->memVfMHz) doc["custom"]["memVf"] = *c->memVfMHz;
+        }
+    }
     return doc.dump();
 }
 

@@ -21,6 +21,22 @@ enum class RequestKind : uint8_t {
     Monitor,  // one reading of a GPU's clocks, temperature, fan and load
     FanShow,  // who drives each fan of one GPU, or of all, and at what level
     FanAuto,  // every fan of one GPU, or of all, back to the card's own control
+    Apply,    // a tuning mode onto one GPU or all; kept only when the same client says Keep
+    Keep,     // the change this client applied stays (and is what the service puts back)
+    Revert,   // the change this client applied is taken back now
+};
+
+enum class ApplyModeName : uint8_t { Extreme, Performance, Common, Custom };
+
+// Seconds a change waits for its keep answer before it is taken back.
+inline constexpr int kDefaultRevertAfterS = 15;
+inline constexpr int kMinRevertAfterS = 5;
+inline constexpr int kMaxRevertAfterS = 60;
+
+// Custom's values as the client sends them; the VF offsets default to the clock offsets.
+struct RequestedCustom {
+    int64_t coreMHz = 0, memMHz = 0, powerPercent = 0, fan = 0;
+    std::optional<int64_t> gpuVfMHz, memVfMHz;
 };
 
 // Who may ask for what: reading is every local user's; lighting and tuning change the card.
@@ -33,8 +49,15 @@ std::string_view RequestName(RequestKind kind);
 struct ServiceRequest {
     RequestKind kind = RequestKind::Hello;
     int clientVersion = 0;      // Hello
-    std::optional<int> gpu;     // Monitor: required; FanShow, FanAuto: none for every GPU
+    std::optional<int> gpu;     // Monitor: required; FanShow, FanAuto: none for every GPU; Apply: none for GPU 0
+    // Apply:
+    ApplyModeName mode = ApplyModeName::Common;
+    bool allGpus = false;
+    std::optional<RequestedCustom> custom;  // exactly for Custom
+    int revertAfterS = kDefaultRevertAfterS;
 };
+
+std::string_view ApplyModeText(ApplyModeName mode);  // "extreme"
 
 // Why a request got no answer but an error.
 enum class ServiceError : uint8_t {
@@ -45,6 +68,7 @@ enum class ServiceError : uint8_t {
     Denied,           // the peer may not ask for this class of operation
     VersionMismatch,
     Hardware,         // the card refused
+    Busy,             // another client's change waits for its keep answer
 };
 
 std::string_view ServiceErrorName(ServiceError error);

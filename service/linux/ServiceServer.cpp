@@ -53,11 +53,25 @@ PeerCredentials ReadPeer(int fd) {
 
 }  // namespace
 
-ServiceServer::ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits)
-    : listenFd_(listenFd), core_(core), log_(log), limits_(limits) {}
+ServiceServer::ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits, SystemEvents* events)
+    : listenFd_(listenFd), core_(core), log_(log), limits_(limits), events_(events) {}
+
+void ServiceServer::Log(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) log_ << "pyxtuned: " << line << std::endl;
+}
+
+void ServiceServer::Schedule(const std::vector<SystemEvents::Event>& events) {
+    for (const SystemEvents::Event event : events) {
+        const char* occasion = event == SystemEvents::Event::Resumed ? "after a resume" : "after a driver change";
+        if (reapplyOccasion_.find(occasion) == std::string::npos)
+            reapplyOccasion_ += (reapplyOccasion_.empty() ? "" : " and ") + std::string(occasion);
+        if (!reapplyAt_) reapplyAt_ = Clock::now() + limits_.settle;
+    }
+}
 
 ServiceServer::~ServiceServer() {
-    for (Connection& c : connections_) ::close(c.fd);
+    for (Connection& c : connections_)
+        if (c.fd >= 0) ::close(c.fd);
     ::close(listenFd_);
 }
 
@@ -79,6 +93,12 @@ bool ServiceServer::Run() {
         // At the connection limit new clients wait in the listen queue.
         polled.push_back({listenFd_, static_cast<short>(connections_.size() < limits_.maxConnections ? POLLIN : 0), 0});
         auto wake = nextTick;
+        const std::vector<pollfd> eventFds = events_ != nullptr ? events_->PollSet() : std::vector<pollfd>{};
+        polled.insert(polled.end(), eventFds.begin(), eventFds.end());
+        if (const int busMs = events_ != nullptr ? events_->BusTimeoutMs() : -1; busMs >= 0)
+            wake = std::min(wake, Clock::now() + std::chrono::milliseconds(busMs));
+        if (reapplyAt_) wake = std::min(wake, *reapplyAt_);
+        const std::size_t firstConnection = polled.size();
         for (const Connection& c : connections_) {
             short events = 0;
             if (!c.closing && c.out.size() < kMaxUnsentBytes) events |= POLLIN;
@@ -99,7 +119,10 @@ bool ServiceServer::Run() {
             log_ << "pyxtuned: " << (info.ssi_signo == SIGINT ? "SIGINT" : "SIGTERM") << ": ending" << std::endl;
             break;
         }
-        std::size_t index = 2;
+        bool eventArrived = false;
+        for (std::size_t i = 2; i < firstConnection; ++i) eventArrived = eventArrived || polled[i].revents != 0;
+        if (eventArrived) Schedule(events_->Read());
+        std::size_t index = firstConnection;
         for (auto it = connections_.begin(); it != connections_.end(); ++index) {
             Connection& c = *it;
             const short revents = polled[index].revents;
@@ -117,8 +140,13 @@ bool ServiceServer::Run() {
             it = keep ? std::next(it) : connections_.erase(it);
         }
         if (polled[1].revents & POLLIN) Accept();
+        if (reapplyAt_ && Clock::now() >= *reapplyAt_) {
+            Log(core_.Reapply(reapplyOccasion_));
+            reapplyAt_.reset();
+            reapplyOccasion_.clear();
+        }
         if (Clock::now() >= nextTick) {
-            for (const std::string& line : core_.Tick()) log_ << "pyxtuned: " << line << std::endl;
+            Log(core_.Tick());
             nextTick = Clock::now() + limits_.tick;
         }
     }
@@ -133,6 +161,7 @@ void ServiceServer::Accept() {
         if (fd < 0) return;  // EAGAIN: none left; anything else: the client went away
         Connection c;
         c.fd = fd;
+        c.id = nextId_++;
         c.peer = ReadPeer(fd);
         connections_.push_back(std::move(c));
     }
@@ -152,7 +181,7 @@ bool ServiceServer::Receive(Connection& c) {
         std::string_view line(c.in.data() + start, newline - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) continue;
-        c.out += core_.HandleLine(line, c.peer);
+        c.out += core_.HandleLine(line, c.peer, c.id);
         c.out += '\n';
     }
     c.in.erase(0, start);
@@ -194,6 +223,7 @@ void ServiceServer::Close(Connection& c, const char* why) {
     if (why != nullptr) log_ << "pyxtuned: closed the connection of " << c.peer.userName << ": " << why << std::endl;
     ::close(c.fd);
     c.fd = -1;
+    Log(core_.ConnectionClosed(c.id));
 }
 
 }  // namespace pyx

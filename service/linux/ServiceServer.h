@@ -8,6 +8,7 @@
 
 #include "service/core/AccessPolicy.h"
 #include "service/core/ServiceCore.h"
+#include "service/linux/SystemEvents.h"
 
 namespace pyx {
 
@@ -21,11 +22,15 @@ public:
         std::chrono::milliseconds deadline{10000};
         std::size_t maxConnections = 64;
         std::chrono::milliseconds tick{1000};  // the fan watch's second
+        // After a resume or a driver change, the cards are left this long to come up before
+        // the settings go back; events within it are one put-back.
+        std::chrono::milliseconds settle{2000};
     };
 
     // Takes the listening socket; SIGTERM and SIGINT must be blocked in every thread of the
     // process before any thread starts (Run reads them through a signalfd).
-    ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits);
+    // events: what makes the settings go back (none: only the start's put-back).
+    ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits, SystemEvents* events = nullptr);
     ~ServiceServer();
     ServiceServer(const ServiceServer&) = delete;
     ServiceServer& operator=(const ServiceServer&) = delete;
@@ -36,6 +41,7 @@ public:
 private:
     struct Connection {
         int fd = -1;
+        ConnectionId id = 0;
         PeerCredentials peer;
         std::string in;   // bytes of the request not yet ended by a newline
         std::string out;  // reply bytes not yet taken by the client
@@ -48,12 +54,19 @@ private:
     bool Receive(Connection& c);
     bool Send(Connection& c);
     void Close(Connection& c, const char* why);
+    void Log(const std::vector<std::string>& lines);
+    // What the system said: a put-back is due once the cards have settled.
+    void Schedule(const std::vector<SystemEvents::Event>& events);
 
     int listenFd_;
     ServiceCore& core_;
     std::ostream& log_;
     Limits limits_;
     std::list<Connection> connections_;
+    ConnectionId nextId_ = 1;
+    SystemEvents* events_;
+    std::optional<std::chrono::steady_clock::time_point> reapplyAt_;
+    std::string reapplyOccasion_;
 };
 
 }  // namespace pyx

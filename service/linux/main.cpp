@@ -5,7 +5,9 @@
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -17,17 +19,22 @@
 #include "service/linux/GroupAccessPolicy.h"
 #include "service/linux/ServiceListener.h"
 #include "service/linux/ServiceServer.h"
+#include "service/linux/SystemEvents.h"
 
 namespace {
 
 const char* kUsage =
-    "usage: pyxtuned [--socket PATH] [--group NAME]\n"
+    "usage: pyxtuned [--socket PATH] [--group NAME] [--settings DIR] [--settle-ms MS]\n"
     "       pyxtuned --hand-back-fans\n"
     "  Owns the GPUs for Pyxtune's window and pyxtunectl. Started by systemd (pyxtuned.socket) it\n"
     "  serves the socket systemd passes; otherwise it listens on PATH (default\n"
     "  /run/pyxtune/pyxtuned.sock), removing a socket file there that nobody listens on.\n"
     "  --group NAME       members of NAME may light and tune (default pyxtune); root always may;\n"
     "                     every local user may read\n"
+    "  --settings DIR     where the machine's tuning is kept and put back from at the start, after\n"
+    "                     a resume and after a driver change (default: systemd's StateDirectory,\n"
+    "                     else /var/lib/pyxtune; a \"simulated\" folder in it for simulated cards)\n"
+    "  --settle-ms MS     the wait after a resume or driver change before the put-back (default 2000)\n"
     "  --hand-back-fans   every fan of every GPU back to the card's own control, then end (the\n"
     "                     unit's ExecStopPost, so that no fan stays fixed whatever ended the service)\n"
     "Exit status: 0 done, 1 the cards or the socket could not be used, 2 bad arguments.\n";
@@ -64,6 +71,11 @@ int main(int argc, char** argv) {
 
     std::optional<std::string> socketPath;
     std::string group = "pyxtune";
+    const char* stateDirectory = std::getenv("STATE_DIRECTORY");  // systemd's, for StateDirectory=
+    std::filesystem::path settings = stateDirectory != nullptr && *stateDirectory != '\0'
+                                         ? std::filesystem::path(stateDirectory)
+                                         : std::filesystem::path("/var/lib/pyxtune");
+    long settleMs = 2000;
     bool handBack = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -71,6 +83,15 @@ int main(int argc, char** argv) {
             socketPath = argv[++i];
         } else if (arg == "--group" && i + 1 < argc) {
             group = argv[++i];
+        } else if (arg == "--settings" && i + 1 < argc) {
+            settings = argv[++i];
+        } else if (arg == "--settle-ms" && i + 1 < argc) {
+            char* end = nullptr;
+            settleMs = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || settleMs < 0 || settleMs > 600000) {
+                std::cerr << "pyxtuned: --settle-ms takes a whole number of milliseconds from 0 to 600000\n";
+                return pyx::kExitUsage;
+            }
         } else if (arg == "--hand-back-fans") {
             handBack = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -105,16 +126,28 @@ int main(int argc, char** argv) {
         return exitCode;
     }
     const pyx::GroupAccessPolicy policy(group);
-    pyx::ServiceCore core(session->Library(), session->Boards(), policy,
-                          {PYX_PROJECT_VERSION, session->BackendLine()});
-    pyx::ServiceServer server(listenFd, core, std::cerr, {});
+    // Simulated cards' settings never mix with the real cards' own.
+    if (session->Library().IsSimulated()) settings /= "simulated";
+    std::error_code made;
+    std::filesystem::create_directories(settings, made);
+    pyx::ServiceCore core(session->Library(), session->Boards(), policy, {PYX_PROJECT_VERSION, session->BackendLine()},
+                          settings);
+    std::vector<std::string> notes;
+    auto events = pyx::SystemEvents::Open(notes);
+    pyx::ServiceServer::Limits limits;
+    limits.settle = std::chrono::milliseconds(settleMs);
+    pyx::ServiceServer server(listenFd, core, std::cerr, limits, events.get());
+    for (const std::string& note : notes) std::cerr << "pyxtuned: " << note << "\n";
+    for (const std::string& line : core.Reapply("at the service's start")) std::cerr << "pyxtuned: " << line << "\n";
     std::cerr << "pyxtuned: " << session->BackendLine() << "; " << session->Boards().gpuCount << " GPU(s); listening"
               << (bound ? " on " + *socketPath : std::string(" on the socket systemd passed")) << std::endl;
     sd_notify(0, "READY=1");
     const bool served = server.Run();
     sd_notify(0, "STOPPING=1");
     const pyx::TuningReport handedBack = core.End();
-    if (handedBack.AnyRefused()) std::cerr << "pyxtuned: a card refused to take a fan back\n";
+    for (const pyx::TuningWriteResult& r : handedBack.Refusals())
+        std::cerr << "pyxtuned: at the end GPU " << r.gpu << " did not take back its " << pyx::DescribeWrite(r) << ": "
+                  << pyx::StatusInWords(r.status) << "\n";
     if (bound) ::unlink(socketPath->c_str());
     return served ? pyx::kExitOk : pyx::kExitHardware;
 }

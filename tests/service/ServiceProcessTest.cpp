@@ -79,7 +79,9 @@ protected:
     }
     std::unique_ptr<ProgramProcess> StartService(const fs::path& socket = {}) {
         return std::make_unique<ProgramProcess>(
-            PYX_PYXTUNED, std::vector<std::string>{"--socket", (socket.empty() ? socket_ : socket).string(), "--group", "nogroup"},
+            PYX_PYXTUNED,
+            std::vector<std::string>{"--socket", (socket.empty() ? socket_ : socket).string(), "--group", "nogroup",
+                                     "--settings", (folder_.Path() / "settings").string()},
             Env(false), folder_.Path() / ("pyxtuned" + std::to_string(++started_)));
     }
     proctest::ProgramRun Ctl(const std::vector<std::string>& args, bool throughService = true) {

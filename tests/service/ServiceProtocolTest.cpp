@@ -37,6 +37,20 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         {R"({"op":"monitor","gpu":4294967296})", {}, ServiceError::BadRequest, {}, "whole number"},
         {R"({"op":"list","pad":")" + std::string(kMaxRequestBytes, 'x') + "\"}", {}, ServiceError::TooLarge, {},
          "at most 65536 bytes"},
+        {R"({"op":"apply","mode":"custom","gpu":1,"custom":{"core":-100,"mem":200,"power":90,"fan":40,"gpuVf":5}})",
+         RequestKind::Apply, {}, 1},
+        {R"({"op":"apply","mode":"extreme","all":true,"revertAfterS":30})", RequestKind::Apply},
+        {R"({"op":"keep"})", RequestKind::Keep},
+        {R"({"op":"apply","mode":"turbo"})", {}, ServiceError::BadRequest, {}, "one of extreme, performance"},
+        {R"({"op":"apply","mode":"custom"})", {}, ServiceError::BadRequest, {}, "custom needs \"custom\""},
+        {R"({"op":"apply","mode":"common","custom":{}})", {}, ServiceError::BadRequest, {}, "belongs to the mode custom"},
+        {R"({"op":"apply","mode":"custom","custom":{"core":1,"mem":0,"power":90}})", {}, ServiceError::BadRequest, {},
+         "custom needs \"fan\""},
+        {R"({"op":"apply","mode":"custom","custom":{"core":1,"mem":0,"power":90,"fan":1,"i2c":3}})", {},
+         ServiceError::BadRequest, {}, "unknown field \"i2c\" in custom"},
+        {R"({"op":"apply","mode":"extreme","gpu":0,"all":true})", {}, ServiceError::BadRequest, {}, "exclude each other"},
+        {R"({"op":"apply","mode":"extreme","revertAfterS":61})", {}, ServiceError::BadRequest, {}, "from 5 to 60"},
+        {R"({"op":"apply","mode":"common","revertAfterS":10})", {}, ServiceError::BadRequest, {}, "common is kept at once"},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.line.substr(0, 60));
@@ -57,6 +71,7 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         EXPECT_EQ(std::get<ServiceRequest>(again).kind, request->kind);
         EXPECT_EQ(std::get<ServiceRequest>(again).gpu, request->gpu);
         EXPECT_EQ(std::get<ServiceRequest>(again).clientVersion, request->clientVersion);
+        EXPECT_EQ(ServiceProtocol::Format(std::get<ServiceRequest>(again)), ServiceProtocol::Format(*request));
     }
 }
 

@@ -38,7 +38,8 @@ public:
         socket_ = folder_ / "s.sock";
         ::setenv("PYXTUNE_GPU_BACKEND", "sim", 1);
         ::setenv("PYXTUNE_SIM_STATE", (folder_ / "cards.json").c_str(), 1);
-        std::vector<std::string> args = {PYX_PYXTUNED, "--socket", socket_.string()};
+        std::vector<std::string> args = {PYX_PYXTUNED, "--socket", socket_.string(), "--settings",
+                                         (folder_ / "settings").string()};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -1,0 +1,59 @@
+#include "service/core/MachineSettings.h"
+
+#include <system_error>
+
+#include "app/TuningSettingsStore.h"
+
+namespace pyx {
+
+MachineSettings::MachineSettings(GpuBoardTable& boards, AppState& state, std::optional<std::filesystem::path> folder)
+    : boards_(boards), state_(state), folder_(std::move(folder)) {
+    if (folder_) guard_ = ReapplyGuard(*folder_);
+}
+
+bool MachineSettings::Save(std::string& why) {
+    if (!folder_) {
+        why = "the service keeps no settings (started without a settings folder)";
+        return false;
+    }
+    std::error_code failed;
+    if (SaveTuningSettings(boards_, state_, *folder_ / kTuningSettingsFileName, &failed) == 1) return true;
+    why = (*folder_ / kTuningSettingsFileName).string() + " cannot be written: " + failed.message();
+    return false;
+}
+
+std::vector<std::string> MachineSettings::Reapply(std::string_view occasion) {
+    const std::string when(occasion);
+    if (!folder_) return {};
+    const std::filesystem::path file = *folder_ / kTuningSettingsFileName;
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return {"no settings to put back " + when};
+    // A put-back of this same run that went through (or was refused) is no crash: it starts
+    // afresh. One that an earlier run never finished stays skipped for this run.
+    if (!guard_.Skipped() && guard_.State() != ReapplyState::NotBegun) {
+        guard_.End();
+        guard_ = ReapplyGuard(*folder_);
+    }
+    if (!guard_.Begin(file, ReapplyGuard::Clock::now()))
+        return {"the settings were not put back " + when + ": " + std::string(kReapplySkippedMessage)};
+    TuningReport report;
+    const bool matched = LoadTuningSettings(file, boards_, state_, &report) == 1;
+    guard_.Finished(report.AnyRefused(), ReapplyGuard::Clock::now());
+    std::vector<std::string> lines;
+    if (!matched) lines.push_back("the settings name none of these GPUs; nothing was put back " + when);
+    for (const TuningWriteResult& r : report.Refusals())
+        lines.push_back("GPU " + std::to_string(r.gpu) + " refused its " + DescribeWrite(r) + " " + when + ": " +
+                        StatusInWords(r.status));
+    if (matched && !report.AnyRefused()) lines.push_back("the settings were put back " + when);
+    return lines;
+}
+
+void MachineSettings::Tick() {
+    if (folder_) guard_.Tick(ReapplyGuard::Clock::now());
+}
+
+void MachineSettings::End() {
+    if (folder_) guard_.End();
+}
+
+}  // namespace pyx
