@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -20,7 +21,10 @@ AppCore::AppCore(std::unique_ptr<LibrarySource> source, std::unique_ptr<Trace> t
       boards_(*library_),
       fans_(std::make_unique<FanSafety>(boards_)) {}
 
-bool AppCore::SaveOptions() const { return SaveProgramOptions(options, settings.folder / kProgramOptionsFileName); }
+bool AppCore::SaveOptions() const {
+    const std::optional<std::filesystem::path> file = settings.File(kProgramOptionsFileName);
+    return file && SaveProgramOptions(options, *file);
+}
 
 TuningReport AppCore::End() {
     if (ended_) return {};
@@ -70,11 +74,14 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
         std::filesystem::current_path(programFolder, ec);
     }
 
+    // A folder that is not safe to use leaves the program without settings: the defaults, and
+    // nothing re-applied or saved (the window says why).
     settings = SettingsLocationFor(programFolder, library_->IsSimulated());
-    if (std::string error; !MakeSettingsFolder(settings.folder, error))
+    if (std::string error; settings.Folder() && !MakeSettingsFolder(settings, error) && !settings.refusal)
         std::fprintf(stderr, "pyxtune: the settings folder could not be made (%s)\n", error.c_str());
+    if (settings.refusal) std::fprintf(stderr, "pyxtune: %s\n", settings.WhyNotUsed().c_str());
 
-    options = LoadProgramOptions(settings.folder / kProgramOptionsFileName);
+    if (const auto file = settings.File(kProgramOptionsFileName)) options = LoadProgramOptions(*file);
     commandLineMode = StartModeFromCommandLine(commandLineTail);
 
     QueryLedService(platform.services, ledServiceInstalled);
@@ -92,10 +99,12 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     if (!readerFolder_) reader.readTimeout = std::chrono::milliseconds(0);
     hardwareThread_ = std::make_unique<HardwareThread>(launcher, reader);
     startHardwareResult = StartHardware(boards_, *hardwareThread_);
-    reapply_ = ReapplyGuard(settings.folder);
-    if (startHardwareResult == kStartHardwareOk && loadSettings &&
-        reapply_.Begin(settings.TuningFile(), ReapplyGuard::Clock::now()))
-        loadSettings(settings.TuningFile(), boards_, state_);
+    if (const std::optional<std::filesystem::path> tuningFile = settings.TuningFile()) {
+        reapply_ = ReapplyGuard(*settings.Folder());
+        if (startHardwareResult == kStartHardwareOk && loadSettings &&
+            reapply_.Begin(*tuningFile, ReapplyGuard::Clock::now()))
+            loadSettings(*tuningFile, boards_, state_);
+    }
     return StartupResult::RunMainWindow;
 }
 

@@ -78,7 +78,8 @@ public:
 
     // The program's own choices, read from the settings folder by Start.
     ProgramOptions options;
-    // Writes options to the settings folder; false when the file could not be written.
+    // Writes options to the settings folder; false when the file could not be written or
+    // there is no settings folder.
     bool SaveOptions() const;
     // The program's end, whatever ends it: the fans this run fixed go back to the cards when
     // options ask for it, the put-back marker this start left goes, and so does the video-BIOS
@@ -89,7 +90,8 @@ public:
     std::filesystem::path programFolder;
     // Where "Preformance.txt", "Led.txt", the "Profile" folder and the service scripts live:
     // beside the program, under the user's configuration folder for an installed program, and
-    // in a folder of the simulator's own on simulated cards.
+    // in a folder of the simulator's own on simulated cards. None when that folder is not safe
+    // to use (settings.refusal says why): then nothing is loaded, re-applied or saved.
     SettingsLocation settings;
     StartMode commandLineMode = StartMode::Unset;
     bool ledServiceInstalled = false;

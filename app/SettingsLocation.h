@@ -1,6 +1,8 @@
 #pragma once
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace pyx {
 
@@ -26,16 +28,56 @@ struct SettingsPlaceFacts {
     std::filesystem::path configHome;
 };
 
+// Why the folder the rule chose is not used. Another user could have planted what lies there
+// (a link to a file of root's, a crafted "Preformance.txt"), so it is neither read nor written.
+enum class SettingsFolderFault {
+    NoPlace,         // no absolute folder could be found: the working folder is not one
+    Link,            // a link, wherever it points
+    NotFolder,       // a file or something else stands in the folder's place
+    OtherOwner,      // another user's folder
+    OthersMayWrite,  // its group or everybody may write in it
+    Unexamined,      // the system would not say what it is
+};
+
+// The texts of the faults; each "Settings are not used: ...", with %1 the folder at fault.
+inline constexpr char kSettingsNoPlaceText[] = "Settings are not used: no folder for them could be found";
+inline constexpr char kSettingsLinkText[] = "Settings are not used: %1 is a link";
+inline constexpr char kSettingsNotFolderText[] = "Settings are not used: %1 is not a folder";
+inline constexpr char kSettingsOtherOwnerText[] = "Settings are not used: %1 is owned by another user (uid %2)";
+inline constexpr char kSettingsOthersMayWriteText[] = "Settings are not used: %1 can be written by other users";
+inline constexpr char kSettingsUnexaminedText[] = "Settings are not used: %1 cannot be examined (%2)";
+
+struct SettingsFolderRefusal {
+    SettingsFolderFault fault = SettingsFolderFault::NoPlace;
+    std::filesystem::path where;  // the folder at fault: the settings folder or one above it
+    unsigned long ownerUid = 0;   // OtherOwner
+    std::string systemReason;     // Unexamined
+    // What the user is told, in their language.
+    std::string Text() const;
+};
+
 // Where "Preformance.txt", "Led.txt", the default "Profile" folder and the LED service scripts
 // live. Fonts and the video-BIOS reader stay in the program folder whatever this says.
 struct SettingsLocation {
-    std::filesystem::path folder;
+    // The folder the rule chose, whether or not it is used: what the user is told of. Nothing is
+    // read from or written to it except through Folder().
+    std::filesystem::path chosen;
+    // What chosen lies below: the configuration home, or the program folder. The folders between
+    // the two are the program's own and are examined; the root is the user's choice.
+    std::filesystem::path root;
+    // Set when chosen is not safe to use; then no settings are used at all, and none are saved,
+    // here or anywhere else.
+    std::optional<SettingsFolderRefusal> refusal;
     bool simulated = false;
     bool userConfig = false;  // under the user's configuration home rather than the program
 
-    std::filesystem::path TuningFile() const;
-    std::filesystem::path LedFile() const;
-    std::filesystem::path ProfileFolder() const;
+    std::optional<std::filesystem::path> Folder() const;
+    std::optional<std::filesystem::path> File(std::string_view name) const;
+    std::optional<std::filesystem::path> TuningFile() const;
+    std::optional<std::filesystem::path> LedFile() const;
+    std::optional<std::filesystem::path> ProfileFolder() const;
+    // The refusal's text; empty when the folder is used.
+    std::string WhyNotUsed() const;
 };
 
 // The one rule, on facts given:
@@ -45,12 +87,21 @@ struct SettingsLocation {
 // - on the simulator: the "simulated" folder inside that place.
 SettingsLocation DecideSettingsLocation(const SettingsPlaceFacts& facts);
 
-// The rule above for this process: the facts are read from the system and the environment.
+// Whether the location's folder may be used: it is absolute, and each folder from below the
+// root down to it that exists is a real folder (not a link), this user's own, and nobody
+// else's to write in. A missing one is fine: MakeSettingsFolder makes it this user's alone.
+// On Windows only the first holds: the folder there is the program's own.
+std::optional<SettingsFolderRefusal> CheckSettingsFolder(const SettingsLocation& location);
+
+// The rule above for this process: the facts are read from the system and the environment, and
+// the folder is checked (CheckSettingsFolder); a refused one is not used.
 SettingsLocation SettingsLocationFor(const std::filesystem::path& programFolder, bool simulated);
 
-// Makes the folder and every missing folder above it, each readable by this user only (0700)
-// where the system has such modes; an existing folder is left as it is. False with a reason
-// in error when it cannot be made.
-bool MakeSettingsFolder(const std::filesystem::path& folder, std::string& error);
+// Makes the location's folder and every missing folder above it, each readable by this user
+// only (0700) where the system has such modes; an existing folder is left as it is. Below the
+// root no link is followed: each folder is made and examined in turn, and one found unsafe
+// (planted since the check, say) makes the location refused. False with a reason in error
+// when the folder is refused or cannot be made.
+bool MakeSettingsFolder(SettingsLocation& location, std::string& error);
 
 }  // namespace pyx

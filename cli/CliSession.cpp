@@ -99,13 +99,29 @@ std::string CliSession::BackendLine() const {
 }
 
 std::string CliSession::SettingsFolderText() const {
-    const std::u8string text = settings_.folder.u8string();
+    const std::optional<std::filesystem::path> folder = settings_.Folder();
+    if (!folder) return {};
+    const std::u8string text = folder->u8string();
     return std::string(text.begin(), text.end());
 }
 
 std::string CliSession::SettingsLine() const {
+    if (settings_.refusal) return "Settings folder: none (" + settings_.WhyNotUsed() + ")";
     return "Settings folder: " + SettingsFolderText() +
            (settings_.simulated ? " (the simulator's own; real cards' settings are not touched)" : "");
+}
+
+std::optional<std::filesystem::path> CliSession::SettingsFolderForSaving(std::string& why) {
+    std::string error;
+    if (!MakeSettingsFolder(settings_, error)) {
+        why = settings_.refusal ? error : "the settings folder cannot be made: " + error;
+        return std::nullopt;
+    }
+    return settings_.Folder();
+}
+
+std::string CannotBeWrittenText(const std::filesystem::path& file, const std::error_code& why) {
+    return file.string() + ": cannot be written: " + why.message();
 }
 
 std::optional<int> CliSession::SelectGpu(const CliArgs& args, std::ostream& err) const {

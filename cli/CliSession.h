@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
 
 #include "app/PrivateTempFolder.h"
 #include "app/SettingsLocation.h"
@@ -21,6 +22,9 @@ namespace pyx {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitHardware = 1;  // the hardware or its library refused
 inline constexpr int kExitUsage = 2;     // bad arguments or configuration
+
+// "<file>: cannot be written: <the system's reason>", as every save of this tool says it.
+std::string CannotBeWrittenText(const std::filesystem::path& file, const std::error_code& why);
 
 // The GPU library and board table one command works on, opened from the environment and
 // brought up as the window brings it up: boards identified, buses probed, fans prepared and
@@ -42,9 +46,13 @@ public:
     // The first line of every listing: which back-end answers, said plainly for the simulator.
     std::string BackendLine() const;
     // Where the program keeps its own settings files with this back-end (the window's rule).
+    // None (Settings().refusal says why) when that folder is not safe to use.
     const SettingsLocation& Settings() const { return settings_; }
     std::string SettingsLine() const;
-    std::string SettingsFolderText() const;  // the folder in UTF-8
+    std::string SettingsFolderText() const;  // the folder in UTF-8; empty when none is used
+    // The settings folder for a command about to write there, made when missing; none, with
+    // the reason in why, when no settings folder is used or it cannot be made.
+    std::optional<std::filesystem::path> SettingsFolderForSaving(std::string& why);
 
     // The GPU named by --gpu (GPU 0 when absent); none (after saying why, with the indexes
     // this machine has) when it names no GPU.

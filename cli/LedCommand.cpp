@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
 
 #include "app/AppState.h"
 #include "app/MonitorReadouts.h"
@@ -37,7 +41,9 @@ const char* kLedHelp =
     "  --hold    seconds to keep the basic controller's effect, which this program animates,\n"
     "            running; default: until Ctrl-C, 1 s for static and off. gpu-load follows the\n"
     "            GPU's load, read every second. The controller keeps its last colour afterwards.\n"
-    "  Exit status 1 when a controller refused a write (each refused write is named).\n";
+    "  Exit status 1 when a controller refused a write (each refused write is named); 2 when\n"
+    "  the lighting of several GPUs could not be kept in \"Led.txt\" for the LED service (why\n"
+    "  is said; the lighting is shown all the same).\n";
 
 enum class Family { Basic, Zone, Effect };
 
@@ -208,9 +214,10 @@ void HoldEffect(GpuBoardTable& boards, int gpu, const LedRequest& request, LedEf
 
 // Sends the request to the chosen GPU alone, as the window's Apply sends its page; with
 // several GPUs the window keeps the lighting in "Led.txt" in its settings folder for the LED
-// service, and so does this tool. Returns the writes the controllers refused.
+// service, and so does this tool. Returns the writes the controllers refused; why "Led.txt"
+// was not saved goes to saveFailure.
 LedWriteResult DriveLighting(CliSession& session, int gpu, const LedRequest& request, const LedPageState& page,
-                             LedEffectEngine& engine) {
+                             LedEffectEngine& engine, std::optional<std::string>& saveFailure) {
     GpuBoardTable& boards = session.Boards();
     engine.SetLedKind(gpu, page.boards[static_cast<size_t>(gpu)].ledKind);
     if (request.FollowsLoad()) FeedGpuLoad(boards, gpu, engine);
@@ -223,9 +230,14 @@ LedWriteResult DriveLighting(CliSession& session, int gpu, const LedRequest& req
     options.onlyGpu = gpu;
     options.saveLedSettings = [&] {
         state.gpuMode = static_cast<uint8_t>(gpuMode);
-        std::string ignored;
-        MakeSettingsFolder(session.Settings().folder, ignored);
-        SaveTuningSettings(boards, state, session.Settings().LedFile());
+        std::string why;
+        if (!session.SettingsFolderForSaving(why)) {
+            saveFailure = why;
+            return;
+        }
+        const std::filesystem::path file = *session.Settings().LedFile();
+        if (std::error_code failed; SaveTuningSettings(boards, state, file, &failed) != 1)
+            saveFailure = CannotBeWrittenText(file, failed);
     };
     return ApplyLedSettings(page, engine, state.ledSettings, options);
 }
@@ -260,8 +272,12 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
 
     SteadyLedPacer pacer;
     LedEffectEngine engine(boards, pacer);
-    const LedWriteResult refused = DriveLighting(*session, *gpu, *request, page, engine);
+    std::optional<std::string> saveFailure;
+    const LedWriteResult refused = DriveLighting(*session, *gpu, *request, page, engine, saveFailure);
     out << session->BackendLine() << "\n";
+    // The lighting is shown all the same; the LED service would not know it.
+    if (saveFailure) err << parsed.Prefix() << *saveFailure << "\n";
+    const int shownStatus = saveFailure ? kExitUsage : kExitOk;
 
     const char* targetName = request->target->name;
     auto refuse = [&](const std::string& what) {
@@ -278,7 +294,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         CliInterrupt::Install();
         if (!WaitFirstFrame(engine, *gpu)) {
             engine.Shutdown();
-            return kExitOk;
+            return shownStatus;
         }
         const LedFrameTally first = engine.FrameTally(*gpu);
         if (first.refused > 0) return refuse("refused the effect's first frame: " + DescribeRefusedWrites(first.firstRefused));
@@ -290,7 +306,7 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     if (tally.refused > 0)
         return refuse("refused " + std::to_string(tally.refused) + " of " + std::to_string(tally.frames) +
                       " frames of the effect (first: " + DescribeRefusedWrites(tally.firstRefused) + ")");
-    return kExitOk;
+    return shownStatus;
 }
 
 }  // namespace pyx

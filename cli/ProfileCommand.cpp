@@ -118,7 +118,7 @@ int Save(CliSession& session, const CliArgs& parsed, const std::filesystem::path
     AppState state;
     std::error_code why;
     if (SaveTuningSettings(session.Boards(), state, file, &why) != 1) {
-        err << parsed.Prefix() << file.string() << ": cannot be written: " << why.message() << "\n";
+        err << parsed.Prefix() << CannotBeWrittenText(file, why) << "\n";
         return kExitUsage;
     }
     out << "Saved " << static_cast<int>(session.Boards().gpuCount) << " GPU(s) to " << file.string() << "\n";
@@ -238,14 +238,18 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (!session) return exitCode;
     out << session->BackendLine() << "\n";
     if (ownFile) {
-        file = session->Settings().TuningFile();
-        if (action == "load")
-            if (const std::optional<int> status = refusal()) return *status;
-        std::string error;
-        if (action == "save" && !MakeSettingsFolder(session->Settings().folder, error)) {
-            err << parsed.Prefix() << "the settings folder cannot be made: " << error << "\n";
+        // Without a settings folder there is no own file: nothing is read from or written to
+        // any other place instead.
+        std::string why;
+        const std::optional<std::filesystem::path> folder =
+            action == "save" ? session->SettingsFolderForSaving(why) : session->Settings().Folder();
+        if (!folder) {
+            err << parsed.Prefix() << (why.empty() ? session->Settings().WhyNotUsed() : why) << "\n";
             return kExitUsage;
         }
+        file = *session->Settings().TuningFile();
+        if (action == "load")
+            if (const std::optional<int> status = refusal()) return *status;
     }
     return action == "save" ? Save(*session, parsed, file, out, err) : Load(*session, parsed, file, *keep, out, err);
 }

@@ -278,6 +278,30 @@ Settings are only effective when the apply button is pressed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Settings are not used: no folder for them could be found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 is a link</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 is owned by another user (uid %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 can be written by other users</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 cannot be examined (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Continue? [y/N]</source>
         <translation type="unfinished"></translation>
     </message>

@@ -285,6 +285,30 @@ Settings are only effective when the apply button is pressed.</source>
         <translation>%2 中缺少 LED 服务程序“%1”，因此未安装 LED 服务。</translation>
     </message>
     <message>
+        <source>Settings are not used: no folder for them could be found</source>
+        <translation>未使用设置：找不到可存放设置的文件夹</translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 is a link</source>
+        <translation>未使用设置：%1 是一个链接</translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 is not a folder</source>
+        <translation>未使用设置：%1 不是文件夹</translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 is owned by another user (uid %2)</source>
+        <translation>未使用设置：%1 属于另一个用户（uid %2）</translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 can be written by other users</source>
+        <translation>未使用设置：其他用户可以写入 %1</translation>
+    </message>
+    <message>
+        <source>Settings are not used: %1 cannot be examined (%2)</source>
+        <translation>未使用设置：无法检查 %1（%2）</translation>
+    </message>
+    <message>
         <source>Continue? [y/N]</source>
         <translation>是否继续？[y/N]</translation>
     </message>

@@ -1,7 +1,10 @@
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <ios>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -218,7 +221,7 @@ TEST_F(AppCoreTest, StoredSettingsOfTheSettingsFolderAreAppliedAtStart) {
         ASSERT_EQ(GetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
         power.entries[0].powerPcm = 90000;
         ASSERT_EQ(SetPowerPolicyStatus(core->Boards(), 0, &power), kNvOk);
-        ASSERT_EQ(SaveTuningSettings(core->Boards(), core->State(), core->settings.TuningFile()), 1);
+        ASSERT_EQ(SaveTuningSettings(core->Boards(), core->State(), *core->settings.TuningFile()), 1);
     }
     ASSERT_TRUE(fs::exists(folder_ / "simulated" / "Preformance.txt"));
     fs::current_path(oldCwd_);  // the start itself must move to the program folder
@@ -233,6 +236,31 @@ TEST_F(AppCoreTest, StoredSettingsOfTheSettingsFolderAreAppliedAtStart) {
     EXPECT_EQ(power.entries[0].powerPcm, 90000u);
     EXPECT_EQ(core->State().tuningSettings.powerTargetPercent, 90);
 }
+
+#ifndef _WIN32
+// A settings folder that is a link (another user's doing, say) is not used: the settings it
+// leads to are not put back, and nothing is saved there, nor in the program's folder instead.
+TEST_F(AppCoreTest, ASettingsFolderThatIsALinkIsNeitherReadNorWrittenNorReplaced) {
+    const test::TempFolder elsewhere("pyx-elsewhere-");
+    std::ofstream(elsewhere.Path() / "Preformance.txt") << "planted";
+    fs::create_directory_symlink(elsewhere.Path(), folder_ / "simulated");
+    FakeInstanceLock lock(machine_, 1);
+    auto core = MakeCore();
+    ASSERT_EQ(Start(*core, lock, ""), StartupResult::RunMainWindow);
+    EXPECT_EQ(core->startHardwareResult, 0);
+    EXPECT_EQ(settingsLoads_, 0) << loadedFile_;
+    EXPECT_EQ(core->settings.WhyNotUsed(),
+              "Settings are not used: " + (folder_ / "simulated").string() + " is a link");
+    EXPECT_EQ(core->Reapply().State(), ReapplyState::NotBegun);
+    EXPECT_FALSE(core->SaveOptions());
+    core->End();
+    std::vector<fs::path> left;
+    for (const fs::path& in : {folder_, elsewhere.Path()})
+        for (const auto& entry : fs::directory_iterator(in)) left.push_back(entry.path());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<fs::path>{folder_ / "simulated", elsewhere.Path() / "Preformance.txt"}));
+}
+#endif
 
 }  // namespace
 }  // namespace pyx

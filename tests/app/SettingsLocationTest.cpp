@@ -3,11 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 
+#include "tests/support/TempFolder.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/app/CIniTestFiles.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace pyx {
 namespace {
@@ -36,7 +43,8 @@ TEST(SettingsLocationTest, TheRuleOverEveryKindOfProgramAndBackEnd) {
     };
     for (const Case& c : cases) {
         const SettingsLocation location = DecideSettingsLocation(c.facts);
-        EXPECT_EQ(location.folder, c.folder) << c.what;
+        EXPECT_EQ(location.chosen, c.folder) << c.what;
+        EXPECT_EQ(location.root, c.userConfig ? c.facts.configHome : c.facts.programFolder) << c.what;
         EXPECT_EQ(location.userConfig, c.userConfig) << c.what;
         EXPECT_EQ(location.simulated, c.facts.simulated) << c.what;
         EXPECT_EQ(location.TuningFile(), c.folder / "Preformance.txt") << c.what;
@@ -71,10 +79,10 @@ TEST(SettingsLocationTest, OnWindowsTheSettingsLieBesideTheProgramWhereverItLies
     CIniTestFolder folder;
     ScopedEnv xdg("XDG_CONFIG_HOME", folder.Path().string());
     const fs::path installed = "C:/Program Files/Pyxtune";
-    EXPECT_EQ(SettingsLocationFor(installed, false).folder, installed);
-    EXPECT_EQ(SettingsLocationFor(installed, true).folder, installed / "simulated");
+    EXPECT_EQ(SettingsLocationFor(installed, false).chosen, installed);
+    EXPECT_EQ(SettingsLocationFor(installed, true).chosen, installed / "simulated");
     EXPECT_FALSE(SettingsLocationFor(installed, false).userConfig);
-    EXPECT_EQ(SettingsLocationFor(folder.Path(), false).folder, folder.Path());
+    EXPECT_EQ(SettingsLocationFor(folder.Path(), false).chosen, folder.Path());
 }
 #else
 // The XDG rule for an installed program (Windows keeps no settings under the user's folders).
@@ -82,39 +90,100 @@ TEST(SettingsLocationTest, AnInstalledProgramKeepsItsSettingsUnderTheConfigurati
     CIniTestFolder folder;
     {
         ScopedEnv xdg("XDG_CONFIG_HOME", folder.Path().string());
-        EXPECT_EQ(SettingsLocationFor("/usr/lib/pyxtune", false).folder, folder.Path() / "pyxtune");
-        EXPECT_EQ(SettingsLocationFor("/opt/pyxtune/bin", true).folder, folder.Path() / "pyxtune" / "simulated");
+        EXPECT_EQ(SettingsLocationFor("/usr/lib/pyxtune", false).chosen, folder.Path() / "pyxtune");
+        EXPECT_EQ(SettingsLocationFor("/opt/pyxtune/bin", true).chosen, folder.Path() / "pyxtune" / "simulated");
         // A copy in a folder of the user's own stays beside itself.
         fs::create_directory(folder.Path() / "bin");
-        EXPECT_EQ(SettingsLocationFor(folder.Path() / "bin", false).folder, folder.Path() / "bin");
+        EXPECT_EQ(SettingsLocationFor(folder.Path() / "bin", false).chosen, folder.Path() / "bin");
     }
     {
         // A relative configuration home is not one; HOME's .config is used instead.
         ScopedEnv xdg("XDG_CONFIG_HOME", "relative/config");
         ScopedEnv home("HOME", folder.Path().string());
-        EXPECT_EQ(SettingsLocationFor("/usr/bin", false).folder, folder.Path() / ".config" / "pyxtune");
+        EXPECT_EQ(SettingsLocationFor("/usr/bin", false).chosen, folder.Path() / ".config" / "pyxtune");
     }
 }
 #endif
 
 TEST(SettingsLocationTest, TheFolderIsMadeWithEveryMissingFolderAboveItForThisUserOnly) {
     CIniTestFolder folder;
+    SettingsPlaceFacts facts{"/usr/bin", true, false, true, folder.Path() / ".config"};
+    SettingsLocation location = DecideSettingsLocation(facts);
     const fs::path settings = folder.Path() / ".config" / "pyxtune" / "simulated";
     std::string error;
-    ASSERT_TRUE(MakeSettingsFolder(settings, error)) << error;
+    ASSERT_TRUE(MakeSettingsFolder(location, error)) << error;
     EXPECT_TRUE(fs::is_directory(settings));
 #ifndef _WIN32
     for (const fs::path& made : {folder.Path() / ".config", folder.Path() / ".config" / "pyxtune", settings})
         EXPECT_EQ(fs::status(made).permissions() & fs::perms::all, fs::perms::owner_all) << made;
 #endif
-    EXPECT_TRUE(MakeSettingsFolder(settings, error)) << "an existing folder is fine";
+    EXPECT_TRUE(MakeSettingsFolder(location, error)) << "an existing folder is fine";
 
     // A file in the way is reported, not replaced.
     const fs::path blocked = folder.WriteBytes("blocked", {});
-    EXPECT_FALSE(MakeSettingsFolder(blocked / "pyxtune", error));
+    facts.configHome = blocked;
+    location = DecideSettingsLocation(facts);
+    EXPECT_FALSE(MakeSettingsFolder(location, error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(fs::is_regular_file(blocked));
 }
+
+#ifndef _WIN32
+// Root started with a user's environment (sudo -E) finds that user's configuration home: what
+// lies below it is used only when it is root's own and nobody else's to write, or is made now.
+// Otherwise nothing at all is used, nor any other place instead, and the reason is given.
+TEST(SettingsLocationTest, AFolderAnotherUserCouldHavePreparedIsNotUsedAndSaysWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+    enum class Plant { Nothing, Folder, Link, File };
+    struct Case {
+        const char* what;
+        const char* at;  // below the configuration home; the settings go to "pyxtune/simulated"
+        Plant plant;
+        mode_t mode;
+        uid_t owner;
+        const char* reason;  // after "Settings are not used: <home>/<at> "; null: the folder is used
+    };
+    const Case cases[] = {
+        {"a good folder", "pyxtune", Plant::Folder, 0700, 0, nullptr},
+        {"a folder not there yet", "pyxtune", Plant::Nothing, 0, 0, nullptr},
+        {"a link as the folder", "pyxtune/simulated", Plant::Link, 0, 0, "is a link"},
+        {"another user's folder", "pyxtune", Plant::Folder, 0700, 65534, "is owned by another user (uid 65534)"},
+        {"a folder its group may write", "pyxtune", Plant::Folder, 0770, 0, "can be written by other users"},
+        {"a folder everybody may write", "pyxtune/simulated", Plant::Folder, 0703, 0, "can be written by other users"},
+        {"a file in its place", "pyxtune", Plant::File, 0, 0, "is not a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const test::TempFolder home("pyx-config-"), elsewhere("pyx-elsewhere-");
+        const fs::path planted = home.Path() / c.at, folder = home.Path() / "pyxtune" / "simulated";
+        fs::create_directories(planted.parent_path());
+        fs::permissions(planted.parent_path(), fs::perms::owner_all);
+        if (c.plant == Plant::Link) fs::create_directory_symlink(elsewhere.Path(), planted);
+        if (c.plant == Plant::File) std::ofstream(planted) << "not a folder";
+        if (c.plant == Plant::Folder) {
+            ASSERT_TRUE(fs::create_directory(planted));
+            ASSERT_EQ(::chmod(planted.c_str(), c.mode) | ::chown(planted.c_str(), c.owner, c.owner), 0);
+        }
+        ScopedEnv xdg("XDG_CONFIG_HOME", home.Path().string());
+        SettingsLocation location = SettingsLocationFor("/usr/lib/pyxtune", true);
+        std::string error;
+        EXPECT_EQ(MakeSettingsFolder(location, error), c.reason == nullptr);
+        const std::string reason = c.reason ? "Settings are not used: " + planted.string() + " " + c.reason : "";
+        EXPECT_EQ(error, reason);
+        EXPECT_EQ(location.WhyNotUsed(), reason);
+        EXPECT_EQ(location.TuningFile().value_or("none"), c.reason ? fs::path("none") : folder / "Preformance.txt");
+        EXPECT_EQ(location.File("Options.txt").has_value(), c.reason == nullptr);
+        if (!c.reason) {
+            EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+        }
+        EXPECT_TRUE(fs::is_empty(elsewhere.Path())) << "something was made through the link";
+    }
+    // A program that cannot tell where it lies has none: the working folder is not one.
+    SettingsLocation nowhere = SettingsLocationFor("", false);
+    EXPECT_FALSE(nowhere.TuningFile().has_value());
+    EXPECT_EQ(nowhere.WhyNotUsed(), "Settings are not used: no folder for them could be found");
+}
+#endif
 
 }  // namespace
 }  // namespace pyx

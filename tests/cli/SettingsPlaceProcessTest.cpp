@@ -3,13 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "app/CIniText.h"
 #include "tests/cli/ProgramProcess.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace pyx::proctest {
 namespace {
@@ -114,6 +121,48 @@ TEST_F(SettingsPlaceProcessTest, ACustomTuningOfTheDefaultCardComesBackFromAProf
     }
 }
 
+#ifndef _WIN32
+// Root started with a user's environment (sudo -E) finds a settings folder of that user's
+// making, with settings of their choosing. An installed copy uses no settings then: it says why
+// and fails wherever it would read or write them, and writes nothing anywhere instead.
+TEST_F(SettingsPlaceProcessTest, RootWithAnotherUsersHomeUsesNoSettingsAndSaysWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can stand for another user's folder";
+    if (!FallsBackToTheSimulator()) GTEST_SKIP() << "a GPU driver library is installed here";
+    std::string base = "/opt/pyx-test-XXXXXX";  // installed, as a package puts it
+    if (::mkdtemp(base.data()) == nullptr) GTEST_SKIP() << base << ": " << std::strerror(errno);
+    const struct Remove {
+        fs::path folder;
+        ~Remove() { RemoveFolder(folder); }
+    } removeInstalled{base};
+    program_ = CopyProgram(PYX_PYXTUNECTL, fs::path(base) / "bin");
+    const fs::path users = folder_ / "config" / "pyxtune", crafted = users / "simulated" / "Preformance.txt";
+    fs::create_directories(crafted.parent_path());
+    std::ofstream(crafted, std::ios::binary) << Utf16File(u"\xFEFF[Gpu1]\r\nId=1b81\r\nDyaGpuClock=150\r\n");
+    for (const fs::path& planted : {users, crafted.parent_path(), crafted})
+        ASSERT_EQ(::chown(planted.c_str(), 65534, 65534), 0);
+    const std::string craftedBytes = FileText(crafted);
+    const std::string why = "Settings are not used: " + users.string() + " is owned by another user (uid 65534)";
+
+    using Args = std::vector<std::string>;
+    const Args light = {"led", "--gpu", "0", "--target", "zone-main", "--mode", "static", "--color", "00ff00"};
+    for (const auto& [args, scenario, status] : {std::tuple{Args{"profile", "save"}, "", 2},
+                                                 std::tuple{Args{"profile", "load", "--yes"}, "", 2},
+                                                 std::tuple{light, "led-two-cards.json", 2},
+                                                 std::tuple{Args{"list"}, "", 0}}) {
+        SCOPED_TRACE(args.front() + (args.size() > 1 ? " " + args[1] : ""));
+        fs::remove(folder_ / "state.json");
+        const ProgramRun run = Ctl(args, *scenario ? scenario : nullptr);
+        EXPECT_EQ(run.status, status) << run.out << run.err;
+        EXPECT_NE((run.err + run.out).find(why), std::string::npos) << run.out << run.err;
+    }
+    std::vector<fs::path> settingsFiles;  // beside the program, in the working folders, the user's
+    for (const fs::path& place : {fs::path(base), folder_})
+        for (const auto& entry : fs::recursive_directory_iterator(place))
+            if (entry.path().extension() == ".txt") settingsFiles.push_back(entry.path());
+    EXPECT_EQ(settingsFiles, std::vector<fs::path>{crafted});
+    EXPECT_EQ(FileText(crafted), craftedBytes);
+}
+#endif
+
 }  // namespace
 }  // namespace pyx::proctest
-

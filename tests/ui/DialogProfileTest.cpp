@@ -4,6 +4,12 @@
 #include "gpu/NvApiLibrary.h"
 #include "sim/SimLibrarySource.h"
 #include "sim/SimScenario.h"
+#include "tests/support/FileText.h"
+#include "ui/main/SaveFailureText.h"
+
+#ifndef _WIN32
+#include "tests/support/linux/FileSizeLimit.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -11,9 +17,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +84,7 @@ protected:
     std::unique_ptr<CProfileDlg> MakeDialog(std::optional<fs::path> answer)
     {
         ProfileDlgContext context{*card.table, state, programFolder, {}, {}, {}};
+        context.profileFolder = Profiles();
         context.picker = [this, answer](QWidget* owner, const ProfileFileRequest& request) {
             requests.push_back(request);
             owners.push_back(owner);
@@ -90,6 +100,9 @@ protected:
             events.push_back("sleep " + std::to_string(pause.count()));
         };
         context.reportFailure = [this](const std::string& text) { reports.push_back(text); };
+        context.describeSaveFailure = [](const fs::path& file, const std::error_code& why) {
+            return pyx::SaveFailureText(file, why);
+        };
         return std::make_unique<CProfileDlg>(context);
     }
 
@@ -167,6 +180,7 @@ TEST_F(DialogProfileTest, ALoadedProfileIsOfferedToKeepWithItsAnswers)
         events.clear();
         reports.clear();
         ProfileDlgContext context{*card.table, state, programFolder, {}, {}, {}};
+        context.profileFolder = Profiles();
         context.picker = [&](QWidget*, const ProfileFileRequest&) { return std::optional(Profiles() / name); };
         context.refreshFromSettings = [&] { events.push_back("refresh"); };
         context.sleep = [](std::chrono::milliseconds) {};
@@ -234,16 +248,42 @@ TEST_F(DialogProfileTest, AnUnreadableProfileChangesNothingButStillRefreshesAndC
     EXPECT_NE(reports[0].find("nothing was changed"), std::string::npos) << reports[0];
 }
 
-TEST_F(DialogProfileTest, ASaveThatCannotBeWrittenIsReportedAndMakesNoFile)
+// The system's reason comes with the file, as with every other file the window cannot write;
+// an old profile stays as it was.
+TEST_F(DialogProfileTest, ASaveThatCannotBeWrittenIsReportedWithTheSystemsReasonAndMakesNoFile)
 {
-    const fs::path file = Profiles() / "no such folder" / "quiet.ini";
-    auto dialog = MakeDialog(file);
-    dialog->show();
-    dialog->Button(CProfileDlg::kSaveId)->click();
-    EXPECT_FALSE(fs::exists(file));
-    EXPECT_FALSE(dialog->isVisible());
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], "The profile could not be saved to " + file.string() + ".");
+    fs::create_directories(Profiles() / "folder.ini");
+    std::ofstream(Profiles() / "kept.ini") << "old";
+    struct Case
+    {
+        fs::path file;
+        std::string reason;
+        bool fullDisk;
+    };
+    std::vector<Case> cases = {{Profiles() / "no such folder" / "quiet.ini", std::strerror(ENOENT), false},
+                               {Profiles() / "folder.ini", std::strerror(EISDIR), false}};
+#ifndef _WIN32
+    cases.push_back({Profiles() / "kept.ini", pyx::test::FileSizeLimit::Reason(), true});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.string());
+        reports.clear();
+        auto dialog = MakeDialog(c.file);
+        dialog->show();
+#ifndef _WIN32
+        std::optional<pyx::test::FileSizeLimit> limit;
+        if (c.fullDisk) {
+            ASSERT_TRUE(limit.emplace(64).Active());
+        }
+#endif
+        dialog->Button(CProfileDlg::kSaveId)->click();
+        EXPECT_FALSE(dialog->isVisible());
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0], "The profile could not be saved to " + c.file.string() + ".\n\n" +
+                                  c.file.filename().string() + " cannot be written: " + c.reason);
+    }
+    EXPECT_FALSE(fs::exists(Profiles() / "no such folder"));
+    EXPECT_EQ(pyx::test::FileText(Profiles() / "kept.ini"), "old");
 }
 
 TEST_F(DialogProfileTest, TheOpenFlagIsSetOnlyWhileTheDialogRuns)

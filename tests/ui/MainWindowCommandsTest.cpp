@@ -322,7 +322,7 @@ TEST(MainWindowCommands, StoredSettingsComeBackOnTheButtonsAtStart)
     state.gpuMode = kTuningModePerformance;
     state.ledSettings.ledMode = 1;
     state.ledSettings.gm2Mode = 10;
-    ASSERT_EQ(SaveTuningSettings(world.core->Boards(), state, world.core->settings.TuningFile()), 1);
+    ASSERT_EQ(SaveTuningSettings(world.core->Boards(), state, *world.core->settings.TuningFile()), 1);
     state = AppState{};
 
     ASSERT_TRUE(world.Open());

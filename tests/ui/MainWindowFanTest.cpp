@@ -19,7 +19,7 @@ namespace {
 // GPU 0 in Custom mode, stored as the program writes the file: UTF-16 with its byte-order mark.
 bool OpenWithStoredFanMode(MainWindowWorld& world, const std::u16string& fanWorkMode)
 {
-    std::ofstream out(world.core->settings.TuningFile(), std::ios::binary);
+    std::ofstream out(*world.core->settings.TuningFile(), std::ios::binary);
     for (const char16_t unit : u"\xFEFF[Gpu1]\r\nId=1b80\r\nFanWorkMode=" + (fanWorkMode + u"\r\nGpuMode=4\r\n"))
         out << static_cast<char>(unit & 0xFF) << static_cast<char>(unit >> 8);
     out.close();
@@ -85,7 +85,7 @@ TEST(MainWindowFans, AStoredValueOutsideTheCardsRangeIsNotSentAndIsToldAtStart)
 {
     MainWindowWorld world(ScenarioText("fan-type0-library.json"));
     world.trayAvailable = false;
-    std::ofstream out(world.core->settings.TuningFile(), std::ios::binary);
+    std::ofstream out(*world.core->settings.TuningFile(), std::ios::binary);
     for (const char16_t unit : std::u16string(u"\xFEFF[Gpu1]\r\nId=1b80\r\nFanWorkMode=1\r\nDyaGpuClock=50\r\n"
                                               u"PowerTarget=-5\r\nGpuMode=4\r\n"))
         out << static_cast<char>(unit & 0xFF) << static_cast<char>(unit >> 8);

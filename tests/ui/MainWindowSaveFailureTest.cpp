@@ -5,6 +5,7 @@
 
 #include "MainWindowTestWorld.h"
 
+#include "tests/support/TempFolder.h"
 #include "tests/support/linux/FileSizeLimit.h"
 #include "ui/main/MainWindowLayout.h"
 #include "ui/main/TrayIcon.h"
@@ -53,6 +54,35 @@ TEST(MainWindowSaveFailure, AFileTheWindowCannotWriteIsSaidWithItsReason)
                         world.prompts.warnings[0].endsWith(CannotBeWritten("Preformance.txt")))
                 << world.prompts.warnings.join(u'|').toStdString();
         }
+    }
+}
+
+// Where the settings folder is not safe to use, the window says why once, at its start, and
+// saves nothing anywhere: neither on hiding, nor the kept tuning, nor the lighting of two cards
+// for the LED service; nothing in the program's own folder instead.
+TEST(MainWindowSaveFailure, WithoutASettingsFolderTheWindowSaysWhyOnceAndSavesNothing)
+{
+    for (const bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "with a notification area" : "without one");
+        const test::TempFolder elsewhere("pyx-elsewhere-");
+        MainWindowWorld world(ScenarioText("led-two-cards.json"), "", [&](const std::filesystem::path& folder) {
+            std::filesystem::create_directory_symlink(elsewhere.Path(), folder / "simulated");
+        });
+        world.trayAvailable = tray;
+        ASSERT_TRUE(world.Open());
+        const QString said = QStringLiteral("Settings are not used: %1 is a link")
+                                 .arg(QString::fromStdString((world.folder / "simulated").string()));
+        EXPECT_EQ(world.window->Tray().LastWarning(), tray ? said : QString());
+        EXPECT_EQ(world.prompts.notices, tray ? QStringList{} : QStringList{said});
+        world.Click(kIdPerformance);
+        world.Click(kIdApply);
+        world.Click(kIdHide);
+        world.window->ShowFromTray(false);
+        EXPECT_EQ(world.prompts.notices, tray ? QStringList{} : QStringList{said}) << "said once";
+        EXPECT_TRUE(world.prompts.warnings.isEmpty()) << world.prompts.warnings.join(u'|').toStdString();
+        EXPECT_TRUE(std::filesystem::is_empty(elsewhere.Path()));
+        for (const char* name : {"Preformance.txt", "Led.txt", "Options.txt", "setupledservices.sh"})
+            EXPECT_FALSE(std::filesystem::exists(world.folder / name)) << name;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,9 +70,13 @@ inline std::string ScenarioText(const char* name)
 class MainWindowWorld
 {
 public:
-    explicit MainWindowWorld(const std::string& scenarioJson, const std::string& commandLine = "")
+    // beforeStart is given the program's folder before the program starts there.
+    explicit MainWindowWorld(const std::string& scenarioJson, const std::string& commandLine = "",
+                             const std::function<void(const std::filesystem::path&)>& beforeStart = {})
         : oldFolder(std::filesystem::current_path())
     {
+        if (beforeStart)
+            beforeStart(folder);
         auto lib = pyx::test::LoadScenario(scenarioJson);
         simLib = lib.get();
         Start(std::make_unique<pyx::sim::SimLibrarySource>(std::move(lib)), commandLine);
@@ -146,7 +151,7 @@ public:
     // In the settings folder the program chose: on these simulated cards, the simulator's own.
     bool SettingsFileExists(const char* name = "Preformance.txt") const
     {
-        return std::filesystem::exists(core->settings.folder / name);
+        return std::filesystem::exists(core->settings.chosen / name);
     }
 
     pyx::test::TempFolder dir{"pyx-window-"};

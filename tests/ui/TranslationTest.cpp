@@ -22,6 +22,7 @@
 #include "app/LedService.h"
 #include "app/ProgramOptions.h"
 #include "app/ReapplyGuard.h"
+#include "app/SettingsLocation.h"
 #include "app/TuningController.h"
 #include "app/TuningRanges.h"
 #include "app/TuningReport.h"
@@ -242,7 +243,9 @@ TEST(Translation, EveryTextTheCoreShowsIsListedForTheTranslators) {
         kOverclockWarningText, kAppliedText, kOtherUserMessage, kAddFontFailedMessage, kNotKeplerText, kBoostClockZeroText,
         kKeepQuestionText, kNotEverySettingAppliedText, kGpuRefusedText, kOtherSettingsAppliedText, kHandBackThermalText,
         kHandBackTemperatureLostText, kFanBackText, kFanNotBackText, kReapplySkippedMessage, kLedServiceStartedText,
-        kLedServiceStoppedText, kLedServiceProgramMissingText, kContinuePromptText, kKeepPromptText};
+        kLedServiceStoppedText, kLedServiceProgramMissingText, kSettingsNoPlaceText, kSettingsLinkText,
+        kSettingsNotFolderText, kSettingsOtherOwnerText, kSettingsOthersMayWriteText, kSettingsUnexaminedText,
+        kContinuePromptText, kKeepPromptText};
     for (std::string_view text : coreTexts) {
         bool listed = false;
         for (const char* entry : CoreMessageTexts()) listed = listed || text == entry;

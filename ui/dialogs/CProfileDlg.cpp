@@ -52,21 +52,17 @@ QPushButton* CProfileDlg::Button(int id) const
     }
 }
 
-std::filesystem::path CProfileDlg::ProfileFolder() const
-{
-    return context_.profileFolder.empty() ? context_.programFolder / kProfileFolderName : context_.profileFolder;
-}
-
 std::optional<std::filesystem::path> CProfileDlg::Pick(ProfileFileRequest::Kind kind)
 {
     std::error_code ignored;
     // An existing folder is the usual case; a folder that cannot be made leaves the picker
     // to open wherever the system puts it.
-    std::filesystem::create_directory(ProfileFolder(), ignored);
+    if (context_.profileFolder)
+        std::filesystem::create_directory(*context_.profileFolder, ignored);
 
     ProfileFileRequest request;
     request.kind = kind;
-    request.initialFolder = ProfileFolder();
+    request.initialFolder = context_.profileFolder.value_or(std::filesystem::path());
     request.nameFilter = QString::fromLatin1(kNameFilter);
     if (kind == ProfileFileRequest::Kind::Save)
         request.defaultSuffix = QString::fromLatin1(kDefaultSuffix);
@@ -93,8 +89,13 @@ void CProfileDlg::OnSave()
     if (!file)
         return;
     // A file that cannot be written leaves any old one as it was; the dialog ends either way.
-    if (pyx::SaveTuningSettings(context_.table, context_.state, *file) == 0 && context_.reportFailure)
-        context_.reportFailure(tr("The profile could not be saved to %1.").arg(PathToQString(*file)).toStdString());
+    std::error_code why;
+    if (pyx::SaveTuningSettings(context_.table, context_.state, *file, &why) == 0 && context_.reportFailure) {
+        QString text = tr("The profile could not be saved to %1.").arg(PathToQString(*file));
+        if (context_.describeSaveFailure)
+            text += QStringLiteral("\n\n") + context_.describeSaveFailure(*file, why);
+        context_.reportFailure(text.toStdString());
+    }
     done(0);
 }
 

@@ -6,11 +6,14 @@
 #include "ui/dialogs/ProfileFilePicker.h"
 
 #include <QDialog>
+#include <QString>
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <system_error>
 
 class QPushButton;
 
@@ -28,8 +31,12 @@ struct ProfileDlgContext
     // The pause between a load and the refresh; unset: the thread sleeps.
     std::function<void(std::chrono::milliseconds)> sleep{};
     // Where the pickers open (made when missing): the "Profile" folder of the settings
-    // folder; empty: the "Profile" folder beside the program.
-    std::filesystem::path profileFolder{};
+    // folder. None where no settings folder is used: the pickers open where the system puts
+    // them, and no folder is made anywhere.
+    std::optional<std::filesystem::path> profileFolder{};
+    // The system's reason why a profile could not be written, as the window says it of every
+    // file it could not write. Unset: only the file is named.
+    std::function<QString(const std::filesystem::path& file, const std::error_code& why)> describeSaveFailure{};
     // Tells the user what did not happen: a profile that could not be written or read, and
     // each value a card refused. Unset: nobody is told.
     std::function<void(const std::string& text)> reportFailure{};
@@ -55,7 +62,6 @@ class CProfileDlg : public QDialog
 public:
     static constexpr int kLoadId = 1021;
     static constexpr int kSaveId = 1022;
-    static constexpr char kProfileFolderName[] = "Profile";
     static constexpr char kNameFilter[] = "INI file(*.ini)";
     static constexpr char kDefaultSuffix[] = "ini";
     static constexpr std::chrono::milliseconds kRefreshDelay{100};
@@ -72,7 +78,6 @@ public:
 
     // The "Save" (kSaveId) or "Load" (kLoadId) button; null for other ids.
     QPushButton* Button(int id) const;
-    std::filesystem::path ProfileFolder() const;
 
 private:
     // Creates the folder, runs the picker and puts the current directory back; the chosen file.

@@ -314,7 +314,9 @@ void CVornDlg::OnSessionEnd() { context_.engine.SessionEnd(); }
 
 void CVornDlg::ShowAbout() {
     CAboutDlg about(QPixmap::fromImage(icon_), this);
-    about.SetSettingsFolder(QString::fromStdU16String(context_.core.settings.folder.u16string()));
+    // No line at all where no settings folder is used.
+    const std::filesystem::path folder = context_.core.settings.Folder().value_or(std::filesystem::path());
+    about.SetSettingsFolder(QString::fromStdU16String(folder.u16string()));
     about.exec();
 }
 

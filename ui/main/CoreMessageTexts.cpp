@@ -7,7 +7,7 @@
 namespace pyx {
 
 std::span<const char* const> CoreMessageTexts() {
-    static const std::array<const char*, 20> texts = {
+    static const std::array<const char*, 26> texts = {
         QT_TRANSLATE_NOOP("Messages", "警告：对显卡进行超频有可能会造成系统不稳、花屏、死机甚至硬件损坏，敬请慎重操作。"),
         QT_TRANSLATE_NOOP("Messages", "Hardware settings applied!"),
         QT_TRANSLATE_NOOP("Messages", "PYXTUNE has been started by other user."),
@@ -31,6 +31,12 @@ std::span<const char* const> CoreMessageTexts() {
         QT_TRANSLATE_NOOP("Messages", "stop success."),
         QT_TRANSLATE_NOOP("Messages",
                           "The LED service program \"%1\" is missing from %2, so the LED service was not installed."),
+        QT_TRANSLATE_NOOP("Messages", "Settings are not used: no folder for them could be found"),
+        QT_TRANSLATE_NOOP("Messages", "Settings are not used: %1 is a link"),
+        QT_TRANSLATE_NOOP("Messages", "Settings are not used: %1 is not a folder"),
+        QT_TRANSLATE_NOOP("Messages", "Settings are not used: %1 is owned by another user (uid %2)"),
+        QT_TRANSLATE_NOOP("Messages", "Settings are not used: %1 can be written by other users"),
+        QT_TRANSLATE_NOOP("Messages", "Settings are not used: %1 cannot be examined (%2)"),
         QT_TRANSLATE_NOOP("Messages", "Continue? [y/N]"),
         QT_TRANSLATE_NOOP("Messages", "Keep these settings? [y/N] (reverted in %1 s)"),
     };

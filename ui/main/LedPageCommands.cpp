@@ -4,6 +4,7 @@
 #include <QSlider>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -136,12 +137,14 @@ void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
     options.applyButton = applyButton;
     options.restoringLed = restoringLed;
     options.ledControllerKind = state.ledControllerKind;
-    // Saved once for each GPU lit; a file that cannot be written is said once.
+    // Saved once for each GPU lit; a file that cannot be written is said once. Without a
+    // settings folder nothing is saved; the start said why.
     std::optional<QString> failed;
     options.saveLedSettings = [&core, &failed] {
+        const std::optional<std::filesystem::path> file = core.settings.LedFile();
         std::error_code why;
-        if (SaveTuningSettings(core.Boards(), core.State(), core.settings.LedFile(), &why) != 1)
-            failed = SaveFailureText(core.settings.LedFile(), why);
+        if (file && SaveTuningSettings(core.Boards(), core.State(), *file, &why) != 1)
+            failed = SaveFailureText(*file, why);
     };
     ApplyLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, options);
     if (failed) window_.SayFailedSave(*failed);

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QWidget>
 
+#include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/ReapplyGuard.h"
@@ -73,10 +75,11 @@ void MainWindowCommands::OnCommand(QWidget* sender) {
 }
 
 void MainWindowCommands::OnHide() {
-    const std::filesystem::path file = w_.core.settings.TuningFile();
+    // Without a settings folder nothing is saved; the start said why.
+    const std::optional<std::filesystem::path> file = w_.core.settings.TuningFile();
     std::error_code why;
-    const bool failed =
-        !w_.page.settingsCommitted && SaveTuningSettings(w_.core.Boards(), w_.core.State(), file, &why) != 1;
+    const bool failed = file && !w_.page.settingsCommitted &&
+                        SaveTuningSettings(w_.core.Boards(), w_.core.State(), *file, &why) != 1;
     QWidget& window = w_.window;
     if (w_.hasTray()) {
         window.hide();
@@ -89,7 +92,7 @@ void MainWindowCommands::OnHide() {
     w_.flags.mainWindowShown = false;
     // Said once the window is out of sight: beside the notification-area icon, or where there
     // is none at once in a box of its own.
-    if (failed && w_.sayFailedSave) w_.sayFailedSave(SaveFailureText(file, why));
+    if (failed && w_.sayFailedSave) w_.sayFailedSave(SaveFailureText(*file, why));
 }
 
 void MainWindowCommands::OnMinimise() { w_.window.showMinimized(); }
@@ -258,15 +261,16 @@ void MainWindowCommands::KeepOrRevert(const TuningRevert& before, uint8_t modeBe
 }
 
 void MainWindowCommands::KeepApplied() {
-    // What the user keeps is what the next start puts back.
+    // What the user keeps is what the next start puts back; without a settings folder nothing
+    // is, as the start said.
     w_.core.Reapply().UserChose(ReapplyGuard::Clock::now());
-    const std::filesystem::path file = w_.core.settings.TuningFile();
+    const std::optional<std::filesystem::path> file = w_.core.settings.TuningFile();
     std::error_code why;
-    if (SaveTuningSettings(w_.core.Boards(), w_.core.State(), file, &why) == 1) return;
+    if (!file || SaveTuningSettings(w_.core.Boards(), w_.core.State(), *file, &why) == 1) return;
     const std::string text =
         (QCoreApplication::translate("MainWindow", "The settings were applied but could not be saved for the next start (%1).")
-             .arg(QString::fromStdString(file.string())) +
-         QStringLiteral("\n\n") + SaveFailureText(file, why))
+             .arg(QString::fromStdString(file->string())) +
+         QStringLiteral("\n\n") + SaveFailureText(*file, why))
             .toStdString();
     WithPromptOpen([&] {
         w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));

@@ -2,13 +2,17 @@
 
 #include <QCoreApplication>
 
+#include <filesystem>
+#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "app/PrivateTempFolder.h"
 #include "app/ProfileLoadCheck.h"
 #include "app/TuningController.h"
 #include "ui/dialogs/CProfileDlg.h"
 #include "ui/dialogs/CSetDialog.h"
+#include "ui/main/SaveFailureText.h"
 
 namespace pyx {
 
@@ -18,6 +22,9 @@ void MainWindowDialogs::RunProfileDialog() {
                               [this] { refresh_(); }, PickProfileFileWithQt,
                               [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); },
                               core.settings.ProfileFolder(),
+                              [](const std::filesystem::path& file, const std::error_code& why) {
+                                  return SaveFailureText(file, why);
+                              },
                               [this](const std::string& text) {
                                   context_.prompts.ShowError(&window_, QString::fromStdString(text),
                                                              QStringLiteral("Pyxtune"));
@@ -66,12 +73,16 @@ void MainWindowDialogs::RunSettingsDialog() {
     const MainWindowContext& c = context_;
     if (c.services == nullptr || c.launcher == nullptr || c.runList == nullptr) return;
     AppCore& core = c.core;
-    LedServicesContext services{*c.services,          *c.launcher,          nullptr,
-                                core.settings.folder, core.programFolder, core.ledServiceInstalled,
+    // Without a settings folder the scripts are looked for where nothing can be, so no script
+    // another user left is ever run; the choices hold for this run only.
+    const std::filesystem::path scriptFolder =
+        core.settings.Folder().value_or(PrivateTempFolder::Nowhere(c.programFile));
+    LedServicesContext services{*c.services,  *c.launcher,        nullptr,
+                                scriptFolder, core.programFolder, core.ledServiceInstalled,
                                 ServicePollTiming::System()};
     CSetDialog dialog(SetDialogContext{*c.runList, c.programFile, startMode_, std::move(services), core.options,
                                        [&core] { return core.SaveOptions(); },
-                                       core.settings.folder / kProgramOptionsFileName},
+                                       core.settings.chosen / kProgramOptionsFileName},
                       &window_);
     dialog.RunModal(flags_.settingsDialogOpen);
 }

@@ -5,6 +5,9 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <filesystem>
+#include <optional>
+
 #include "app/LedServiceScripts.h"
 #include "app/ReapplyGuard.h"
 #include "app/TuningRanges.h"
@@ -18,6 +21,7 @@
 #include "ui/main/MainWindowControls.h"
 #include "ui/main/MainWindowMonitor.h"
 #include "ui/main/MainWindowSliders.h"
+#include "ui/main/SaveFailureText.h"
 
 namespace pyx {
 
@@ -26,9 +30,11 @@ bool MainWindowStartup::Run() {
     GpuBoardTable& table = core.Boards();
     MainWindowControls& controls = w_.controls;
 
-    // 1: the service scripts in the settings folder.
-    WriteInstallScript(core.settings.folder, core.programFolder);
-    WriteRemoveScript(core.settings.folder);
+    // 1: the service scripts in the settings folder; none where there is none.
+    if (const std::optional<std::filesystem::path> folder = core.settings.Folder()) {
+        WriteInstallScript(*folder, core.programFolder);
+        WriteRemoveScript(*folder);
+    }
     // 2, 3: the window's menu and icons; skin, tray icon, controls.
     w_.build();
     if (table.gpuCount < 2) {
@@ -53,10 +59,11 @@ bool MainWindowStartup::Run() {
     ReapplyGuard& reapply = core.Reapply();
     TuningReport stored;
     bool settingsMatched = false;
+    const std::optional<std::filesystem::path> tuningFile = core.settings.TuningFile();
     if (reapply.Skipped())
         w_.page.settingsCommitted = true;
-    else
-        settingsMatched = LoadTuningSettings(core.settings.TuningFile(), table, core.State(), &stored) == 1;
+    else if (tuningFile)
+        settingsMatched = LoadTuningSettings(*tuningFile, table, core.State(), &stored) == 1;
     reapply.Finished(stored.AnyRefused(), ReapplyGuard::Clock::now());
     // The marker goes a while after a put-back every card took; the one-second timer looks.
     QObject::connect(&w_.monitor.Timer(), &QTimer::timeout, &w_.monitor.Timer(),
@@ -93,7 +100,7 @@ bool MainWindowStartup::Run() {
     // A stored level the card would not take (a fan level below its minimum, say) left that
     // setting to the card: the user learns it here rather than from a fan that does not obey.
     if ((stored.AnyRefused() || !stored.Skipped().empty()) && w_.warn) {
-        std::string text = core.settings.TuningFile().filename().string() + ": " + DescribeRefusals(stored);
+        std::string text = std::string(kTuningSettingsFileName) + ": " + DescribeRefusals(stored);
         if (!stored.Skipped().empty()) {
             text += std::string(stored.AnyRefused() ? "\n\n" : "") +
                     QCoreApplication::translate("MainWindow", "Not sent, outside the card's range:").toStdString() + "\n";
@@ -102,6 +109,8 @@ bool MainWindowStartup::Run() {
         w_.warn(QString::fromStdString(text));
     }
     if (reapply.Skipped() && w_.warn) w_.warn(QString::fromUtf8(kReapplySkippedMessage.data(), kReapplySkippedMessage.size()));
+    // Said once, here: every save after this is left out without a word.
+    if (core.settings.refusal && w_.warn) w_.warn(SaveFailureText(*core.settings.refusal));
     return true;
 }
 

@@ -10,4 +10,6 @@ QString SaveFailureText(const std::filesystem::path& file, const std::error_code
         .arg(QString::fromStdU16String(file.filename().u16string()), QString::fromLocal8Bit(why.message()));
 }
 
+QString SaveFailureText(const SettingsFolderRefusal& refusal) { return QString::fromStdString(refusal.Text()); }
+
 }  // namespace pyx
