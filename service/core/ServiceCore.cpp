@@ -205,9 +205,9 @@ std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
     return lines;
 }
 
-std::vector<std::string> ServiceCore::Tick() {
+std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now) {
     std::vector<std::string> lines;
-    if (pending_.Expired(PendingChange::Clock::now())) lines = TakeBack("nobody kept it in time");
+    if (pending_.Expired(now)) lines = TakeBack("nobody kept it in time");
     for (const FanHandBack& handBack : fans_.Tick()) lines.push_back(DescribeHandBack(handBack));
     settings_.Tick();
     return lines;

@@ -44,7 +44,7 @@ public:
     // `occasion` ("after a resume") goes into the log's lines.
     std::vector<std::string> Reapply(std::string_view occasion);
     // Once a second: the fan watch, the countdown, the settings' guard. Lines for the log.
-    std::vector<std::string> Tick();
+    std::vector<std::string> Tick(PendingChange::Clock::time_point now = PendingChange::Clock::now());
     // The service's end: a change not kept is taken back, and every fan the watch holds goes
     // back to the card.
     TuningReport End();

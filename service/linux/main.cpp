@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     pyx::ServiceServer server(listenFd, core, std::cerr, limits, events.get());
     for (const std::string& note : notes) std::cerr << "pyxtuned: " << note << "\n";
     for (const std::string& line : core.Reapply("at the service's start")) std::cerr << "pyxtuned: " << line << "\n";
-    std::cerr << "pyxtuned: " << session->BackendLine() << "; " << session->Boards().gpuCount << " GPU(s); listening"
+    std::cerr << "pyxtuned: " << session->BackendLine() << "; " << static_cast<int>(session->Boards().gpuCount) << " GPU(s); listening"
               << (bound ? " on " + *socketPath : std::string(" on the socket systemd passed")) << std::endl;
     sd_notify(0, "READY=1");
     const bool served = server.Run();

@@ -220,6 +220,7 @@ public:
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
     bool Started() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }
     // Why an isolated start could not be made; empty when it was (or none was asked for).
     const std::string& IsolationError() const { return isolationError_; }
     bool Running() {

@@ -1,10 +1,15 @@
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "app/TuningApply.h"
+#include "gpu/CardTuning.h"
 #include "service/core/ServiceCore.h"
 #include "sim/SimScenario.h"
 #include "tests/support/SimWorld.h"
+#include "tests/support/TempFolder.h"
 
 namespace pyx {
 namespace {
@@ -56,6 +61,111 @@ TEST(ServiceCore, RequestsAreCheckedBeforeTheyReachACard) {
         EXPECT_NE(reply.find(c.says), std::string::npos) << reply;
         EXPECT_EQ(!world.Trace().empty(), c.cardWritten) << reply;
     }
+}
+
+}  // namespace
+}  // namespace pyx
+
+namespace pyx {
+namespace {
+
+int32_t GraphicsOffsetMHz(test::SimWorld& world) { return TuningApply::Holdings(*world.table, {0}).at(0).graphicsOffsetMHz; }
+
+struct Step {
+    ConnectionId connection;
+    std::string line;
+    const char* error = nullptr;  // the reply's error; nullptr: answered
+};
+
+struct KeepCase {
+    const char* name;
+    std::vector<Step> steps;
+    enum class Then { Nothing, FirstClientGoes, TimeRunsOut } then;
+    bool changeStays;
+    bool saved;
+};
+
+// A change stays only when the client that made it keeps it in time; whatever else happens
+// (a revert, the client gone, the time run out) puts the card back, and only a kept change
+// becomes the machine's settings.
+TEST(ServiceCore, AChangeStaysOnlyWhenItsClientKeepsItInTime) {
+    const std::string extreme = R"({"op":"apply","mode":"extreme","revertAfterS":5})";
+    const KeepCase cases[] = {
+        {"kept", {{1, extreme}, {1, R"({"op":"keep"})"}}, KeepCase::Then::Nothing, true, true},
+        {"reverted", {{1, extreme}, {1, R"({"op":"revert"})"}}, KeepCase::Then::Nothing, false, false},
+        {"client gone", {{1, extreme}}, KeepCase::Then::FirstClientGoes, false, false},
+        {"no answer in time", {{1, extreme}}, KeepCase::Then::TimeRunsOut, false, false},
+        {"another client meanwhile",
+         {{1, extreme}, {2, R"({"op":"apply","mode":"common"})", "busy"}, {2, R"({"op":"keep"})", "badRequest"}},
+         KeepCase::Then::FirstClientGoes, false, false},
+        {"common is kept at once", {{1, R"({"op":"apply","mode":"common"})"}}, KeepCase::Then::FirstClientGoes, true, true},
+        {"out of the card's range",
+         {{1, R"({"op":"apply","mode":"custom","custom":{"core":99999,"mem":0,"power":100,"fan":50}})", "outOfRange"}},
+         KeepCase::Then::Nothing, true, false},
+    };
+    for (const KeepCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::SimWorld world(sim::SimScenario::DefaultJson());
+        test::TempFolder settings("pyx-service-settings-");
+        const TunerOnly policy;
+        ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+        PeerCredentials tuner;
+        tuner.uid = 1000;
+        const int32_t before = GraphicsOffsetMHz(world);
+        int32_t applied = before;
+        for (const Step& step : c.steps) {
+            const auto reply = nlohmann::json::parse(core.HandleLine(step.line, tuner, step.connection));
+            EXPECT_EQ(reply.value("error", std::string()), step.error ? step.error : "") << reply;
+            if (step.line == extreme) applied = GraphicsOffsetMHz(world);
+        }
+        if (c.then == KeepCase::Then::FirstClientGoes) (void)core.ConnectionClosed(1);
+        if (c.then == KeepCase::Then::TimeRunsOut) {
+            EXPECT_TRUE(core.Tick(PendingChange::Clock::now() + std::chrono::seconds(4)).empty());
+            EXPECT_FALSE(core.Tick(PendingChange::Clock::now() + std::chrono::seconds(6)).empty());
+        }
+        EXPECT_EQ(GraphicsOffsetMHz(world), c.changeStays ? applied : before);
+        EXPECT_EQ(std::filesystem::exists(settings.Path() / "Preformance.txt"), c.saved);
+    }
+}
+
+// The kept settings come back at every start, resume and driver change of the service, but not
+// in the run after one that went down while they were going on.
+TEST(ServiceCore, StoredSettingsComeBackEachTimeButNotAfterACrashWhileTheyWentOn) {
+    test::TempFolder settings("pyx-service-settings-");
+    const TunerOnly policy;
+    PeerCredentials tuner;
+    tuner.uid = 1000;
+    int32_t kept = 0;
+    {
+        test::SimWorld world(sim::SimScenario::DefaultJson());
+        ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+        (void)core.HandleLine(R"({"op":"apply","mode":"extreme"})", tuner, 1);
+        (void)core.HandleLine(R"({"op":"keep"})", tuner, 1);
+        kept = GraphicsOffsetMHz(world);
+        core.End();
+    }
+    ASSERT_NE(kept, 0);
+    const auto joined = [](const std::vector<std::string>& lines) {
+        std::string text;
+        for (const std::string& line : lines) text += line + "\n";
+        return text;
+    };
+    {
+        test::SimWorld world(sim::SimScenario::DefaultJson());
+        ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+        for (const char* occasion : {"at the service's start", "after a resume", "after a driver change"}) {
+            SCOPED_TRACE(occasion);
+            EXPECT_NE(joined(core.Reapply(occasion)).find(std::string("put back ") + occasion), std::string::npos);
+            EXPECT_EQ(GraphicsOffsetMHz(world), kept);
+            // What a suspend or a driver reload does to the card: the offsets are gone.
+            (void)CardTuning(*world.table, 0).Write({.graphicsOffsetKHz = 0});
+        }
+        // Goes down without its end: its put-back's marker stays behind.
+    }
+    test::SimWorld world(sim::SimScenario::DefaultJson());
+    ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+    EXPECT_NE(joined(core.Reapply("at the service's start")).find("were not put back"), std::string::npos);
+    EXPECT_EQ(GraphicsOffsetMHz(world), 0);
 }
 
 }  // namespace

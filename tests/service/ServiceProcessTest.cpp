@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <grp.h>
+#include <linux/netlink.h>
+#include <sched.h>
+#include <systemd/sd-bus.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -8,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "service/linux/SystemEvents.h"
 #include "tests/cli/ProgramProcess.h"
 
 namespace pyx {
@@ -77,13 +82,25 @@ protected:
                 {"PYXTUNE_SERVICE", throughService ? std::nullopt : std::optional<std::string>("off")},
                 {"PYXTUNE_SERVICE_SOCKET", socket_.string()}};
     }
-    std::unique_ptr<ProgramProcess> StartService(const fs::path& socket = {}) {
+    std::unique_ptr<ProgramProcess> StartService(const fs::path& socket = {}, std::vector<EnvChange> extraEnv = {},
+                                                 proctest::Isolation isolation = proctest::Isolation::None) {
+        std::vector<EnvChange> env = Env(false);
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
         return std::make_unique<ProgramProcess>(
             PYX_PYXTUNED,
             std::vector<std::string>{"--socket", (socket.empty() ? socket_ : socket).string(), "--group", "nogroup",
-                                     "--settings", (folder_.Path() / "settings").string()},
-            Env(false), folder_.Path() / ("pyxtuned" + std::to_string(++started_)));
+                                     "--settings", (folder_.Path() / "settings").string(), "--settle-ms", "100"},
+            env, folder_.Path() / ("pyxtuned" + std::to_string(++started_)), isolation);
     }
+    // The socket is bound before the cards are opened; the service says when it serves.
+    static bool WaitUntilServing(ProgramProcess& service) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (service.Err().find("; listening on ") == std::string::npos)
+            if (std::chrono::steady_clock::now() > until || !service.Running()) return false;
+            else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return true;
+    }
+    fs::path StoredSettings() const { return folder_.Path() / "settings" / "simulated" / "Preformance.txt"; }
     proctest::ProgramRun Ctl(const std::vector<std::string>& args, bool throughService = true) {
         return RunProgram(PYX_PYXTUNECTL, args, Env(throughService), folder_.Path() / "ctl");
     }
@@ -193,6 +210,119 @@ TEST_F(ServiceProcess, ClientsSayTheServiceOwnsTheCardsAndAKilledServicesFansGoB
     const auto after = Ctl({"fan", "show", "--json"}, false);
     EXPECT_EQ(after.out.find(R"("mode": "manual")"), std::string::npos) << after.out;
     EXPECT_NE(after.out.find(R"("mode": "automatic")"), std::string::npos) << after.out;
+}
+
+}  // namespace
+}  // namespace pyx
+
+namespace pyx {
+namespace {
+
+// pyxtunectl's apply goes through the service: a change kept is stored as the machine's, one
+// outside the card's range is refused before anything reaches a card.
+TEST_F(ServiceProcess, ApplyThroughTheServiceIsCheckedThereAndWhatIsKeptIsStored) {
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        const char* says;  // on standard error, or standard output for status 0
+        bool stored;
+    } rows[] = {
+        {{"apply", "custom", "--core", "99999", "--mem", "0", "--power", "100", "--fan", "50", "--yes"}, 2,
+         "core: 99999 MHz is outside GPU 0's range", false},
+        {{"apply", "extreme", "--yes"}, 0, "owned by the Pyxtune service", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[1]);
+        const auto run = Ctl(row.args);
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_NE((row.status == 0 ? run.out : run.err).find(row.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(fs::exists(StoredSettings()), row.stored);
+    }
+}
+
+// The end of a suspend (logind's signal on the system bus) and a GPU's driver coming back (the
+// kernel's drm event) each put the stored settings back once. The service runs in a network
+// namespace of its own, so the kernel event the test makes reaches nobody else on the machine,
+// and on a system bus of the test's own.
+TEST_F(ServiceProcess, AResumeAndADriverChangeEachPutTheSettingsBackOnce) {
+    ASSERT_EQ(Ctl({"apply", "extreme", "--yes"}).status, 0);
+    ASSERT_TRUE(fs::exists(StoredSettings()));
+    service_->Kill();
+
+    const fs::path busSocket = folder_.Path() / "system_bus";
+    ProgramProcess bus("/usr/bin/dbus-daemon",
+                       {"--session", "--nofork", "--nopidfile", "--address=unix:path=" + busSocket.string()}, {},
+                       folder_.Path() / "dbus");
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(busSocket) && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(busSocket)) << bus.Err();
+    const std::string busAddress = "unix:path=" + busSocket.string();
+    service_ = StartService({}, {{"DBUS_SYSTEM_BUS_ADDRESS", busAddress}}, proctest::Isolation::OwnInstanceLock);
+    ASSERT_TRUE(service_->IsolationError().empty()) << service_->IsolationError();
+    ASSERT_TRUE(WaitUntilServing(*service_)) << service_->Err();
+
+    const auto count = [&](const std::string& text) {
+        const std::string log = service_->Err();
+        size_t n = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+        return n;
+    };
+    const auto awaitOnce = [&](const std::string& text) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (count(text) == 0 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a second one would be in by now
+        return count(text);
+    };
+    EXPECT_EQ(count("the settings were put back at the service's start"), 1u) << service_->Err();
+
+    // logind's PrepareForSleep(false), sent under logind's name.
+    sd_bus* sender = nullptr;
+    ASSERT_GE(sd_bus_new(&sender), 0);
+    ASSERT_GE(sd_bus_set_address(sender, busAddress.c_str()), 0);
+    ASSERT_GE(sd_bus_set_bus_client(sender, 1), 0);
+    ASSERT_GE(sd_bus_start(sender), 0);
+    ASSERT_GE(sd_bus_request_name(sender, "org.freedesktop.login1", 0), 0);
+    ASSERT_GE(sd_bus_emit_signal(sender, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                                 "PrepareForSleep", "b", 0),
+              0);
+    sd_bus_flush(sender);
+    EXPECT_EQ(awaitOnce("the settings were put back after a resume"), 1u) << service_->Err();
+    sd_bus_flush_close_unref(sender);
+
+    // A drm card's "add", as the kernel announces a driver's device, inside the service's namespace.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int ns = ::open(("/proc/" + std::to_string(service_->Pid()) + "/ns/net").c_str(), O_RDONLY);
+        if (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0) ::_exit(2);
+        const int fd = ::socket(AF_NETLINK, SOCK_DGRAM, NETLINK_KOBJECT_UEVENT);
+        sockaddr_nl to{};
+        to.nl_family = AF_NETLINK;
+        to.nl_groups = 1;
+        const char event[] = "add@/devices/pci0000:00/0000:00:01.0/drm/card7\0ACTION=add\0"
+                             "DEVPATH=/devices/pci0000:00/0000:00:01.0/drm/card7\0SUBSYSTEM=drm\0DEVNAME=dri/card7";
+        ::_exit(::sendto(fd, event, sizeof event, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) > 0 ? 0 : 3);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(awaitOnce("the settings were put back after a driver change"), 1u) << service_->Err();
+}
+
+// Which kernel events are a GPU's driver coming (back), and which are not.
+TEST(SystemEvents, OnlyADrmDeviceAddedOrChangedWithoutAMonitorIsADriverChange) {
+    using namespace std::string_literals;
+    const std::pair<std::string, bool> rows[] = {
+        {"add@/x/drm/card0\0ACTION=add\0SUBSYSTEM=drm\0"s, true},
+        {"change@/x/drm/card0\0ACTION=change\0SUBSYSTEM=drm\0"s, true},
+        {"change@/x/drm/card0\0ACTION=change\0SUBSYSTEM=drm\0HOTPLUG=1\0"s, false},  // a monitor
+        {"remove@/x/drm/card0\0ACTION=remove\0SUBSYSTEM=drm\0"s, false},
+        {"add@/x/usb1\0ACTION=add\0SUBSYSTEM=usb\0"s, false},
+        {"add@/x/drm/card0\0ACTION=add\0SUBSYSTEM=drmx"s, false},
+        {""s, false},
+    };
+    for (const auto& [event, driver] : rows) EXPECT_EQ(SystemEvents::IsDriverChange(event), driver) << event;
 }
 
 }  // namespace
