@@ -71,7 +71,10 @@ std::optional<nlohmann::json> ServiceClient::Ask(const ServiceRequest& request, 
                                                  std::optional<ServiceError>* error) {
     if (error != nullptr) error->reset();
     std::string why;
-    const auto line = channel_->Exchange(ServiceProtocol::Format(request), kAnswerWait, why);
+    // A change may wait for an administrator's password in the desktop's prompt.
+    const auto wait = AccessOf(request.kind) == AccessClass::Read ? kAnswerWait
+                                                                  : std::chrono::seconds(kAuthorityWaitS) + kAnswerWait;
+    const auto line = channel_->Exchange(ServiceProtocol::Format(request), wait, why);
     if (!line) {
         message = "the Pyxtune service did not answer: " + why;
         return std::nullopt;

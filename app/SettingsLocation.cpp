@@ -68,6 +68,9 @@ std::vector<fs::path> FoldersBelowRoot(const SettingsLocation& location) {
     return folders;
 }
 
+#ifndef _WIN32
+// Windows' folders are judged by their access lists, which the installer sets; none of these
+// faults is looked for there.
 SettingsFolderRefusal Refused(SettingsFolderFault fault, const fs::path& where, unsigned long ownerUid = 0,
                               std::string systemReason = {}) {
     SettingsFolderRefusal refusal;
@@ -77,6 +80,7 @@ SettingsFolderRefusal Refused(SettingsFolderFault fault, const fs::path& where, 
     refusal.systemReason = std::move(systemReason);
     return refusal;
 }
+#endif
 
 // Why `folder` may not hold the settings; none when it may, or when it does not exist yet.
 std::optional<SettingsFolderRefusal> ExamineFolder(const fs::path& folder) {

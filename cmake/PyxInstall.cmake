@@ -150,6 +150,8 @@ if(pyx_service)
     file(INSTALL DESTINATION \"\${unit_dir}\" TYPE FILE
          FILES \"${linux_out}/units/pyxtuned.service\" \"${linux_src}/pyxtuned.socket\")
   ")
+  # What the service asks polkit about a client outside the group pyxtune.
+  install(FILES ${linux_src}/org.pyxtune.policy DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
 endif()
 
 if(NOT TARGET pyxtune)

@@ -72,6 +72,7 @@ expect - ./usr/lib/pyxtune/pyxtuned
 grep -qxF 'l ./usr/sbin/pyxtuned -> ../lib/pyxtune/pyxtuned' <<<"$contents" || fail "/usr/sbin/pyxtuned is not a link into the program folder"
 expect - ./usr/share/man/man8/pyxtuned.8.gz
 for unit in pyxtuned.socket pyxtuned.service; do expect - ".$unit_dir/$unit"; done
+expect - ./usr/share/polkit-1/actions/org.pyxtune.policy
 expect - ./usr/share/doc/pyxtune/copyright
 expect - ./usr/share/doc/pyxtune/changelog.gz
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -119,6 +120,12 @@ grep -qxF "ExecStart=$program" "$service_unit" || fail "pyxtuned.service does no
 grep -qxF "ExecStopPost=$program --hand-back-fans" "$service_unit" ||
   fail "pyxtuned.service does not hand the fans back with $program --hand-back-fans after it ends"
 grep -qxF 'ListenStream=/run/pyxtune/pyxtuned.sock' "$socket_unit" || fail "pyxtuned.socket does not listen on /run/pyxtune/pyxtuned.sock"
+# The polkit actions the service asks for: well-formed, and the two the service names.
+policy=$unpacked/usr/share/polkit-1/actions/org.pyxtune.policy
+xmllint --noout "$policy" 2>/dev/null || fail "org.pyxtune.policy is not well-formed XML"
+for action in org.pyxtune.tune org.pyxtune.lighting; do
+  grep -q "<action id=\"$action\">" "$policy" 2>/dev/null || fail "org.pyxtune.policy lacks the action $action"
+done
 if ! command -v systemd-analyze >/dev/null; then
   fail "systemd-analyze is missing (package systemd): the units cannot be verified"
 else

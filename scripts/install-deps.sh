@@ -15,7 +15,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   openbox xdotool x11-utils imagemagick
-  lintian desktop-file-utils appstream file
+  lintian desktop-file-utils appstream file libxml2-utils
   # The service tests: a private system bus for the resume signal.
   dbus-daemon
   # systemd-analyze verify on the service's units; it looks up their manual page with man.

@@ -20,6 +20,9 @@ struct PeerCredentials {
 struct AccessDecision {
     bool allowed = false;
     std::string message;  // when refused: what is missing, and how to get it
+    // When refused: the action the system's authority (polkit) may still grant, for instance
+    // after an administrator's password; empty when nobody else may.
+    std::string authorityAction;
 };
 
 // Decides per class of request; the front-end of each platform has its own.

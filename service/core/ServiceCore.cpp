@@ -43,9 +43,15 @@ std::string ServiceCore::HandleLine(std::string_view line, const PeerCredentials
     return Handle(std::get<ServiceRequest>(parsed), peer, connection).dump();
 }
 
-nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCredentials& peer, ConnectionId connection) {
-    const AccessDecision access = policy_.Decide(peer, AccessOf(request.kind));
-    if (!access.allowed) return ServiceProtocol::Refusal(ServiceError::Denied, access.message);
+AccessDecision ServiceCore::Authorize(const ServiceRequest& request, const PeerCredentials& peer) const {
+    return policy_.Decide(peer, AccessOf(request.kind));
+}
+
+nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCredentials& peer, ConnectionId connection,
+                                   bool grantedElsewhere) {
+    if (!grantedElsewhere)
+        if (const AccessDecision access = Authorize(request, peer); !access.allowed)
+            return ServiceProtocol::Refusal(ServiceError::Denied, access.message);
     switch (request.kind) {
         case RequestKind::Hello:
             return Hello(request);

@@ -36,7 +36,11 @@ public:
 
     // One request line (without its newline) answered as one reply line (without its newline).
     std::string HandleLine(std::string_view line, const PeerCredentials& peer, ConnectionId connection = 0);
-    nlohmann::json Handle(const ServiceRequest& request, const PeerCredentials& peer, ConnectionId connection = 0);
+    // Whether the peer may ask for the request, by the policy alone.
+    AccessDecision Authorize(const ServiceRequest& request, const PeerCredentials& peer) const;
+    // grantedElsewhere: the system's authority granted what the policy refused (polkit).
+    nlohmann::json Handle(const ServiceRequest& request, const PeerCredentials& peer, ConnectionId connection = 0,
+                          bool grantedElsewhere = false);
 
     // A connection ended: a change it applied and did not keep is taken back. Lines for the log.
     std::vector<std::string> ConnectionClosed(ConnectionId connection);

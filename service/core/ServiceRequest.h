@@ -39,6 +39,10 @@ struct RequestedCustom {
     std::optional<int64_t> gpuVfMHz, memVfMHz;
 };
 
+// How long a request refused by the policy may wait for the system's authority (an
+// administrator typing a password); a client waits that long for such answers.
+inline constexpr int kAuthorityWaitS = 120;
+
 // Who may ask for what: reading is every local user's; lighting and tuning change the card.
 enum class AccessClass : uint8_t { Read, Lighting, Tuning };
 

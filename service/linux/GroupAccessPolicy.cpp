@@ -16,15 +16,20 @@ GroupAccessPolicy::GroupAccessPolicy(std::string groupName) : groupName_(std::mo
 }
 
 AccessDecision GroupAccessPolicy::Decide(const PeerCredentials& peer, AccessClass access) const {
-    if (access == AccessClass::Read || peer.uid == 0) return {true, {}};
+    if (access == AccessClass::Read || peer.uid == 0) return {true, {}, {}};
     if (gid_ && (peer.gid == *gid_ || std::find(peer.groups.begin(), peer.groups.end(), *gid_) != peer.groups.end()))
-        return {true, {}};
+        return {true, {}, {}};
     const std::string what = access == AccessClass::Lighting ? "lighting" : "tuning";
+    const std::string action = "org.pyxtune." + std::string(access == AccessClass::Lighting ? "lighting" : "tune");
     if (!gid_)
-        return {false, "Changing the card's " + what + " needs root: this machine has no group " + groupName_ +
-                           " (reinstalling the Pyxtune package makes it)"};
-    return {false, "Changing the card's " + what + " needs membership of the group " + groupName_ + ": sudo adduser " +
-                       peer.userName + " " + groupName_ + " (then log in again)"};
+        return {false,
+                "Changing the card's " + what + " needs root or an administrator's password: this machine has no group " +
+                    groupName_ + " (reinstalling the Pyxtune package makes it)",
+                action};
+    return {false,
+            "Changing the card's " + what + " needs membership of the group " + groupName_ +
+                " or an administrator's password: sudo adduser " + peer.userName + " " + groupName_ + " (then log in again)",
+            action};
 }
 
 }  // namespace pyx

@@ -7,7 +7,7 @@
 namespace pyx {
 
 // Linux's rule: every local user reads; root and the members of one group (pyxtune) light and
-// tune. Membership is the peer's own supplementary groups at connect time, as the kernel gave
+// tune; anyone else may be granted it by polkit (org.pyxtune.tune, org.pyxtune.lighting). Membership is the peer's own supplementary groups at connect time, as the kernel gave
 // them to the socket, never the group database's opinion of the user at some other moment.
 class GroupAccessPolicy final : public AccessPolicy {
 public:

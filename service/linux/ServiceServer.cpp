@@ -53,8 +53,9 @@ PeerCredentials ReadPeer(int fd) {
 
 }  // namespace
 
-ServiceServer::ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits, SystemEvents* events)
-    : listenFd_(listenFd), core_(core), log_(log), limits_(limits), events_(events) {}
+ServiceServer::ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits, SystemEvents* events,
+                             PolkitAuthority* authority)
+    : listenFd_(listenFd), core_(core), log_(log), limits_(limits), events_(events), authority_(authority) {}
 
 void ServiceServer::Log(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) log_ << "pyxtuned: " << line << std::endl;
@@ -97,6 +98,12 @@ bool ServiceServer::Run() {
         polled.insert(polled.end(), eventFds.begin(), eventFds.end());
         if (const int busMs = events_ != nullptr ? events_->BusTimeoutMs() : -1; busMs >= 0)
             wake = std::min(wake, Clock::now() + std::chrono::milliseconds(busMs));
+        const std::size_t authorityAt = polled.size();
+        if (authority_ != nullptr) {
+            polled.push_back(authority_->PollFd());
+            if (const int ms = authority_->TimeoutMs(); ms >= 0)
+                wake = std::min(wake, Clock::now() + std::chrono::milliseconds(ms));
+        }
         if (reapplyAt_) wake = std::min(wake, *reapplyAt_);
         const std::size_t firstConnection = polled.size();
         for (const Connection& c : connections_) {
@@ -120,8 +127,10 @@ bool ServiceServer::Run() {
             break;
         }
         bool eventArrived = false;
-        for (std::size_t i = 2; i < firstConnection; ++i) eventArrived = eventArrived || polled[i].revents != 0;
+        for (std::size_t i = 2; i < authorityAt; ++i) eventArrived = eventArrived || polled[i].revents != 0;
         if (eventArrived) Schedule(events_->Read());
+        // Its answers fill the waiting connections' replies, sent below with the rest.
+        if (authority_ != nullptr) authority_->Process();
         std::size_t index = firstConnection;
         for (auto it = connections_.begin(); it != connections_.end(); ++index) {
             Connection& c = *it;
@@ -176,17 +185,7 @@ bool ServiceServer::Receive(Connection& c) {
     }
     if (n < 0) return true;
     c.in.append(buffer, static_cast<std::size_t>(n));
-    std::size_t start = 0;
-    for (std::size_t newline; (newline = c.in.find('\n', start)) != std::string::npos; start = newline + 1) {
-        std::string_view line(c.in.data() + start, newline - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty()) continue;
-        c.out += core_.HandleLine(line, c.peer, c.id);
-        c.out += '\n';
-    }
-    c.in.erase(0, start);
-    // A request answered is progress: the next one starts its own deadline.
-    if (start > 0) c.deadline.reset();
+    ProcessLines(c);
     if (c.in.size() > kMaxRequestBytes) {
         // Its end may never come: answer once and close rather than read on.
         c.in.clear();
@@ -196,11 +195,62 @@ bool ServiceServer::Receive(Connection& c) {
         c.out += '\n';
         c.closing = true;
     }
-    if (c.in.empty() && c.out.empty())
+    if (c.in.empty() && c.out.empty() && !c.parked)
         c.deadline.reset();
     else if (!c.deadline)
         c.deadline = Clock::now() + limits_.deadline;
     return Send(c);
+}
+
+void ServiceServer::ProcessLines(Connection& c) {
+    std::size_t start = 0;
+    for (std::size_t newline; !c.parked && (newline = c.in.find('\n', start)) != std::string::npos;
+         start = newline + 1) {
+        std::string_view line(c.in.data() + start, newline - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty()) Dispatch(c, line);
+    }
+    c.in.erase(0, start);
+    // A request answered is progress: the next one starts its own deadline.
+    if (start > 0 && !c.parked) c.deadline.reset();
+}
+
+void ServiceServer::Dispatch(Connection& c, std::string_view line) {
+    auto parsed = ServiceProtocol::Parse(line);
+    if (const auto* refusal = std::get_if<ProtocolRefusal>(&parsed)) {
+        c.out += ServiceProtocol::Refusal(refusal->error, refusal->message).dump() + "\n";
+        return;
+    }
+    const ServiceRequest request = std::get<ServiceRequest>(parsed);
+    const AccessDecision access = core_.Authorize(request, c.peer);
+    if (access.allowed || access.authorityAction.empty() || authority_ == nullptr) {
+        c.out += core_.Handle(request, c.peer, c.id).dump() + "\n";
+        return;
+    }
+    const ConnectionId id = c.id;
+    const PeerCredentials peer = c.peer;
+    const std::string refused = access.message;
+    std::string why;
+    const bool asked = authority_->Check(peer, access.authorityAction, [this, id, peer, request, refused](
+                                                                          bool allowed, const std::string& answer) {
+        const auto it = std::find_if(connections_.begin(), connections_.end(),
+                                     [&](const Connection& k) { return k.id == id && k.fd >= 0; });
+        if (it == connections_.end()) return;  // the client went away while it was asked
+        it->out += (allowed ? core_.Handle(request, peer, id, /*grantedElsewhere=*/true)
+                            : ServiceProtocol::Refusal(ServiceError::Denied, refused + " (" + answer + ")"))
+                       .dump() +
+                   "\n";
+        it->parked = false;
+        it->deadline = Clock::now() + limits_.deadline;
+        ProcessLines(*it);
+    }, why);
+    if (!asked) {
+        c.out += ServiceProtocol::Refusal(ServiceError::Denied, refused + " (" + why + ")").dump() + "\n";
+        return;
+    }
+    // The user may be typing a password meanwhile.
+    c.parked = true;
+    c.deadline = Clock::now() + std::chrono::seconds(PolkitAuthority::kCheckTimeoutS + 5);
 }
 
 bool ServiceServer::Send(Connection& c) {
@@ -212,10 +262,11 @@ bool ServiceServer::Send(Connection& c) {
             return false;
         }
         c.out.erase(0, static_cast<std::size_t>(n));
-        // Progress moves the deadline: a slow reader of a long reply is not a stalled one.
-        c.deadline = Clock::now() + limits_.deadline;
+        // Progress moves the deadline: a slow reader of a long reply is not a stalled one. A
+        // request waiting for the authority keeps its own, longer one.
+        if (!c.parked) c.deadline = Clock::now() + limits_.deadline;
     }
-    if (c.in.empty()) c.deadline.reset();
+    if (c.in.empty() && !c.parked) c.deadline.reset();
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "service/core/AccessPolicy.h"
 #include "service/core/ServiceCore.h"
+#include "service/linux/PolkitAuthority.h"
 #include "service/linux/SystemEvents.h"
 
 namespace pyx {
@@ -29,8 +30,10 @@ public:
 
     // Takes the listening socket; SIGTERM and SIGINT must be blocked in every thread of the
     // process before any thread starts (Run reads them through a signalfd).
-    // events: what makes the settings go back (none: only the start's put-back).
-    ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits, SystemEvents* events = nullptr);
+    // events: what makes the settings go back (none: only the start's put-back). authority:
+    // who may grant what the policy refuses (none: nobody).
+    ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits, SystemEvents* events = nullptr,
+                  PolkitAuthority* authority = nullptr);
     ~ServiceServer();
     ServiceServer(const ServiceServer&) = delete;
     ServiceServer& operator=(const ServiceServer&) = delete;
@@ -46,12 +49,16 @@ private:
         std::string in;   // bytes of the request not yet ended by a newline
         std::string out;  // reply bytes not yet taken by the client
         bool closing = false;  // close once out is sent: the request was refused as too long
+        bool parked = false;   // a request waits for the authority; the next ones wait behind it
         std::optional<std::chrono::steady_clock::time_point> deadline;
     };
 
     void Accept();
     // False when the connection is to be closed.
     bool Receive(Connection& c);
+    // Answers the complete requests in c.in, up to one that must wait for the authority.
+    void ProcessLines(Connection& c);
+    void Dispatch(Connection& c, std::string_view line);
     bool Send(Connection& c);
     void Close(Connection& c, const char* why);
     void Log(const std::vector<std::string>& lines);
@@ -65,6 +72,7 @@ private:
     std::list<Connection> connections_;
     ConnectionId nextId_ = 1;
     SystemEvents* events_;
+    PolkitAuthority* authority_;
     std::optional<std::chrono::steady_clock::time_point> reapplyAt_;
     std::string reapplyOccasion_;
 };

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "service/linux/BusTimeout.h"
+
 namespace pyx {
 
 namespace {
@@ -60,15 +62,7 @@ std::vector<pollfd> SystemEvents::PollSet() const {
     return set;
 }
 
-int SystemEvents::BusTimeoutMs() const {
-    uint64_t usec = 0;
-    if (bus_ == nullptr || sd_bus_get_timeout(bus_, &usec) <= 0 || usec == UINT64_MAX) return -1;
-    // sd-bus gives an absolute CLOCK_MONOTONIC time; 0 means at once.
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t nowUsec = static_cast<uint64_t>(now.tv_sec) * 1000000 + static_cast<uint64_t>(now.tv_nsec) / 1000;
-    return usec <= nowUsec ? 0 : static_cast<int>((usec - nowUsec + 999) / 1000);
-}
+int SystemEvents::BusTimeoutMs() const { return pyx::BusTimeoutMs(bus_); }
 
 std::vector<SystemEvents::Event> SystemEvents::Read() {
     if (bus_ != nullptr)

@@ -17,6 +17,7 @@
 #include "cli/CliSession.h"
 #include "platform/ServiceChannel.h"
 #include "service/linux/GroupAccessPolicy.h"
+#include "service/linux/PolkitAuthority.h"
 #include "service/linux/ServiceListener.h"
 #include "service/linux/ServiceServer.h"
 #include "service/linux/SystemEvents.h"
@@ -134,9 +135,12 @@ int main(int argc, char** argv) {
                           settings);
     std::vector<std::string> notes;
     auto events = pyx::SystemEvents::Open(notes);
+    std::string noAuthority;
+    auto authority = pyx::PolkitAuthority::Open(noAuthority);
+    if (!authority) notes.push_back(noAuthority + ": only root and the group " + group + " may tune");
     pyx::ServiceServer::Limits limits;
     limits.settle = std::chrono::milliseconds(settleMs);
-    pyx::ServiceServer server(listenFd, core, std::cerr, limits, events.get());
+    pyx::ServiceServer server(listenFd, core, std::cerr, limits, events.get(), authority.get());
     for (const std::string& note : notes) std::cerr << "pyxtuned: " << note << "\n";
     for (const std::string& line : core.Reapply("at the service's start")) std::cerr << "pyxtuned: " << line << "\n";
     std::cerr << "pyxtuned: " << session->BackendLine() << "; " << static_cast<int>(session->Boards().gpuCount) << " GPU(s); listening"

@@ -18,8 +18,8 @@ namespace {
 class TunerOnly final : public AccessPolicy {
 public:
     AccessDecision Decide(const PeerCredentials& peer, AccessClass access) const override {
-        if (access == AccessClass::Read || peer.uid == 1000) return {true, {}};
-        return {false, "not a tuner"};
+        if (access == AccessClass::Read || peer.uid == 1000) return {true, {}, {}};
+        return {false, "not a tuner", {}};
     }
 };
 

@@ -9,6 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -82,10 +86,12 @@ protected:
                 {"PYXTUNE_SERVICE", throughService ? std::nullopt : std::optional<std::string>("off")},
                 {"PYXTUNE_SERVICE_SOCKET", socket_.string()}};
     }
-    std::unique_ptr<ProgramProcess> StartService(const fs::path& socket = {}, std::vector<EnvChange> extraEnv = {},
+    // The service's system bus: none unless a test starts one, so that nothing on the machine
+    // (a real polkit, a real logind) answers it.
+    std::unique_ptr<ProgramProcess> StartService(const fs::path& socket = {},
                                                  proctest::Isolation isolation = proctest::Isolation::None) {
         std::vector<EnvChange> env = Env(false);
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        env.push_back({"DBUS_SYSTEM_BUS_ADDRESS", busAddress_.value_or("unix:path=" + (folder_.Path() / "no-bus").string())});
         return std::make_unique<ProgramProcess>(
             PYX_PYXTUNED,
             std::vector<std::string>{"--socket", (socket.empty() ? socket_ : socket).string(), "--group", "nogroup",
@@ -99,6 +105,20 @@ protected:
             if (std::chrono::steady_clock::now() > until || !service.Running()) return false;
             else std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return true;
+    }
+    // A bus of the test's own in the system bus's place (dbus-daemon's session rules: anyone may
+    // own any name), for the services started after it.
+    std::unique_ptr<ProgramProcess> StartPrivateBus() {
+        const fs::path socket = folder_.Path() / "system_bus";
+        auto bus = std::make_unique<ProgramProcess>(
+            "/usr/bin/dbus-daemon",
+            std::vector<std::string>{"--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket.string()},
+            std::vector<EnvChange>{}, folder_.Path() / "dbus");
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!fs::exists(socket) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (fs::exists(socket)) busAddress_ = "unix:path=" + socket.string();
+        return bus;
     }
     fs::path StoredSettings() const { return folder_.Path() / "settings" / "simulated" / "Preformance.txt"; }
     proctest::ProgramRun Ctl(const std::vector<std::string>& args, bool throughService = true) {
@@ -116,12 +136,14 @@ protected:
                 ::_exit(2);
             const int fd = Connect(socket_);
             const std::string request = line + "\n";
+            // Seen by the service as this process's pid.
             if (fd < 0 || ::write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) ::_exit(3);
             const std::string reply = ReadFor(fd, std::chrono::seconds(10));
             (void)!::write(pipeFds[1], reply.data(), reply.size());
             ::_exit(0);
         }
         ::close(pipeFds[1]);
+        lastAsker_ = child;
         const std::string reply = ReadFor(pipeFds[0], std::chrono::seconds(15), false);
         ::close(pipeFds[0]);
         int status = 0;
@@ -133,6 +155,8 @@ protected:
     fs::path socket_;
     std::unique_ptr<ProgramProcess> service_;
     int started_ = 0;
+    std::optional<std::string> busAddress_;
+    pid_t lastAsker_ = -1;
 };
 
 // Rights come from the kernel's credentials of the peer: reading for anyone, a fan's hand-back
@@ -146,7 +170,8 @@ TEST_F(ServiceProcess, WhoMayAskWhatIsTheKernelsWordNotTheClients) {
         const char* says;
     } rows[] = {
         {kNobody, {}, R"({"op":"list"})", true, R"("deviceId")"},
-        {kNobody, {}, R"({"op":"fanAuto"})", false, "needs membership of the group nogroup: sudo adduser nobody nogroup"},
+        {kNobody, {}, R"({"op":"fanAuto"})", false,
+         "needs membership of the group nogroup or an administrator's password: sudo adduser nobody nogroup"},
         {kNobody, {kNogroup}, R"({"op":"fanAuto"})", true, R"("answers")"},
         {0, {}, R"({"op":"fanAuto","gpu":0})", true, R"("answers")"},
     };
@@ -249,16 +274,10 @@ TEST_F(ServiceProcess, AResumeAndADriverChangeEachPutTheSettingsBackOnce) {
     ASSERT_TRUE(fs::exists(StoredSettings()));
     service_->Kill();
 
-    const fs::path busSocket = folder_.Path() / "system_bus";
-    ProgramProcess bus("/usr/bin/dbus-daemon",
-                       {"--session", "--nofork", "--nopidfile", "--address=unix:path=" + busSocket.string()}, {},
-                       folder_.Path() / "dbus");
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(busSocket) && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(fs::exists(busSocket)) << bus.Err();
-    const std::string busAddress = "unix:path=" + busSocket.string();
-    service_ = StartService({}, {{"DBUS_SYSTEM_BUS_ADDRESS", busAddress}}, proctest::Isolation::OwnInstanceLock);
+    const auto bus = StartPrivateBus();
+    ASSERT_TRUE(busAddress_) << bus->Err();
+    const std::string busAddress = *busAddress_;
+    service_ = StartService({}, proctest::Isolation::OwnInstanceLock);
     ASSERT_TRUE(service_->IsolationError().empty()) << service_->IsolationError();
     ASSERT_TRUE(WaitUntilServing(*service_)) << service_->Err();
 
@@ -323,6 +342,140 @@ TEST(SystemEvents, OnlyADrmDeviceAddedOrChangedWithoutAMonitorIsADriverChange) {
         {""s, false},
     };
     for (const auto& [event, driver] : rows) EXPECT_EQ(SystemEvents::IsDriverChange(event), driver) << event;
+}
+
+}  // namespace
+}  // namespace pyx
+
+namespace pyx {
+namespace {
+
+// Stands in for polkit on the test's bus: grants every action to one uid, refuses it to
+// everyone else, and notes what it was asked.
+class ScriptedAuthority {
+public:
+    struct Asked {
+        std::string action;
+        uint32_t pid = 0;
+        int32_t uid = -1;
+    };
+
+    ScriptedAuthority(const std::string& address, int32_t grantedUid) : grantedUid_(grantedUid) {
+        if (sd_bus_new(&bus_) < 0 || sd_bus_set_address(bus_, address.c_str()) < 0 ||
+            sd_bus_set_bus_client(bus_, 1) < 0 || sd_bus_start(bus_) < 0 ||
+            sd_bus_add_object_vtable(bus_, nullptr, "/org/freedesktop/PolicyKit1/Authority",
+                                     "org.freedesktop.PolicyKit1.Authority", kVtable, this) < 0 ||
+            sd_bus_request_name(bus_, "org.freedesktop.PolicyKit1", 0) < 0)
+            return;
+        ready_ = true;
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                while (sd_bus_process(bus_, nullptr) > 0) {
+                }
+                sd_bus_wait(bus_, 50000);
+            }
+        });
+    }
+    ~ScriptedAuthority() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (bus_ != nullptr) sd_bus_flush_close_unref(bus_);
+    }
+    bool Ready() const { return ready_; }
+    std::vector<Asked> Seen() {
+        std::lock_guard lock(mutex_);
+        return seen_;
+    }
+
+private:
+    static int Check(sd_bus_message* m, void* self, sd_bus_error*) {
+        auto* authority = static_cast<ScriptedAuthority*>(self);
+        Asked asked;
+        const char* kind = nullptr;
+        sd_bus_message_enter_container(m, 'r', "sa{sv}");
+        sd_bus_message_read(m, "s", &kind);
+        sd_bus_message_enter_container(m, 'a', "{sv}");
+        while (sd_bus_message_enter_container(m, 'e', "sv") > 0) {
+            const char* key = nullptr;
+            sd_bus_message_read(m, "s", &key);
+            char type = 0;
+            const char* contents = nullptr;
+            sd_bus_message_peek_type(m, &type, &contents);
+            sd_bus_message_enter_container(m, 'v', contents);
+            uint64_t wide = 0;
+            uint32_t u = 0;
+            int32_t i = 0;
+            if (contents[0] == 'u') sd_bus_message_read_basic(m, 'u', &u);
+            if (contents[0] == 'i') sd_bus_message_read_basic(m, 'i', &i);
+            if (contents[0] == 't') sd_bus_message_read_basic(m, 't', &wide);
+            if (std::string_view(key) == "pid") asked.pid = u;
+            if (std::string_view(key) == "uid") asked.uid = i;
+            sd_bus_message_exit_container(m);
+            sd_bus_message_exit_container(m);
+        }
+        sd_bus_message_exit_container(m);
+        sd_bus_message_exit_container(m);
+        const char* action = nullptr;
+        sd_bus_message_read(m, "s", &action);
+        asked.action = action != nullptr ? action : "";
+        {
+            std::lock_guard lock(authority->mutex_);
+            authority->seen_.push_back(asked);
+        }
+        const int granted = std::string_view(kind) == "unix-process" && asked.uid == authority->grantedUid_;
+        return sd_bus_reply_method_return(m, "(bba{ss})", granted, 0, 0);
+    }
+    static constexpr sd_bus_vtable kVtable[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("CheckAuthorization", "(sa{sv})sa{ss}us", "(bba{ss})", &ScriptedAuthority::Check,
+                      SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_VTABLE_END};
+
+    int32_t grantedUid_;
+    sd_bus* bus_ = nullptr;
+    bool ready_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<Asked> seen_;
+};
+
+// Outside the group, tuning is the authority's to grant, for the very process that asked
+// (its pid as the kernel gave it); reading never asks it.
+TEST_F(ServiceProcess, OutsideTheGroupTheAuthorityGrantsTuningForTheProcessThatAsked) {
+    service_->Kill();
+    const auto bus = StartPrivateBus();
+    ASSERT_TRUE(busAddress_) << bus->Err();
+    ScriptedAuthority authority(*busAddress_, static_cast<int32_t>(kNobody));
+    ASSERT_TRUE(authority.Ready());
+    service_ = StartService();
+    ASSERT_TRUE(WaitUntilServing(*service_)) << service_->Err();
+    struct Row {
+        uid_t uid;
+        const char* line;
+        bool ok;
+        const char* says;
+        bool authorityAsked;
+    } rows[] = {
+        {kNobody, R"({"op":"fanAuto"})", true, R"("answers")", true},
+        {kNobody - 1, R"({"op":"fanAuto"})", false, "an administrator's password: sudo adduser 65533 nogroup", true},
+        {kNobody - 1, R"({"op":"list"})", true, R"("gpus")", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.line) + " as uid " + std::to_string(row.uid));
+        const size_t before = authority.Seen().size();
+        const std::string reply = AskAs(row.uid, {}, row.line);
+        const auto doc = nlohmann::json::parse(reply, nullptr, false);
+        ASSERT_TRUE(doc.is_object()) << reply;
+        EXPECT_EQ(doc.value("ok", !row.ok), row.ok) << reply;
+        EXPECT_NE(reply.find(row.says), std::string::npos) << reply;
+        const std::vector<ScriptedAuthority::Asked> seen = authority.Seen();
+        ASSERT_EQ(seen.size(), before + (row.authorityAsked ? 1 : 0));
+        if (!row.authorityAsked) continue;
+        EXPECT_EQ(seen.back().action, "org.pyxtune.tune");
+        EXPECT_EQ(seen.back().uid, static_cast<int32_t>(row.uid));
+        EXPECT_EQ(seen.back().pid, static_cast<uint32_t>(lastAsker_));
+    }
 }
 
 }  // namespace
