@@ -31,7 +31,9 @@ const char* kUsage =
     "-v, --verbose  the GPU layer's diagnostic listings on standard error (anywhere on the line)\n"
     "Exit status: 0 done, 1 the hardware refused, 2 bad arguments.\n"
     "Environment: PYXTUNE_GPU_BACKEND=nvapi|sim, PYXTUNE_SIM_SCENARIO=FILE, PYXTUNE_SIM_STATE=FILE,\n"
-    "PYXTUNE_TRACE=FILE, PYXTUNE_LIBRARY_ROOT=DIR (a root-owned copy of / to find the driver's libraries in)\n";
+    "PYXTUNE_TRACE=FILE, PYXTUNE_LIBRARY_ROOT=DIR (a root-owned copy of / to find the driver's libraries in),\n"
+    "PYXTUNE_SERVICE_SOCKET=PATH (the Pyxtune service to ask; default /run/pyxtune/pyxtuned.sock),\n"
+    "PYXTUNE_SERVICE=off (never ask a service: open the cards in this process)\n";
 
 using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
 
