@@ -18,7 +18,10 @@ std::string Hex(uint32_t value, int digits) {
 std::string Words(const nlohmann::json& items) {
     if (items.empty()) return "none";
     std::string text;
-    for (const auto& item : items) text += (text.empty() ? "" : ",") + item.get<std::string>();
+    for (const auto& item : items) {
+        if (!text.empty()) text += ',';
+        text += item.get<std::string>();
+    }
     return text;
 }
 

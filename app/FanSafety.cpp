@@ -27,6 +27,14 @@ bool FixedBelowFull(const CardTuning& card) {
 
 }  // namespace
 
+bool FanSafety::Watching() const {
+    for (int gpu = 0; gpu < GpuCount(table_); ++gpu) {
+        const size_t slot = static_cast<size_t>(gpu);
+        if ((CardTuning(table_, gpu).FanPinned() || adopted_[slot]) && !quiet_[slot]) return true;
+    }
+    return false;
+}
+
 std::vector<FanHandBack> FanSafety::Tick() {
     std::vector<FanHandBack> handBacks;
     for (int gpu = 0; gpu < GpuCount(table_); ++gpu) {

@@ -47,6 +47,9 @@ public:
 
     // The owner's end: every fan this run fixed and did not hand back goes back to the card.
     TuningReport HandBackPinned();
+    // Whether a tick has a fan to watch (one fixed, by this run or adopted, not yet handed
+    // back), so that an owner with nothing to watch need not tick at all.
+    bool Watching() const;
 
 private:
     GpuBoardTable& table_;

@@ -27,6 +27,8 @@ public:
     std::vector<std::string> Reapply(std::string_view occasion);
     // Once a second: the guard's marker goes once the cards have run the settings a while.
     void Tick();
+    // Whether a put-back's marker waits for that while to pass.
+    bool Settling() const { return folder_.has_value() && guard_.State() == ReapplyState::Landed; }
     // A clean end: the marker this run left goes.
     void End();
 

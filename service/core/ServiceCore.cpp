@@ -211,6 +211,8 @@ std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
     return lines;
 }
 
+bool ServiceCore::NeedsTicks() const { return pending_.Active() || fans_.Watching() || settings_.Settling(); }
+
 std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now) {
     std::vector<std::string> lines;
     if (pending_.Expired(now)) lines = TakeBack("nobody kept it in time");

@@ -47,6 +47,10 @@ public:
     // The stored settings back on the cards (at start, after a resume, after a driver reload);
     // `occasion` ("after a resume") goes into the log's lines.
     std::vector<std::string> Reapply(std::string_view occasion);
+    // Whether Tick has anything to do: a fixed fan to watch, a change waiting for its answer, a
+    // put-back's marker to clear. Without, the service sleeps until a client or the system
+    // wakes it.
+    bool NeedsTicks() const;
     // Once a second: the fan watch, the countdown, the settings' guard. Lines for the log.
     std::vector<std::string> Tick(PendingChange::Clock::time_point now = PendingChange::Clock::now());
     // The service's end: a change not kept is taken back, and every fan the watch holds goes

@@ -93,7 +93,10 @@ bool ServiceServer::Run() {
         polled.push_back({signals, POLLIN, 0});
         // At the connection limit new clients wait in the listen queue.
         polled.push_back({listenFd_, static_cast<short>(connections_.size() < limits_.maxConnections ? POLLIN : 0), 0});
-        auto wake = nextTick;
+        // Idle, nothing to watch, the service sleeps until something arrives.
+        const bool ticking = core_.NeedsTicks();
+        if (!ticking) nextTick = Clock::now() + limits_.tick;
+        auto wake = ticking ? nextTick : Clock::time_point::max();
         const std::vector<pollfd> eventFds = events_ != nullptr ? events_->PollSet() : std::vector<pollfd>{};
         polled.insert(polled.end(), eventFds.begin(), eventFds.end());
         if (const int busMs = events_ != nullptr ? events_->BusTimeoutMs() : -1; busMs >= 0)
@@ -113,8 +116,12 @@ bool ServiceServer::Run() {
             polled.push_back({c.fd, events, 0});
             if (c.deadline) wake = std::min(wake, *c.deadline);
         }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count();
-        const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(std::max<int64_t>(wait, 0) + 1));
+        int timeoutMs = -1;
+        if (wake != Clock::time_point::max()) {
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count();
+            timeoutMs = static_cast<int>(std::clamp<int64_t>(wait + 1, 0, 3600000));
+        }
+        const int ready = ::poll(polled.data(), polled.size(), timeoutMs);
         if (ready < 0 && errno != EINTR) {
             log_ << "pyxtuned: poll: " << std::strerror(errno) << std::endl;
             ok = false;
@@ -154,7 +161,7 @@ bool ServiceServer::Run() {
             reapplyAt_.reset();
             reapplyOccasion_.clear();
         }
-        if (Clock::now() >= nextTick) {
+        if (ticking && Clock::now() >= nextTick) {
             Log(core_.Tick());
             nextTick = Clock::now() + limits_.tick;
         }

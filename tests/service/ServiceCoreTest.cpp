@@ -37,6 +37,7 @@ TEST(ServiceCore, RequestsAreCheckedBeforeTheyReachACard) {
     test::SimWorld world(sim::SimScenario::DefaultJson());
     const TunerOnly policy;
     ServiceCore core(*world.nv, *world.table, policy, {"9.9", "Back-end: sim"});
+    EXPECT_FALSE(core.NeedsTicks()) << "nothing to watch: the service sleeps";
     const CoreCase cases[] = {
         {2000, R"({"op":"hello","version":1})", nullptr, R"("backendLine":"Back-end: sim")", false},
         {2000, R"({"op":"hello","version":2})", "versionMismatch", R"("serviceVersion":"9.9")", false},
@@ -120,6 +121,7 @@ TEST(ServiceCore, AChangeStaysOnlyWhenItsClientKeepsItInTime) {
         }
         if (c.then == KeepCase::Then::FirstClientGoes) (void)core.ConnectionClosed(1);
         if (c.then == KeepCase::Then::TimeRunsOut) {
+            EXPECT_TRUE(core.NeedsTicks()) << "a countdown runs";
             EXPECT_TRUE(core.Tick(PendingChange::Clock::now() + std::chrono::seconds(4)).empty());
             EXPECT_FALSE(core.Tick(PendingChange::Clock::now() + std::chrono::seconds(6)).empty());
         }

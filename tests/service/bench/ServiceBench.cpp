@@ -121,21 +121,13 @@ void MonitorRoundTrip(benchmark::State& state) {
 }
 BENCHMARK(MonitorRoundTrip)->Iterations(5000)->Unit(benchmark::kMicrosecond);
 
-// Clock ticks of CPU the process has used, user and system.
-long CpuTicks(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long utime = 0, stime = 0;
-    for (int i = 3; fields >> field; ++i) {
-        if (i == 14) utime = std::stol(field);
-        if (i == 15) {
-            stime = std::stol(field);
-            break;
-        }
-    }
-    return utime + stime;
+// Nanoseconds the process's main thread has run on a CPU (the scheduler's own count, finer
+// than the clock ticks of /proc/PID/stat, of which a minute's idle service uses one or none).
+double CpuNs(pid_t pid) {
+    std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
+    double ns = 0;
+    schedstat >> ns;
+    return ns;
 }
 
 long ResidentKiB(pid_t pid) {
@@ -146,7 +138,8 @@ long ResidentKiB(pid_t pid) {
 }
 
 // Nothing asked, nothing animating: the service's CPU over the argument's seconds, as a share of
-// one core, and its resident memory once it has served a client.
+// one core, and its resident memory once it has served a client. The service is one thread
+// once the cards are up (the start-up's hardware thread has ended).
 void IdleCost(benchmark::State& state) {
     ServiceUnderTest service;
     if (!service.Ready() || service.Ask(R"({"op":"list"})").empty()) {
@@ -155,11 +148,10 @@ void IdleCost(benchmark::State& state) {
     }
     const auto seconds = state.range(0);
     for (auto _ : state) {
-        const long before = CpuTicks(service.Pid());
+        const double before = CpuNs(service.Pid());
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        const long used = CpuTicks(service.Pid()) - before;
-        state.counters["cpu_percent_of_core"] =
-            100.0 * static_cast<double>(used) / static_cast<double>(::sysconf(_SC_CLK_TCK) * seconds);
+        const double used = CpuNs(service.Pid()) - before;
+        state.counters["cpu_percent_of_core"] = 100.0 * used / (1e9 * static_cast<double>(seconds));
     }
     state.counters["rss_MiB"] = static_cast<double>(ResidentKiB(service.Pid())) / 1024.0;
 }
