@@ -6,6 +6,7 @@
 #include "app/GpuBackend.h"
 #include "gpu/HardwareStartup.h"
 #include "gpu/Trace.h"
+#include "platform/ProcessIdentity.h"
 #include "platform/SystemPlatform.h"
 
 namespace pyx {
@@ -54,6 +55,10 @@ std::unique_ptr<CliSession> CliSession::Open(std::ostream& err, int& exitCode, D
         return nullptr;
     }
 
+    // The driver refuses a change from anyone but root; the service is the way around that.
+    if (writes == DiscoveryWrites::Sent && !session->library_->IsSimulated() && !RunsAsAdministrator())
+        err << "pyxtunectl: note: not root, and no Pyxtune service answers: the driver refuses changes to the cards "
+               "(sudo systemctl enable --now pyxtuned.socket, then sudo adduser $USER pyxtune)\n";
     session->settings_ = SettingsLocationFor(CurrentProgramFile().parent_path(), session->library_->IsSimulated());
 
     // The reader runs in a fresh folder nobody could have prepared; without one it is not

@@ -29,3 +29,12 @@ bool ProcessRuns(unsigned long pid) {
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 #endif
 }
+
+bool RunsAsAdministrator() {
+#ifdef _WIN32
+  // The programs' manifest asks Windows for administrator rights before they start.
+  return true;
+#else
+  return ::geteuid() == 0;
+#endif
+}
