@@ -23,4 +23,10 @@ nlohmann::json RefusalsWithWords(const TuningReport& report) {
     return refusals;
 }
 
+nlohmann::json WithoutWords(nlohmann::json refusal) {
+    refusal.erase("write");
+    refusal.erase("statusText");
+    return refusal;
+}
+
 }  // namespace pyx

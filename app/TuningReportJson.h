@@ -12,5 +12,7 @@ nlohmann::json RefusalJson(const TuningWriteResult& write);
 nlohmann::json RefusalJsonWithWords(const TuningWriteResult& write);
 // Every refusal of a report, with words.
 nlohmann::json RefusalsWithWords(const TuningReport& report);
+// A refusal with words as pyxtunectl's documents give it: the words taken out.
+nlohmann::json WithoutWords(nlohmann::json refusalWithWords);
 
 }  // namespace pyx

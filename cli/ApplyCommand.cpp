@@ -176,12 +176,10 @@ std::optional<ApplyTargets> CheckApply(const CliArgs& args, CliSession& session,
 nlohmann::json PrintRefusals(const CliArgs& args, const ApplyRequest& request, const nlohmann::json& refusals,
                              std::ostream& err) {
     nlohmann::json refused = nlohmann::json::array();
-    for (nlohmann::json r : refusals) {
+    for (const nlohmann::json& r : refusals) {
         err << args.Prefix() << "GPU " << r.at("gpu").get<int>() << " refused " << request.modeName << "'s "
             << r.at("write").get<std::string>() << ": " << r.at("statusText").get<std::string>() << "\n";
-        r.erase("write");
-        r.erase("statusText");
-        refused.push_back(r);
+        refused.push_back(WithoutWords(r));
     }
     if (!refused.empty()) err << args.Prefix() << "the writes after a refused one were still sent\n";
     return refused;
@@ -295,12 +293,9 @@ int ApplyThroughService(ServiceClient& service, const CliArgs& args, const Apply
                         std::ostream& out, std::ostream& err) {
     ServiceRequest ask;
     ask.kind = RequestKind::Apply;
-    const std::pair<const char*, ApplyModeName> modes[] = {{"extreme", ApplyModeName::Extreme},
-                                                           {"performance", ApplyModeName::Performance},
-                                                           {"common", ApplyModeName::Common},
-                                                           {"custom", ApplyModeName::Custom}};
-    for (const auto& [name, mode] : modes)
-        if (request.modeName == name) ask.mode = mode;
+    for (const ApplyModeName mode :
+         {ApplyModeName::Extreme, ApplyModeName::Performance, ApplyModeName::Common, ApplyModeName::Custom})
+        if (request.modeName == ApplyModeText(mode)) ask.mode = mode;
     std::optional<int64_t> gpu;
     if (!args.Int("--gpu", 0, 1000000, gpu, err)) return kExitUsage;
     if (gpu) ask.gpu = static_cast<int>(*gpu);

@@ -72,12 +72,10 @@ KeepOutcome KeepPrompt::KeepOrRevert(const TuningRevert& before) {
 
 nlohmann::json PrintRevertRefusals(const CliArgs& args, const nlohmann::json& refusalsWithWords, std::ostream& err) {
     nlohmann::json refused = nlohmann::json::array();
-    for (nlohmann::json r : refusalsWithWords) {
+    for (const nlohmann::json& r : refusalsWithWords) {
         err << args.Prefix() << "GPU " << r.at("gpu").get<int>() << " did not take back its "
             << r.at("write").get<std::string>() << ": " << r.at("statusText").get<std::string>() << "\n";
-        r.erase("write");
-        r.erase("statusText");
-        refused.push_back(r);
+        refused.push_back(WithoutWords(r));
     }
     if (!refused.empty()) err << args.Prefix() << "the settings from before were written back but for the values above\n";
     return refused;

@@ -148,10 +148,13 @@ nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId co
     TuningRevert before = TuningRevert::Capture(boards_, gpus);
     // The client asked the user the warning's question before it sent the request.
     const TuningApply::Run run = TuningApply::Apply(boards_, state_, order, [](const std::string&) { return true; });
+    // One read of the cards gives both what they hold and which did not take custom's values.
     nlohmann::json notHeld = nlohmann::json::array();
-    for (const TuningApply::Holding& h : TuningApply::Holdings(boards_, gpus))
+    nlohmann::json holdings = nlohmann::json::array();
+    for (const TuningApply::Holding& h : TuningApply::Holdings(boards_, gpus)) {
+        holdings.push_back(TuningApply::HoldingJson(h));
         if (request.custom && !TuningApply::Holds(h, order.custom)) notHeld.push_back(h.gpu);
-    const nlohmann::json holdings = TuningApply::HoldingsJson(boards_, gpus);
+    }
     const nlohmann::json refusals = RefusalsWithWords(run.report);
     nlohmann::json answer = {{"mode", ApplyModeText(request.mode)}, {"result", run.result}, {"refusals", refusals},
                              {"notHeld", notHeld},  {"powerless", powerless},  {"gpus", holdings},
