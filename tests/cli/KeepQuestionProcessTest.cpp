@@ -100,11 +100,14 @@ protected:
             return run;
         }
 #endif
-        return RunProgram(PYX_PYXTUNECTL, args, Env(), folder_ / "run");
+        // Output files of their own each run: Wine may still hold the last run's for a moment
+        // after it ended, and a file still held cannot be made anew.
+        return RunProgram(PYX_PYXTUNECTL, args, Env(), folder_ / ("run" + std::to_string(++runs_)));
     }
     std::optional<test::TempFolder> temp_;
     fs::path folder_;
     bool chinese_ = false;
+    int runs_ = 0;
     Clock::duration silence_{};  // from the keep question to the tool's end
 };
 
