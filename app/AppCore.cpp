@@ -19,7 +19,8 @@ void LoadDefaultSettings(const std::filesystem::path& file, GpuBoardTable& table
 AppCore::AppCore(std::unique_ptr<LibrarySource> source, std::unique_ptr<Trace> trace)
     : library_(std::make_unique<NvApiLibrary>(std::move(source), std::move(trace))),
       boards_(*library_),
-      fans_(std::make_unique<FanSafety>(boards_)) {}
+      fans_(std::make_unique<FanSafety>(boards_)),
+      curves_(std::make_unique<FanCurveEngine>(boards_, state_)) {}
 
 bool AppCore::SaveOptions() const {
     const std::optional<std::filesystem::path> file = settings.File(kProgramOptionsFileName);
@@ -36,8 +37,9 @@ TuningReport AppCore::End() {
         hardwareThread_->RequestStop();
         if (!hardwareThread_->Started() || hardwareThread_->WaitFinished(kReaderStopWait)) readerFolder_.reset();
     }
-    if (!options.fansAutomaticOnExit) return {};
-    return fans_->HandBackPinned();
+    TuningReport handedBack = curves_->End();
+    if (options.fansAutomaticOnExit) handedBack.Append(fans_->HandBackPinned());
+    return handedBack;
 }
 
 // The hardware thread is asked to stop and joined before the table it uses goes away; the

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/AppState.h"
+#include "app/FanCurveEngine.h"
 #include "app/FanSafety.h"
 #include "app/ProgramOptions.h"
 #include "app/ReapplyGuard.h"
@@ -71,6 +72,8 @@ public:
     AppState& State() { return state_; }
     // The one watch over the fans this process fixed.
     FanSafety& Fans() { return *fans_; }
+    // Runs the fan curves of AppState while this process owns the cards; ticked before Fans().
+    FanCurveEngine& Curves() { return *curves_; }
     // Whether this start put the stored settings back, and the marker that keeps a crash
     // during that from repeating at every start. Its folder is the settings folder once Start
     // has chosen it.
@@ -83,8 +86,9 @@ public:
     bool SaveOptions() const;
     // The program's end, whatever ends it: the fans this run fixed go back to the cards when
     // options ask for it, the put-back marker this start left goes, and so does the video-BIOS
-    // reader's folder (the hardware thread is stopped). Returns what was handed back; a second
-    // call does nothing.
+    // reader's folder (the hardware thread is stopped). A fan on a curve goes back whatever the
+    // options say: nobody runs its curve any more. Returns what was handed back; a second call
+    // does nothing.
     TuningReport End();
 
     std::filesystem::path programFolder;
@@ -103,6 +107,7 @@ private:
     GpuBoardTable boards_;
     AppState state_;
     std::unique_ptr<FanSafety> fans_;
+    std::unique_ptr<FanCurveEngine> curves_;
     ReapplyGuard reapply_;
     bool ended_ = false;
     // How long the end waits for the hardware thread before it removes the reader's folder:

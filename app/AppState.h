@@ -1,7 +1,12 @@
 #pragma once
+#include <array>
 #include <cstdint>
+#include <optional>
+
+#include "app/FanCurve.h"
 
 #include "app/TuningSettings.h"
+#include "gpu/GpuBoard.h"
 #include "led/LedBoardState.h"
 #include "led/LedSettings.h"
 
@@ -19,6 +24,10 @@ struct AppState {
     // domain, as the last VF read found them; the save writes each GPU's own.
     int32_t gpuVfOffset = 0;
     int32_t memVfOffset = 0;
+    // The curve each GPU's fan follows; none where the fan is fixed or the card's own. Set by an
+    // apply or a load, ended by any other fan write; whoever owns the cards runs them
+    // (FanCurveEngine), and the save writes them.
+    std::array<std::optional<FanCurve>, kMaxGpus> fanCurves{};
 };
 
 }  // namespace pyx

@@ -61,6 +61,18 @@ ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTa
         if (fanMode == kFanModeFixed && card.fan.enabled && card.fan.max > card.fan.min)
             check("FanSpeed", card.fan, 1, card.fanUnit == FanUnit::Rpm ? "RPM" : "%", false);
         if (fanMode == kFanModeCoolers) check("FanSpeed", TuningSlider{0, 0, kCoolerLevelMax, true}, 1, "(level)", false);
+        if (fanMode == kFanModeCurve) {
+            const CardTuning tuning(boards, gpu);
+            std::string why;
+            std::optional<FanCurve> curve = ReadFanCurve(ini, section, &why);
+            const FanUnit unit = tuning.HasFanCoolers() ? FanUnit::Percent : tuning.FanLevelUnit();
+            if (curve)
+                if (std::optional<std::string> fault = FanCurveFault(*curve, tuning.FixedFanLevels(), unit)) why = *fault;
+            if (!curve || !why.empty()) {
+                refused_.push_back({gpu, "FanCurve"});
+                outOfRange_.push_back("[" + name + "] FanCurve is not used on GPU " + std::to_string(gpu) + ": " + why);
+            }
+        }
     }
 }
 

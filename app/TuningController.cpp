@@ -144,6 +144,7 @@ TuningReport TuningController::ApplyCommon(int gpu) {
     // Without the policy's default there is no power to write: a zero target is never sent.
     if (const auto power = card.ReadPowerRange()) report.Add(gpu, card.Write({.powerPcm = power->defaultPcm}));
     report.Add(gpu, card.RestoreDefaultThermalLimit());
+    EndFanCurve(gpu);
     report.Add(gpu, card.HandBackFans());
     return report;
 }
@@ -205,8 +206,28 @@ TuningReport TuningController::ApplyCustom(int gpu, const CustomOffsetsMHz& offs
     TuningSnapshot powerAndFan;
     // A disabled power slider holds no choice of the user's: sending it would set 0 %.
     if (page.power.enabled && page.power.pos >= 0) powerAndFan.powerPcm = Thousandfold(page.power.pos);
-    powerAndFan.fan = useFanCoolers ? FanRequest::CoolerLevel(page.fan.pos, page.fanUnit)
-                                    : FanRequest::Fixed(page.fan.pos, page.fanUnit);
+    // A curve takes the fan from here: its engine sends the level the temperature asks for.
+    if (page.fanCurve) {
+        const FanUnit unit = card.HasFanCoolers() ? FanUnit::Percent : card.FanLevelUnit();
+        std::optional<std::string> fault = FanCurveFault(*page.fanCurve, card.FixedFanLevels(), unit);
+        // A curve drawn in another card's unit is refused, never converted, as a slider's level is.
+        if (!fault && unit != page.fanUnit)
+            fault = unit == FanUnit::Rpm ? "its levels are in %, and this fan takes RPM"
+                                         : "its levels are in RPM, and this fan takes %";
+        if (fault) {
+            std::string why = "GPU ";
+            why += std::to_string(gpu);
+            why += "'s fan curve was not applied: ";
+            why += *fault;
+            report.Skip(std::move(why));
+        }
+        else
+            state_.fanCurves[static_cast<size_t>(gpu)] = page.fanCurve;
+    } else {
+        EndFanCurve(gpu);
+        powerAndFan.fan = useFanCoolers ? FanRequest::CoolerLevel(page.fan.pos, page.fanUnit)
+                                        : FanRequest::Fixed(page.fan.pos, page.fanUnit);
+    }
     report.Add(gpu, card.Write(powerAndFan));
 
     if (vfRange) {
@@ -263,6 +284,7 @@ TuningReport TuningController::ResetTuning(TuningPage& page) {
 
         // Every fan path the card has: Custom may have fixed the fan-cooler interface's fans
         // on a card whose own path is another.
+        EndFanCurve(gpu);
         report.Add(gpu, card.HandBackFans());
         if (card.Fan() == FanPath::FanCoolers && shown) page.fan.SetClamped(0);
 
@@ -274,6 +296,10 @@ TuningReport TuningController::ResetTuning(TuningPage& page) {
     });
     Notify(callbacks_.pageChanged);
     return report;
+}
+
+void TuningController::EndFanCurve(int gpu) {
+    if (gpu >= 0 && gpu < kMaxGpus) state_.fanCurves[static_cast<size_t>(gpu)].reset();
 }
 
 void TuningController::RefreshFromSettings(TuningPage& page) {

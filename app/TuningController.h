@@ -91,7 +91,9 @@ public:
         int32_t gpuClock = 0, memClock = 0, gpuVf = 0, memVf = 0;
     };
     // The Custom steps for one GPU: the clock offsets, the page's power and fan (through
-    // coolers 1 and 2 when useFanCoolers, else a fixed speed). A GPU with a VF range (graphics
+    // coolers 1 and 2 when useFanCoolers, else a fixed speed; with the page's curve chosen the
+    // fan follows that curve instead, or, when the curve does not fit the card, is left alone
+    // and the report says why). A GPU with a VF range (graphics
     // VF range not empty) then gets both offsets once more from the VF values; any other
     // keeps the clock offsets just set. When the GPU is the one the page shows (or the
     // page shows none), each slider whose write was refused takes the card's value back.
@@ -117,6 +119,8 @@ private:
     void PutCardValuesOnRefusedSliders(const CardTuning& card, int gpu, const TuningReport& report, bool vfFed,
                                        TuningPage& page);
     void Notify(const std::function<void()>& callback);
+    // The GPU's fan leaves its curve: another write is about to decide its level.
+    void EndFanCurve(int gpu);
 
     GpuBoardTable& table_;
     AppState& state_;

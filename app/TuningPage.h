@@ -1,5 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <optional>
+
+#include "app/FanCurve.h"
 
 #include "gpu/FanPath.h"
 
@@ -41,6 +44,8 @@ struct TuningPage {
     TuningSlider power;     // percent; enabled only with a usable policy range
     TuningSlider fan;       // in fanUnit; off on the fan-cooler path
     FanUnit fanUnit = FanUnit::Percent;  // the unit of the shown GPU's fan
+    // Custom's fan follows this curve instead of the fan slider's level; none: the slider's.
+    std::optional<FanCurve> fanCurve;
     TuningSlider gpuVf;     // MHz offset of the graphics VF points
     TuningSlider memVf;     // MHz offset of the memory VF points
 

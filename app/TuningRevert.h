@@ -2,6 +2,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/AppState.h"
 #include "app/TuningPage.h"
 #include "app/TuningReport.h"
 #include "gpu/CardTuningState.h"
@@ -16,8 +17,9 @@ class TuningRevert {
 public:
     TuningRevert() = default;
 
-    // Captures each GPU of gpus the table holds, once, in the order given.
-    static TuningRevert Capture(GpuBoardTable& table, const std::vector<int>& gpus);
+    // Captures each GPU of gpus the table holds, once, in the order given; with state, the fan
+    // curve each of them follows too, so that the way back restarts the curve it left.
+    static TuningRevert Capture(GpuBoardTable& table, const std::vector<int>& gpus, AppState* state = nullptr);
     // The GPUs Apply reaches from this page: every GPU when linked or with none selected,
     // else the selected one.
     static std::vector<int> ApplyTargets(const GpuBoardTable& table, const TuningPage& page);
@@ -33,7 +35,9 @@ public:
 
 private:
     GpuBoardTable* table_ = nullptr;
+    AppState* state_ = nullptr;
     std::vector<std::pair<int, CardTuningState>> cards_;
+    std::vector<std::optional<FanCurve>> curves_;  // one per entry of cards_, with state_
 };
 
 }  // namespace pyx

@@ -54,6 +54,7 @@ struct SectionValues {
     bool hasPowerTarget = false;
     // Whole degrees; only a file that holds the line changes the card's thermal limit.
     std::optional<int32_t> thermalLimitC;
+    std::optional<FanCurve> fanCurve;  // with kFanModeCurve, when the section's curve is sound
 };
 
 fs::path FileOrDefault(const fs::path& fileName) {
@@ -94,6 +95,7 @@ SectionValues ReadSection(const CIni& ini, const CTreeNode* section) {
     v.hasPowerTarget = CIni::ValueOf(ini.FindChild(section, "PowerTarget")) != nullptr;
     if (CIni::ValueOf(ini.FindChild(section, "ThermalLimit")) != nullptr)
         v.thermalLimitC = ini.ReadInt(section, "ThermalLimit");
+    if (v.fanWorkMode == kFanModeCurve) v.fanCurve = ReadFanCurve(ini, section);
     return v;
 }
 
@@ -119,7 +121,15 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
     state.tuningSettings.fanSpeed = v.fanSpeed;
     state.gpuMode = LowByte(v.gpuMode);
 
-    if (keep("FanSpeed")) writes.Append(card.Write({.fan = FanRequestOf(v.fanWorkMode, v.fanSpeed)}));
+    // A curve is run by whoever owns the cards from its next tick; any other fan mode the file
+    // names ends the curve the GPU followed. A mode nobody knows leaves both alone.
+    std::optional<FanCurve>& curve = state.fanCurves[static_cast<size_t>(gpu)];
+    if (v.fanWorkMode == kFanModeCurve) {
+        if (keep("FanCurve") && v.fanCurve) curve = v.fanCurve;
+    } else if (const std::optional<FanRequest> fan = FanRequestOf(v.fanWorkMode, v.fanSpeed)) {
+        curve.reset();
+        if (keep("FanSpeed")) writes.Append(card.Write({.fan = fan}));
+    }
 
     // Graphics before memory, as the file lists them.
     const auto putOffsets = [&](bool presentOnly) {
@@ -243,9 +253,15 @@ void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppSt
     writer.AddSection(gpu + 1);
     writer.AddText("Id", DeviceIdOf(table.Board(gpu)));
 
-    const SavedFan fan = ReadSavedFan(table, gpu);
-    writer.AddNumber("FanWorkMode", fan.workMode);
-    if (fan.speed) writer.AddNumber("FanSpeed", *fan.speed);
+    if (const std::optional<FanCurve>& curve = state.fanCurves[static_cast<size_t>(gpu)]) {
+        writer.AddNumber("FanWorkMode", kFanModeCurve);
+        writer.AddText("FanCurve", std::string_view(FormatFanCurvePoints(*curve)));
+        if (curve->autoBelow) writer.AddNumber("FanCurveAutoBelow", 1);
+    } else {
+        const SavedFan fan = ReadSavedFan(table, gpu);
+        writer.AddNumber("FanWorkMode", fan.workMode);
+        if (fan.speed) writer.AddNumber("FanSpeed", *fan.speed);
+    }
 
     AddClockOffsets(writer, table, gpu);
     AddPowerTarget(writer, table, gpu);
@@ -272,6 +288,18 @@ void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppSt
 int GpuCount(const GpuBoardTable& table) { return std::min<int>(table.gpuCount, kMaxGpus); }
 
 }  // namespace
+
+std::optional<FanCurve> ReadFanCurve(const CIni& ini, const CTreeNode* section, std::string* why) {
+    if (CIni::ValueOf(ini.FindChild(section, "FanCurve")) == nullptr) {
+        if (why != nullptr) *why = "the section has no FanCurve line";
+        return std::nullopt;
+    }
+    std::string points;
+    for (const char16_t c : ini.ReadText(section, "FanCurve")) points += c < 0x80 ? static_cast<char>(c) : '?';
+    std::optional<FanCurve> curve = ParseFanCurvePoints(points, why);
+    if (curve) curve->autoBelow = ini.ReadInt(section, "FanCurveAutoBelow") == 1;
+    return curve;
+}
 
 const CTreeNode* SectionFor(const CIni& ini, const GpuBoardTable& table, int gpu) {
     // A file without this GPU's section holds nothing for it, even when the GPU's own id could

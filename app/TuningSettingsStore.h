@@ -1,10 +1,13 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <system_error>
 
 #include "app/AppState.h"
 #include "app/CIni.h"
+#include "app/FanCurve.h"
 #include "app/SettingsFileWriter.h"
 #include "app/TuningReport.h"
 #include "gpu/GpuBoardTable.h"
@@ -21,6 +24,13 @@ inline constexpr char kLedSettingsFileName[] = "Led.txt";
 inline constexpr int32_t kFanModeAuto = 1;
 inline constexpr int32_t kFanModeFixed = 2;
 inline constexpr int32_t kFanModeCoolers = 3;
+// The fan follows the section's "FanCurve" (and "FanCurveAutoBelow"); readers that do not know
+// the mode apply nothing to the fan, as for any mode they do not know.
+inline constexpr int32_t kFanModeCurve = 4;
+
+// The curve a section's "FanCurve" line gives ("40:30,50:35,..." and "FanCurveAutoBelow=1");
+// none, with the reason in why, for a line that is missing or not a sound curve.
+std::optional<FanCurve> ReadFanCurve(const CIni& ini, const CTreeNode* section, std::string* why = nullptr);
 
 // The section of a loaded file that holds GPU gpu's settings: "[Gpu<gpu+1>]" whose "Id" names
 // that GPU's device id (any letter case); null when the file has none.

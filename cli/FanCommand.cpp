@@ -7,6 +7,7 @@
 #include "app/FanReport.h"
 #include "cli/CliArgs.h"
 #include "cli/CliService.h"
+#include "cli/FanCurveCommand.h"
 #include "cli/CliSession.h"
 
 namespace pyx {
@@ -16,9 +17,10 @@ namespace {
 const char* kFanHelp =
     "usage: pyxtunectl fan auto [--gpu N | --all]\n"
     "       pyxtunectl fan show [--gpu N] [--json]\n"
+    "       pyxtunectl fan curve set|show ... (pyxtunectl fan curve --help)\n"
     "  auto  hands every fan path of the cards (the board's own fan and each cooler of the\n"
     "        fan-cooler interface) back to the card's own control, whoever fixed its level,\n"
-    "        and prints each card's answer per fan path.\n"
+    "        and prints each card's answer per fan path; a fan curve it follows ends.\n"
     "  show  who drives each fan now (automatic, manual or unknown) and its level (percent,\n"
     "        RPM on a tachometer-driven fan, - when the card does not say). It only reads.\n"
     "  --gpu N  only this GPU (default: every GPU)\n"
@@ -49,7 +51,7 @@ std::optional<FanCommandRequest> ParseFan(const CliArgs& args, std::ostream& out
     const std::vector<std::string>& words = args.Words();
     if (words.size() != 1 || (words.front() != "auto" && words.front() != "show")) {
         err << args.Prefix() << (words.empty() ? "an action is needed" : "\"" + words.front() + "\"")
-            << (words.size() > 1 ? " and more words" : "") << " (accepted actions: auto, show)\n";
+            << (words.size() > 1 ? " and more words" : "") << " (accepted actions: auto, show, curve)\n";
         return std::nullopt;
     }
     FanCommandRequest request;
@@ -163,6 +165,7 @@ int FanThroughService(ServiceClient& service, const CliArgs& args, const FanComm
 }  // namespace
 
 int RunFanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty() && args.front() == "curve") return RunFanCurveCommand({args.begin() + 1, args.end()}, out, err);
     CliArgs parsed("fan", args);
     if (!parsed.Parse({"--all", "--json", "--help"}, {"--gpu"}, err)) return kExitUsage;
     int exitCode = kExitOk;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <limits>
 
 #include "gpu/FanControl.h"
 #include "gpu/FanCoolerPair.h"
@@ -98,6 +99,14 @@ std::optional<FanLevelRange> CardTuning::FanLevels() const {
     const GpuBoard& board = table_.Board(gpu_);
     if (board.fan.Path() == FanPath::FanCoolers) return std::nullopt;
     return FanLevelRange{static_cast<int32_t>(board.fanRangeMin), static_cast<int32_t>(board.fanRangeMax)};
+}
+
+FanLevelRange CardTuning::FixedFanLevels() const {
+    if (HasFanCoolers()) return {FanCoolerMinimum(), 100};
+    // A path that names no span of levels leaves the level to the write's own rule.
+    const std::optional<FanLevelRange> levels = FanLevels();
+    if (levels && levels->max > levels->min) return *levels;
+    return {0, FanLevelUnit() == FanUnit::Rpm ? std::numeric_limits<int32_t>::max() : 100};
 }
 
 BoostClocks CardTuning::ReadBoostClocks() const {

@@ -84,6 +84,9 @@ public:
     bool HasFanCoolers() const;
     // The levels the fan path takes; none on the fan-cooler path, which has no level of its own.
     std::optional<FanLevelRange> FanLevels() const;
+    // The levels a fixed level of this card's fan takes, whichever way it is driven: the fan
+    // path's, or on a card with fan coolers their lowest hand-set level to 100 %.
+    FanLevelRange FixedFanLevels() const;
 
     BoostClocks ReadBoostClocks() const;
     std::optional<ClockOffsets> ReadClockOffsets() const;

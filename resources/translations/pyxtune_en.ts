@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>CFanCurvePlot</name>
+    <message>
+        <source>auto</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CLEDServicesDlg</name>
     <message>
         <source>LED Services</source>
@@ -202,6 +209,18 @@ Settings are only effective when the apply button is pressed.</source>
         <source>%1 cannot be written: %2</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>曲线...</source>
+        <translation>Curve...</translation>
+    </message>
+    <message>
+        <source>curve</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Custom&apos;s fan follows the GPU&apos;s temperature by a curve you draw.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
@@ -259,6 +278,14 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
     <message>
         <source>the card refused to take the fan back: %1. Run &quot;pyxtunectl fan auto&quot; or lower the card&apos;s load.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU %1&apos;s temperature could not be read %2 times in a row, so its fan curve stopped: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU %1&apos;s fan curve stopped, because the card refused %2: %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -517,6 +544,45 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
     <message>
         <source>Settings: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>pyx::CFanCurveDlg</name>
+    <message>
+        <source>Fan curve</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Temperature (°C)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fan (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add point</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove point</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Below the first point: hand the fan back to the card&apos;s control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This fan curve cannot be used: %1.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>CFanCurvePlot</name>
+    <message>
+        <source>auto</source>
+        <translation>自动</translation>
+    </message>
+</context>
+<context>
     <name>CLEDServicesDlg</name>
     <message>
         <source>LED Services</source>
@@ -209,6 +216,18 @@ Settings are only effective when the apply button is pressed.</source>
         <source>%1 cannot be written: %2</source>
         <translation>%1 无法写入：%2</translation>
     </message>
+    <message>
+        <source>曲线...</source>
+        <translation>曲线...</translation>
+    </message>
+    <message>
+        <source>curve</source>
+        <translation>曲线</translation>
+    </message>
+    <message>
+        <source>Custom&apos;s fan follows the GPU&apos;s temperature by a curve you draw.</source>
+        <translation>自定义模式的风扇按您绘制的曲线随 GPU 温度变化。</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
@@ -267,6 +286,14 @@ Settings are only effective when the apply button is pressed.</source>
     <message>
         <source>the card refused to take the fan back: %1. Run &quot;pyxtunectl fan auto&quot; or lower the card&apos;s load.</source>
         <translation>显卡拒绝收回风扇控制：%1。请运行 &quot;pyxtunectl fan auto&quot; 或降低显卡负载。</translation>
+    </message>
+    <message>
+        <source>GPU %1&apos;s temperature could not be read %2 times in a row, so its fan curve stopped: %3</source>
+        <translation>GPU %1 的温度连续 %2 次无法读取，其风扇曲线已停止：%3</translation>
+    </message>
+    <message>
+        <source>GPU %1&apos;s fan curve stopped, because the card refused %2: %3</source>
+        <translation>GPU %1 的风扇曲线已停止，因为显卡拒绝了 %2：%3</translation>
     </message>
     <message>
         <source>The saved settings were not applied, because the last start that applied them did not finish. Apply them again, or load another profile.</source>
@@ -525,6 +552,45 @@ Settings are only effective when the apply button is pressed.</source>
     <message>
         <source>Settings: %1</source>
         <translation>设置：%1</translation>
+    </message>
+</context>
+<context>
+    <name>pyx::CFanCurveDlg</name>
+    <message>
+        <source>Fan curve</source>
+        <translation>风扇曲线</translation>
+    </message>
+    <message>
+        <source>Temperature (°C)</source>
+        <translation>温度 (°C)</translation>
+    </message>
+    <message>
+        <source>Fan (%1)</source>
+        <translation>风扇 (%1)</translation>
+    </message>
+    <message>
+        <source>Add point</source>
+        <translation>添加点</translation>
+    </message>
+    <message>
+        <source>Remove point</source>
+        <translation>删除点</translation>
+    </message>
+    <message>
+        <source>Below the first point: hand the fan back to the card&apos;s control</source>
+        <translation>低于第一个点时：将风扇交还显卡自行控制</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>This fan curve cannot be used: %1.</source>
+        <translation>无法使用此风扇曲线：%1。</translation>
     </message>
 </context>
 <context>

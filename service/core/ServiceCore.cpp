@@ -1,5 +1,8 @@
 #include "service/core/ServiceCore.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "app/CardListing.h"
 #include "app/FanReport.h"
 #include "app/MonitorReadouts.h"
@@ -30,6 +33,7 @@ ServiceCore::ServiceCore(NvApiLibrary& library, GpuBoardTable& boards, const Acc
       policy_(policy),
       identity_(std::move(identity)),
       fans_(boards),
+      curves_(boards, state_),
       settings_(boards, state_, std::move(settingsFolder)) {
     // A fan left fixed by an owner that ended without handing it back (a crash, a kill) is
     // this owner's to watch from its first second.
@@ -73,6 +77,12 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
         case RequestKind::Keep:
         case RequestKind::Revert:
             return KeepOrRevert(request, connection);
+        case RequestKind::FanCurveSet:
+            if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
+            return SetCurve(request);
+        case RequestKind::FanCurveShow:
+            if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
+            return ShowCurves(request);
     }
     return ServiceProtocol::Refusal(ServiceError::UnknownOperation, "unknown operation");
 }
@@ -112,12 +122,74 @@ nlohmann::json ServiceCore::Hello(const ServiceRequest& request) const {
                                     {"gpus", gpus}});
 }
 
-nlohmann::json ServiceCore::Fans(const ServiceRequest& request) {
+std::vector<int> ServiceCore::TargetGpus(const std::optional<int>& gpu) const {
     std::vector<int> gpus;
-    for (int gpu = 0; gpu < boards_.gpuCount; ++gpu)
-        if (!request.gpu || *request.gpu == gpu) gpus.push_back(gpu);
-    return ServiceProtocol::Answer(request.kind == RequestKind::FanAuto ? FanReport::HandBack(boards_, gpus)
-                                                                        : FanReport::Read(boards_, gpus));
+    for (int g = 0; g < std::min<int>(boards_.gpuCount, kMaxGpus); ++g)
+        if (!gpu || *gpu == g) gpus.push_back(g);
+    return gpus;
+}
+
+nlohmann::json ServiceCore::Fans(const ServiceRequest& request) {
+    const std::vector<int> gpus = TargetGpus(request.gpu);
+    if (request.kind == RequestKind::FanShow) return ServiceProtocol::Answer(FanReport::Read(boards_, gpus));
+    // Handed back, a fan follows no curve any more, now or at the next start.
+    bool curveEnded = false;
+    for (const int gpu : gpus) curveEnded = std::exchange(state_.fanCurves[static_cast<size_t>(gpu)], std::nullopt) || curveEnded;
+    nlohmann::json answer = FanReport::HandBack(boards_, gpus);
+    if (curveEnded) {
+        std::string why;
+        answer["saved"] = settings_.Save(why);
+        if (settings_.Kept() && !why.empty()) answer["saveError"] = why;
+    }
+    return ServiceProtocol::Answer(answer);
+}
+
+nlohmann::json ServiceCore::SetCurve(const ServiceRequest& request) {
+    // A change waiting for its answer would put the old fan back when it is taken back.
+    if (pending_.Active())
+        return ServiceProtocol::Refusal(ServiceError::Busy, pending_.Mode() + " waits for its keep answer (" +
+                                                                std::to_string(pending_.SecondsLeft(PendingChange::Clock::now())) +
+                                                                " s left)");
+    std::string why;
+    std::optional<FanCurve> curve = ParseFanCurvePoints(request.curvePoints, &why);
+    if (!curve) return ServiceProtocol::Refusal(ServiceError::BadRequest, why);
+    curve->autoBelow = request.autoBelow;
+    const std::vector<int> gpus = TargetGpus(request.gpu);
+    // Every GPU must take it before any follows it.
+    for (const int gpu : gpus) {
+        const CardTuning card(boards_, gpu);
+        const FanUnit unit = card.HasFanCoolers() ? FanUnit::Percent : card.FanLevelUnit();
+        if (std::optional<std::string> fault = FanCurveFault(*curve, card.FixedFanLevels(), unit))
+            return ServiceProtocol::Refusal(ServiceError::OutOfRange, "GPU " + std::to_string(gpu) + ": " + *fault);
+    }
+    for (const int gpu : gpus) state_.fanCurves[static_cast<size_t>(gpu)] = curve;
+    // The first levels go out now rather than at the next tick, so that the answer tells them.
+    nlohmann::json stops = nlohmann::json::array();
+    for (const FanCurveStop& stop : curves_.Tick()) stops.push_back({{"gpu", stop.gpu}, {"message", DescribeCurveStop(stop)}});
+    nlohmann::json answer = ShowCurves(request);
+    answer["stopped"] = stops;
+    answer["saved"] = settings_.Save(why);
+    if (settings_.Kept() && !why.empty()) answer["saveError"] = why;
+    return answer;
+}
+
+nlohmann::json ServiceCore::ShowCurves(const ServiceRequest& request) const {
+    nlohmann::json gpus = nlohmann::json::array();
+    for (const int gpu : TargetGpus(request.gpu)) {
+        const CardTuning card(boards_, gpu);
+        const bool coolers = card.HasFanCoolers();
+        nlohmann::json entry = {{"gpu", gpu}, {"unit", !coolers && card.FanLevelUnit() == FanUnit::Rpm ? "rpm" : "percent"}};
+        const std::optional<FanCurve>& curve = state_.fanCurves[static_cast<size_t>(gpu)];
+        entry["curve"] = curve ? nlohmann::json(FormatFanCurvePoints(*curve)) : nlohmann::json();
+        entry["autoBelow"] = curve && curve->autoBelow;
+        if (const std::optional<FanCurveLive> live = curves_.Live(gpu)) {
+            entry["temperatureC"] = live->temperatureC ? nlohmann::json(*live->temperatureC) : nlohmann::json();
+            entry["level"] = live->level ? nlohmann::json(*live->level) : nlohmann::json();
+            entry["automatic"] = live->automatic;
+        }
+        gpus.push_back(entry);
+    }
+    return ServiceProtocol::Answer({{"gpus", gpus}});
 }
 
 nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId connection) {
@@ -145,7 +217,7 @@ nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId co
                                                 "'s range " + std::to_string(out->min) + ".." +
                                                 std::to_string(out->max) + " " + out->unit);
 
-    TuningRevert before = TuningRevert::Capture(boards_, gpus);
+    TuningRevert before = TuningRevert::Capture(boards_, gpus, &state_);
     // The client asked the user the warning's question before it sent the request.
     const TuningApply::Run run = TuningApply::Apply(boards_, state_, order, [](const std::string&) { return true; });
     // One read of the cards gives both what they hold and which did not take custom's values.
@@ -211,22 +283,39 @@ std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
     std::vector<std::string> lines;
     if (pending_.Active()) lines = TakeBack("the stored settings are being put back");
     for (std::string& line : settings_.Reapply(occasion)) lines.push_back(std::move(line));
+    // The cards forgot their fans with the rest: each curve sends its level anew.
+    curves_.Restart();
+    for (const FanCurveStop& stop : curves_.Tick()) lines.push_back(DescribeCurveStop(stop));
     return lines;
 }
 
-bool ServiceCore::NeedsTicks() const { return pending_.Active() || fans_.Watching() || settings_.Settling(); }
+bool ServiceCore::NeedsTicks() const {
+    return pending_.Active() || curves_.Running() || fans_.Watching() || settings_.Settling();
+}
 
 std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now) {
     std::vector<std::string> lines;
     if (pending_.Expired(now)) lines = TakeBack("nobody kept it in time");
+    // The curves first: one whose temperature is lost hands its fan back itself, and the watch
+    // then has nothing more to do for it.
+    bool curveStopped = false;
+    for (const FanCurveStop& stop : curves_.Tick(now)) {
+        lines.push_back(DescribeCurveStop(stop));
+        curveStopped = true;
+    }
     for (const FanHandBack& handBack : fans_.Tick()) lines.push_back(DescribeHandBack(handBack));
     settings_.Tick();
+    // A curve that ended by itself is not put back at the next start: its card refused it, or
+    // its temperature could not be read.
+    if (std::string why; curveStopped && !settings_.Save(why) && settings_.Kept())
+        lines.push_back("the machine's settings could not be saved: " + why);
     return lines;
 }
 
 TuningReport ServiceCore::End() {
     TuningReport report;
     if (pending_.Active()) report = pending_.TakeBack();
+    report.Append(curves_.End());
     const TuningReport fans = fans_.HandBackPinned();
     for (const TuningWriteResult& r : fans.Writes()) report.Add(r.gpu, r.operation, r.value, r.status);
     settings_.End();

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/AppState.h"
+#include "app/FanCurveEngine.h"
 #include "app/FanSafety.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/NvApiLibrary.h"
@@ -21,7 +22,7 @@ namespace pyx {
 // The card owner's answers, without any transport: a request line, its peer and connection in,
 // a reply line out. Every request is checked for its shape, its peer's rights and the cards'
 // ranges before anything reaches a card. It also keeps what must outlive any client: the fan
-// watch, the keep-or-revert countdown and the machine's settings (Tick once a second,
+// curves, the fan watch, the keep-or-revert countdown and the machine's settings (Tick once a second,
 // ConnectionClosed for each connection that ends, End at the service's end).
 class ServiceCore {
 public:
@@ -62,6 +63,9 @@ private:
     // The GPU a request names, or the refusal when the cards have none such.
     std::optional<nlohmann::json> CheckGpu(const std::optional<int>& gpu, bool required) const;
     nlohmann::json Fans(const ServiceRequest& request);
+    nlohmann::json SetCurve(const ServiceRequest& request);
+    nlohmann::json ShowCurves(const ServiceRequest& request) const;
+    std::vector<int> TargetGpus(const std::optional<int>& gpu) const;
     nlohmann::json Apply(const ServiceRequest& request, ConnectionId connection);
     nlohmann::json KeepOrRevert(const ServiceRequest& request, ConnectionId connection);
     std::vector<std::string> TakeBack(const char* why);
@@ -72,6 +76,7 @@ private:
     Identity identity_;
     AppState state_;
     FanSafety fans_;
+    FanCurveEngine curves_;
     PendingChange pending_;
     MachineSettings settings_;
 };

@@ -15,8 +15,8 @@ struct OperationShape {
     std::set<std::string> optional;
 };
 
-const std::array<OperationShape, 8>& Shapes() {
-    static const std::array<OperationShape, 8> shapes = {{
+const std::array<OperationShape, 10>& Shapes() {
+    static const std::array<OperationShape, 10> shapes = {{
         {RequestKind::Hello, {"version"}, {}},
         {RequestKind::List, {}, {}},
         {RequestKind::Monitor, {"gpu"}, {}},
@@ -25,6 +25,8 @@ const std::array<OperationShape, 8>& Shapes() {
         {RequestKind::Apply, {"mode"}, {"gpu", "all", "custom", "revertAfterS"}},
         {RequestKind::Keep, {}, {}},
         {RequestKind::Revert, {}, {}},
+        {RequestKind::FanCurveSet, {"points"}, {"gpu", "autoBelow"}},
+        {RequestKind::FanCurveShow, {}, {"gpu"}},
     }};
     return shapes;
 }
@@ -129,6 +131,7 @@ std::string_view ApplyModeText(ApplyModeName mode) {
 AccessClass AccessOf(RequestKind kind) {
     switch (kind) {
         case RequestKind::FanAuto:
+        case RequestKind::FanCurveSet:
         case RequestKind::Apply:
         case RequestKind::Keep:
         case RequestKind::Revert:
@@ -137,6 +140,7 @@ AccessClass AccessOf(RequestKind kind) {
         case RequestKind::List:
         case RequestKind::Monitor:
         case RequestKind::FanShow:
+        case RequestKind::FanCurveShow:
             break;
     }
     return AccessClass::Read;
@@ -152,6 +156,8 @@ std::string_view RequestName(RequestKind kind) {
         case RequestKind::Apply: return "apply";
         case RequestKind::Keep: return "keep";
         case RequestKind::Revert: return "revert";
+        case RequestKind::FanCurveSet: return "fanCurveSet";
+        case RequestKind::FanCurveShow: return "fanCurveShow";
     }
     return "?";
 }
@@ -219,6 +225,17 @@ std::variant<ServiceRequest, ProtocolRefusal> ServiceProtocol::Parse(std::string
     }
     if (request.kind == RequestKind::Apply)
         if (auto refusal = ParseApply(doc, request)) return *refusal;
+    if (request.kind == RequestKind::FanCurveSet) {
+        const nlohmann::json& points = doc.at("points");
+        if (!points.is_string() || points.get<std::string>().size() > kMaxCurvePointsText)
+            return Bad("\"points\" is a text such as \"40:30,60:50,80:100\" of at most " +
+                       std::to_string(kMaxCurvePointsText) + " characters");
+        request.curvePoints = points.get<std::string>();
+        if (const auto below = doc.find("autoBelow"); below != doc.end()) {
+            if (!below->is_boolean()) return Bad("\"autoBelow\" is true or false");
+            request.autoBelow = below->get<bool>();
+        }
+    }
     return request;
 }
 
@@ -226,6 +243,10 @@ std::string ServiceProtocol::Format(const ServiceRequest& request) {
     nlohmann::json doc = {{"op", RequestName(request.kind)}};
     if (request.kind == RequestKind::Hello) doc["version"] = request.clientVersion;
     if (request.gpu) doc["gpu"] = *request.gpu;
+    if (request.kind == RequestKind::FanCurveSet) {
+        doc["points"] = request.curvePoints;
+        if (request.autoBelow) doc["autoBelow"] = true;
+    }
     if (request.kind == RequestKind::Apply) {
         doc["mode"] = ApplyModeText(request.mode);
         if (request.allGpus) doc["all"] = true;

@@ -24,6 +24,8 @@ enum class RequestKind : uint8_t {
     Apply,    // a tuning mode onto one GPU or all; kept only when the same client says Keep
     Keep,     // the change this client applied stays (and is what the service puts back)
     Revert,   // the change this client applied is taken back now
+    FanCurveSet,   // one GPU's fan, or every GPU's, follows a curve from now on (and at every start)
+    FanCurveShow,  // the curve each GPU follows, with its temperature and level now
 };
 
 enum class ApplyModeName : uint8_t { Extreme, Performance, Common, Custom };
@@ -59,7 +61,14 @@ struct ServiceRequest {
     bool allGpus = false;
     std::optional<RequestedCustom> custom;  // exactly for Custom
     int revertAfterS = kDefaultRevertAfterS;
+    // FanCurveSet: the points as "40:30,50:35,..." (checked against the cards by the owner) and
+    // whether the card's own control takes over below the first point.
+    std::string curvePoints;
+    bool autoBelow = false;
 };
+
+// Longest curve text a client may send: eight points of two numbers each, with room to spare.
+inline constexpr std::size_t kMaxCurvePointsText = 200;
 
 std::string_view ApplyModeText(ApplyModeName mode);  // "extreme"
 

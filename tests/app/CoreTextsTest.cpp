@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/CoreTexts.h"
+#include "app/FanCurveEngine.h"
 #include "app/FanSafety.h"
 #include "app/LedService.h"
 #include "app/ProgramOptions.h"
@@ -47,7 +48,7 @@ TEST(CoreTexts, EachCoreTextReadsInEachLanguage) {
     const std::string_view englishTexts[] = {
         kAppliedText, kKeepQuestionText, kNotEverySettingAppliedText, kGpuRefusedText, kOtherSettingsAppliedText,
         kHandBackThermalText, kHandBackTemperatureLostText, kFanBackText, kFanNotBackText, kReapplySkippedMessage,
-        kLedServiceStartedText, kLedServiceStoppedText, kLedServiceProgramMissingText};
+        kLedServiceStartedText, kLedServiceStoppedText, kLedServiceProgramMissingText, kCurveTemperatureLostText, kCurveRefusedText};
     for (std::string_view text : englishTexts) {
         EXPECT_EQ(CoreTexts::Text(text, TextLanguage::AsWritten), text);
         EXPECT_EQ(CoreTexts::Text(text, TextLanguage::English), text);

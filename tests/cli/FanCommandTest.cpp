@@ -93,17 +93,23 @@ TEST_F(FanCommandTest, ARefusedHandBackIsNamedAndFailsTheCommand) {
 // Bad arguments are refused before anything is sent: the fixed fan stays fixed.
 TEST_F(FanCommandTest, BadArgumentsExitTwoAndSendNothing) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{"fan", "auto", "--gpu", "1"}, "--gpu: this machine has no GPU 1 (accepted: GPU 0)"},
-        {{"fan", "auto", "--gpu", "0", "--all"}, "--gpu and --all exclude each other"},
-        {{"fan", "auto", "--json"}, "--json belongs to show"},
-        {{"fan", "spin"}, "\"spin\" (accepted actions: auto, show)"},
+        {{"fan", "auto", "--gpu", "1"}, "fan: --gpu: this machine has no GPU 1 (accepted: GPU 0)"},
+        {{"fan", "auto", "--gpu", "0", "--all"}, "fan: --gpu and --all exclude each other"},
+        {{"fan", "auto", "--json"}, "fan: --json belongs to show"},
+        {{"fan", "spin"}, "fan: \"spin\" (accepted actions: auto, show, curve)"},
+        {{"fan", "curve", "set", "40:30"}, "fan curve: a curve has 2 to 8 points (this one has 1)"},
+        {{"fan", "curve", "set", "40:60", "70:30"}, "fan curve: the fan must not slow down as the GPU heats up"},
+        {{"fan", "curve", "set", "40:30", "70:3000"}, "fan curve: GPU 0: the point 70:3000 is above the fan's highest level"},
+        {{"fan", "curve", "set", "40:30", "70:90", "--gpu", "3"}, "fan curve: --gpu: this machine has no GPU 3"},
+        {{"fan", "curve", "show", "--auto-below"}, "fan curve: --auto-below belongs to curve set"},
+        {{"fan", "curve", "spin"}, "fan curve: \"spin\" (accepted: curve set, curve show)"},
     };
     const size_t pinned = PinFan(nullptr, "60");
     ASSERT_GT(pinned, 0u);
     for (const auto& [args, expected] : cases) {
         const CliRun run = Run(args);
         EXPECT_EQ(run.status, 2) << expected;
-        EXPECT_NE(run.err.find("pyxtunectl fan: " + std::string(expected)), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("pyxtunectl " + std::string(expected)), std::string::npos) << run.err;
         EXPECT_EQ(FixedFans(State()), pinned) << expected;
     }
 }

@@ -47,6 +47,15 @@ TEST(ServiceCore, RequestsAreCheckedBeforeTheyReachACard) {
         {1000, R"({"op":"fanAuto","gpu":3})", "outOfRange", "no GPU 3", false},
         {1000, R"({"op":"fanAuto"})", nullptr, R"("refused":false)", true},
         {2000, R"({"op":"fanAuto", "gpu":0, "raw":"0x5D"})", "badRequest", R"(unknown field \"raw\")", false},
+        {2000, R"({"op":"fanCurveSet","points":"40:30,80:100"})", "denied", "not a tuner", false},
+        {1000, R"({"op":"fanCurveSet","points":"40:30"})", "badRequest", "a curve has 2 to 8 points", false},
+        {1000, R"({"op":"fanCurveSet","points":[40,30]})", "badRequest", R"(\"points\" is a text)", false},
+        {1000, R"({"op":"fanCurveSet","points":"40:30,70:200"})", "outOfRange", "GPU 0: the point 70:200 is above", false},
+        {1000, R"({"op":"fanCurveSet","points":"40:30,80:100","autoBelow":true})", nullptr,
+         R"("curve":"40:30,80:100","gpu":0,"level":39)", true},
+        {2000, R"({"op":"fanCurveShow","gpu":0})", nullptr, R"("curve":"40:30,80:100")", false},
+        {1000, R"({"op":"fanAuto"})", nullptr, R"("refused":false)", true},
+        {2000, R"({"op":"fanCurveShow"})", nullptr, R"("curve":null)", false},
     };
     for (const CoreCase& c : cases) {
         SCOPED_TRACE(c.line);
@@ -61,6 +70,8 @@ TEST(ServiceCore, RequestsAreCheckedBeforeTheyReachACard) {
         }
         EXPECT_NE(reply.find(c.says), std::string::npos) << reply;
         EXPECT_EQ(!world.Trace().empty(), c.cardWritten) << reply;
+        // A running curve keeps the service ticking; one ended lets it sleep again.
+        EXPECT_EQ(core.NeedsTicks(), reply.find(R"("curve":"40:30)") != std::string::npos) << reply;
     }
 }
 
@@ -168,6 +179,35 @@ TEST(ServiceCore, StoredSettingsComeBackEachTimeButNotAfterACrashWhileTheyWentOn
     ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
     EXPECT_NE(joined(core.Reapply("at the service's start")).find("were not put back"), std::string::npos);
     EXPECT_EQ(GraphicsOffsetMHz(world), 0);
+}
+
+// A curve set through the service is the machine's until a hand-back ends it, and comes back
+// with the rest of the settings.
+TEST(ServiceCore, ACurveComesBackAtTheNextStartUntilAHandBackEndsIt) {
+    test::TempFolder settings("pyx-service-settings-");
+    const TunerOnly policy;
+    PeerCredentials tuner;
+    tuner.uid = 1000;
+    const auto show = [&](ServiceCore& core) {
+        return nlohmann::json::parse(core.HandleLine(R"({"op":"fanCurveShow","gpu":0})", tuner)).at("gpus").at(0);
+    };
+    for (const bool endIt : {false, true}) {
+        SCOPED_TRACE(endIt ? "ended" : "kept");
+        {
+            test::SimWorld world(sim::SimScenario::DefaultJson());
+            ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+            const auto set = nlohmann::json::parse(core.HandleLine(R"({"op":"fanCurveSet","points":"30:40,90:100"})", tuner));
+            EXPECT_TRUE(set.at("saved").get<bool>()) << set;
+            EXPECT_EQ(show(core).at("level"), 40 + (45 - 30) * 60 / 60) << "the first level goes out at once (45 C)";
+            if (endIt) (void)core.HandleLine(R"({"op":"fanAuto"})", tuner);
+            core.End();
+        }
+        test::SimWorld world(sim::SimScenario::DefaultJson());
+        ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+        (void)core.Reapply("at the service's start");
+        EXPECT_EQ(show(core).at("curve"), endIt ? nlohmann::json() : nlohmann::json("30:40,90:100"));
+        core.End();
+    }
 }
 
 }  // namespace

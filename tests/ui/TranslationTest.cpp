@@ -18,6 +18,7 @@
 
 #include "app/AppCore.h"
 #include "app/CoreTexts.h"
+#include "app/FanCurveEngine.h"
 #include "app/FanSafety.h"
 #include "app/LedService.h"
 #include "app/ProgramOptions.h"
@@ -245,7 +246,7 @@ TEST(Translation, EveryTextTheCoreShowsIsListedForTheTranslators) {
         kHandBackTemperatureLostText, kFanBackText, kFanNotBackText, kReapplySkippedMessage, kLedServiceStartedText,
         kLedServiceStoppedText, kLedServiceProgramMissingText, kSettingsNoPlaceText, kSettingsLinkText,
         kSettingsNotFolderText, kSettingsOtherOwnerText, kSettingsOthersMayWriteText, kSettingsUnexaminedText,
-        kContinuePromptText, kKeepPromptText};
+        kContinuePromptText, kKeepPromptText, kCurveTemperatureLostText, kCurveRefusedText};
     for (std::string_view text : coreTexts) {
         bool listed = false;
         for (const char* entry : CoreMessageTexts()) listed = listed || text == entry;

@@ -7,7 +7,7 @@
 namespace pyx {
 
 std::span<const char* const> CoreMessageTexts() {
-    static const std::array<const char*, 26> texts = {
+    static const std::array<const char*, 28> texts = {
         QT_TRANSLATE_NOOP("Messages", "警告：对显卡进行超频有可能会造成系统不稳、花屏、死机甚至硬件损坏，敬请慎重操作。"),
         QT_TRANSLATE_NOOP("Messages", "Hardware settings applied!"),
         QT_TRANSLATE_NOOP("Messages", "PYXTUNE has been started by other user."),
@@ -39,6 +39,8 @@ std::span<const char* const> CoreMessageTexts() {
         QT_TRANSLATE_NOOP("Messages", "Settings are not used: %1 cannot be examined (%2)"),
         QT_TRANSLATE_NOOP("Messages", "Continue? [y/N]"),
         QT_TRANSLATE_NOOP("Messages", "Keep these settings? [y/N] (reverted in %1 s)"),
+        QT_TRANSLATE_NOOP("Messages", "GPU %1's temperature could not be read %2 times in a row, so its fan curve stopped: %3"),
+        QT_TRANSLATE_NOOP("Messages", "GPU %1's fan curve stopped, because the card refused %2: %3"),
     };
     return texts;
 }
