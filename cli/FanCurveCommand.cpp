@@ -153,6 +153,16 @@ int RunCurveHere(CliSession& session, const CliArgs& args, const CurveRequest& r
         err << args.Prefix() << "--gpu: this machine has no GPU " << *request.gpu << "\n";
         return kExitUsage;
     }
+    if (request.action == CurveAction::Show && request.json) {
+        nlohmann::json shown = nlohmann::json::array();
+        for (const int gpu : gpus) {
+            const CardTuning card(boards, gpu);
+            const bool rpm = !card.HasFanCoolers() && card.FanLevelUnit() == FanUnit::Rpm;
+            shown.push_back({{"gpu", gpu}, {"unit", rpm ? "rpm" : "percent"}, {"curve", nullptr}, {"autoBelow", false}});
+        }
+        out << nlohmann::json{{"backend", session.Library().BackendName()}, {"gpus", shown}}.dump(2) << "\n";
+        return kExitOk;
+    }
     out << session.BackendLine() << "\n";
     if (request.action == CurveAction::Show) {
         for (const int gpu : gpus)
