@@ -97,7 +97,7 @@ std::string LevelText(std::optional<int32_t> level, bool automatic, bool rpm) {
     return std::to_string(*level) + (rpm ? " RPM" : " %");
 }
 
-// "GPU 0  curve 40:30,60:50,80:100 (automatic below 40 C)  now 45 C, fan 33 %"
+// "GPU 0  curve 40:30,60:50,80:100  now 45 C, fan 33 %"
 std::string CurveLine(const nlohmann::json& gpu) {
     std::string line = "GPU " + std::to_string(gpu.at("gpu").get<int>()) + "  ";
     if (gpu.at("curve").is_null()) return line + "no curve (the fan is fixed or the card's own)";
@@ -105,9 +105,17 @@ std::string CurveLine(const nlohmann::json& gpu) {
     if (gpu.value("autoBelow", false)) line += " (the card's own control below the first point)";
     if (!gpu.contains("temperatureC")) return line;
     const nlohmann::json& t = gpu.at("temperatureC");
-    const std::optional<int32_t> level = gpu.at("level").is_null() ? std::nullopt : std::optional(gpu.at("level").get<int32_t>());
-    line += "  now " + (t.is_null() ? std::string("-") : std::to_string(t.get<int>()) + " C") + ", fan " +
-            LevelText(level, gpu.value("automatic", false), gpu.value("unit", "") == "rpm");
+    line += "  now ";
+    line += t.is_null() ? std::string("-") : std::to_string(t.get<int>()) + " C";
+    line += ", fan ";
+    if (gpu.value("automatic", false)) {
+        line += "the card's own control";
+    } else if (gpu.at("level").is_null()) {
+        line += "-";
+    } else {
+        line += std::to_string(gpu.at("level").get<int>());
+        line += gpu.value("unit", "") == "rpm" ? " RPM" : " %";
+    }
     return line;
 }
 
