@@ -1,6 +1,7 @@
 #include "cli/CliService.h"
 
 #include "cli/CliSession.h"
+#include "platform/AuthAgent.h"
 
 namespace pyx {
 
@@ -16,6 +17,9 @@ std::optional<nlohmann::json> CliService::Ask(ServiceClient& service, const Serv
                                               const std::string& prefix, std::ostream& err, int& exitCode) {
     std::string message;
     std::optional<ServiceError> error;
+    // A change may wait for an administrator's password; at a terminal without a desktop
+    // nobody would be asked for it, and the authority would refuse.
+    const std::unique_ptr<AuthAgent> agent = AccessOf(request.kind) == AccessClass::Read ? nullptr : AuthAgent::ForTerminal();
     auto answer = service.Ask(request, message, &error);
     if (answer) {
         exitCode = kExitOk;
