@@ -1,5 +1,6 @@
 #include "app/AppCore.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -25,6 +26,10 @@ AppCore::AppCore(std::unique_ptr<LibrarySource> source, std::unique_ptr<Trace> t
 bool AppCore::SaveOptions() const {
     const std::optional<std::filesystem::path> file = settings.File(kProgramOptionsFileName);
     return file && SaveProgramOptions(options, *file);
+}
+
+void AppCore::RecordSamples(int64_t nowMs) {
+    for (int gpu = 0; gpu < history_->GpuCount(); ++gpu) history_->Add(ReadSample(boards_, gpu, nowMs));
 }
 
 TuningReport AppCore::End() {
@@ -101,6 +106,7 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     if (!readerFolder_) reader.readTimeout = std::chrono::milliseconds(0);
     hardwareThread_ = std::make_unique<HardwareThread>(launcher, reader);
     startHardwareResult = StartHardware(boards_, *hardwareThread_);
+    history_ = std::make_unique<SampleHistory>(std::min<int>(boards_.gpuCount, kMaxGpus));
     if (const std::optional<std::filesystem::path> tuningFile = settings.TuningFile()) {
         reapply_ = ReapplyGuard(*settings.Folder());
         if (startHardwareResult == kStartHardwareOk && loadSettings &&

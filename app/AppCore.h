@@ -10,6 +10,7 @@
 #include "app/FanSafety.h"
 #include "app/ProgramOptions.h"
 #include "app/ReapplyGuard.h"
+#include "app/SampleHistory.h"
 #include "app/PrivateTempFolder.h"
 #include "app/SettingsLocation.h"
 #include "app/StartMode.h"
@@ -74,6 +75,11 @@ public:
     FanSafety& Fans() { return *fans_; }
     // Runs the fan curves of AppState while this process owns the cards; ticked before Fans().
     FanCurveEngine& Curves() { return *curves_; }
+    // The last hour of every GPU, a sample a second, for the Monitor view: kept here while this
+    // process owns the cards. Empty until Start has brought the cards up.
+    const SampleHistory& History() const { return *history_; }
+    // One sample of every GPU, at the wall-clock time given (milliseconds since 1970).
+    void RecordSamples(int64_t nowMs);
     // Whether this start put the stored settings back, and the marker that keeps a crash
     // during that from repeating at every start. Its folder is the settings folder once Start
     // has chosen it.
@@ -108,6 +114,7 @@ private:
     AppState state_;
     std::unique_ptr<FanSafety> fans_;
     std::unique_ptr<FanCurveEngine> curves_;
+    std::unique_ptr<SampleHistory> history_ = std::make_unique<SampleHistory>(0);
     ReapplyGuard reapply_;
     bool ended_ = false;
     // How long the end waits for the hardware thread before it removes the reader's folder:

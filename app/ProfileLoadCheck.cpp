@@ -65,7 +65,7 @@ ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTa
             const CardTuning tuning(boards, gpu);
             std::string why;
             std::optional<FanCurve> curve = ReadFanCurve(ini, section, &why);
-            const FanUnit unit = tuning.HasFanCoolers() ? FanUnit::Percent : tuning.FanLevelUnit();
+            const FanUnit unit = tuning.FixedFanUnit();
             if (curve)
                 if (std::optional<std::string> fault = FanCurveFault(*curve, tuning.FixedFanLevels(), unit)) why = *fault;
             if (!curve || !why.empty()) {

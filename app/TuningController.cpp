@@ -208,7 +208,7 @@ TuningReport TuningController::ApplyCustom(int gpu, const CustomOffsetsMHz& offs
     if (page.power.enabled && page.power.pos >= 0) powerAndFan.powerPcm = Thousandfold(page.power.pos);
     // A curve takes the fan from here: its engine sends the level the temperature asks for.
     if (page.fanCurve) {
-        const FanUnit unit = card.HasFanCoolers() ? FanUnit::Percent : card.FanLevelUnit();
+        const FanUnit unit = card.FixedFanUnit();
         std::optional<std::string> fault = FanCurveFault(*page.fanCurve, card.FixedFanLevels(), unit);
         // A curve drawn in another card's unit is refused, never converted, as a slider's level is.
         if (!fault && unit != page.fanUnit)

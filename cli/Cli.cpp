@@ -5,6 +5,7 @@
 #include "cli/CliSession.h"
 #include "cli/DoctorCommand.h"
 #include "cli/FanCommand.h"
+#include "cli/HistoryCommand.h"
 #include "cli/LedCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/MonitorCommand.h"
@@ -20,7 +21,8 @@ const char* kUsage =
     "       pyxtunectl --version\n"
     "commands:\n"
     "  list      the GPUs found and the back-end that answers\n"
-    "  monitor   clocks, temperature, fan and load of a GPU\n"
+    "  monitor   clocks, temperature, fan and load of a GPU (as lines, JSON or CSV, or into a log)\n"
+    "  history   what the Pyxtune service kept of each GPU over the last hour\n"
     "  apply     a tuning mode: extreme, performance, common or custom\n"
     "  fan       every fan back to the card's own control (auto), or who drives each fan (show)\n"
     "  profile   save, load or show a settings file\n"
@@ -76,10 +78,10 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     const std::pair<const char*, Command> commands[] = {
         {"list", RunListCommand},   {"monitor", RunMonitorCommand}, {"apply", RunApplyCommand},
         {"profile", RunProfileCommand}, {"led", RunLedCommand},     {"vf", RunVfCommand},
-        {"doctor", RunDoctorCommand}, {"fan", RunFanCommand}};
+        {"doctor", RunDoctorCommand}, {"fan", RunFanCommand}, {"history", RunHistoryCommand}};
     for (const auto& [name, run] : commands)
         if (command == name) return run(rest, out, err);
-    err << "pyxtunectl: unknown command \"" << command << "\" (accepted: list, monitor, apply, fan, profile, led, vf, doctor)\n"
+    err << "pyxtunectl: unknown command \"" << command << "\" (accepted: list, monitor, history, apply, fan, profile, led, vf, doctor)\n"
         << kUsage;
     return kExitUsage;
 }

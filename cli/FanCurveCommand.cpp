@@ -165,7 +165,7 @@ int RunCurveHere(CliSession& session, const CliArgs& args, const CurveRequest& r
         nlohmann::json shown = nlohmann::json::array();
         for (const int gpu : gpus) {
             const CardTuning card(boards, gpu);
-            const bool rpm = !card.HasFanCoolers() && card.FanLevelUnit() == FanUnit::Rpm;
+            const bool rpm = card.FixedFanUnit() == FanUnit::Rpm;
             shown.push_back({{"gpu", gpu}, {"unit", rpm ? "rpm" : "percent"}, {"curve", nullptr}, {"autoBelow", false}});
         }
         out << nlohmann::json{{"backend", session.Library().BackendName()}, {"gpus", shown}}.dump(2) << "\n";
@@ -181,7 +181,7 @@ int RunCurveHere(CliSession& session, const CliArgs& args, const CurveRequest& r
     AppState state;
     for (const int gpu : gpus) {
         const CardTuning card(boards, gpu);
-        const FanUnit unit = card.HasFanCoolers() ? FanUnit::Percent : card.FanLevelUnit();
+        const FanUnit unit = card.FixedFanUnit();
         if (std::optional<std::string> fault = FanCurveFault(request.curve, card.FixedFanLevels(), unit)) {
             err << args.Prefix() << "GPU " << gpu << ": " << *fault << "; nothing was sent\n";
             return kExitUsage;
@@ -212,7 +212,7 @@ int RunCurveHere(CliSession& session, const CliArgs& args, const CurveRequest& r
             auto& before = shown[static_cast<size_t>(gpu)];
             if (!live || (before && before->level == live->level && before->automatic == live->automatic)) continue;
             before = live;
-            const bool rpm = !CardTuning(boards, gpu).HasFanCoolers() && CardTuning(boards, gpu).FanLevelUnit() == FanUnit::Rpm;
+            const bool rpm = CardTuning(boards, gpu).FixedFanUnit() == FanUnit::Rpm;
             out << "GPU " << gpu << "  " << (live->temperatureC ? std::to_string(*live->temperatureC) + " C" : "-")
                 << "  fan " << LevelText(live->level, live->automatic, rpm) << "\n";
         }

@@ -109,6 +109,8 @@ FanLevelRange CardTuning::FixedFanLevels() const {
     return {0, FanLevelUnit() == FanUnit::Rpm ? std::numeric_limits<int32_t>::max() : 100};
 }
 
+FanUnit CardTuning::FixedFanUnit() const { return HasFanCoolers() ? FanUnit::Percent : FanLevelUnit(); }
+
 BoostClocks CardTuning::ReadBoostClocks() const {
     BoostClocks clocks;
     (void)pyx::ReadBoostClocks(table_, gpu_, clocks);  // a failed read leaves zeros

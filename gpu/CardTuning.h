@@ -87,6 +87,8 @@ public:
     // The levels a fixed level of this card's fan takes, whichever way it is driven: the fan
     // path's, or on a card with fan coolers their lowest hand-set level to 100 %.
     FanLevelRange FixedFanLevels() const;
+    // The unit of those levels: percent on a card with fan coolers, else the fan path's.
+    FanUnit FixedFanUnit() const;
 
     BoostClocks ReadBoostClocks() const;
     std::optional<ClockOffsets> ReadClockOffsets() const;

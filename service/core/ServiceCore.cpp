@@ -14,6 +14,10 @@ namespace pyx {
 
 namespace {
 
+int64_t EpochMs(std::chrono::system_clock::time_point time) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+}
+
 int ModeNumber(ApplyModeName mode) {
     switch (mode) {
         case ApplyModeName::Extreme: return kTuningModeExtreme;
@@ -66,8 +70,10 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
                                             {"gpus", CardListing::ReadGpus(boards_, library_.BackendName())}});
         case RequestKind::Monitor:
             if (auto refusal = CheckGpu(request.gpu, true)) return *refusal;
+            // The sample beside the reading carries the limits in force, for monitor's CSV.
             return ServiceProtocol::Answer(
-                {{"reading", ReadingsJson(*request.gpu, ReadMonitors(boards_, *request.gpu), library_.BackendName())}});
+                {{"reading", ReadingsJson(*request.gpu, ReadMonitors(boards_, *request.gpu), library_.BackendName())},
+                 {"sample", SampleJson(ReadSample(boards_, *request.gpu, EpochMs(std::chrono::system_clock::now())))}});
         case RequestKind::FanShow:
         case RequestKind::FanAuto:
             if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
@@ -83,6 +89,9 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
         case RequestKind::FanCurveShow:
             if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
             return ShowCurves(request);
+        case RequestKind::History:
+            if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
+            return Samples(request);
     }
     return ServiceProtocol::Refusal(ServiceError::UnknownOperation, "unknown operation");
 }
@@ -158,7 +167,7 @@ nlohmann::json ServiceCore::SetCurve(const ServiceRequest& request) {
     // Every GPU must take it before any follows it.
     for (const int gpu : gpus) {
         const CardTuning card(boards_, gpu);
-        const FanUnit unit = card.HasFanCoolers() ? FanUnit::Percent : card.FanLevelUnit();
+        const FanUnit unit = card.FixedFanUnit();
         if (std::optional<std::string> fault = FanCurveFault(*curve, card.FixedFanLevels(), unit))
             return ServiceProtocol::Refusal(ServiceError::OutOfRange, "GPU " + std::to_string(gpu) + ": " + *fault);
     }
@@ -177,8 +186,7 @@ nlohmann::json ServiceCore::ShowCurves(const ServiceRequest& request) const {
     nlohmann::json gpus = nlohmann::json::array();
     for (const int gpu : TargetGpus(request.gpu)) {
         const CardTuning card(boards_, gpu);
-        const bool coolers = card.HasFanCoolers();
-        nlohmann::json entry = {{"gpu", gpu}, {"unit", !coolers && card.FanLevelUnit() == FanUnit::Rpm ? "rpm" : "percent"}};
+        nlohmann::json entry = {{"gpu", gpu}, {"unit", card.FixedFanUnit() == FanUnit::Rpm ? "rpm" : "percent"}};
         const std::optional<FanCurve>& curve = state_.fanCurves[static_cast<size_t>(gpu)];
         entry["curve"] = curve ? nlohmann::json(FormatFanCurvePoints(*curve)) : nlohmann::json();
         entry["autoBelow"] = curve && curve->autoBelow;
@@ -190,6 +198,27 @@ nlohmann::json ServiceCore::ShowCurves(const ServiceRequest& request) const {
         gpus.push_back(entry);
     }
     return ServiceProtocol::Answer({{"gpus", gpus}});
+}
+
+void ServiceCore::KeepHistory() {
+    if (!history_) history_.emplace(boards_.gpuCount);
+}
+
+std::vector<HistorySample> ServiceCore::LatestSamples() const {
+    std::vector<HistorySample> latest;
+    if (history_)
+        for (int gpu = 0; gpu < history_->GpuCount(); ++gpu)
+            if (auto sample = history_->Latest(gpu)) latest.push_back(*sample);
+    return latest;
+}
+
+nlohmann::json ServiceCore::Samples(const ServiceRequest& request) const {
+    nlohmann::json samples = nlohmann::json::array();
+    if (history_)
+        for (const HistorySample& sample : history_->Since(request.sinceMs.value_or(0), request.gpu))
+            samples.push_back(SampleJson(sample));
+    return ServiceProtocol::Answer(
+        {{"kept", history_.has_value()}, {"keptS", SampleHistory::kKeptMs / 1000}, {"samples", std::move(samples)}});
 }
 
 nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId connection) {
@@ -290,11 +319,14 @@ std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
 }
 
 bool ServiceCore::NeedsTicks() const {
-    return pending_.Active() || curves_.Running() || fans_.Watching() || settings_.Settling();
+    return history_ || pending_.Active() || curves_.Running() || fans_.Watching() || settings_.Settling();
 }
 
-std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now) {
+std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now,
+                                           std::chrono::system_clock::time_point wallNow) {
     std::vector<std::string> lines;
+    if (history_)
+        for (int gpu = 0; gpu < history_->GpuCount(); ++gpu) history_->Add(ReadSample(boards_, gpu, EpochMs(wallNow)));
     if (pending_.Expired(now)) lines = TakeBack("nobody kept it in time");
     // The curves first: one whose temperature is lost hands its fan back itself, and the watch
     // then has nothing more to do for it.

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include "app/AppState.h"
 #include "app/FanCurveEngine.h"
 #include "app/FanSafety.h"
+#include "app/SampleHistory.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/NvApiLibrary.h"
 #include "service/core/AccessPolicy.h"
@@ -23,7 +25,8 @@ namespace pyx {
 // a reply line out. Every request is checked for its shape, its peer's rights and the cards'
 // ranges before anything reaches a card. It also keeps what must outlive any client: the fan
 // curves, the fan watch, the keep-or-revert countdown and the machine's settings (Tick once a second,
-// ConnectionClosed for each connection that ends, End at the service's end).
+// ConnectionClosed for each connection that ends, End at the service's end), and, once asked
+// to, the history of what each card did.
 class ServiceCore {
 public:
     // What the hello answers besides the cards: the service's version and how it reached them.
@@ -43,17 +46,27 @@ public:
     nlohmann::json Handle(const ServiceRequest& request, const PeerCredentials& peer, ConnectionId connection = 0,
                           bool grantedElsewhere = false);
 
+    // From now on every Tick adds a sample of each GPU to the history (one hour of them), which
+    // the history request answers from; the service then ticks every second.
+    void KeepHistory();
+    // None while no history is kept.
+    const SampleHistory* History() const { return history_ ? &*history_ : nullptr; }
+    // Each GPU's newest sample, for the metrics; empty without a history.
+    std::vector<HistorySample> LatestSamples() const;
+
     // A connection ended: a change it applied and did not keep is taken back. Lines for the log.
     std::vector<std::string> ConnectionClosed(ConnectionId connection);
     // The stored settings back on the cards (at start, after a resume, after a driver reload);
     // `occasion` ("after a resume") goes into the log's lines.
     std::vector<std::string> Reapply(std::string_view occasion);
-    // Whether Tick has anything to do: a fixed fan to watch, a change waiting for its answer, a
-    // put-back's marker to clear. Without, the service sleeps until a client or the system
-    // wakes it.
+    // Whether Tick has anything to do: a history to keep, a fixed fan to watch, a change waiting
+    // for its answer, a put-back's marker to clear. Without, the service sleeps until a client
+    // or the system wakes it.
     bool NeedsTicks() const;
-    // Once a second: the fan watch, the countdown, the settings' guard. Lines for the log.
-    std::vector<std::string> Tick(PendingChange::Clock::time_point now = PendingChange::Clock::now());
+    // Once a second: the history's samples (stamped wallNow), the fan watch, the countdown, the
+    // settings' guard. Lines for the log.
+    std::vector<std::string> Tick(PendingChange::Clock::time_point now = PendingChange::Clock::now(),
+                                  std::chrono::system_clock::time_point wallNow = std::chrono::system_clock::now());
     // The service's end: a change not kept is taken back, and every fan the watch holds goes
     // back to the card.
     TuningReport End();
@@ -65,6 +78,7 @@ private:
     nlohmann::json Fans(const ServiceRequest& request);
     nlohmann::json SetCurve(const ServiceRequest& request);
     nlohmann::json ShowCurves(const ServiceRequest& request) const;
+    nlohmann::json Samples(const ServiceRequest& request) const;
     std::vector<int> TargetGpus(const std::optional<int>& gpu) const;
     nlohmann::json Apply(const ServiceRequest& request, ConnectionId connection);
     nlohmann::json KeepOrRevert(const ServiceRequest& request, ConnectionId connection);
@@ -79,6 +93,7 @@ private:
     FanCurveEngine curves_;
     PendingChange pending_;
     MachineSettings settings_;
+    std::optional<SampleHistory> history_;
 };
 
 }  // namespace pyx

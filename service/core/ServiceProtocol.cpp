@@ -15,8 +15,8 @@ struct OperationShape {
     std::set<std::string> optional;
 };
 
-const std::array<OperationShape, 10>& Shapes() {
-    static const std::array<OperationShape, 10> shapes = {{
+const std::array<OperationShape, 11>& Shapes() {
+    static const std::array<OperationShape, 11> shapes = {{
         {RequestKind::Hello, {"version"}, {}},
         {RequestKind::List, {}, {}},
         {RequestKind::Monitor, {"gpu"}, {}},
@@ -27,6 +27,7 @@ const std::array<OperationShape, 10>& Shapes() {
         {RequestKind::Revert, {}, {}},
         {RequestKind::FanCurveSet, {"points"}, {"gpu", "autoBelow"}},
         {RequestKind::FanCurveShow, {}, {"gpu"}},
+        {RequestKind::History, {}, {"gpu", "since"}},
     }};
     return shapes;
 }
@@ -141,6 +142,7 @@ AccessClass AccessOf(RequestKind kind) {
         case RequestKind::Monitor:
         case RequestKind::FanShow:
         case RequestKind::FanCurveShow:
+        case RequestKind::History:
             break;
     }
     return AccessClass::Read;
@@ -158,6 +160,7 @@ std::string_view RequestName(RequestKind kind) {
         case RequestKind::Revert: return "revert";
         case RequestKind::FanCurveSet: return "fanCurveSet";
         case RequestKind::FanCurveShow: return "fanCurveShow";
+        case RequestKind::History: return "history";
     }
     return "?";
 }
@@ -236,6 +239,12 @@ std::variant<ServiceRequest, ProtocolRefusal> ServiceProtocol::Parse(std::string
             request.autoBelow = below->get<bool>();
         }
     }
+    if (const auto since = doc.find("since"); since != doc.end()) {
+        int64_t ms = 0;
+        if (!WholeNumber64(*since, ms) || ms < 0)
+            return Bad("\"since\" is a time in whole milliseconds since 1970-01-01 UTC (got " + since->dump() + ")");
+        request.sinceMs = ms;
+    }
     return request;
 }
 
@@ -247,6 +256,7 @@ std::string ServiceProtocol::Format(const ServiceRequest& request) {
         doc["points"] = request.curvePoints;
         if (request.autoBelow) doc["autoBelow"] = true;
     }
+    if (request.kind == RequestKind::History && request.sinceMs) doc["since"] = *request.sinceMs;
     if (request.kind == RequestKind::Apply) {
         doc["mode"] = ApplyModeText(request.mode);
         if (request.allGpus) doc["all"] = true;

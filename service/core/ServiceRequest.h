@@ -26,6 +26,7 @@ enum class RequestKind : uint8_t {
     Revert,   // the change this client applied is taken back now
     FanCurveSet,   // one GPU's fan, or every GPU's, follows a curve from now on (and at every start)
     FanCurveShow,  // the curve each GPU follows, with its temperature and level now
+    History,       // the samples the owner kept of one GPU or of all, since a time
 };
 
 enum class ApplyModeName : uint8_t { Extreme, Performance, Common, Custom };
@@ -55,7 +56,7 @@ std::string_view RequestName(RequestKind kind);
 struct ServiceRequest {
     RequestKind kind = RequestKind::Hello;
     int clientVersion = 0;      // Hello
-    std::optional<int> gpu;     // Monitor: required; FanShow, FanAuto: none for every GPU; Apply: none for GPU 0
+    std::optional<int> gpu;     // Monitor: required; FanShow, FanAuto, History: none for every GPU; Apply: none for GPU 0
     // Apply:
     ApplyModeName mode = ApplyModeName::Common;
     bool allGpus = false;
@@ -65,6 +66,8 @@ struct ServiceRequest {
     // whether the card's own control takes over below the first point.
     std::string curvePoints;
     bool autoBelow = false;
+    // History: the first time wanted, milliseconds since 1970-01-01 UTC; none for all kept.
+    std::optional<int64_t> sinceMs;
 };
 
 // Longest curve text a client may send: eight points of two numbers each, with room to spare.

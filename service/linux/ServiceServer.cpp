@@ -54,8 +54,14 @@ PeerCredentials ReadPeer(int fd) {
 }  // namespace
 
 ServiceServer::ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits, SystemEvents* events,
-                             PolkitAuthority* authority)
-    : listenFd_(listenFd), core_(core), log_(log), limits_(limits), events_(events), authority_(authority) {}
+                             PolkitAuthority* authority, MetricsEndpoint* metrics)
+    : listenFd_(listenFd),
+      core_(core),
+      log_(log),
+      limits_(limits),
+      events_(events),
+      authority_(authority),
+      metrics_(metrics) {}
 
 void ServiceServer::Log(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) log_ << "pyxtuned: " << line << std::endl;
@@ -108,6 +114,12 @@ bool ServiceServer::Run() {
                 wake = std::min(wake, Clock::now() + std::chrono::milliseconds(ms));
         }
         if (reapplyAt_) wake = std::min(wake, *reapplyAt_);
+        const std::size_t metricsAt = polled.size();
+        if (metrics_ != nullptr) {
+            metrics_->AddPollFds(polled);
+            if (const int ms = metrics_->TimeoutMs(); ms >= 0)
+                wake = std::min(wake, Clock::now() + std::chrono::milliseconds(ms));
+        }
         const std::size_t firstConnection = polled.size();
         for (const Connection& c : connections_) {
             short events = 0;
@@ -138,6 +150,7 @@ bool ServiceServer::Run() {
         if (eventArrived) Schedule(events_->Read());
         // Its answers fill the waiting connections' replies, sent below with the rest.
         if (authority_ != nullptr) authority_->Process();
+        if (metrics_ != nullptr) metrics_->Process(&polled[metricsAt], firstConnection - metricsAt);
         std::size_t index = firstConnection;
         for (auto it = connections_.begin(); it != connections_.end(); ++index) {
             Connection& c = *it;
@@ -163,7 +176,10 @@ bool ServiceServer::Run() {
         }
         if (ticking && Clock::now() >= nextTick) {
             Log(core_.Tick());
-            nextTick = Clock::now() + limits_.tick;
+            // On the second's grid rather than a second after this tick: the history then
+            // gets one sample a second, not one that slips a little later each time.
+            nextTick += limits_.tick;
+            if (nextTick <= Clock::now()) nextTick = Clock::now() + limits_.tick;
         }
     }
     ::close(signals);

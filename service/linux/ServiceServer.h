@@ -8,6 +8,7 @@
 
 #include "service/core/AccessPolicy.h"
 #include "service/core/ServiceCore.h"
+#include "service/linux/MetricsEndpoint.h"
 #include "service/linux/PolkitAuthority.h"
 #include "service/linux/SystemEvents.h"
 
@@ -31,9 +32,10 @@ public:
     // Takes the listening socket; SIGTERM and SIGINT must be blocked in every thread of the
     // process before any thread starts (Run reads them through a signalfd).
     // events: what makes the settings go back (none: only the start's put-back). authority:
-    // who may grant what the policy refuses (none: nobody).
+    // who may grant what the policy refuses (none: nobody). metrics: the HTTP endpoint served
+    // in the same loop (none: no metrics).
     ServiceServer(int listenFd, ServiceCore& core, std::ostream& log, Limits limits, SystemEvents* events = nullptr,
-                  PolkitAuthority* authority = nullptr);
+                  PolkitAuthority* authority = nullptr, MetricsEndpoint* metrics = nullptr);
     ~ServiceServer();
     ServiceServer(const ServiceServer&) = delete;
     ServiceServer& operator=(const ServiceServer&) = delete;
@@ -73,6 +75,7 @@ private:
     ConnectionId nextId_ = 1;
     SystemEvents* events_;
     PolkitAuthority* authority_;
+    MetricsEndpoint* metrics_;
     std::optional<std::chrono::steady_clock::time_point> reapplyAt_;
     std::string reapplyOccasion_;
 };

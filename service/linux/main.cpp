@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "app/FanReport.h"
+#include "app/MetricsText.h"
 #include "cli/CliSession.h"
 #include "platform/ServiceChannel.h"
 #include "service/linux/GroupAccessPolicy.h"
+#include "service/linux/MetricsEndpoint.h"
 #include "service/linux/PolkitAuthority.h"
 #include "service/linux/ServiceListener.h"
 #include "service/linux/ServiceServer.h"
@@ -26,6 +28,7 @@ namespace {
 
 const char* kUsage =
     "usage: pyxtuned [--socket PATH] [--group NAME] [--settings DIR] [--settle-ms MS]\n"
+    "                [--metrics ADDRESS:PORT] [--no-history]\n"
     "       pyxtuned --hand-back-fans\n"
     "  Owns the GPUs for Pyxtune's window and pyxtunectl. Started by systemd (pyxtuned.socket) it\n"
     "  serves the socket systemd passes; otherwise it listens on PATH (default\n"
@@ -36,6 +39,12 @@ const char* kUsage =
     "                     a resume and after a driver change (default: systemd's StateDirectory,\n"
     "                     else /var/lib/pyxtune; a \"simulated\" folder in it for simulated cards)\n"
     "  --settle-ms MS     the wait after a resume or driver change before the put-back (default 2000)\n"
+    "  --metrics ADDRESS:PORT\n"
+    "                     serve each GPU's newest sample in Prometheus's text format at\n"
+    "                     http://ADDRESS:PORT/metrics (off by default; ADDRESS is a numeric IPv4\n"
+    "                     address or an IPv6 one in brackets; 127.0.0.1:9835 keeps it to this machine)\n"
+    "  --no-history       keep no history (one sample of each GPU a second, for an hour); the\n"
+    "                     service then sleeps while nothing else needs it, and serves no metrics\n"
     "  --hand-back-fans   every fan of every GPU back to the card's own control, then end (the\n"
     "                     unit's ExecStopPost, so that no fan stays fixed whatever ended the service)\n"
     "Exit status: 0 done, 1 the cards or the socket could not be used, 2 bad arguments.\n";
@@ -78,6 +87,8 @@ int main(int argc, char** argv) {
                                          : std::filesystem::path("/var/lib/pyxtune");
     long settleMs = 2000;
     bool handBack = false;
+    std::optional<std::string> metricsAddress;
+    bool history = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--socket" && i + 1 < argc) {
@@ -93,6 +104,10 @@ int main(int argc, char** argv) {
                 std::cerr << "pyxtuned: --settle-ms takes a whole number of milliseconds from 0 to 600000\n";
                 return pyx::kExitUsage;
             }
+        } else if (arg == "--metrics" && i + 1 < argc) {
+            metricsAddress = argv[++i];
+        } else if (arg == "--no-history") {
+            history = false;
         } else if (arg == "--hand-back-fans") {
             handBack = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -104,8 +119,16 @@ int main(int argc, char** argv) {
         }
     }
     if (handBack) return HandBackFans();
+    if (metricsAddress && !history) {
+        std::cerr << "pyxtuned: --metrics serves the history's newest samples; it does not go with --no-history\n";
+        return pyx::kExitUsage;
+    }
 
     std::string why;
+    if (metricsAddress && !pyx::MetricsEndpoint::CheckAddress(*metricsAddress, why)) {
+        std::cerr << "pyxtuned: --metrics: " << why << "\n";
+        return pyx::kExitUsage;
+    }
     bool bound = false;
     int listenFd = socketPath ? -1 : pyx::ServiceListener::FromSystemd(why);
     if (listenFd < 0 && why.empty()) {
@@ -138,9 +161,25 @@ int main(int argc, char** argv) {
     std::string noAuthority;
     auto authority = pyx::PolkitAuthority::Open(noAuthority);
     if (!authority) notes.push_back(noAuthority + ": only root and the group " + group + " may tune");
+    if (history) core.KeepHistory();
+    std::unique_ptr<pyx::MetricsEndpoint> metrics;
+    if (metricsAddress) {
+        metrics = pyx::MetricsEndpoint::Open(
+            *metricsAddress, [&core] { return pyx::MetricsText::Render(core.LatestSamples()); }, why);
+        if (!metrics) {
+            // Asked for and not served (the port is taken) is to be fixed, not run without.
+            std::cerr << "pyxtuned: " << why << "\n";
+            if (bound) ::unlink(socketPath->c_str());
+            return pyx::kExitHardware;
+        }
+        notes.push_back("metrics at http://" + metrics->Address() + "/metrics" +
+                        (pyx::MetricsEndpoint::IsLoopback(metrics->Address())
+                             ? std::string()
+                             : std::string(", open to every machine that reaches this address")));
+    }
     pyx::ServiceServer::Limits limits;
     limits.settle = std::chrono::milliseconds(settleMs);
-    pyx::ServiceServer server(listenFd, core, std::cerr, limits, events.get(), authority.get());
+    pyx::ServiceServer server(listenFd, core, std::cerr, limits, events.get(), authority.get(), metrics.get());
     for (const std::string& note : notes) std::cerr << "pyxtuned: " << note << "\n";
     for (const std::string& line : core.Reapply("at the service's start")) std::cerr << "pyxtuned: " << line << "\n";
     std::cerr << "pyxtuned: " << session->BackendLine() << "; " << static_cast<int>(session->Boards().gpuCount) << " GPU(s); listening"

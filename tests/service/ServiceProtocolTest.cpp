@@ -51,6 +51,13 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         {R"({"op":"apply","mode":"extreme","gpu":0,"all":true})", {}, ServiceError::BadRequest, {}, "exclude each other"},
         {R"({"op":"apply","mode":"extreme","revertAfterS":61})", {}, ServiceError::BadRequest, {}, "from 5 to 60"},
         {R"({"op":"apply","mode":"common","revertAfterS":10})", {}, ServiceError::BadRequest, {}, "common is kept at once"},
+        {R"({"op":"history"})", RequestKind::History},
+        {R"({"op":"history","gpu":1,"since":1714564800000})", RequestKind::History, {}, 1},
+        {R"({"op":"history","since":-1})", {}, ServiceError::BadRequest, {}, "whole milliseconds since 1970"},
+        {R"({"op":"history","since":1.5})", {}, ServiceError::BadRequest, {}, "whole milliseconds since 1970"},
+        {R"({"op":"history","since":"10m"})", {}, ServiceError::BadRequest, {}, "whole milliseconds since 1970"},
+        {R"({"op":"history","until":1})", {}, ServiceError::BadRequest, {}, "unknown field \"until\" for history"},
+        {R"({"op":"monitor","gpu":0,"since":1})", {}, ServiceError::BadRequest, {}, "unknown field \"since\""},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.line.substr(0, 60));

@@ -32,14 +32,20 @@ using Clock = std::chrono::steady_clock;
 // pyxtuned on the simulator at a socket of its own; ended with the object.
 class ServiceUnderTest {
 public:
-    ServiceUnderTest() {
+    // extra: more of pyxtuned's options; scenario: the simulated cards (none: the built-in card).
+    explicit ServiceUnderTest(const std::vector<std::string>& extra = {}, const std::string& scenario = {}) {
         char folder[] = "/tmp/pyx-service-bench-XXXXXX";
         folder_ = ::mkdtemp(folder);
         socket_ = folder_ / "s.sock";
         ::setenv("PYXTUNE_GPU_BACKEND", "sim", 1);
         ::setenv("PYXTUNE_SIM_STATE", (folder_ / "cards.json").c_str(), 1);
+        if (scenario.empty())
+            ::unsetenv("PYXTUNE_SIM_SCENARIO");
+        else
+            ::setenv("PYXTUNE_SIM_SCENARIO", scenario.c_str(), 1);
         std::vector<std::string> args = {PYX_PYXTUNED, "--socket", socket_.string(), "--settings",
                                          (folder_ / "settings").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -140,8 +146,12 @@ long ResidentKiB(pid_t pid) {
 // Nothing asked, nothing animating: the service's CPU over the argument's seconds, as a share of
 // one core, and its resident memory once it has served a client. The service is one thread
 // once the cards are up (the start-up's hardware thread has ended).
+// Arguments: the seconds, whether the service keeps its history (one sample of each GPU a
+// second, which keeps it from sleeping), and the GPUs (1: the built-in card, 2: two cards).
 void IdleCost(benchmark::State& state) {
-    ServiceUnderTest service;
+    std::vector<std::string> extra;
+    if (state.range(1) == 0) extra.push_back("--no-history");
+    ServiceUnderTest service(extra, state.range(2) == 2 ? std::string(PYX_SIM_SCENARIO_DIR "/two-cards.json") : "");
     if (!service.Ready() || service.Ask(R"({"op":"list"})").empty()) {
         state.SkipWithError("the service did not start");
         return;
@@ -155,6 +165,13 @@ void IdleCost(benchmark::State& state) {
     }
     state.counters["rss_MiB"] = static_cast<double>(ResidentKiB(service.Pid())) / 1024.0;
 }
-BENCHMARK(IdleCost)->Arg(60)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(IdleCost)
+    ->ArgNames({"seconds", "history", "gpus"})
+    ->Args({60, 0, 1})
+    ->Args({60, 1, 1})
+    ->Args({60, 0, 2})
+    ->Args({60, 1, 2})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
