@@ -7,10 +7,12 @@
 #   2. the window under Xvfb with a plain window manager and no notification area, on the
 #      simulated card: it starts and paints; a colour swatch shows in the preview; Custom, a drag of the CORE slider, Apply and the
 #      overclocking warning reach the card (seen in the trace), the keep box's default takes it
-#      back, a second Apply kept is saved; Close minimises it (there is no tray);
+#      back, a second Apply kept is saved; the fan curve editor opens from Custom, a point
+#      dragged there is applied, kept and saved; Close minimises it (there is no tray);
 #      a second start brings it back and ends; "Quit" from the window menu ends it with
 #      status 0;
 #   3. pyxtunectl list.
+# With PYX_CHECK_SHOTS set to a folder, a screenshot of the fan curve editor is left there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -110,6 +112,38 @@ xdotool key Return; sleep 1   # the overclocking warning: OK
 xdotool key alt+k; sleep 1    # the keep box: Keep
 [ -s "$settings" ] || fail "a kept Apply was not saved for the next start"
 echo "Revert took the tuning back; Keep saved it"
+
+# Custom's fan curve: the editor its button opens, a point dragged with the mouse, OK, and an
+# Apply kept. The editor's plot lies 12 px inside it, at 5 px a degree from 20 C and 2 px a
+# percent; the default curve's 60 C, 50 % point is at 12 + 48 + 40 * 5, 12 + 212 - 50 * 2.
+at 358 289 click 1
+editor=""
+for _ in $(seq 1 50); do
+  editor=$(xdotool search --onlyvisible --name '^Fan curve$' 2>/dev/null | head -1 || true)
+  [ -n "$editor" ] && break
+  sleep 0.1
+done
+[ -n "$editor" ] || fail "the curve button opened no fan curve editor"
+sleep 0.5
+in_editor() { xdotool mousemove --window "$editor" "$@"; }
+# Up by 20 px: 10 % more at 60 C.
+in_editor 260 124 mousedown 1 sleep 0.2 mousemove --window "$editor" 260 118 sleep 0.2 \
+  mousemove --window "$editor" 260 104 sleep 0.2 mouseup 1
+sleep 0.3
+if [ -n "${PYX_CHECK_SHOTS:-}" ]; then
+  mkdir -p "$PYX_CHECK_SHOTS"
+  import -window root "$PYX_CHECK_SHOTS/fan-curve-editor.png"
+fi
+xdotool key Return; sleep 1   # the editor's default button, OK
+if xdotool search --onlyvisible --name '^Fan curve$' >/dev/null 2>&1; then fail "OK left the fan curve editor open"; fi
+at 440 787 click 1; sleep 1
+xdotool key Return; sleep 1   # the overclocking warning: OK
+xdotool key alt+k; sleep 1    # the keep box: Keep
+saved=$(iconv -f UTF-16 -t UTF-8 "$settings" | tr -d '\r')
+echo "$saved" | grep -Eq '^FanWorkMode=4$' || fail "the kept curve was not saved as the fan's mode: $(echo "$saved" | grep FanWorkMode)"
+curve=$(echo "$saved" | sed -n 's/^FanCurve=//p' | head -1)
+[ "$curve" = "40:30,50:35,60:60,70:75,80:100" ] || fail "the saved fan curve is '${curve}', not the one dragged"
+echo "the dragged fan curve was applied, kept and saved: $curve"
 
 # The face of the window moves it, as a title bar would: a click there must leave it where it
 # is, a drag must move it by the drag, and a click after a drag must not move it again.

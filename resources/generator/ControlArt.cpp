@@ -210,6 +210,25 @@ QImage ControlArt::Action(bool apply, bool hot)
     return Cut(img, 8);
 }
 
+QImage ControlArt::CurveButton(bool hot)
+{
+    // Apply's gradient, smaller: the window's dark caption reads on it (the button draws its
+    // caption itself, in the window's language). Dimmed at rest, full while hot or chosen.
+    const int w = 64;
+    const int h = 20;
+    QImage img = K::Canvas(w, h, K::Panel);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g = K::AccentGradient(QPointF(0, 0), QPointF(w, 0));
+    if (!hot) {
+        g.setColorAt(0, K::Accent.darker(135));
+        g.setColorAt(1, K::Accent2.darker(135));
+    }
+    K::FillRounded(p, QRectF(0, 0, w, h), 10, g);
+    p.end();
+    return Cut(img, 10);
+}
+
 QImage ControlArt::Track(bool filled)
 {
     QImage img = K::Canvas(57, 151, K::Panel);
@@ -446,6 +465,8 @@ QMap<int, QImage> ControlArt::All()
     m[147] = Thumb(true);
     m[193] = LoadTab(false);
     m[194] = LoadTab(true);
+    m[215] = CurveButton(false);
+    m[216] = CurveButton(true);
     m[172] = Picker();
     m[171] = Overlay();
     for (int k = 0; k < 8; ++k) {

@@ -19,6 +19,8 @@ public:
     static QImage SideButton(int glyph, bool hot, bool disabled);
     static QImage Radio(bool selected);
     static QImage Action(bool apply, bool hot);
+    // The fan curve editor's button beside the fan slider, without its caption.
+    static QImage CurveButton(bool hot);
     static QImage Track(bool filled);
     static QImage Thumb(bool grey);
     static QImage LoadTab(bool selected);

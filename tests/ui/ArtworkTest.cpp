@@ -31,6 +31,7 @@ const std::map<int, QSize>& Expected()
         for (int id : {153, 154, 155, 156})
             m[id] = QSize(96, 30);
         m[193] = m[194] = QSize(74, 24);
+        m[215] = m[216] = QSize(64, 20);
         m[172] = QSize(84, 72);
         m[171] = QSize(352, 290);
         for (int id = 175; id <= 190; ++id)

@@ -55,8 +55,12 @@ TEST(MainWindow, StartsWithEveryControlInPlaceAndTheSimulatorMarked)
     EXPECT_EQ(w.Controls().Control(kIdGpuClockSlider)->size(), QSize(57, 151));
     EXPECT_EQ(w.Controls().Label(kIdMemClockLabel)->size(), QSize(105, 40));
     ASSERT_NE(w.Controls().PlainChild(), nullptr);
-    EXPECT_EQ(w.Controls().ToolTip()->Tools().size(), 9);
+    // The table's nine, and the fan curve button's beside the fan slider.
+    EXPECT_EQ(w.Controls().ToolTip()->Tools().size(), 10);
     EXPECT_EQ(w.Controls().ToolTip()->Tools()[2].control, w.Controls().Control(kIdExtreme));
+    ASSERT_NE(w.Controls().Control(kIdFanCurve), nullptr);
+    EXPECT_EQ(w.Controls().Control(kIdFanCurve)->geometry(), kFanCurveButtonRect);
+    EXPECT_EQ(w.Controls().ToolTip()->Tools()[9].control, w.Controls().Control(kIdFanCurve));
     // GPU buttons exist for the posted clicks only.
     for (int i = 0; i < kGpuButtonCount; ++i)
         EXPECT_TRUE(w.Controls().Control(kIdGpu0 + i)->isHidden());

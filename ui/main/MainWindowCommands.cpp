@@ -17,6 +17,7 @@
 #include "ui/main/MainWindowControls.h"
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowSliders.h"
+#include "ui/main/RunningFanCurve.h"
 #include "ui/main/SaveFailureText.h"
 
 namespace pyx {
@@ -61,6 +62,8 @@ void MainWindowCommands::OnCommand(QWidget* sender) {
         OnTuningMode(k + 1);
     } else if (sender == c.Control(kIdCustom)) {
         OnCustom();
+    } else if (sender == c.Control(kIdFanCurve)) {
+        OnFanCurve();
     } else if (sender == c.Control(kIdNextGpu)) {
         OnNextGpu();
     } else if (sender == c.Control(kIdLink)) {
@@ -99,10 +102,14 @@ void MainWindowCommands::OnMinimise() { w_.window.showMinimized(); }
 
 void MainWindowCommands::OnTuningMode(int mode) {
     // The VF sliders share the clock sliders' place: they go under the cover too.
-    for (int id : {kIdGpuClockSlider, kIdMemClockSlider, kIdPowerSlider, kIdFanSlider, kIdGpuVfSlider, kIdMemVfSlider})
+    for (int id : {kIdGpuClockSlider, kIdMemClockSlider, kIdPowerSlider, kIdFanSlider, kIdGpuVfSlider, kIdMemVfSlider,
+                   kIdFanCurve})
         w_.controls.Control(id)->hide();
     w_.controls.Control(kIdOverlay)->show();
     w_.page.tuningMode = mode;
+    // A preset decides the fan: back in Custom, the slider's level holds until a curve is drawn.
+    w_.page.fanCurve.reset();
+    w_.sliders.ShowFanCurve();
     w_.controls.SelectInGroup(kIdExtreme, 4, mode - 1);
     w_.window.update();
 }
@@ -122,10 +129,16 @@ void MainWindowCommands::OnCustom() {
     MainWindowControls& c = w_.controls;
     c.Control(kIdOverlay)->hide();
     ShowCustomSliders();
-    for (int id : {kIdPowerSlider, kIdFanSlider, kIdReset, kIdApply}) c.Control(id)->show();
+    for (int id : {kIdPowerSlider, kIdFanSlider, kIdFanCurve, kIdReset, kIdApply}) c.Control(id)->show();
     w_.page.tuningMode = kTuningModeCustom;
     c.SelectInGroup(kIdExtreme, 4, 3);
     w_.window.update();
+}
+
+void MainWindowCommands::OnFanCurve() {
+    if (w_.page.tuningMode != kTuningModeCustom) return;
+    if (!w_.dialogs.RunFanCurveDialog(w_.page)) return;
+    w_.sliders.ShowFanCurve();
 }
 
 void MainWindowCommands::SelectTuningMode(int mode) {
@@ -167,6 +180,7 @@ void MainWindowCommands::SelectGpu(int gpu) {
     w_.controls.ShowGpuCaption(gpu, boards.gpuCount,
                                source ? source->CardName(boards.Board(gpu).gpuHandle) : std::nullopt);
     ReadSliderRanges(boards, gpu, w_.page);
+    ShowRunningFanCurve(w_.core.State(), w_.page);
     w_.sliders.PageToSliders();
     // The sliders shown are the ones Apply takes: a card of the other kind swaps them.
     if (w_.page.tuningMode == kTuningModeCustom) ShowCustomSliders();
@@ -216,7 +230,7 @@ TuningController MainWindowCommands::Controller() {
 void MainWindowCommands::OnApply() {
     GpuBoardTable& table = w_.core.Boards();
     const ProgramOptions& options = w_.core.options;
-    const TuningRevert before = TuningRevert::Capture(table, TuningRevert::ApplyTargets(table, w_.page));
+    const TuningRevert before = TuningRevert::Capture(table, TuningRevert::ApplyTargets(table, w_.page), &w_.core.State());
     const uint8_t modeBefore = w_.core.State().gpuMode;
     // Asked, the result goes into the keep box: a box of its own would hold the countdown back
     // until it was answered, and a display the tuning hung cannot answer it.
@@ -248,6 +262,7 @@ void MainWindowCommands::KeepOrRevert(const TuningRevert& before, uint8_t modeBe
     const TuningReport reverted = before.Revert();
     w_.core.State().gpuMode = modeBefore;
     if (table.IsValidGpu(w_.page.selectedGpu)) ReadSliderRanges(table, w_.page.selectedGpu, w_.page);
+    ShowRunningFanCurve(w_.core.State(), w_.page);
     w_.sliders.PageToSliders();
     w_.controls.Repaint(kSliderValuesRect);
     if (reverted.AnyRefused()) {
@@ -281,6 +296,8 @@ void MainWindowCommands::OnReset() {
     const std::string refusedLighting = w_.led.ResetLighting();
     // A fan the card would not take back stays where it was: the user must hear of it.
     const std::string refusedTuning = DescribeRefusals(Controller().ResetTuning(w_.page));
+    ShowRunningFanCurve(w_.core.State(), w_.page);
+    w_.sliders.ShowFanCurve();
     // A reset is the user's choice of settings as much as an Apply.
     w_.core.Reapply().UserChose(ReapplyGuard::Clock::now());
     w_.controls.Repaint(kSliderValuesRect);
@@ -297,6 +314,11 @@ void MainWindowCommands::OnReset() {
     }
 }
 
-void MainWindowCommands::RefreshFromSettings() { Controller().RefreshFromSettings(w_.page); }
+void MainWindowCommands::RefreshFromSettings() {
+    Controller().RefreshFromSettings(w_.page);
+    // A loaded curve runs at once: the page shows it as the fan's.
+    ShowRunningFanCurve(w_.core.State(), w_.page);
+    w_.sliders.ShowFanCurve();
+}
 
 }  // namespace pyx

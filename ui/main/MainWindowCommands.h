@@ -23,6 +23,8 @@ public:
     void OnMinimise();
     void OnTuningMode(int mode);  // 1..3: a preset, the sliders covered
     void OnCustom();
+    // The fan curve editor; a curve taken drives Custom's fan from the next Apply.
+    void OnFanCurve();
     void OnNextGpu();
     void OnLink();
     void SelectGpu(int gpu);

@@ -85,6 +85,7 @@ void MainWindowControls::Create() {
     Button(kIdProfile)->SetText(QString::fromUtf8("\u2630"));
     Label(kIdHiddenLabel)->hide();
     BuildColourControls();
+    BuildFanCurveButton();
 
     plainChild_ = new QWidget(&window_);
     plainChild_->setObjectName(QStringLiteral("child333"));
@@ -94,6 +95,8 @@ void MainWindowControls::Create() {
 
     toolTip_ = new CMPToolTip2(&window_);
     for (const ToolTipSpec& tip : MainToolTips()) toolTip_->AddTool(Control(tip.controlId), QCoreApplication::translate("MainToolTips", tip.text));
+    toolTip_->AddTool(fanCurve_, QCoreApplication::translate(
+                                     "MainWindow", "Custom's fan follows the GPU's temperature by a curve you draw."));
     toolTip_->SetTipFont(FontOr(9));
     toolTip_->SetPolling(window_.isVisible());
 
@@ -101,6 +104,19 @@ void MainWindowControls::Create() {
     // The zone and effect panels show only once a controller of theirs is chosen.
     for (int id = kIdZoneMode1; id < kIdEffectMode1 + kEffectModeCount; ++id) Control(id)->hide();
     BuildCaptions();
+}
+
+void MainWindowControls::BuildFanCurveButton() {
+    fanCurve_ = new CMPButton(&window_, kIdFanCurve);
+    fanCurve_->setObjectName(QStringLiteral("fanCurveButton"));
+    fanCurve_->Create(kIdFanCurve, kFanCurveButtonRect, kFanCurveImage, kFanCurveLitImage);
+    QFont caption = window_.font();
+    caption.setPixelSize(11);
+    caption.setBold(true);
+    fanCurve_->setFont(caption);
+    fanCurve_->SetText(QCoreApplication::translate("MainWindow", "曲线..."));
+    // Custom shows it, with the fan slider.
+    fanCurve_->hide();
 }
 
 void MainWindowControls::BuildCaptions() {
@@ -174,6 +190,7 @@ void MainWindowControls::BuildColourControls() {
 
 QWidget* MainWindowControls::Control(int id) const {
     if (id == kIdPlainChild) return plainChild_;
+    if (id == kIdFanCurve) return fanCurve_;
     if (id >= kIdTimer1Combo && id < kIdTimer1Combo + 3) return combos_[static_cast<size_t>(id - kIdTimer1Combo)];
     if (id >= kIdRedTrackbar && id < kIdRedTrackbar + 3) return trackbars_[static_cast<size_t>(id - kIdRedTrackbar)];
     if (id < kFirstControlId || id >= kFirstControlId + kControlCount) return nullptr;

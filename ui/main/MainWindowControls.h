@@ -57,6 +57,7 @@ public:
 private:
     void BuildColourControls();
     void BuildCaptions();
+    void BuildFanCurveButton();
 
     QWidget& window_;
     const AppFonts* fonts_;
@@ -64,6 +65,7 @@ private:
     std::array<QComboBox*, 3> combos_{};
     std::array<QSlider*, 3> trackbars_{};
     QWidget* plainChild_ = nullptr;
+    CMPButton* fanCurve_ = nullptr;
     QLabel* gpuCaption_ = nullptr;
     QLabel* noLightingNotice_ = nullptr;
     CMPToolTip2* toolTip_ = nullptr;

@@ -7,9 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/MonitorReadouts.h"
 #include "app/PrivateTempFolder.h"
 #include "app/ProfileLoadCheck.h"
 #include "app/TuningController.h"
+#include "gpu/CardTuning.h"
+#include "ui/dialogs/CFanCurveDlg.h"
 #include "ui/dialogs/CProfileDlg.h"
 #include "ui/dialogs/CSetDialog.h"
 #include "ui/main/SaveFailureText.h"
@@ -54,7 +57,7 @@ void MainWindowDialogs::RunProfileDialog() {
         context.beforeLoad = [&] {
             std::vector<int> gpus;
             for (int gpu = 0; gpu < core.Boards().gpuCount; ++gpu) gpus.push_back(gpu);
-            before = TuningRevert::Capture(core.Boards(), gpus);
+            before = TuningRevert::Capture(core.Boards(), gpus, &core.State());
             modeBefore = core.State().gpuMode;
         };
         context.keepLoaded = [&](const TuningReport& report) {
@@ -85,6 +88,44 @@ void MainWindowDialogs::RunSettingsDialog() {
                                        core.settings.chosen / kProgramOptionsFileName},
                       &window_);
     dialog.RunModal(flags_.settingsDialogOpen);
+}
+
+bool MainWindowDialogs::RunFanCurveDialog(TuningPage& page) {
+    AppCore& core = context_.core;
+    GpuBoardTable& boards = core.Boards();
+    const int gpu = page.selectedGpu;
+    if (!boards.IsValidGpu(gpu) || gpu >= kMaxGpus) return false;
+    const CardTuning card(boards, gpu);
+    FanCurveDlgContext context;
+    // The unit the fan's fixed levels are sent in: percent on the fan-cooler interface.
+    context.unit = card.FixedFanUnit();
+    context.levels = card.FixedFanLevels();
+    const std::optional<FanCurve>& running = core.State().fanCurves[static_cast<size_t>(gpu)];
+    context.curve = page.fanCurve ? *page.fanCurve : running ? *running : FanCurve::Default(context.unit, context.levels);
+    const FanUnit unit = context.unit;
+    context.readNow = [&core, &boards, gpu, unit] {
+        if (const std::optional<FanCurveLive> live = core.Curves().Live(gpu))
+            return FanCurveNow{live->temperatureC, live->level, live->automatic};
+        // No curve runs: what the readouts show, the fan's level only where it is read in the
+        // curve's unit.
+        const MonitorReadings r = ReadMonitors(boards, gpu);
+        FanCurveNow now;
+        if (r.read && r.temperatureC != 0) now.temperatureC = r.temperatureC;
+        if (r.hasFan && r.fanUnit == unit) now.level = r.fanValue;
+        return now;
+    };
+    context.refuse = [this](QWidget* owner, const QString& text) {
+        context_.prompts.ShowWarning(owner, text, owner->windowTitle());
+    };
+    CFanCurveDlg dialog(std::move(context), &window_);
+    // Held set like the profile dialog's: the timer leaves the skin alone meanwhile.
+    bool& open = flags_.profileDialogOpen;
+    open = true;
+    const int answer = dialog.exec();
+    open = false;
+    if (answer != QDialog::Accepted) return false;
+    page.fanCurve = dialog.Curve();
+    return true;
 }
 
 }  // namespace pyx

@@ -6,6 +6,7 @@
 #include "app/TuningRevert.h"
 
 #include "app/StartMode.h"
+#include "app/TuningPage.h"
 #include "ui/main/MainWindowContext.h"
 #include "ui/main/MainWindowFlags.h"
 
@@ -13,7 +14,7 @@ class QWidget;
 
 namespace pyx {
 
-// The two modal dialogs the window's pills open, with the window's flags held set while they
+// The modal dialogs the window's pills and Custom's curve button open, with the window's flags held set while they
 // run so that the timer leaves the skin alone.
 class MainWindowDialogs {
 public:
@@ -31,6 +32,9 @@ public:
     void RunProfileDialog();
     // The settings dialog (start at log-on, the LED service). Needs the system seams.
     void RunSettingsDialog();
+    // The fan curve editor for the GPU the page shows: from the page's curve, else the one its
+    // fan runs, else the default for its fan. True when a curve was taken onto the page.
+    bool RunFanCurveDialog(TuningPage& page);
 
 private:
     QWidget& window_;

@@ -45,6 +45,7 @@ enum MainControlId : int {
     kIdPlainChild = 333,
     kIdTimer1Combo = 1017,  // .. 1019
     kIdRedTrackbar = 1020,  // .. 1022
+    kIdFanCurve = 1023,     // the fan curve editor's button, no row of the control table
 };
 
 inline constexpr int kFirstControlId = 100;
@@ -108,6 +109,11 @@ const std::array<ValueLabelSpec, 10>& MainValueLabels();
 // Rectangles the window repaints after a change.
 inline const QRect kSliderValuesRect = QRect(QPoint(55, 342), QPoint(364, 389));
 inline const QRect kColourPreviewRect = QRect(QPoint(514, 408), QPoint(560, 508));
+// Custom's fan curve button: in the tuning panel's title row, above the fan slider. Its
+// pictures, dimmed and lit; lit while a curve drives the fan.
+inline const QRect kFanCurveButtonRect = QRect(326, 279, 64, 20);
+inline constexpr int kFanCurveImage = 215;
+inline constexpr int kFanCurveLitImage = 216;
 inline const QRect kLinkAreaRect = QRect(QPoint(442, 343), QPoint(489, 369));
 
 // Skins by the selected GPU's lighting controller kind.

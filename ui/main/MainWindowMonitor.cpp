@@ -36,6 +36,35 @@ bool MainWindowMonitor::LightingFollowsLoad() const {
     return w_.engine.Running(LedEffectFamily::Basic) && w_.engine.BasicArgs().mode.load() == kLedModeGpuLoad;
 }
 
+namespace {
+std::optional<FanCurve> CurveOf(const AppState& state, int gpu) {
+    if (gpu < 0 || gpu >= kMaxGpus) return std::nullopt;
+    return state.fanCurves[static_cast<size_t>(gpu)];
+}
+}  // namespace
+
+void MainWindowMonitor::WatchCurves() {
+    const int shown = w_.page.selectedGpu;
+    const std::optional<FanCurve> before = CurveOf(w_.state, shown);
+    bool reread = false;
+    for (const FanCurveStop& stop : w_.curves.Tick()) {
+        // The slider still shows the curve the card no longer runs: an unchanged Apply would
+        // start it again.
+        if (stop.gpu == shown) {
+            ReadFanSlider(w_.boards, stop.gpu, w_.page);
+            reread = true;
+        }
+        if (w_.warn) w_.warn(QString::fromStdString(DescribeCurveStop(stop)));
+    }
+    // Ended by itself, or without a word because another rule took its fan back: the page no
+    // longer shows it as the fan's. A curve drawn since and not applied stays.
+    if (before && !CurveOf(w_.state, shown) && w_.page.fanCurve == before) {
+        w_.page.fanCurve.reset();
+        reread = true;
+    }
+    if (reread) w_.sliders.PageToSliders();
+}
+
 void MainWindowMonitor::WatchFans() {
     for (const FanHandBack& handBack : w_.fans.Tick()) {
         // The slider still shows the level the card no longer runs at: an unchanged Apply
@@ -49,7 +78,9 @@ void MainWindowMonitor::WatchFans() {
 }
 
 void MainWindowMonitor::OnTimer() {
-    // A fixed fan matters most when nobody is looking at the window.
+    // A fixed fan matters most when nobody is looking at the window. The curves first: a level
+    // one sends this tick is one the fans' watch sees.
+    WatchCurves();
     WatchFans();
     // Out of sight nothing is drawn; only the lighting's load mode still needs the card read.
     if (!w_.window.isVisible() || w_.window.isMinimized()) {

@@ -5,9 +5,9 @@
 
 namespace pyx {
 
-// Timer event 2, once a second: the watch over the fans this run fixed, the selected GPU's
+// Timer event 2, once a second: the fan curves, the watch over the fans this run fixed, the selected GPU's
 // readouts and load, and while the window is in the background, its skin and the sliders'
-// ranges put right again. Hidden or minimised, the timer still keeps the fans' watch and reads
+// ranges put right again. Hidden or minimised, the timer still runs the curves, keeps the fans' watch and reads
 // the card only for a lighting effect that follows its load.
 class MainWindowMonitor {
 public:
@@ -18,6 +18,8 @@ public:
     void OnTimer();
     // The readouts alone.
     void ReadMonitors();
+    // One tick of the fan curves; every curve that ended by itself is told.
+    void WatchCurves();
     // One tick of the fans' watch; every fan it handed back is told.
     void WatchFans();
     bool LightingFollowsLoad() const;

@@ -1,14 +1,22 @@
 #include "ui/main/MainWindowSliders.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QSlider>
 
 #include "app/TuningPage.h"
 #include "gpu/GpuBoardTable.h"
 #include "ui/controls/CBitmapSlider.h"
+#include "ui/controls/CMPButton.h"
 #include "ui/main/MainWindowControls.h"
 
 namespace pyx {
+
+namespace {
+// Where the fan's value label says that a curve drives the fan: centred over the fan slider,
+// wider than the digits' cells.
+const QRect kCurveWordRect(QPoint(312, 342), QPoint(392, 389));
+}  // namespace
 
 void MainWindowSliders::PageToSliders() {
     struct Pair {
@@ -26,7 +34,17 @@ void MainWindowSliders::PageToSliders() {
         s->setEnabled(p.value->enabled);
         s->update();
     }
+    ShowFanCurve();
     controls_.Repaint(kSliderValuesRect);
+}
+
+void MainWindowSliders::ShowFanCurve() {
+    CMPButton* button = controls_.Button(kIdFanCurve);
+    if (button == nullptr) return;
+    const bool curve = page_.fanCurve.has_value();
+    button->SetBitmaps(curve ? kFanCurveLitImage : kFanCurveImage, kFanCurveLitImage);
+    button->update();
+    controls_.Repaint(kCurveWordRect);
 }
 
 void MainWindowSliders::ReclampSliders() {
@@ -56,6 +74,10 @@ void MainWindowSliders::OnSliderMoved(int controlId, int position) {
         if (p.id != controlId) continue;
         p.value->pos = position;
         DrawValueLabels(p.flag, true, nullptr);
+        if (controlId == kIdFanSlider && page_.fanCurve) {
+            page_.fanCurve.reset();
+            ShowFanCurve();
+        }
         return;
     }
 }
@@ -89,6 +111,7 @@ QString MainWindowSliders::ValueLabelText(int flag) const {
             value = page_.power.pos;
             break;
         case kLabelFan:
+            if (page_.fanCurve) return QCoreApplication::translate("MainWindow", "curve");
             if (board.fan.Path() == FanPath::FanCoolers) return {};
             value = page_.fan.pos;
             break;
@@ -115,6 +138,16 @@ void MainWindowSliders::DrawValueLabels(int mask, bool invalidateOnly, QPainter*
         }
         const QString text = ValueLabelText(row.flag);
         if (text.isEmpty()) continue;
+        if (row.flag == kLabelFan && page_.fanCurve) {
+            // A word, not a number: whole, in a face that has its letters, where the digits sit.
+            QFont word = controls_.FontOr(9);
+            word.setPixelSize(15);
+            word.setBold(true);
+            painter->setFont(word);
+            painter->setPen(QColor(0x2F, 0xC3, 0xF3));
+            painter->drawText(kCurveWordRect, Qt::AlignCenter | Qt::TextSingleLine, text);
+            continue;
+        }
         painter->setFont(controls_.FontOr(row.fontIndex));
         painter->setPen(QColor(0xFF, 0xFF, 0xFF));
         const int align = row.centred ? Qt::AlignCenter : (Qt::AlignRight | Qt::AlignTop);

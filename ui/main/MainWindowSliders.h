@@ -21,8 +21,11 @@ public:
     void PageToSliders();
     // Each slider's value back into its range, and redrawn where one had to move.
     void ReclampSliders();
-    // A slider moved (or is moving) to position.
+    // A slider moved (or is moving) to position. The fan slider moved takes the fan back from
+    // a curve: its level is the fan's again.
     void OnSliderMoved(int controlId, int position);
+    // Whether a curve drives Custom's fan, on the curve button and the fan's value label.
+    void ShowFanCurve();
 
     // The text a value label shows now; empty when its condition fails.
     QString ValueLabelText(int flag) const;

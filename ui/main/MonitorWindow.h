@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include "app/AppState.h"
+#include "app/FanCurveEngine.h"
 #include "app/FanSafety.h"
 #include "app/TuningPage.h"
 #include "gpu/GpuBoardTable.h"
@@ -19,8 +21,8 @@ class MainWindowSliders;
 
 // The main window as its one-second timer sees it: whether it is in sight and in front, the
 // GPU shown, the shared flags, the readout labels, the skin and sliders it puts right, the
-// effect engine that follows the load, and the watch over the fans with the way its warnings
-// reach the user.
+// effect engine that follows the load, the fan curves and the watch over the fans with the way
+// their warnings reach the user.
 struct MonitorWindow {
     const QWidget& window;
     GpuBoardTable& boards;
@@ -31,6 +33,9 @@ struct MonitorWindow {
     MainWindowSliders& sliders;
     LedEffectEngine& engine;
     FanSafety& fans;
+    // Ticked before the fans' watch; a curve that ends is told as a hand-back is.
+    FanCurveEngine& curves;
+    const AppState& state;  // the curves each GPU's fan runs
     // A fan was handed back to its card: the user is told, without waiting for an answer.
     std::function<void(const QString& text)> warn;
 };
