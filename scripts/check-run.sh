@@ -10,9 +10,11 @@
 #      back, a second Apply kept is saved; the fan curve editor opens from Custom, a point
 #      dragged there is applied, kept and saved; Close minimises it (there is no tray);
 #      a second start brings it back and ends; "Quit" from the window menu ends it with
-#      status 0;
+#      status 0; on two cards, the Monitor view opens from the window menu and follows the GPU
+#      and the span picked by the keyboard;
 #   3. pyxtunectl list.
-# With PYX_CHECK_SHOTS set to a folder, a screenshot of the fan curve editor is left there.
+# With PYX_CHECK_SHOTS set to a folder, screenshots of the fan curve editor and the Monitor view
+# are left there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -193,6 +195,44 @@ wait "$app_pid" || status=$?
 app_pid=""
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 echo "the window quit cleanly"
+
+# The Monitor view on two simulated cards, from the window's menu (its third item from the end,
+# past About and Quit): the next GPU and the hour picked by the keyboard each redraw it.
+XDG_RUNTIME_DIR="$work/runtime" PYXTUNE_GPU_BACKEND=sim PYXTUNE_SIM_SCENARIO="$PWD/sim/scenarios/two-cards-under-load.json" \
+  "${own_lock[@]}" "$work/pyxtune" >"$work/out2.txt" 2>"$work/err2.txt" &
+app_pid=$!
+window=""
+for _ in $(seq 1 100); do
+  window=$(xdotool search --onlyvisible --name '^PYXTUNE$' 2>/dev/null | head -1 || true)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || fail "the window on two cards did not appear"
+sleep 3   # a few seconds of history
+xdotool windowactivate --sync "$window" || true
+at 300 60 click 3; sleep 0.5
+xdotool key Up Up Up Return
+monitor=""
+for _ in $(seq 1 50); do
+  monitor=$(xdotool search --onlyvisible --name '^Monitor$' 2>/dev/null | head -1 || true)
+  [ -n "$monitor" ] && break
+  sleep 0.1
+done
+[ -n "$monitor" ] || fail "the window menu's Monitor... opened no Monitor view"
+xdotool windowactivate --sync "$monitor" || true
+sleep 1.5
+shot() { import -window "$monitor" -depth 8 "$work/$1.png"; md5sum < "$work/$1.png"; }
+first=$(shot monitor-gpu0)
+xdotool key Down; sleep 1.5
+second=$(shot monitor-gpu1)
+[ "$first" != "$second" ] || fail "Down in the Monitor view did not show the next GPU"
+xdotool key Tab End; sleep 1.5
+third=$(shot monitor-hour)
+[ "$second" != "$third" ] || fail "End on the span did not show the last hour"
+if [ -n "${PYX_CHECK_SHOTS:-}" ]; then cp "$work/monitor-gpu1.png" "$PYX_CHECK_SHOTS/monitor.png"; fi
+echo "the Monitor view opened and followed the GPU and the span picked by the keyboard"
+kill "$app_pid"; wait "$app_pid" 2>/dev/null || true
+app_pid=""
 
 echo "== pyxtunectl list =="
 "$bin"/pyxtunectl list

@@ -1,6 +1,8 @@
 #pragma once
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,6 +21,15 @@ struct SimThermalSensor {
     int32_t defaultMaxC = 127;
     int32_t currentC = 40;
     uint32_t target = 1;  // 1 = the GPU
+};
+
+// A workload that comes and goes: the GPU's temperature climbs from lowC to highC and falls
+// back over periodS, from the library's start, and its load follows in step (0 % at lowC,
+// 100 % at highC), so that fan curves and graphs have something to follow without a card.
+struct SimHeatCycle {
+    int32_t lowC = 40;
+    int32_t highC = 80;
+    uint32_t periodS = 120;
 };
 
 // One entry of the legacy performance-level table.
@@ -47,6 +58,9 @@ public:
     std::vector<SimThermalSensor> sensors{SimThermalSensor{}};
     // GPU, frame buffer, video engine, bus utilisation in percent.
     std::array<uint32_t, 4> utilizationPercent{};
+    // When set, the first sensor and the GPU's utilisation follow it (read under stateMutex).
+    std::optional<SimHeatCycle> heatCycle;
+    std::chrono::steady_clock::time_point startedAt = std::chrono::steady_clock::now();
 
     // Legacy performance levels; the default is one plain level with both clocks.
     std::vector<SimPerfLevel> perfLevels{SimPerfLevel{0, {{0, 1506000, 1506000}, {4, 4006000, 4006000}}}};

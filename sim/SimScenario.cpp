@@ -57,6 +57,16 @@ void ReadCard(const json& entry, SimCard& card, const SimDeviceFactory& factory)
     if (entry.contains("temperatureC")) card.sensors[0].currentC = ToI32(entry.at("temperatureC"), "temperatureC");
     if (entry.contains("utilization"))
         card.utilizationPercent[0] = ToU32(entry.at("utilization"), "utilization");
+    if (entry.contains("heatCycle")) {
+        const json& cycle = entry.at("heatCycle");
+        SimHeatCycle heat;
+        heat.lowC = ToI32(cycle.at("lowC"), "heatCycle.lowC");
+        heat.highC = ToI32(cycle.at("highC"), "heatCycle.highC");
+        heat.periodS = ToU32(cycle.at("periodS"), "heatCycle.periodS");
+        if (heat.highC <= heat.lowC || heat.periodS < 2)
+            throw std::runtime_error("heatCycle: highC must be above lowC and periodS at least 2");
+        card.heatCycle = heat;
+    }
     if (entry.contains("i2c")) ReadDevices(entry.at("i2c"), card, factory);
     if (entry.contains("tuning")) ReadTuningState(entry.at("tuning"), card.tuning);
     if (entry.contains("perfLevels")) card.perfLevels = ReadPerfLevels(entry.at("perfLevels"));

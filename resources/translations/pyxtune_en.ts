@@ -587,6 +587,76 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
+    <name>pyx::CHistoryDlg</name>
+    <message>
+        <source>Monitor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last %1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Resume</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GPU:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>pyx::CHistoryPlot</name>
+    <message>
+        <source>Graphics clock</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Memory clock</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fan</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Power draw</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>pyx::CKeepDialog</name>
     <message>
         <source>&amp;Keep</source>
@@ -599,6 +669,10 @@ Settings are only effective when the apply button is pressed.</source>
 </context>
 <context>
     <name>pyx::CVornDlg</name>
+    <message>
+        <source>Monitor...</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message>
         <source>Minimize</source>
         <translation type="unfinished"></translation>
@@ -622,6 +696,10 @@ Settings are only effective when the apply button is pressed.</source>
 </context>
 <context>
     <name>pyx::TrayIcon</name>
+    <message>
+        <source>Monitor</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message>
         <source>Main Window</source>
         <translation type="unfinished"></translation>

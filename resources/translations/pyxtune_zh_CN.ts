@@ -594,6 +594,76 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
+    <name>pyx::CHistoryDlg</name>
+    <message>
+        <source>Monitor</source>
+        <translation>监控</translation>
+    </message>
+    <message>
+        <source>GPU %1</source>
+        <translation>显卡 %1</translation>
+    </message>
+    <message>
+        <source>Last %1 min</source>
+        <translation>最近 %1 分钟</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>暂停(&amp;P)</translation>
+    </message>
+    <message>
+        <source>&amp;Resume</source>
+        <translation>继续(&amp;R)</translation>
+    </message>
+    <message>
+        <source>GPU:</source>
+        <translation>GPU：</translation>
+    </message>
+</context>
+<context>
+    <name>pyx::CHistoryPlot</name>
+    <message>
+        <source>Graphics clock</source>
+        <translation>核心频率</translation>
+    </message>
+    <message>
+        <source>Memory clock</source>
+        <translation>显存频率</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>Fan</source>
+        <translation>风扇</translation>
+    </message>
+    <message>
+        <source>Load</source>
+        <translation>负载</translation>
+    </message>
+    <message>
+        <source>Power draw</source>
+        <translation>功耗</translation>
+    </message>
+    <message>
+        <source>limit</source>
+        <translation>上限</translation>
+    </message>
+    <message>
+        <source>now</source>
+        <translation>现在</translation>
+    </message>
+    <message>
+        <source>-%1 min</source>
+        <translation>-%1 分钟</translation>
+    </message>
+    <message>
+        <source>-%1 s</source>
+        <translation>-%1 秒</translation>
+    </message>
+</context>
+<context>
     <name>pyx::CKeepDialog</name>
     <message>
         <source>&amp;Keep</source>
@@ -606,6 +676,10 @@ Settings are only effective when the apply button is pressed.</source>
 </context>
 <context>
     <name>pyx::CVornDlg</name>
+    <message>
+        <source>Monitor...</source>
+        <translation>监控...</translation>
+    </message>
     <message>
         <source>Minimize</source>
         <translation>最小化</translation>
@@ -629,6 +703,10 @@ Settings are only effective when the apply button is pressed.</source>
 </context>
 <context>
     <name>pyx::TrayIcon</name>
+    <message>
+        <source>Monitor</source>
+        <translation>监控</translation>
+    </message>
     <message>
         <source>Main Window</source>
         <translation>主窗口</translation>

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include "app/FanCurveEngine.h"
 #include "app/TuningRevert.h"
 #include "app/TuningSettingsStore.h"
+#include "gpu/CardSensors.h"
 #include "gpu/CardTuning.h"
 #include "gpu/NvApiIds.h"
 #include "tests/app/TuningSettingsTestRig.h"
@@ -163,6 +165,19 @@ TEST(FanCurveEngine, ACurveThatCannotBeRunHandsItsFanBackAndEnds) {
     EXPECT_TRUE(rig.engine.Tick(rig.start + std::chrono::seconds(1)).empty());
     EXPECT_FALSE(rig.state.fanCurves[0]);
     EXPECT_EQ(rig.Fan(), "auto");
+}
+
+// The simulated workload that lets a curve and the graphs be watched without a card: the
+// temperature climbs and falls over the period, the load in step.
+TEST(FanCurveEngine, TheSimulatedHeatCycleWarmsAndCoolsTheGpu) {
+    TuningRig rig(ScenarioJson({kPascalCard}));
+    rig.Card().heatCycle = sim::SimHeatCycle{40, 78, 120};
+    const std::tuple<int, int, int> phases[] = {{0, 40, 0}, {30, 59, 50}, {60, 78, 100}, {90, 59, 50}, {120, 40, 0}};
+    for (const auto& [atS, temperatureC, loadPercent] : phases) {
+        rig.Card().startedAt = std::chrono::steady_clock::now() - std::chrono::seconds(atS);
+        EXPECT_NEAR(CardSensors(*rig.table, 0).ReadGpuTemperatureC().value_or(-1), temperatureC, 1) << atS << " s";
+        EXPECT_NEAR(CardSensors(*rig.table, 0).ReadLoadPercent().value_or(-1), loadPercent, 1) << atS << " s";
+    }
 }
 
 TEST(FanCurveEngine, ACurveSurvivesSaveAndLoadAndARevertPutsTheOldOneBack) {

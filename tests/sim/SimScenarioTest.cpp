@@ -26,6 +26,9 @@ TEST(SimScenario, BadScenariosAreRefusedWithAMessageNamingTheFileAndTheFault) {
         {R"({"cards": [{"deviceId": 1, "subSystemId": 1, "i2c": [{"address": 300}]}]})", "not a byte"},
         {R"({"cards": [{"deviceId": 1, "subSystemId": 1, "i2c": [{"address": 1, "model": "toaster"}]}]})",
          "unknown device model \"toaster\""},
+        {R"({"cards": [{"deviceId": 1, "subSystemId": 1, "heatCycle": {"lowC": 80, "highC": 40, "periodS": 60}}]})",
+         "heatCycle: highC must be above lowC"},
+        {R"({"cards": [{"deviceId": 1, "subSystemId": 1, "heatCycle": {"lowC": 40, "highC": 80}}]})", "periodS"},
     };
     for (const auto& c : cases) {
         std::string error;

@@ -17,7 +17,9 @@
 #include "ui/controls/CBitmapSlider.h"
 #include "ui/controls/CMPButton.h"
 #include "ui/controls/CMPStatic.h"
+#include "ui/controls/CHistoryPlot.h"
 #include "ui/controls/CMPToolTip2.h"
+#include "ui/dialogs/CHistoryDlg.h"
 #include "ui/main/CAboutDlg.h"
 #include "ui/main/MainWindowLayout.h"
 #include "ui/main/MainWindowMonitor.h"
@@ -259,9 +261,10 @@ TEST(MainWindow, TrayMenuQuitEndsWithoutSavingAndLeftClickShowsTheWindow)
     TrayIcon& tray = world.window->Tray();
     ASSERT_NE(tray.Menu(), nullptr);
     const QList<QAction*> items = tray.Menu()->actions();
-    ASSERT_EQ(items.size(), 2);
+    ASSERT_EQ(items.size(), 3);
     EXPECT_EQ(items[0]->text(), QStringLiteral("Main Window"));
-    EXPECT_EQ(items[1]->text(), QStringLiteral("Quit"));
+    EXPECT_EQ(items[1]->text(), QStringLiteral("Monitor"));
+    EXPECT_EQ(items[2]->text(), QStringLiteral("Quit"));
 
     world.window->hide();
     tray.OnActivated(QSystemTrayIcon::Trigger);
@@ -286,6 +289,34 @@ TEST(MainWindow, TheWindowMenuOffersTheAboutBox)
     CAboutDlg about(QPixmap(16, 16));
     EXPECT_EQ(about.NameText(), QStringLiteral("Pyxtune"));
     EXPECT_TRUE(about.VersionText().contains(QStringLiteral("2.0.0.2")));
+}
+
+// The window keeps each GPU's history while it runs, shown or hidden, and the Monitor view,
+// from the tray or the window's menu, draws it for the GPU the window shows.
+TEST(MainWindow, TheMonitorViewDrawsTheHistoryTheWindowKeeps)
+{
+    MainWindowWorld world(ScenarioText("two-cards.json"));
+    ASSERT_TRUE(world.Open());
+    world.window->hide();
+    for (int tick = 0; tick < 3; ++tick) world.window->Monitor().OnTimer();
+    const std::vector<HistorySample> kept = world.core->History().Since(0, 1);
+    ASSERT_EQ(kept.size(), 3u);
+    ASSERT_TRUE(kept.back().temperatureC);
+    world.window->Tray().MonitorAction()->trigger();
+    auto* view = world.window->findChild<CHistoryDlg*>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(view->Following());
+    view->SelectGpu(1);
+    EXPECT_TRUE(view->Plot()->HeaderText(CHistoryPlot::Series::Temperature)
+                    .contains(QString::number(*kept.back().temperatureC) + QStringLiteral(" C")));
+    view->close();
+    EXPECT_FALSE(view->Following());
+    // Opened again from the window's menu, it is the same view, not a second one.
+    for (QAction* item : world.window->WindowMenu()->actions())
+        if (item->text() == QStringLiteral("Monitor...")) item->trigger();
+    EXPECT_EQ(world.window->findChildren<CHistoryDlg*>().size(), 1);
+    EXPECT_TRUE(view->isVisible());
 }
 
 TEST(MainWindow, TheSessionsEndPutsTheLightsOut)

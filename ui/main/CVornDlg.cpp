@@ -1,6 +1,7 @@
 #include "ui/main/CVornDlg.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QSlider>
 #include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +27,7 @@
 #include "ui/controls/CMPToolTip2.h"
 #include "ui/controls/CSliderEvent.h"
 #include "ui/controls/SkinImages.h"
+#include "ui/dialogs/CHistoryDlg.h"
 #include "ui/main/CAboutDlg.h"
 #include "ui/main/LedPageCommands.h"
 #include "ui/main/MainWindowCommands.h"
@@ -80,6 +83,7 @@ CVornDlg::CVornDlg(MainWindowContext context, QWidget* parent)
     monitor_ = std::make_unique<MainWindowMonitor>(
         MonitorWindow{*this, core.Boards(), page_, flags_, controls_, skin_, sliders_, context_.engine, core.Fans(),
                       core.Curves(), core.State(),
+                      [&core] { core.RecordSamples(QDateTime::currentMSecsSinceEpoch()); },
                       [this](const QString& text) { WarnWithoutWaiting(text); }});
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(gui, &QGuiApplication::commitDataRequest, this, [this] { OnSessionEnd(); });
@@ -115,6 +119,7 @@ void CVornDlg::BuildWindowMenu() {
     windowMenu_ = new QMenu(this);
     windowMenu_->addAction(tr("Minimize"), this, [this] { clicks_.Send(kIdMinimise); });
     windowMenu_->addAction(tr("Close"), this, [this] { clicks_.Send(kIdHide); });
+    windowMenu_->addAction(tr("Monitor..."), this, [this] { ShowMonitor(); });
     windowMenu_->addSeparator();
     windowMenu_->addAction(tr("关于 Vorn(&A)..."), this, [this] { ShowAbout(); });
     // A desktop without a notification area has no tray menu: the program must end from here.
@@ -312,6 +317,19 @@ void CVornDlg::ShowFromTray(bool onlyWhenHidden) {
 }
 
 void CVornDlg::OnSessionEnd() { context_.engine.SessionEnd(); }
+
+void CVornDlg::ShowMonitor() {
+    AppCore& core = context_.core;
+    if (!history_)
+        history_ = std::make_unique<CHistoryDlg>(
+            core.History().GpuCount(), std::max(page_.selectedGpu, 0),
+            [&core](int64_t sinceMs, int gpu) { return core.History().Since(sinceMs, gpu); }, this);
+    else
+        history_->SelectGpu(std::max(page_.selectedGpu, 0));
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
+}
 
 void CVornDlg::ShowAbout() {
     CAboutDlg about(QPixmap::fromImage(icon_), this);

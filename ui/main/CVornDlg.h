@@ -20,6 +20,7 @@ class QMenu;
 
 namespace pyx {
 
+class CHistoryDlg;
 class LedPageCommands;
 class MainWindowCommands;
 class MainWindowDialogs;
@@ -104,6 +105,7 @@ private:
     // What the notification-area icon asks of the window.
     bool IsSimulated() const override;
     void QuitNow() override;
+    void ShowMonitor() override;
 
     MainWindowContext context_;
     MainWindowFlags flags_;
@@ -118,6 +120,8 @@ private:
     std::unique_ptr<MainWindowCommands> commands_;
     std::unique_ptr<MainWindowMonitor> monitor_;
     std::unique_ptr<TrayIcon> tray_;
+    // Made at its first opening and kept: it reads the history only while shown.
+    std::unique_ptr<CHistoryDlg> history_;
     QImage icon_;
     QMenu* windowMenu_ = nullptr;
     // Failed saves told only beside the icon, one a line, for the window to say when shown.

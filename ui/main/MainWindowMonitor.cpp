@@ -82,6 +82,7 @@ void MainWindowMonitor::OnTimer() {
     // one sends this tick is one the fans' watch sees.
     WatchCurves();
     WatchFans();
+    if (w_.keepHistory) w_.keepHistory();
     // Out of sight nothing is drawn; only the lighting's load mode still needs the card read.
     if (!w_.window.isVisible() || w_.window.isMinimized()) {
         if (LightingFollowsLoad()) ReadMonitors();

@@ -36,6 +36,8 @@ struct MonitorWindow {
     // Ticked before the fans' watch; a curve that ends is told as a hand-back is.
     FanCurveEngine& curves;
     const AppState& state;  // the curves each GPU's fan runs
+    // One sample of every GPU for the Monitor view's history, once a second, shown or hidden.
+    std::function<void()> keepHistory;
     // A fan was handed back to its card: the user is told, without waiting for an answer.
     std::function<void(const QString& text)> warn;
 };

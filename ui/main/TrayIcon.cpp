@@ -9,6 +9,7 @@ namespace pyx {
 
 TrayIcon::TrayIcon(TrayWindow& window) : window_(window), menu_(std::make_unique<QMenu>()) {
     mainWindow_ = menu_->addAction(tr("Main Window"), this, &TrayIcon::OnMainWindow);
+    monitor_ = menu_->addAction(tr("Monitor"), this, [this] { window_.ShowMonitor(); });
     quit_ = menu_->addAction(tr("Quit"), this, &TrayIcon::OnQuit);
     icon_.setContextMenu(menu_.get());
     connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::OnActivated);

@@ -13,8 +13,8 @@ class QMenu;
 namespace pyx {
 
 // The notification-area icon: added once and kept for the program's life. A left click
-// brings the window back; its menu offers "Main Window" and "Quit" (which ends the program at
-// once, without saving).
+// brings the window back; its menu offers "Main Window", "Monitor" and "Quit" (which ends the
+// program at once, without saving).
 class TrayIcon : public QObject {
     Q_OBJECT
 
@@ -26,6 +26,7 @@ public:
     QString ToolTip() const;
     QMenu* Menu() const { return menu_.get(); }
     QAction* MainWindowAction() const { return mainWindow_; }
+    QAction* MonitorAction() const { return monitor_; }
     QAction* QuitAction() const { return quit_; }
     QSystemTrayIcon& Icon() { return icon_; }
 
@@ -44,6 +45,7 @@ private:
     QSystemTrayIcon icon_;
     std::unique_ptr<QMenu> menu_;
     QAction* mainWindow_ = nullptr;
+    QAction* monitor_ = nullptr;
     QAction* quit_ = nullptr;
     QString lastWarning_;
 };

@@ -13,6 +13,8 @@ public:
     virtual void ShowFromTray(bool onlyWhenHidden) = 0;
     // Ends the program at once, without saving.
     virtual void QuitNow() = 0;
+    // The Monitor view: graphs of what the cards did over the last hour.
+    virtual void ShowMonitor() = 0;
 };
 
 }  // namespace pyx
