@@ -52,6 +52,7 @@ HistorySample ReadSample(GpuBoardTable& table, int gpu, int64_t timeMs) {
     }
     s.temperatureC = sensors.ReadGpuTemperatureC();
     s.loadPercent = sensors.ReadLoadPercent();
+    s.powerDrawMilliwatts = sensors.ReadPowerDrawMilliwatts();
     const CardTuning card(table, gpu);
     // The fan as the readouts take it: the fan-cooler interface first, else the board's path.
     if (const auto level = card.ReadFanCoolerLevel())

@@ -34,6 +34,12 @@ std::optional<int32_t> CardSensors::ReadGpuTemperatureC() const {
     return std::nullopt;
 }
 
+std::optional<uint32_t> CardSensors::ReadPowerDrawMilliwatts() const {
+    if (!table_.IsValidGpu(gpu_)) return std::nullopt;
+    const LibrarySource* source = table_.Library().Source();
+    return source != nullptr ? source->PowerDrawMilliwatts(table_.Board(gpu_).gpuHandle) : std::nullopt;
+}
+
 std::optional<int32_t> CardSensors::ReadLoadPercent() const {
     if (!table_.IsValidGpu(gpu_)) return std::nullopt;
     NvDynamicPstatesInfo record{};

@@ -25,6 +25,8 @@ public:
     std::optional<int32_t> ReadGpuTemperatureC() const;
     // The GPU's utilisation in percent, as the card reports it (0 when idle).
     std::optional<int32_t> ReadLoadPercent() const;
+    // What the card draws now, where its library tells it; none elsewhere.
+    std::optional<uint32_t> ReadPowerDrawMilliwatts() const;
 
 private:
     GpuBoardTable& table_;

@@ -56,6 +56,9 @@ public:
     // The card's name as the user knows it, where the source can tell it; the window shows
     // it beside the GPU's number.
     virtual std::optional<std::string> CardName(void* /*gpuHandle*/) const { return std::nullopt; }
+    // The power the card draws now, where the source can tell it (NVML's power usage; NvAPI
+    // documents no call for it).
+    virtual std::optional<uint32_t> PowerDrawMilliwatts(void* /*gpuHandle*/) const { return std::nullopt; }
 };
 
 }  // namespace pyx

@@ -61,6 +61,26 @@ public:
     // When set, the first sensor and the GPU's utilisation follow it (read under stateMutex).
     std::optional<SimHeatCycle> heatCycle;
     std::chrono::steady_clock::time_point startedAt = std::chrono::steady_clock::now();
+    // What the card draws at full load ("powerDrawW"); none: the card does not report a draw.
+    // It draws 30 % of it idle and the rest in step with the GPU's load.
+    std::optional<uint32_t> fullPowerDrawMilliwatts;
+    // Where the heat cycle stands now: the first sensor and the GPU's load follow it.
+    void FollowHeatCycle() {
+        if (!heatCycle) return;
+        const auto elapsedMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - startedAt).count();
+        const int64_t periodMs = static_cast<int64_t>(heatCycle->periodS) * 1000;
+        const int64_t phase = elapsedMs % periodMs;
+        // Up over the first half, down over the second: how far from low to high, in 1/1000.
+        const int64_t share = (phase < periodMs / 2 ? phase : periodMs - phase) * 2000 / periodMs;
+        sensors[0].currentC = heatCycle->lowC + static_cast<int32_t>((heatCycle->highC - heatCycle->lowC) * share / 1000);
+        utilizationPercent[0] = static_cast<uint32_t>(share / 10);
+    }
+    std::optional<uint32_t> PowerDrawNowMilliwatts() const {
+        if (!fullPowerDrawMilliwatts) return std::nullopt;
+        const uint64_t full = *fullPowerDrawMilliwatts;
+        return static_cast<uint32_t>(full * 30 / 100 + full * 70 / 100 * utilizationPercent[0] / 100);
+    }
 
     // Legacy performance levels; the default is one plain level with both clocks.
     std::vector<SimPerfLevel> perfLevels{SimPerfLevel{0, {{0, 1506000, 1506000}, {4, 4006000, 4006000}}}};

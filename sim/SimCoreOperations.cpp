@@ -1,5 +1,4 @@
 // Enumeration, identification, clocks, temperatures and utilisation of the simulated cards.
-#include <chrono>
 #include <cstring>
 
 #include "gpu/NvApiRecords.h"
@@ -60,26 +59,12 @@ int32_t PYX_NVAPI_CALL GetAllClockFrequencies(H h, NvClockFrequencies* record) {
     return kNvOk;
 }
 
-// Where the card's heat cycle stands now: its first sensor and its load follow it.
-void FollowHeatCycle(SimCard& card) {
-    if (!card.heatCycle) return;
-    const SimHeatCycle& heat = *card.heatCycle;
-    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                                  card.startedAt).count();
-    const int64_t periodMs = static_cast<int64_t>(heat.periodS) * 1000;
-    const int64_t phase = elapsedMs % periodMs;
-    // Up over the first half, down over the second: a share of the way from low to high, in 1/1000.
-    const int64_t share = (phase < periodMs / 2 ? phase : periodMs - phase) * 2000 / periodMs;
-    card.sensors[0].currentC = heat.lowC + static_cast<int32_t>((heat.highC - heat.lowC) * share / 1000);
-    card.utilizationPercent[0] = static_cast<uint32_t>(share / 10);
-}
-
 int32_t PYX_NVAPI_CALL GetThermalSettings(H h, uint32_t sensorIndex, NvThermalSettings* record) {
     SimCard* card = nullptr;
     if (const NvStatus s = EnterCardRecord(NvOp::GetThermalSettings, h, record, kThermalSettingsTag, card); s != kNvOk)
         return s;
     std::lock_guard lock(card->stateMutex);
-    FollowHeatCycle(*card);
+    card->FollowHeatCycle();
     const size_t available = card->sensors.size() < 3 ? card->sensors.size() : 3;
     size_t first = 0;
     size_t count = available;
@@ -102,7 +87,7 @@ int32_t PYX_NVAPI_CALL GetDynamicPstatesInfoEx(H h, NvDynamicPstatesInfo* record
     if (const NvStatus s = EnterCardRecord(NvOp::GetDynamicPstatesInfoEx, h, record, kDynamicPstatesTag, card); s != kNvOk)
         return s;
     std::lock_guard lock(card->stateMutex);
-    FollowHeatCycle(*card);
+    card->FollowHeatCycle();
     record->flags = 1;  // dynamic performance states enabled
     for (size_t i = 0; i < card->utilizationPercent.size(); ++i)
         record->utilization[i] = {1u, card->utilizationPercent[i]};

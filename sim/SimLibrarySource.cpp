@@ -24,4 +24,12 @@ std::optional<std::string> SimLibrarySource::CardName(void* gpuHandle) const {
     return card->name;
 }
 
+std::optional<uint32_t> SimLibrarySource::PowerDrawMilliwatts(void* gpuHandle) const {
+    SimCard* card = library_->CardFromHandle(gpuHandle);
+    if (card == nullptr) return std::nullopt;
+    std::lock_guard lock(card->stateMutex);
+    card->FollowHeatCycle();
+    return card->PowerDrawNowMilliwatts();
+}
+
 }  // namespace pyx::sim

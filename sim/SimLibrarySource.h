@@ -18,6 +18,7 @@ public:
     std::string Describe() const override;
     // The name the scenario gives the card.
     std::optional<std::string> CardName(void* gpuHandle) const override;
+    std::optional<uint32_t> PowerDrawMilliwatts(void* gpuHandle) const override;
 
     SimLibrary& Library() { return *library_; }
 

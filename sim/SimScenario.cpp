@@ -57,6 +57,7 @@ void ReadCard(const json& entry, SimCard& card, const SimDeviceFactory& factory)
     if (entry.contains("temperatureC")) card.sensors[0].currentC = ToI32(entry.at("temperatureC"), "temperatureC");
     if (entry.contains("utilization"))
         card.utilizationPercent[0] = ToU32(entry.at("utilization"), "utilization");
+    if (entry.contains("powerDrawW")) card.fullPowerDrawMilliwatts = ToU32(entry.at("powerDrawW"), "powerDrawW") * 1000;
     if (entry.contains("heatCycle")) {
         const json& cycle = entry.at("heatCycle");
         SimHeatCycle heat;

@@ -307,6 +307,17 @@ std::optional<std::string> FilledNvApiSource::CardName(H handle) const {
     return NvmlAnswers::Name(self.nvml_, card->nvmlDevice);
 }
 
+std::optional<uint32_t> FilledNvApiSource::PowerDrawMilliwatts(H handle) const {
+    // As for the name: finding the NVML device changes nothing this source answers.
+    auto& self = const_cast<FilledNvApiSource&>(*this);
+    Card* card = self.NvmlCard(handle);
+    if (card == nullptr || self.nvml_.GetPowerUsage == nullptr) return std::nullopt;
+    std::lock_guard lock(card->nvmlMutex);
+    unsigned milliwatts = 0;
+    if (self.nvml_.GetPowerUsage(card->nvmlDevice, &milliwatts) != 0) return std::nullopt;
+    return milliwatts;
+}
+
 std::optional<CardLinks> FilledNvApiSource::LinksOf(H handle) {
     CardLinks links;
     Card& card = CardOf(handle);

@@ -61,6 +61,8 @@ public:
     std::vector<LibraryOutcome> Libraries() override;
     // NvAPI's name for the card; NVML's where NvAPI lacks the function or does not answer.
     std::optional<std::string> CardName(NvPhysicalGpuHandle handle) const override;
+    // NVML's power usage of the card; none without NVML or where the card does not report it.
+    std::optional<uint32_t> PowerDrawMilliwatts(NvPhysicalGpuHandle handle) const override;
 
     // The entry point handed to the layer.
     static void* PYX_NVAPI_CALL Query(uint32_t id);

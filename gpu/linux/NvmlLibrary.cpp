@@ -74,6 +74,7 @@ bool NvmlLibrary::LoadLocked() {
     Bind(module, "nvmlDeviceSetMemClkVfOffset", SetMemClkVfOffset);
     Bind(module, "nvmlDeviceGetMemClkMinMaxVfOffset", GetMemClkMinMaxVfOffset);
     Bind(module, "nvmlDeviceGetPowerManagementLimit", GetPowerLimit);
+    Bind(module, "nvmlDeviceGetPowerUsage", GetPowerUsage);
     Bind(module, "nvmlDeviceGetPowerManagementDefaultLimit", GetPowerDefaultLimit);
     Bind(module, "nvmlDeviceGetPowerManagementLimitConstraints", GetPowerLimitConstraints);
     Bind(module, "nvmlDeviceSetPowerManagementLimit", SetPowerLimit);

@@ -60,6 +60,7 @@ public:
     Return (*SetMemClkVfOffset)(Device, int offsetMHz) = nullptr;
     Return (*GetMemClkMinMaxVfOffset)(Device, int* minMHz, int* maxMHz) = nullptr;
     Return (*GetPowerLimit)(Device, unsigned* milliwatts) = nullptr;
+    Return (*GetPowerUsage)(Device, unsigned* milliwatts) = nullptr;
     Return (*GetPowerDefaultLimit)(Device, unsigned* milliwatts) = nullptr;
     Return (*GetPowerLimitConstraints)(Device, unsigned* minMilliwatts, unsigned* maxMilliwatts) = nullptr;
     Return (*SetPowerLimit)(Device, unsigned milliwatts) = nullptr;

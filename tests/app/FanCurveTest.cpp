@@ -172,11 +172,16 @@ TEST(FanCurveEngine, ACurveThatCannotBeRunHandsItsFanBackAndEnds) {
 TEST(FanCurveEngine, TheSimulatedHeatCycleWarmsAndCoolsTheGpu) {
     TuningRig rig(ScenarioJson({kPascalCard}));
     rig.Card().heatCycle = sim::SimHeatCycle{40, 78, 120};
-    const std::tuple<int, int, int> phases[] = {{0, 40, 0}, {30, 59, 50}, {60, 78, 100}, {90, 59, 50}, {120, 40, 0}};
-    for (const auto& [atS, temperatureC, loadPercent] : phases) {
+    rig.Card().fullPowerDrawMilliwatts = 150000;
+    // The draw: 30 % of the full draw idle, the rest with the load.
+    const std::tuple<int, int, int, double> phases[] = {
+        {0, 40, 0, 45.0}, {30, 59, 50, 97.5}, {60, 78, 100, 150.0}, {90, 59, 50, 97.5}, {120, 40, 0, 45.0}};
+    for (const auto& [atS, temperatureC, loadPercent, watts] : phases) {
         rig.Card().startedAt = std::chrono::steady_clock::now() - std::chrono::seconds(atS);
-        EXPECT_NEAR(CardSensors(*rig.table, 0).ReadGpuTemperatureC().value_or(-1), temperatureC, 1) << atS << " s";
-        EXPECT_NEAR(CardSensors(*rig.table, 0).ReadLoadPercent().value_or(-1), loadPercent, 1) << atS << " s";
+        const CardSensors sensors(*rig.table, 0);
+        EXPECT_NEAR(sensors.ReadGpuTemperatureC().value_or(-1), temperatureC, 1) << atS << " s";
+        EXPECT_NEAR(sensors.ReadLoadPercent().value_or(-1), loadPercent, 1) << atS << " s";
+        EXPECT_NEAR(sensors.ReadPowerDrawMilliwatts().value_or(0) / 1000.0, watts, 1.5) << atS << " s";
     }
 }
 

@@ -239,6 +239,22 @@ TEST(FilledNvApiSource, WithoutNvApisNameTheCardIsNamedByNvmlUpToTheFirstNul) {
     }
 }
 
+// NvAPI documents no power reading: NVML tells the draw, or nobody does.
+TEST(FilledNvApiSource, ThePowerDrawIsNvmlsOrNone) {
+    struct Case { bool withNvml, refused, lacksIt; std::optional<uint32_t> expected; };
+    const Case cases[] = {{true, false, false, 187250u}, {true, true, false, std::nullopt},
+                          {true, false, true, std::nullopt}, {false, false, false, std::nullopt}};
+    for (const Case& c : cases) {
+        Filled f({}, c.withNvml);
+        if (c.withNvml) f.Nvml().powerUsageMw = 187250;
+        if (c.withNvml) f.Nvml().unsupported = c.refused ? 2 : 0;
+        if (f.filled->Nvml().EnsureReady() && c.lacksIt) f.filled->Nvml().GetPowerUsage = nullptr;
+        EXPECT_EQ(f.filled->PowerDrawMilliwatts(f.table->Board(0).gpuHandle), c.expected)
+            << c.withNvml << c.refused << c.lacksIt;
+        EXPECT_EQ(f.filled->PowerDrawMilliwatts(&f), std::nullopt) << "not a GPU";
+    }
+}
+
 TEST(KernelI2c, AdaptersAreTheNvidiaDriversAndAMissingDeviceNodeSaysWhatToDo) {
     EXPECT_EQ(KernelI2c::PortFromName("NVIDIA i2c adapter 1 at 1:00.0"), 1);
     EXPECT_EQ(KernelI2c::PortFromName("NVIDIA i2c adapter 12 at 41:00.0"), 12);

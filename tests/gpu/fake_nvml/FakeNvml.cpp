@@ -178,6 +178,13 @@ PYX_EXPORT int nvmlDeviceGetPowerManagementLimit(void* h, unsigned* mw) {
     *mw = d->powerLimitMw;
     return kSuccess;
 }
+PYX_EXPORT int nvmlDeviceGetPowerUsage(void* h, unsigned* mw) {
+    std::lock_guard lock(g_mutex);
+    PyxFakeNvmlDevice* d = nullptr;
+    if (int s = Gate(h, kPower, false, d); s != kSuccess) return s;
+    *mw = d->powerUsageMw;
+    return kSuccess;
+}
 PYX_EXPORT int nvmlDeviceGetPowerManagementDefaultLimit(void* h, unsigned* mw) {
     std::lock_guard lock(g_mutex);
     PyxFakeNvmlDevice* d = nullptr;

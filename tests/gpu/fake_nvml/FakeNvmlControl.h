@@ -11,6 +11,7 @@ struct PyxFakeNvmlDevice {
     int gpcOffsetMHz, gpcMinMHz, gpcMaxMHz;
     int memOffsetMHz, memMinMHz, memMaxMHz;
     unsigned powerLimitMw, powerDefaultMw, powerMinMw, powerMaxMw;
+    unsigned powerUsageMw;  // what the card draws now
     unsigned acousticMinC, acousticCurrC, acousticMaxC;
     unsigned fanCount;
     unsigned fanSpeed[4];
