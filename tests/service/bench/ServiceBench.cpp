@@ -147,13 +147,20 @@ long ResidentKiB(pid_t pid) {
 // one core, and its resident memory once it has served a client. The service is one thread
 // once the cards are up (the start-up's hardware thread has ended).
 // Arguments: the seconds, whether the service keeps its history (one sample of each GPU a
-// second, which keeps it from sleeping), and the GPUs (1: the built-in card, 2: two cards).
+// second, which keeps it from sleeping), the GPUs (1: the built-in card, 2: two cards), and
+// whether every GPU's fan follows a curve.
 void IdleCost(benchmark::State& state) {
     std::vector<std::string> extra;
     if (state.range(1) == 0) extra.push_back("--no-history");
     ServiceUnderTest service(extra, state.range(2) == 2 ? std::string(PYX_SIM_SCENARIO_DIR "/two-cards.json") : "");
     if (!service.Ready() || service.Ask(R"({"op":"list"})").empty()) {
         state.SkipWithError("the service did not start");
+        return;
+    }
+    if (state.range(3) == 1 &&
+        service.Ask(R"({"op":"fanCurveSet","points":"40:30,50:35,60:50,70:75,80:100"})").find(R"("ok":true)") ==
+            std::string::npos) {
+        state.SkipWithError("the curves were refused");
         return;
     }
     const auto seconds = state.range(0);
@@ -166,11 +173,13 @@ void IdleCost(benchmark::State& state) {
     state.counters["rss_MiB"] = static_cast<double>(ResidentKiB(service.Pid())) / 1024.0;
 }
 BENCHMARK(IdleCost)
-    ->ArgNames({"seconds", "history", "gpus"})
-    ->Args({60, 0, 1})
-    ->Args({60, 1, 1})
-    ->Args({60, 0, 2})
-    ->Args({60, 1, 2})
+    ->ArgNames({"seconds", "history", "gpus", "curves"})
+    ->Args({60, 0, 1, 0})
+    ->Args({60, 1, 1, 0})
+    ->Args({60, 0, 2, 0})
+    ->Args({60, 1, 2, 0})
+    ->Args({60, 0, 2, 1})
+    ->Args({60, 1, 2, 1})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
