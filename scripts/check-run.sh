@@ -31,6 +31,17 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "check-run: $*" >&2; exit 1; }
+# The id of the shown window whose title matches, waiting up to $2 tenths of a second; empty
+# when none came.
+shown_window() {
+  local id=""
+  for _ in $(seq 1 "$2"); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  echo "$id"
+}
 
 echo "== the README's run command, without a display =="
 start=$(date +%s)
@@ -119,12 +130,7 @@ echo "Revert took the tuning back; Keep saved it"
 # Apply kept. The editor's plot lies 12 px inside it, at 5 px a degree from 20 C and 2 px a
 # percent; the default curve's 60 C, 50 % point is at 12 + 48 + 40 * 5, 12 + 212 - 50 * 2.
 at 358 289 click 1
-editor=""
-for _ in $(seq 1 50); do
-  editor=$(xdotool search --onlyvisible --name '^Fan curve$' 2>/dev/null | head -1 || true)
-  [ -n "$editor" ] && break
-  sleep 0.1
-done
+editor=$(shown_window '^Fan curve$' 50)
 [ -n "$editor" ] || fail "the curve button opened no fan curve editor"
 sleep 0.5
 in_editor() { xdotool mousemove --window "$editor" "$@"; }
@@ -201,23 +207,13 @@ echo "the window quit cleanly"
 XDG_RUNTIME_DIR="$work/runtime" PYXTUNE_GPU_BACKEND=sim PYXTUNE_SIM_SCENARIO="$PWD/sim/scenarios/two-cards-under-load.json" \
   "${own_lock[@]}" "$work/pyxtune" >"$work/out2.txt" 2>"$work/err2.txt" &
 app_pid=$!
-window=""
-for _ in $(seq 1 100); do
-  window=$(xdotool search --onlyvisible --name '^PYXTUNE$' 2>/dev/null | head -1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
+window=$(shown_window '^PYXTUNE$' 100)
 [ -n "$window" ] || fail "the window on two cards did not appear"
 sleep 3   # a few seconds of history
 xdotool windowactivate --sync "$window" || true
 at 300 60 click 3; sleep 0.5
 xdotool key Up Up Up Return
-monitor=""
-for _ in $(seq 1 50); do
-  monitor=$(xdotool search --onlyvisible --name '^Monitor$' 2>/dev/null | head -1 || true)
-  [ -n "$monitor" ] && break
-  sleep 0.1
-done
+monitor=$(shown_window '^Monitor$' 50)
 [ -n "$monitor" ] || fail "the window menu's Monitor... opened no Monitor view"
 xdotool windowactivate --sync "$monitor" || true
 sleep 1.5
