@@ -30,6 +30,20 @@ std::optional<FanCurveLive> FanCurveEngine::Live(int gpu) const {
     return run.live;
 }
 
+nlohmann::json FanCurveEngine::ShowJson(int gpu) const {
+    nlohmann::json entry = {{"gpu", gpu}, {"unit", FanUnitName(CardTuning(table_, gpu).FixedFanUnit())}};
+    const std::optional<FanCurve> curve =
+        gpu >= 0 && gpu < kMaxGpus ? state_.fanCurves[static_cast<size_t>(gpu)] : std::nullopt;
+    entry["curve"] = curve ? nlohmann::json(FormatFanCurvePoints(*curve)) : nlohmann::json();
+    entry["autoBelow"] = curve && curve->autoBelow;
+    if (const std::optional<FanCurveLive> live = Live(gpu)) {
+        entry["temperatureC"] = live->temperatureC ? nlohmann::json(*live->temperatureC) : nlohmann::json();
+        entry["level"] = live->level ? nlohmann::json(*live->level) : nlohmann::json();
+        entry["automatic"] = live->automatic;
+    }
+    return entry;
+}
+
 std::vector<FanCurveStop> FanCurveEngine::Tick(Clock::time_point now) {
     std::vector<FanCurveStop> stops;
     for (int gpu = 0; gpu < GpuCount(table_); ++gpu) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "app/AppState.h"
 #include "app/FanCurve.h"
 #include "app/TuningReport.h"
@@ -51,6 +53,9 @@ public:
     bool Running() const;
     // The running curve of a GPU as last ticked; none for a GPU without a curve.
     std::optional<FanCurveLive> Live(int gpu) const;
+    // One GPU as `fan curve show` gives it: {"gpu", "unit", "curve" (the points, null without a
+    // curve), "autoBelow"}, and with a running curve "temperatureC", "level", "automatic".
+    nlohmann::json ShowJson(int gpu) const;
     // Every curve sends its level again at the next tick, as at its start: the cards forgot
     // their fans (a resume, a driver reload) and the levels this engine last sent mean nothing.
     void Restart();

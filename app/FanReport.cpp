@@ -59,7 +59,7 @@ nlohmann::json FanReport::Read(GpuBoardTable& boards, const std::vector<int>& gp
                             {"coolerId", fan.outlet.coolerId},
                             {"mode", ModeWord(fan.mode)},
                             {"level", fan.level ? nlohmann::json(*fan.level) : nlohmann::json(nullptr)},
-                            {"unit", fan.unit == FanUnit::Rpm ? "rpm" : "percent"}});
+                            {"unit", FanUnitName(fan.unit)}});
         documents.push_back({{"gpu", gpu}, {"fans", rows}});
     }
     return {{"gpus", documents}};

@@ -52,7 +52,7 @@ nlohmann::json ReadingsJson(int gpu, const MonitorReadings& r, const std::string
             {"memoryClockMHz", r.memoryClockMHz},
             {"temperatureC", r.temperatureC},
             {"fan", r.hasFan ? nlohmann::json(r.fanValue) : nlohmann::json(nullptr)},
-            {"fanUnit", r.fanUnit == FanUnit::Rpm ? "rpm" : "percent"},
+            {"fanUnit", FanUnitName(r.fanUnit)},
             {"loadPercent", r.loadPercent ? nlohmann::json(*r.loadPercent) : nlohmann::json(nullptr)},
             {"backend", backend}};
 }

@@ -162,12 +162,11 @@ int RunCurveHere(CliSession& session, const CliArgs& args, const CurveRequest& r
         return kExitUsage;
     }
     if (request.action == CurveAction::Show && request.json) {
+        // No process keeps a curve here: every GPU shows none, in the service's own form.
+        AppState none;
+        const FanCurveEngine curves(boards, none);
         nlohmann::json shown = nlohmann::json::array();
-        for (const int gpu : gpus) {
-            const CardTuning card(boards, gpu);
-            const bool rpm = card.FixedFanUnit() == FanUnit::Rpm;
-            shown.push_back({{"gpu", gpu}, {"unit", rpm ? "rpm" : "percent"}, {"curve", nullptr}, {"autoBelow", false}});
-        }
+        for (const int gpu : gpus) shown.push_back(curves.ShowJson(gpu));
         out << nlohmann::json{{"backend", session.Library().BackendName()}, {"gpus", shown}}.dump(2) << "\n";
         return kExitOk;
     }

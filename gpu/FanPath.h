@@ -17,6 +17,9 @@ enum class FanPath : uint8_t {
 // The unit of a fan level that a path takes and reads back.
 enum class FanUnit : uint8_t { Percent, Rpm };
 
+// The unit as listings and JSON documents name it: "percent" or "rpm".
+constexpr const char* FanUnitName(FanUnit unit) { return unit == FanUnit::Rpm ? "rpm" : "percent"; }
+
 // The number a listing shows for a path (0 to 4), as the program has always named them.
 constexpr uint32_t FanPathCode(FanPath path) { return static_cast<uint32_t>(path); }
 

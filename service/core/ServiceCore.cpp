@@ -184,19 +184,7 @@ nlohmann::json ServiceCore::SetCurve(const ServiceRequest& request) {
 
 nlohmann::json ServiceCore::ShowCurves(const ServiceRequest& request) const {
     nlohmann::json gpus = nlohmann::json::array();
-    for (const int gpu : TargetGpus(request.gpu)) {
-        const CardTuning card(boards_, gpu);
-        nlohmann::json entry = {{"gpu", gpu}, {"unit", card.FixedFanUnit() == FanUnit::Rpm ? "rpm" : "percent"}};
-        const std::optional<FanCurve>& curve = state_.fanCurves[static_cast<size_t>(gpu)];
-        entry["curve"] = curve ? nlohmann::json(FormatFanCurvePoints(*curve)) : nlohmann::json();
-        entry["autoBelow"] = curve && curve->autoBelow;
-        if (const std::optional<FanCurveLive> live = curves_.Live(gpu)) {
-            entry["temperatureC"] = live->temperatureC ? nlohmann::json(*live->temperatureC) : nlohmann::json();
-            entry["level"] = live->level ? nlohmann::json(*live->level) : nlohmann::json();
-            entry["automatic"] = live->automatic;
-        }
-        gpus.push_back(entry);
-    }
+    for (const int gpu : TargetGpus(request.gpu)) gpus.push_back(curves_.ShowJson(gpu));
     return ServiceProtocol::Answer({{"gpus", gpus}});
 }
 
