@@ -132,6 +132,17 @@ TEST_F(ToolTipFixture, AnyMouseButtonHidesAndTheRestStartsAgain)
     EXPECT_EQ(tip->Current(), 0);
 }
 
+TEST_F(ToolTipFixture, AShownTipGoesWhenThePollStops)
+{
+    cursor = Over(apply);
+    Tick();
+    Tick(900);
+    ASSERT_TRUE(tip->isVisible());
+    tip->SetPolling(false);  // the window hidden to the notification area
+    EXPECT_FALSE(tip->isVisible());
+    EXPECT_EQ(tip->Current(), -1);
+}
+
 TEST_F(ToolTipFixture, DisabledControlShowsOnlyWhileTheProgramIsInFront)
 {
     close->setEnabled(false);

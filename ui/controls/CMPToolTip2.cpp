@@ -77,10 +77,13 @@ void CMPToolTip2::SetEnvironment(Environment e)
 
 void CMPToolTip2::SetPolling(bool on)
 {
-    if (on)
+    if (on) {
         timer.start(kPollMs);
-    else
-        timer.stop();
+        return;
+    }
+    timer.stop();
+    // No poll would take a shown tip away: the window went to the notification area under it.
+    Select(-1);
 }
 
 void CMPToolTip2::SetTipFont(const QFont& f)
