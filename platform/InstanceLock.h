@@ -28,7 +28,8 @@ class InstanceLock {
   // desktop gave the later start to pass focus on with (Wayland's XDG activation token; empty
   // where there is none): a compositor lets a window come forward only with one. Where the
   // platform lets the second copy raise the window itself the handler is never called. It may
-  // run on a thread of the lock's own, so a UI must hop to its own thread from there.
+  // run on a thread of the lock's own (Linux) or from the message loop of the thread that gave
+  // it (Windows), so a UI hops to its own thread with a queued call.
   using ActivationHandler = std::function<void(const std::string& activationToken)>;
   virtual void SetActivationHandler(ActivationHandler handler) = 0;
 };

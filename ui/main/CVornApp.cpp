@@ -61,7 +61,7 @@ CVornApp::~CVornApp() {
 CVornDlg* CVornApp::MainWindow() const { return mainWindow_.data(); }
 
 void CVornApp::ActivateFromSecondStart(const std::string& activationToken) {
-    // The lock calls from a thread of its own; the window belongs to this one.
+    // The lock may call from a thread of its own; the window belongs to this one.
     QMetaObject::invokeMethod(this, [this, activationToken] {
         // A Wayland compositor raises a window only for the token the launcher gave the later
         // start; Qt's activation takes it from the environment, once.

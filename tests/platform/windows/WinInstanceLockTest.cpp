@@ -45,21 +45,26 @@ class Holder {
   }
   bool started() const { return started_; }
 
-  std::string FirstLine() {
-    std::string text;
+  // The next line it printed, waiting up to ten seconds; empty when none came.
+  std::string NextLine() {
     const ULONGLONG deadline = GetTickCount64() + 10000;
-    while (text.find('\n') == std::string::npos && GetTickCount64() < deadline) {
+    while (pending_.find('\n') == std::string::npos && GetTickCount64() < deadline) {
       DWORD available = 0;
       char buffer[64];
       DWORD got = 0;
       if (PeekNamedPipe(read_, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
           ReadFile(read_, buffer, sizeof buffer, &got, nullptr)) {
-        text.append(buffer, got);
+        pending_.append(buffer, got);
       } else {
         Sleep(10);
       }
     }
-    return text.substr(0, text.find_first_of("\r\n"));
+    const std::size_t end = pending_.find('\n');
+    if (end == std::string::npos) return {};
+    std::string line = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
   }
 
   // Ends it as a crash would: nothing of its own runs any more.
@@ -72,6 +77,7 @@ class Holder {
   HANDLE read_ = nullptr;
   PROCESS_INFORMATION process_{};
   bool started_ = false;
+  std::string pending_;
 };
 
 std::string SecondCopySays() {
@@ -84,21 +90,23 @@ std::string SecondCopySays() {
 
 }  // namespace
 
-TEST(WinInstanceLock, OneHolderAtATimeAndTheLockGoesWithAHolderThatDies) {
+TEST(WinInstanceLock, OneHolderAtATimeAsksTheHolderForItsWindowAndTheLockGoesWithAHolderThatDies) {
   Holder first;
   ASSERT_TRUE(first.started()) << Probe();
-  ASSERT_EQ(first.FirstLine(), "Acquired");
+  ASSERT_EQ(first.NextLine(), "Acquired");
 
   EXPECT_EQ(SecondCopySays(), "HeldBySameUser");
   {
     WinInstanceLock here;
     EXPECT_EQ(here.Acquire(), InstanceLockResult::HeldBySameUser);
     EXPECT_EQ(here.Acquire(), InstanceLockResult::HeldBySameUser) << "asked again: the first answer";
-    EXPECT_FALSE(here.ActivateFirstCopy()) << "the holder has no window titled PYXTUNE";
+    EXPECT_TRUE(here.ActivateFirstCopy());
+    EXPECT_EQ(first.NextLine(), "activated") << "the holder's own loop shows its window";
   }
 
   first.Kill();
   WinInstanceLock after;
+  EXPECT_FALSE(after.ActivateFirstCopy()) << "a dead holder has no window to ask";
   EXPECT_EQ(after.Acquire(), InstanceLockResult::Acquired) << "a dead holder leaves the lock free";
   EXPECT_EQ(SecondCopySays(), "HeldBySameUser") << "and this process now holds it";
 }
