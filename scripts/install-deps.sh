@@ -16,6 +16,8 @@ test_packages=(
   clang libclang-rt-dev
   openbox xdotool x11-utils imagemagick
   lintian desktop-file-utils appstream file libxml2-utils
+  # A compiler cache: CI builds each clean clone of the same sources again.
+  ccache
   # The service tests: a private system bus for the resume signal.
   dbus-daemon
   # systemd-analyze verify on the service's units; it looks up their manual page with man.
