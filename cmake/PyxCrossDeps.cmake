@@ -23,3 +23,21 @@ if(PYX_BUILD_TESTS)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   add_subdirectory(${PYX_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endif()
+
+# The window needs Qt built for the target, and Qt's build tools (moc, rcc, uic, lrelease) of the
+# same version from the build machine.
+if(PYX_BUILD_GUI)
+  if(NOT PYX_QT_WINDOWS_PREFIX OR NOT EXISTS ${PYX_QT_WINDOWS_PREFIX}/lib/cmake/Qt6/Qt6Config.cmake)
+    message(STATUS "No Qt for MinGW-w64 (PYX_QT_WINDOWS_PREFIX, made by scripts/build-qt-windows.sh): "
+                   "building the core and pyxtunectl only")
+    set(PYX_BUILD_GUI OFF)
+  else()
+    set(QT_HOST_PATH /usr CACHE PATH "The build machine's Qt, whose tools the cross build runs")
+    execute_process(COMMAND dpkg-architecture -qDEB_HOST_MULTIARCH OUTPUT_VARIABLE pyx_multiarch
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(NOT pyx_multiarch)
+      set(pyx_multiarch x86_64-linux-gnu)
+    endif()
+    set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${pyx_multiarch}/cmake CACHE PATH "The build machine's Qt CMake packages")
+  endif()
+endif()

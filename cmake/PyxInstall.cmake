@@ -5,7 +5,12 @@
 # manual pages, and the service its systemd units, each where the freedesktop and Debian
 # conventions put them.
 
-set(PYX_INSTALL_PROGRAM_DIR "lib/pyxtune" CACHE STRING
+# Windows keeps them at the top of the install folder (Program Files\Pyxtune).
+set(pyx_program_dir_default lib/pyxtune)
+if(WIN32)
+  set(pyx_program_dir_default .)
+endif()
+set(PYX_INSTALL_PROGRAM_DIR "${pyx_program_dir_default}" CACHE STRING
     "Program folder (program, pyxtunectl, ReadMem, fonts), relative to the install prefix")
 # The reverse-DNS name the desktop knows the program by: desktop entry, icon and metainfo.
 set(PYX_APP_ID "io.github.pyxtune.pyxtune")

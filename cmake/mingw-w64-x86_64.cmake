@@ -11,6 +11,12 @@ set(CMAKE_RC_COMPILER ${PYX_MINGW_TRIPLE}-windres)
 
 # Libraries and headers of the target only; programs (cmake, ninja) are the build machine's.
 set(CMAKE_FIND_ROOT_PATH /usr/${PYX_MINGW_TRIPLE})
+# Qt for MinGW-w64 (scripts/build-qt-windows.sh) lives outside the MinGW root: a root of its own.
+set(PYX_QT_WINDOWS_PREFIX "$ENV{PYXTUNE_QT_WINDOWS}" CACHE PATH
+    "Qt for MinGW-w64 to build the window with (scripts/build-qt-windows.sh prints it); empty: the core only")
+if(PYX_QT_WINDOWS_PREFIX)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${PYX_QT_WINDOWS_PREFIX})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

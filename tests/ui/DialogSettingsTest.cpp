@@ -225,7 +225,11 @@ TEST_F(DialogSettingsTest, TheProgramsChoicesAreSavedOnOkOnly)
 TEST_F(DialogSettingsTest, TheFansLineNamesThePyxtunectlBesideTheProgramQuoted)
 {
     auto dialog = MakeDialog();
+#ifdef _WIN32
+    const QString line = QStringLiteral("Fans stuck? Run: \"\\opt\\my tools\\pyxtunectl.exe\" fan auto");
+#else
     const QString line = QStringLiteral("Fans stuck? Run: \"/opt/my tools/pyxtunectl\" fan auto");
+#endif
     EXPECT_EQ(dialog->FansHelpText(), line);
     const QList<QLabel*> labels = dialog->findChildren<QLabel*>();
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const QLabel* l) { return l->text() == line; }));
