@@ -25,6 +25,8 @@ test_packages=(
   debian-archive-keyring
   # The Windows core: MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it.
   g++-mingw-w64-x86-64-posix googletest wine wine64
+  # The window under Wine docks its icon in a notification area; the installer is NSIS's.
+  trayer nsis unzip
 )
 packages=("${run_packages[@]}")
 [ "${1:-}" = "--run" ] || packages+=("${test_packages[@]}")

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The Windows core cross-built with MinGW-w64 and tested under Wine, in a private Wine prefix
-# made here and thrown away at the end (no display needed):
-#   1. the core's test programs (.exe) through CTest, Linux-only tests left out
-#      (tests/CMakeLists.txt lists them with their reasons);
+# Windows cross-built with MinGW-w64 and tested under Wine, in a private Wine prefix made here
+# and thrown away at the end, so that no other copy of the program on this machine takes part:
+#   0. Qt for MinGW-w64, built once per machine (scripts/build-qt-windows.sh);
+#   1. the test programs (.exe) through CTest, the UI tests on Qt's offscreen platform,
+#      Linux-only tests left out (tests/CMakeLists.txt lists them with their reasons);
 #   2. the programs themselves: where pyxtunectl.exe takes the GPU library from, which copies
-#      it never loads, the simulator when no driver is installed, ReadMem.exe.
+#      it never loads, the simulator when no driver is installed, ReadMem.exe;
+#   3. the window, on a display of its own, driven by real input (scripts/check-windows-window.sh);
+#   4. the installer: made, installed, run and uninstalled (scripts/check-windows-installer.sh).
 # Packages: scripts/install-deps.sh. Exits non-zero when anything failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +15,10 @@ root=$PWD
 
 seconds() { date +%s; }
 t0=$(seconds)
+echo "-- Qt for MinGW-w64"
+PYXTUNE_QT_WINDOWS=$(bash scripts/build-qt-windows.sh)
+export PYXTUNE_QT_WINDOWS
+tq=$(seconds)
 echo "-- building the windows preset"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
@@ -29,6 +36,9 @@ trap cleanup EXIT
 echo "-- making a Wine prefix (Windows 10) in $WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wine winecfg -v win10 >/dev/null 2>&1
+# Every Windows has Arial and Wine has none: the prefix takes Liberation Sans, drawn to the same
+# measures, for it, as fontconfig does on Linux.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null 2>&1
 wineserver -w
 # A wineserver and Wine's own services started by a test would inherit that test's output
 # pipe and hold it open while later tests keep them alive, so CTest would wait for the pipe
@@ -139,13 +149,24 @@ check "ReadMem.exe without a card: exit non-zero" test "$rc" -ne 0
 check "  and no PMOut" test ! -e "$dump/PMOut"
 t4=$(seconds)
 
-echo "-- Windows: build $((t1 - t0)) s, Wine prefix $((t2 - t1)) s, core tests $((t3 - t2)) s, programs $((t4 - t3)) s"
+echo "-- the window under Wine"
+window_status=0
+bash scripts/check-windows-window.sh "$bin" "$root/build/windows/resources/skin/130.png" \
+  "$root/build/windows/artifacts" || window_status=$?
+t5=$(seconds)
+echo "-- the installer under Wine"
+installer_status=0
+bash scripts/check-windows-installer.sh || installer_status=$?
+t6=$(seconds)
+
+echo "-- Windows: Qt $((tq - t0)) s, build $((t1 - tq)) s, Wine prefix $((t2 - t1)) s, tests $((t3 - t2)) s, programs $((t4 - t3)) s,"
+echo "   window $((t5 - t4)) s, installer $((t6 - t5)) s"
 echo "   Not run under Wine (Wine 8 lacks it): the scheduled task's log-on trigger, highest-rights"
 echo "   principal and command are stored empty by Wine's task scheduler, so only the task's"
 echo "   creation and removal are checked; Wine lists no display adapters, so the driver-store"
 echo "   lookup is checked with an adapter the test describes; UAC does not exist under Wine."
-if [ "$ctest_status" -ne 0 ] || [ "$failures" -ne 0 ]; then
-  echo "-- Windows: FAILED (core tests status $ctest_status, $failures program check(s) failed)"
+if [ "$ctest_status" -ne 0 ] || [ "$failures" -ne 0 ] || [ "$window_status" -ne 0 ] || [ "$installer_status" -ne 0 ]; then
+  echo "-- Windows: FAILED (tests status $ctest_status, $failures program check(s) failed, window $window_status, installer $installer_status)"
   exit 1
 fi
 echo "-- Windows: all passed"
