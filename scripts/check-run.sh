@@ -31,17 +31,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "check-run: $*" >&2; exit 1; }
-# The id of the shown window whose title matches, waiting up to $2 tenths of a second; empty
-# when none came.
-shown_window() {
-  local id=""
-  for _ in $(seq 1 "$2"); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && break
-    sleep 0.1
-  done
-  echo "$id"
-}
+. scripts/virtual-display.sh
 
 echo "== the README's run command, without a display =="
 start=$(date +%s)
@@ -59,14 +49,7 @@ bin=build/release/bin
 # A copy of its own, so its settings and lock stay out of the build folder.
 cp "$bin"/pyxtune "$bin"/ReadMem "$bin"/*.ttf "$work/"
 mkdir -m 700 "$work/runtime"
-display=":$(( (RANDOM % 400) + 500 ))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 1 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-wm_pid=$!
-sleep 1
+start_virtual_display 500
 
 # The window's one-copy lock is an abstract socket, which lives in a network namespace: the
 # copies started here share one of their own, so a window running elsewhere on the machine

@@ -32,23 +32,9 @@ fail() {
   exit 1
 }
 ok() { echo "ok    $*"; }
-shown_window() {  # the id of the shown window titled $1, waiting up to $2 tenths of a second
-  local id=""
-  for _ in $(seq 1 "$2"); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && break
-    sleep 0.1
-  done
-  echo "$id"
-}
+. "$(dirname "$0")/virtual-display.sh"
 
-display=":$(( (RANDOM % 400) + 100 ))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 1 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-wm_pid=$!
+start_virtual_display 100
 trayer --edge bottom --align right --widthtype request --height 24 >/dev/null 2>&1 &
 tray_pid=$!
 sleep 1
