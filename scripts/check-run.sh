@@ -85,11 +85,7 @@ at 517 533 click 1; sleep 0.5
 preview=$(import -window "$window" -crop 1x1+438+529 +repage -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -1)
 [ "$preview" = "#00FF00" ] || fail "a click on the green swatch left the colour preview at ${preview:-unread}"
 echo "the green swatch shows green in the preview"
-# Custom, then the CORE slider's thumb (at its middle for an offset of 0) dragged up a little.
-at 612 612 click 1; sleep 0.5
-at 91 455 mousedown 1 sleep 0.2 mousemove --window "$window" 91 448 sleep 0.2 \
-  mousemove --window "$window" 91 444 sleep 0.2 mouseup 1
-sleep 0.3
+custom_core_dragged_up "$window"
 before=$(wc -l < "$trace")
 at 440 787 click 1; sleep 1
 xdotool key Return; sleep 1   # the overclocking warning: OK

@@ -101,10 +101,7 @@ ok "its icon is in the notification area"
 
 # 3. Custom, the CORE slider dragged up, Apply, the warning's OK and Keep.
 at() { xdotool mousemove --window "$window" "$@"; }
-at 612 612 click 1; sleep 0.5
-at 91 455 mousedown 1 sleep 0.2 mousemove --window "$window" 91 448 sleep 0.2 \
-  mousemove --window "$window" 91 444 sleep 0.2 mouseup 1
-sleep 0.3
+custom_core_dragged_up "$window"
 before=$(wc -l < "$trace")
 at 440 787 click 1; sleep 1.5
 xdotool key Return; sleep 1.5   # the overclocking warning: OK

@@ -24,3 +24,12 @@ shown_window() {
   done
   echo "$id"
 }
+
+# In the main window $1: Custom, then the CORE slider's thumb (at its middle for an offset of
+# 0) dragged up a little, as a user's mouse does it.
+custom_core_dragged_up() {
+  xdotool mousemove --window "$1" 612 612 click 1; sleep 0.5
+  xdotool mousemove --window "$1" 91 455 mousedown 1 sleep 0.2 mousemove --window "$1" 91 448 sleep 0.2 \
+    mousemove --window "$1" 91 444 sleep 0.2 mouseup 1
+  sleep 0.3
+}
