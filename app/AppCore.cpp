@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "app/CoreTexts.h"
 #include "app/LedService.h"
 #include "app/TuningSettingsStore.h"
 #include "gpu/HardwareStartup.h"
@@ -58,7 +59,10 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     case InstanceLockResult::Acquired:
         break;
     case InstanceLockResult::HeldByOtherUser:
-        platform.messages.ShowMessage(kOtherUserMessage, kAppCaption, MessageIcon::Error);
+        if (const std::string holder = platform.instanceLock.HolderName(); !holder.empty())
+            platform.messages.ShowMessage(CoreTexts::Format(kOtherUserNamedMessage, {holder}), kAppCaption, MessageIcon::Error);
+        else
+            platform.messages.ShowMessage(kOtherUserMessage, kAppCaption, MessageIcon::Error);
         return StartupResult::OtherUsersCopy;
     case InstanceLockResult::HeldBySameUser:
         // A start from a terminal that ended without a word would look like a failure.
@@ -71,7 +75,10 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
         // No lock can be made here (the system refused it): telling the user that
         // another user runs the program would be false, and refusing to start would lock
         // them out, so this copy runs unguarded.
-        std::fprintf(stderr, "pyxtune: the single-instance lock could not be made; starting anyway\n");
+        if (const std::string problem = platform.instanceLock.Problem(); !problem.empty())
+            std::fprintf(stderr, "pyxtune: the single-instance lock could not be made (%s); starting anyway\n", problem.c_str());
+        else
+            std::fprintf(stderr, "pyxtune: the single-instance lock could not be made; starting anyway\n");
         break;
     }
 

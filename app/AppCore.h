@@ -26,6 +26,7 @@ namespace pyx {
 
 inline constexpr std::string_view kAppCaption = "PYXTUNE";
 inline constexpr std::string_view kOtherUserMessage = "PYXTUNE has been started by other user.";
+inline constexpr std::string_view kOtherUserNamedMessage = "PYXTUNE has been started by other user (%1).";
 inline constexpr std::string_view kAddFontFailedMessage = "Add font failed!";
 
 // The operating-system seams the start-up goes through.

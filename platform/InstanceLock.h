@@ -32,4 +32,9 @@ class InstanceLock {
   // it (Windows), so a UI hops to its own thread with a queued call.
   using ActivationHandler = std::function<void(const std::string& activationToken)>;
   virtual void SetActivationHandler(ActivationHandler handler) = 0;
+
+  // After HeldByOtherUser: the holder's user name where the system tells it, else empty.
+  virtual std::string HolderName() const { return {}; }
+  // After Unavailable: why no lock could be made, for the diagnostics; empty when unknown.
+  virtual std::string Problem() const { return {}; }
 };

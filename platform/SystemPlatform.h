@@ -12,7 +12,7 @@
 // The operating system's own implementations of the seams, for the platform being built.
 
 // Windows: the named mutex "Global\PYXTUNE_App_Mutex" and the window titled "PYXTUNE".
-// Linux: a lock file and a local socket in $XDG_RUNTIME_DIR, else /tmp.
+// Linux: root's lock file and socket in /run/pyxtune; another user's in $XDG_RUNTIME_DIR/pyxtune.
 std::unique_ptr<InstanceLock> CreateSystemInstanceLock();
 // Windows: the machine's Run key with a scheduled task beside it. Linux: the XDG autostart
 // folder of the machine.

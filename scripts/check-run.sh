@@ -51,14 +51,19 @@ cp "$bin"/pyxtune "$bin"/ReadMem "$bin"/*.ttf "$work/"
 mkdir -m 700 "$work/runtime"
 start_virtual_display 500
 
-# The window's one-copy lock is an abstract socket, which lives in a network namespace: the
-# copies started here share one of their own, so a window running elsewhere on the machine
-# cannot take their start, and the installed program's lock is left as it is. Root makes the
-# namespace; another user makes it inside a user namespace that maps the user to itself.
-if unshare --net true 2>/dev/null; then own_lock=(unshare --net); join_lock=(-n)
+# The copies started here share a lock of their own, so a window running elsewhere on the
+# machine cannot take their start, and the installed program's lock is left as it is. Root's
+# lock lives in /run/pyxtune: they get a mount namespace with a fresh file system there. Another
+# user's lock lives in the runtime folder given below; a network namespace keeps the two
+# windows' other sockets apart as well, inside a user namespace that maps the user to itself.
+if [ "$(id -u)" = 0 ] && unshare --net --mount true 2>/dev/null; then
+  mkdir -p /run/pyxtune
+  own_lock=(unshare --net --mount --propagation private
+            sh -c 'mount -t tmpfs -o mode=0755 pyxtune /run/pyxtune && exec "$0" "$@"')
+  join_lock=(-n -m)
 elif unshare --map-current-user --net true 2>/dev/null; then
   own_lock=(unshare --map-current-user --net); join_lock=(-U -n --preserve-credentials)
-else fail "cannot give the window a lock of its own (no network namespace can be made here)"; fi
+else fail "cannot give the window a lock of its own (no namespace can be made here)"; fi
 
 trace="$work/trace.txt"
 XDG_RUNTIME_DIR="$work/runtime" PYXTUNE_GPU_BACKEND=sim PYXTUNE_TRACE="$trace" PYXTUNE_FIRST_PAINT_STAMP=1 \

@@ -1,6 +1,9 @@
 #include "platform/linux/LinuxInstanceLock.h"
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -12,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -20,19 +24,30 @@ constexpr char kActivate = 'A';
 constexpr char kDone = 'K';
 constexpr size_t kMaxTokenBytes = 255;
 constexpr int kAnswerWaitMs = 2000;
-// How long a later start keeps asking a holder that has bound the name but is not yet
-// listening (or has just ended) before it calls the name another user's.
+// How long a later start keeps asking a holder that has the lock but is not yet listening (or
+// has just ended) before it settles for a copy it cannot reach.
 constexpr auto kHolderWait = std::chrono::seconds(1);
 
-// The name in the abstract namespace: a leading zero byte, then the name, no terminator.
-// 0 when it does not fit.
-socklen_t AbstractAddress(const std::string& name, sockaddr_un& address) {
+// The socket's address; false when the path does not fit.
+bool SocketAddress(const std::filesystem::path& path, sockaddr_un& address, socklen_t& size) {
   std::memset(&address, 0, sizeof address);
   address.sun_family = AF_UNIX;
-  if (name.empty() || name.size() + 1 > sizeof address.sun_path) return 0;
-  std::memcpy(address.sun_path + 1, name.data(), name.size());
-  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  const std::string text = path.string();
+  if (text.empty() || text.size() + 1 > sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + text.size() + 1);
+  return true;
 }
+
+std::string UserName(uid_t uid) {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) return found->pw_name;
+  return "uid " + std::to_string(uid);
+}
+
+std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
 bool WaitReadable(int fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};
@@ -66,7 +81,16 @@ bool PeerUid(int fd, uid_t& uid) {
 
 }  // namespace
 
-LinuxInstanceLock::LinuxInstanceLock(std::string name) : name_(std::move(name)) {}
+LinuxInstanceLock::Place LinuxInstanceLock::PlaceForThisProcess() {
+  const uid_t user = geteuid();
+  if (user == 0) return {"/run/pyxtune", 0, 0755};
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') return {std::filesystem::path(runtime) / "pyxtune", user, 0700};
+  return {"/tmp/pyxtune-" + std::to_string(user), user, 0700};
+}
+
+LinuxInstanceLock::LinuxInstanceLock(Place place)
+    : place_(std::move(place)), socketPath_(place_.folder / "window.sock") {}
 
 LinuxInstanceLock::~LinuxInstanceLock() {
   if (listener_.joinable()) {
@@ -78,8 +102,10 @@ LinuxInstanceLock::~LinuxInstanceLock() {
   for (int fd : wakeFds_) {
     if (fd >= 0) close(fd);
   }
-  // Closing the socket gives the name back.
   if (listenFd_ >= 0) close(listenFd_);
+  // The socket file stays: the next holder replaces it, and removing it here could remove a
+  // later holder's. Closing the lock file gives the lock back.
+  if (lockFd_ >= 0) close(lockFd_);
 }
 
 InstanceLockResult LinuxInstanceLock::Acquire() {
@@ -91,46 +117,90 @@ InstanceLockResult LinuxInstanceLock::Acquire() {
   return result_;
 }
 
+InstanceLockResult LinuxInstanceLock::Unavailable(std::string problem) {
+  problem_ = std::move(problem);
+  return InstanceLockResult::Unavailable;
+}
+
 InstanceLockResult LinuxInstanceLock::TryLock() {
   sockaddr_un address;
-  const socklen_t size = AbstractAddress(name_, address);
-  if (size == 0) return InstanceLockResult::Unavailable;
+  socklen_t size = 0;
+  if (!SocketAddress(socketPath_, address, size)) return Unavailable(Quoted(socketPath_) + " is too long a socket path");
+
+  // The folder: made if missing, then used only when it is a real folder of the owner that
+  // nobody else may write to (a link, or a folder another user made first, is never used).
+  const std::string folder = place_.folder.string();
+  if (mkdir(folder.c_str(), place_.folderMode) != 0 && errno != EEXIST)
+    return Unavailable(Quoted(place_.folder) + " cannot be made: " + std::strerror(errno));
+  const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dirFd < 0) {
+    const bool notFolder = errno == ENOTDIR || errno == ELOOP;
+    return Unavailable(Quoted(place_.folder) + (notFolder ? " is a link or no folder" : std::string(" cannot be opened: ") + std::strerror(errno)));
+  }
+  struct stat about {};
+  if (fstat(dirFd, &about) != 0 || about.st_uid != place_.owner || (about.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    close(dirFd);
+    return Unavailable(Quoted(place_.folder) + " belongs to another user or can be written by others");
+  }
+  lockFd_ = openat(dirFd, "window.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int openError = errno;
+  close(dirFd);
+  if (lockFd_ < 0 && openError == EACCES) {
+    // Another user's lock (root's, say): this process may not take it, only learn who holds it.
+    InstanceLockResult held;
+    if (AskHolder(held)) return held;
+    return Unavailable(Quoted(place_.folder / "window.lock") + " is another user's");
+  }
+  if (lockFd_ < 0) return Unavailable(Quoted(place_.folder / "window.lock") + " cannot be opened: " + std::strerror(openError));
+  if (fstat(lockFd_, &about) != 0 || !S_ISREG(about.st_mode) || about.st_uid != place_.owner)
+    return Unavailable(Quoted(place_.folder / "window.lock") + " is not the lock file");
+
   const auto giveUp = std::chrono::steady_clock::now() + kHolderWait;
   for (;;) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return InstanceLockResult::Unavailable;
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
-      if (listen(fd, 8) != 0) {
-        close(fd);
-        return InstanceLockResult::Unavailable;
+    if (flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
+      // A crashed holder's socket file is still there; nobody else may write to this folder.
+      unlink(socketPath_.c_str());
+      listenFd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (listenFd_ < 0 || bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), size) != 0 ||
+          listen(listenFd_, 8) != 0) {
+        // The lock is held all the same; later starts find it and just cannot be answered.
+        if (listenFd_ >= 0) close(listenFd_);
+        listenFd_ = -1;
+      } else {
+        // Any user may ask who holds it; only the holder's own user is answered.
+        chmod(socketPath_.c_str(), 0666);
       }
-      listenFd_ = fd;
       return InstanceLockResult::Acquired;
     }
-    const int bindError = errno;
-    close(fd);
-    if (bindError != EADDRINUSE) return InstanceLockResult::Unavailable;
-
-    // Held: the holder's credentials tell whose copy it is.
-    const int probe = ConnectToHolder();
-    if (probe >= 0) {
-      uid_t holder = 0;
-      const bool known = PeerUid(probe, holder);
-      close(probe);
-      return known && holder == geteuid() ? InstanceLockResult::HeldBySameUser
-                                          : InstanceLockResult::HeldByOtherUser;
-    }
-    // The holder has bound the name and not yet listens, or has just ended: ask again, and
-    // take the name if it has come free.
-    if (std::chrono::steady_clock::now() >= giveUp) return InstanceLockResult::HeldByOtherUser;
+    if (errno != EWOULDBLOCK && errno != EINTR) return Unavailable(std::string("flock: ") + std::strerror(errno));
+    InstanceLockResult held;
+    if (AskHolder(held)) return held;
+    // The holder has the lock and does not listen yet, or has just ended: ask again, and take
+    // the lock if it has come free. Only the owner can hold the lock file; the owner is this user.
+    if (std::chrono::steady_clock::now() >= giveUp) return InstanceLockResult::HeldBySameUser;
     usleep(20 * 1000);
   }
 }
 
+bool LinuxInstanceLock::AskHolder(InstanceLockResult& result) {
+  const int probe = ConnectToHolder();
+  if (probe < 0) return false;
+  uid_t holder = 0;
+  const bool known = PeerUid(probe, holder);
+  close(probe);
+  if (known && holder == geteuid()) {
+    result = InstanceLockResult::HeldBySameUser;
+  } else {
+    result = InstanceLockResult::HeldByOtherUser;
+    if (known) holderName_ = UserName(holder);
+  }
+  return true;
+}
+
 int LinuxInstanceLock::ConnectToHolder() const {
   sockaddr_un address;
-  const socklen_t size = AbstractAddress(name_, address);
-  if (size == 0) return -1;
+  socklen_t size = 0;
+  if (!SocketAddress(socketPath_, address, size)) return -1;
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) != 0) {
@@ -176,6 +246,7 @@ void LinuxInstanceLock::SetActivationHandler(ActivationHandler handler) {
 }
 
 void LinuxInstanceLock::StartListening() {
+  if (listenFd_ < 0) return;
   // Without the wake pipe the listener could not be ended: the name is still held, and a
   // later start simply gets no answer.
   if (pipe2(wakeFds_, O_CLOEXEC) != 0) return;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -7,18 +10,26 @@
 
 #include "platform/InstanceLock.h"
 
-// Single instance, one copy per machine: the lock is a listening socket bound to a name in
-// the kernel's abstract socket namespace, which every user and root share and no file
-// system folder decides. The name is held exactly as long as the process holds the socket,
-// so a copy that crashed leaves nothing behind, and there is no file whose owner, mode,
-// folder or symbolic link anyone could arrange in advance. A later start that finds the
-// name taken connects to it, learns the holder's user from the socket's peer credentials
-// and, when it is its own user, asks over the same socket for the window.
+// Single instance on Linux: an flock on "window.lock" in a folder that only the lock's owner
+// can write, and beside it a socket "window.sock" on which the holder answers later starts.
+// The one-copy rule guards the cards' buses, so the lock belongs to whoever drives them: root's
+// copy takes a machine-wide lock under /run/pyxtune, which no other user can create, hold or
+// replace; any other user's copy reaches the cards only through the service or not at all, so
+// its lock is one per user, in the user's runtime folder. A lock in a folder that is a link,
+// another user's or writable by others is not used. The kernel drops an flock with its process,
+// so a copy that crashed leaves nothing that stops the next start.
 class LinuxInstanceLock : public InstanceLock {
  public:
-  static constexpr const char* kDefaultName = "PYXTUNE_App_Mutex";
+  // Where a lock lives: its folder and the user who must own that folder and the lock file.
+  struct Place {
+    std::filesystem::path folder;
+    uid_t owner = 0;
+    mode_t folderMode = 0700;  // for a folder this lock makes
+  };
+  // root: /run/pyxtune; another user: $XDG_RUNTIME_DIR/pyxtune, else /tmp/pyxtune-<uid>.
+  static Place PlaceForThisProcess();
 
-  explicit LinuxInstanceLock(std::string name = kDefaultName);
+  explicit LinuxInstanceLock(Place place = PlaceForThisProcess());
   ~LinuxInstanceLock() override;
   LinuxInstanceLock(const LinuxInstanceLock&) = delete;
   LinuxInstanceLock& operator=(const LinuxInstanceLock&) = delete;
@@ -26,17 +37,26 @@ class LinuxInstanceLock : public InstanceLock {
   InstanceLockResult Acquire() override;
   bool ActivateFirstCopy() override;
   void SetActivationHandler(ActivationHandler handler) override;
+  std::string HolderName() const override { return holderName_; }
+  std::string Problem() const override { return problem_; }
 
  private:
   InstanceLockResult TryLock();
+  InstanceLockResult Unavailable(std::string problem);
+  // Who answers on the socket: HeldBySameUser or HeldByOtherUser, nothing when nobody does.
+  bool AskHolder(InstanceLockResult& result);
   int ConnectToHolder() const;  // a connected socket, or -1
   void StartListening();
   void Listen();
   void Answer(int client);
 
-  std::string name_;
+  Place place_;
+  std::filesystem::path socketPath_;
   bool tried_ = false;
   InstanceLockResult result_ = InstanceLockResult::Unavailable;
+  std::string holderName_;
+  std::string problem_;
+  int lockFd_ = -1;
   int listenFd_ = -1;
   int wakeFds_[2] = {-1, -1};
   std::thread listener_;

@@ -237,6 +237,10 @@ Settings are only effective when the apply button is pressed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>PYXTUNE has been started by other user (%1).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Add font failed!</source>
         <translation type="unfinished"></translation>
     </message>

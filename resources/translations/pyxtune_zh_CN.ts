@@ -244,6 +244,10 @@ Settings are only effective when the apply button is pressed.</source>
         <translation>PYXTUNE 已由其他用户启动。</translation>
     </message>
     <message>
+        <source>PYXTUNE has been started by other user (%1).</source>
+        <translation>PYXTUNE 已由其他用户（%1）启动。</translation>
+    </message>
+    <message>
         <source>Add font failed!</source>
         <translation>添加字体失败！</translation>
     </message>

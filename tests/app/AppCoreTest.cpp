@@ -175,13 +175,22 @@ TEST_F(AppCoreTest, AnotherUsersCopyGivesTheMessageAndEnds) {
     FakeInstanceLock first(machine_, 1);
     auto core1 = MakeCore();
     ASSERT_EQ(Start(*core1, first, ""), StartupResult::RunMainWindow);
-    FakeInstanceLock other(machine_, 2);
-    auto core2 = MakeCore();
-    EXPECT_EQ(Start(*core2, other, ""), StartupResult::OtherUsersCopy);
-    ASSERT_EQ(messages_.messages.size(), 1u);
-    EXPECT_EQ(messages_.messages[0].text, "PYXTUNE has been started by other user.");
-    EXPECT_EQ(messages_.messages[0].caption, "PYXTUNE");
-    EXPECT_EQ(messages_.messages[0].icon, MessageIcon::Error);
+    // The holder is named where the system tells who it is.
+    const struct {
+        std::string holderName, message;
+    } rows[] = {{"", "PYXTUNE has been started by other user."},
+                {"alice", "PYXTUNE has been started by other user (alice)."}};
+    for (const auto& row : rows) {
+        messages_.messages.clear();
+        FakeInstanceLock other(machine_, 2);
+        other.holderName = row.holderName;
+        auto core2 = MakeCore();
+        EXPECT_EQ(Start(*core2, other, ""), StartupResult::OtherUsersCopy);
+        ASSERT_EQ(messages_.messages.size(), 1u);
+        EXPECT_EQ(messages_.messages[0].text, row.message);
+        EXPECT_EQ(messages_.messages[0].caption, "PYXTUNE");
+        EXPECT_EQ(messages_.messages[0].icon, MessageIcon::Error);
+    }
 }
 
 TEST_F(AppCoreTest, FontFailureIsReportedAndStartUpGoesOn) {

@@ -30,8 +30,8 @@
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,9 +54,11 @@ struct EnvChange {
 // How a started program is kept apart from the rest of the machine.
 enum class Isolation {
     None,
-    // The window's one-copy lock is an abstract socket, which lives in a network namespace: in
-    // a namespace of its own the program takes its own lock, whatever copy runs elsewhere on
-    // the machine, and the installed program's lock stays as strong as it is.
+    // The program runs in namespaces of its own: root's copy finds its lock folder /run/pyxtune
+    // on a fresh file system of its mount namespace (another user's copy has its lock in the
+    // $XDG_RUNTIME_DIR the test gives it), and kernel events the test makes in its network
+    // namespace reach nobody else. So it takes its own lock, whatever copy runs elsewhere on the
+    // machine, and the installed program's lock stays as strong as it is.
     OwnInstanceLock,
 };
 
@@ -255,9 +257,10 @@ private:
         exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
-    // fork, a network namespace of the child's own, exec. Root makes the namespace directly;
-    // another user makes it inside a user namespace that maps the user to itself, so the program
-    // still runs as that user. The child reports a failed step through a close-on-exec pipe
+    // fork, a network namespace of the child's own, exec. Root makes the namespaces directly and
+    // mounts a file system of the child's own on /run/pyxtune; another user makes the network
+    // namespace inside a user namespace that maps the user to itself, so the program still runs
+    // as that user. The child reports a failed step through a close-on-exec pipe
     // (an errno value), so the parent knows before the test goes on.
     void StartIsolated(char* const argv[], char* const envp[]) {
         const std::string uidMap = std::to_string(::getuid()) + " " + std::to_string(::getuid()) + " 1";
@@ -281,7 +284,13 @@ private:
                 if (fd >= 0) ::close(fd);
                 return ok;
             };
-            if (::unshare(CLONE_NEWNET) != 0) {
+            if (::getuid() == 0) {
+                if (::unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) fail(1);
+                if ((::mkdir("/run/pyxtune", 0755) != 0 && errno != EEXIST) ||
+                    ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                    ::mount("pyxtune", "/run/pyxtune", "tmpfs", MS_NOSUID | MS_NODEV | MS_NOEXEC, "mode=0755") != 0)
+                    fail(5);
+            } else if (::unshare(CLONE_NEWNET) != 0) {
                 if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) fail(1);
                 if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", uidMap) ||
                     !put("/proc/self/gid_map", gidMap))
@@ -307,7 +316,7 @@ private:
         pid_ = child;
         if (got == static_cast<ssize_t>(sizeof error)) {
             static const char* const kSteps[] = {"", "a network namespace of its own", "its user mapping",
-                                                 "its standard files", "exec"};
+                                                 "its standard files", "exec", "a lock folder of its own"};
             isolationError_ = std::string(kSteps[error[0]]) + ": " + std::strerror(error[1]);
             int status = 0;
             ::waitpid(pid_, &status, 0);
@@ -325,37 +334,21 @@ private:
 #endif
 
 #ifndef _WIN32
-// Holds the window's machine-wide lock name in this process for as long as it lives, as a
-// copy of the window running elsewhere on the machine would; held by nobody when another
-// process already has it, which is the same situation.
+// Holds the window's lock of this process's user (root's is machine-wide) for as long as it
+// lives, as a copy of the window running elsewhere on the machine would; held by nobody when
+// another process already has it, which is the same situation.
 class MachineLockHolder {
 public:
     MachineLockHolder() {
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const std::string name = LinuxInstanceLock::kDefaultName;
-        std::memcpy(address.sun_path + 1, name.data(), name.size());  // sun_path[0] = 0: abstract
-        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-        if (fd_ >= 0 && (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd_, 1) != 0)) {
-            held_ = errno == EADDRINUSE;
-            ::close(fd_);
-            fd_ = -1;
-        } else {
-            held_ = fd_ >= 0;
-        }
+        const InstanceLockResult result = lock_.Acquire();
+        taken_ = result == InstanceLockResult::Acquired || result == InstanceLockResult::HeldBySameUser;
     }
-    ~MachineLockHolder() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    MachineLockHolder(const MachineLockHolder&) = delete;
-    MachineLockHolder& operator=(const MachineLockHolder&) = delete;
-    // Whether the name is taken now, by this holder or by another process.
-    bool Taken() const { return held_; }
+    // Whether the lock is taken now, by this holder or by another process.
+    bool Taken() const { return taken_; }
 
 private:
-    int fd_ = -1;
-    bool held_ = false;
+    LinuxInstanceLock lock_;
+    bool taken_ = false;
 };
 
 #endif

@@ -2,26 +2,25 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <mutex>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr uid_t kNobody = 65534;
-
-// A lock name of this test alone, so a running program or a parallel test never meets it.
-std::string UniqueName() {
-  static std::atomic<int> serial{0};
-  return "PYXTUNE_test_" + std::to_string(getpid()) + "_" + std::to_string(serial++);
-}
+namespace fs = std::filesystem;
 
 class TempFolder {
  public:
@@ -31,30 +30,35 @@ class TempFolder {
   }
   ~TempFolder() {
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    fs::remove_all(path_, ec);
   }
-  const std::filesystem::path& path() const { return path_; }
+  const fs::path& path() const { return path_; }
 
  private:
-  std::filesystem::path path_;
+  fs::path path_;
 };
 
-// Each child waits for the parent's go, tries the lock (as asUser, with runtimeDir as its
-// own $XDG_RUNTIME_DIR when given), holds it a while when it got it, and reports the
-// outcome as its exit status, plus 10 when it reached a first copy to activate.
-pid_t ForkContender(const std::string& name, const int go[2], int holdMs, uid_t asUser,
-                    const char* runtimeDir = nullptr) {
+// The lock of this test alone, in a folder of its own, so a running program or a parallel test
+// never meets it.
+struct TestPlace {
+  TempFolder root;
+  LinuxInstanceLock::Place place{root.path() / "pyxtune", geteuid(), 0700};
+};
+
+// Each child waits for the parent's go, tries the lock (as asUser), holds it a while when it
+// got it, and reports the outcome as its exit status, plus 10 when it reached a first copy to
+// activate.
+pid_t ForkContender(const LinuxInstanceLock::Place& place, const int go[2], int holdMs, uid_t asUser) {
   const pid_t pid = fork();
   if (pid != 0) return pid;
   close(go[1]);  // or the pipe never reports its end
   const int goFd = go[0];
-  if (runtimeDir != nullptr) setenv("XDG_RUNTIME_DIR", runtimeDir, 1);
   if (asUser != static_cast<uid_t>(-1) && (setgid(asUser) != 0 || setuid(asUser) != 0)) _exit(99);
   char signal;
   if (read(goFd, &signal, 1) < 0) _exit(98);
   int code;
   {
-    LinuxInstanceLock lock(name);
+    LinuxInstanceLock lock(place);
     const InstanceLockResult result = lock.Acquire();
     code = static_cast<int>(result);
     if (result == InstanceLockResult::Acquired) usleep(holdMs * 1000);
@@ -70,17 +74,17 @@ int ExitCode(pid_t pid) {
 }
 
 // Starts a contender at once (no go signal to wait for).
-int Contend(const std::string& name, uid_t asUser, const char* runtimeDir = nullptr) {
+int Contend(const LinuxInstanceLock::Place& place, uid_t asUser) {
   int go[2];
   if (pipe(go) != 0) return -1;
-  const pid_t pid = ForkContender(name, go, 0, asUser, runtimeDir);
+  const pid_t pid = ForkContender(place, go, 0, asUser);
   close(go[0]);
   close(go[1]);
   return ExitCode(pid);
 }
 
-// A copy in a child process (as asUser) that takes the lock and keeps it until `release`
-// is called or it is killed; pid is -1 when it did not get the lock.
+// A copy in a child process that takes the lock and keeps it until `release` is called or it
+// is killed; pid is -1 when it did not get the lock.
 struct HeldInChild {
   pid_t pid = -1;
   int releaseFd = -1;
@@ -90,7 +94,7 @@ struct HeldInChild {
   }
 };
 
-HeldInChild HoldInChild(const std::string& name, uid_t asUser, const char* runtimeDir = nullptr) {
+HeldInChild HoldInChild(const LinuxInstanceLock::Place& place) {
   int ready[2];
   int hold[2];
   if (pipe(ready) != 0 || pipe(hold) != 0) return {};
@@ -98,9 +102,7 @@ HeldInChild HoldInChild(const std::string& name, uid_t asUser, const char* runti
   if (pid == 0) {
     close(ready[0]);
     close(hold[1]);
-    if (runtimeDir != nullptr) setenv("XDG_RUNTIME_DIR", runtimeDir, 1);
-    if (asUser != static_cast<uid_t>(-1) && (setgid(asUser) != 0 || setuid(asUser) != 0)) _exit(99);
-    LinuxInstanceLock lock(name);
+    LinuxInstanceLock lock(place);
     const char got = lock.Acquire() == InstanceLockResult::Acquired ? 'y' : 'n';
     if (write(ready[1], &got, 1) != 1) _exit(1);
     char none;
@@ -125,8 +127,8 @@ HeldInChild HoldInChild(const std::string& name, uid_t asUser, const char* runti
 
 TEST(LinuxInstanceLock, TheLaterStartsActivationTokenReachesTheFirstCopy) {
   // On Wayland only the token the launcher gave the later start may bring a window forward.
-  const std::string name = UniqueName();
-  LinuxInstanceLock first(name);
+  TestPlace at;
+  LinuxInstanceLock first(at.place);
   std::mutex m;
   std::vector<std::string> tokens;
   first.SetActivationHandler([&](const std::string& token) {
@@ -134,7 +136,7 @@ TEST(LinuxInstanceLock, TheLaterStartsActivationTokenReachesTheFirstCopy) {
     tokens.push_back(token);
   });
   ASSERT_EQ(first.Acquire(), InstanceLockResult::Acquired);
-  LinuxInstanceLock second(name);
+  LinuxInstanceLock second(at.place);
   ASSERT_EQ(second.Acquire(), InstanceLockResult::HeldBySameUser);
 
   ASSERT_EQ(setenv("XDG_ACTIVATION_TOKEN", "kwin-4711_TIME123", 1), 0);
@@ -149,15 +151,15 @@ TEST(LinuxInstanceLock, TheLaterStartsActivationTokenReachesTheFirstCopy) {
 }
 
 TEST(LinuxInstanceLock, SecondLockOfSameUserSeesFirstAndActivatesIt) {
-  const std::string name = UniqueName();
-  LinuxInstanceLock first(name);
+  TestPlace at;
+  LinuxInstanceLock first(at.place);
   std::atomic<int> activations{0};
   first.SetActivationHandler([&](const std::string&) { ++activations; });
   ASSERT_EQ(first.Acquire(), InstanceLockResult::Acquired);
   EXPECT_EQ(first.Acquire(), InstanceLockResult::Acquired) << "a second call repeats the outcome";
   EXPECT_FALSE(first.ActivateFirstCopy()) << "the holder has nobody to activate";
 
-  LinuxInstanceLock second(name);
+  LinuxInstanceLock second(at.place);
   EXPECT_EQ(second.Acquire(), InstanceLockResult::HeldBySameUser);
   EXPECT_EQ(activations.load(), 0) << "asking who holds the lock is no activation";
   EXPECT_TRUE(second.ActivateFirstCopy());
@@ -167,45 +169,39 @@ TEST(LinuxInstanceLock, SecondLockOfSameUserSeesFirstAndActivatesIt) {
 }
 
 TEST(LinuxInstanceLock, LockIsFreeAgainWhenTheHolderEnds) {
-  const std::string name = UniqueName();
+  TestPlace at;
   {
-    LinuxInstanceLock first(name);
+    LinuxInstanceLock first(at.place);
     ASSERT_EQ(first.Acquire(), InstanceLockResult::Acquired);
   }
-  LinuxInstanceLock next(name);
+  LinuxInstanceLock next(at.place);
   EXPECT_EQ(next.Acquire(), InstanceLockResult::Acquired);
 }
 
 TEST(LinuxInstanceLock, ACrashedHolderLeavesNothingThatStopsTheNextStart) {
-  const std::string name = UniqueName();
-  HeldInChild holder = HoldInChild(name, -1);
+  TestPlace at;
+  HeldInChild holder = HoldInChild(at.place);
   ASSERT_GT(holder.pid, 0);
-  EXPECT_EQ(Contend(name, -1), static_cast<int>(InstanceLockResult::HeldBySameUser) + 10)
+  EXPECT_EQ(Contend(at.place, -1), static_cast<int>(InstanceLockResult::HeldBySameUser) + 10)
       << "while it runs it is found and answers";
   kill(holder.pid, SIGKILL);  // no destructor runs
   waitpid(holder.pid, nullptr, 0);
   holder.release();
 
-  LinuxInstanceLock next(name);
+  LinuxInstanceLock next(at.place);
   EXPECT_EQ(next.Acquire(), InstanceLockResult::Acquired);
   std::atomic<int> activations{0};
   next.SetActivationHandler([&](const std::string&) { ++activations; });
-  EXPECT_EQ(Contend(name, -1), static_cast<int>(InstanceLockResult::HeldBySameUser) + 10);
+  EXPECT_EQ(Contend(at.place, -1), static_cast<int>(InstanceLockResult::HeldBySameUser) + 10);
   EXPECT_EQ(activations.load(), 1);
 }
 
-TEST(LinuxInstanceLock, ANameThatCannotBeBoundLeavesNoLock) {
-  LinuxInstanceLock lock(std::string(200, 'x'));
-  EXPECT_EQ(lock.Acquire(), InstanceLockResult::Unavailable);
-  EXPECT_FALSE(lock.ActivateFirstCopy());
-}
-
 TEST(LinuxInstanceLock, StartsAtOnceLeaveExactlyOneRunning) {
-  const std::string name = UniqueName();
+  TestPlace at;
   int go[2];
   ASSERT_EQ(pipe(go), 0);
   std::vector<pid_t> children;
-  for (int i = 0; i < 5; ++i) children.push_back(ForkContender(name, go, 600, -1));
+  for (int i = 0; i < 5; ++i) children.push_back(ForkContender(at.place, go, 600, -1));
   close(go[0]);
   close(go[1]);  // every child's read returns now: all start together
 
@@ -224,50 +220,122 @@ TEST(LinuxInstanceLock, StartsAtOnceLeaveExactlyOneRunning) {
   EXPECT_EQ(activatedOthers, 4) << "every later start reached the first copy";
 }
 
-TEST(LinuxInstanceLock, CopyOfAnotherUserIsToldApartAndCannotActivate) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to start a copy as another user";
-  const std::string name = UniqueName();
-  LinuxInstanceLock mine(name);
-  std::atomic<int> activations{0};
-  mine.SetActivationHandler([&](const std::string&) { ++activations; });
-  ASSERT_EQ(mine.Acquire(), InstanceLockResult::Acquired);
-
-  EXPECT_EQ(Contend(name, kNobody), static_cast<int>(InstanceLockResult::HeldByOtherUser))
-      << "and no activation acknowledged";
-  EXPECT_EQ(activations.load(), 0);
+// A lock in a place others can arrange is never used: the program then runs unguarded and says
+// why, rather than take a lock another user made for it.
+TEST(LinuxInstanceLock, APlaceThatIsNotSafeIsNotUsed) {
+  struct Row {
+    const char* what;
+    bool needsRoot;
+    void (*arrange)(const fs::path& folder, const fs::path& elsewhere);
+  };
+  const Row rows[] = {
+      {"folder is a link", false, [](const fs::path& f, const fs::path& e) { fs::create_directory_symlink(e, f); }},
+      {"folder writable by others", false,
+       [](const fs::path& f, const fs::path&) {
+         fs::create_directory(f);
+         chmod(f.c_str(), 0777);
+       }},
+      {"folder of another user", true,
+       [](const fs::path& f, const fs::path&) {
+         fs::create_directory(f);
+         ASSERT_EQ(chown(f.c_str(), kNobody, kNobody), 0);
+       }},
+      {"lock file is a link", false,
+       [](const fs::path& f, const fs::path& e) {
+         fs::create_directory(f);
+         fs::create_symlink(e / "victim", f / "window.lock");
+       }},
+      {"lock file of another user", true,
+       [](const fs::path& f, const fs::path&) {
+         fs::create_directory(f);
+         const fs::path lock = f / "window.lock";
+         FILE* made = fopen(lock.c_str(), "w");
+         ASSERT_NE(made, nullptr);
+         fclose(made);
+         ASSERT_EQ(chown(lock.c_str(), kNobody, kNobody), 0);
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.needsRoot && geteuid() != 0) continue;
+    TestPlace at;
+    const fs::path elsewhere = at.root.path() / "elsewhere";
+    fs::create_directory(elsewhere);
+    row.arrange(at.place.folder, elsewhere);
+    LinuxInstanceLock lock(at.place);
+    EXPECT_EQ(lock.Acquire(), InstanceLockResult::Unavailable);
+    EXPECT_NE(lock.Problem().find(at.place.folder.string()), std::string::npos) << lock.Problem();
+    EXPECT_FALSE(lock.ActivateFirstCopy());
+    EXPECT_FALSE(fs::exists(elsewhere / "victim")) << "nothing made through a link";
+    EXPECT_FALSE(fs::exists(elsewhere / "window.sock"));
+  }
 }
 
-// Each user's session has a runtime folder of its own; the lock must not live in one.
-TEST(LinuxInstanceLock, TwoUsersWithTheirOwnRuntimeFoldersMeetOneLock) {
+// A copy in a child process run as nobody contends for root's lock and reports through its exit status: the outcome, plus 10 when it named root as the holder.
+int ContendAsNobody(const LinuxInstanceLock::Place& place) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(99);
+    LinuxInstanceLock lock(place);
+    const InstanceLockResult result = lock.Acquire();
+    if (result == InstanceLockResult::Acquired) _exit(0);
+    _exit(static_cast<int>(result) + (lock.HolderName() == "root" ? 10 : 0) + (lock.ActivateFirstCopy() ? 20 : 0));
+  }
+  return ExitCode(pid);
+}
+
+TEST(LinuxInstanceLock, AnotherUserCanNeitherTakeNorBlockRootsLock) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to start a copy as another user";
-  TempFolder rootRuntime, userRuntime;
+  TempFolder run;
+  // As the program's own folder under /run: root's, readable by all.
+  const LinuxInstanceLock::Place place{run.path() / "pyxtune", 0, 0755};
+  ASSERT_EQ(chmod(run.path().c_str(), 0755), 0);
+
+  // What any user could bind: a name in the abstract namespace every user shares, which the
+  // program's lock once was.
+  const int squat = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string oldName = "PYXTUNE_App_Mutex";
+  std::memcpy(address.sun_path + 1, oldName.data(), oldName.size());
+  // Taken already (by a copy of an older build) is the same situation.
+  (void)bind(squat, reinterpret_cast<sockaddr*>(&address),
+             static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + oldName.size()));
+
+  // Before root's copy runs nobody can make the lock; then root takes it.
+  LinuxInstanceLock mine(place);
+  std::atomic<int> activations{0};
+  mine.SetActivationHandler([&](const std::string&) { ++activations; });
+  EXPECT_EQ(ContendAsNobody(place), static_cast<int>(InstanceLockResult::Unavailable));
+  ASSERT_EQ(mine.Acquire(), InstanceLockResult::Acquired);
+  struct stat about {};
+  ASSERT_EQ(stat((place.folder / "window.lock").c_str(), &about), 0);
+  EXPECT_EQ(about.st_uid, 0u);
+  EXPECT_EQ(about.st_mode & 0777, 0600u);
+
+  // While it runs nobody learns who holds it and cannot raise its window.
+  EXPECT_EQ(ContendAsNobody(place), static_cast<int>(InstanceLockResult::HeldByOtherUser) + 10);
+  EXPECT_EQ(activations.load(), 0);
+  close(squat);
+}
+
+// Any other user's copy is one per user session, beside root's copy and the others'.
+TEST(LinuxInstanceLock, EachUsersSessionLockStandsApartFromRootsLock) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to start a copy as another user";
+  TempFolder run, userRuntime;
   ASSERT_EQ(chown(userRuntime.path().c_str(), kNobody, kNobody), 0);
   ASSERT_EQ(chmod(userRuntime.path().c_str(), 0700), 0);
-  const char* saved = std::getenv("XDG_RUNTIME_DIR");
-  const std::string keep = saved ? saved : "";
-  setenv("XDG_RUNTIME_DIR", rootRuntime.path().c_str(), 1);
+  const LinuxInstanceLock::Place rootPlace{run.path() / "pyxtune", 0, 0755};
+  const LinuxInstanceLock::Place userPlace{userRuntime.path() / "pyxtune", kNobody, 0700};
 
-  const std::string name = UniqueName();
-  {
-    // root first, then the user: the user is told another user runs it.
-    LinuxInstanceLock rootCopy(name);
-    ASSERT_EQ(rootCopy.Acquire(), InstanceLockResult::Acquired);
-    EXPECT_EQ(Contend(name, kNobody, userRuntime.path().c_str()),
-              static_cast<int>(InstanceLockResult::HeldByOtherUser));
-  }
-  {
-    // The user first; root's start meets it.
-    HeldInChild user = HoldInChild(name, kNobody, userRuntime.path().c_str());
-    ASSERT_GT(user.pid, 0);
-    LinuxInstanceLock rootCopy(name);
-    EXPECT_EQ(rootCopy.Acquire(), InstanceLockResult::HeldByOtherUser);
-    EXPECT_FALSE(rootCopy.ActivateFirstCopy()) << "root does not raise a user's window";
-    user.release();
-    EXPECT_EQ(ExitCode(user.pid), 0);
-  }
-  if (saved) {
-    setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
-  } else {
-    unsetenv("XDG_RUNTIME_DIR");
-  }
+  LinuxInstanceLock rootCopy(rootPlace);
+  ASSERT_EQ(rootCopy.Acquire(), InstanceLockResult::Acquired);
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  const pid_t user = ForkContender(userPlace, go, 300, kNobody);
+  close(go[0]);
+  close(go[1]);
+  EXPECT_EQ(ExitCode(user), static_cast<int>(InstanceLockResult::Acquired));
+  EXPECT_EQ(Contend(userPlace, kNobody), static_cast<int>(InstanceLockResult::Acquired))
+      << "free again once the user's copy ended";
 }

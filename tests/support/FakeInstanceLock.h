@@ -24,7 +24,10 @@ class FakeInstanceLock : public InstanceLock {
   InstanceLockResult Acquire() override;
   bool ActivateFirstCopy() override;
   void SetActivationHandler(ActivationHandler handler) override;
+  std::string HolderName() const override { return holderName; }
 
+  // The name the system gives this copy for another user's holder (empty: it tells none).
+  std::string holderName;
   // The activation token the desktop gave this copy at its start.
   std::string activationToken;
 

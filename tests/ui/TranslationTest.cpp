@@ -241,7 +241,7 @@ TEST(Translation, EveryTextTheCoreShowsIsListedForTheTranslators) {
     // The list the translation tools read must hold the core's texts word for word, or a
     // message box would look for a translation that was never made.
     const std::string_view coreTexts[] = {
-        kOverclockWarningText, kAppliedText, kOtherUserMessage, kAddFontFailedMessage, kNotKeplerText, kBoostClockZeroText,
+        kOverclockWarningText, kAppliedText, kOtherUserMessage, kOtherUserNamedMessage, kAddFontFailedMessage, kNotKeplerText, kBoostClockZeroText,
         kKeepQuestionText, kNotEverySettingAppliedText, kGpuRefusedText, kOtherSettingsAppliedText, kHandBackThermalText,
         kHandBackTemperatureLostText, kFanBackText, kFanNotBackText, kReapplySkippedMessage, kLedServiceStartedText,
         kLedServiceStoppedText, kLedServiceProgramMissingText, kSettingsNoPlaceText, kSettingsLinkText,
