@@ -56,6 +56,40 @@ bool LooksInstalled(const fs::path& programFolder) {
 
 #endif
 
+#ifndef _WIN32
+// Why the root, or a folder above it, would let another user swap the settings folder for a
+// link while the program runs (by renaming what lies in it): it must be this user's or root's,
+// and nobody else may write in it, unless it is sticky (/tmp), where nobody may rename another
+// user's entries. Its own group may write in it when that group is this user's (a private
+// group). Links on the way are followed: the folder that holds a link is examined as well.
+std::optional<SettingsFolderRefusal> ExamineFolderAbove(const fs::path& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;  // made later, this user's alone
+        return SettingsFolderRefusal{SettingsFolderFault::Unexamined, folder, 0, std::strerror(errno)};
+    }
+    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+        return SettingsFolderRefusal{SettingsFolderFault::OtherOwner, folder, info.st_uid, {}};
+    const bool sticky = (info.st_mode & S_ISVTX) != 0;
+    const bool groupMayWrite = (info.st_mode & S_IWGRP) != 0 && info.st_gid != ::getegid();
+    if (!sticky && (groupMayWrite || (info.st_mode & S_IWOTH) != 0))
+        return SettingsFolderRefusal{SettingsFolderFault::OthersMayWrite, folder, 0, {}};
+    return std::nullopt;
+}
+
+std::optional<SettingsFolderRefusal> ExamineRootAndAbove(const fs::path& root) {
+    std::error_code ec;
+    const fs::path real = fs::weakly_canonical(root, ec);
+    for (const fs::path& start : {root, ec ? root : real}) {
+        for (fs::path at = start;; at = at.parent_path()) {
+            if (auto refusal = ExamineFolderAbove(at)) return refusal;
+            if (at == at.parent_path()) break;
+        }
+    }
+    return std::nullopt;
+}
+#endif
+
 // The folders from just below the root down to the chosen folder, top first.
 std::vector<fs::path> FoldersBelowRoot(const SettingsLocation& location) {
     std::vector<fs::path> folders;
@@ -193,6 +227,11 @@ std::optional<SettingsFolderRefusal> CheckSettingsFolder(const SettingsLocation&
     if (!location.chosen.is_absolute() || !location.root.is_absolute()) return SettingsFolderRefusal{};
     for (const fs::path& folder : FoldersBelowRoot(location))
         if (auto refusal = ExamineFolder(folder)) return refusal;
+#ifndef _WIN32
+    // Checked once, the folders below the root stay as they were only if nobody else can
+    // rename what lies above them.
+    if (auto refusal = ExamineRootAndAbove(location.root)) return refusal;
+#endif
     return std::nullopt;
 }
 

@@ -90,7 +90,9 @@ SettingsLocation DecideSettingsLocation(const SettingsPlaceFacts& facts);
 // Whether the location's folder may be used: it is absolute, and each folder from below the
 // root down to it that exists is a real folder (not a link), this user's own, and nobody
 // else's to write in. A missing one is fine: MakeSettingsFolder makes it this user's alone.
-// On Windows only the first holds: the folder there is the program's own.
+// The root and each folder above it (links followed) is this user's or root's and nobody
+// else's to write in (sticky folders aside), so nobody can swap a checked folder for a link
+// while the program runs. On Windows only the first holds: the folder there is the program's own.
 std::optional<SettingsFolderRefusal> CheckSettingsFolder(const SettingsLocation& location);
 
 // The rule above for this process: the facts are read from the system and the environment, and

@@ -47,7 +47,12 @@ std::string UserName(uid_t uid) {
   return "uid " + std::to_string(uid);
 }
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+std::string Quoted(const std::filesystem::path& path) {
+  std::string quoted(1, '"');
+  quoted += path.string();
+  quoted += '"';
+  return quoted;
+}
 
 bool WaitReadable(int fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};

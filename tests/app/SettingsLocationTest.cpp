@@ -151,17 +151,24 @@ TEST(SettingsLocationTest, AFolderAnotherUserCouldHavePreparedIsNotUsedAndSaysWh
         {"a folder its group may write", "pyxtune", Plant::Folder, 0770, 0, "can be written by other users"},
         {"a folder everybody may write", "pyxtune/simulated", Plant::Folder, 0703, 0, "can be written by other users"},
         {"a file in its place", "pyxtune", Plant::File, 0, 0, "is not a folder"},
+        // The configuration home itself ("" below): whoever may rename what lies in it could
+        // swap a checked folder for a link later.
+        {"another user's configuration home", "", Plant::Folder, 0700, 65534, "is owned by another user (uid 65534)"},
+        {"a configuration home everybody may write", "", Plant::Folder, 0777, 0, "can be written by other users"},
+        {"a sticky configuration home", "", Plant::Folder, 01777, 0, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const test::TempFolder home("pyx-config-"), elsewhere("pyx-elsewhere-");
-        const fs::path planted = home.Path() / c.at, folder = home.Path() / "pyxtune" / "simulated";
-        fs::create_directories(planted.parent_path());
-        fs::permissions(planted.parent_path(), fs::perms::owner_all);
+        const fs::path planted = *c.at ? home.Path() / c.at : home.Path(), folder = home.Path() / "pyxtune" / "simulated";
+        if (*c.at) {
+            fs::create_directories(planted.parent_path());
+            fs::permissions(planted.parent_path(), fs::perms::owner_all);
+        }
         if (c.plant == Plant::Link) fs::create_directory_symlink(elsewhere.Path(), planted);
         if (c.plant == Plant::File) std::ofstream(planted) << "not a folder";
         if (c.plant == Plant::Folder) {
-            ASSERT_TRUE(fs::create_directory(planted));
+            ASSERT_TRUE(!*c.at || fs::create_directory(planted));
             ASSERT_EQ(::chmod(planted.c_str(), c.mode) | ::chown(planted.c_str(), c.owner, c.owner), 0);
         }
         ScopedEnv xdg("XDG_CONFIG_HOME", home.Path().string());
