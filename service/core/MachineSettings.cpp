@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "app/TuningReadBack.h"
 #include "app/TuningSettingsStore.h"
 
 namespace pyx {
@@ -45,6 +46,9 @@ std::vector<std::string> MachineSettings::Reapply(std::string_view occasion) {
         lines.push_back("GPU " + std::to_string(r.gpu) + " refused its " + DescribeWrite(r) + " " + when + ": " +
                         StatusInWords(r.status));
     if (matched && !report.AnyRefused()) lines.push_back("the settings were put back " + when);
+    // A card may keep another value than the one it took; the log says which.
+    for (const std::string& drift : TuningReadBack::Drift(boards_, report))
+        lines.push_back(drift + ", when the settings were put back " + when);
     return lines;
 }
 
