@@ -6,6 +6,7 @@
 #include "app/CardListing.h"
 #include "app/FanReport.h"
 #include "app/MonitorReadouts.h"
+#include "app/VfCurveJson.h"
 #include "app/TuningApply.h"
 #include "app/TuningReportJson.h"
 #include "gpu/CardTuning.h"
@@ -92,6 +93,19 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
         case RequestKind::History:
             if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
             return Samples(request);
+        case RequestKind::VfList: {
+            if (auto refusal = CheckGpu(request.gpu, true)) return *refusal;
+            VfCurve curve;
+            if (const NvStatus status = ReadVfCurve(boards_, *request.gpu, curve); status != kNvOk)
+                return ServiceProtocol::Refusal(ServiceError::Hardware,
+                                                "GPU " + std::to_string(*request.gpu) +
+                                                    " did not give its clock-client records (status " +
+                                                    std::to_string(status) + ")");
+            nlohmann::json answer = VfCurveJson(curve);
+            answer["backend"] = library_.BackendName();
+            answer["gpu"] = *request.gpu;
+            return ServiceProtocol::Answer(answer);
+        }
     }
     return ServiceProtocol::Refusal(ServiceError::UnknownOperation, "unknown operation");
 }

@@ -15,8 +15,8 @@ struct OperationShape {
     std::set<std::string> optional;
 };
 
-const std::array<OperationShape, 11>& Shapes() {
-    static const std::array<OperationShape, 11> shapes = {{
+const std::array<OperationShape, 12>& Shapes() {
+    static const std::array<OperationShape, 12> shapes = {{
         {RequestKind::Hello, {"version"}, {}},
         {RequestKind::List, {}, {}},
         {RequestKind::Monitor, {"gpu"}, {}},
@@ -28,6 +28,7 @@ const std::array<OperationShape, 11>& Shapes() {
         {RequestKind::FanCurveSet, {"points"}, {"gpu", "autoBelow"}},
         {RequestKind::FanCurveShow, {}, {"gpu"}},
         {RequestKind::History, {}, {"gpu", "since"}},
+        {RequestKind::VfList, {"gpu"}, {}},
     }};
     return shapes;
 }
@@ -143,6 +144,7 @@ AccessClass AccessOf(RequestKind kind) {
         case RequestKind::FanShow:
         case RequestKind::FanCurveShow:
         case RequestKind::History:
+        case RequestKind::VfList:
             break;
     }
     return AccessClass::Read;
@@ -161,6 +163,7 @@ std::string_view RequestName(RequestKind kind) {
         case RequestKind::FanCurveSet: return "fanCurveSet";
         case RequestKind::FanCurveShow: return "fanCurveShow";
         case RequestKind::History: return "history";
+        case RequestKind::VfList: return "vf";
     }
     return "?";
 }

@@ -8,7 +8,8 @@ namespace pyx {
 
 // The protocol both ends speak; a client of another version is told to restart the service
 // rather than being half understood.
-inline constexpr int kServiceProtocolVersion = 1;
+// 2: the vf listing.
+inline constexpr int kServiceProtocolVersion = 2;
 // Longest request line the service reads; a settings file of this program is a few KiB, and
 // nothing a client sends comes near this.
 inline constexpr std::size_t kMaxRequestBytes = 64 * 1024;
@@ -27,6 +28,7 @@ enum class RequestKind : uint8_t {
     FanCurveSet,   // one GPU's fan, or every GPU's, follows a curve from now on (and at every start)
     FanCurveShow,  // the curve each GPU follows, with its temperature and level now
     History,       // the samples the owner kept of one GPU or of all, since a time
+    VfList,        // one GPU's clock-client domains and VF points with their offsets
 };
 
 enum class ApplyModeName : uint8_t { Extreme, Performance, Common, Custom };
@@ -56,7 +58,7 @@ std::string_view RequestName(RequestKind kind);
 struct ServiceRequest {
     RequestKind kind = RequestKind::Hello;
     int clientVersion = 0;      // Hello
-    std::optional<int> gpu;     // Monitor: required; FanShow, FanAuto, History: none for every GPU; Apply: none for GPU 0
+    std::optional<int> gpu;     // Monitor, VfList: required; FanShow, FanAuto, History: none for every GPU; Apply: none for GPU 0
     // Apply:
     ApplyModeName mode = ApplyModeName::Common;
     bool allGpus = false;

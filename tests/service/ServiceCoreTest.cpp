@@ -39,10 +39,12 @@ TEST(ServiceCore, RequestsAreCheckedBeforeTheyReachACard) {
     ServiceCore core(*world.nv, *world.table, policy, {"9.9", "Back-end: sim"});
     EXPECT_FALSE(core.NeedsTicks()) << "nothing to watch: the service sleeps";
     const CoreCase cases[] = {
-        {2000, R"({"op":"hello","version":1})", nullptr, R"("backendLine":"Back-end: sim")", false},
-        {2000, R"({"op":"hello","version":2})", "versionMismatch", R"("serviceVersion":"9.9")", false},
+        {2000, R"({"op":"hello","version":2})", nullptr, R"("backendLine":"Back-end: sim")", false},
+        {2000, R"({"op":"hello","version":1})", "versionMismatch", R"("serviceVersion":"9.9")", false},
         {2000, R"({"op":"monitor","gpu":0})", nullptr, R"("temperatureC":)", false},
         {2000, R"({"op":"monitor","gpu":7})", "outOfRange", "this machine has no GPU 7 (accepted: 0)", false},
+        {2000, R"({"op":"vf","gpu":0})", nullptr, R"("domain":"GRAPHICS CLOCK")", false},
+        {2000, R"({"op":"vf","gpu":7})", "outOfRange", "this machine has no GPU 7", false},
         {2000, R"({"op":"fanAuto"})", "denied", "not a tuner", false},
         {1000, R"({"op":"fanAuto","gpu":3})", "outOfRange", "no GPU 3", false},
         {1000, R"({"op":"fanAuto"})", nullptr, R"("refused":false)", true},

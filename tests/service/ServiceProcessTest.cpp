@@ -170,6 +170,7 @@ TEST_F(ServiceProcess, WhoMayAskWhatIsTheKernelsWordNotTheClients) {
         const char* says;
     } rows[] = {
         {kNobody, {}, R"({"op":"list"})", true, R"("deviceId")"},
+        {kNobody, {}, R"({"op":"vf","gpu":0})", true, R"("vfPoints")"},
         {kNobody, {}, R"({"op":"fanAuto"})", false,
          "needs membership of the group nogroup or an administrator's password: sudo adduser nobody nogroup"},
         {kNobody, {kNogroup}, R"({"op":"fanAuto"})", true, R"("answers")"},
@@ -198,7 +199,7 @@ TEST_F(ServiceProcess, StaleSocketIsReplacedButNothingElseIs) {
             << second->Err();
     }
     EXPECT_EQ(test::FileText(plainFile), "keep me");
-    EXPECT_EQ(AskAs(0, {}, R"({"op":"hello","version":1})").substr(0, 1), "{");
+    EXPECT_EQ(AskAs(0, {}, R"({"op":"hello","version":2})").substr(0, 1), "{");
 }
 
 // A client that stops mid-request, or sends a line without end, holds up no other client.
@@ -224,6 +225,10 @@ TEST_F(ServiceProcess, ClientsSayTheServiceOwnsTheCardsAndAKilledServicesFansGoB
     const auto list = Ctl({"list"});
     ASSERT_EQ(list.status, 0) << list.err;
     EXPECT_NE(list.out.find("owned by the Pyxtune service at " + socket_.string()), std::string::npos) << list.out;
+    const auto vf = Ctl({"vf"});
+    ASSERT_EQ(vf.status, 0) << vf.err;
+    EXPECT_NE(vf.out.find("owned by the Pyxtune service"), std::string::npos) << vf.out;
+    EXPECT_NE(vf.out.find("\nVF point 0: PROG, voltage-based, offset 0 kHz"), std::string::npos) << vf.out;
     const auto pin = Ctl({"apply", "custom", "--yes", "--core", "0", "--mem", "0", "--power", "100", "--fan", "60"}, false);
     ASSERT_EQ(pin.status, 0) << pin.err;
     const auto shown = [&] { return Ctl({"fan", "show", "--json"}).out; };

@@ -52,6 +52,8 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         {R"({"op":"apply","mode":"extreme","revertAfterS":61})", {}, ServiceError::BadRequest, {}, "from 5 to 60"},
         {R"({"op":"apply","mode":"common","revertAfterS":10})", {}, ServiceError::BadRequest, {}, "common is kept at once"},
         {R"({"op":"history"})", RequestKind::History},
+        {R"({"op":"vf","gpu":0})", RequestKind::VfList, {}, 0},
+        {R"({"op":"vf"})", {}, ServiceError::BadRequest, {}, "vf needs \"gpu\""},
         {R"({"op":"history","gpu":1,"since":1714564800000})", RequestKind::History, {}, 1},
         {R"({"op":"history","since":-1})", {}, ServiceError::BadRequest, {}, "whole milliseconds since 1970"},
         {R"({"op":"history","since":1.5})", {}, ServiceError::BadRequest, {}, "whole milliseconds since 1970"},
