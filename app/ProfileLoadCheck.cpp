@@ -21,7 +21,12 @@ constexpr int32_t kCoolerLevelMax = 100;
 
 ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTable& boards) {
     CIni ini;
-    if (!ini.Load(file)) return;
+    if (ini.Load(file)) Check(ini, boards);
+}
+
+ProfileLoadCheck::ProfileLoadCheck(const CIni& ini, GpuBoardTable& boards) { Check(ini, boards); }
+
+void ProfileLoadCheck::Check(const CIni& ini, GpuBoardTable& boards) {
     for (int gpu = 0; gpu < std::min<int>(boards.gpuCount, kMaxGpus); ++gpu) {
         const std::string name = "Gpu" + std::to_string(gpu + 1);
         const CTreeNode* section = SectionFor(ini, boards, gpu);

@@ -6,6 +6,8 @@
 
 #include "gpu/GpuBoardTable.h"
 
+class CIni;
+
 namespace pyx {
 
 // What a profile would send to the GPUs here, read before anything is sent: the GPUs whose
@@ -15,6 +17,8 @@ class ProfileLoadCheck {
 public:
     // Reads the ranges from the cards; a file that cannot be read matches no GPU.
     ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTable& boards);
+    // The same for settings read already (sent by a client as values).
+    ProfileLoadCheck(const CIni& ini, GpuBoardTable& boards);
 
     const std::vector<int>& Gpus() const { return gpus_; }
     // "[Gpu1] DyaGpuClock=99999 MHz is outside GPU 0's range -200..200 MHz", one per value.
@@ -25,6 +29,8 @@ public:
     const std::string* OutOfRange(int gpu, std::string_view key) const;
 
 private:
+    void Check(const CIni& ini, GpuBoardTable& boards);
+
     struct Refused {
         int gpu;
         std::string key;

@@ -312,11 +312,14 @@ const CTreeNode* SectionFor(const CIni& ini, const GpuBoardTable& table, int gpu
 int32_t LoadTuningSettings(const fs::path& fileName, GpuBoardTable& table, AppState& state, TuningReport* report) {
     CIni ini;
     if (!ini.Load(FileOrDefault(fileName))) return 0;
+    return ApplyTuningSettings(ini, table, state, report);
+}
 
+int32_t ApplyTuningSettings(const CIni& ini, GpuBoardTable& table, AppState& state, TuningReport* report) {
     // A value outside its card's range never reaches the card (a file edited by hand, or one
     // written for another card); the rest of the section still does, and the report says
     // which were skipped.
-    const ProfileLoadCheck ranges(FileOrDefault(fileName), table);
+    const ProfileLoadCheck ranges(ini, table);
     int32_t matched = 0;
     for (int gpu = 0; gpu < GpuCount(table); ++gpu) {
         const CTreeNode* section = SectionFor(ini, table, gpu);
@@ -329,7 +332,6 @@ int32_t LoadTuningSettings(const fs::path& fileName, GpuBoardTable& table, AppSt
         };
         ApplySection(ReadSection(ini, section), table, gpu, state, report, keep);
     }
-    ini.Release();
     return matched;
 }
 

@@ -45,6 +45,8 @@ const CTreeNode* SectionFor(const CIni& ini, const GpuBoardTable& table, int gpu
 // else 0; a file that cannot be read changes nothing.
 int32_t LoadTuningSettings(const std::filesystem::path& fileName, GpuBoardTable& table,
                            AppState& state, TuningReport* report = nullptr);
+// The same for settings read already (a profile a client sent as values).
+int32_t ApplyTuningSettings(const CIni& ini, GpuBoardTable& table, AppState& state, TuningReport* report = nullptr);
 
 // Writes every GPU's current state (and state's mode and lighting bytes) to the file, replacing
 // it in one step. An empty name means "Preformance.txt". Refreshes the table's over-voltage

@@ -1,5 +1,6 @@
 #include "cli/ProfileCommand.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -14,6 +15,7 @@
 #include "app/TuningRevert.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
+#include "cli/CliService.h"
 #include "cli/CliSession.h"
 #include "cli/KeepPrompt.h"
 #include "app/ProfileLoadCheck.h"
@@ -39,6 +41,8 @@ const char* kProfileHelp =
     "         Without FILE, save and load use the program's own Preformance.txt, which the\n"
     "         window applies at every start; it lies in the settings folder that\n"
     "         \"pyxtunectl list\" names (on simulated cards a folder of the simulator's own).\n"
+    "         Where the Pyxtune service owns the cards, load sends FILE's values to it (FILE\n"
+    "         is then needed: the service keeps and puts back the machine's own settings)\n"
     "  show   prints the sections and keys of FILE as read, one GPU per block; needs no GPU\n"
     "  --json (show) the same as a JSON object\n";
 
@@ -82,32 +86,38 @@ std::optional<int> ReadSettingsFile(const CliArgs& args, const std::filesystem::
     return kExitHardware;
 }
 
+// The file's sections with their keys and values as read, in the file's order.
+std::vector<ProfileSection> SectionsOf(const CIni& ini) {
+    std::vector<ProfileSection> sections;
+    for (const CTreeNode* section = ini.Root()->child; section; section = section->next) {
+        ProfileSection read{Utf8(ini.TextOf(section)), {}};
+        for (const CTreeNode* key = section->child; key; key = key->next)
+            read.keys.emplace_back(Utf8(ini.TextOf(key)), Utf8(ini.TextOf(CIni::ValueOf(key))));
+        sections.push_back(std::move(read));
+    }
+    return sections;
+}
+
 int Show(const CliArgs& args, const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
     CIni ini;
     if (const std::optional<int> status = ReadSettingsFile(args, file, ini, err)) return *status;
-    nlohmann::json sections = nlohmann::json::array();
-    for (const CTreeNode* section = ini.Root()->child; section; section = section->next) {
-        nlohmann::json keys = nlohmann::json::array();
-        for (const CTreeNode* key = section->child; key; key = key->next)
-            keys.push_back({Utf8(ini.TextOf(key)), Utf8(ini.TextOf(CIni::ValueOf(key)))});
-        sections.push_back({{"section", Utf8(ini.TextOf(section))}, {"keys", keys}});
-    }
+    const std::vector<ProfileSection> sections = SectionsOf(ini);
     if (args.Has("--json")) {
         nlohmann::json doc = nlohmann::json::array();
-        for (const auto& s : sections) {
+        for (const ProfileSection& s : sections) {
             nlohmann::json keys = nlohmann::json::object();
-            for (const auto& kv : s["keys"]) keys[kv[0].get<std::string>()] = kv[1];
-            doc.push_back({{"section", s["section"]}, {"keys", keys}});
+            for (const auto& [key, value] : s.keys) keys[key] = value;
+            doc.push_back({{"section", s.name}, {"keys", keys}});
         }
         out << doc.dump(2) << "\n";
         return kExitOk;
     }
     bool first = true;
-    for (const auto& s : sections) {
+    for (const ProfileSection& s : sections) {
         if (!first) out << "\n";
         first = false;
-        out << "[" << s["section"].get<std::string>() << "]\n";
-        for (const auto& kv : s["keys"]) out << "  " << kv[0].get<std::string>() << " = " << kv[1].get<std::string>() << "\n";
+        out << "[" << s.name << "]\n";
+        for (const auto& [key, value] : s.keys) out << "  " << key << " = " << value << "\n";
     }
     return kExitOk;
 }
@@ -183,6 +193,59 @@ int Load(CliSession& session, const CliArgs& parsed, const std::filesystem::path
     return refusals.empty() && !revertRefused ? kExitOk : kExitHardware;
 }
 
+// The same through the service that owns the cards: this client reads the user's file and sends
+// its values; the service checks them against the cards, applies them, and takes them back
+// unless this client keeps them in time.
+int LoadThroughService(ServiceClient& service, const CliArgs& parsed, const std::filesystem::path& file,
+                       KeepPrompt& keep, std::ostream& out, std::ostream& err) {
+    CIni ini;
+    if (const std::optional<int> status = ReadSettingsFile(parsed, file, ini, err)) return *status;
+    ServiceRequest request;
+    request.kind = RequestKind::ApplyProfile;
+    request.profile = SectionsOf(ini);
+    // A positive clock offset anywhere in the file: the warning is asked before anything goes.
+    bool overclocks = false;
+    for (const ProfileSection& section : request.profile)
+        for (const auto& [key, value] : section.keys)
+            for (const char* clock : {"DyaGpuClock", "DyaMemClock", "GpuVF", "MemVF"})
+                overclocks = overclocks || (CIniText::EqualsIgnoreCase(CIniText::FromUtf8(key), CIniText::FromUtf8(clock)) &&
+                                            CIniText::ToInt32(CIniText::FromUtf8(value)) > 0);
+    if (overclocks && !keep.ConfirmWarning(kOverclockWarningText)) {
+        err << parsed.Prefix() << file.string() << " was not loaded: the overclocking warning was not confirmed\n";
+        return kExitUsage;
+    }
+    // The service waits a little longer than the question, so that a yes given at its last
+    // second still finds the change there.
+    request.revertAfterS = std::min(keep.RevertAfterS() + 5, kMaxRevertAfterS);
+    int exitCode = kExitOk;
+    const auto reply = CliService::Ask(service, request, parsed.Prefix(), err, exitCode);
+    if (!reply) return exitCode;
+    out << service.BackendLine() << "\n";
+    const nlohmann::json& refusals = reply->at("refusals");
+    for (const nlohmann::json& r : refusals)
+        err << parsed.Prefix() << "GPU " << r.value("gpu", -1) << " refused its " << r.value("write", std::string())
+            << ": " << r.value("statusText", std::string()) << "\n";
+    if (!refusals.empty())
+        err << parsed.Prefix() << file.string() << " was loaded but for the values above\n";
+    else
+        out << "Loaded " << file.string() << "\n" << std::flush;
+
+    ServiceRequest decision;
+    decision.kind = keep.AskKeep() ? RequestKind::Keep : RequestKind::Revert;
+    const auto answer = CliService::Ask(service, decision, parsed.Prefix(), err, exitCode);
+    if (!answer) return exitCode;  // said why: the service took the change back on its own
+    bool revertRefused = false;
+    if (answer->contains("revertRefusals"))
+        revertRefused = !PrintRevertRefusals(parsed, answer->at("revertRefusals"), err).empty();
+    if (answer->contains("saveError"))
+        err << parsed.Prefix() << "kept, but not stored for the next start: "
+            << answer->at("saveError").get<std::string>() << "\n";
+    if (!answer->value("kept", false))
+        out << "Reverted: the settings from before the load are back"
+            << (revertRefused ? ", but for the values named above" : "") << ".\n";
+    return refusals.empty() && !revertRefused ? kExitOk : kExitHardware;
+}
+
 }  // namespace
 
 int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -234,6 +297,17 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
     }
 
     int exitCode = kExitOk;
+    if (action == "load") {
+        if (auto service = CliService::Open(err, exitCode)) {
+            if (ownFile) {
+                err << parsed.Prefix() << "the Pyxtune service keeps the machine's settings itself and puts them back "
+                                          "at every start: name the FILE to load\n";
+                return kExitUsage;
+            }
+            return LoadThroughService(*service, parsed, file, *keep, out, err);
+        }
+        if (exitCode != kExitOk) return exitCode;
+    }
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
     out << session->BackendLine() << "\n";

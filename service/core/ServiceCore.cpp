@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/CIni.h"
+#include "app/CIniText.h"
 #include "app/CardListing.h"
+#include "app/ProfileLoadCheck.h"
+#include "app/TuningSettingsStore.h"
 #include "app/FanReport.h"
 #include "app/MonitorReadouts.h"
 #include "app/VfCurveJson.h"
@@ -93,6 +97,8 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
         case RequestKind::History:
             if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
             return Samples(request);
+        case RequestKind::ApplyProfile:
+            return ApplyProfile(request, connection);
         case RequestKind::VfList: {
             if (auto refusal = CheckGpu(request.gpu, true)) return *refusal;
             VfCurve curve;
@@ -223,13 +229,54 @@ nlohmann::json ServiceCore::Samples(const ServiceRequest& request) const {
         {{"kept", history_.has_value()}, {"keptS", SampleHistory::kKeptMs / 1000}, {"samples", std::move(samples)}});
 }
 
+std::optional<nlohmann::json> ServiceCore::Busy(ConnectionId connection, PendingChange::Clock::time_point now) const {
+    if (!pending_.Active()) return std::nullopt;
+    return ServiceProtocol::Refusal(
+        ServiceError::Busy, (pending_.Owner() == connection ? std::string("your ") : std::string("another client's ")) +
+                                pending_.Mode() + " waits for its keep answer (" +
+                                std::to_string(pending_.SecondsLeft(now)) + " s left)");
+}
+
+nlohmann::json ServiceCore::ApplyProfile(const ServiceRequest& request, ConnectionId connection) {
+    const auto now = PendingChange::Clock::now();
+    if (auto busy = Busy(connection, now)) return *busy;
+    // The client's values read as the owner reads its own settings file: the same matching of
+    // sections to GPUs, the same ranges, the same writes. The protocol let no value through
+    // that could start a line or a section of its own.
+    std::string text = "\xEF\xBB\xBF";
+    for (const ProfileSection& section : request.profile) {
+        text += "[" + section.name + "]\r\n";
+        for (const auto& [key, value] : section.keys) text += key + "=" + value + "\r\n";
+    }
+    CIni ini;
+    if (!ini.LoadBytes(std::as_bytes(std::span(text.data(), text.size()))))
+        return ServiceProtocol::Refusal(ServiceError::BadRequest, "the profile cannot be read: " + ini.FailureText());
+    const ProfileLoadCheck check(ini, boards_);
+    if (check.Gpus().empty()) {
+        std::string ids;
+        for (int gpu = 0; gpu < boards_.gpuCount; ++gpu)
+            ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) +
+                   "] Id=" + CIniText::ToUtf8(boards_.Board(gpu).deviceIdText);
+        return ServiceProtocol::Refusal(ServiceError::OutOfRange,
+                                        "no section names a GPU here (this machine needs " + ids + ")");
+    }
+    if (!check.OutOfRange().empty()) {
+        std::string values;
+        for (const std::string& value : check.OutOfRange()) values += (values.empty() ? "" : "; ") + value;
+        return ServiceProtocol::Refusal(ServiceError::OutOfRange, values);
+    }
+    TuningRevert before = TuningRevert::Capture(boards_, check.Gpus(), &state_);
+    TuningReport report;
+    ApplyTuningSettings(ini, boards_, state_, &report);
+    pending_.Begin(connection, std::move(before), now + std::chrono::seconds(request.revertAfterS), "the profile");
+    return ServiceProtocol::Answer({{"refusals", RefusalsWithWords(report)},
+                                    {"gpus", TuningApply::HoldingsJson(boards_, check.Gpus())},
+                                    {"keepWithinS", request.revertAfterS}});
+}
+
 nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId connection) {
     const auto now = PendingChange::Clock::now();
-    if (pending_.Active())
-        return ServiceProtocol::Refusal(
-            ServiceError::Busy, (pending_.Owner() == connection ? std::string("your ") : std::string("another client's ")) +
-                                    pending_.Mode() + " waits for its keep answer (" +
-                                    std::to_string(pending_.SecondsLeft(now)) + " s left)");
+    if (auto busy = Busy(connection, now)) return *busy;
     if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
     TuningApply::Order order;
     order.mode = ModeNumber(request.mode);

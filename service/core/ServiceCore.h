@@ -81,6 +81,9 @@ private:
     nlohmann::json Samples(const ServiceRequest& request) const;
     std::vector<int> TargetGpus(const std::optional<int>& gpu) const;
     nlohmann::json Apply(const ServiceRequest& request, ConnectionId connection);
+    nlohmann::json ApplyProfile(const ServiceRequest& request, ConnectionId connection);
+    // The refusal while a change waits for its keep answer.
+    std::optional<nlohmann::json> Busy(ConnectionId connection, PendingChange::Clock::time_point now) const;
     nlohmann::json KeepOrRevert(const ServiceRequest& request, ConnectionId connection);
     std::vector<std::string> TakeBack(const char* why);
 

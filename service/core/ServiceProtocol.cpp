@@ -15,8 +15,8 @@ struct OperationShape {
     std::set<std::string> optional;
 };
 
-const std::array<OperationShape, 12>& Shapes() {
-    static const std::array<OperationShape, 12> shapes = {{
+const std::array<OperationShape, 13>& Shapes() {
+    static const std::array<OperationShape, 13> shapes = {{
         {RequestKind::Hello, {"version"}, {}},
         {RequestKind::List, {}, {}},
         {RequestKind::Monitor, {"gpu"}, {}},
@@ -29,6 +29,7 @@ const std::array<OperationShape, 12>& Shapes() {
         {RequestKind::FanCurveShow, {}, {"gpu"}},
         {RequestKind::History, {}, {"gpu", "since"}},
         {RequestKind::VfList, {"gpu"}, {}},
+        {RequestKind::ApplyProfile, {"sections"}, {"revertAfterS"}},
     }};
     return shapes;
 }
@@ -66,6 +67,18 @@ bool WholeNumber64(const nlohmann::json& value, int64_t& out) {
 
 constexpr std::array<ApplyModeName, 4> kModes = {ApplyModeName::Extreme, ApplyModeName::Performance,
                                                  ApplyModeName::Common, ApplyModeName::Custom};
+
+// The seconds a change waits for its keep answer, where the request gives them.
+std::optional<ProtocolRefusal> ParseRevertAfter(const nlohmann::json& doc, ServiceRequest& request) {
+    if (const auto after = doc.find("revertAfterS"); after != doc.end()) {
+        int64_t seconds = 0;
+        if (!WholeNumber64(*after, seconds) || seconds < kMinRevertAfterS || seconds > kMaxRevertAfterS)
+            return Bad("\"revertAfterS\" is a whole number of seconds from " + std::to_string(kMinRevertAfterS) + " to " +
+                       std::to_string(kMaxRevertAfterS) + " (got " + after->dump() + ")");
+        request.revertAfterS = static_cast<int>(seconds);
+    }
+    return std::nullopt;
+}
 
 // Apply's own fields, after the shared ones: the mode, the GPUs, custom's values, the time.
 std::optional<ProtocolRefusal> ParseApply(const nlohmann::json& doc, ServiceRequest& request) {
@@ -106,16 +119,9 @@ std::optional<ProtocolRefusal> ParseApply(const nlohmann::json& doc, ServiceRequ
             if (int64_t number = 0; custom->contains(field) && WholeNumber64(custom->at(field), number)) *target = number;
         request.custom = values;
     }
-    if (const auto after = doc.find("revertAfterS"); after != doc.end()) {
-        if (request.mode == ApplyModeName::Common)
-            return Bad("\"revertAfterS\" belongs to the modes that ask (common is kept at once)");
-        int64_t seconds = 0;
-        if (!WholeNumber64(*after, seconds) || seconds < kMinRevertAfterS || seconds > kMaxRevertAfterS)
-            return Bad("\"revertAfterS\" is a whole number of seconds from " + std::to_string(kMinRevertAfterS) + " to " +
-                       std::to_string(kMaxRevertAfterS) + " (got " + after->dump() + ")");
-        request.revertAfterS = static_cast<int>(seconds);
-    }
-    return std::nullopt;
+    if (doc.contains("revertAfterS") && request.mode == ApplyModeName::Common)
+        return Bad("\"revertAfterS\" belongs to the modes that ask (common is kept at once)");
+    return ParseRevertAfter(doc, request);
 }
 
 }  // namespace
@@ -137,6 +143,7 @@ AccessClass AccessOf(RequestKind kind) {
         case RequestKind::Apply:
         case RequestKind::Keep:
         case RequestKind::Revert:
+        case RequestKind::ApplyProfile:
             return AccessClass::Tuning;
         case RequestKind::Hello:
         case RequestKind::List:
@@ -164,6 +171,7 @@ std::string_view RequestName(RequestKind kind) {
         case RequestKind::FanCurveShow: return "fanCurveShow";
         case RequestKind::History: return "history";
         case RequestKind::VfList: return "vf";
+        case RequestKind::ApplyProfile: return "applyProfile";
     }
     return "?";
 }
@@ -189,6 +197,44 @@ std::optional<ServiceError> ServiceErrorFromName(std::string_view name) {
         if (ServiceErrorName(error) == name) return error;
     return std::nullopt;
 }
+
+namespace {
+
+// A name or value the owner writes into the settings text it reads: nothing in it may start a
+// line, a section or a value of its own.
+bool PlainText(const nlohmann::json& value, bool name) {
+    if (!value.is_string()) return false;
+    const std::string& text = value.get_ref<const std::string&>();
+    if (text.size() > kMaxProfileText || (name && text.empty())) return false;
+    for (const char c : text)
+        if (c == '\r' || c == '\n' || c == '\0' || (name && (c == '=' || c == '[' || c == ']'))) return false;
+    return true;
+}
+
+std::optional<ProtocolRefusal> ParseProfile(const nlohmann::json& sections, std::vector<ProfileSection>& out) {
+    if (!sections.is_array() || sections.empty() || sections.size() > kMaxProfileSections)
+        return Bad("\"sections\" is a list of 1 to " + std::to_string(kMaxProfileSections) +
+                   " objects {\"section\": name, \"keys\": {key: value}}");
+    for (const nlohmann::json& section : sections) {
+        const auto name = section.is_object() ? section.find("section") : sections.end();
+        const auto keys = section.is_object() ? section.find("keys") : sections.end();
+        if (!section.is_object() || section.size() != 2 || name == section.end() || keys == section.end() ||
+            !PlainText(*name, true) || !keys->is_object() || keys->size() > kMaxProfileKeys)
+            return Bad("each section is {\"section\": name, \"keys\": {key: value}} with at most " +
+                       std::to_string(kMaxProfileKeys) + " keys (got " + section.dump().substr(0, 80) + ")");
+        ProfileSection parsed{name->get<std::string>(), {}};
+        for (const auto& [key, value] : keys->items()) {
+            if (!PlainText(key, true) || !PlainText(value, false))
+                return Bad("[" + parsed.name + "]: keys and values are texts of one line, at most " +
+                           std::to_string(kMaxProfileText) + " characters, a key without '=', '[' or ']'");
+            parsed.keys.emplace_back(key, value.get<std::string>());
+        }
+        out.push_back(std::move(parsed));
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 std::variant<ServiceRequest, ProtocolRefusal> ServiceProtocol::Parse(std::string_view line) {
     if (line.size() > kMaxRequestBytes)
@@ -231,6 +277,10 @@ std::variant<ServiceRequest, ProtocolRefusal> ServiceProtocol::Parse(std::string
     }
     if (request.kind == RequestKind::Apply)
         if (auto refusal = ParseApply(doc, request)) return *refusal;
+    if (request.kind == RequestKind::ApplyProfile) {
+        if (auto refusal = ParseRevertAfter(doc, request)) return *refusal;
+        if (auto refusal = ParseProfile(doc.at("sections"), request.profile)) return *refusal;
+    }
     if (request.kind == RequestKind::FanCurveSet) {
         const nlohmann::json& points = doc.at("points");
         if (!points.is_string() || points.get<std::string>().size() > kMaxCurvePointsText)
@@ -260,6 +310,15 @@ std::string ServiceProtocol::Format(const ServiceRequest& request) {
         if (request.autoBelow) doc["autoBelow"] = true;
     }
     if (request.kind == RequestKind::History && request.sinceMs) doc["since"] = *request.sinceMs;
+    if (request.kind == RequestKind::ApplyProfile) {
+        doc["revertAfterS"] = request.revertAfterS;
+        doc["sections"] = nlohmann::json::array();
+        for (const ProfileSection& section : request.profile) {
+            nlohmann::json keys = nlohmann::json::object();
+            for (const auto& [key, value] : section.keys) keys[key] = value;
+            doc["sections"].push_back({{"section", section.name}, {"keys", keys}});
+        }
+    }
     if (request.kind == RequestKind::Apply) {
         doc["mode"] = ApplyModeText(request.mode);
         if (request.allGpus) doc["all"] = true;

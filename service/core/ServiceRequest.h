@@ -3,12 +3,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace pyx {
 
 // The protocol both ends speak; a client of another version is told to restart the service
 // rather than being half understood.
-// 2: the vf listing.
+// 2: the vf listing and the profile's values.
 inline constexpr int kServiceProtocolVersion = 2;
 // Longest request line the service reads; a settings file of this program is a few KiB, and
 // nothing a client sends comes near this.
@@ -29,6 +31,7 @@ enum class RequestKind : uint8_t {
     FanCurveShow,  // the curve each GPU follows, with its temperature and level now
     History,       // the samples the owner kept of one GPU or of all, since a time
     VfList,        // one GPU's clock-client domains and VF points with their offsets
+    ApplyProfile,  // a profile's values onto the GPUs its sections name; kept as Apply's changes are
 };
 
 enum class ApplyModeName : uint8_t { Extreme, Performance, Common, Custom };
@@ -54,6 +57,17 @@ enum class AccessClass : uint8_t { Read, Lighting, Tuning };
 AccessClass AccessOf(RequestKind kind);
 std::string_view RequestName(RequestKind kind);
 
+// A profile as the client read it from the user's file: each section's name ("Gpu1") with its
+// keys and values as text, in the file's order. The owner reads them as it reads its own file.
+struct ProfileSection {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> keys;
+};
+// What a profile may hold: far more than this program writes (a section per GPU, a dozen keys).
+inline constexpr std::size_t kMaxProfileSections = 16;
+inline constexpr std::size_t kMaxProfileKeys = 64;
+inline constexpr std::size_t kMaxProfileText = 256;
+
 // One request, parsed and checked for its shape (not yet against the cards).
 struct ServiceRequest {
     RequestKind kind = RequestKind::Hello;
@@ -70,6 +84,8 @@ struct ServiceRequest {
     bool autoBelow = false;
     // History: the first time wanted, milliseconds since 1970-01-01 UTC; none for all kept.
     std::optional<int64_t> sinceMs;
+    // ApplyProfile (revertAfterS as for Apply):
+    std::vector<ProfileSection> profile;
 };
 
 // Longest curve text a client may send: eight points of two numbers each, with room to spare.

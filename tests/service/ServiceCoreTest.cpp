@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/CIniText.h"
 #include "app/TuningApply.h"
 #include "gpu/CardTuning.h"
 #include "service/core/ServiceCore.h"
@@ -104,6 +105,11 @@ struct KeepCase {
 // becomes the machine's settings.
 TEST(ServiceCore, AChangeStaysOnlyWhenItsClientKeepsItInTime) {
     const std::string extreme = R"({"op":"apply","mode":"extreme","revertAfterS":5})";
+    // A profile's values as a client sends them; {ID} becomes GPU 0's own Id.
+    const auto profile = [](const char* id, const char* core) {
+        return std::string(R"({"op":"applyProfile","revertAfterS":5,"sections":[{"section":"Gpu1","keys":{"Id":)") + id +
+               R"(,"DyaGpuClock":")" + core + R"(","PowerTarget":"100"}}]})";
+    };
     const KeepCase cases[] = {
         {"kept", {{1, extreme}, {1, R"({"op":"keep"})"}}, KeepCase::Then::Nothing, true, true},
         {"reverted", {{1, extreme}, {1, R"({"op":"revert"})"}}, KeepCase::Then::Nothing, false, false},
@@ -116,6 +122,14 @@ TEST(ServiceCore, AChangeStaysOnlyWhenItsClientKeepsItInTime) {
         {"out of the card's range",
          {{1, R"({"op":"apply","mode":"custom","custom":{"core":99999,"mem":0,"power":100,"fan":50}})", "outOfRange"}},
          KeepCase::Then::Nothing, true, false},
+        {"a profile kept", {{1, profile("{ID}", "50")}, {1, R"({"op":"keep"})"}}, KeepCase::Then::Nothing, true, true},
+        {"a profile reverted", {{1, profile("{ID}", "50")}, {1, R"({"op":"revert"})"}}, KeepCase::Then::Nothing, false,
+         false},
+        {"a profile not answered in time", {{1, profile("{ID}", "50")}}, KeepCase::Then::TimeRunsOut, false, false},
+        {"a profile out of the card's range", {{1, profile("{ID}", "99999"), "outOfRange"}}, KeepCase::Then::Nothing,
+         true, false},
+        {"a profile for other cards", {{1, profile(R"("PCI\\VEN_10DE&DEV_0000")", "50"), "outOfRange"}},
+         KeepCase::Then::Nothing, true, false},
     };
     for (const KeepCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -127,10 +141,14 @@ TEST(ServiceCore, AChangeStaysOnlyWhenItsClientKeepsItInTime) {
         tuner.uid = 1000;
         const int32_t before = GraphicsOffsetMHz(world);
         int32_t applied = before;
+        const std::string id = nlohmann::json(CIniText::ToUtf8(world.Board(0).deviceIdText)).dump();
         for (const Step& step : c.steps) {
-            const auto reply = nlohmann::json::parse(core.HandleLine(step.line, tuner, step.connection));
+            std::string line = step.line;
+            if (const size_t at = line.find("{ID}"); at != std::string::npos) line.replace(at, 4, id);
+            const auto reply = nlohmann::json::parse(core.HandleLine(line, tuner, step.connection));
             EXPECT_EQ(reply.value("error", std::string()), step.error ? step.error : "") << reply;
-            if (step.line == extreme) applied = GraphicsOffsetMHz(world);
+            if (line == extreme || (line.find("applyProfile") != std::string::npos && !step.error))
+                applied = GraphicsOffsetMHz(world);
         }
         if (c.then == KeepCase::Then::FirstClientGoes) (void)core.ConnectionClosed(1);
         if (c.then == KeepCase::Then::TimeRunsOut) {

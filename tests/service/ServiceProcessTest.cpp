@@ -225,6 +225,18 @@ TEST_F(ServiceProcess, ClientsSayTheServiceOwnsTheCardsAndAKilledServicesFansGoB
     const auto list = Ctl({"list"});
     ASSERT_EQ(list.status, 0) << list.err;
     EXPECT_NE(list.out.find("owned by the Pyxtune service at " + socket_.string()), std::string::npos) << list.out;
+    // A profile of the user's is read here and sent as values; the service applies it and keeps
+    // it when told to.
+    const fs::path saved = folder_.Path() / "saved.txt", profile = folder_.Path() / "profile.txt";
+    ASSERT_EQ(Ctl({"profile", "save", saved.string()}, false).status, 0);
+    const auto savedJson = nlohmann::json::parse(Ctl({"profile", "show", saved.string(), "--json"}).out);
+    std::ofstream(profile) << "[Gpu1]\r\nId=" << savedJson.at(0).at("keys").at("Id").get<std::string>()
+                           << "\r\nDyaGpuClock=40\r\nPowerTarget=100\r\n";
+    const auto loaded = Ctl({"profile", "load", profile.string(), "--yes"});
+    ASSERT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_NE(loaded.out.find("owned by the Pyxtune service"), std::string::npos) << loaded.out;
+    ASSERT_EQ(Ctl({"profile", "save", saved.string()}, false).status, 0);
+    EXPECT_NE(Ctl({"profile", "show", saved.string()}).out.find("DyaGpuClock = 40"), std::string::npos);
     const auto vf = Ctl({"vf"});
     ASSERT_EQ(vf.status, 0) << vf.err;
     EXPECT_NE(vf.out.find("owned by the Pyxtune service"), std::string::npos) << vf.out;

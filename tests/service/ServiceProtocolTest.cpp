@@ -60,6 +60,19 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         {R"({"op":"history","since":"10m"})", {}, ServiceError::BadRequest, {}, "whole milliseconds since 1970"},
         {R"({"op":"history","until":1})", {}, ServiceError::BadRequest, {}, "unknown field \"until\" for history"},
         {R"({"op":"monitor","gpu":0,"since":1})", {}, ServiceError::BadRequest, {}, "unknown field \"since\""},
+        {R"({"op":"applyProfile","revertAfterS":20,"sections":[{"section":"Gpu1","keys":{"Id":"x","DyaGpuClock":"50"}}]})",
+         RequestKind::ApplyProfile},
+        {R"({"op":"applyProfile","sections":[]})", {}, ServiceError::BadRequest, {}, "a list of 1 to 16"},
+        {R"({"op":"applyProfile","sections":[{"section":"Gpu1","keys":{"Id":"x"},"raw":1}]})", {},
+         ServiceError::BadRequest, {}, "each section is"},
+        // Nothing in a name or value may start a line, a section or a value of its own in the text
+        // the owner reads.
+        {R"({"op":"applyProfile","sections":[{"section":"Gpu1","keys":{"Id=1":"x"}}]})", {}, ServiceError::BadRequest,
+         {}, "a key without '='"},
+        {R"({"op":"applyProfile","sections":[{"section":"Gpu1","keys":{"Id":"x\r\n[Gpu2]"}}]})", {},
+         ServiceError::BadRequest, {}, "texts of one line"},
+        {R"({"op":"applyProfile","sections":[{"section":"Gpu1]\r\nId","keys":{}}]})", {}, ServiceError::BadRequest, {},
+         "each section is"},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.line.substr(0, 60));
