@@ -143,8 +143,16 @@ function(pyx_windows_program target description)
   if(MSVC)
     set(manifest_line "")
   endif()
+  # The window's program carries the icon Explorer, the taskbar and the Start menu show.
+  set(icon_line "")
+  if("WINDOWED" IN_LIST ARGN AND PYX_BUILD_GUI)
+    set(icon_line "1 ICON \"${PYX_WINDOWS_ICON}\"")
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${PYX_WINDOWS_ICON})
+    add_dependencies(${target} pyx_windows_icon)
+  endif()
   file(GENERATE OUTPUT ${rc} CONTENT "#include <winver.h>
 ${manifest_line}
+${icon_line}
 1 VERSIONINFO
 FILEVERSION ${version_commas}
 PRODUCTVERSION ${version_commas}

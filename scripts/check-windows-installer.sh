@@ -41,6 +41,9 @@ check "a silent install put pyxtune.exe into Program Files" test -f "$folder/pyx
 check "  with pyxtunectl.exe, Qt and the Windows platform plugin" \
   test -f "$folder/pyxtunectl.exe" -a -f "$folder/Qt6Widgets.dll" -a -f "$folder/platforms/qwindows.dll"
 check "  a Start menu entry" test -f "$menu/Pyxtune.lnk"
+# The icon group (resource type 14) that Explorer, the taskbar and the Start menu entry show.
+check "  and pyxtune.exe carries the program's icon" \
+  says "$(x86_64-w64-mingw32-objdump -p "$folder/pyxtune.exe")" "Entry: ID: 0x00000e,"
 has_key() { wine reg query "$@" >/dev/null 2>&1; }
 check "  and an entry in Apps & Features" has_key "$uninstall_key" /v UninstallString
 out=$(cd "$folder" && wine ./pyxtunectl.exe list 2>&1) || true

@@ -2,12 +2,14 @@
 // Usage: pyx_skin_generator [--translation <file.qm>]... <output folder>
 //        pyx_skin_generator --app-icons <output folder>   the icon as <size>.png for the
 //                                                         desktop's icon theme
+//        pyx_skin_generator --windows-icon <file.ico>     the icon at Windows' sizes in one file
 // Each translation adds the images whose captions it changes, painted in its language, under
 // <language>/ (the language its .ts file names, "zh_CN"): the window takes an image from
 // there under that language and the English one otherwise.
 
 #include "ArtKit.h"
 #include "ControlArt.h"
+#include "IconFile.h"
 #include "SkinPainter.h"
 
 #include <QDir>
@@ -41,6 +43,15 @@ int WriteAppIcons(const QDir& out)
         if (!WritePng(out, QStringLiteral("%1.png").arg(size), ControlArt::Icon(size)))
             return 1;
     return 0;
+}
+
+// The sizes Explorer, the taskbar, the Start menu and the installer look for.
+int WriteWindowsIcon(const QString& path)
+{
+    QList<QImage> images;
+    for (int size : {16, 24, 32, 48, 64, 256})
+        images.append(ControlArt::Icon(size));
+    return IconFile::Write(path, images) ? 0 : 1;
 }
 
 // Every picture of the window, in the language of the translation installed.
@@ -129,6 +140,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const bool appIcons = argc == 3 && std::strcmp(argv[1], "--app-icons") == 0;
+    if (argc == 3 && std::strcmp(argv[1], "--windows-icon") == 0)
+        return WriteWindowsIcon(QString::fromLocal8Bit(argv[2]));
     // Before the folder, only "--translation <file.qm>" pairs.
     bool usage = !appIcons && (argc < 2 || argc % 2 != 0);
     QStringList translations;
@@ -138,8 +151,9 @@ int main(int argc, char** argv)
     }
     if (usage) {
         std::fprintf(stderr, "usage: %s [--translation <file.qm>]... <output folder>\n"
-                             "       %s --app-icons <output folder>\n",
-                     argv[0], argv[0]);
+                             "       %s --app-icons <output folder>\n"
+                             "       %s --windows-icon <file.ico>\n",
+                     argv[0], argv[0], argv[0]);
         return 2;
     }
     const char* folder = argv[argc - 1];
