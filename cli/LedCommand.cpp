@@ -16,6 +16,7 @@
 #include "cli/CliSession.h"
 #include "led/LedApply.h"
 #include "led/LedEffectEngine.h"
+#include "led/LedOrder.h"
 #include "led/LedProbe.h"
 #include "led/SteadyLedPacer.h"
 #include "platform/SystemPlatform.h"
@@ -45,56 +46,6 @@ const char* kLedHelp =
     "  the lighting of several GPUs could not be kept in \"Led.txt\" for the LED service (why\n"
     "  is said; the lighting is shown all the same).\n";
 
-enum class Family { Basic, Zone, Effect };
-
-struct TargetName {
-    const char* name;
-    LedTarget target;
-    Family family;
-};
-const TargetName kTargets[] = {{"basic", LedTarget::Basic, Family::Basic},
-                               {"zone-main", LedTarget::Zone58, Family::Zone},
-                               {"zone-1", LedTarget::Zone46, Family::Zone},
-                               {"zones-2-4", LedTarget::ZoneGroup, Family::Zone},
-                               {"effect-main", LedTarget::EffectAC, Family::Effect},
-                               {"effects-2-4", LedTarget::EffectGroup, Family::Effect}};
-
-struct ModeName {
-    const char* name;
-    uint32_t value;
-};
-// The values the page's buttons store: LEDMODE, GM1MODE and GM2MODE.
-const std::vector<ModeName> kBasicModes = {{"static", 0}, {"breathing", 1}, {"cycle-breathing", 2},
-                                           {"flash", 3},  {"off", 4},       {"gpu-load", 6}};
-const std::vector<ModeName> kZoneModes = {
-    {"static", 1}, {"rainbow", 2}, {"cycle-breathing", 3}, {"breathing", 4}, {"off", 5}};
-const std::vector<ModeName> kEffectModes = {{"static", 1},      {"rainbow", 2}, {"ripple", 3},
-                                            {"marquee", 4},     {"color-cycle", 5}, {"cycle-breathing", 6},
-                                            {"breathing", 7},   {"blink", 8},   {"aurora", 9},
-                                            {"meteor", 10},     {"off", 11}};
-
-const std::vector<ModeName>& ModesOf(Family family) {
-    return family == Family::Basic ? kBasicModes : family == Family::Zone ? kZoneModes : kEffectModes;
-}
-
-std::vector<std::string> Names(const std::vector<ModeName>& modes) {
-    std::vector<std::string> names;
-    for (const auto& m : modes) names.push_back(m.name);
-    return names;
-}
-
-bool ParseColour(const std::string& text, LedColour& colour) {
-    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-    const unsigned long value = std::strtoul(text.c_str(), nullptr, 16);
-    colour = {static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-    return true;
-}
-
-bool AnyEffectRunning(const LedEffectEngine& engine) {
-    return engine.Running(LedEffectFamily::Basic) || engine.Running(LedEffectFamily::ZoneSync) ||
-           engine.Running(LedEffectFamily::EffectSync);
-}
-
 // The load colour shows the GPU's load as the window's monitor reads it, once a second.
 void FeedGpuLoad(GpuBoardTable& boards, int gpu, LedEffectEngine& engine) {
     const MonitorReadings readings = ReadMonitors(boards, gpu);
@@ -110,93 +61,25 @@ bool WaitFirstFrame(const LedEffectEngine& engine, int gpu) {
     return true;
 }
 
-// What the command line asks for, checked against the controller kinds' offers.
-struct LedRequest {
-    const TargetName* target = nullptr;
-    const ModeName* mode = nullptr;
-    LedColour colour{255, 0, 0};
-    std::optional<int64_t> periodS;
-    std::optional<int64_t> holdS;
-
-    Family TargetFamily() const { return target->family; }
-    bool FollowsLoad() const { return target->family == Family::Basic && mode->value == 6; }
-    // Static and off on the basic controller are animated, yet show one colour.
-    bool Still() const { return target->family == Family::Basic && (mode->value == 0 || mode->value == 4); }
-};
-
 // The options, each checked before any card is touched; none when one is wrong (said on err).
-std::optional<LedRequest> ParseLedRequest(const CliArgs& parsed, std::ostream& err) {
-    LedRequest request;
-    const auto targetText = parsed.Value("--target");
-    for (const auto& t : kTargets)
-        if (targetText && *targetText == t.name) request.target = &t;
-    if (request.target == nullptr) {
-        err << parsed.Prefix() << "--target: " << (targetText ? "\"" + *targetText + "\"" : std::string("missing"))
-            << " (accepted: basic, zone-main, zone-1, zones-2-4, effect-main, effects-2-4)\n";
-        return std::nullopt;
-    }
-    const auto& modes = ModesOf(request.TargetFamily());
-    const auto modeText = parsed.Value("--mode");
-    for (const auto& m : modes)
-        if (modeText && *modeText == m.name) request.mode = &m;
-    if (request.mode == nullptr) {
-        err << parsed.Prefix() << "--mode: " << (modeText ? "\"" + *modeText + "\"" : std::string("missing"))
-            << " is not offered by the " << request.target->name << " controller (accepted: "
-            << JoinNames(Names(modes)) << ")\n";
-        return std::nullopt;
-    }
-    if (const auto text = parsed.Value("--color"); text && !ParseColour(*text, request.colour)) {
-        err << parsed.Prefix() << "--color: \"" << *text << "\" (accepted: six hex digits RRGGBB, e.g. ff8000)\n";
-        return std::nullopt;
-    }
-    if (!parsed.Int("--period", 3, 10, request.periodS, err) || !parsed.Int("--hold", 0, 86400, request.holdS, err))
-        return std::nullopt;
-    const bool timed = request.TargetFamily() == Family::Basic && request.mode->value >= 1 && request.mode->value <= 3;
-    if (request.periodS && !timed) {
-        err << parsed.Prefix() << "--period applies only to the basic target's breathing, cycle-breathing and flash\n";
-        return std::nullopt;
-    }
-    return request;
-}
-
-// Probes the GPU's controllers as selecting it in the window does, and fills the page as the
-// user would set it. kExitOk, or why the GPU cannot show the request (said on err).
-int PreparePage(GpuBoardTable& boards, int gpu, const LedRequest& request, const CliArgs& parsed, LedPageState& page,
-                std::ostream& err) {
-    LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
-    ProbeLedControllers(boards, gpu, board);
-    board.ledKind = ProbeLedKind(boards, gpu);
-    if (!board.TargetAvailable(request.target->target)) {
-        std::vector<std::string> offered;
-        for (const auto& t : kTargets)
-            if (board.TargetAvailable(t.target)) offered.push_back(t.name);
-        err << parsed.Prefix() << "--target: GPU " << gpu << " has no " << request.target->name
-            << " controller (accepted here: " << (offered.empty() ? std::string("none") : JoinNames(offered))
-            << ")\n";
-        return kExitUsage;
-    }
-    if (request.TargetFamily() == Family::Basic && !IsBasicKind(board.ledKind)) {
-        err << parsed.Prefix() << "GPU " << gpu << " answers first with another lighting controller (kind "
-            << LedKindNumber(board.ledKind) << "), so its basic controller is not driven\n";
-        return kExitHardware;
-    }
-    board.ledTarget = request.target->target;
-    page.sliders = {request.colour.r, request.colour.g, request.colour.b};
-    const int timer = static_cast<int>(request.periodS.value_or(3) - 3);
-    page.timerIndex = {timer, timer, timer};
-    if (request.TargetFamily() == Family::Basic) page.ledMode = request.mode->value;
-    if (request.TargetFamily() == Family::Zone) page.gm1Mode = request.mode->value;
-    if (request.TargetFamily() == Family::Effect) page.gm2Mode = request.mode->value;
-    return kExitOk;
+std::optional<LedOrder> ParseLedOrder(const CliArgs& parsed, std::ostream& err) {
+    std::optional<int64_t> periodS;
+    if (!parsed.Int("--period", 3, 10, periodS, err)) return std::nullopt;
+    const auto colour = parsed.Value("--color");
+    LedOrder::Refusal refusal;
+    auto order = LedOrder::FromNames(parsed.Value("--target").value_or(""), parsed.Value("--mode").value_or(""),
+                                     colour ? std::optional<std::string_view>(*colour) : std::nullopt, periodS, refusal);
+    if (!order) err << parsed.Prefix() << "--" << refusal.field << ": " << refusal.why << "\n";
+    return order;
 }
 
 // Keeps an effect this program animates running: for --hold seconds (1 s for the still
 // ones), else until Ctrl-C; the load colour is fed once a second.
-void HoldEffect(GpuBoardTable& boards, int gpu, const LedRequest& request, LedEffectEngine& engine,
-                const CliArgs& parsed, std::ostream& err) {
+void HoldEffect(GpuBoardTable& boards, int gpu, const LedOrder& order, std::optional<int64_t> holdS,
+                LedEffectEngine& engine, const CliArgs& parsed, std::ostream& err) {
     std::optional<std::chrono::steady_clock::time_point> until;
-    if (request.holdS || request.Still())
-        until = std::chrono::steady_clock::now() + std::chrono::seconds(request.holdS.value_or(1));
+    if (holdS || order.Still())
+        until = std::chrono::steady_clock::now() + std::chrono::seconds(holdS.value_or(1));
     else
         err << parsed.Prefix() << "the effect is driven by this program; Ctrl-C ends it\n";
     for (;;) {
@@ -208,38 +91,31 @@ void HoldEffect(GpuBoardTable& boards, int gpu, const LedRequest& request, LedEf
             step = std::min(step, left);
         }
         if (!CliInterrupt::Wait(step)) break;
-        if (request.FollowsLoad()) FeedGpuLoad(boards, gpu, engine);
+        if (order.FollowsLoad()) FeedGpuLoad(boards, gpu, engine);
     }
 }
 
-// Sends the request to the chosen GPU alone, as the window's Apply sends its page; with
-// several GPUs the window keeps the lighting in "Led.txt" in its settings folder for the LED
-// service, and so does this tool. Returns the writes the controllers refused; why "Led.txt"
-// was not saved goes to saveFailure.
-LedWriteResult DriveLighting(CliSession& session, int gpu, const LedRequest& request, const LedPageState& page,
+// Sends the order to the chosen GPU alone, as the window's Apply sends its page; with several
+// GPUs the window keeps the lighting in "Led.txt" in its settings folder for the LED service,
+// and so does this tool. Returns the writes the controllers refused; why "Led.txt" was not
+// saved goes to saveFailure.
+LedWriteResult DriveLighting(CliSession& session, int gpu, const LedOrder& order, const LedPageState& page,
                              LedEffectEngine& engine, std::optional<std::string>& saveFailure) {
     GpuBoardTable& boards = session.Boards();
-    engine.SetLedKind(gpu, page.boards[static_cast<size_t>(gpu)].ledKind);
-    if (request.FollowsLoad()) FeedGpuLoad(boards, gpu, engine);
-    AppState state;
-    int gpuMode = 0;
-    CaptureLedSettings(page, engine, state.ledSettings, gpuMode);
-    LedApplyOptions options;
-    options.applyButton = true;
-    // Only the chosen GPU is driven; the other GPUs' records are not read.
-    options.onlyGpu = gpu;
-    options.saveLedSettings = [&] {
-        state.gpuMode = static_cast<uint8_t>(gpuMode);
+    if (order.FollowsLoad()) FeedGpuLoad(boards, gpu, engine);
+    return LedOrder::Drive(engine, gpu, page, [&](const LedSettings& settings, int gpuMode) {
         std::string why;
         if (!session.SettingsFolderForSaving(why)) {
             saveFailure = why;
             return;
         }
+        AppState state;
+        state.ledSettings = settings;
+        state.gpuMode = static_cast<uint8_t>(gpuMode);
         const std::filesystem::path file = *session.Settings().LedFile();
         if (std::error_code failed; SaveTuningSettings(boards, state, file, &failed) != 1)
             saveFailure = CannotBeWrittenText(file, failed);
-    };
-    return ApplyLedSettings(page, engine, state.ledSettings, options);
+    });
 }
 
 }  // namespace
@@ -256,8 +132,9 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         err << parsed.Prefix() << "unknown argument \"" << parsed.Words().front() << "\"\n";
         return kExitUsage;
     }
-    const std::optional<LedRequest> request = ParseLedRequest(parsed, err);
-    if (!request) return kExitUsage;
+    const std::optional<LedOrder> order = ParseLedOrder(parsed, err);
+    std::optional<int64_t> holdS;
+    if (!order || !parsed.Int("--hold", 0, 86400, holdS, err)) return kExitUsage;
 
     int exitCode = kExitOk;
     auto session = CliSession::Open(err, exitCode);
@@ -267,19 +144,22 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     if (!gpu) return kExitUsage;
 
     LedPageState page;
-    if (const int prepared = PreparePage(boards, *gpu, *request, parsed, page, err); prepared != kExitOk)
-        return prepared;
+    std::string why;
+    if (const LedOrder::Fault fault = order->Prepare(boards, *gpu, page, why); fault != LedOrder::Fault::None) {
+        err << parsed.Prefix() << (fault == LedOrder::Fault::NoSuchController ? "--target: " : "") << why << "\n";
+        return fault == LedOrder::Fault::NoSuchController ? kExitUsage : kExitHardware;
+    }
 
     SteadyLedPacer pacer;
     LedEffectEngine engine(boards, pacer);
     std::optional<std::string> saveFailure;
-    const LedWriteResult refused = DriveLighting(*session, *gpu, *request, page, engine, saveFailure);
+    const LedWriteResult refused = DriveLighting(*session, *gpu, *order, page, engine, saveFailure);
     out << session->BackendLine() << "\n";
     // The lighting is shown all the same; the LED service would not know it.
     if (saveFailure) err << parsed.Prefix() << *saveFailure << "\n";
     const int shownStatus = saveFailure ? kExitUsage : kExitOk;
 
-    const char* targetName = request->target->name;
+    const char* targetName = order->TargetName();
     auto refuse = [&](const std::string& what) {
         engine.Shutdown();
         err << parsed.Prefix() << "GPU " << *gpu << ": the " << targetName << " controller " << what << "\n";
@@ -287,9 +167,9 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     };
     if (!refused.Clean())
         return refuse("refused " + std::to_string(refused.refused.size()) + " write(s): " + DescribeRefusedWrites(refused) +
-                      "; it may not show " + request->mode->name);
+                      "; it may not show " + order->ModeName());
 
-    const bool animated = AnyEffectRunning(engine);
+    const bool animated = LedOrder::AnyEffectRunning(engine);
     if (animated) {
         CliInterrupt::Install();
         if (!WaitFirstFrame(engine, *gpu)) {
@@ -299,8 +179,8 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         const LedFrameTally first = engine.FrameTally(*gpu);
         if (first.refused > 0) return refuse("refused the effect's first frame: " + DescribeRefusedWrites(first.firstRefused));
     }
-    out << "GPU " << *gpu << ": " << targetName << " set to " << request->mode->name << "\n";
-    if (animated) HoldEffect(boards, *gpu, *request, engine, parsed, err);
+    out << "GPU " << *gpu << ": " << targetName << " set to " << order->ModeName() << "\n";
+    if (animated) HoldEffect(boards, *gpu, *order, holdS, engine, parsed, err);
     engine.Shutdown();
     const LedFrameTally tally = engine.FrameTally(*gpu);
     if (tally.refused > 0)

@@ -1,0 +1,173 @@
+#include "led/LedOrder.h"
+
+#include <cstdlib>
+
+#include "led/LedApply.h"
+#include "led/LedProbe.h"
+
+namespace pyx {
+
+namespace {
+
+struct TargetEntry {
+    const char* name;
+    LedTarget target;
+    LedOrder::Family family;
+};
+constexpr TargetEntry kTargets[] = {{"basic", LedTarget::Basic, LedOrder::Family::Basic},
+                                   {"zone-main", LedTarget::Zone58, LedOrder::Family::Zone},
+                                   {"zone-1", LedTarget::Zone46, LedOrder::Family::Zone},
+                                   {"zones-2-4", LedTarget::ZoneGroup, LedOrder::Family::Zone},
+                                   {"effect-main", LedTarget::EffectAC, LedOrder::Family::Effect},
+                                   {"effects-2-4", LedTarget::EffectGroup, LedOrder::Family::Effect}};
+
+struct ModeEntry {
+    const char* name;
+    uint32_t value;
+};
+// The values the page's buttons store: LEDMODE, GM1MODE and GM2MODE.
+const std::vector<ModeEntry> kBasicModes = {{"static", 0}, {"breathing", 1}, {"cycle-breathing", 2},
+                                           {"flash", 3},  {"off", 4},       {"gpu-load", 6}};
+const std::vector<ModeEntry> kZoneModes = {
+    {"static", 1}, {"rainbow", 2}, {"cycle-breathing", 3}, {"breathing", 4}, {"off", 5}};
+const std::vector<ModeEntry> kEffectModes = {{"static", 1},    {"rainbow", 2},     {"ripple", 3},
+                                            {"marquee", 4},   {"color-cycle", 5}, {"cycle-breathing", 6},
+                                            {"breathing", 7}, {"blink", 8},       {"aurora", 9},
+                                            {"meteor", 10},   {"off", 11}};
+constexpr uint32_t kGpuLoadMode = 6;
+
+const std::vector<ModeEntry>& ModesOf(LedOrder::Family family) {
+    return family == LedOrder::Family::Basic ? kBasicModes
+           : family == LedOrder::Family::Zone ? kZoneModes
+                                              : kEffectModes;
+}
+
+std::string Join(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+bool ParseColour(std::string_view text, LedColour& colour) {
+    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) return false;
+    const unsigned long value = std::strtoul(std::string(text).c_str(), nullptr, 16);
+    colour = {static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    return true;
+}
+
+}  // namespace
+
+std::optional<LedOrder> LedOrder::FromNames(std::string_view target, std::string_view mode,
+                                            std::optional<std::string_view> colour, std::optional<int64_t> periodS,
+                                            Refusal& refusal) {
+    LedOrder order;
+    bool known = false;
+    std::vector<std::string> names;
+    for (size_t t = 0; t < std::size(kTargets); ++t) {
+        names.push_back(kTargets[t].name);
+        if (target == kTargets[t].name) {
+            order.target_ = t;
+            known = true;
+        }
+    }
+    if (!known) {
+        refusal = {"target", (target.empty() ? std::string("missing") : "\"" + std::string(target) + "\"") +
+                                 " (accepted: " + Join(names) + ")"};
+        return std::nullopt;
+    }
+    const std::vector<ModeEntry>& modes = ModesOf(order.TargetFamily());
+    known = false;
+    names.clear();
+    for (size_t m = 0; m < modes.size(); ++m) {
+        names.push_back(modes[m].name);
+        if (mode == modes[m].name) {
+            order.mode_ = m;
+            known = true;
+        }
+    }
+    if (!known) {
+        refusal = {"mode", (mode.empty() ? std::string("missing") : "\"" + std::string(mode) + "\"") +
+                               " is not offered by the " + order.TargetName() + " controller (accepted: " + Join(names) +
+                               ")"};
+        return std::nullopt;
+    }
+    if (colour && !ParseColour(*colour, order.colour_)) {
+        refusal = {"color", "\"" + std::string(*colour) + "\" (accepted: six hex digits RRGGBB, e.g. ff8000)"};
+        return std::nullopt;
+    }
+    if (periodS) {
+        const uint32_t value = modes[order.mode_].value;
+        const bool timed = order.TargetFamily() == Family::Basic && value >= 1 && value <= 3;
+        if (!timed) {
+            refusal = {"period", "applies only to the basic target's breathing, cycle-breathing and flash"};
+            return std::nullopt;
+        }
+        if (*periodS < 3 || *periodS > 10) {
+            refusal = {"period", std::to_string(*periodS) + " is outside 3..10 seconds"};
+            return std::nullopt;
+        }
+        order.periodS_ = periodS;
+    }
+    return order;
+}
+
+const char* LedOrder::TargetName() const { return kTargets[target_].name; }
+const char* LedOrder::ModeName() const { return ModesOf(TargetFamily())[mode_].name; }
+LedOrder::Family LedOrder::TargetFamily() const { return kTargets[target_].family; }
+
+bool LedOrder::FollowsLoad() const {
+    return TargetFamily() == Family::Basic && ModesOf(Family::Basic)[mode_].value == kGpuLoadMode;
+}
+
+bool LedOrder::Still() const {
+    const uint32_t value = ModesOf(TargetFamily())[mode_].value;
+    return TargetFamily() == Family::Basic && (value == 0 || value == 4);
+}
+
+LedOrder::Fault LedOrder::Prepare(GpuBoardTable& boards, int gpu, LedPageState& page, std::string& why) const {
+    LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
+    ProbeLedControllers(boards, gpu, board);
+    board.ledKind = ProbeLedKind(boards, gpu);
+    if (!board.TargetAvailable(kTargets[target_].target)) {
+        std::vector<std::string> offered;
+        for (const TargetEntry& t : kTargets)
+            if (board.TargetAvailable(t.target)) offered.push_back(t.name);
+        why = "GPU " + std::to_string(gpu) + " has no " + TargetName() + " controller (accepted here: " +
+              (offered.empty() ? std::string("none") : Join(offered)) + ")";
+        return Fault::NoSuchController;
+    }
+    if (TargetFamily() == Family::Basic && !IsBasicKind(board.ledKind)) {
+        why = "GPU " + std::to_string(gpu) + " answers first with another lighting controller (kind " +
+              std::to_string(LedKindNumber(board.ledKind)) + "), so its basic controller is not driven";
+        return Fault::OtherControllerFirst;
+    }
+    board.ledTarget = kTargets[target_].target;
+    page.sliders = {colour_.r, colour_.g, colour_.b};
+    const int timer = static_cast<int>(periodS_.value_or(3) - 3);
+    page.timerIndex = {timer, timer, timer};
+    const uint32_t value = ModesOf(TargetFamily())[mode_].value;
+    if (TargetFamily() == Family::Basic) page.ledMode = value;
+    if (TargetFamily() == Family::Zone) page.gm1Mode = value;
+    if (TargetFamily() == Family::Effect) page.gm2Mode = value;
+    return Fault::None;
+}
+
+LedWriteResult LedOrder::Drive(LedEffectEngine& engine, int gpu, const LedPageState& page, const SaveLighting& save) {
+    engine.SetLedKind(gpu, page.boards[static_cast<size_t>(gpu)].ledKind);
+    LedSettings settings;
+    int gpuMode = 0;
+    CaptureLedSettings(page, engine, settings, gpuMode);
+    LedApplyOptions options;
+    options.applyButton = true;
+    // Only this GPU is driven; the other GPUs' records are not read.
+    options.onlyGpu = gpu;
+    if (save) options.saveLedSettings = [&] { save(settings, gpuMode); };
+    return ApplyLedSettings(page, engine, settings, options);
+}
+
+bool LedOrder::AnyEffectRunning(const LedEffectEngine& engine) {
+    return engine.Running(LedEffectFamily::Basic) || engine.Running(LedEffectFamily::ZoneSync) ||
+           engine.Running(LedEffectFamily::EffectSync);
+}
+
+}  // namespace pyx

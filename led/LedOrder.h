@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gpu/GpuBoardTable.h"
+#include "led/LedBoardState.h"
+#include "led/LedColour.h"
+#include "led/LedEffectEngine.h"
+#include "led/LedPageState.h"
+#include "led/LedSettings.h"
+#include "led/LedWriteResult.h"
+
+namespace pyx {
+
+// One lighting choice as the LED page makes it, by name: a target controller, a mode that
+// controller offers, a colour and, for the basic controller's timed effects, the step period.
+// pyxtunectl and the service take it from their callers' words; both check it here.
+class LedOrder {
+public:
+    enum class Family : uint8_t { Basic, Zone, Effect };
+    // What a check refused: the field ("target", "mode", "color", "period") and why.
+    struct Refusal {
+        std::string field;
+        std::string why;
+    };
+
+    // The names as pyxtunectl's options give them; none with `refusal` set.
+    static std::optional<LedOrder> FromNames(std::string_view target, std::string_view mode,
+                                             std::optional<std::string_view> colour, std::optional<int64_t> periodS,
+                                             Refusal& refusal);
+
+    const char* TargetName() const;
+    const char* ModeName() const;
+    Family TargetFamily() const;
+    LedColour Colour() const { return colour_; }
+    // The basic controller's load colour follows the GPU's load, fed once a second.
+    bool FollowsLoad() const;
+    // Static and off on the basic controller are animated by the program, yet show one colour.
+    bool Still() const;
+
+    // Why GPU gpu cannot show the order.
+    enum class Fault : uint8_t { None, NoSuchController, OtherControllerFirst };
+    // Probes the GPU's controllers as selecting it in the window does and fills the page as the
+    // user would set it; on a fault, `why` names it.
+    Fault Prepare(GpuBoardTable& boards, int gpu, LedPageState& page, std::string& why) const;
+
+    // Sends the prepared page to that GPU alone, as the window's Apply sends its page (a load
+    // colour wants the engine's load set first). `save` gets the lighting as "Led.txt" keeps it,
+    // where the machine's several GPUs need it kept for the LED service. The writes refused.
+    using SaveLighting = std::function<void(const LedSettings& settings, int gpuMode)>;
+    static LedWriteResult Drive(LedEffectEngine& engine, int gpu, const LedPageState& page, const SaveLighting& save);
+    // Whether the program animates an effect now (the basic controller's, or breathing in step).
+    static bool AnyEffectRunning(const LedEffectEngine& engine);
+
+private:
+    LedOrder() = default;
+    size_t target_ = 0;
+    size_t mode_ = 0;
+    LedColour colour_{255, 0, 0};
+    std::optional<int64_t> periodS_;
+};
+
+}  // namespace pyx
