@@ -13,6 +13,7 @@
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
 #include "cli/CliInterrupt.h"
+#include "cli/CliService.h"
 #include "cli/CliSession.h"
 #include "led/LedApply.h"
 #include "led/LedEffectEngine.h"
@@ -44,7 +45,10 @@ const char* kLedHelp =
     "            GPU's load, read every second. The controller keeps its last colour afterwards.\n"
     "  Exit status 1 when a controller refused a write (each refused write is named); 2 when\n"
     "  the lighting of several GPUs could not be kept in \"Led.txt\" for the LED service (why\n"
-    "  is said; the lighting is shown all the same).\n";
+    "  is said; the lighting is shown all the same).\n"
+    "  Where the Pyxtune service owns the cards, it is asked instead: it animates the effect\n"
+    "  until the lighting is changed again (--hold does not apply), and nothing is kept in\n"
+    "  \"Led.txt\".\n";
 
 // The load colour shows the GPU's load as the window's monitor reads it, once a second.
 void FeedGpuLoad(GpuBoardTable& boards, int gpu, LedEffectEngine& engine) {
@@ -118,6 +122,30 @@ LedWriteResult DriveLighting(CliSession& session, int gpu, const LedOrder& order
     });
 }
 
+// The same through the service that owns the cards: it checks the order against the GPU's
+// controllers and, for an effect it animates, keeps it running after this command ends.
+int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOrder& order,
+                      std::optional<int64_t> holdS, std::ostream& out, std::ostream& err) {
+    std::optional<int64_t> gpu = 0;
+    if (!parsed.Int("--gpu", 0, 1000000, gpu, err)) return kExitUsage;
+    ServiceRequest request;
+    request.kind = RequestKind::Lighting;
+    request.gpu = static_cast<int>(*gpu);
+    request.ledTarget = order.TargetName();
+    request.ledMode = order.ModeName();
+    if (const auto colour = parsed.Value("--color")) request.ledColour = *colour;
+    if (const auto period = parsed.Value("--period")) request.ledPeriodS = std::stoll(*period);
+    int exitCode = kExitOk;
+    const auto answer = CliService::Ask(service, request, parsed.Prefix(), err, exitCode);
+    if (!answer) return exitCode;
+    out << service.BackendLine() << "\n";
+    out << "GPU " << *gpu << ": " << order.TargetName() << " set to " << order.ModeName() << "\n";
+    if (answer->value("animated", false))
+        out << "The Pyxtune service animates the effect until the lighting is changed again"
+            << (holdS ? " (--hold does not apply)" : "") << ".\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -137,6 +165,8 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     if (!order || !parsed.Int("--hold", 0, 86400, holdS, err)) return kExitUsage;
 
     int exitCode = kExitOk;
+    if (auto service = CliService::Open(err, exitCode)) return LedThroughService(*service, parsed, *order, holdS, out, err);
+    if (exitCode != kExitOk) return exitCode;
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
     GpuBoardTable& boards = session->Boards();

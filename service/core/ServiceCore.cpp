@@ -1,6 +1,8 @@
 #include "service/core/ServiceCore.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "app/CIni.h"
@@ -11,6 +13,7 @@
 #include "app/FanReport.h"
 #include "app/MonitorReadouts.h"
 #include "app/VfCurveJson.h"
+#include "led/LedOrder.h"
 #include "app/TuningApply.h"
 #include "app/TuningReportJson.h"
 #include "gpu/CardTuning.h"
@@ -99,6 +102,9 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
             return Samples(request);
         case RequestKind::ApplyProfile:
             return ApplyProfile(request, connection);
+        case RequestKind::Lighting:
+            if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
+            return Lighting(request);
         case RequestKind::VfList: {
             if (auto refusal = CheckGpu(request.gpu, true)) return *refusal;
             VfCurve curve;
@@ -274,6 +280,47 @@ nlohmann::json ServiceCore::ApplyProfile(const ServiceRequest& request, Connecti
                                     {"keepWithinS", request.revertAfterS}});
 }
 
+nlohmann::json ServiceCore::Lighting(const ServiceRequest& request) {
+    const int gpu = request.gpu.value_or(0);
+    LedOrder::Refusal refusal;
+    const std::optional<LedOrder> order =
+        LedOrder::FromNames(request.ledTarget, request.ledMode,
+                            request.ledColour ? std::optional<std::string_view>(*request.ledColour) : std::nullopt,
+                            request.ledPeriodS, refusal);
+    if (!order) return ServiceProtocol::Refusal(ServiceError::BadRequest, refusal.field + ": " + refusal.why);
+    LedPageState page;
+    std::string why;
+    if (const LedOrder::Fault fault = order->Prepare(boards_, gpu, page, why); fault != LedOrder::Fault::None)
+        return ServiceProtocol::Refusal(
+            fault == LedOrder::Fault::NoSuchController ? ServiceError::OutOfRange : ServiceError::Hardware, why);
+    if (!led_) led_ = std::make_unique<LedEffectEngine>(boards_, ledPacer_);
+    if (order->FollowsLoad())
+        if (const auto load = ReadMonitors(boards_, gpu).gpuLoad) led_->SetGpuLoad(*load);
+    const std::string controller = "GPU " + std::to_string(gpu) + ": the " + order->TargetName() + " controller ";
+    const LedWriteResult refused = LedOrder::Drive(*led_, gpu, page, nullptr);
+    if (!refused.Clean())
+        return ServiceProtocol::Refusal(ServiceError::Hardware, controller + "refused " +
+                                                                    std::to_string(refused.refused.size()) + " write(s): " +
+                                                                    DescribeRefusedWrites(refused) + "; it may not show " +
+                                                                    order->ModeName());
+    const bool animated = LedOrder::AnyEffectRunning(*led_);
+    ledLoadGpu_.reset();
+    if (animated) {
+        // The first frame says whether the controller takes the effect (a frame may wait 2 s
+        // for the bus); the rest run on the engine's own threads.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (led_->FrameTally(gpu).frames == 0 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const LedFrameTally first = led_->FrameTally(gpu);
+        if (first.refused > 0)
+            return ServiceProtocol::Refusal(ServiceError::Hardware, controller + "refused the effect's first frame: " +
+                                                                        DescribeRefusedWrites(first.firstRefused));
+        if (order->FollowsLoad()) ledLoadGpu_ = gpu;
+    }
+    return ServiceProtocol::Answer(
+        {{"gpu", gpu}, {"target", order->TargetName()}, {"mode", order->ModeName()}, {"animated", animated}});
+}
+
 nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId connection) {
     const auto now = PendingChange::Clock::now();
     if (auto busy = Busy(connection, now)) return *busy;
@@ -368,7 +415,8 @@ std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
 }
 
 bool ServiceCore::NeedsTicks() const {
-    return history_ || pending_.Active() || curves_.Running() || fans_.Watching() || settings_.Settling();
+    return history_ || pending_.Active() || curves_.Running() || fans_.Watching() || settings_.Settling() ||
+           ledLoadGpu_.has_value();
 }
 
 std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now,
@@ -377,6 +425,8 @@ std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now,
     if (history_)
         for (int gpu = 0; gpu < history_->GpuCount(); ++gpu) history_->Add(ReadSample(boards_, gpu, EpochMs(wallNow)));
     if (pending_.Expired(now)) lines = TakeBack("nobody kept it in time");
+    if (ledLoadGpu_)
+        if (const auto load = ReadMonitors(boards_, *ledLoadGpu_).gpuLoad) led_->SetGpuLoad(*load);
     // The curves first: one whose temperature is lost hands its fan back itself, and the watch
     // then has nothing more to do for it.
     bool curveStopped = false;
@@ -400,6 +450,8 @@ TuningReport ServiceCore::End() {
     const TuningReport fans = fans_.HandBackPinned();
     for (const TuningWriteResult& r : fans.Writes()) report.Add(r.gpu, r.operation, r.value, r.status);
     settings_.End();
+    // The effects stop; each controller keeps its last colour.
+    if (led_) led_->Shutdown();
     return report;
 }
 

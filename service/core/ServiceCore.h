@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,8 @@
 #include "app/SampleHistory.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/NvApiLibrary.h"
+#include "led/LedEffectEngine.h"
+#include "led/SteadyLedPacer.h"
 #include "service/core/AccessPolicy.h"
 #include "service/core/MachineSettings.h"
 #include "service/core/PendingChange.h"
@@ -82,6 +85,7 @@ private:
     std::vector<int> TargetGpus(const std::optional<int>& gpu) const;
     nlohmann::json Apply(const ServiceRequest& request, ConnectionId connection);
     nlohmann::json ApplyProfile(const ServiceRequest& request, ConnectionId connection);
+    nlohmann::json Lighting(const ServiceRequest& request);
     // The refusal while a change waits for its keep answer.
     std::optional<nlohmann::json> Busy(ConnectionId connection, PendingChange::Clock::time_point now) const;
     nlohmann::json KeepOrRevert(const ServiceRequest& request, ConnectionId connection);
@@ -97,6 +101,11 @@ private:
     PendingChange pending_;
     MachineSettings settings_;
     std::optional<SampleHistory> history_;
+    // The lighting effects the owner animates, made at the first lighting request; they run
+    // until the next one changes them or the service ends. A load colour is fed once a second.
+    SteadyLedPacer ledPacer_;
+    std::unique_ptr<LedEffectEngine> led_;
+    std::optional<int> ledLoadGpu_;
 };
 
 }  // namespace pyx

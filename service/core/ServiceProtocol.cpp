@@ -15,8 +15,8 @@ struct OperationShape {
     std::set<std::string> optional;
 };
 
-const std::array<OperationShape, 13>& Shapes() {
-    static const std::array<OperationShape, 13> shapes = {{
+const std::array<OperationShape, 14>& Shapes() {
+    static const std::array<OperationShape, 14> shapes = {{
         {RequestKind::Hello, {"version"}, {}},
         {RequestKind::List, {}, {}},
         {RequestKind::Monitor, {"gpu"}, {}},
@@ -30,6 +30,7 @@ const std::array<OperationShape, 13>& Shapes() {
         {RequestKind::History, {}, {"gpu", "since"}},
         {RequestKind::VfList, {"gpu"}, {}},
         {RequestKind::ApplyProfile, {"sections"}, {"revertAfterS"}},
+        {RequestKind::Lighting, {"target", "mode"}, {"gpu", "color", "periodS"}},
     }};
     return shapes;
 }
@@ -138,6 +139,8 @@ std::string_view ApplyModeText(ApplyModeName mode) {
 
 AccessClass AccessOf(RequestKind kind) {
     switch (kind) {
+        case RequestKind::Lighting:
+            return AccessClass::Lighting;
         case RequestKind::FanAuto:
         case RequestKind::FanCurveSet:
         case RequestKind::Apply:
@@ -171,6 +174,7 @@ std::string_view RequestName(RequestKind kind) {
         case RequestKind::FanCurveShow: return "fanCurveShow";
         case RequestKind::History: return "history";
         case RequestKind::VfList: return "vf";
+        case RequestKind::Lighting: return "lighting";
         case RequestKind::ApplyProfile: return "applyProfile";
     }
     return "?";
@@ -281,6 +285,25 @@ std::variant<ServiceRequest, ProtocolRefusal> ServiceProtocol::Parse(std::string
         if (auto refusal = ParseRevertAfter(doc, request)) return *refusal;
         if (auto refusal = ParseProfile(doc.at("sections"), request.profile)) return *refusal;
     }
+    if (request.kind == RequestKind::Lighting) {
+        // The names are the owner's to check (against its controllers); here only their shape.
+        for (const auto& [field, target] : {std::pair{"target", &request.ledTarget}, std::pair{"mode", &request.ledMode}}) {
+            const nlohmann::json& value = doc.at(field);
+            if (!value.is_string() || value.get_ref<const std::string&>().size() > 32)
+                return Bad(std::string("\"") + field + "\" is a name such as those of pyxtunectl led");
+            *target = value.get<std::string>();
+        }
+        if (const auto colour = doc.find("color"); colour != doc.end()) {
+            if (!colour->is_string() || colour->get_ref<const std::string&>().size() > 16)
+                return Bad("\"color\" is six hex digits RRGGBB");
+            request.ledColour = colour->get<std::string>();
+        }
+        if (const auto period = doc.find("periodS"); period != doc.end()) {
+            int64_t seconds = 0;
+            if (!WholeNumber64(*period, seconds)) return Bad("\"periodS\" is a whole number of seconds");
+            request.ledPeriodS = seconds;
+        }
+    }
     if (request.kind == RequestKind::FanCurveSet) {
         const nlohmann::json& points = doc.at("points");
         if (!points.is_string() || points.get<std::string>().size() > kMaxCurvePointsText)
@@ -310,6 +333,12 @@ std::string ServiceProtocol::Format(const ServiceRequest& request) {
         if (request.autoBelow) doc["autoBelow"] = true;
     }
     if (request.kind == RequestKind::History && request.sinceMs) doc["since"] = *request.sinceMs;
+    if (request.kind == RequestKind::Lighting) {
+        doc["target"] = request.ledTarget;
+        doc["mode"] = request.ledMode;
+        if (request.ledColour) doc["color"] = *request.ledColour;
+        if (request.ledPeriodS) doc["periodS"] = *request.ledPeriodS;
+    }
     if (request.kind == RequestKind::ApplyProfile) {
         doc["revertAfterS"] = request.revertAfterS;
         doc["sections"] = nlohmann::json::array();

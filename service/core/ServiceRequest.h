@@ -10,7 +10,7 @@ namespace pyx {
 
 // The protocol both ends speak; a client of another version is told to restart the service
 // rather than being half understood.
-// 2: the vf listing and the profile's values.
+// 2: the vf listing, the profile's values and the lighting.
 inline constexpr int kServiceProtocolVersion = 2;
 // Longest request line the service reads; a settings file of this program is a few KiB, and
 // nothing a client sends comes near this.
@@ -32,6 +32,7 @@ enum class RequestKind : uint8_t {
     History,       // the samples the owner kept of one GPU or of all, since a time
     VfList,        // one GPU's clock-client domains and VF points with their offsets
     ApplyProfile,  // a profile's values onto the GPUs its sections name; kept as Apply's changes are
+    Lighting,      // one GPU's lighting as the LED page sets it; the owner runs the effects it animates
 };
 
 enum class ApplyModeName : uint8_t { Extreme, Performance, Common, Custom };
@@ -86,6 +87,10 @@ struct ServiceRequest {
     std::optional<int64_t> sinceMs;
     // ApplyProfile (revertAfterS as for Apply):
     std::vector<ProfileSection> profile;
+    // Lighting (gpu: none for GPU 0), by the names pyxtunectl led takes; checked by the owner:
+    std::string ledTarget, ledMode;
+    std::optional<std::string> ledColour;  // RRGGBB
+    std::optional<int64_t> ledPeriodS;
 };
 
 // Longest curve text a client may send: eight points of two numbers each, with room to spare.

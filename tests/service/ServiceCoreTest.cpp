@@ -1,5 +1,7 @@
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -45,6 +47,11 @@ TEST(ServiceCore, RequestsAreCheckedBeforeTheyReachACard) {
         {2000, R"({"op":"monitor","gpu":0})", nullptr, R"("temperatureC":)", false},
         {2000, R"({"op":"monitor","gpu":7})", "outOfRange", "this machine has no GPU 7 (accepted: 0)", false},
         {2000, R"({"op":"vf","gpu":0})", nullptr, R"("domain":"GRAPHICS CLOCK")", false},
+        {2000, R"({"op":"lighting","target":"zone-main","mode":"static"})", "denied", "not a tuner", false},
+        {1000, R"({"op":"lighting","target":"zone-main","mode":"blink"})", "badRequest",
+         R"(mode: \"blink\" is not offered by the zone-main controller)", false},
+        {1000, R"({"op":"lighting","target":"zone-main","mode":"static","color":"00ff00"})", nullptr,
+         R"("animated":false)", true},
         {2000, R"({"op":"vf","gpu":7})", "outOfRange", "this machine has no GPU 7", false},
         {2000, R"({"op":"fanAuto"})", "denied", "not a tuner", false},
         {1000, R"({"op":"fanAuto","gpu":3})", "outOfRange", "no GPU 3", false},
@@ -228,6 +235,39 @@ TEST(ServiceCore, ACurveComesBackAtTheNextStartUntilAHandBackEndsIt) {
         EXPECT_EQ(show(core).at("curve"), endIt ? nlohmann::json() : nlohmann::json("30:40,90:100"));
         core.End();
     }
+}
+
+}  // namespace
+}  // namespace pyx
+
+namespace pyx {
+namespace {
+
+// An effect the owner animates runs on after its answer, with the load colour fed at each
+// tick, until the service's end stops it.
+TEST(ServiceCore, TheOwnerAnimatesTheLightingItWasAskedForUntilItEnds) {
+    test::SimWorld world("led-basic-class1.json");
+    const TunerOnly policy;
+    ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"});
+    PeerCredentials tuner;
+    tuner.uid = 1000;
+    const auto reply =
+        nlohmann::json::parse(core.HandleLine(R"({"op":"lighting","target":"basic","mode":"gpu-load"})", tuner));
+    ASSERT_TRUE(reply.value("ok", false)) << reply;
+    EXPECT_TRUE(reply.value("animated", false)) << reply;
+    EXPECT_TRUE(core.NeedsTicks()) << "the load colour is fed each second";
+
+    const auto framesWithin = [&](std::chrono::milliseconds wait) {
+        world.ClearTrace();
+        const auto until = std::chrono::steady_clock::now() + wait;
+        while (world.TraceOf("I2CWrite").empty() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return !world.TraceOf("I2CWrite").empty();
+    };
+    EXPECT_TRUE(core.Tick().empty());
+    EXPECT_TRUE(framesWithin(std::chrono::seconds(3))) << "the effect runs after the answer";
+    (void)core.End();
+    EXPECT_FALSE(framesWithin(std::chrono::milliseconds(500))) << "the service's end stopped it";
 }
 
 }  // namespace

@@ -237,6 +237,10 @@ TEST_F(ServiceProcess, ClientsSayTheServiceOwnsTheCardsAndAKilledServicesFansGoB
     EXPECT_NE(loaded.out.find("owned by the Pyxtune service"), std::string::npos) << loaded.out;
     ASSERT_EQ(Ctl({"profile", "save", saved.string()}, false).status, 0);
     EXPECT_NE(Ctl({"profile", "show", saved.string()}).out.find("DyaGpuClock = 40"), std::string::npos);
+    const auto led = Ctl({"led", "--target", "zone-main", "--mode", "static", "--color", "0000ff"});
+    ASSERT_EQ(led.status, 0) << led.err;
+    EXPECT_NE(led.out.find("owned by the Pyxtune service"), std::string::npos) << led.out;
+    EXPECT_NE(led.out.find("GPU 0: zone-main set to static"), std::string::npos) << led.out;
     const auto vf = Ctl({"vf"});
     ASSERT_EQ(vf.status, 0) << vf.err;
     EXPECT_NE(vf.out.find("owned by the Pyxtune service"), std::string::npos) << vf.out;

@@ -63,6 +63,12 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         {R"({"op":"applyProfile","revertAfterS":20,"sections":[{"section":"Gpu1","keys":{"Id":"x","DyaGpuClock":"50"}}]})",
          RequestKind::ApplyProfile},
         {R"({"op":"applyProfile","sections":[]})", {}, ServiceError::BadRequest, {}, "a list of 1 to 16"},
+        {R"({"op":"lighting","gpu":1,"target":"zone-main","mode":"static","color":"00ff00"})", RequestKind::Lighting, {}, 1},
+        {R"({"op":"lighting","target":"basic","mode":"breathing","periodS":4})", RequestKind::Lighting},
+        {R"({"op":"lighting","target":"basic"})", {}, ServiceError::BadRequest, {}, "lighting needs \"mode\""},
+        {R"({"op":"lighting","target":2,"mode":"static"})", {}, ServiceError::BadRequest, {}, "\"target\" is a name"},
+        {R"({"op":"lighting","target":"basic","mode":"static","register":"0x01"})", {}, ServiceError::BadRequest, {},
+         "unknown field \"register\""},
         {R"({"op":"applyProfile","sections":[{"section":"Gpu1","keys":{"Id":"x"},"raw":1}]})", {},
          ServiceError::BadRequest, {}, "each section is"},
         // Nothing in a name or value may start a line, a section or a value of its own in the text
