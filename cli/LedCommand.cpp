@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/MonitorReadouts.h"
@@ -33,6 +34,8 @@ const char* kLedHelp =
     "            several GPUs the window keeps breathing in step over all of them from the\n"
     "            program; here the one GPU breathes in its own controller, as on a machine\n"
     "            with one GPU, and keeps breathing after the command ends.\n"
+    "  --all     every GPU, as the window drives them: breathing runs in step over all of\n"
+    "            them, animated by this program (or the service) while it runs\n"
     "  --target  basic, zone-main, zone-1, zones-2-4, effect-main, effects-2-4\n"
     "  --mode    basic:   static, breathing, cycle-breathing, flash, off, gpu-load\n"
     "            zone-*:  static, rainbow, cycle-breathing, breathing, off\n"
@@ -99,15 +102,16 @@ void HoldEffect(GpuBoardTable& boards, int gpu, const LedOrder& order, std::opti
     }
 }
 
-// Sends the order to the chosen GPU alone, as the window's Apply sends its page; with several
+// Sends the order to the chosen GPU alone (or to every GPU, breathing in step, as the window
+// does), as the window's Apply sends its page; with several
 // GPUs the window keeps the lighting in "Led.txt" in its settings folder for the LED service,
 // and so does this tool. Returns the writes the controllers refused; why "Led.txt" was not
 // saved goes to saveFailure.
-LedWriteResult DriveLighting(CliSession& session, int gpu, const LedOrder& order, const LedPageState& page,
-                             LedEffectEngine& engine, std::optional<std::string>& saveFailure) {
+LedWriteResult DriveLighting(CliSession& session, int loadGpu, std::optional<int> onlyGpu, const LedOrder& order,
+                             const LedPageState& page, LedEffectEngine& engine, std::optional<std::string>& saveFailure) {
     GpuBoardTable& boards = session.Boards();
-    if (order.FollowsLoad()) FeedGpuLoad(boards, gpu, engine);
-    return LedOrder::Drive(engine, gpu, page, [&](const LedSettings& settings, int gpuMode) {
+    if (order.FollowsLoad()) FeedGpuLoad(boards, loadGpu, engine);
+    return LedOrder::Drive(engine, page, onlyGpu, [&](const LedSettings& settings, int gpuMode) {
         std::string why;
         if (!session.SettingsFolderForSaving(why)) {
             saveFailure = why;
@@ -130,7 +134,10 @@ int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOr
     if (!parsed.Int("--gpu", 0, 1000000, gpu, err)) return kExitUsage;
     ServiceRequest request;
     request.kind = RequestKind::Lighting;
-    request.gpu = static_cast<int>(*gpu);
+    if (parsed.Has("--all"))
+        request.allGpus = true;
+    else
+        request.gpu = static_cast<int>(*gpu);
     request.ledTarget = order.TargetName();
     request.ledMode = order.ModeName();
     if (const auto colour = parsed.Value("--color")) request.ledColour = *colour;
@@ -139,7 +146,8 @@ int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOr
     const auto answer = CliService::Ask(service, request, parsed.Prefix(), err, exitCode);
     if (!answer) return exitCode;
     out << service.BackendLine() << "\n";
-    out << "GPU " << *gpu << ": " << order.TargetName() << " set to " << order.ModeName() << "\n";
+    out << (request.allGpus ? std::string("Every GPU") : "GPU " + std::to_string(*gpu)) << ": " << order.TargetName()
+        << " set to " << order.ModeName() << "\n";
     if (answer->value("animated", false))
         out << "The Pyxtune service animates the effect until the lighting is changed again"
             << (holdS ? " (--hold does not apply)" : "") << ".\n";
@@ -150,7 +158,7 @@ int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOr
 
 int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs parsed("led", args);
-    if (!parsed.Parse({"--help"}, {"--gpu", "--target", "--mode", "--color", "--period", "--hold"}, err))
+    if (!parsed.Parse({"--help", "--all"}, {"--gpu", "--target", "--mode", "--color", "--period", "--hold"}, err))
         return kExitUsage;
     if (parsed.Has("--help")) {
         out << kLedHelp;
@@ -163,6 +171,11 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     const std::optional<LedOrder> order = ParseLedOrder(parsed, err);
     std::optional<int64_t> holdS;
     if (!order || !parsed.Int("--hold", 0, 86400, holdS, err)) return kExitUsage;
+    const bool all = parsed.Has("--all");
+    if (all && parsed.Value("--gpu")) {
+        err << parsed.Prefix() << "--gpu and --all exclude each other\n";
+        return kExitUsage;
+    }
 
     int exitCode = kExitOk;
     if (auto service = CliService::Open(err, exitCode)) return LedThroughService(*service, parsed, *order, holdS, out, err);
@@ -170,20 +183,30 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
     GpuBoardTable& boards = session->Boards();
-    const auto gpu = session->SelectGpu(parsed, err);
-    if (!gpu) return kExitUsage;
+    std::vector<int> gpus;
+    if (all) {
+        for (int g = 0; g < std::min<int>(boards.gpuCount, kMaxGpus); ++g) gpus.push_back(g);
+    } else if (const auto selected = session->SelectGpu(parsed, err)) {
+        gpus.push_back(*selected);
+    }
+    if (gpus.empty()) return kExitUsage;
+    // The first GPU's frames and load stand for all of them.
+    const std::optional<int> gpu = gpus.front();
 
     LedPageState page;
-    std::string why;
-    if (const LedOrder::Fault fault = order->Prepare(boards, *gpu, page, why); fault != LedOrder::Fault::None) {
-        err << parsed.Prefix() << (fault == LedOrder::Fault::NoSuchController ? "--target: " : "") << why << "\n";
-        return fault == LedOrder::Fault::NoSuchController ? kExitUsage : kExitHardware;
+    for (const int g : gpus) {
+        std::string why;
+        if (const LedOrder::Fault fault = order->Prepare(boards, g, page, why); fault != LedOrder::Fault::None) {
+            err << parsed.Prefix() << (fault == LedOrder::Fault::NoSuchController ? "--target: " : "") << why << "\n";
+            return fault == LedOrder::Fault::NoSuchController ? kExitUsage : kExitHardware;
+        }
     }
 
     SteadyLedPacer pacer;
     LedEffectEngine engine(boards, pacer);
     std::optional<std::string> saveFailure;
-    const LedWriteResult refused = DriveLighting(*session, *gpu, *order, page, engine, saveFailure);
+    const LedWriteResult refused =
+        DriveLighting(*session, *gpu, all ? std::nullopt : gpu, *order, page, engine, saveFailure);
     out << session->BackendLine() << "\n";
     // The lighting is shown all the same; the LED service would not know it.
     if (saveFailure) err << parsed.Prefix() << *saveFailure << "\n";
@@ -209,7 +232,8 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         const LedFrameTally first = engine.FrameTally(*gpu);
         if (first.refused > 0) return refuse("refused the effect's first frame: " + DescribeRefusedWrites(first.firstRefused));
     }
-    out << "GPU " << *gpu << ": " << targetName << " set to " << order->ModeName() << "\n";
+    out << (all ? std::string("Every GPU") : "GPU " + std::to_string(*gpu)) << ": " << targetName << " set to "
+        << order->ModeName() << "\n";
     if (animated) HoldEffect(boards, *gpu, *order, holdS, engine, parsed, err);
     engine.Shutdown();
     const LedFrameTally tally = engine.FrameTally(*gpu);

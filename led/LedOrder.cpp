@@ -1,5 +1,6 @@
 #include "led/LedOrder.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "led/LedApply.h"
@@ -42,6 +43,15 @@ const std::vector<ModeEntry>& ModesOf(LedOrder::Family family) {
                                               : kEffectModes;
 }
 
+// A name as the user gave it, in quotes; "missing" for none.
+std::string Quoted(std::string_view name) {
+    if (name.empty()) return "missing";
+    std::string quoted(1, '"');
+    quoted += name;
+    quoted += '"';
+    return quoted;
+}
+
 std::string Join(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
@@ -71,8 +81,7 @@ std::optional<LedOrder> LedOrder::FromNames(std::string_view target, std::string
         }
     }
     if (!known) {
-        refusal = {"target", (target.empty() ? std::string("missing") : "\"" + std::string(target) + "\"") +
-                                 " (accepted: " + Join(names) + ")"};
+        refusal = {"target", Quoted(target) + " (accepted: " + Join(names) + ")"};
         return std::nullopt;
     }
     const std::vector<ModeEntry>& modes = ModesOf(order.TargetFamily());
@@ -86,13 +95,12 @@ std::optional<LedOrder> LedOrder::FromNames(std::string_view target, std::string
         }
     }
     if (!known) {
-        refusal = {"mode", (mode.empty() ? std::string("missing") : "\"" + std::string(mode) + "\"") +
-                               " is not offered by the " + order.TargetName() + " controller (accepted: " + Join(names) +
-                               ")"};
+        refusal = {"mode", Quoted(mode) + " is not offered by the " + order.TargetName() + " controller (accepted: " +
+                               Join(names) + ")"};
         return std::nullopt;
     }
     if (colour && !ParseColour(*colour, order.colour_)) {
-        refusal = {"color", "\"" + std::string(*colour) + "\" (accepted: six hex digits RRGGBB, e.g. ff8000)"};
+        refusal = {"color", Quoted(*colour) + " (accepted: six hex digits RRGGBB, e.g. ff8000)"};
         return std::nullopt;
     }
     if (periodS) {
@@ -152,15 +160,17 @@ LedOrder::Fault LedOrder::Prepare(GpuBoardTable& boards, int gpu, LedPageState& 
     return Fault::None;
 }
 
-LedWriteResult LedOrder::Drive(LedEffectEngine& engine, int gpu, const LedPageState& page, const SaveLighting& save) {
-    engine.SetLedKind(gpu, page.boards[static_cast<size_t>(gpu)].ledKind);
+LedWriteResult LedOrder::Drive(LedEffectEngine& engine, const LedPageState& page, std::optional<int> onlyGpu,
+                               const SaveLighting& save) {
+    for (int gpu = 0; gpu < std::min<int>(engine.Table().gpuCount, kMaxGpus); ++gpu)
+        if (!onlyGpu || gpu == *onlyGpu) engine.SetLedKind(gpu, page.boards[static_cast<size_t>(gpu)].ledKind);
     LedSettings settings;
     int gpuMode = 0;
     CaptureLedSettings(page, engine, settings, gpuMode);
     LedApplyOptions options;
     options.applyButton = true;
-    // Only this GPU is driven; the other GPUs' records are not read.
-    options.onlyGpu = gpu;
+    // With onlyGpu, the other GPUs' records are not read.
+    options.onlyGpu = onlyGpu;
     if (save) options.saveLedSettings = [&] { save(settings, gpuMode); };
     return ApplyLedSettings(page, engine, settings, options);
 }

@@ -48,11 +48,13 @@ public:
     // user would set it; on a fault, `why` names it.
     Fault Prepare(GpuBoardTable& boards, int gpu, LedPageState& page, std::string& why) const;
 
-    // Sends the prepared page to that GPU alone, as the window's Apply sends its page (a load
-    // colour wants the engine's load set first). `save` gets the lighting as "Led.txt" keeps it,
-    // where the machine's several GPUs need it kept for the LED service. The writes refused.
+    // Sends the prepared page as the window's Apply sends its page: to onlyGpu alone, or to every
+    // GPU prepared (several breathe in step, animated by the program). A load colour wants the
+    // engine's load set first. `save` gets the lighting as "Led.txt" keeps it, where the
+    // machine's several GPUs need it kept for the LED service. The writes refused.
     using SaveLighting = std::function<void(const LedSettings& settings, int gpuMode)>;
-    static LedWriteResult Drive(LedEffectEngine& engine, int gpu, const LedPageState& page, const SaveLighting& save);
+    static LedWriteResult Drive(LedEffectEngine& engine, const LedPageState& page, std::optional<int> onlyGpu,
+                                const SaveLighting& save);
     // Whether the program animates an effect now (the basic controller's, or breathing in step).
     static bool AnyEffectRunning(const LedEffectEngine& engine);
 

@@ -281,23 +281,30 @@ nlohmann::json ServiceCore::ApplyProfile(const ServiceRequest& request, Connecti
 }
 
 nlohmann::json ServiceCore::Lighting(const ServiceRequest& request) {
-    const int gpu = request.gpu.value_or(0);
     LedOrder::Refusal refusal;
     const std::optional<LedOrder> order =
         LedOrder::FromNames(request.ledTarget, request.ledMode,
                             request.ledColour ? std::optional<std::string_view>(*request.ledColour) : std::nullopt,
                             request.ledPeriodS, refusal);
     if (!order) return ServiceProtocol::Refusal(ServiceError::BadRequest, refusal.field + ": " + refusal.why);
+    // Every GPU must show the order before any is lit.
+    std::vector<int> gpus = {request.gpu.value_or(0)};
+    if (request.allGpus) gpus = TargetGpus(std::nullopt);
+    if (gpus.empty()) return ServiceProtocol::Refusal(ServiceError::OutOfRange, "this machine has no GPU");
     LedPageState page;
-    std::string why;
-    if (const LedOrder::Fault fault = order->Prepare(boards_, gpu, page, why); fault != LedOrder::Fault::None)
-        return ServiceProtocol::Refusal(
-            fault == LedOrder::Fault::NoSuchController ? ServiceError::OutOfRange : ServiceError::Hardware, why);
+    for (const int gpu : gpus) {
+        std::string why;
+        if (const LedOrder::Fault fault = order->Prepare(boards_, gpu, page, why); fault != LedOrder::Fault::None)
+            return ServiceProtocol::Refusal(
+                fault == LedOrder::Fault::NoSuchController ? ServiceError::OutOfRange : ServiceError::Hardware, why);
+    }
     if (!led_) led_ = std::make_unique<LedEffectEngine>(boards_, ledPacer_);
+    // One load for the load colour: the first GPU's, as the window shows its selected GPU's.
     if (order->FollowsLoad())
-        if (const auto load = ReadMonitors(boards_, gpu).gpuLoad) led_->SetGpuLoad(*load);
-    const std::string controller = "GPU " + std::to_string(gpu) + ": the " + order->TargetName() + " controller ";
-    const LedWriteResult refused = LedOrder::Drive(*led_, gpu, page, nullptr);
+        if (const auto load = ReadMonitors(boards_, gpus.front()).gpuLoad) led_->SetGpuLoad(*load);
+    const std::string controller = std::string("the ") + order->TargetName() + " controller ";
+    const LedWriteResult refused =
+        LedOrder::Drive(*led_, page, request.allGpus ? std::nullopt : std::optional<int>(gpus.front()), nullptr);
     if (!refused.Clean())
         return ServiceProtocol::Refusal(ServiceError::Hardware, controller + "refused " +
                                                                     std::to_string(refused.refused.size()) + " write(s): " +
@@ -309,16 +316,17 @@ nlohmann::json ServiceCore::Lighting(const ServiceRequest& request) {
         // The first frame says whether the controller takes the effect (a frame may wait 2 s
         // for the bus); the rest run on the engine's own threads.
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (led_->FrameTally(gpu).frames == 0 && std::chrono::steady_clock::now() < giveUp)
+        while (led_->FrameTally(gpus.front()).frames == 0 && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const LedFrameTally first = led_->FrameTally(gpu);
+        const LedFrameTally first = led_->FrameTally(gpus.front());
         if (first.refused > 0)
-            return ServiceProtocol::Refusal(ServiceError::Hardware, controller + "refused the effect's first frame: " +
+            return ServiceProtocol::Refusal(ServiceError::Hardware, "GPU " + std::to_string(gpus.front()) + ": " +
+                                                                        controller + "refused the effect's first frame: " +
                                                                         DescribeRefusedWrites(first.firstRefused));
-        if (order->FollowsLoad()) ledLoadGpu_ = gpu;
+        if (order->FollowsLoad()) ledLoadGpu_ = gpus.front();
     }
     return ServiceProtocol::Answer(
-        {{"gpu", gpu}, {"target", order->TargetName()}, {"mode", order->ModeName()}, {"animated", animated}});
+        {{"gpus", gpus}, {"target", order->TargetName()}, {"mode", order->ModeName()}, {"animated", animated}});
 }
 
 nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId connection) {

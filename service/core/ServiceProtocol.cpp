@@ -30,7 +30,7 @@ const std::array<OperationShape, 14>& Shapes() {
         {RequestKind::History, {}, {"gpu", "since"}},
         {RequestKind::VfList, {"gpu"}, {}},
         {RequestKind::ApplyProfile, {"sections"}, {"revertAfterS"}},
-        {RequestKind::Lighting, {"target", "mode"}, {"gpu", "color", "periodS"}},
+        {RequestKind::Lighting, {"target", "mode"}, {"gpu", "all", "color", "periodS"}},
     }};
     return shapes;
 }
@@ -303,6 +303,11 @@ std::variant<ServiceRequest, ProtocolRefusal> ServiceProtocol::Parse(std::string
             if (!WholeNumber64(*period, seconds)) return Bad("\"periodS\" is a whole number of seconds");
             request.ledPeriodS = seconds;
         }
+        if (const auto all = doc.find("all"); all != doc.end()) {
+            if (!all->is_boolean()) return Bad("\"all\" is true or false");
+            request.allGpus = all->get<bool>();
+        }
+        if (request.allGpus && request.gpu) return Bad("\"gpu\" and \"all\" exclude each other");
     }
     if (request.kind == RequestKind::FanCurveSet) {
         const nlohmann::json& points = doc.at("points");
@@ -338,6 +343,7 @@ std::string ServiceProtocol::Format(const ServiceRequest& request) {
         doc["mode"] = request.ledMode;
         if (request.ledColour) doc["color"] = *request.ledColour;
         if (request.ledPeriodS) doc["periodS"] = *request.ledPeriodS;
+        if (request.allGpus) doc["all"] = true;
     }
     if (request.kind == RequestKind::ApplyProfile) {
         doc["revertAfterS"] = request.revertAfterS;

@@ -87,7 +87,8 @@ struct ServiceRequest {
     std::optional<int64_t> sinceMs;
     // ApplyProfile (revertAfterS as for Apply):
     std::vector<ProfileSection> profile;
-    // Lighting (gpu: none for GPU 0), by the names pyxtunectl led takes; checked by the owner:
+    // Lighting (gpu: none for GPU 0; allGpus: every GPU, breathing in step), by the names
+    // pyxtunectl led takes; checked by the owner:
     std::string ledTarget, ledMode;
     std::optional<std::string> ledColour;  // RRGGBB
     std::optional<int64_t> ledPeriodS;

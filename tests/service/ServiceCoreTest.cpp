@@ -1,5 +1,6 @@
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -243,31 +244,49 @@ TEST(ServiceCore, ACurveComesBackAtTheNextStartUntilAHandBackEndsIt) {
 namespace pyx {
 namespace {
 
-// An effect the owner animates runs on after its answer, with the load colour fed at each
-// tick, until the service's end stops it.
+// An effect the owner animates runs on after its answer (the basic controller's colour, fed
+// the load at each tick; breathing in step over every GPU) until the service's end stops it.
 TEST(ServiceCore, TheOwnerAnimatesTheLightingItWasAskedForUntilItEnds) {
-    test::SimWorld world("led-basic-class1.json");
-    const TunerOnly policy;
-    ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"});
-    PeerCredentials tuner;
-    tuner.uid = 1000;
-    const auto reply =
-        nlohmann::json::parse(core.HandleLine(R"({"op":"lighting","target":"basic","mode":"gpu-load"})", tuner));
-    ASSERT_TRUE(reply.value("ok", false)) << reply;
-    EXPECT_TRUE(reply.value("animated", false)) << reply;
-    EXPECT_TRUE(core.NeedsTicks()) << "the load colour is fed each second";
-
-    const auto framesWithin = [&](std::chrono::milliseconds wait) {
-        world.ClearTrace();
-        const auto until = std::chrono::steady_clock::now() + wait;
-        while (world.TraceOf("I2CWrite").empty() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return !world.TraceOf("I2CWrite").empty();
+    struct Row {
+        const char* scenario;
+        const char* line;
+        bool fedEachTick;
+    } rows[] = {
+        {"led-basic-class1.json", R"({"op":"lighting","target":"basic","mode":"gpu-load"})", true},
+        {"led-two-cards.json", R"({"op":"lighting","all":true,"target":"zone-main","mode":"breathing"})", false},
     };
-    EXPECT_TRUE(core.Tick().empty());
-    EXPECT_TRUE(framesWithin(std::chrono::seconds(3))) << "the effect runs after the answer";
-    (void)core.End();
-    EXPECT_FALSE(framesWithin(std::chrono::milliseconds(500))) << "the service's end stopped it";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        test::SimWorld world(row.scenario);
+        const TunerOnly policy;
+        ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"});
+        PeerCredentials tuner;
+        tuner.uid = 1000;
+        const auto reply = nlohmann::json::parse(core.HandleLine(row.line, tuner));
+        ASSERT_TRUE(reply.value("ok", false)) << reply;
+        EXPECT_TRUE(reply.value("animated", false)) << reply;
+        EXPECT_EQ(core.NeedsTicks(), row.fedEachTick);
+
+        // Frames on every GPU driven.
+        const auto framesWithin = [&](std::chrono::milliseconds wait) {
+            world.ClearTrace();
+            const auto until = std::chrono::steady_clock::now() + wait;
+            const auto gpusWritten = [&] {
+                std::set<std::string> gpus;
+                for (const std::string& line : world.TraceOf("I2CWrite")) gpus.insert(line.substr(line.find("gpu="), 5));
+                return gpus.size();
+            };
+            while (gpusWritten() < reply.at("gpus").size() && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return gpusWritten() == reply.at("gpus").size();
+        };
+        EXPECT_TRUE(core.Tick().empty());
+        EXPECT_TRUE(framesWithin(std::chrono::seconds(3))) << "the effect runs after the answer";
+        (void)core.End();
+        world.ClearTrace();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_TRUE(world.TraceOf("I2CWrite").empty()) << "the service's end stopped it";
+    }
 }
 
 }  // namespace

@@ -66,6 +66,8 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         {R"({"op":"lighting","gpu":1,"target":"zone-main","mode":"static","color":"00ff00"})", RequestKind::Lighting, {}, 1},
         {R"({"op":"lighting","target":"basic","mode":"breathing","periodS":4})", RequestKind::Lighting},
         {R"({"op":"lighting","target":"basic"})", {}, ServiceError::BadRequest, {}, "lighting needs \"mode\""},
+        {R"({"op":"lighting","gpu":0,"all":true,"target":"basic","mode":"off"})", {}, ServiceError::BadRequest, {},
+         "exclude each other"},
         {R"({"op":"lighting","target":2,"mode":"static"})", {}, ServiceError::BadRequest, {}, "\"target\" is a name"},
         {R"({"op":"lighting","target":"basic","mode":"static","register":"0x01"})", {}, ServiceError::BadRequest, {},
          "unknown field \"register\""},
