@@ -22,7 +22,9 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-li
 toolchain=$here/../cmake/mingw-w64-x86_64.cmake
 # Tablet events need the Wacom header that Debian's source leaves out; the Windows platform
 # plugin of 6.4 does not compile without OpenGL, and dynamic OpenGL needs no library to build.
-# No zstd for MinGW here: resources are compiled without it (rcc --no-zstd).
+# No zstd for MinGW here: resources are compiled without it (rcc --no-zstd). Direct2D stays,
+# though its plugin is not shipped: without it 6.4.2's Windows platform plugin still refers to
+# QtGui's DirectWrite font database, which is then not built, and does not link.
 configure_options=(
   -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
