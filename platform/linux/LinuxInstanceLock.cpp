@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <utility>
 #include <vector>
 
@@ -252,10 +253,19 @@ void LinuxInstanceLock::SetActivationHandler(ActivationHandler handler) {
 
 void LinuxInstanceLock::StartListening() {
   if (listenFd_ < 0) return;
-  // Without the wake pipe the listener could not be ended: the name is still held, and a
+  // Without the wake pipe the listener could not be ended: the lock is still held, and a
   // later start simply gets no answer.
   if (pipe2(wakeFds_, O_CLOEXEC) != 0) return;
-  listener_ = std::thread([this] { Listen(); });
+  // Acquire returns once the listener has started and waits for a later start: from then on it
+  // holds nothing a fork of this process (a helper it starts) could inherit half-taken, such as
+  // the allocator's locks a starting thread takes.
+  std::promise<void> started;
+  std::future<void> running = started.get_future();
+  listener_ = std::thread([this, started = std::move(started)]() mutable {
+    started.set_value();
+    Listen();
+  });
+  running.wait();
 }
 
 void LinuxInstanceLock::Listen() {
