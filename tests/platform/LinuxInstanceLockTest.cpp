@@ -328,8 +328,9 @@ TEST(LinuxInstanceLock, EachUsersSessionLockStandsApartFromRootsLock) {
   const LinuxInstanceLock::Place rootPlace{run.path() / "pyxtune", 0, 0755};
   const LinuxInstanceLock::Place userPlace{userRuntime.path() / "pyxtune", kNobody, 0700};
 
-  LinuxInstanceLock rootCopy(rootPlace);
-  ASSERT_EQ(rootCopy.Acquire(), InstanceLockResult::Acquired);
+  // root's copy in a process of its own: this one stays single-threaded for the user's fork.
+  HeldInChild rootCopy = HoldInChild(rootPlace);
+  ASSERT_GT(rootCopy.pid, 0);
   int go[2];
   ASSERT_EQ(pipe(go), 0);
   const pid_t user = ForkContender(userPlace, go, 300, kNobody);
@@ -338,4 +339,8 @@ TEST(LinuxInstanceLock, EachUsersSessionLockStandsApartFromRootsLock) {
   EXPECT_EQ(ExitCode(user), static_cast<int>(InstanceLockResult::Acquired));
   EXPECT_EQ(Contend(userPlace, kNobody), static_cast<int>(InstanceLockResult::Acquired))
       << "free again once the user's copy ended";
+  EXPECT_EQ(Contend(rootPlace, -1), static_cast<int>(InstanceLockResult::HeldBySameUser) + 10)
+      << "root's copy ran on beside the user's";
+  rootCopy.release();
+  EXPECT_EQ(ExitCode(rootCopy.pid), 0);
 }
