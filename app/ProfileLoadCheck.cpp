@@ -26,6 +26,14 @@ ProfileLoadCheck::ProfileLoadCheck(const std::filesystem::path& file, GpuBoardTa
 
 ProfileLoadCheck::ProfileLoadCheck(const CIni& ini, GpuBoardTable& boards) { Check(ini, boards); }
 
+std::string ProfileLoadCheck::NoGpuMatchesText(const GpuBoardTable& boards) {
+    std::string ids;
+    for (int gpu = 0; gpu < boards.gpuCount; ++gpu)
+        ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) +
+               "] Id=" + CIniText::ToUtf8(boards.Board(gpu).deviceIdText);
+    return "no section names a GPU here (this machine needs " + ids + ")";
+}
+
 void ProfileLoadCheck::Check(const CIni& ini, GpuBoardTable& boards) {
     for (int gpu = 0; gpu < std::min<int>(boards.gpuCount, kMaxGpus); ++gpu) {
         const std::string name = "Gpu" + std::to_string(gpu + 1);

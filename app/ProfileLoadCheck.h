@@ -25,6 +25,9 @@ public:
     const std::vector<std::string>& OutOfRange() const { return outOfRange_; }
     // A clock offset above zero reaches a card: the overclocking warning is due.
     bool Overclocks() const { return overclocks_; }
+    // Why a profile matched no GPU: "no section names a GPU here (this machine needs [Gpu1]
+    // Id=...)", with the section each GPU here would need.
+    static std::string NoGpuMatchesText(const GpuBoardTable& boards);
     // The text of OutOfRange for the value of key in GPU gpu's section; null when in range.
     const std::string* OutOfRange(int gpu, std::string_view key) const;
 

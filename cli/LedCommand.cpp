@@ -141,7 +141,7 @@ int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOr
     request.ledTarget = order.TargetName();
     request.ledMode = order.ModeName();
     if (const auto colour = parsed.Value("--color")) request.ledColour = *colour;
-    if (const auto period = parsed.Value("--period")) request.ledPeriodS = std::stoll(*period);
+    request.ledPeriodS = order.PeriodS();
     int exitCode = kExitOk;
     const auto answer = CliService::Ask(service, request, parsed.Prefix(), err, exitCode);
     if (!answer) return exitCode;

@@ -138,12 +138,7 @@ int Save(CliSession& session, const CliArgs& parsed, const std::filesystem::path
 // Why nothing was loaded: no section names a GPU here, with the sections this machine needs.
 void SayNoGpuMatches(const CliArgs& parsed, GpuBoardTable& boards, const std::filesystem::path& file,
                      std::ostream& err) {
-    std::string ids;
-    for (int gpu = 0; gpu < boards.gpuCount; ++gpu) {
-        const char16_t* id = boards.Board(gpu).deviceIdText;
-        ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) + "] Id=" + Utf8(id);
-    }
-    err << parsed.Prefix() << file.string() << ": no section names a GPU here (this machine needs " << ids << ")\n";
+    err << parsed.Prefix() << file.string() << ": " << ProfileLoadCheck::NoGpuMatchesText(boards) << "\n";
 }
 
 // The file's tuning onto the cards it names, checked and confirmed as an apply is, with every

@@ -37,6 +37,7 @@ public:
     const char* ModeName() const;
     Family TargetFamily() const;
     LedColour Colour() const { return colour_; }
+    std::optional<int64_t> PeriodS() const { return periodS_; }
     // The basic controller's load colour follows the GPU's load, fed once a second.
     bool FollowsLoad() const;
     // Static and off on the basic controller are animated by the program, yet show one colour.

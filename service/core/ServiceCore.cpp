@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "app/CIni.h"
-#include "app/CIniText.h"
 #include "app/CardListing.h"
 #include "app/ProfileLoadCheck.h"
 #include "app/TuningSettingsStore.h"
@@ -258,14 +257,8 @@ nlohmann::json ServiceCore::ApplyProfile(const ServiceRequest& request, Connecti
     if (!ini.LoadBytes(std::as_bytes(std::span(text.data(), text.size()))))
         return ServiceProtocol::Refusal(ServiceError::BadRequest, "the profile cannot be read: " + ini.FailureText());
     const ProfileLoadCheck check(ini, boards_);
-    if (check.Gpus().empty()) {
-        std::string ids;
-        for (int gpu = 0; gpu < boards_.gpuCount; ++gpu)
-            ids += (ids.empty() ? "" : ", ") + std::string("[Gpu") + std::to_string(gpu + 1) +
-                   "] Id=" + CIniText::ToUtf8(boards_.Board(gpu).deviceIdText);
-        return ServiceProtocol::Refusal(ServiceError::OutOfRange,
-                                        "no section names a GPU here (this machine needs " + ids + ")");
-    }
+    if (check.Gpus().empty())
+        return ServiceProtocol::Refusal(ServiceError::OutOfRange, ProfileLoadCheck::NoGpuMatchesText(boards_));
     if (!check.OutOfRange().empty()) {
         std::string values;
         for (const std::string& value : check.OutOfRange()) values += (values.empty() ? "" : "; ") + value;
