@@ -28,6 +28,10 @@ struct AppState {
     // apply or a load, ended by any other fan write; whoever owns the cards runs them
     // (FanCurveEngine), and the save writes them.
     std::array<std::optional<FanCurve>, kMaxGpus> fanCurves{};
+    // The controller group each GPU was last lit on where the service lit it ("LedTarget"): its
+    // lighting goes back there. None: the kind the GPU's probe finds chooses, as at the
+    // window's start (the window keeps none).
+    std::array<std::optional<LedTarget>, kMaxGpus> ledTargets{};
 };
 
 }  // namespace pyx

@@ -23,6 +23,8 @@ bool ValueIsWritable(std::u16string_view value) {
 
 SettingsFileWriter::SettingsFileWriter() : text_(1, kByteOrderMark) {}
 
+SettingsFileWriter::SettingsFileWriter(std::u16string_view text) : SettingsFileWriter() { text_ += text; }
+
 void SettingsFileWriter::AddSection(int gpuNumber) {
   text_ += u"[Gpu";
   text_ += CIniText::FromUtf8(std::to_string(gpuNumber));

@@ -16,6 +16,8 @@
 class SettingsFileWriter {
 public:
   SettingsFileWriter();  // the text starts as the byte-order mark alone
+  // A text composed elsewhere (the service's), after its byte-order mark.
+  explicit SettingsFileWriter(std::u16string_view text);
 
   // "[Gpu<gpuNumber>]"; the number is the GPU's index counted from 1.
   void AddSection(int gpuNumber);

@@ -109,6 +109,18 @@ std::optional<FanRequest> FanRequestOf(int32_t fanWorkMode, int32_t fanSpeed) {
     }
 }
 
+LedSettings LedSettingsOf(const SectionValues& v) {
+    return {.ledMode = LowByte(v.ledMode),
+            .red = LowByte(v.red),
+            .green = LowByte(v.green),
+            .blue = LowByte(v.blue),
+            .timer1 = LowByte(v.timer1),
+            .timer2 = LowByte(v.timer2),
+            .timer3 = LowByte(v.timer3),
+            .gm1Mode = LowByte(v.gm1Mode),
+            .gm2Mode = LowByte(v.gm2Mode)};
+}
+
 // keep: whether a key's value may be sent (false for one outside the card's range).
 void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppState& state, TuningReport* report,
                   const std::function<bool(const char*)>& keep) {
@@ -173,15 +185,7 @@ void ApplySection(const SectionValues& v, GpuBoardTable& table, int gpu, AppStat
     if (kind != LedKind::None) state.ledControllerKind = kind;
 
     // The lights themselves are set by the main window once it is up.
-    state.ledSettings.ledMode = LowByte(v.ledMode);
-    state.ledSettings.red = LowByte(v.red);
-    state.ledSettings.green = LowByte(v.green);
-    state.ledSettings.blue = LowByte(v.blue);
-    state.ledSettings.timer1 = LowByte(v.timer1);
-    state.ledSettings.timer2 = LowByte(v.timer2);
-    state.ledSettings.timer3 = LowByte(v.timer3);
-    state.ledSettings.gm1Mode = LowByte(v.gm1Mode);
-    state.ledSettings.gm2Mode = LowByte(v.gm2Mode);
+    state.ledSettings = LedSettingsOf(v);
 }
 
 // What the save keeps of a card's fan. A fan is saved as fixed only when the card (or, where
@@ -283,6 +287,8 @@ void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppSt
     writer.AddNumber("LED_Timer3", led.timer3);
     writer.AddNumber("GM1MODE", led.gm1Mode);
     writer.AddNumber("GM2MODE", led.gm2Mode);
+    if (const auto target = state.ledTargets[static_cast<size_t>(gpu)])
+        writer.AddNumber("LedTarget", static_cast<uint32_t>(*target));
 }
 
 int GpuCount(const GpuBoardTable& table) { return std::min<int>(table.gpuCount, kMaxGpus); }
@@ -331,6 +337,26 @@ int32_t ApplyTuningSettings(const CIni& ini, GpuBoardTable& table, AppState& sta
             return why == nullptr;
         };
         ApplySection(ReadSection(ini, section), table, gpu, state, report, keep);
+    }
+    return matched;
+}
+
+bool ReadLighting(const fs::path& fileName, const GpuBoardTable& table, AppState& state) {
+    CIni ini;
+    if (!ini.Load(FileOrDefault(fileName))) return false;
+    bool matched = false;
+    for (int gpu = 0; gpu < GpuCount(table); ++gpu) {
+        const CTreeNode* section = SectionFor(ini, table, gpu);
+        if (section == nullptr) continue;
+        matched = true;
+        state.ledSettings = LedSettingsOf(ReadSection(ini, section));
+        std::optional<LedTarget>& target = state.ledTargets[static_cast<size_t>(gpu)];
+        target.reset();
+        if (CIni::ValueOf(ini.FindChild(section, "LedTarget")) == nullptr) continue;
+        const int32_t value = ini.ReadInt(section, "LedTarget");
+        for (const LedTarget known : {LedTarget::Basic, LedTarget::Zone58, LedTarget::EffectAC, LedTarget::EffectGroup,
+                                      LedTarget::Zone46, LedTarget::ZoneGroup})
+            if (value == static_cast<int32_t>(known)) target = known;
     }
     return matched;
 }

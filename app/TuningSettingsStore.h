@@ -17,7 +17,8 @@ namespace pyx {
 // The per-GPU settings file in the settings folder (SettingsLocation), re-applied at every
 // start.
 inline constexpr char kTuningSettingsFileName[] = "Preformance.txt";
-// The same file written by the lighting apply when several GPUs are present; never read back.
+// The same file written by the lighting apply when several GPUs are present. The window never
+// reads it back; the service, which has no window, puts its lighting back from it.
 inline constexpr char kLedSettingsFileName[] = "Led.txt";
 
 // Fan work modes as the file stores them ("FanWorkMode").
@@ -47,6 +48,11 @@ int32_t LoadTuningSettings(const std::filesystem::path& fileName, GpuBoardTable&
                            AppState& state, TuningReport* report = nullptr);
 // The same for settings read already (a profile a client sent as values).
 int32_t ApplyTuningSettings(const CIni& ini, GpuBoardTable& table, AppState& state, TuningReport* report = nullptr);
+
+// The lighting a settings file keeps into state: the bytes as a load leaves them (those of the
+// last section that names one of these GPUs) and each such GPU's "LedTarget". False, and state
+// untouched, when no section names a GPU here or the file cannot be read.
+bool ReadLighting(const std::filesystem::path& fileName, const GpuBoardTable& table, AppState& state);
 
 // Writes every GPU's current state (and state's mode and lighting bytes) to the file, replacing
 // it in one step. An empty name means "Preformance.txt". Refreshes the table's over-voltage

@@ -20,6 +20,7 @@
 #include "led/LedEffectEngine.h"
 #include "led/LedOrder.h"
 #include "led/LedProbe.h"
+#include "led/LightingReset.h"
 #include "led/SteadyLedPacer.h"
 #include "platform/SystemPlatform.h"
 
@@ -28,8 +29,11 @@ namespace pyx {
 namespace {
 
 const char* kLedHelp =
-    "usage: pyxtunectl led [--gpu N] --target TARGET --mode NAME [--color RRGGBB] [--period S] [--hold S]\n"
+    "usage: pyxtunectl led [--gpu N | --all] --target TARGET --mode NAME [--color RRGGBB] [--period S] [--hold S]\n"
+    "       pyxtunectl led --reset\n"
     "  The LED page's choices for one GPU, applied as the window's Apply applies them.\n"
+    "  --reset   every GPU's lighting as the window's Reset leaves it: zone controllers red\n"
+    "            static, effect controllers their default mode, basic controllers white\n"
     "  --gpu     the GPU to light (default 0); only that GPU is driven. On a machine with\n"
     "            several GPUs the window keeps breathing in step over all of them from the\n"
     "            program; here the one GPU breathes in its own controller, as on a machine\n"
@@ -50,8 +54,9 @@ const char* kLedHelp =
     "  the lighting of several GPUs could not be kept in \"Led.txt\" for the LED service (why\n"
     "  is said; the lighting is shown all the same).\n"
     "  Where the Pyxtune service owns the cards, it is asked instead: it animates the effect\n"
-    "  until the lighting is changed again (--hold does not apply), and nothing is kept in\n"
-    "  \"Led.txt\".\n";
+    "  until the lighting is changed again (--hold does not apply), keeps the lighting in its\n"
+    "  own \"Led.txt\" and puts it back at its next start, after a resume and after a driver\n"
+    "  reload (exit status 2 when it could not keep it).\n";
 
 // The load colour shows the GPU's load as the window's monitor reads it, once a second.
 void FeedGpuLoad(GpuBoardTable& boards, int gpu, LedEffectEngine& engine) {
@@ -151,6 +156,51 @@ int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOr
     if (answer->value("animated", false))
         out << "The Pyxtune service animates the effect until the lighting is changed again"
             << (holdS ? " (--hold does not apply)" : "") << ".\n";
+    // Lit, but not kept for the service's next start: said as the in-process save failure is.
+    if (const auto notKept = answer->find("notKept"); notKept != answer->end() && notKept->is_string()) {
+        err << parsed.Prefix() << "the lighting could not be kept for the next start: " << notKept->get<std::string>()
+            << "\n";
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+// --reset: every GPU's lighting as the window's Reset leaves it; through the service where it
+// owns the cards (which keeps it as it keeps an order).
+int LedReset(const CliArgs& parsed, std::ostream& out, std::ostream& err) {
+    int exitCode = kExitOk;
+    if (auto service = CliService::Open(err, exitCode)) {
+        ServiceRequest request;
+        request.kind = RequestKind::LightingReset;
+        const auto answer = CliService::Ask(*service, request, parsed.Prefix(), err, exitCode);
+        if (!answer) return exitCode;
+        out << service->BackendLine() << "\nEvery GPU's lighting was reset.\n";
+        if (const auto notKept = answer->find("notKept"); notKept != answer->end() && notKept->is_string()) {
+            err << parsed.Prefix() << "the lighting could not be kept for the next start: "
+                << notKept->get<std::string>() << "\n";
+            return kExitUsage;
+        }
+        return kExitOk;
+    }
+    if (exitCode != kExitOk) return exitCode;
+    auto session = CliSession::Open(err, exitCode);
+    if (!session) return exitCode;
+    SteadyLedPacer pacer;
+    LedEffectEngine engine(session->Boards(), pacer);
+    AppState state;
+    const LightingReset::Outcome outcome = LightingReset::AllGpus(engine, state.ledSettings);
+    out << session->BackendLine() << "\n";
+    // The basic controllers' white is the program's frame: it lands before the command ends.
+    if (outcome.basicGpu) {
+        CliInterrupt::Install();
+        (void)WaitFirstFrame(engine, *outcome.basicGpu);
+    }
+    engine.Shutdown();
+    if (!outcome.refusals.empty()) {
+        err << parsed.Prefix() << "the lighting's reset was refused:\n" << outcome.refusals;
+        return kExitHardware;
+    }
+    out << "Every GPU's lighting was reset.\n";
     return kExitOk;
 }
 
@@ -158,7 +208,8 @@ int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOr
 
 int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs parsed("led", args);
-    if (!parsed.Parse({"--help", "--all"}, {"--gpu", "--target", "--mode", "--color", "--period", "--hold"}, err))
+    if (!parsed.Parse({"--help", "--all", "--reset"}, {"--gpu", "--target", "--mode", "--color", "--period", "--hold"},
+                      err))
         return kExitUsage;
     if (parsed.Has("--help")) {
         out << kLedHelp;
@@ -167,6 +218,14 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
     if (!parsed.Words().empty()) {
         err << parsed.Prefix() << "unknown argument \"" << parsed.Words().front() << "\"\n";
         return kExitUsage;
+    }
+    if (parsed.Has("--reset")) {
+        for (const char* option : {"--all", "--gpu", "--target", "--mode", "--color", "--period", "--hold"})
+            if (parsed.Has(option)) {
+                err << parsed.Prefix() << "--reset takes no other option (" << option << ")\n";
+                return kExitUsage;
+            }
+        return LedReset(parsed, out, err);
     }
     const std::optional<LedOrder> order = ParseLedOrder(parsed, err);
     std::optional<int64_t> holdS;

@@ -13,11 +13,13 @@
 #include "app/TuningController.h"
 #include "app/TuningReport.h"
 #include "app/TuningRevert.h"
+#include "app/SettingsFileWriter.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
 #include "cli/CliService.h"
 #include "cli/CliSession.h"
 #include "cli/KeepPrompt.h"
+#include "platform/FileReplacement.h"
 #include "app/ProfileLoadCheck.h"
 
 namespace pyx {
@@ -41,8 +43,9 @@ const char* kProfileHelp =
     "         Without FILE, save and load use the program's own Preformance.txt, which the\n"
     "         window applies at every start; it lies in the settings folder that\n"
     "         \"pyxtunectl list\" names (on simulated cards a folder of the simulator's own).\n"
-    "         Where the Pyxtune service owns the cards, load sends FILE's values to it (FILE\n"
-    "         is then needed: the service keeps and puts back the machine's own settings)\n"
+    "         Where the Pyxtune service owns the cards, load sends FILE's values to it and\n"
+    "         save writes what it reads of the cards, its fan curves and lighting included\n"
+    "         (FILE is then needed: the service keeps and puts back the machine's own settings)\n"
     "  show   prints the sections and keys of FILE as read, one GPU per block; needs no GPU\n"
     "  --json (show) the same as a JSON object\n";
 
@@ -132,6 +135,37 @@ int Save(CliSession& session, const CliArgs& parsed, const std::filesystem::path
         return kExitUsage;
     }
     out << "Saved " << static_cast<int>(session.Boards().gpuCount) << " GPU(s) to " << file.string() << "\n";
+    return kExitOk;
+}
+
+// The same through the service that owns the cards: it reads them, and this process, the
+// user's own, writes the user's file.
+int SaveThroughService(ServiceClient& service, const CliArgs& parsed, const std::filesystem::path& file,
+                       std::ostream& out, std::ostream& err) {
+    // The file is made before the cards are asked, as the save in-process makes it.
+    std::error_code why;
+    const auto replacement = FileReplacement::Begin(file, why);
+    if (!replacement) {
+        err << parsed.Prefix() << CannotBeWrittenText(file, why) << "\n";
+        return kExitUsage;
+    }
+    ServiceRequest request;
+    request.kind = RequestKind::ProfileRead;
+    int exitCode = kExitOk;
+    const auto answer = CliService::Ask(service, request, parsed.Prefix(), err, exitCode);
+    if (!answer) return exitCode;
+    std::u16string text;
+    const auto sent = answer->find("text");
+    if (sent == answer->end() || !sent->is_string() || CIniText::FromUtf8Strict(sent->get<std::string>(), text)) {
+        err << parsed.Prefix() << "the Pyxtune service's answer holds no settings text; nothing was written\n";
+        return kExitHardware;
+    }
+    if (!replacement->Commit(SettingsFileWriter(text).Bytes())) {
+        err << parsed.Prefix() << CannotBeWrittenText(file, replacement->Error()) << "\n";
+        return kExitUsage;
+    }
+    out << service.BackendLine() << "\n";
+    out << "Saved " << answer->value("gpus", 0) << " GPU(s) to " << file.string() << "\n";
     return kExitOk;
 }
 
@@ -292,17 +326,17 @@ int RunProfileCommand(const std::vector<std::string>& args, std::ostream& out, s
     }
 
     int exitCode = kExitOk;
-    if (action == "load") {
-        if (auto service = CliService::Open(err, exitCode)) {
-            if (ownFile) {
-                err << parsed.Prefix() << "the Pyxtune service keeps the machine's settings itself and puts them back "
-                                          "at every start: name the FILE to load\n";
-                return kExitUsage;
-            }
-            return LoadThroughService(*service, parsed, file, *keep, out, err);
+    if (auto service = CliService::Open(err, exitCode)) {
+        if (ownFile) {
+            err << parsed.Prefix() << "the Pyxtune service keeps the machine's settings itself and puts them back "
+                                      "at every start: name the FILE to "
+                << action << "\n";
+            return kExitUsage;
         }
-        if (exitCode != kExitOk) return exitCode;
+        return action == "load" ? LoadThroughService(*service, parsed, file, *keep, out, err)
+                                : SaveThroughService(*service, parsed, file, out, err);
     }
+    if (exitCode != kExitOk) return exitCode;
     auto session = CliSession::Open(err, exitCode);
     if (!session) return exitCode;
     out << session->BackendLine() << "\n";

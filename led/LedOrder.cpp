@@ -119,7 +119,59 @@ std::optional<LedOrder> LedOrder::FromNames(std::string_view target, std::string
     return order;
 }
 
+std::optional<LedTarget> LedOrder::TargetOfKind(LedKind kind) {
+    switch (kind) {
+        case LedKind::BasicClass1:
+        case LedKind::BasicClass2: return LedTarget::Basic;
+        case LedKind::Zone58: return LedTarget::Zone58;
+        case LedKind::Zone46: return LedTarget::Zone46;
+        case LedKind::EffectAC: return LedTarget::EffectAC;
+        case LedKind::None: break;
+    }
+    return std::nullopt;
+}
+
+std::optional<LedOrder> LedOrder::FromSaved(const LedSettings& saved, LedTarget target) {
+    LedOrder order;
+    order.target_ = static_cast<size_t>(
+        std::find_if(std::begin(kTargets), std::end(kTargets), [&](const TargetEntry& t) { return t.target == target; }) -
+        std::begin(kTargets));
+    const std::vector<ModeEntry>& modes = ModesOf(order.TargetFamily());
+    const uint32_t value = order.TargetFamily() == Family::Basic  ? saved.ledMode
+                           : order.TargetFamily() == Family::Zone ? saved.gm1Mode
+                                                                  : saved.gm2Mode;
+    const auto mode = std::find_if(modes.begin(), modes.end(), [&](const ModeEntry& m) { return m.value == value; });
+    // LEDMODE 9 and a zero GM1MODE or GM2MODE are "nothing chosen yet"; other values are unknown.
+    if (mode == modes.end()) return std::nullopt;
+    order.mode_ = static_cast<size_t>(mode - modes.begin());
+    order.colour_ = {saved.red, saved.green, saved.blue};
+    // The basic controller's timed modes each keep their own timer: breathing the first,
+    // cycle-breathing the second, flash the third.
+    if (order.TargetFamily() == Family::Basic && value >= 1 && value <= 3) {
+        const uint8_t timer = value == 1 ? saved.timer1 : value == 2 ? saved.timer2 : saved.timer3;
+        if (TimerPeriodMs(timer)) order.periodS_ = timer + 3;
+    }
+    return order;
+}
+
+void LedOrder::Keep(LedSettings& saved) const {
+    saved.red = colour_.r;
+    saved.green = colour_.g;
+    saved.blue = colour_.b;
+    if (periodS_) {
+        const auto timer = static_cast<uint8_t>(*periodS_ - 3);
+        saved.timer1 = saved.timer2 = saved.timer3 = timer;
+    }
+    const auto value = static_cast<uint8_t>(ModesOf(TargetFamily())[mode_].value);
+    switch (TargetFamily()) {
+        case Family::Basic: saved.ledMode = value; break;
+        case Family::Zone: saved.gm1Mode = value; break;
+        case Family::Effect: saved.gm2Mode = value; break;
+    }
+}
+
 const char* LedOrder::TargetName() const { return kTargets[target_].name; }
+LedTarget LedOrder::Target() const { return kTargets[target_].target; }
 const char* LedOrder::ModeName() const { return ModesOf(TargetFamily())[mode_].name; }
 LedOrder::Family LedOrder::TargetFamily() const { return kTargets[target_].family; }
 

@@ -32,8 +32,17 @@ public:
     static std::optional<LedOrder> FromNames(std::string_view target, std::string_view mode,
                                              std::optional<std::string_view> colour, std::optional<int64_t> periodS,
                                              Refusal& refusal);
+    // What the saved lighting gives `target`: its family's saved mode, the saved colour and
+    // period. None where the saved bytes choose nothing for that family.
+    static std::optional<LedOrder> FromSaved(const LedSettings& saved, LedTarget target);
+    // The target the window's start selects on a GPU whose probe found `kind`; none for none.
+    static std::optional<LedTarget> TargetOfKind(LedKind kind);
+    // What the saved lighting keeps of this order: its family's mode and the colour, and the
+    // period where one was given. The other families' modes stay as they were.
+    void Keep(LedSettings& saved) const;
 
     const char* TargetName() const;
+    LedTarget Target() const;
     const char* ModeName() const;
     Family TargetFamily() const;
     LedColour Colour() const { return colour_; }

@@ -12,14 +12,23 @@ MachineSettings::MachineSettings(GpuBoardTable& boards, AppState& state, std::op
     if (folder_) guard_ = ReapplyGuard(*folder_);
 }
 
-bool MachineSettings::Save(std::string& why) {
+bool MachineSettings::Save(std::string& why) { return Write(kTuningSettingsFileName, why); }
+
+bool MachineSettings::SaveLighting(std::string& why) { return Write(kLedSettingsFileName, why); }
+
+std::optional<std::filesystem::path> MachineSettings::LightingFile() const {
+    if (!folder_) return std::nullopt;
+    return *folder_ / kLedSettingsFileName;
+}
+
+bool MachineSettings::Write(const char* fileName, std::string& why) {
     if (!folder_) {
         why = "the service keeps no settings (started without a settings folder)";
         return false;
     }
     std::error_code failed;
-    if (SaveTuningSettings(boards_, state_, *folder_ / kTuningSettingsFileName, &failed) == 1) return true;
-    why = (*folder_ / kTuningSettingsFileName).string() + " cannot be written: " + failed.message();
+    if (SaveTuningSettings(boards_, state_, *folder_ / fileName, &failed) == 1) return true;
+    why = (*folder_ / fileName).string() + " cannot be written: " + failed.message();
     return false;
 }
 

@@ -23,6 +23,10 @@ public:
     bool Kept() const { return folder_.has_value(); }
     // The cards' state as the settings file; false with why.
     bool Save(std::string& why);
+    // The lighting, in the same form, as "Led.txt" keeps it for the next start; false with why.
+    bool SaveLighting(std::string& why);
+    // Where the lighting is kept; none when nothing is.
+    std::optional<std::filesystem::path> LightingFile() const;
     // The stored settings back on the cards: what happened, as lines for the service's log.
     std::vector<std::string> Reapply(std::string_view occasion);
     // Once a second: the guard's marker goes once the cards have run the settings a while.
@@ -33,6 +37,8 @@ public:
     void End();
 
 private:
+    bool Write(const char* fileName, std::string& why);
+
     GpuBoardTable& boards_;
     AppState& state_;
     std::optional<std::filesystem::path> folder_;

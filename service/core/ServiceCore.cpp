@@ -2,17 +2,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <utility>
 
 #include "app/CIni.h"
+#include "app/CIniText.h"
 #include "app/CardListing.h"
 #include "app/ProfileLoadCheck.h"
 #include "app/TuningSettingsStore.h"
 #include "app/FanReport.h"
 #include "app/MonitorReadouts.h"
 #include "app/VfCurveJson.h"
-#include "led/LedOrder.h"
 #include "app/TuningApply.h"
 #include "app/TuningReportJson.h"
 #include "gpu/CardTuning.h"
@@ -45,7 +44,8 @@ ServiceCore::ServiceCore(NvApiLibrary& library, GpuBoardTable& boards, const Acc
       identity_(std::move(identity)),
       fans_(boards),
       curves_(boards, state_),
-      settings_(boards, state_, std::move(settingsFolder)) {
+      settings_(boards, state_, std::move(settingsFolder)),
+      lighting_(boards, state_, settings_) {
     // A fan left fixed by an owner that ended without handing it back (a crash, a kill) is
     // this owner's to watch from its first second.
     fans_.WatchManualFans();
@@ -103,7 +103,17 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
             return ApplyProfile(request, connection);
         case RequestKind::Lighting:
             if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
-            return Lighting(request);
+            return lighting_.Order(request);
+        case RequestKind::LightingReset:
+            return lighting_.Reset();
+        case RequestKind::ProfileRead: {
+            // The machine's own view, its curves and lighting included; a save learns the VF
+            // offsets on the way, which the machine's state need not keep.
+            AppState draft = state_;
+            const std::u16string text = ComposeTuningSettings(boards_, draft).Text();
+            return ServiceProtocol::Answer(
+                {{"gpus", boards_.gpuCount}, {"text", CIniText::ToUtf8(std::u16string_view(text).substr(1))}});
+        }
         case RequestKind::VfList: {
             if (auto refusal = CheckGpu(request.gpu, true)) return *refusal;
             VfCurve curve;
@@ -273,55 +283,6 @@ nlohmann::json ServiceCore::ApplyProfile(const ServiceRequest& request, Connecti
                                     {"keepWithinS", request.revertAfterS}});
 }
 
-nlohmann::json ServiceCore::Lighting(const ServiceRequest& request) {
-    LedOrder::Refusal refusal;
-    const std::optional<LedOrder> order =
-        LedOrder::FromNames(request.ledTarget, request.ledMode,
-                            request.ledColour ? std::optional<std::string_view>(*request.ledColour) : std::nullopt,
-                            request.ledPeriodS, refusal);
-    if (!order) return ServiceProtocol::Refusal(ServiceError::BadRequest, refusal.field + ": " + refusal.why);
-    // Every GPU must show the order before any is lit.
-    std::vector<int> gpus = {request.gpu.value_or(0)};
-    if (request.allGpus) gpus = TargetGpus(std::nullopt);
-    if (gpus.empty()) return ServiceProtocol::Refusal(ServiceError::OutOfRange, "this machine has no GPU");
-    LedPageState page;
-    for (const int gpu : gpus) {
-        std::string why;
-        if (const LedOrder::Fault fault = order->Prepare(boards_, gpu, page, why); fault != LedOrder::Fault::None)
-            return ServiceProtocol::Refusal(
-                fault == LedOrder::Fault::NoSuchController ? ServiceError::OutOfRange : ServiceError::Hardware, why);
-    }
-    if (!led_) led_ = std::make_unique<LedEffectEngine>(boards_, ledPacer_);
-    // One load for the load colour: the first GPU's, as the window shows its selected GPU's.
-    if (order->FollowsLoad())
-        if (const auto load = ReadMonitors(boards_, gpus.front()).gpuLoad) led_->SetGpuLoad(*load);
-    const std::string controller = std::string("the ") + order->TargetName() + " controller ";
-    const LedWriteResult refused =
-        LedOrder::Drive(*led_, page, request.allGpus ? std::nullopt : std::optional<int>(gpus.front()), nullptr);
-    if (!refused.Clean())
-        return ServiceProtocol::Refusal(ServiceError::Hardware, controller + "refused " +
-                                                                    std::to_string(refused.refused.size()) + " write(s): " +
-                                                                    DescribeRefusedWrites(refused) + "; it may not show " +
-                                                                    order->ModeName());
-    const bool animated = LedOrder::AnyEffectRunning(*led_);
-    ledLoadGpu_.reset();
-    if (animated) {
-        // The first frame says whether the controller takes the effect (a frame may wait 2 s
-        // for the bus); the rest run on the engine's own threads.
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (led_->FrameTally(gpus.front()).frames == 0 && std::chrono::steady_clock::now() < giveUp)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const LedFrameTally first = led_->FrameTally(gpus.front());
-        if (first.refused > 0)
-            return ServiceProtocol::Refusal(ServiceError::Hardware, "GPU " + std::to_string(gpus.front()) + ": " +
-                                                                        controller + "refused the effect's first frame: " +
-                                                                        DescribeRefusedWrites(first.firstRefused));
-        if (order->FollowsLoad()) ledLoadGpu_ = gpus.front();
-    }
-    return ServiceProtocol::Answer(
-        {{"gpus", gpus}, {"target", order->TargetName()}, {"mode", order->ModeName()}, {"animated", animated}});
-}
-
 nlohmann::json ServiceCore::Apply(const ServiceRequest& request, ConnectionId connection) {
     const auto now = PendingChange::Clock::now();
     if (auto busy = Busy(connection, now)) return *busy;
@@ -412,12 +373,14 @@ std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
     // The cards forgot their fans with the rest: each curve sends its level anew.
     curves_.Restart();
     for (const FanCurveStop& stop : curves_.Tick()) lines.push_back(DescribeCurveStop(stop));
+    // Lights forget with the rest where their power went (a resume, a driver reload).
+    for (std::string& line : lighting_.PutBack(occasion)) lines.push_back(std::move(line));
     return lines;
 }
 
 bool ServiceCore::NeedsTicks() const {
     return history_ || pending_.Active() || curves_.Running() || fans_.Watching() || settings_.Settling() ||
-           ledLoadGpu_.has_value();
+           lighting_.FollowsLoad();
 }
 
 std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now,
@@ -426,8 +389,7 @@ std::vector<std::string> ServiceCore::Tick(PendingChange::Clock::time_point now,
     if (history_)
         for (int gpu = 0; gpu < history_->GpuCount(); ++gpu) history_->Add(ReadSample(boards_, gpu, EpochMs(wallNow)));
     if (pending_.Expired(now)) lines = TakeBack("nobody kept it in time");
-    if (ledLoadGpu_)
-        if (const auto load = ReadMonitors(boards_, *ledLoadGpu_).gpuLoad) led_->SetGpuLoad(*load);
+    lighting_.Tick();
     // The curves first: one whose temperature is lost hands its fan back itself, and the watch
     // then has nothing more to do for it.
     bool curveStopped = false;
@@ -451,8 +413,7 @@ TuningReport ServiceCore::End() {
     const TuningReport fans = fans_.HandBackPinned();
     for (const TuningWriteResult& r : fans.Writes()) report.Add(r.gpu, r.operation, r.value, r.status);
     settings_.End();
-    // The effects stop; each controller keeps its last colour.
-    if (led_) led_->Shutdown();
+    lighting_.End();
     return report;
 }
 

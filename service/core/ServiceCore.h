@@ -15,11 +15,10 @@
 #include "app/SampleHistory.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/NvApiLibrary.h"
-#include "led/LedEffectEngine.h"
-#include "led/SteadyLedPacer.h"
 #include "service/core/AccessPolicy.h"
 #include "service/core/MachineSettings.h"
 #include "service/core/PendingChange.h"
+#include "service/core/ServiceLighting.h"
 #include "service/core/ServiceProtocol.h"
 
 namespace pyx {
@@ -27,7 +26,7 @@ namespace pyx {
 // The card owner's answers, without any transport: a request line, its peer and connection in,
 // a reply line out. Every request is checked for its shape, its peer's rights and the cards'
 // ranges before anything reaches a card. It also keeps what must outlive any client: the fan
-// curves, the fan watch, the keep-or-revert countdown and the machine's settings (Tick once a second,
+// curves, the fan watch, the keep-or-revert countdown, the machine's settings and its lighting (Tick once a second,
 // ConnectionClosed for each connection that ends, End at the service's end), and, once asked
 // to, the history of what each card did.
 class ServiceCore {
@@ -85,7 +84,6 @@ private:
     std::vector<int> TargetGpus(const std::optional<int>& gpu) const;
     nlohmann::json Apply(const ServiceRequest& request, ConnectionId connection);
     nlohmann::json ApplyProfile(const ServiceRequest& request, ConnectionId connection);
-    nlohmann::json Lighting(const ServiceRequest& request);
     // The refusal while a change waits for its keep answer.
     std::optional<nlohmann::json> Busy(ConnectionId connection, PendingChange::Clock::time_point now) const;
     nlohmann::json KeepOrRevert(const ServiceRequest& request, ConnectionId connection);
@@ -101,11 +99,7 @@ private:
     PendingChange pending_;
     MachineSettings settings_;
     std::optional<SampleHistory> history_;
-    // The lighting effects the owner animates, made at the first lighting request; they run
-    // until the next one changes them or the service ends. A load colour is fed once a second.
-    SteadyLedPacer ledPacer_;
-    std::unique_ptr<LedEffectEngine> led_;
-    std::optional<int> ledLoadGpu_;
+    ServiceLighting lighting_;
 };
 
 }  // namespace pyx

@@ -15,8 +15,8 @@ struct OperationShape {
     std::set<std::string> optional;
 };
 
-const std::array<OperationShape, 14>& Shapes() {
-    static const std::array<OperationShape, 14> shapes = {{
+const std::array<OperationShape, 16>& Shapes() {
+    static const std::array<OperationShape, 16> shapes = {{
         {RequestKind::Hello, {"version"}, {}},
         {RequestKind::List, {}, {}},
         {RequestKind::Monitor, {"gpu"}, {}},
@@ -31,6 +31,8 @@ const std::array<OperationShape, 14>& Shapes() {
         {RequestKind::VfList, {"gpu"}, {}},
         {RequestKind::ApplyProfile, {"sections"}, {"revertAfterS"}},
         {RequestKind::Lighting, {"target", "mode"}, {"gpu", "all", "color", "periodS"}},
+        {RequestKind::LightingReset, {}, {}},
+        {RequestKind::ProfileRead, {}, {}},
     }};
     return shapes;
 }
@@ -140,6 +142,7 @@ std::string_view ApplyModeText(ApplyModeName mode) {
 AccessClass AccessOf(RequestKind kind) {
     switch (kind) {
         case RequestKind::Lighting:
+        case RequestKind::LightingReset:
             return AccessClass::Lighting;
         case RequestKind::FanAuto:
         case RequestKind::FanCurveSet:
@@ -155,6 +158,7 @@ AccessClass AccessOf(RequestKind kind) {
         case RequestKind::FanCurveShow:
         case RequestKind::History:
         case RequestKind::VfList:
+        case RequestKind::ProfileRead:
             break;
     }
     return AccessClass::Read;
@@ -175,6 +179,8 @@ std::string_view RequestName(RequestKind kind) {
         case RequestKind::History: return "history";
         case RequestKind::VfList: return "vf";
         case RequestKind::Lighting: return "lighting";
+        case RequestKind::LightingReset: return "lightingReset";
+        case RequestKind::ProfileRead: return "profileRead";
         case RequestKind::ApplyProfile: return "applyProfile";
     }
     return "?";

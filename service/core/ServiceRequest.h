@@ -10,8 +10,9 @@ namespace pyx {
 
 // The protocol both ends speak; a client of another version is told to restart the service
 // rather than being half understood.
-// 2: the vf listing, the profile's values and the lighting.
-inline constexpr int kServiceProtocolVersion = 2;
+// 2: the vf listing, the profile's values and the lighting. 3: the lighting's reset and the
+// profile's text.
+inline constexpr int kServiceProtocolVersion = 3;
 // Longest request line the service reads; a settings file of this program is a few KiB, and
 // nothing a client sends comes near this.
 inline constexpr std::size_t kMaxRequestBytes = 64 * 1024;
@@ -33,6 +34,8 @@ enum class RequestKind : uint8_t {
     VfList,        // one GPU's clock-client domains and VF points with their offsets
     ApplyProfile,  // a profile's values onto the GPUs its sections name; kept as Apply's changes are
     Lighting,      // one GPU's lighting as the LED page sets it; the owner runs the effects it animates
+    LightingReset, // every GPU's lighting as the Reset button leaves it
+    ProfileRead,   // what a profile save writes, as the cards hold it now; the client writes the file
 };
 
 enum class ApplyModeName : uint8_t { Extreme, Performance, Common, Custom };

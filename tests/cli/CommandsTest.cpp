@@ -266,7 +266,7 @@ TEST_F(CliTest, HelpAfterTheCommandAndVerboseAnywhere) {
     EXPECT_EQ(Run({"-v", "list"}).status, 0);
     EXPECT_EQ(Run({"list", "--verbose"}).status, 0);
     // An option that has a default is shown as optional.
-    EXPECT_NE(Run({"led", "--help"}).out.find("usage: pyxtunectl led [--gpu N] --target"), std::string::npos);
+    EXPECT_NE(Run({"led", "--help"}).out.find("usage: pyxtunectl led [--gpu N | --all] --target"), std::string::npos);
 }
 
 TEST_F(CliTest, TheCardsDiagnosticsStayOffStandardOutputAndGoToStandardErrorWithVerbose) {

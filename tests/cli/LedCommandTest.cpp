@@ -74,5 +74,40 @@ TEST_F(CliTest, LedOnOneOfTwoCardsDrivesThatCardAlone) {
     EXPECT_GE(Count(writes, "gpu=1 port=2 addr=0x40 reg=0x01 data=0100000000ff0000fff0"), 1u) << Trace();
 }
 
+
+// --reset leaves every GPU as the window's Reset does, names what a controller refused, and
+// takes no other option.
+TEST_F(CliTest, LedResetLeavesEveryControllerAsTheWindowsResetDoes) {
+    struct Row {
+        const char* i2c;
+        std::vector<std::string> extra;
+        int status;
+        const char* written;  // in the trace; nullptr: nothing sent
+        const char* says;     // in standard error; nullptr: nothing
+    } rows[] = {
+        {R"({"address": "0x58", "model": "led-zone"})", {}, 0, "addr=0x58 reg=0x02 data=ff00000005 status=0", nullptr},
+        {R"({"address": "0x40", "model": "led-basic-1"})", {}, 0, "addr=0x40 reg=0x01 data=0100000000fffffffff0 status=0",
+         nullptr},
+        {R"({"address": "0x58", "model": "led-zone", "nakRegisters": ["0x02"]})", {}, 1, nullptr,
+         "the lighting's reset was refused:\nGPU 0: 0x58 register 0x02"},
+        {R"({"address": "0x58", "model": "led-zone"})", {"--mode", "static"}, 2, nullptr,
+         "--reset takes no other option (--mode)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.i2c);
+        fs::remove(trace_);
+        fs::remove(state_);
+        UseScenarioText(OneCard(row.i2c));
+        std::vector<std::string> args = {"led", "--reset"};
+        args.insert(args.end(), row.extra.begin(), row.extra.end());
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.status, row.status) << run.err;
+        const auto writes = TraceOf("I2CWrite");
+        EXPECT_EQ(row.written ? Count(writes, row.written) >= 1 : Count(writes, "status=0") == 0, true) << Trace();
+        EXPECT_EQ(run.err.find(row.says ? row.says : "\n") != std::string::npos, row.says != nullptr) << run.err;
+        EXPECT_EQ(run.out.find("Every GPU's lighting was reset.") != std::string::npos, row.status == 0) << run.out;
+    }
+}
+
 }  // namespace
 }  // namespace pyx::clitest

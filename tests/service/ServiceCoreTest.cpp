@@ -43,8 +43,8 @@ TEST(ServiceCore, RequestsAreCheckedBeforeTheyReachACard) {
     ServiceCore core(*world.nv, *world.table, policy, {"9.9", "Back-end: sim"});
     EXPECT_FALSE(core.NeedsTicks()) << "nothing to watch: the service sleeps";
     const CoreCase cases[] = {
-        {2000, R"({"op":"hello","version":2})", nullptr, R"("backendLine":"Back-end: sim")", false},
-        {2000, R"({"op":"hello","version":1})", "versionMismatch", R"("serviceVersion":"9.9")", false},
+        {2000, R"({"op":"hello","version":3})", nullptr, R"("backendLine":"Back-end: sim")", false},
+        {2000, R"({"op":"hello","version":2})", "versionMismatch", R"("serviceVersion":"9.9")", false},
         {2000, R"({"op":"monitor","gpu":0})", nullptr, R"("temperatureC":)", false},
         {2000, R"({"op":"monitor","gpu":7})", "outOfRange", "this machine has no GPU 7 (accepted: 0)", false},
         {2000, R"({"op":"vf","gpu":0})", nullptr, R"("domain":"GRAPHICS CLOCK")", false},
@@ -286,6 +286,66 @@ TEST(ServiceCore, TheOwnerAnimatesTheLightingItWasAskedForUntilItEnds) {
         world.ClearTrace();
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_TRUE(world.TraceOf("I2CWrite").empty()) << "the service's end stopped it";
+    }
+}
+
+
+// The lighting last ordered is the machine's: kept in "Led.txt" and, on cards as they come,
+// put back with the settings where it was ordered (a card with zones and effects lit on its
+// zones gets its zones back). A lighting that
+// cannot be kept is shown all the same, and the answer says why it was not kept.
+TEST(ServiceCore, TheLightingLastOrderedComesBackWithTheSettings) {
+    struct Row {
+        const char* scenario;
+        const char* line;
+        const char* putBack;  // nullptr: nothing kept, nothing put back
+        bool followsLoad;
+    } rows[] = {
+        {"led-basic-class1.json", R"({"op":"lighting","target":"basic","mode":"gpu-load"})", "GPU 0 basic gpu-load", true},
+        {"led-effect.json", R"({"op":"lighting","target":"effect-main","mode":"meteor","color":"00ff00"})",
+         "GPU 0 effect-main meteor", false},
+        {"led-two-cards.json", R"({"op":"lighting","all":true,"target":"zone-main","mode":"breathing"})",
+         "GPU 0 zone-main breathing, GPU 1 zone-main breathing", false},
+        // Its probe finds zone 1 first; the main zone was lit, and that is where it goes back.
+        {"led-zone.json", R"({"op":"lighting","target":"zone-main","mode":"static","color":"0000ff"})",
+         "GPU 0 zone-main static", false},
+        {"led-zone.json", R"({"op":"lighting","target":"zone-main","mode":"static"})", nullptr, false},
+        // The Reset button's lighting: zones red and static, the basic controller white and static;
+        // it takes each GPU back to where the window's start goes by its kind (zone 1 first).
+        {"led-zone.json", R"({"op":"lightingReset"})", "GPU 0 zone-1 static", false},
+        {"led-basic-class1.json", R"({"op":"lightingReset"})", "GPU 0 basic static", false},
+    };
+    const TunerOnly policy;
+    PeerCredentials tuner;
+    tuner.uid = 1000;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        test::TempFolder settings("pyx-service-lighting-");
+        // Where "Led.txt" should be, a folder: the file cannot be written.
+        if (!row.putBack) std::filesystem::create_directory(settings.Path() / "Led.txt");
+        {
+            test::SimWorld world(row.scenario);
+            ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+            const auto reply = nlohmann::json::parse(core.HandleLine(row.line, tuner));
+            ASSERT_TRUE(reply.value("ok", false)) << reply;
+            EXPECT_EQ(reply.contains("notKept"), row.putBack == nullptr) << reply;
+            (void)core.End();
+        }
+        test::SimWorld world(row.scenario);
+        ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+        world.ClearTrace();
+        std::string log;
+        for (const std::string& line : core.Reapply("at the service's start")) log += line + "\n";
+        if (!row.putBack) {
+            EXPECT_EQ(log.find("the lighting was put back"), std::string::npos) << log;
+            continue;
+        }
+        EXPECT_NE(log.find(std::string("the lighting was put back at the service's start: ") + row.putBack),
+                  std::string::npos)
+            << log;
+        EXPECT_FALSE(world.TraceOf("I2CWrite").empty()) << "the controllers were written";
+        EXPECT_EQ(core.NeedsTicks(), row.followsLoad);
+        (void)core.End();
     }
 }
 

@@ -199,7 +199,7 @@ TEST_F(ServiceProcess, StaleSocketIsReplacedButNothingElseIs) {
             << second->Err();
     }
     EXPECT_EQ(test::FileText(plainFile), "keep me");
-    EXPECT_EQ(AskAs(0, {}, R"({"op":"hello","version":2})").substr(0, 1), "{");
+    EXPECT_EQ(AskAs(0, {}, R"({"op":"hello","version":3})").substr(0, 1), "{");
 }
 
 // A client that stops mid-request, or sends a line without end, holds up no other client.
@@ -235,7 +235,10 @@ TEST_F(ServiceProcess, ClientsSayTheServiceOwnsTheCardsAndAKilledServicesFansGoB
     const auto loaded = Ctl({"profile", "load", profile.string(), "--yes"});
     ASSERT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_NE(loaded.out.find("owned by the Pyxtune service"), std::string::npos) << loaded.out;
-    ASSERT_EQ(Ctl({"profile", "save", saved.string()}, false).status, 0);
+    // A save asks the service for the cards' values and writes the user's file itself.
+    const auto resaved = Ctl({"profile", "save", saved.string()});
+    ASSERT_EQ(resaved.status, 0) << resaved.err;
+    EXPECT_NE(resaved.out.find("owned by the Pyxtune service"), std::string::npos) << resaved.out;
     EXPECT_NE(Ctl({"profile", "show", saved.string()}).out.find("DyaGpuClock = 40"), std::string::npos);
     const auto led = Ctl({"led", "--target", "zone-main", "--mode", "static", "--color", "0000ff"});
     ASSERT_EQ(led.status, 0) << led.err;

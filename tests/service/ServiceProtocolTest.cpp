@@ -71,6 +71,9 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         {R"({"op":"lighting","target":2,"mode":"static"})", {}, ServiceError::BadRequest, {}, "\"target\" is a name"},
         {R"({"op":"lighting","target":"basic","mode":"static","register":"0x01"})", {}, ServiceError::BadRequest, {},
          "unknown field \"register\""},
+        {R"({"op":"lightingReset"})", RequestKind::LightingReset},
+        {R"({"op":"lightingReset","gpu":0})", {}, ServiceError::BadRequest, {}, "unknown field \"gpu\""},
+        {R"({"op":"profileRead"})", RequestKind::ProfileRead},
         {R"({"op":"applyProfile","sections":[{"section":"Gpu1","keys":{"Id":"x"},"raw":1}]})", {},
          ServiceError::BadRequest, {}, "each section is"},
         // Nothing in a name or value may start a line, a section or a value of its own in the text

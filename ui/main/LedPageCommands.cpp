@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QSlider>
 
-#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -11,17 +10,16 @@
 
 #include "app/TuningSettingsStore.h"
 #include "led/LedApply.h"
-#include "led/BasicClass1Controller.h"
 #include "led/LedColour.h"
 #include "led/LedControllerFactory.h"
 #include "led/LedProbe.h"
 #include "led/LedReset.h"
+#include "led/LightingReset.h"
 #include "ui/controls/CMPButton.h"
 #include "ui/main/SaveFailureText.h"
 
 namespace pyx {
 
-using namespace std::chrono_literals;
 
 void LedPageCommands::SetTrackbars(int r, int g, int b) {
     window_.ColourTrackbar(0)->setValue(r);
@@ -214,74 +212,24 @@ void LedPageCommands::OnGpuSelected(int gpu) {
 }
 
 std::string LedPageCommands::ResetLeds() {
-    GpuBoardTable& table = window_.Boards();
-    LedSettings& saved = window_.Core().State().ledSettings;
-    LedEffectEngine& engine = window_.Engine();
-    // Reset stops every effect it resets, before its own writes, so that no frame of a thread
-    // lands after them. A zone effect kept in step drove the zones of every card, whatever
-    // kind each card's probe named: each of those cards has its zones reset as well.
-    const bool zoneSyncRan = engine.Running(LedEffectFamily::ZoneSync);
-    for (const LedEffectFamily family : {LedEffectFamily::ZoneSync, LedEffectFamily::EffectSync})
-        if (engine.Running(family)) (void)engine.StopEffectAndWait(family, std::chrono::milliseconds(500));
-    std::string refusals;
-    for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
-        LedBoardState& board = window_.LedPage().boards[static_cast<size_t>(gpu)];
-        const LedKind probed = ProbedKind(gpu);
-        std::vector<LedKind> kinds = {probed};
-        const bool zoneKind = probed == LedKind::Zone46 || probed == LedKind::Zone58;
-        if (zoneSyncRan && !zoneKind && (board.TargetAvailable(LedTarget::Zone58) || board.TargetAvailable(LedTarget::Zone46)))
-            kinds.push_back(board.TargetAvailable(LedTarget::Zone58) ? LedKind::Zone58 : LedKind::Zone46);
-        for (const LedKind kind : kinds) {
-            const bool zone = kind == LedKind::Zone46 || kind == LedKind::Zone58;
-            if (zone) {
-                // The page shows red before the controllers get it.
-                SetTrackbars(255, 0, 0);
-                saved.red = 255;
-                saved.green = 0;
-                saved.blue = 0;
-                window_.InvalidateRect(kColourPreviewRect);
-            }
-            const LedResetResult reset = ResetLedController(table, gpu, kind, board, engine.Pacer(), [this, zone, &saved] {
-                if (zone) {
-                    window_.SendClick(kIdZoneMode1 + static_cast<int>(kZoneResetMode) - 1);
-                    saved.gm1Mode = kZoneResetMode;
-                } else {
-                    window_.SendClick(kIdEffectMode1 + static_cast<int>(kEffectResetMode) - 1);
-                }
-            });
-            if (kind == LedKind::EffectAC && reset.defaultModeTaken) saved.gm2Mode = kEffectResetMode;
-            if (!reset.refused.Clean())
-                refusals += "GPU " + std::to_string(gpu) + ": " + DescribeRefusedWrites(reset.refused) + "\n";
-        }
+    const LightingReset::Outcome outcome = LightingReset::Controllers(
+        window_.Engine(), window_.LedPage(), probedKinds_, window_.Core().State().ledSettings, [this](bool zone) {
+            window_.SendClick(zone ? kIdZoneMode1 + static_cast<int>(kZoneResetMode) - 1
+                                   : kIdEffectMode1 + static_cast<int>(kEffectResetMode) - 1);
+        });
+    if (outcome.zoneReset) {
+        // The page shows the red the zones were given.
+        SetTrackbars(255, 0, 0);
+        window_.InvalidateRect(kColourPreviewRect);
     }
-    return refusals;
+    return outcome.refusals;
 }
 
 void LedPageCommands::BasicLedReset() {
-    GpuBoardTable& table = window_.Boards();
-    LedEffectEngine& engine = window_.Engine();
-    const int count = table.gpuCount;
-    auto resetOne = [&](int gpu) {
-        (void)BasicClass1Controller(table, gpu).Initialise();
-        LedThreadArgs& args = engine.BasicArgs();
-        args.gpu.store(gpu);
-        args.code.store(1);
-        args.syncCount.store(count >= 2 ? count : 0);
-        args.mode.store(0);
-        args.SetColour({255, 255, 255});
-        engine.StartEffect(LedEffectFamily::Basic, 100ms);
-    };
-    if (count >= 2) {
-        for (int gpu = 0; gpu < count; ++gpu) resetOne(gpu);
-    } else if (table.IsValidGpu(window_.Page().selectedGpu)) {
-        resetOne(window_.Page().selectedGpu);
-    }
+    AppState& state = window_.Core().State();
+    LightingReset::Basic(window_.Engine(), window_.Page().selectedGpu, state.ledSettings);
     SelectInGroup(kIdBasicStatic, kBasicEffectCount, 0);
     window_.LedPage().ledMode = 0;
-    AppState& state = window_.Core().State();
-    state.ledSettings.red = state.ledSettings.green = state.ledSettings.blue = 255;
-    state.ledSettings.timer1 = state.ledSettings.timer2 = state.ledSettings.timer3 = 0;
-    state.ledSettings.ledMode = 0;
     state.gpuMode = static_cast<uint8_t>(window_.Page().tuningMode);
     SetTrackbars(255, 255, 255);
     for (int k = 0; k < 3; ++k) window_.TimerCombo(k)->setCurrentIndex(0);
