@@ -165,6 +165,13 @@ echo "   Not run under Wine (Wine 8 lacks it): the scheduled task's log-on trigg
 echo "   principal and command are stored empty by Wine's task scheduler, so only the task's"
 echo "   creation and removal are checked; Wine lists no display adapters, so the driver-store"
 echo "   lookup is checked with an adapter the test describes; UAC does not exist under Wine."
+if [ "$ctest_status" -ne 0 ]; then
+  # Each Windows test program is one CTest test, so CTest names only the program: the cases
+  # that failed and their first lines come here, at the end, where a shortened log keeps them.
+  echo "-- Windows: the test cases that failed (whole output: build/windows/Testing/Temporary/LastTest.log)"
+  awk '/: Failure$/ { left = 4 } /^\[  FAILED  \] [A-Za-z]/ { print; left = 0; next } left > 0 { print; left-- }' \
+    build/windows/Testing/Temporary/LastTest.log 2>/dev/null | head -n 60 || true
+fi
 if [ "$ctest_status" -ne 0 ] || [ "$failures" -ne 0 ] || [ "$window_status" -ne 0 ] || [ "$installer_status" -ne 0 ]; then
   echo "-- Windows: FAILED (tests status $ctest_status, $failures program check(s) failed, window $window_status, installer $installer_status)"
   exit 1
