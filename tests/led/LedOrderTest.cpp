@@ -11,7 +11,7 @@ namespace {
 // What the saved lighting keeps of an order gives the same order back on its target, and on the
 // target the window's start takes for the kind that shows it; what it does not choose gives
 // nothing.
-TEST(LedOrder, WhatIsKeptComesBackForTheKindThatShowsIt) {
+TEST(LedOrder, WhatIsKeptComesBackOnTheTargetItWasOrderedFor) {
     struct Row {
         LedKind kind;
         const char* target;
