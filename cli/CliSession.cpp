@@ -23,6 +23,11 @@ BiosReaderOptions ReaderOptions(const std::filesystem::path& folder, bool reader
         // Nothing will write a dump: do not wait for one.
         options.readTimeout = std::chrono::milliseconds(0);
         options.pollInterval = std::chrono::milliseconds(1);
+    } else {
+        // The reader's end ends the wait, so a busy machine, where the reader may need more than
+        // the window's few seconds to start, still gets the BIOS read; the limit is for a
+        // reader that hangs.
+        options.readTimeout = std::chrono::seconds(30);
     }
     return options;
 }

@@ -1,6 +1,8 @@
 #include "gpu/HardwareThread.h"
 
+#include <atomic>
 #include <fstream>
+#include <memory>
 #include <system_error>
 
 #include "gpu/I2cBus.h"
@@ -113,16 +115,19 @@ void HardwareThread::Run(GpuBoardTable& table) {
         const std::filesystem::path dump = options_.folder / kBiosDumpFile;
         std::error_code ec;
         std::filesystem::remove(dump, ec);  // a dump left from an earlier start must not be read
+        const auto readerEnded = std::make_shared<std::atomic<bool>>(false);
         if (launcher_ != nullptr)
-            outcome.readerStarted =
-                launcher_->StartHidden({options_.program, {BiosReaderBackendArgument(table)}, options_.folder});
+            outcome.readerStarted = launcher_->StartWatched(
+                {options_.program, {BiosReaderBackendArgument(table)}, options_.folder}, readerEnded);
 
         const auto began = std::chrono::steady_clock::now();
         std::vector<uint8_t> bytes;
         bool more = Pause(options_.pollInterval);
         while (more && std::chrono::steady_clock::now() - began <= options_.readTimeout) {
+            // Read after the end is seen: what the reader wrote before it ended is all there is.
+            const bool ended = readerEnded->load();
             bytes = ReadDump(dump);
-            if (bytes.size() >= kBiosEnoughBytes) break;
+            if (bytes.size() >= kBiosEnoughBytes || ended) break;
             more = Pause(options_.pollInterval);
         }
         if (!more) {

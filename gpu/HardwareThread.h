@@ -28,6 +28,7 @@ struct BiosReaderOptions {
     std::filesystem::path folder;
     // Empty: kBiosReaderProgram in folder.
     std::filesystem::path program;
+    // The longest wait for the dump; a reader that ends sooner ends the wait with it.
     std::chrono::milliseconds readTimeout{4000};
     std::chrono::milliseconds pollInterval{100};
 };

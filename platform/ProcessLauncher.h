@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,13 @@ class ProcessLauncher {
 
   // Starts and does not wait. False when the program could not be started.
   virtual bool StartHidden(const ProcessRequest& request) = 0;
+  // The same, and `ended` is set once the program has ended, so that a caller waiting for
+  // what it writes can stop waiting when nothing more will come. A launcher that cannot tell
+  // never sets it.
+  virtual bool StartWatched(const ProcessRequest& request, std::shared_ptr<std::atomic<bool>> ended) {
+    (void)ended;
+    return StartHidden(request);
+  }
   // Starts, collects standard output and waits for the end, at most `timeout`.
   virtual ProcessOutcome RunHidden(const ProcessRequest& request,
                                    std::chrono::milliseconds timeout) = 0;

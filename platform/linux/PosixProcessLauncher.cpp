@@ -62,20 +62,25 @@ pid_t Spawn(const ProcessRequest& request, int stdoutFd, int closeFd) {
   return rc == 0 ? pid : -1;
 }
 
-void ReapInBackground(pid_t pid) {
-  std::thread([pid] {
+void ReapInBackground(pid_t pid, std::shared_ptr<std::atomic<bool>> ended = nullptr) {
+  std::thread([pid, ended = std::move(ended)] {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    if (ended) ended->store(true);
   }).detach();
 }
 
 }  // namespace
 
 bool PosixProcessLauncher::StartHidden(const ProcessRequest& request) {
+  return StartWatched(request, nullptr);
+}
+
+bool PosixProcessLauncher::StartWatched(const ProcessRequest& request, std::shared_ptr<std::atomic<bool>> ended) {
   const pid_t pid = Spawn(request, -1, -1);
   if (pid < 0) return false;
-  ReapInBackground(pid);
+  ReapInBackground(pid, std::move(ended));
   return true;
 }
 

@@ -7,6 +7,7 @@
 class PosixProcessLauncher : public ProcessLauncher {
  public:
   bool StartHidden(const ProcessRequest& request) override;
+  bool StartWatched(const ProcessRequest& request, std::shared_ptr<std::atomic<bool>> ended) override;
   ProcessOutcome RunHidden(const ProcessRequest& request,
                            std::chrono::milliseconds timeout) override;
   // The script goes to /bin/sh, as the system shell would run it.

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <thread>
 #include <vector>
 
 #include "platform/windows/WinText.h"
@@ -80,10 +81,22 @@ std::wstring WinProcessLauncher::CommandLine(const ProcessRequest& request) {
 }
 
 bool WinProcessLauncher::StartHidden(const ProcessRequest& request) {
+  return StartWatched(request, nullptr);
+}
+
+bool WinProcessLauncher::StartWatched(const ProcessRequest& request, std::shared_ptr<std::atomic<bool>> ended) {
   const Started started = Launch(request, nullptr);
   if (!started.ok) return false;
   CloseHandle(started.info.hThread);
-  CloseHandle(started.info.hProcess);
+  if (!ended) {
+    CloseHandle(started.info.hProcess);
+    return true;
+  }
+  std::thread([process = started.info.hProcess, ended = std::move(ended)] {
+    WaitForSingleObject(process, INFINITE);
+    CloseHandle(process);
+    ended->store(true);
+  }).detach();
   return true;
 }
 

@@ -11,6 +11,7 @@
 class WinProcessLauncher : public ProcessLauncher {
  public:
   bool StartHidden(const ProcessRequest& request) override;
+  bool StartWatched(const ProcessRequest& request, std::shared_ptr<std::atomic<bool>> ended) override;
   ProcessOutcome RunHidden(const ProcessRequest& request,
                            std::chrono::milliseconds timeout) override;
   bool RunScript(const std::filesystem::path& script) override;

@@ -135,19 +135,33 @@ TEST(HardwareThread, AStaleDumpIsRemovedAndAMissingReaderEndsAtTheTimeout) {
     EXPECT_EQ(rig.table->Board(0).fan.Path(), FanPath::LibraryCooler) << "the old dump's marker was not read";
 }
 
-TEST(HardwareThread, AShortDumpIsScannedAfterTheTimeout) {
-    test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
-    test::TempFolder folder;
-    FakeProcessLauncher launcher;
-    launcher.onStart = [&folder](const ProcessRequest&) {
-        folder.Write(kBiosDumpFile, BiosWith(700, "V1234-F", 800));
-        return true;
-    };
-    HardwareThread thread(&launcher, Options(folder, 300ms));
-    ASSERT_TRUE(thread.Start(*rig.table));
-    ASSERT_TRUE(thread.WaitFinished(5s));
-    EXPECT_EQ(thread.Outcome().biosBytes, 800u);
-    EXPECT_EQ(rig.table->Board(0).fan.Path(), FanPath::LibraryCoolerAndChip);
+// A dump shorter than the scan wants is waited on until the reader ends, or, for a reader
+// still running, until the time allowed; then it is scanned.
+TEST(HardwareThread, AShortDumpIsScannedWhenTheReaderEndsOrAtTheTimeout) {
+    struct Row {
+        bool readerEnds;
+        std::chrono::milliseconds timeout;
+    } rows[] = {{false, 300ms}, {true, 30s}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.readerEnds ? "the reader ends" : "the reader runs on");
+        test::SimWorld rig(ScenarioJson({CardJson(0x1c03)}));
+        test::TempFolder folder;
+        FakeProcessLauncher launcher;
+        launcher.endsAtOnce = row.readerEnds;
+        launcher.onStart = [&folder](const ProcessRequest&) {
+            folder.Write(kBiosDumpFile, BiosWith(700, "V1234-F", 800));
+            return true;
+        };
+        HardwareThread thread(&launcher, Options(folder, row.timeout));
+        const auto began = Clock::now();
+        ASSERT_TRUE(thread.Start(*rig.table));
+        ASSERT_TRUE(thread.WaitFinished(5s));
+        const auto took = Clock::now() - began;
+        EXPECT_EQ(row.readerEnds ? took < 3s : took >= row.timeout, true) << "waited on after the reader ended, or "
+                                                                           "not the time allowed";
+        EXPECT_EQ(thread.Outcome().biosBytes, 800u);
+        EXPECT_EQ(rig.table->Board(0).fan.Path(), FanPath::LibraryCoolerAndChip);
+    }
 }
 
 TEST(HardwareThread, TheOwnerCanEndItWhileItWaitsForTheReader) {

@@ -10,6 +10,12 @@ bool FakeProcessLauncher::StartHidden(const ProcessRequest& request) {
   return onStart ? onStart(request) : startsSucceed;
 }
 
+bool FakeProcessLauncher::StartWatched(const ProcessRequest& request, std::shared_ptr<std::atomic<bool>> ended) {
+  const bool ok = StartHidden(request);
+  if (ok && endsAtOnce && ended) ended->store(true);
+  return ok;
+}
+
 ProcessOutcome FakeProcessLauncher::RunHidden(const ProcessRequest& request,
                                               std::chrono::milliseconds) {
   ran.push_back(request);

@@ -13,11 +13,14 @@ class FakeProcessLauncher : public ProcessLauncher {
  public:
   ~FakeProcessLauncher() override;
   bool StartHidden(const ProcessRequest& request) override;
+  // As StartHidden; the program ends at once after its start when endsAtOnce is set.
+  bool StartWatched(const ProcessRequest& request, std::shared_ptr<std::atomic<bool>> ended) override;
   ProcessOutcome RunHidden(const ProcessRequest& request,
                            std::chrono::milliseconds timeout) override;
   bool RunScript(const std::filesystem::path& script) override;
 
   bool startsSucceed = true;
+  bool endsAtOnce = false;
   // Set: its answer is whether the program started. Work it spawns runs on `workers`, which
   // the launcher joins when it goes.
   std::function<bool(const ProcessRequest&)> onStart;
