@@ -131,6 +131,16 @@ LedWriteResult DriveLighting(CliSession& session, int loadGpu, std::optional<int
     });
 }
 
+// An answer of the service that lit the cards but could not keep the lighting for its next
+// start: said as the in-process save failure is (exit status 2); else exitCode.
+int SayIfNotKept(const nlohmann::json& answer, const CliArgs& parsed, std::ostream& err, int exitCode) {
+    const auto notKept = answer.find("notKept");
+    if (notKept == answer.end() || !notKept->is_string()) return exitCode;
+    err << parsed.Prefix() << "the lighting could not be kept for the next start: " << notKept->get<std::string>()
+        << "\n";
+    return kExitUsage;
+}
+
 // The same through the service that owns the cards: it checks the order against the GPU's
 // controllers and, for an effect it animates, keeps it running after this command ends.
 int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOrder& order,
@@ -156,13 +166,7 @@ int LedThroughService(ServiceClient& service, const CliArgs& parsed, const LedOr
     if (answer->value("animated", false))
         out << "The Pyxtune service animates the effect until the lighting is changed again"
             << (holdS ? " (--hold does not apply)" : "") << ".\n";
-    // Lit, but not kept for the service's next start: said as the in-process save failure is.
-    if (const auto notKept = answer->find("notKept"); notKept != answer->end() && notKept->is_string()) {
-        err << parsed.Prefix() << "the lighting could not be kept for the next start: " << notKept->get<std::string>()
-            << "\n";
-        return kExitUsage;
-    }
-    return kExitOk;
+    return SayIfNotKept(*answer, parsed, err, kExitOk);
 }
 
 // --reset: every GPU's lighting as the window's Reset leaves it; through the service where it
@@ -175,12 +179,7 @@ int LedReset(const CliArgs& parsed, std::ostream& out, std::ostream& err) {
         const auto answer = CliService::Ask(*service, request, parsed.Prefix(), err, exitCode);
         if (!answer) return exitCode;
         out << service->BackendLine() << "\nEvery GPU's lighting was reset.\n";
-        if (const auto notKept = answer->find("notKept"); notKept != answer->end() && notKept->is_string()) {
-            err << parsed.Prefix() << "the lighting could not be kept for the next start: "
-                << notKept->get<std::string>() << "\n";
-            return kExitUsage;
-        }
-        return kExitOk;
+        return SayIfNotKept(*answer, parsed, err, kExitOk);
     }
     if (exitCode != kExitOk) return exitCode;
     auto session = CliSession::Open(err, exitCode);

@@ -185,9 +185,12 @@ bool LedOrder::Still() const {
 }
 
 LedOrder::Fault LedOrder::Prepare(GpuBoardTable& boards, int gpu, LedPageState& page, std::string& why) const {
+    ProbeLedBoard(boards, gpu, page.boards[static_cast<size_t>(gpu)]);
+    return PrepareProbed(gpu, page, why);
+}
+
+LedOrder::Fault LedOrder::PrepareProbed(int gpu, LedPageState& page, std::string& why) const {
     LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
-    ProbeLedControllers(boards, gpu, board);
-    board.ledKind = ProbeLedKind(boards, gpu);
     if (!board.TargetAvailable(kTargets[target_].target)) {
         std::vector<std::string> offered;
         for (const TargetEntry& t : kTargets)

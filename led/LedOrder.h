@@ -57,6 +57,8 @@ public:
     // Probes the GPU's controllers as selecting it in the window does and fills the page as the
     // user would set it; on a fault, `why` names it.
     Fault Prepare(GpuBoardTable& boards, int gpu, LedPageState& page, std::string& why) const;
+    // The same on a page whose board for gpu holds that probe already (ProbeLedBoard).
+    Fault PrepareProbed(int gpu, LedPageState& page, std::string& why) const;
 
     // Sends the prepared page as the window's Apply sends its page: to onlyGpu alone, or to every
     // GPU prepared (several breathe in step, animated by the program). A load colour wants the

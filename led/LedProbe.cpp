@@ -61,6 +61,11 @@ void FillPresence(GpuBoardTable& table, int gpu, bool class1Found, LedBoardState
 
 }  // namespace
 
+void ProbeLedBoard(GpuBoardTable& table, int gpu, LedBoardState& state) {
+    ProbeLedControllers(table, gpu, state);
+    state.ledKind = ProbeLedKind(table, gpu);
+}
+
 void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state) {
     (void)ProbeLedKind(table, gpu);
     FillPresence(table, gpu, BasicClass1Answers(table, gpu), state);

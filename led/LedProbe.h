@@ -26,6 +26,10 @@ LedKind FirstSuccessKind(const LedBoardState& found);
 // presence flag. It sends the first-success probe first; only its bus traffic remains.
 void ProbeLedControllers(GpuBoardTable& table, int gpu, LedBoardState& state);
 
+// What selecting the GPU in the window finds: the start-up probe's presence flags, then the
+// first-success kind in ledKind.
+void ProbeLedBoard(GpuBoardTable& table, int gpu, LedBoardState& state);
+
 // For listings, which must change nothing on a card: the same fields, found by reads alone.
 // The class-1 basic controller is asked for its register 0x00 instead of being sent its first
 // initialisation command, so one that answers only that command is not listed.

@@ -52,8 +52,8 @@ LightingReset::Outcome LightingReset::AllGpus(LedEffectEngine& engine, LedSettin
     std::optional<int> basicGpu;
     for (int gpu = 0; gpu < table.gpuCount && gpu < kMaxGpus; ++gpu) {
         LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
-        ProbeLedControllers(table, gpu, board);
-        board.ledKind = kinds[static_cast<size_t>(gpu)] = ProbeLedKind(table, gpu);
+        ProbeLedBoard(table, gpu, board);
+        kinds[static_cast<size_t>(gpu)] = board.ledKind;
         engine.SetLedKind(gpu, board.ledKind);
         if (IsBasicKind(board.ledKind) && !basicGpu) basicGpu = gpu;
     }

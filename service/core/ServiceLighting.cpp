@@ -119,12 +119,17 @@ std::vector<std::string> ServiceLighting::PutBack(std::string_view occasion) {
     loadGpu_.reset();
     for (int gpu = 0; gpu < std::min<int>(boards_.gpuCount, kMaxGpus); ++gpu) {
         // Where the service lit the GPU, else where the window's start would.
+        LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
+        ProbeLedBoard(boards_, gpu, board);
         std::optional<LedTarget> target = state_.ledTargets[static_cast<size_t>(gpu)];
-        if (!target) target = LedOrder::TargetOfKind(ProbeLedKind(boards_, gpu));
+        if (!target) target = LedOrder::TargetOfKind(board.ledKind);
         const std::optional<LedOrder> order = target ? LedOrder::FromSaved(saved, *target) : std::nullopt;
-        if (!order) continue;
+        if (!order) {
+            board = {};
+            continue;
+        }
         std::string why;
-        if (order->Prepare(boards_, gpu, page, why) != LedOrder::Fault::None) {
+        if (order->PrepareProbed(gpu, page, why) != LedOrder::Fault::None) {
             // Left out of the drive: a GPU whose page names no target of its kind is not written.
             page.boards[static_cast<size_t>(gpu)] = {};
             lines.push_back(why + "; its lighting was not put back " + when);
