@@ -112,8 +112,13 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     reader.folder = readerFolder_ ? readerFolder_->Path() : PrivateTempFolder::Nowhere(reader.program);
     if (!readerFolder_) reader.readTimeout = std::chrono::milliseconds(0);
     hardwareThread_ = std::make_unique<HardwareThread>(launcher, reader);
+    // Another process owns the cards: this one must not send the start-up's chip writes
+    // between that owner's.
+    if (service_) boards_.discoveryWrites = DiscoveryWrites::Withheld;
     startHardwareResult = StartHardware(boards_, *hardwareThread_);
     history_ = std::make_unique<SampleHistory>(std::min<int>(boards_.gpuCount, kMaxGpus));
+    // The service puts the machine's settings back itself.
+    if (service_) return StartupResult::RunMainWindow;
     if (const std::optional<std::filesystem::path> tuningFile = settings.TuningFile()) {
         reapply_ = ReapplyGuard(*settings.Folder());
         if (startHardwareResult == kStartHardwareOk && loadSettings &&

@@ -11,6 +11,7 @@
 #include "app/ProgramOptions.h"
 #include "app/ReapplyGuard.h"
 #include "app/SampleHistory.h"
+#include "app/ServiceClient.h"
 #include "app/PrivateTempFolder.h"
 #include "app/SettingsLocation.h"
 #include "app/StartMode.h"
@@ -68,6 +69,13 @@ public:
                         std::string_view commandLineTail, const std::function<bool()>& registerFonts,
                         const SettingsLoader& loadSettings = LoadDefaultSettings);
 
+    // The service that owns the cards, given before Start: this process then only reads them
+    // (its start sends no chip writes and puts back no settings, which the service does) and
+    // sends its changes there.
+    void UseService(std::unique_ptr<ServiceClient> service) { service_ = std::move(service); }
+    // Null while this process owns the cards.
+    ServiceClient* Service() { return service_.get(); }
+
     NvApiLibrary& Library() { return *library_; }
     GpuBoardTable& Boards() { return boards_; }
     HardwareThread& Hardware() { return *hardwareThread_; }
@@ -110,6 +118,7 @@ public:
     int startHardwareResult = -1;
 
 private:
+    std::unique_ptr<ServiceClient> service_;
     std::unique_ptr<NvApiLibrary> library_;
     GpuBoardTable boards_;
     AppState state_;

@@ -36,6 +36,14 @@ std::unique_ptr<ServiceClient> ServiceClient::FromEnvironment(std::string_view c
         if (named != nullptr && *named != '\0') error = "no Pyxtune service answers at " + why;
         return nullptr;
     }
+    return Greet(std::move(channel), address, clientName, clientVersion, error);
+}
+
+std::unique_ptr<ServiceClient> ServiceClient::Greet(std::unique_ptr<ServiceChannel> channel, std::string address,
+                                                    std::string_view clientName, std::string_view clientVersion,
+                                                    std::string& error) {
+    error.clear();
+    std::string why;
     auto client = std::unique_ptr<ServiceClient>(new ServiceClient(std::move(channel), address));
     ServiceRequest hello;
     hello.kind = RequestKind::Hello;

@@ -23,6 +23,11 @@ public:
     // `clientVersion` go into that message.
     static std::unique_ptr<ServiceClient> FromEnvironment(std::string_view clientName, std::string_view clientVersion,
                                                           std::string& error);
+    // The service at the other end of `channel` (reached at `address`), greeted; null with
+    // `error` set when it does not greet or speaks another version.
+    static std::unique_ptr<ServiceClient> Greet(std::unique_ptr<ServiceChannel> channel, std::string address,
+                                                std::string_view clientName, std::string_view clientVersion,
+                                                std::string& error);
 
     // The socket the environment points at; empty when PYXTUNE_SERVICE=off or the platform has
     // no service.

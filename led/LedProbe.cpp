@@ -91,6 +91,18 @@ std::vector<std::string> FoundControllerNames(const LedBoardState& found) {
     return names;
 }
 
+LedBoardState LedBoardFromNames(const std::vector<std::string>& names) {
+    LedBoardState found;
+    for (const std::string& name : names) {
+        if (name == "basic " + AddressName(BasicClass1Address())) found.ledKind = LedKind::BasicClass1;
+        if (name == "basic " + AddressName(BasicClass2Address())) found.ledKind = LedKind::BasicClass2;
+        for (const auto& [address, flag] : kPresenceAddresses)
+            if (name == AddressName(address)) found.present[flag] = true;
+    }
+    found.present[kPresentBasic] = found.ledKind != LedKind::None;
+    return found;
+}
+
 LedKind FirstSuccessKind(const LedBoardState& found) {
     if (found.present[kPresentEffectAC]) return LedKind::EffectAC;
     if (found.present[kPresentZone46]) return LedKind::Zone46;

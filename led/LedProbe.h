@@ -17,6 +17,8 @@ bool ControllerFound(const LedBoardState& found, uint8_t address);
 // What a listing names for the controllers found: "basic 0x40" (or 0x8A), then each other
 // controller's address ("0x58", "0xAC", ...) in the order of the presence flags.
 std::vector<std::string> FoundControllerNames(const LedBoardState& found);
+// What those names say was found (another process's probe); a name it does not know is passed by.
+LedBoardState LedBoardFromNames(const std::vector<std::string>& names);
 
 // The kind the first-success probe would give, from what the start-up probe found: its
 // order puts the effect and zone controllers before the basic one, whose class ledKind keeps.

@@ -263,6 +263,14 @@ TEST(LedProbe, TheControllersFoundAreNamedByTheirAddresses) {
     EXPECT_TRUE(ControllerFound(found, 0x4C));
     EXPECT_FALSE(ControllerFound(found, 0x58));
     EXPECT_FALSE(ControllerFound(found, 0x40)) << "the basic controller is found by its class, not an address";
+    // Another process's listing gives the same findings back (the window of a service).
+    for (const LedKind basic : {LedKind::None, LedKind::BasicClass1, LedKind::BasicClass2}) {
+        found.ledKind = basic;
+        found.present[kPresentBasic] = basic != LedKind::None;
+        const LedBoardState named = LedBoardFromNames(FoundControllerNames(found));
+        EXPECT_EQ(named.ledKind, found.ledKind);
+        EXPECT_EQ(named.present, found.present);
+    }
 }
 
 // What each kind of card's probes find: the first-success kind, the start-up probe's presence

@@ -82,6 +82,15 @@ public:
         Start(std::make_unique<pyx::sim::SimLibrarySource>(std::move(lib)), commandLine);
     }
 
+    // The window as a client of the service that owns the cards: its own cards are only read.
+    MainWindowWorld(const std::string& scenarioJson, std::unique_ptr<pyx::ServiceClient> owner)
+        : oldFolder(std::filesystem::current_path()), service(std::move(owner))
+    {
+        auto lib = pyx::test::LoadScenario(scenarioJson);
+        simLib = lib.get();
+        Start(std::make_unique<pyx::sim::SimLibrarySource>(std::move(lib)), "");
+    }
+
     // The window over another library (a driver's).
     explicit MainWindowWorld(std::unique_ptr<pyx::LibrarySource> source)
         : oldFolder(std::filesystem::current_path())
@@ -92,6 +101,8 @@ public:
     void Start(std::unique_ptr<pyx::LibrarySource> source, const std::string& commandLine)
     {
         core = std::make_unique<pyx::AppCore>(std::move(source), pyx::Trace::Open(trace.Path().string()));
+        if (service)
+            core->UseService(std::move(service));
         pyx::AppPlatform platform{lock, messages, services, nullptr};
         started = core->Start(platform, folder / "pyxtune", commandLine, nullptr);
         engine = std::make_unique<pyx::LedEffectEngine>(core->Boards(), pacer);
@@ -158,6 +169,7 @@ public:
     std::filesystem::path folder = dir.Path();
     pyx::test::TraceFile trace{folder / "trace.txt"};
     std::filesystem::path oldFolder;
+    std::unique_ptr<pyx::ServiceClient> service;  // handed to the core at its start
     pyx::sim::SimLibrary* simLib = nullptr;
     FakeInstanceLock lock{std::make_shared<FakeInstanceLock::Machine>(), 1};
     FakeMessageSink messages;

@@ -80,6 +80,14 @@ int CVornApp::Run() {
         return 1;
     }
     core_ = std::make_unique<AppCore>(std::move(backend.source), Trace::FromEnvironment());
+#ifndef _WIN32
+    // Where the service owns the cards, the window is one of its clients (as root too: one
+    // owner of the bus). One that should answer and does not is said, and the window goes on
+    // on its own.
+    std::string serviceError;
+    core_->UseService(ServiceClient::FromEnvironment("window", PYX_PROJECT_VERSION, serviceError));
+    if (!serviceError.empty()) sink->ShowMessage(serviceError, "PYXTUNE", MessageIcon::Error);
+#endif
     // From here a signal ends the program as Quit does, through the core's end, even during the
     // start-up, which makes the video-BIOS reader's folder.
     const auto* termination = new TerminationSignals(*this);

@@ -176,12 +176,15 @@ void CVornDlg::paintEvent(QPaintEvent*) {
     p.setBackgroundMode(Qt::TransparentMode);
     if (page_.tuningMode != kTuningModeNone)
         sliders_.DrawValueLabels(page_.tuningMode == kTuningModeCustom ? 0xFF : 0x81, false, &p);
-    if (IsSimulated()) DrawBadge(p);
+    if (IsSimulated() || context_.core.Service() != nullptr) DrawBadge(p);
 }
 
 void CVornDlg::DrawBadge(QPainter& p) {
-    // Nobody is to take the simulator's numbers for a card's.
-    const QRect box(396, 24, 150, 24);
+    // Nobody is to take the simulator's numbers for a card's, nor wonder why a change asks
+    // for a password: the service's changes are the service's.
+    const bool service = context_.core.Service() != nullptr;
+    const QString text = !service ? tr("SIMULATED GPU") : IsSimulated() ? tr("SIMULATED GPU · SERVICE") : tr("SERVICE");
+    const QRect box(service && IsSimulated() ? 346 : 396, 24, service && IsSimulated() ? 200 : 150, 24);
     QPainterPath path;
     path.addRoundedRect(QRectF(box), 6, 6);
     p.save();
@@ -192,7 +195,7 @@ void CVornDlg::DrawBadge(QPainter& p) {
     f.setBold(true);
     p.setFont(f);
     p.setPen(Qt::black);
-    p.drawText(box, Qt::AlignCenter, tr("SIMULATED GPU"));
+    p.drawText(box, Qt::AlignCenter, text);
     p.restore();
 }
 

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/ServiceChanges.h"
 #include "app/TuningSettingsStore.h"
 #include "led/LedApply.h"
 #include "led/LedColour.h"
@@ -131,6 +132,12 @@ void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
         CaptureLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, gpuMode);
         state.gpuMode = static_cast<uint8_t>(gpuMode);
     }
+    if (ServiceClient* service = core.Service()) {
+        // The service lights the cards and keeps what it lit; only the user's own choice goes
+        // there, never a put-back of this window's file.
+        if (applyButton) LightThroughService(*service);
+        return;
+    }
     LedApplyOptions options;
     options.applyButton = applyButton;
     options.restoringLed = restoringLed;
@@ -146,6 +153,19 @@ void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
     };
     ApplyLedSettings(window_.LedPage(), window_.Engine(), state.ledSettings, options);
     if (failed) window_.SayFailedSave(*failed);
+}
+
+void LedPageCommands::LightThroughService(ServiceClient& service) {
+    const int gpu = window_.Page().selectedGpu;
+    if (gpu < 0 || gpu >= kMaxGpus) return;
+    const LedTarget target = window_.LedPage().boards[static_cast<size_t>(gpu)].ledTarget;
+    // The capture took the colour, timers and basic mode; the page's zone and effect modes are
+    // taken by the Apply that drives their controller, as it does in-process.
+    LedSettings chosen = window_.Core().State().ledSettings;
+    chosen.gm1Mode = static_cast<uint8_t>(window_.LedPage().gm1Mode);
+    chosen.gm2Mode = static_cast<uint8_t>(window_.LedPage().gm2Mode);
+    const std::string refused = ServiceChanges(service).Light(chosen, target, gpu, window_.Page().linkAllGpus);
+    if (!refused.empty()) window_.SayFailedSave(QString::fromStdString(refused));
 }
 
 void LedPageCommands::ShowLoadedLighting(const LoadedLighting& loaded) {
@@ -192,7 +212,10 @@ void LedPageCommands::RecordStartupKinds() {
 }
 
 void LedPageCommands::OnGpuSelected(int gpu) {
-    const LedKind kind = ProbeLedKind(window_.Boards(), gpu);
+    // Where the service owns the bus, its start-up probe stands for the probe of a selection.
+    const LedKind kind = window_.Core().Service() != nullptr
+                             ? FirstSuccessKind(window_.LedPage().boards[static_cast<size_t>(gpu)])
+                             : ProbeLedKind(window_.Boards(), gpu);
     probedKinds_[static_cast<size_t>(gpu)] = kind;
     window_.LedPage().boards[static_cast<size_t>(gpu)].ledKind = kind;
     window_.Engine().SetLedKind(gpu, kind);

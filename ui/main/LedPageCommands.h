@@ -5,6 +5,7 @@
 
 #include <QColor>
 
+#include "app/ServiceClient.h"
 #include "app/TuningController.h"
 #include "gpu/GpuBoard.h"
 #include "led/LedBoardState.h"
@@ -72,6 +73,8 @@ private:
     void SelectInGroup(int firstId, int count, int chosen) { window_.Controls().SelectInGroup(firstId, count, chosen); }
     // The colour trackbars and timer boxes into the lighting page.
     void CaptureLedPageControls();
+    // The page's choice for the GPU shown (every GPU when linked), lit by the service.
+    void LightThroughService(ServiceClient& service);
 
     LedPageWindow window_;
     std::array<LedKind, kMaxGpus> probedKinds_{};

@@ -3,11 +3,13 @@
 #include <QCoreApplication>
 #include <QWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "app/ReapplyGuard.h"
+#include "app/ServiceChanges.h"
 #include "app/TuningRanges.h"
 #include "app/TuningRevert.h"
 #include "app/TuningSettingsStore.h"
@@ -228,6 +230,10 @@ TuningController MainWindowCommands::Controller() {
 }
 
 void MainWindowCommands::OnApply() {
+    if (ServiceClient* service = w_.core.Service()) {
+        ApplyThroughService(*service);
+        return;
+    }
     GpuBoardTable& table = w_.core.Boards();
     const ProgramOptions& options = w_.core.options;
     const TuningRevert before = TuningRevert::Capture(table, TuningRevert::ApplyTargets(table, w_.page), &w_.core.State());
@@ -293,6 +299,10 @@ void MainWindowCommands::KeepApplied() {
 }
 
 void MainWindowCommands::OnReset() {
+    if (ServiceClient* service = w_.core.Service()) {
+        ResetThroughService(*service);
+        return;
+    }
     const std::string refusedLighting = w_.led.ResetLighting();
     // A fan the card would not take back stays where it was: the user must hear of it.
     const std::string refusedTuning = DescribeRefusals(Controller().ResetTuning(w_.page));
@@ -312,6 +322,71 @@ void MainWindowCommands::OnReset() {
             w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
         });
     }
+}
+
+void MainWindowCommands::Warn(const std::string& text) {
+    WithPromptOpen([&] {
+        w_.prompts.ShowWarning(&w_.window, QString::fromStdString(text), QString::fromStdString(kAppliedCaption));
+    });
+}
+
+void MainWindowCommands::ReadBackShownGpu() {
+    GpuBoardTable& table = w_.core.Boards();
+    if (table.IsValidGpu(w_.page.selectedGpu)) ReadSliderRanges(table, w_.page.selectedGpu, w_.page);
+    w_.sliders.PageToSliders();
+    w_.controls.Repaint(kSliderValuesRect);
+}
+
+void MainWindowCommands::ApplyThroughService(ServiceClient& service) {
+    TuningPage& page = w_.page;
+    const int mode = page.tuningMode;
+    if (mode == kTuningModeNone) return;
+    if (mode != kTuningModeCommon && !Callbacks().confirmWarning(kOverclockWarningText, kOverclockWarningCaption)) return;
+    w_.led.ApplyLighting(true, false);
+    const ProgramOptions& options = w_.core.options;
+    // The service's own countdown outlasts the keep box's, so that an answer given at the box's
+    // last second still finds the change waiting; a window that hangs gets it taken back.
+    const int serviceWaitS = std::min(options.revertAfterS + 5, kMaxRevertAfterS);
+    ServiceChanges changes(service);
+    const ServiceChanges::Outcome applied = changes.Apply(page, serviceWaitS);
+    if (!applied.done) {
+        Warn(applied.text);
+        return;
+    }
+    page.settingsCommitted = true;
+    std::string problem;
+    if (!applied.waitsForKeep) {
+        problem = applied.text == kAppliedText ? std::string() : applied.text;
+        w_.core.State().gpuMode = static_cast<uint8_t>(mode);
+    } else if (!options.askBeforeKeeping ||
+               WithPromptOpen([&] {
+                   return w_.prompts.AskKeep(&w_.window, QString::fromStdString(applied.text), options.revertAfterS);
+               }) == KeepAnswer::Keep) {
+        if (!options.askBeforeKeeping && applied.text != kAppliedText) problem = applied.text;
+        const std::string kept = changes.Keep(page);
+        problem += (problem.empty() || kept.empty() ? "" : "\n\n") + kept;
+        w_.core.State().gpuMode = static_cast<uint8_t>(mode);
+    } else if (const std::string refused = changes.Revert(); !refused.empty()) {
+        problem = QCoreApplication::translate("MainWindow", "The cards did not take all of the old settings back.").toStdString() +
+                  "\n\n" + refused;
+    }
+    ReadBackShownGpu();
+    if (!problem.empty()) Warn(problem);
+}
+
+void MainWindowCommands::ResetThroughService(ServiceClient& service) {
+    ServiceChanges changes(service);
+    std::string text;
+    if (const std::string refused = changes.ResetLighting(); !refused.empty())
+        text = QCoreApplication::translate("MainWindow", "The lighting was not reset everywhere. Refused writes:").toStdString() +
+               "\n\n" + refused;
+    const ServiceChanges::Outcome reset = changes.ResetTuning(w_.page);
+    if (!reset.text.empty()) text += (text.empty() ? "" : "\n\n") + reset.text;
+    w_.page.settingsCommitted = true;
+    w_.page.fanCurve.reset();
+    w_.sliders.ShowFanCurve();
+    ReadBackShownGpu();
+    if (!text.empty()) Warn(text);
 }
 
 void MainWindowCommands::RefreshFromSettings() {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/ServiceClient.h"
 #include "app/TuningRevert.h"
 #include "app/TuningController.h"
 #include "ui/main/CommandWindow.h"
@@ -49,6 +50,14 @@ private:
     // clock sliders, each in the other's place.
     void ShowCustomSliders();
     TuningCallbacks Callbacks();
+    // Apply and Reset where the service owns the cards: the same questions and answers, the
+    // changes carried out there.
+    void ApplyThroughService(ServiceClient& service);
+    void ResetThroughService(ServiceClient& service);
+    // The page's sliders from what the shown GPU holds now.
+    void ReadBackShownGpu();
+    // A warning in the Apply's box, the timer kept off the skin meanwhile.
+    void Warn(const std::string& text);
     // Runs a prompt with profileDialogOpen held set, so the timer leaves the skin alone.
     template <typename F>
     auto WithPromptOpen(F&& prompt);

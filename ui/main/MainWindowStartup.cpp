@@ -14,6 +14,7 @@
 #include "app/TuningReport.h"
 #include "app/TuningSettingsStore.h"
 #include "led/LedProbe.h"
+#include "app/ServiceChanges.h"
 #include "ui/controls/CMPButton.h"
 #include "ui/main/LedPageCommands.h"
 #include "ui/main/MainWindowClicks.h"
@@ -60,7 +61,9 @@ bool MainWindowStartup::Run() {
     TuningReport stored;
     bool settingsMatched = false;
     const std::optional<std::filesystem::path> tuningFile = core.settings.TuningFile();
-    if (reapply.Skipped())
+    // Where the service owns the cards it has put the machine's settings back itself, and
+    // keeps what the user changes: this window's file is neither loaded nor saved.
+    if (reapply.Skipped() || core.Service() != nullptr)
         w_.page.settingsCommitted = true;
     else if (tuningFile)
         settingsMatched = LoadTuningSettings(*tuningFile, table, core.State(), &stored) == 1;
@@ -73,9 +76,16 @@ bool MainWindowStartup::Run() {
     // 6: every GPU's lighting controllers.
     // The effect engine learns each kind here too: the session's end must reach a basic
     // controller even when no basic effect ran.
-    for (int gpu = 0; gpu < table.gpuCount; ++gpu) {
-        ProbeLedControllers(table, gpu, w_.ledPage.boards[static_cast<size_t>(gpu)]);
-        w_.engine.SetLedKind(gpu, w_.ledPage.boards[static_cast<size_t>(gpu)].ledKind);
+    // The service's probe where it owns the bus: this window sends nothing there.
+    const std::vector<LedBoardState> owned =
+        core.Service() != nullptr ? ServiceChanges(*core.Service()).LedBoards() : std::vector<LedBoardState>();
+    for (int gpu = 0; gpu < table.gpuCount && gpu < kMaxGpus; ++gpu) {
+        LedBoardState& board = w_.ledPage.boards[static_cast<size_t>(gpu)];
+        if (core.Service() == nullptr)
+            ProbeLedControllers(table, gpu, board);
+        else
+            board = static_cast<size_t>(gpu) < owned.size() ? owned[static_cast<size_t>(gpu)] : LedBoardState{};
+        w_.engine.SetLedKind(gpu, board.ledKind);
     }
     w_.led.RecordStartupKinds();
     w_.led.EnableLedPage(w_.led.ProbedKind(0) != LedKind::None);
@@ -138,6 +148,7 @@ void MainWindowStartup::ShowDefaults() {
     // Posted: Custom is chosen after the rest of the start-up, behind the clicks already queued.
     w_.clicks.Post(kIdCustom);
     w_.clicks.Send(kIdBasicStatic);
+    if (w_.core.Service() != nullptr) return;
     w_.led.ShowCardLighting();
     w_.led.ApplyLighting(false, false);
 }

@@ -1,0 +1,109 @@
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/ServiceChanges.h"
+#include "gpu/CardTuning.h"
+#include "gpu/HardwareStartup.h"
+#include "gpu/HardwareThread.h"
+#include "sim/SimScenario.h"
+#include "tests/support/CoreChannel.h"
+#include "tests/support/SimWorld.h"
+#include "tests/support/TempFolder.h"
+
+namespace pyx {
+namespace {
+
+class Everyone final : public AccessPolicy {
+public:
+    AccessDecision Decide(const PeerCredentials&, AccessClass) const override { return {true, {}, {}}; }
+};
+
+struct ChangeCase {
+    const char* name;
+    int mode;
+    int32_t coreMHz;
+    bool curve;         // the page carries a fan curve
+    bool keep;          // the keep answer
+    bool done;          // the service carried the Apply out
+    const char* says;   // in the Apply's text
+    int32_t heldMHz;    // the card's graphics offset at the end
+    bool curveRuns;     // the service drives the fan by the curve at the end
+};
+
+// The window's page reaches the cards only through the service, and what the user answers
+// decides what the cards keep: kept, the change (and its curve) stays; not, it goes.
+TEST(ServiceChanges, ThePageIsAppliedThereAndKeptOnlyWhenTheUserKeepsIt) {
+    const ChangeCase cases[] = {
+        {"custom kept", kTuningModeCustom, 100, false, true, true, "Hardware settings applied!", 100, false},
+        {"custom taken back", kTuningModeCustom, 100, false, false, true, "Hardware settings applied!", 0, false},
+        {"custom with its curve kept", kTuningModeCustom, 50, true, true, true, "applied", 50, true},
+        {"custom with its curve taken back", kTuningModeCustom, 50, true, false, true, "applied", 0, false},
+        {"out of the card's range", kTuningModeCustom, 900, false, true, false,
+         "core: 900 MHz is outside GPU 0's range -200..200 MHz", 0, false},
+        {"common, kept at once", kTuningModeCommon, 0, false, false, true, "applied", 0, false},
+    };
+    for (const ChangeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::SimWorld world(sim::SimScenario::DefaultJson());
+        // Brought up as the service brings its cards up: the fans' ranges come from the start.
+        const test::TempFolder folder("pyx-changes-");
+        HardwareThread thread(nullptr, BiosReaderOptions{folder.Path(), {}, std::chrono::milliseconds(0),
+                                                         std::chrono::milliseconds(1)});
+        ASSERT_EQ(StartHardware(*world.table, thread, [] { return std::optional<OsVersion>(); }), kStartHardwareOk);
+        ASSERT_TRUE(thread.WaitFinished(std::chrono::seconds(10)));
+        const Everyone policy;
+        ServiceCore core(*world.nv, *world.table, policy, {"9.9", "Back-end: sim"});
+        std::string error;
+        auto client = ServiceClient::Greet(std::make_unique<test::CoreChannel>(core, PeerCredentials{}), "core",
+                                           "window", "9.9", error);
+        ASSERT_NE(client, nullptr) << error;
+        TuningPage page;
+        page.selectedGpu = 0;
+        page.tuningMode = c.mode;
+        page.gpuClock = {c.coreMHz, -200, 200};
+        page.power = {100, 50, 120};
+        page.fan = {50, 0, 100};
+        if (c.curve) page.fanCurve = FanCurve{{{40, 30}, {80, 100}}, false};
+        ServiceChanges changes(*client);
+        const ServiceChanges::Outcome applied = changes.Apply(page, 20);
+        EXPECT_EQ(applied.done, c.done) << applied.text;
+        EXPECT_NE(applied.text.find(c.says), std::string::npos) << applied.text;
+        EXPECT_EQ(applied.waitsForKeep, c.done && c.mode != kTuningModeCommon);
+        const std::string answered = !applied.waitsForKeep ? "" : c.keep ? changes.Keep(page) : changes.Revert();
+        EXPECT_EQ(answered, "");
+        const auto offsets = CardTuning(*world.table, 0).ReadClockOffsets();
+        ASSERT_TRUE(offsets.has_value());
+        EXPECT_EQ(offsets->graphics.valueKHz, c.heldMHz * 1000);
+        std::string message;
+        ServiceRequest show;
+        show.kind = RequestKind::FanCurveShow;
+        const auto curves = client->Ask(show, message);
+        ASSERT_TRUE(curves.has_value()) << message;
+        EXPECT_EQ(curves->at("gpus").at(0).at("curve").is_string(), c.curveRuns) << curves->dump();
+        EXPECT_NE(changes.Revert().find("no change of this connection waits"), std::string::npos)
+            << "nothing is left waiting for an answer";
+    }
+}
+
+// The LED page's choice, as its file keeps it, goes out by the names the service takes.
+TEST(ServiceChanges, TheLightingChosenIsAskedForByName) {
+    LedSettings saved;
+    saved.gm1Mode = 1;
+    saved.red = 0;
+    saved.green = 255;
+    saved.blue = 0;
+    const auto request = ServiceChanges::LightingRequest(saved, LedTarget::Zone58, 0, false);
+    ASSERT_TRUE(request.has_value());
+    EXPECT_EQ(request->ledTarget, "zone-main");
+    EXPECT_EQ(request->ledMode, "static");
+    EXPECT_EQ(request->ledColour, "00ff00");
+    saved.gm1Mode = 0;
+    EXPECT_FALSE(ServiceChanges::LightingRequest(saved, LedTarget::Zone58, 0, false).has_value())
+        << "a family without a saved mode chooses nothing";
+}
+
+}  // namespace
+}  // namespace pyx

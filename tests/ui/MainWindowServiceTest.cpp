@@ -1,0 +1,106 @@
+// The window where the service owns the cards: its changes go there, and what the user answers
+// to the keep question decides what the service keeps. The window's own cards are only read.
+
+#include "MainWindowTestWorld.h"
+
+#include <unistd.h>
+
+#include "app/ServiceClient.h"
+#include "tests/cli/ProgramProcess.h"
+#include "ui/main/MainWindowLayout.h"
+
+using namespace pyx;
+namespace fs = std::filesystem;
+using proctest::EnvChange;
+using proctest::ProgramProcess;
+
+namespace {
+
+// pyxtuned on simulated cards at a socket of the test's own.
+class OwnerProcess {
+public:
+    OwnerProcess()
+        : process_(PYX_PYXTUNED,
+                   {"--socket", Socket(), "--group", "nogroup", "--settings", (dir_.Path() / "settings").string(),
+                    "--no-history"},
+                   {{"PYXTUNE_GPU_BACKEND", "sim"}, {"PYXTUNE_SIM_SCENARIO", std::nullopt},
+                    {"PYXTUNE_SIM_STATE", (dir_.Path() / "cards.json").string()}, {"PYXTUNE_SERVICE", "off"},
+                    {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir_.Path() / "no-bus").string()}},
+                   dir_.Path() / "pyxtuned")
+    {
+    }
+    // A client of the service once it serves; null after the time allowed.
+    std::unique_ptr<ServiceClient> Client()
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (process_.Err().find("; listening on ") == std::string::npos && process_.Running() &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::string why;
+        auto channel = ConnectToService(Socket(), why);
+        EXPECT_NE(channel, nullptr) << why << process_.Err();
+        if (!channel)
+            return nullptr;
+        auto client = ServiceClient::Greet(std::move(channel), Socket(), "window", "test", why);
+        EXPECT_NE(client, nullptr) << why;
+        return client;
+    }
+    // What the service's cards hold, as a profile save would write it.
+    std::string Held()
+    {
+        auto client = Client();
+        ServiceRequest read;
+        read.kind = RequestKind::ProfileRead;
+        std::string why;
+        const auto answer = client ? client->Ask(read, why) : std::nullopt;
+        return answer ? answer->dump() : why;
+    }
+
+private:
+    std::string Socket() const { return (dir_.Path() / "pyxtuned.sock").string(); }
+
+    test::TempFolder dir_{"pyx-owner-"};
+    ProgramProcess process_;
+};
+
+} // namespace
+
+// Apply, Keep or not, and Reset each reach the service's cards and never the window's own.
+TEST(MainWindowService, ChangesGoToTheServiceAndStayOnlyWhenKept)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the service lets root tune (or its group, which the test cannot join)";
+    const struct {
+        const char* name;
+        KeepAnswer answer;
+        bool reset;          // Reset pressed after the answer
+        const char* held;    // the tuning the service's cards hold at the end
+        const char* lit;     // and their effect controller's mode: the lighting is not the keep question's
+    } cases[] = {
+        {"kept", KeepAnswer::Keep, false, "DyaGpuClock=84", "GM2MODE=3"},
+        {"not kept", KeepAnswer::Revert, false, "DyaGpuClock=0", "GM2MODE=3"},
+        {"kept, then reset", KeepAnswer::Keep, true, "DyaGpuClock=0", "GM2MODE=9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OwnerProcess owner;
+        MainWindowWorld world(sim::SimScenario::DefaultJson(), owner.Client());
+        ASSERT_NE(world.core->Service(), nullptr);
+        ASSERT_TRUE(world.Open());
+        const size_t mark = world.Trace().size();
+        world.prompts.keepAnswer = c.answer;
+        world.Click(kIdEffectMode1 + 2);
+        world.Click(kIdExtreme);
+        world.Click(kIdApply);
+        EXPECT_EQ(world.prompts.questions.size(), 1) << "the overclocking warning is asked in the window";
+        EXPECT_EQ(world.prompts.keepSeconds.size(), 1) << "and so is the keep question";
+        EXPECT_EQ(world.prompts.informations.value(0).toStdString(), kAppliedText);
+        if (c.reset)
+            world.Click(kIdReset);
+        const std::string held = owner.Held();
+        EXPECT_NE(held.find(c.held), std::string::npos) << held;
+        EXPECT_NE(held.find(c.lit), std::string::npos) << "the lighting half goes to the service too: " << held;
+        EXPECT_EQ(world.Changes(mark), std::vector<std::string>()) << "the window wrote to cards the service owns";
+        EXPECT_TRUE(world.prompts.warnings.isEmpty()) << world.prompts.warnings.join("\n").toStdString();
+    }
+}
