@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "app/CIni.h"
 #include "app/FanCurve.h"
+#include "app/ProfileSections.h"
 #include "app/TuningController.h"
 #include "led/LedOrder.h"
 #include "led/LedProbe.h"
@@ -125,6 +127,31 @@ std::string ServiceChanges::Revert() {
     const auto answer = Ask(revert, why);
     if (!answer) return why;
     return RefusalLines(answer->value("revertRefusals", nlohmann::json::array()));
+}
+
+ServiceChanges::Outcome ServiceChanges::LoadProfile(const std::filesystem::path& file, int serviceWaitS,
+                                                    const std::function<bool()>& confirmOverclock) {
+    Outcome outcome;
+    CIni ini;
+    if (!ini.Load(file) || ini.Root()->child == nullptr) {
+        outcome.text = file.string() + ": " + (ini.Root()->child == nullptr && ini.FailureText().empty()
+                                                    ? std::string("holds no settings section (such as [Gpu1])")
+                                                    : ini.FailureText());
+        return outcome;
+    }
+    ServiceRequest request;
+    request.kind = RequestKind::ApplyProfile;
+    request.profile = ProfileSections::Of(ini);
+    request.revertAfterS = serviceWaitS;
+    if (ProfileSections::Overclock(request.profile) && !confirmOverclock()) return outcome;
+    const auto answer = Ask(request, outcome.text);
+    if (!answer) return outcome;
+    outcome.done = true;
+    const std::string refused = RefusalLines(answer->value("refusals", nlohmann::json::array()));
+    // A clean load says nothing here: the window words it.
+    outcome.text = refused.empty() ? std::string() : "Not every value was taken:\n\n" + refused;
+    outcome.waitsForKeep = !answer->value("kept", false);
+    return outcome;
 }
 
 ServiceChanges::Outcome ServiceChanges::ResetTuning(const TuningPage& page) {

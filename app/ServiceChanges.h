@@ -1,4 +1,6 @@
 #pragma once
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +37,12 @@ public:
     std::string Keep(const TuningPage& page);
     // The applied change is taken back now. Empty, or what the cards would not take back.
     std::string Revert();
+    // A profile file's values onto the GPUs its sections name, checked there as an Apply's are;
+    // kept only when Keep follows in time; `text` empty when every value was taken.
+    // `confirmOverclock` is asked first where a clock offset in it is above zero; refused,
+    // nothing is sent (done false, text empty).
+    Outcome LoadProfile(const std::filesystem::path& file, int serviceWaitS,
+                        const std::function<bool()>& confirmOverclock);
     // Reset's tuning half: the cards' defaults on the GPUs Apply would reach, kept at once.
     Outcome ResetTuning(const TuningPage& page);
     // Reset's lighting half: every GPU as the Reset button leaves it. Empty, or the refusal.

@@ -10,6 +10,7 @@
 #include "app/AppState.h"
 #include "app/CIni.h"
 #include "app/CIniText.h"
+#include "app/ProfileSections.h"
 #include "app/TuningController.h"
 #include "app/TuningReport.h"
 #include "app/TuningRevert.h"
@@ -49,7 +50,6 @@ const char* kProfileHelp =
     "  show   prints the sections and keys of FILE as read, one GPU per block; needs no GPU\n"
     "  --json (show) the same as a JSON object\n";
 
-std::string Utf8(std::u16string_view text) { return CIniText::ToUtf8(text); }
 
 // The settings key a loaded value came from.
 const char* SettingsKeyOf(TuningOperation operation) {
@@ -89,22 +89,10 @@ std::optional<int> ReadSettingsFile(const CliArgs& args, const std::filesystem::
     return kExitHardware;
 }
 
-// The file's sections with their keys and values as read, in the file's order.
-std::vector<ProfileSection> SectionsOf(const CIni& ini) {
-    std::vector<ProfileSection> sections;
-    for (const CTreeNode* section = ini.Root()->child; section; section = section->next) {
-        ProfileSection read{Utf8(ini.TextOf(section)), {}};
-        for (const CTreeNode* key = section->child; key; key = key->next)
-            read.keys.emplace_back(Utf8(ini.TextOf(key)), Utf8(ini.TextOf(CIni::ValueOf(key))));
-        sections.push_back(std::move(read));
-    }
-    return sections;
-}
-
 int Show(const CliArgs& args, const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
     CIni ini;
     if (const std::optional<int> status = ReadSettingsFile(args, file, ini, err)) return *status;
-    const std::vector<ProfileSection> sections = SectionsOf(ini);
+    const std::vector<ProfileSection> sections = ProfileSections::Of(ini);
     if (args.Has("--json")) {
         nlohmann::json doc = nlohmann::json::array();
         for (const ProfileSection& s : sections) {
@@ -231,15 +219,9 @@ int LoadThroughService(ServiceClient& service, const CliArgs& parsed, const std:
     if (const std::optional<int> status = ReadSettingsFile(parsed, file, ini, err)) return *status;
     ServiceRequest request;
     request.kind = RequestKind::ApplyProfile;
-    request.profile = SectionsOf(ini);
+    request.profile = ProfileSections::Of(ini);
     // A positive clock offset anywhere in the file: the warning is asked before anything goes.
-    bool overclocks = false;
-    for (const ProfileSection& section : request.profile)
-        for (const auto& [key, value] : section.keys)
-            for (const char* clock : {"DyaGpuClock", "DyaMemClock", "GpuVF", "MemVF"})
-                overclocks = overclocks || (CIniText::EqualsIgnoreCase(CIniText::FromUtf8(key), CIniText::FromUtf8(clock)) &&
-                                            CIniText::ToInt32(CIniText::FromUtf8(value)) > 0);
-    if (overclocks && !keep.ConfirmWarning(kOverclockWarningText)) {
+    if (ProfileSections::Overclock(request.profile) && !keep.ConfirmWarning(kOverclockWarningText)) {
         err << parsed.Prefix() << file.string() << " was not loaded: the overclocking warning was not confirmed\n";
         return kExitUsage;
     }

@@ -697,6 +697,21 @@ Settings are only effective when the apply button is pressed.</source>
         <source>SIMULATED GPU</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>SERVICE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SIMULATED GPU · SERVICE</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>pyx::CVornApp</name>
+    <message>
+        <source>Pyxtune shows these cards but cannot change them: the driver takes changes from root only, and no Pyxtune service answers. To tune as this user: sudo systemctl enable --now pyxtuned.socket, then sudo adduser $USER pyxtune, and log in again.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>pyx::TrayIcon</name>

@@ -704,6 +704,21 @@ Settings are only effective when the apply button is pressed.</source>
         <source>SIMULATED GPU</source>
         <translation>模拟 GPU</translation>
     </message>
+    <message>
+        <source>SERVICE</source>
+        <translation>服务</translation>
+    </message>
+    <message>
+        <source>SIMULATED GPU · SERVICE</source>
+        <translation>模拟 GPU · 服务</translation>
+    </message>
+</context>
+<context>
+    <name>pyx::CVornApp</name>
+    <message>
+        <source>Pyxtune shows these cards but cannot change them: the driver takes changes from root only, and no Pyxtune service answers. To tune as this user: sudo systemctl enable --now pyxtuned.socket, then sudo adduser $USER pyxtune, and log in again.</source>
+        <translation>Pyxtune 可以显示这些显卡，但无法更改它们：驱动程序只接受 root 的更改，且没有 Pyxtune 服务响应。要以此用户调校：sudo systemctl enable --now pyxtuned.socket，然后 sudo adduser $USER pyxtune，并重新登录。</translation>
+    </message>
 </context>
 <context>
     <name>pyx::TrayIcon</name>

@@ -5,8 +5,11 @@
 
 #include <unistd.h>
 
+#include <fstream>
+
 #include "app/ServiceClient.h"
 #include "tests/cli/ProgramProcess.h"
+#include "ui/main/MainWindowCommands.h"
 #include "ui/main/MainWindowLayout.h"
 
 using namespace pyx;
@@ -65,21 +68,28 @@ private:
 
 } // namespace
 
-// Apply, Keep or not, and Reset each reach the service's cards and never the window's own.
+// Apply, a profile's load, Keep or not, and Reset each reach the service's cards and never the
+// window's own.
 TEST(MainWindowService, ChangesGoToTheServiceAndStayOnlyWhenKept)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "the service lets root tune (or its group, which the test cannot join)";
     const struct {
         const char* name;
+        const char* profile; // loaded instead of Extreme's Apply
         KeepAnswer answer;
         bool reset;          // Reset pressed after the answer
+        const char* said;    // in the keep box
         const char* held;    // the tuning the service's cards hold at the end
         const char* lit;     // and their effect controller's mode: the lighting is not the keep question's
     } cases[] = {
-        {"kept", KeepAnswer::Keep, false, "DyaGpuClock=84", "GM2MODE=3"},
-        {"not kept", KeepAnswer::Revert, false, "DyaGpuClock=0", "GM2MODE=3"},
-        {"kept, then reset", KeepAnswer::Keep, true, "DyaGpuClock=0", "GM2MODE=9"},
+        {"kept", nullptr, KeepAnswer::Keep, false, kAppliedText, "DyaGpuClock=84", "GM2MODE=3"},
+        {"not kept", nullptr, KeepAnswer::Revert, false, kAppliedText, "DyaGpuClock=0", "GM2MODE=3"},
+        {"kept, then reset", nullptr, KeepAnswer::Keep, true, kAppliedText, "DyaGpuClock=0", "GM2MODE=9"},
+        {"a profile kept", "[Gpu1]\nId=1b81\nDyaGpuClock=50\nPowerTarget=100\n", KeepAnswer::Keep, false, "The profile was loaded.",
+         "DyaGpuClock=50", "GM2MODE=0"},
+        {"a profile not kept", "[Gpu1]\nId=1b81\nDyaGpuClock=50\nPowerTarget=100\n", KeepAnswer::Revert, false,
+         "The profile was loaded.", "DyaGpuClock=0", "GM2MODE=0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,18 +99,27 @@ TEST(MainWindowService, ChangesGoToTheServiceAndStayOnlyWhenKept)
         ASSERT_TRUE(world.Open());
         const size_t mark = world.Trace().size();
         world.prompts.keepAnswer = c.answer;
-        world.Click(kIdEffectMode1 + 2);
-        world.Click(kIdExtreme);
-        world.Click(kIdApply);
+        if (c.profile != nullptr) {
+            const fs::path file = world.folder / "profile.txt";
+            std::ofstream(file) << c.profile;
+            world.window->Commands().LoadProfileThroughService(file);
+        } else {
+            world.Click(kIdEffectMode1 + 2);
+            world.Click(kIdExtreme);
+            world.Click(kIdApply);
+        }
+        world.Settle();
         EXPECT_EQ(world.prompts.questions.size(), 1) << "the overclocking warning is asked in the window";
         EXPECT_EQ(world.prompts.keepSeconds.size(), 1) << "and so is the keep question";
-        EXPECT_EQ(world.prompts.informations.value(0).toStdString(), kAppliedText);
+        // The keep box shows what the change said, and nothing else is said all along.
+        const QStringList said = world.prompts.informations + world.prompts.warnings;
+        EXPECT_EQ(said.join("\n").toStdString(), c.said);
         if (c.reset)
             world.Click(kIdReset);
         const std::string held = owner.Held();
         EXPECT_NE(held.find(c.held), std::string::npos) << held;
         EXPECT_NE(held.find(c.lit), std::string::npos) << "the lighting half goes to the service too: " << held;
         EXPECT_EQ(world.Changes(mark), std::vector<std::string>()) << "the window wrote to cards the service owns";
-        EXPECT_TRUE(world.prompts.warnings.isEmpty()) << world.prompts.warnings.join("\n").toStdString();
+        EXPECT_EQ((world.prompts.informations + world.prompts.warnings).size(), said.size());
     }
 }

@@ -104,6 +104,11 @@ void CProfileDlg::OnLoad()
     const auto file = Pick(ProfileFileRequest::Kind::Load);
     if (!file)
         return;
+    if (context_.loadElsewhere) {
+        done(0);
+        context_.loadElsewhere(*file);
+        return;
+    }
     // A file that cannot be read, or that names none of these cards, changes no settings; the
     // window is refreshed all the same.
     if (context_.mayLoad && !context_.mayLoad(*file)) {

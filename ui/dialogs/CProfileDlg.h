@@ -49,6 +49,9 @@ struct ProfileDlgContext
     // (a value outside a card's range, an overclock the user did not confirm). Unset: loaded.
     std::function<bool(const std::filesystem::path& file)> mayLoad{};
     std::function<void(const pyx::TuningReport& report)> keepLoaded{};
+    // Set where another process owns the cards: the file chosen goes there instead of being
+    // loaded here, and that side asks, applies and reports.
+    std::function<void(const std::filesystem::path& file)> loadElsewhere{};
 };
 
 // Saves the settings of every GPU to a named profile file in the "Profile" folder of the

@@ -12,6 +12,7 @@
 #include "led/LedEffectEngine.h"
 #include "led/SteadyLedPacer.h"
 #include "platform/MessageOutput.h"
+#include "platform/ProcessIdentity.h"
 #include "platform/SystemPlatform.h"
 #include "ui/main/AppFonts.h"
 #include "ui/main/AppTranslator.h"
@@ -87,6 +88,12 @@ int CVornApp::Run() {
     std::string serviceError;
     core_->UseService(ServiceClient::FromEnvironment("window", PYX_PROJECT_VERSION, serviceError));
     if (!serviceError.empty()) sink->ShowMessage(serviceError, "PYXTUNE", MessageIcon::Error);
+    // Without it the driver takes changes from root alone: another user's window only watches,
+    // and its start sends the cards nothing.
+    const bool watchOnly = core_->Service() == nullptr && !core_->Library().IsSimulated() && !RunsAsAdministrator();
+    if (watchOnly) core_->Boards().discoveryWrites = DiscoveryWrites::Withheld;
+#else
+    const bool watchOnly = false;
 #endif
     // From here a signal ends the program as Quit does, through the core's end, even during the
     // start-up, which makes the video-BIOS reader's folder.
@@ -134,6 +141,12 @@ int CVornApp::Run() {
     if (termination->Requested()) return 0;
     // Started for the notification area: the start-up's own hide runs next, without a flash.
     if (core_->commandLineMode != StartMode::SysTray) window->show();
+    if (watchOnly)
+        prompts_->NotifyWarning(window,
+                                tr("Pyxtune shows these cards but cannot change them: the driver takes changes from root "
+                                   "only, and no Pyxtune service answers. To tune as this user: sudo systemctl enable "
+                                   "--now pyxtuned.socket, then sudo adduser $USER pyxtune, and log in again."),
+                                QStringLiteral("Pyxtune"));
     return exec();
 }
 

@@ -76,7 +76,8 @@ CVornDlg::CVornDlg(MainWindowContext context, QWidget* parent)
         *this, context_, flags_, [this] { commands_->RefreshFromSettings(); },
         [this](const TuningRevert& before, uint8_t modeBefore, const std::string& result) {
             commands_->KeepOrRevert(before, modeBefore, result);
-        });
+        },
+        [this](const std::filesystem::path& file) { commands_->LoadProfileThroughService(file); });
     commands_ = std::make_unique<MainWindowCommands>(
         CommandWindow{*this, core, context_.prompts, [this] { return context_.HasTray(); }, page_, flags_, controls_,
                       clicks_, sliders_, *ledCommands_, *dialogs_, sayFailedSave});

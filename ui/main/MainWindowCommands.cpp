@@ -337,39 +337,69 @@ void MainWindowCommands::ReadBackShownGpu() {
     w_.controls.Repaint(kSliderValuesRect);
 }
 
+int MainWindowCommands::ServiceWaitS() const {
+    // The service's own countdown outlasts the keep box's, so that an answer given at the box's
+    // last second still finds the change waiting; a window that hangs gets it taken back.
+    return std::min(w_.core.options.revertAfterS + 5, kMaxRevertAfterS);
+}
+
+std::string MainWindowCommands::AnswerThroughService(ServiceChanges& changes, const ServiceChanges::Outcome& applied,
+                                                     const std::string& shown) {
+    const ProgramOptions& options = w_.core.options;
+    if (!applied.waitsForKeep) return shown == kAppliedText ? std::string() : shown;
+    const bool kept = !options.askBeforeKeeping || WithPromptOpen([&] {
+        return w_.prompts.AskKeep(&w_.window, QString::fromStdString(shown), options.revertAfterS);
+    }) == KeepAnswer::Keep;
+    if (kept) {
+        // Not asked, what the change said is shown as it was said.
+        std::string problem = !options.askBeforeKeeping && shown != kAppliedText ? shown : std::string();
+        const std::string notKept = changes.Keep(w_.page);
+        return problem + (problem.empty() || notKept.empty() ? "" : "\n\n") + notKept;
+    }
+    const std::string refused = changes.Revert();
+    if (refused.empty()) return {};
+    return QCoreApplication::translate("MainWindow", "The cards did not take all of the old settings back.").toStdString() +
+           "\n\n" + refused;
+}
+
 void MainWindowCommands::ApplyThroughService(ServiceClient& service) {
     TuningPage& page = w_.page;
     const int mode = page.tuningMode;
     if (mode == kTuningModeNone) return;
     if (mode != kTuningModeCommon && !Callbacks().confirmWarning(kOverclockWarningText, kOverclockWarningCaption)) return;
     w_.led.ApplyLighting(true, false);
-    const ProgramOptions& options = w_.core.options;
-    // The service's own countdown outlasts the keep box's, so that an answer given at the box's
-    // last second still finds the change waiting; a window that hangs gets it taken back.
-    const int serviceWaitS = std::min(options.revertAfterS + 5, kMaxRevertAfterS);
     ServiceChanges changes(service);
-    const ServiceChanges::Outcome applied = changes.Apply(page, serviceWaitS);
+    const ServiceChanges::Outcome applied = changes.Apply(page, ServiceWaitS());
     if (!applied.done) {
         Warn(applied.text);
         return;
     }
     page.settingsCommitted = true;
-    std::string problem;
-    if (!applied.waitsForKeep) {
-        problem = applied.text == kAppliedText ? std::string() : applied.text;
-        w_.core.State().gpuMode = static_cast<uint8_t>(mode);
-    } else if (!options.askBeforeKeeping ||
-               WithPromptOpen([&] {
-                   return w_.prompts.AskKeep(&w_.window, QString::fromStdString(applied.text), options.revertAfterS);
-               }) == KeepAnswer::Keep) {
-        if (!options.askBeforeKeeping && applied.text != kAppliedText) problem = applied.text;
-        const std::string kept = changes.Keep(page);
-        problem += (problem.empty() || kept.empty() ? "" : "\n\n") + kept;
-        w_.core.State().gpuMode = static_cast<uint8_t>(mode);
-    } else if (const std::string refused = changes.Revert(); !refused.empty()) {
-        problem = QCoreApplication::translate("MainWindow", "The cards did not take all of the old settings back.").toStdString() +
-                  "\n\n" + refused;
+    const std::string problem = AnswerThroughService(changes, applied, applied.text);
+    w_.core.State().gpuMode = static_cast<uint8_t>(mode);
+    ReadBackShownGpu();
+    if (!problem.empty()) Warn(problem);
+}
+
+void MainWindowCommands::LoadProfileThroughService(const std::filesystem::path& file) {
+    ServiceClient* service = w_.core.Service();
+    if (service == nullptr) return;
+    ServiceChanges changes(*service);
+    const ServiceChanges::Outcome loaded = changes.LoadProfile(file, ServiceWaitS(), [this] {
+        return Callbacks().confirmWarning(kOverclockWarningText, kOverclockWarningCaption);
+    });
+    if (!loaded.done) {
+        if (!loaded.text.empty()) Warn(loaded.text);
+        return;
     }
+    const std::string shown =
+        !loaded.text.empty() ? loaded.text
+        : w_.core.options.askBeforeKeeping ? QCoreApplication::translate("MainWindow", "The profile was loaded.").toStdString()
+                                           : std::string(kAppliedText);
+    // The profile's own fan curve is the service's to run: the page's is not sent with it.
+    w_.page.fanCurve.reset();
+    w_.sliders.ShowFanCurve();
+    const std::string problem = AnswerThroughService(changes, loaded, shown);
     ReadBackShownGpu();
     if (!problem.empty()) Warn(problem);
 }

@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
+#include "app/ServiceChanges.h"
 #include "app/ServiceClient.h"
 #include "app/TuningRevert.h"
 #include "app/TuningController.h"
@@ -42,6 +44,9 @@ public:
     void KeepOrRevert(const TuningRevert& before, uint8_t modeBefore, const std::string& result);
     // A change the user keeps: saved for the next start.
     void KeepApplied();
+    // Where the service owns the cards: a chosen profile's values go there, and are kept as an
+    // Apply's are.
+    void LoadProfileThroughService(const std::filesystem::path& file);
 
 private:
     // Mode 1..4, as its button's click would choose it.
@@ -54,6 +59,11 @@ private:
     // changes carried out there.
     void ApplyThroughService(ServiceClient& service);
     void ResetThroughService(ServiceClient& service);
+    // The keep question for a change the service applied; the problems to show after it.
+    std::string AnswerThroughService(ServiceChanges& changes, const ServiceChanges::Outcome& applied,
+                                     const std::string& shown);
+    // How long the service waits for the keep answer.
+    int ServiceWaitS() const;
     // The page's sliders from what the shown GPU holds now.
     void ReadBackShownGpu();
     // A warning in the Apply's box, the timer kept off the skin meanwhile.

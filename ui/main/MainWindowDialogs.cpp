@@ -68,6 +68,7 @@ void MainWindowDialogs::RunProfileDialog() {
             keep_(before, modeBefore, report.AnyRefused() ? DescribeRefusals(report) : clean);
         };
     }
+    if (core.Service() != nullptr) context.loadElsewhere = loadElsewhere_;
     CProfileDlg dialog(std::move(context), &window_);
     dialog.RunModal(flags_.profileDialogOpen);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -24,9 +25,12 @@ public:
 
     // window: the dialogs' parent; refresh: what a loaded profile does to the window; keep: how
     // a loaded profile is kept or taken back.
+    // loadElsewhere: where the service owns the cards, how a chosen profile goes there.
     MainWindowDialogs(QWidget& window, const MainWindowContext& context, MainWindowFlags& flags,
-                      std::function<void()> refresh, KeepOrRevert keep)
-        : window_(window), context_(context), flags_(flags), refresh_(std::move(refresh)), keep_(std::move(keep)) {}
+                      std::function<void()> refresh, KeepOrRevert keep,
+                      std::function<void(const std::filesystem::path&)> loadElsewhere)
+        : window_(window), context_(context), flags_(flags), refresh_(std::move(refresh)), keep_(std::move(keep)),
+          loadElsewhere_(std::move(loadElsewhere)) {}
 
     // The profile dialog; a loaded profile refreshes the window.
     void RunProfileDialog();
@@ -42,6 +46,7 @@ private:
     MainWindowFlags& flags_;
     std::function<void()> refresh_;
     KeepOrRevert keep_;
+    std::function<void(const std::filesystem::path&)> loadElsewhere_;
     // The start mode as the settings dialog last read or chose it.
     StartMode startMode_ = StartMode::Unset;
 };
