@@ -3,11 +3,14 @@
 #include <cstdio>
 
 #include "app/CIni.h"
+#include "app/CIniText.h"
+#include "app/SettingsFileWriter.h"
 #include "app/FanCurve.h"
 #include "app/ProfileSections.h"
 #include "app/TuningController.h"
 #include "led/LedOrder.h"
 #include "led/LedProbe.h"
+#include "platform/FileReplacement.h"
 
 namespace pyx {
 
@@ -152,6 +155,32 @@ ServiceChanges::Outcome ServiceChanges::LoadProfile(const std::filesystem::path&
     outcome.text = refused.empty() ? std::string() : "Not every value was taken:\n\n" + refused;
     outcome.waitsForKeep = !answer->value("kept", false);
     return outcome;
+}
+
+ServiceChanges::Saved ServiceChanges::SaveProfile(const std::filesystem::path& file) {
+    Saved saved;
+    std::error_code why;
+    const auto replacement = FileReplacement::Begin(file, why);
+    if (!replacement) {
+        saved = {0, file.string() + ": cannot be written: " + why.message(), true};
+        return saved;
+    }
+    ServiceRequest request;
+    request.kind = RequestKind::ProfileRead;
+    const auto answer = Ask(request, saved.why);
+    if (!answer) return saved;
+    std::u16string text;
+    const auto sent = answer->find("text");
+    if (sent == answer->end() || !sent->is_string() || CIniText::FromUtf8Strict(sent->get<std::string>(), text)) {
+        saved.why = "the Pyxtune service's answer holds no settings text; nothing was written";
+        return saved;
+    }
+    if (!replacement->Commit(SettingsFileWriter(text).Bytes())) {
+        saved = {0, file.string() + ": cannot be written: " + replacement->Error().message(), true};
+        return saved;
+    }
+    saved.gpus = answer->value("gpus", 0);
+    return saved;
 }
 
 ServiceChanges::Outcome ServiceChanges::ResetTuning(const TuningPage& page) {

@@ -43,6 +43,14 @@ public:
     // nothing is sent (done false, text empty).
     Outcome LoadProfile(const std::filesystem::path& file, int serviceWaitS,
                         const std::function<bool()>& confirmOverclock);
+    // What the service reads of the cards (its fan curves and lighting included) written to the
+    // user's file by this process, the user's own; the file is made before the cards are asked.
+    struct Saved {
+        int gpus = 0;
+        std::string why;           // empty when saved
+        bool fileProblem = false;  // the file could not be made or written (else the service failed)
+    };
+    Saved SaveProfile(const std::filesystem::path& file);
     // Reset's tuning half: the cards' defaults on the GPUs Apply would reach, kept at once.
     Outcome ResetTuning(const TuningPage& page);
     // Reset's lighting half: every GPU as the Reset button leaves it. Empty, or the refusal.

@@ -11,6 +11,7 @@
 #include "app/CIni.h"
 #include "app/CIniText.h"
 #include "app/ProfileSections.h"
+#include "app/ServiceChanges.h"
 #include "app/TuningController.h"
 #include "app/TuningReport.h"
 #include "app/TuningRevert.h"
@@ -130,30 +131,13 @@ int Save(CliSession& session, const CliArgs& parsed, const std::filesystem::path
 // user's own, writes the user's file.
 int SaveThroughService(ServiceClient& service, const CliArgs& parsed, const std::filesystem::path& file,
                        std::ostream& out, std::ostream& err) {
-    // The file is made before the cards are asked, as the save in-process makes it.
-    std::error_code why;
-    const auto replacement = FileReplacement::Begin(file, why);
-    if (!replacement) {
-        err << parsed.Prefix() << CannotBeWrittenText(file, why) << "\n";
-        return kExitUsage;
-    }
-    ServiceRequest request;
-    request.kind = RequestKind::ProfileRead;
-    int exitCode = kExitOk;
-    const auto answer = CliService::Ask(service, request, parsed.Prefix(), err, exitCode);
-    if (!answer) return exitCode;
-    std::u16string text;
-    const auto sent = answer->find("text");
-    if (sent == answer->end() || !sent->is_string() || CIniText::FromUtf8Strict(sent->get<std::string>(), text)) {
-        err << parsed.Prefix() << "the Pyxtune service's answer holds no settings text; nothing was written\n";
-        return kExitHardware;
-    }
-    if (!replacement->Commit(SettingsFileWriter(text).Bytes())) {
-        err << parsed.Prefix() << CannotBeWrittenText(file, replacement->Error()) << "\n";
-        return kExitUsage;
+    const ServiceChanges::Saved saved = ServiceChanges(service).SaveProfile(file);
+    if (!saved.why.empty()) {
+        err << parsed.Prefix() << saved.why << "\n";
+        return saved.fileProblem ? kExitUsage : kExitHardware;
     }
     out << service.BackendLine() << "\n";
-    out << "Saved " << answer->value("gpus", 0) << " GPU(s) to " << file.string() << "\n";
+    out << "Saved " << saved.gpus << " GPU(s) to " << file.string() << "\n";
     return kExitOk;
 }
 

@@ -88,6 +88,16 @@ void CProfileDlg::OnSave()
     const auto file = Pick(ProfileFileRequest::Kind::Save);
     if (!file)
         return;
+    if (context_.saveElsewhere) {
+        const std::string why = context_.saveElsewhere(*file);
+        if (!why.empty() && context_.reportFailure)
+            context_.reportFailure(
+                (tr("The profile could not be saved to %1.").arg(PathToQString(*file)) + QStringLiteral("\n\n"))
+                    .toStdString() +
+                why);
+        done(0);
+        return;
+    }
     // A file that cannot be written leaves any old one as it was; the dialog ends either way.
     std::error_code why;
     if (pyx::SaveTuningSettings(context_.table, context_.state, *file, &why) == 0 && context_.reportFailure) {

@@ -52,6 +52,8 @@ struct ProfileDlgContext
     // Set where another process owns the cards: the file chosen goes there instead of being
     // loaded here, and that side asks, applies and reports.
     std::function<void(const std::filesystem::path& file)> loadElsewhere{};
+    // Set there too: the save of the file chosen, with why it failed (empty when saved).
+    std::function<std::string(const std::filesystem::path& file)> saveElsewhere{};
 };
 
 // Saves the settings of every GPU to a named profile file in the "Profile" folder of the

@@ -15,6 +15,7 @@
 #include "ui/dialogs/CFanCurveDlg.h"
 #include "ui/dialogs/CProfileDlg.h"
 #include "ui/dialogs/CSetDialog.h"
+#include "app/ServiceChanges.h"
 #include "ui/main/SaveFailureText.h"
 
 namespace pyx {
@@ -68,7 +69,12 @@ void MainWindowDialogs::RunProfileDialog() {
             keep_(before, modeBefore, report.AnyRefused() ? DescribeRefusals(report) : clean);
         };
     }
-    if (core.Service() != nullptr) context.loadElsewhere = loadElsewhere_;
+    if (ServiceClient* service = core.Service()) {
+        context.loadElsewhere = loadElsewhere_;
+        context.saveElsewhere = [service](const std::filesystem::path& file) {
+            return ServiceChanges(*service).SaveProfile(file).why;
+        };
+    }
     CProfileDlg dialog(std::move(context), &window_);
     dialog.RunModal(flags_.profileDialogOpen);
 }
