@@ -42,33 +42,48 @@ std::unique_ptr<ServiceClient> ServiceClient::FromEnvironment(std::string_view c
 std::unique_ptr<ServiceClient> ServiceClient::Greet(std::unique_ptr<ServiceChannel> channel, std::string address,
                                                     std::string_view clientName, std::string_view clientVersion,
                                                     std::string& error) {
+    auto client =
+        std::unique_ptr<ServiceClient>(new ServiceClient(std::move(channel), std::move(address), clientName, clientVersion));
+    if (!client->Greeted(error)) return nullptr;
+    return client;
+}
+
+bool ServiceClient::Greeted(std::string& error) {
     error.clear();
     std::string why;
-    auto client = std::unique_ptr<ServiceClient>(new ServiceClient(std::move(channel), address));
     ServiceRequest hello;
     hello.kind = RequestKind::Hello;
     hello.clientVersion = kServiceProtocolVersion;
-    const auto line = client->channel_->Exchange(ServiceProtocol::Format(hello), kFirstAnswerWait, why);
+    const auto line = channel_->Exchange(ServiceProtocol::Format(hello), kFirstAnswerWait, why);
     if (!line) {
-        error = "the Pyxtune service at " + address + " did not greet: " + why;
-        return nullptr;
+        error = "the Pyxtune service at " + address_ + " did not greet: " + why;
+        return false;
     }
     nlohmann::json reply = nlohmann::json::parse(*line, nullptr, false);
     if (reply.is_discarded() || !reply.is_object()) {
-        error = "the Pyxtune service at " + address + " answered what is not a greeting";
-        return nullptr;
+        error = "the Pyxtune service at " + address_ + " answered what is not a greeting";
+        return false;
     }
     if (!reply.value("ok", false)) {
         if (reply.value("error", std::string()) == ServiceErrorName(ServiceError::VersionMismatch))
             error = "The Pyxtune service is version " + reply.value("serviceVersion", std::string("?")) + " and this " +
-                    std::string(clientName) + " " + std::string(clientVersion) +
-                    ": restart the service with systemctl restart pyxtuned";
+                    clientName_ + " " + clientVersion_ + ": restart the service with systemctl restart pyxtuned";
         else
-            error = "the Pyxtune service at " + address + " refused the greeting: " + reply.value("message", *line);
-        return nullptr;
+            error = "the Pyxtune service at " + address_ + " refused the greeting: " + reply.value("message", *line);
+        return false;
     }
-    client->hello_ = std::move(reply);
-    return client;
+    hello_ = std::move(reply);
+    return true;
+}
+
+bool ServiceClient::Reconnected() {
+    std::string why;
+    auto channel = ConnectToService(address_, why);
+    if (!channel) return false;
+    std::swap(channel_, channel);
+    if (Greeted(why)) return true;
+    std::swap(channel_, channel);
+    return false;
 }
 
 std::string ServiceClient::BackendLine() const {
@@ -82,7 +97,10 @@ std::optional<nlohmann::json> ServiceClient::Ask(const ServiceRequest& request, 
     // A change may wait for an administrator's password in the desktop's prompt.
     const auto wait = AccessOf(request.kind) == AccessClass::Read ? kAnswerWait
                                                                   : std::chrono::seconds(kAuthorityWaitS) + kAnswerWait;
-    const auto line = channel_->Exchange(ServiceProtocol::Format(request), wait, why);
+    auto line = channel_->Exchange(ServiceProtocol::Format(request), wait, why);
+    // A window lives longer than a service between its upgrades: a connection the service
+    // closed is made anew once. A change that waited on the old one was taken back there.
+    if (!line && channel_->Closed() && Reconnected()) line = channel_->Exchange(ServiceProtocol::Format(request), wait, why);
     if (!line) {
         message = "the Pyxtune service did not answer: " + why;
         return std::nullopt;

@@ -44,11 +44,19 @@ public:
                                       std::optional<ServiceError>* error = nullptr);
 
 private:
-    ServiceClient(std::unique_ptr<ServiceChannel> channel, std::string address)
-        : channel_(std::move(channel)), address_(std::move(address)) {}
+    ServiceClient(std::unique_ptr<ServiceChannel> channel, std::string address, std::string_view clientName,
+                  std::string_view clientVersion)
+        : channel_(std::move(channel)), address_(std::move(address)), clientName_(clientName),
+          clientVersion_(clientVersion) {}
+
+    // The greeting on the channel; false with `error` said as FromEnvironment says it.
+    bool Greeted(std::string& error);
+    // A new connection, greeted, in place of one the service closed (it was restarted, say).
+    bool Reconnected();
 
     std::unique_ptr<ServiceChannel> channel_;
     std::string address_;
+    std::string clientName_, clientVersion_;
     nlohmann::json hello_;
 };
 

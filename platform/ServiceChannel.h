@@ -16,6 +16,9 @@ public:
     // deadline; none, with why, when the service did not answer in time or went away.
     virtual std::optional<std::string> Exchange(std::string_view line, std::chrono::milliseconds deadline,
                                                 std::string& why) = 0;
+    // Whether the service has gone from the other end (closed it, or the connection broke), as
+    // against not answering in time; such a channel answers nothing more.
+    virtual bool Closed() const { return false; }
 };
 
 // Where the service listens when nothing else is said; empty where this platform has none.

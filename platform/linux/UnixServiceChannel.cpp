@@ -42,6 +42,7 @@ public:
             char buffer[4096];
             const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
             if (n == 0) {
+                closed_ = true;
                 why = "the service closed the connection";
                 return std::nullopt;
             }
@@ -49,6 +50,8 @@ public:
             if (n > 0) pending_.append(buffer, static_cast<std::size_t>(n));
         }
     }
+
+    bool Closed() const override { return closed_; }
 
 private:
     bool Wait(short events, std::chrono::steady_clock::time_point end, std::string& why) const {
@@ -67,13 +70,15 @@ private:
             }
         }
     }
-    static std::optional<std::string> Failed(const char* doing, std::string& why) {
+    std::optional<std::string> Failed(const char* doing, std::string& why) {
+        closed_ = true;
         why = std::string(doing) + ": " + std::strerror(errno);
         return std::nullopt;
     }
 
     int fd_;
     std::string pending_;  // what came after the last reply's newline
+    bool closed_ = false;
 };
 
 }  // namespace

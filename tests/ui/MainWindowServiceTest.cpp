@@ -22,26 +22,32 @@ namespace {
 // pyxtuned on simulated cards at a socket of the test's own.
 class OwnerProcess {
 public:
-    OwnerProcess()
-        : process_(PYX_PYXTUNED,
-                   {"--socket", Socket(), "--group", "nogroup", "--settings", (dir_.Path() / "settings").string(),
-                    "--no-history"},
-                   {{"PYXTUNE_GPU_BACKEND", "sim"}, {"PYXTUNE_SIM_SCENARIO", std::nullopt},
-                    {"PYXTUNE_SIM_STATE", (dir_.Path() / "cards.json").string()}, {"PYXTUNE_SERVICE", "off"},
-                    {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir_.Path() / "no-bus").string()}},
-                   dir_.Path() / "pyxtuned")
+    OwnerProcess() { Restart(); }
+    // Ended (killed) and started again at the same socket, over the same cards.
+    void Restart()
     {
+        process_.reset();
+        process_ = std::make_unique<ProgramProcess>(
+            PYX_PYXTUNED,
+            std::vector<std::string>{"--socket", Socket(), "--group", "nogroup", "--settings",
+                                     (dir_.Path() / "settings").string(), "--no-history"},
+            std::vector<EnvChange>{{"PYXTUNE_GPU_BACKEND", "sim"},
+                                   {"PYXTUNE_SIM_SCENARIO", std::nullopt},
+                                   {"PYXTUNE_SIM_STATE", (dir_.Path() / "cards.json").string()},
+                                   {"PYXTUNE_SERVICE", "off"},
+                                   {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir_.Path() / "no-bus").string()}},
+            dir_.Path() / ("pyxtuned" + std::to_string(++starts_)));
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (process_->Err().find("; listening on ") == std::string::npos && process_->Running() &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     // A client of the service once it serves; null after the time allowed.
     std::unique_ptr<ServiceClient> Client()
     {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (process_.Err().find("; listening on ") == std::string::npos && process_.Running() &&
-               std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         std::string why;
         auto channel = ConnectToService(Socket(), why);
-        EXPECT_NE(channel, nullptr) << why << process_.Err();
+        EXPECT_NE(channel, nullptr) << why << process_->Err();
         if (!channel)
             return nullptr;
         auto client = ServiceClient::Greet(std::move(channel), Socket(), "window", "test", why);
@@ -63,7 +69,8 @@ private:
     std::string Socket() const { return (dir_.Path() / "pyxtuned.sock").string(); }
 
     test::TempFolder dir_{"pyx-owner-"};
-    ProgramProcess process_;
+    std::unique_ptr<ProgramProcess> process_;
+    int starts_ = 0;
 };
 
 } // namespace
@@ -78,17 +85,18 @@ TEST(MainWindowService, ChangesGoToTheServiceAndStayOnlyWhenKept)
         const char* name;
         const char* profile; // loaded instead of Extreme's Apply
         KeepAnswer answer;
+        bool restart;        // the service restarted before the change (an upgrade, say)
         bool reset;          // Reset pressed after the answer
         const char* said;    // in the keep box
         const char* held;    // the tuning the service's cards hold at the end
         const char* lit;     // and their effect controller's mode: the lighting is not the keep question's
     } cases[] = {
-        {"kept", nullptr, KeepAnswer::Keep, false, kAppliedText, "DyaGpuClock=84", "GM2MODE=3"},
-        {"not kept", nullptr, KeepAnswer::Revert, false, kAppliedText, "DyaGpuClock=0", "GM2MODE=3"},
-        {"kept, then reset", nullptr, KeepAnswer::Keep, true, kAppliedText, "DyaGpuClock=0", "GM2MODE=9"},
-        {"a profile kept", "[Gpu1]\nId=1b81\nDyaGpuClock=50\nPowerTarget=100\n", KeepAnswer::Keep, false, "The profile was loaded.",
+        {"kept", nullptr, KeepAnswer::Keep, false, false, kAppliedText, "DyaGpuClock=84", "GM2MODE=3"},
+        {"not kept", nullptr, KeepAnswer::Revert, true, false, kAppliedText, "DyaGpuClock=0", "GM2MODE=3"},
+        {"kept, then reset", nullptr, KeepAnswer::Keep, false, true, kAppliedText, "DyaGpuClock=0", "GM2MODE=9"},
+        {"a profile kept", "[Gpu1]\nId=1b81\nDyaGpuClock=50\nPowerTarget=100\n", KeepAnswer::Keep, true, false, "The profile was loaded.",
          "DyaGpuClock=50", "GM2MODE=0"},
-        {"a profile not kept", "[Gpu1]\nId=1b81\nDyaGpuClock=50\nPowerTarget=100\n", KeepAnswer::Revert, false,
+        {"a profile not kept", "[Gpu1]\nId=1b81\nDyaGpuClock=50\nPowerTarget=100\n", KeepAnswer::Revert, false, false,
          "The profile was loaded.", "DyaGpuClock=0", "GM2MODE=0"},
     };
     for (const auto& c : cases) {
@@ -99,6 +107,8 @@ TEST(MainWindowService, ChangesGoToTheServiceAndStayOnlyWhenKept)
         ASSERT_TRUE(world.Open());
         const size_t mark = world.Trace().size();
         world.prompts.keepAnswer = c.answer;
+        if (c.restart)
+            owner.Restart();
         if (c.profile != nullptr) {
             const fs::path file = world.folder / "profile.txt";
             std::ofstream(file) << c.profile;
