@@ -320,7 +320,10 @@ void CVornDlg::ShowFromTray(bool onlyWhenHidden) {
         context_.prompts.NotifyWarning(this, std::exchange(unsaidSaveFailures_, QString()), QStringLiteral("Pyxtune"));
 }
 
-void CVornDlg::OnSessionEnd() { context_.engine.SessionEnd(); }
+void CVornDlg::OnSessionEnd() {
+    // The service's lighting outlives the desktop session; this window never drove it.
+    if (context_.core.Service() == nullptr) context_.engine.SessionEnd();
+}
 
 void CVornDlg::ShowMonitor() {
     AppCore& core = context_.core;
