@@ -9,6 +9,7 @@
 
 #include "app/CoreTexts.h"
 #include "app/LedService.h"
+#include "app/ServiceChanges.h"
 #include "app/TuningSettingsStore.h"
 #include "gpu/HardwareStartup.h"
 
@@ -98,7 +99,11 @@ StartupResult AppCore::Start(AppPlatform& platform, const std::filesystem::path&
     if (const auto file = settings.File(kProgramOptionsFileName)) options = LoadProgramOptions(*file);
     commandLineMode = StartModeFromCommandLine(commandLineTail);
 
-    QueryLedService(platform.services, ledServiceInstalled);
+    // Where the service keeps the lighting, its choice stands for the LED service.
+    if (service_)
+        ledServiceInstalled = ServiceChanges(*service_).KeepsLighting().value_or(false);
+    else
+        QueryLedService(platform.services, ledServiceInstalled);
 
     if (registerFonts && !registerFonts())
         platform.messages.ShowMessage(kAddFontFailedMessage, kAppCaption, MessageIcon::Error);

@@ -200,6 +200,27 @@ std::string ServiceChanges::ResetLighting() {
     return answer ? NotKept(*answer) : why;
 }
 
+std::optional<bool> ServiceChanges::KeepsLighting() {
+    ServiceRequest show;
+    show.kind = RequestKind::ServiceSettingsShow;
+    std::string why;
+    const auto answer = Ask(show, why);
+    if (!answer || !answer->contains("keepLighting") || !answer->at("keepLighting").is_boolean()) return std::nullopt;
+    return answer->at("keepLighting").get<bool>();
+}
+
+std::string ServiceChanges::KeepLighting(bool keep) {
+    ServiceRequest set;
+    set.kind = RequestKind::ServiceSettingsSet;
+    set.keepLighting = keep;
+    std::string why;
+    const auto answer = Ask(set, why);
+    if (!answer) return why;
+    if (answer->contains("saveError"))
+        return "The choice holds until the service ends, but was not kept: " + answer->value("saveError", std::string("?"));
+    return {};
+}
+
 std::vector<LedBoardState> ServiceChanges::LedBoards() {
     ServiceRequest list;
     list.kind = RequestKind::List;

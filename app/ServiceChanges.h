@@ -63,6 +63,12 @@ public:
     // Empty, or why the lighting was not shown or kept.
     std::string Light(const LedSettings& saved, LedTarget target, std::optional<int> gpu, bool allGpus);
 
+    // Whether the service keeps the effects running once the client that ordered them has gone
+    // (the window closed); none when it does not say.
+    std::optional<bool> KeepsLighting();
+    // That choice changed, and kept by the service. Empty, or why it was not (or not kept).
+    std::string KeepLighting(bool keep);
+
     // Each GPU's lighting controllers as the service's read-only probe finds them; empty when
     // the service does not answer.
     std::vector<LedBoardState> LedBoards();

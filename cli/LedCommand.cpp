@@ -31,9 +31,13 @@ namespace {
 const char* kLedHelp =
     "usage: pyxtunectl led [--gpu N | --all] --target TARGET --mode NAME [--color RRGGBB] [--period S] [--hold S]\n"
     "       pyxtunectl led --reset\n"
+    "       pyxtunectl led --keep-running yes|no\n"
     "  The LED page's choices for one GPU, applied as the window's Apply applies them.\n"
     "  --reset   every GPU's lighting as the window's Reset leaves it: zone controllers red\n"
     "            static, effect controllers their default mode, basic controllers white\n"
+    "  --keep-running  (the Pyxtune service) whether the effects the service animates run on\n"
+    "            after the window or command that ordered them has ended; kept for its next\n"
+    "            start (default yes). The window's LED service controls switch the same.\n"
     "  --gpu     the GPU to light (default 0); only that GPU is driven. On a machine with\n"
     "            several GPUs the window keeps breathing in step over all of them from the\n"
     "            program; here the one GPU breathes in its own controller, as on a machine\n"
@@ -203,12 +207,43 @@ int LedReset(const CliArgs& parsed, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+// --keep-running: the service's choice; nothing else keeps an effect running after its program.
+int LedKeepRunning(const CliArgs& parsed, const std::string& value, std::ostream& out, std::ostream& err) {
+    if (value != "yes" && value != "no") {
+        err << parsed.Prefix() << "--keep-running: \"" << value << "\" is not accepted (accepted: yes, no)\n";
+        return kExitUsage;
+    }
+    int exitCode = kExitOk;
+    auto service = CliService::Open(err, exitCode);
+    if (!service) {
+        if (exitCode == kExitOk)
+            err << parsed.Prefix() << "--keep-running is the Pyxtune service's choice, and no service answers "
+                << "(sudo systemctl enable --now pyxtuned.socket)\n";
+        return exitCode == kExitOk ? kExitUsage : exitCode;
+    }
+    ServiceRequest request;
+    request.kind = RequestKind::ServiceSettingsSet;
+    request.keepLighting = value == "yes";
+    const auto answer = CliService::Ask(*service, request, parsed.Prefix(), err, exitCode);
+    if (!answer) return exitCode;
+    out << service->BackendLine() << "\n"
+        << (value == "yes" ? "The service keeps the lighting's effects running after the program that ordered them ends.\n"
+                           : "The service stops the lighting's effects when the program that ordered them ends.\n");
+    if (answer->value("stopped", false)) out << "The effects running without their program were stopped.\n";
+    if (answer->contains("saveError")) {
+        err << parsed.Prefix() << "the choice holds until the service ends, but was not kept: "
+            << answer->value("saveError", std::string()) << "\n";
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs parsed("led", args);
-    if (!parsed.Parse({"--help", "--all", "--reset"}, {"--gpu", "--target", "--mode", "--color", "--period", "--hold"},
-                      err))
+    if (!parsed.Parse({"--help", "--all", "--reset"},
+                      {"--gpu", "--target", "--mode", "--color", "--period", "--hold", "--keep-running"}, err))
         return kExitUsage;
     if (parsed.Has("--help")) {
         out << kLedHelp;
@@ -218,13 +253,16 @@ int RunLedCommand(const std::vector<std::string>& args, std::ostream& out, std::
         err << parsed.Prefix() << "unknown argument \"" << parsed.Words().front() << "\"\n";
         return kExitUsage;
     }
-    if (parsed.Has("--reset")) {
-        for (const char* option : {"--all", "--gpu", "--target", "--mode", "--color", "--period", "--hold"})
-            if (parsed.Has(option)) {
-                err << parsed.Prefix() << "--reset takes no other option (" << option << ")\n";
+    for (const char* alone : {"--reset", "--keep-running"}) {
+        if (!parsed.Has(alone)) continue;
+        for (const char* option :
+             {"--all", "--gpu", "--target", "--mode", "--color", "--period", "--hold", "--reset", "--keep-running"})
+            if (option != std::string_view(alone) && parsed.Has(option)) {
+                err << parsed.Prefix() << alone << " takes no other option (" << option << ")\n";
                 return kExitUsage;
             }
-        return LedReset(parsed, out, err);
+        return parsed.Has("--reset") ? LedReset(parsed, out, err)
+                                     : LedKeepRunning(parsed, parsed.Value("--keep-running").value_or(""), out, err);
     }
     const std::optional<LedOrder> order = ParseLedOrder(parsed, err);
     std::optional<int64_t> holdS;

@@ -1,15 +1,47 @@
 #include "service/core/MachineSettings.h"
 
+#include <fstream>
+#include <span>
 #include <system_error>
+
+#include <nlohmann/json.hpp>
 
 #include "app/TuningReadBack.h"
 #include "app/TuningSettingsStore.h"
+#include "platform/FileReplacement.h"
 
 namespace pyx {
 
+namespace {
+
+constexpr const char* kServiceSettingsFileName = "Service.json";
+
+}  // namespace
+
 MachineSettings::MachineSettings(GpuBoardTable& boards, AppState& state, std::optional<std::filesystem::path> folder)
     : boards_(boards), state_(state), folder_(std::move(folder)) {
-    if (folder_) guard_ = ReapplyGuard(*folder_);
+    if (!folder_) return;
+    guard_ = ReapplyGuard(*folder_);
+    // A file this service did not write, or a damaged one, leaves the choice at its default.
+    std::ifstream in(*folder_ / kServiceSettingsFileName);
+    const nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
+    if (doc.is_object() && doc.contains("keepLighting") && doc.at("keepLighting").is_boolean())
+        keepLighting_ = doc.at("keepLighting").get<bool>();
+}
+
+bool MachineSettings::SetKeepsLighting(bool keep, std::string& why) {
+    keepLighting_ = keep;
+    if (!folder_) {
+        why = "the service keeps no settings (started without a settings folder)";
+        return false;
+    }
+    const std::filesystem::path file = *folder_ / kServiceSettingsFileName;
+    std::error_code failed;
+    const auto replacement = FileReplacement::Begin(file, failed);
+    const std::string text = nlohmann::json{{"keepLighting", keep}}.dump(2) + "\n";
+    if (replacement && replacement->Commit(std::as_bytes(std::span(text.data(), text.size())))) return true;
+    why = file.string() + " cannot be written: " + (replacement ? replacement->Error() : failed).message();
+    return false;
 }
 
 bool MachineSettings::Save(std::string& why) { return Write(kTuningSettingsFileName, why); }

@@ -27,6 +27,13 @@ public:
     bool SaveLighting(std::string& why);
     // Where the lighting is kept; none when nothing is.
     std::optional<std::filesystem::path> LightingFile() const;
+    // The service's own choice, kept in "Service.json" beside the settings: whether the effects
+    // the program animates run on once the client that ordered them has gone (the window
+    // closed). On unless a client turned it off.
+    bool KeepsLighting() const { return keepLighting_; }
+    // Changed, and kept for the next start; false with why when it could not be kept (it holds
+    // for this run all the same).
+    bool SetKeepsLighting(bool keep, std::string& why);
     // The stored settings back on the cards: what happened, as lines for the service's log.
     std::vector<std::string> Reapply(std::string_view occasion);
     // Once a second: the guard's marker goes once the cards have run the settings a while.
@@ -43,6 +50,7 @@ private:
     AppState& state_;
     std::optional<std::filesystem::path> folder_;
     ReapplyGuard guard_;
+    bool keepLighting_ = true;
 };
 
 }  // namespace pyx

@@ -103,7 +103,11 @@ nlohmann::json ServiceCore::Handle(const ServiceRequest& request, const PeerCred
             return ApplyProfile(request, connection);
         case RequestKind::Lighting:
             if (auto refusal = CheckGpu(request.gpu, false)) return *refusal;
-            return lighting_.Order(request);
+            return lighting_.Order(request, connection);
+        case RequestKind::ServiceSettingsShow:
+            return ServiceProtocol::Answer({{"keepLighting", settings_.KeepsLighting()}});
+        case RequestKind::ServiceSettingsSet:
+            return lighting_.KeepRunning(request.keepLighting.value_or(true));
         case RequestKind::LightingReset:
             return lighting_.Reset();
         case RequestKind::ProfileRead: {
@@ -361,8 +365,10 @@ std::vector<std::string> ServiceCore::TakeBack(const char* why) {
 }
 
 std::vector<std::string> ServiceCore::ConnectionClosed(ConnectionId connection) {
-    if (!pending_.Active() || pending_.Owner() != connection) return {};
-    return TakeBack("its client went away before keeping it");
+    std::vector<std::string> lines = lighting_.ConnectionClosed(connection);
+    if (!pending_.Active() || pending_.Owner() != connection) return lines;
+    for (std::string& line : TakeBack("its client went away before keeping it")) lines.push_back(std::move(line));
+    return lines;
 }
 
 std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {

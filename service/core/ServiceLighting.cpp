@@ -32,7 +32,7 @@ std::optional<std::string> ServiceLighting::FirstFrameRefusal(int gpu) {
     return DescribeRefusedWrites(first.firstRefused);
 }
 
-nlohmann::json ServiceLighting::Order(const ServiceRequest& request) {
+nlohmann::json ServiceLighting::Order(const ServiceRequest& request, ConnectionId connection) {
     LedOrder::Refusal refusal;
     const std::optional<LedOrder> order =
         LedOrder::FromNames(request.ledTarget, request.ledMode,
@@ -74,6 +74,7 @@ nlohmann::json ServiceLighting::Order(const ServiceRequest& request) {
                                                                         *why);
         if (order->FollowsLoad()) loadGpu_ = gpus.front();
     }
+    orderedBy_ = animated ? std::optional<ConnectionId>(connection) : std::nullopt;
     order->Keep(state_.ledSettings);
     for (const int gpu : gpus) state_.ledTargets[static_cast<size_t>(gpu)] = order->Target();
     return Kept(ServiceProtocol::Answer(
@@ -157,17 +158,49 @@ std::vector<std::string> ServiceLighting::PutBack(std::string_view occasion) {
         refused = LedOrder::Drive(engine, page, std::nullopt, nullptr);
     else
         for (const int gpu : prepared) refused.Append(LedOrder::Drive(engine, page, gpu, nullptr));
+    orderedBy_.reset();
     if (refused.Clean())
         lines.push_back("the lighting was put back " + when + ": " + lit);
     else
         lines.push_back("the lighting put back " + when + " (" + lit + ") was refused " +
                         std::to_string(refused.refused.size()) + " write(s): " + DescribeRefusedWrites(refused));
+    // Nobody asked for it now: an effect runs on only where the service keeps it running.
+    if (!settings_.KeepsLighting() && Animating()) {
+        Stop();
+        lines.push_back("its effects were stopped: the lighting is not kept running without Pyxtune");
+    }
     return lines;
 }
 
 void ServiceLighting::Tick() {
     if (loadGpu_ && engine_)
         if (const auto load = ReadMonitors(boards_, *loadGpu_).gpuLoad) engine_->SetGpuLoad(*load);
+}
+
+nlohmann::json ServiceLighting::KeepRunning(bool keep) {
+    std::string why;
+    const bool saved = settings_.SetKeepsLighting(keep, why);
+    const bool stopped = !keep && !orderedBy_ && Animating();
+    if (stopped) Stop();
+    nlohmann::json answer = ServiceProtocol::Answer({{"keepLighting", keep}, {"stopped", stopped}, {"saved", saved}});
+    if (!saved && settings_.Kept()) answer["saveError"] = why;
+    return answer;
+}
+
+std::vector<std::string> ServiceLighting::ConnectionClosed(ConnectionId connection) {
+    if (orderedBy_ != connection) return {};
+    orderedBy_.reset();
+    if (settings_.KeepsLighting() || !Animating()) return {};
+    Stop();
+    return {"the lighting's effects stopped: the client that ordered them went away, and the lighting is not kept "
+            "running without Pyxtune"};
+}
+
+void ServiceLighting::Stop() {
+    engine_->Shutdown();
+    engine_.reset();
+    loadGpu_.reset();
+    orderedBy_.reset();
 }
 
 void ServiceLighting::End() {

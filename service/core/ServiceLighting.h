@@ -13,6 +13,7 @@
 #include "led/LedOrder.h"
 #include "led/SteadyLedPacer.h"
 #include "service/core/MachineSettings.h"
+#include "service/core/PendingChange.h"
 #include "service/core/ServiceRequest.h"
 
 namespace pyx {
@@ -26,8 +27,8 @@ class ServiceLighting {
 public:
     ServiceLighting(GpuBoardTable& boards, AppState& state, MachineSettings& settings);
 
-    // A lighting request: its answer or its refusal.
-    nlohmann::json Order(const ServiceRequest& request);
+    // A lighting request from `connection`: its answer or its refusal.
+    nlohmann::json Order(const ServiceRequest& request, ConnectionId connection = 0);
     // The Reset button's lighting half on every GPU: the zone and effect controllers to their
     // reset modes, the basic ones to static white; kept as an order is.
     nlohmann::json Reset();
@@ -37,6 +38,12 @@ public:
     // Whether an effect follows a GPU's load, which Tick then feeds.
     bool FollowsLoad() const { return loadGpu_.has_value(); }
     void Tick();
+    // Whether the effects run on after the client that ordered them has gone; turned off, they
+    // stop at once where that client is gone already. Answered with what was kept.
+    nlohmann::json KeepRunning(bool keep);
+    // A connection ended: the effects it ordered stop unless they are kept running. Lines for
+    // the log.
+    std::vector<std::string> ConnectionClosed(ConnectionId connection);
     // The effects stop; each controller keeps its last colour.
     void End();
 
@@ -47,6 +54,9 @@ private:
     std::optional<std::string> FirstFrameRefusal(int gpu);
     // The answer with what was kept, or why not.
     nlohmann::json Kept(nlohmann::json answer);
+    // The animation ends (each controller keeps its last frame); a later order starts afresh.
+    void Stop();
+    bool Animating() const { return engine_ && LedOrder::AnyEffectRunning(*engine_); }
 
     GpuBoardTable& boards_;
     AppState& state_;
@@ -54,6 +64,8 @@ private:
     SteadyLedPacer pacer_;
     std::unique_ptr<LedEffectEngine> engine_;  // made at the first order or put-back
     std::optional<int> loadGpu_;
+    // The connection whose order the engine animates; none for the machine's own (put back).
+    std::optional<ConnectionId> orderedBy_;
 };
 
 }  // namespace pyx

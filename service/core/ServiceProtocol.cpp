@@ -15,8 +15,8 @@ struct OperationShape {
     std::set<std::string> optional;
 };
 
-const std::array<OperationShape, 16>& Shapes() {
-    static const std::array<OperationShape, 16> shapes = {{
+const std::array<OperationShape, 18>& Shapes() {
+    static const std::array<OperationShape, 18> shapes = {{
         {RequestKind::Hello, {"version"}, {}},
         {RequestKind::List, {}, {}},
         {RequestKind::Monitor, {"gpu"}, {}},
@@ -33,6 +33,8 @@ const std::array<OperationShape, 16>& Shapes() {
         {RequestKind::Lighting, {"target", "mode"}, {"gpu", "all", "color", "periodS"}},
         {RequestKind::LightingReset, {}, {}},
         {RequestKind::ProfileRead, {}, {}},
+        {RequestKind::ServiceSettingsShow, {}, {}},
+        {RequestKind::ServiceSettingsSet, {"keepLighting"}, {}},
     }};
     return shapes;
 }
@@ -143,6 +145,7 @@ AccessClass AccessOf(RequestKind kind) {
     switch (kind) {
         case RequestKind::Lighting:
         case RequestKind::LightingReset:
+        case RequestKind::ServiceSettingsSet:
             return AccessClass::Lighting;
         case RequestKind::FanAuto:
         case RequestKind::FanCurveSet:
@@ -159,6 +162,7 @@ AccessClass AccessOf(RequestKind kind) {
         case RequestKind::History:
         case RequestKind::VfList:
         case RequestKind::ProfileRead:
+        case RequestKind::ServiceSettingsShow:
             break;
     }
     return AccessClass::Read;
@@ -182,6 +186,8 @@ std::string_view RequestName(RequestKind kind) {
         case RequestKind::LightingReset: return "lightingReset";
         case RequestKind::ProfileRead: return "profileRead";
         case RequestKind::ApplyProfile: return "applyProfile";
+        case RequestKind::ServiceSettingsShow: return "serviceSettingsShow";
+        case RequestKind::ServiceSettingsSet: return "serviceSettingsSet";
     }
     return "?";
 }
@@ -326,6 +332,10 @@ std::variant<ServiceRequest, ProtocolRefusal> ServiceProtocol::Parse(std::string
             request.autoBelow = below->get<bool>();
         }
     }
+    if (const auto keep = doc.find("keepLighting"); keep != doc.end()) {
+        if (!keep->is_boolean()) return Bad("\"keepLighting\" is true or false");
+        request.keepLighting = keep->get<bool>();
+    }
     if (const auto since = doc.find("since"); since != doc.end()) {
         int64_t ms = 0;
         if (!WholeNumber64(*since, ms) || ms < 0)
@@ -344,6 +354,7 @@ std::string ServiceProtocol::Format(const ServiceRequest& request) {
         if (request.autoBelow) doc["autoBelow"] = true;
     }
     if (request.kind == RequestKind::History && request.sinceMs) doc["since"] = *request.sinceMs;
+    if (request.kind == RequestKind::ServiceSettingsSet && request.keepLighting) doc["keepLighting"] = *request.keepLighting;
     if (request.kind == RequestKind::Lighting) {
         doc["target"] = request.ledTarget;
         doc["mode"] = request.ledMode;

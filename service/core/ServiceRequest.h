@@ -11,8 +11,8 @@ namespace pyx {
 // The protocol both ends speak; a client of another version is told to restart the service
 // rather than being half understood.
 // 2: the vf listing, the profile's values and the lighting. 3: the lighting's reset and the
-// profile's text.
-inline constexpr int kServiceProtocolVersion = 3;
+// profile's text. 4: the service's own settings.
+inline constexpr int kServiceProtocolVersion = 4;
 // Longest request line the service reads; a settings file of this program is a few KiB, and
 // nothing a client sends comes near this.
 inline constexpr std::size_t kMaxRequestBytes = 64 * 1024;
@@ -36,6 +36,8 @@ enum class RequestKind : uint8_t {
     Lighting,      // one GPU's lighting as the LED page sets it; the owner runs the effects it animates
     LightingReset, // every GPU's lighting as the Reset button leaves it
     ProfileRead,   // what a profile save writes, as the cards hold it now; the client writes the file
+    ServiceSettingsShow,  // the service's own choices (whether it keeps the lighting running)
+    ServiceSettingsSet,   // one of them changed, and kept for the next start
 };
 
 enum class ApplyModeName : uint8_t { Extreme, Performance, Common, Custom };
@@ -95,6 +97,9 @@ struct ServiceRequest {
     std::string ledTarget, ledMode;
     std::optional<std::string> ledColour;  // RRGGBB
     std::optional<int64_t> ledPeriodS;
+    // ServiceSettingsSet: whether the effects the program animates run on after the client that
+    // ordered them has gone (the window closed).
+    std::optional<bool> keepLighting;
 };
 
 // Longest curve text a client may send: eight points of two numbers each, with room to spare.

@@ -43,8 +43,11 @@ TEST(ServiceCore, RequestsAreCheckedBeforeTheyReachACard) {
     ServiceCore core(*world.nv, *world.table, policy, {"9.9", "Back-end: sim"});
     EXPECT_FALSE(core.NeedsTicks()) << "nothing to watch: the service sleeps";
     const CoreCase cases[] = {
-        {2000, R"({"op":"hello","version":3})", nullptr, R"("backendLine":"Back-end: sim")", false},
-        {2000, R"({"op":"hello","version":2})", "versionMismatch", R"("serviceVersion":"9.9")", false},
+        {2000, R"({"op":"hello","version":4})", nullptr, R"("backendLine":"Back-end: sim")", false},
+        {2000, R"({"op":"hello","version":3})", "versionMismatch", R"("serviceVersion":"9.9")", false},
+        {2000, R"({"op":"serviceSettingsShow"})", nullptr, R"("keepLighting":true)", false},
+        {2000, R"({"op":"serviceSettingsSet","keepLighting":false})", "denied", "not a tuner", false},
+        {1000, R"({"op":"serviceSettingsSet","keepLighting":"no"})", "badRequest", "true or false", false},
         {2000, R"({"op":"monitor","gpu":0})", nullptr, R"("temperatureC":)", false},
         {2000, R"({"op":"monitor","gpu":7})", "outOfRange", "this machine has no GPU 7 (accepted: 0)", false},
         {2000, R"({"op":"vf","gpu":0})", nullptr, R"("domain":"GRAPHICS CLOCK")", false},
@@ -245,27 +248,38 @@ namespace pyx {
 namespace {
 
 // An effect the owner animates runs on after its answer (the basic controller's colour, fed
-// the load at each tick; breathing in step over every GPU) until the service's end stops it.
+// the load at each tick; breathing in step over every GPU) until the service's end stops it, or,
+// where the lighting is not kept running without Pyxtune, until the client that ordered it goes.
+// That choice is the machine's: kept for the service's next start.
 TEST(ServiceCore, TheOwnerAnimatesTheLightingItWasAskedForUntilItEnds) {
     struct Row {
         const char* scenario;
         const char* line;
         bool fedEachTick;
+        bool keepRunning;         // the service's choice, made by another client
+        ConnectionId goes;        // the connection that ends (1 ordered the effect)
     } rows[] = {
-        {"led-basic-class1.json", R"({"op":"lighting","target":"basic","mode":"gpu-load"})", true},
-        {"led-two-cards.json", R"({"op":"lighting","all":true,"target":"zone-main","mode":"breathing"})", false},
+        {"led-basic-class1.json", R"({"op":"lighting","target":"basic","mode":"gpu-load"})", true, true, 1},
+        {"led-two-cards.json", R"({"op":"lighting","all":true,"target":"zone-main","mode":"breathing"})", false, true, 1},
+        {"led-two-cards.json", R"({"op":"lighting","all":true,"target":"zone-main","mode":"breathing"})", false, false, 1},
+        {"led-basic-class1.json", R"({"op":"lighting","target":"basic","mode":"gpu-load"})", true, false, 2},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.line);
+        SCOPED_TRACE(std::string(row.line) + (row.keepRunning ? " kept running" : " not kept running"));
         test::SimWorld world(row.scenario);
+        const test::TempFolder settings("pyx-keep-");
         const TunerOnly policy;
-        ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"});
+        ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
         PeerCredentials tuner;
         tuner.uid = 1000;
-        const auto reply = nlohmann::json::parse(core.HandleLine(row.line, tuner));
+        const auto reply = nlohmann::json::parse(core.HandleLine(row.line, tuner, 1));
         ASSERT_TRUE(reply.value("ok", false)) << reply;
         EXPECT_TRUE(reply.value("animated", false)) << reply;
         EXPECT_EQ(core.NeedsTicks(), row.fedEachTick);
+        const std::string set = std::string(R"({"op":"serviceSettingsSet","keepLighting":)") +
+                                (row.keepRunning ? "true}" : "false}");
+        EXPECT_EQ(nlohmann::json::parse(core.HandleLine(set, tuner, 2)).value("stopped", true), false)
+            << "its client is still there";
 
         // Frames on every GPU driven.
         const auto framesWithin = [&](std::chrono::milliseconds wait) {
@@ -282,10 +296,21 @@ TEST(ServiceCore, TheOwnerAnimatesTheLightingItWasAskedForUntilItEnds) {
         };
         EXPECT_TRUE(core.Tick().empty());
         EXPECT_TRUE(framesWithin(std::chrono::seconds(3))) << "the effect runs after the answer";
+        const bool stops = !row.keepRunning && row.goes == 1;
+        EXPECT_EQ(core.ConnectionClosed(row.goes).size(), stops ? 1u : 0u);
+        if (stops) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_FALSE(framesWithin(std::chrono::milliseconds(500))) << "its client went, and the effect with it";
+        } else {
+            EXPECT_TRUE(framesWithin(std::chrono::seconds(3))) << "it runs on";
+        }
         (void)core.End();
         world.ClearTrace();
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_TRUE(world.TraceOf("I2CWrite").empty()) << "the service's end stopped it";
+        ServiceCore next(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
+        EXPECT_EQ(nlohmann::json::parse(next.HandleLine(R"({"op":"serviceSettingsShow"})", tuner)).value("keepLighting", !row.keepRunning),
+                  row.keepRunning);
     }
 }
 

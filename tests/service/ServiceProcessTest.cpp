@@ -279,6 +279,8 @@ TEST_F(ServiceProcess, ApplyThroughTheServiceIsCheckedThereAndWhatIsKeptIsStored
         {{"apply", "custom", "--core", "99999", "--mem", "0", "--power", "100", "--fan", "50", "--yes"}, 2,
          "core: 99999 MHz is outside GPU 0's range", false},
         {{"apply", "extreme", "--yes"}, 0, "owned by the Pyxtune service", true},
+        {{"led", "--keep-running", "maybe"}, 2, "--keep-running: \"maybe\" is not accepted", true},
+        {{"led", "--keep-running", "no"}, 0, "stops the lighting's effects when the program that ordered them ends", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args[1]);
@@ -287,6 +289,8 @@ TEST_F(ServiceProcess, ApplyThroughTheServiceIsCheckedThereAndWhatIsKeptIsStored
         EXPECT_NE((row.status == 0 ? run.out : run.err).find(row.says), std::string::npos) << run.out << run.err;
         EXPECT_EQ(fs::exists(StoredSettings()), row.stored);
     }
+    EXPECT_NE(test::FileText(StoredSettings().parent_path() / "Service.json").find("\"keepLighting\": false"),
+              std::string::npos);
 }
 
 // The end of a suspend (logind's signal on the system bus) and a GPU's driver coming back (the

@@ -74,6 +74,8 @@ TEST(ServiceProtocol, OnlyWellFormedRequestsPassAndEachRefusalSaysWhy) {
         {R"({"op":"lightingReset"})", RequestKind::LightingReset},
         {R"({"op":"lightingReset","gpu":0})", {}, ServiceError::BadRequest, {}, "unknown field \"gpu\""},
         {R"({"op":"profileRead"})", RequestKind::ProfileRead},
+        {R"({"op":"serviceSettingsSet","keepLighting":false})", RequestKind::ServiceSettingsSet},
+        {R"({"op":"serviceSettingsSet"})", {}, ServiceError::BadRequest, {}, "needs \"keepLighting\""},
         {R"({"op":"applyProfile","sections":[{"section":"Gpu1","keys":{"Id":"x"},"raw":1}]})", {},
          ServiceError::BadRequest, {}, "each section is"},
         // Nothing in a name or value may start a line, a section or a value of its own in the text

@@ -197,3 +197,41 @@ TEST_F(DialogLedServicesTest, UninstallStopsARunningServiceThenRunsTheRemoveScri
 }
 
 }  // namespace
+
+// Where the Pyxtune service keeps the lighting, the same buttons switch its keep-lighting choice
+// and nothing of a service of their own: no script, no service manager. What the service
+// refuses is said, and the flag stays as it was.
+TEST_F(DialogLedServicesTest, WithThePyxtuneServiceTheButtonsSwitchItsKeepLightingChoice)
+{
+    const struct {
+        bool installed;      // the service's choice when the dialog opens
+        int button;
+        const char* refusal; // the service's answer; null: taken
+        bool after;
+        const char* said;    // null: nothing
+    } rows[] = {
+        {true, CLEDServicesDlg::kStartStopId, nullptr, false, "stop success."},
+        {false, CLEDServicesDlg::kInstallationId, nullptr, true, nullptr},
+        {true, CLEDServicesDlg::kUninstallId, nullptr, false, nullptr},
+        {true, CLEDServicesDlg::kStartStopId, "denied: not in the group pyxtune", true, "denied: not in the group pyxtune"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.button);
+        installed = row.installed;
+        messages->messages.clear();
+        std::vector<bool> asked;
+        LedServicesContext context{services, launcher, messages, programFolder, programFolder, installed};
+        context.keepLighting = [&](bool keep) {
+            asked.push_back(keep);
+            return std::string(row.refusal ? row.refusal : "");
+        };
+        CLEDServicesDlg dialog(context);
+        dialog.show();
+        dialog.Button(row.button)->click();
+        EXPECT_EQ(asked, std::vector<bool>{!row.installed});
+        EXPECT_EQ(installed, row.after);
+        EXPECT_EQ(messages->messages.empty() ? std::string() : messages->messages[0].text, row.said ? row.said : "");
+        EXPECT_TRUE(launcher.scripts.empty());
+        EXPECT_TRUE(services.calls.empty());
+    }
+}

@@ -53,14 +53,37 @@ MessageSink& CLEDServicesDlg::Messages()
     return *shownWith_;
 }
 
+bool CLEDServicesDlg::KeepLighting(bool keep, const char* success)
+{
+    const std::string why = context_.keepLighting(keep);
+    if (!why.empty()) {
+        Messages().ShowMessage(why, kLedServiceCaption, MessageIcon::Error);
+        return false;
+    }
+    context_.ledServiceInstalled = keep;
+    if (success)
+        Messages().ShowMessage(success, kLedServiceCaption, MessageIcon::None);
+    return true;
+}
+
 void CLEDServicesDlg::OnStartStop()
 {
+    if (context_.keepLighting) {
+        const bool keep = !context_.ledServiceInstalled;
+        KeepLighting(keep, keep ? kLedServiceStartedText : kLedServiceStoppedText);
+        accept();
+        return;
+    }
     ToggleLedService(context_.services, Messages(), context_.ledServiceInstalled, context_.timing);
     accept();
 }
 
 void CLEDServicesDlg::OnInstallation()
 {
+    if (context_.keepLighting) {
+        KeepLighting(true, nullptr);
+        return;
+    }
     // The script runs on its own; the next query (at the next start, or "Start/Stop") sees it.
     // Without the service program there is nothing to install, and the user is told so.
     InstallLedService(context_.launcher, Messages(), context_.programFolder, context_.scriptFolder);
@@ -68,6 +91,10 @@ void CLEDServicesDlg::OnInstallation()
 
 void CLEDServicesDlg::OnUninstall()
 {
+    if (context_.keepLighting) {
+        KeepLighting(false, nullptr);
+        return;
+    }
     UninstallLedService(context_.services, context_.launcher, context_.scriptFolder,
                         context_.timing);
 }

@@ -8,6 +8,8 @@
 #include <QDialog>
 
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <memory>
 
 class QPushButton;
@@ -30,6 +32,11 @@ struct LedServicesContext
     // The application's flag: whether the service manager knew the service when last asked.
     bool& ledServiceInstalled;
     ServicePollTiming timing = ServicePollTiming::System();
+    // Set where the Pyxtune service keeps the lighting (Linux): the service's "keep the
+    // lighting running when Pyxtune is closed" stands for the LED service, on for "installed"
+    // and "running". The buttons switch it (true: on) and get why a switch failed, empty when
+    // it took.
+    std::function<std::string(bool keep)> keepLighting{};
 };
 
 // A modeless window that installs, removes, starts and stops the LED background service. Its
@@ -67,6 +74,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // The service's keep-lighting switch as the buttons use it; false after saying why not.
+    bool KeepLighting(bool keep, const char* success);
+
     MessageSink& Messages();
 
     LedServicesContext context_;

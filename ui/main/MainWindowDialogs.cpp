@@ -90,6 +90,8 @@ void MainWindowDialogs::RunSettingsDialog() {
     LedServicesContext services{*c.services,  *c.launcher,        nullptr,
                                 scriptFolder, core.programFolder, core.ledServiceInstalled,
                                 ServicePollTiming::System()};
+    if (ServiceClient* service = core.Service())
+        services.keepLighting = [service](bool keep) { return ServiceChanges(*service).KeepLighting(keep); };
     CSetDialog dialog(SetDialogContext{*c.runList, c.programFile, startMode_, std::move(services), core.options,
                                        [&core] { return core.SaveOptions(); },
                                        core.settings.chosen / kProgramOptionsFileName},

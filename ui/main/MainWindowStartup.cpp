@@ -31,11 +31,14 @@ bool MainWindowStartup::Run() {
     GpuBoardTable& table = core.Boards();
     MainWindowControls& controls = w_.controls;
 
-    // 1: the service scripts in the settings folder; none where there is none.
+#ifdef _WIN32
+    // 1: the service scripts in the settings folder; none where there is none. Linux has no
+    // such service: the Pyxtune service keeps the lighting there.
     if (const std::optional<std::filesystem::path> folder = core.settings.Folder()) {
         WriteInstallScript(*folder, core.programFolder);
         WriteRemoveScript(*folder);
     }
+#endif
     // 2, 3: the window's menu and icons; skin, tray icon, controls.
     w_.build();
     if (table.gpuCount < 2) {
