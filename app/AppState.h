@@ -32,6 +32,10 @@ struct AppState {
     // lighting goes back there. None: the kind the GPU's probe finds chooses, as at the
     // window's start (the window keeps none).
     std::array<std::optional<LedTarget>, kMaxGpus> ledTargets{};
+    // Each GPU's own lighting where the service lit GPUs apart (in other colours, say): the save
+    // writes it in that GPU's section in place of ledSettings, and the service puts each GPU's
+    // back. None: ledSettings, the one lighting the window keeps for the machine.
+    std::array<std::optional<LedSettings>, kMaxGpus> gpuLedSettings{};
 };
 
 }  // namespace pyx

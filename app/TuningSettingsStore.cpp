@@ -277,7 +277,7 @@ void AddSection(SettingsFileWriter& writer, GpuBoardTable& table, int gpu, AppSt
     writer.AddNumber("MemVF", state.memVfOffset);
     writer.AddNumber("PercentOV", table.percentOv);
 
-    const LedSettings& led = state.ledSettings;
+    const LedSettings led = state.gpuLedSettings[static_cast<size_t>(gpu)].value_or(state.ledSettings);
     writer.AddNumber("LEDMODE", led.ledMode);
     writer.AddNumber("LED_R_CR", led.red);
     writer.AddNumber("LED_G_CR", led.green);
@@ -350,6 +350,7 @@ bool ReadLighting(const fs::path& fileName, const GpuBoardTable& table, AppState
         if (section == nullptr) continue;
         matched = true;
         state.ledSettings = LedSettingsOf(ReadSection(ini, section));
+        state.gpuLedSettings[static_cast<size_t>(gpu)] = state.ledSettings;
         std::optional<LedTarget>& target = state.ledTargets[static_cast<size_t>(gpu)];
         target.reset();
         if (CIni::ValueOf(ini.FindChild(section, "LedTarget")) == nullptr) continue;

@@ -50,7 +50,7 @@ int32_t LoadTuningSettings(const std::filesystem::path& fileName, GpuBoardTable&
 int32_t ApplyTuningSettings(const CIni& ini, GpuBoardTable& table, AppState& state, TuningReport* report = nullptr);
 
 // The lighting a settings file keeps into state: the bytes as a load leaves them (those of the
-// last section that names one of these GPUs) and each such GPU's "LedTarget". False, and state
+// last section that names one of these GPUs), and each such GPU's own bytes and "LedTarget". False, and state
 // untouched, when no section names a GPU here or the file cannot be read.
 bool ReadLighting(const std::filesystem::path& fileName, const GpuBoardTable& table, AppState& state);
 

@@ -75,8 +75,14 @@ nlohmann::json ServiceLighting::Order(const ServiceRequest& request, ConnectionI
         if (order->FollowsLoad()) loadGpu_ = gpus.front();
     }
     orderedBy_ = animated ? std::optional<ConnectionId>(connection) : std::nullopt;
+    // Each GPU lit keeps its own, so that GPUs lit apart come back apart.
+    for (const int gpu : gpus) {
+        LedSettings mine = state_.gpuLedSettings[static_cast<size_t>(gpu)].value_or(state_.ledSettings);
+        order->Keep(mine);
+        state_.gpuLedSettings[static_cast<size_t>(gpu)] = mine;
+        state_.ledTargets[static_cast<size_t>(gpu)] = order->Target();
+    }
     order->Keep(state_.ledSettings);
-    for (const int gpu : gpus) state_.ledTargets[static_cast<size_t>(gpu)] = order->Target();
     return Kept(ServiceProtocol::Answer(
         {{"gpus", gpus}, {"target", order->TargetName()}, {"mode", order->ModeName()}, {"animated", animated}}));
 }
@@ -92,6 +98,7 @@ nlohmann::json ServiceLighting::Reset() {
     loadGpu_.reset();
     // Each GPU goes back where the window's start takes it, by its kind.
     state_.ledTargets = {};
+    state_.gpuLedSettings = {};
     const LightingReset::Outcome outcome = LightingReset::AllGpus(Engine(), state_.ledSettings);
     nlohmann::json answer = Kept(ServiceProtocol::Answer({{"basic", outcome.basicGpu.has_value()}}));
     if (outcome.refusals.empty()) return answer;
@@ -112,16 +119,22 @@ std::vector<std::string> ServiceLighting::PutBack(std::string_view occasion) {
     if (!ReadLighting(*file, boards_, state_))
         return {"the lighting kept in " + file->string() + " cannot be read or names none of these GPUs; none was put back " +
                 when};
-    const LedSettings& saved = state_.ledSettings;
     LedPageState page;
     std::vector<std::string> lines;
     std::string lit;
-    std::vector<int> prepared;
+    // Each GPU lit, with what it keeps of its own and the order that gives.
+    struct Lit {
+        int gpu;
+        LedSettings saved;
+        LedOrder order;
+    };
+    std::vector<Lit> prepared;
     loadGpu_.reset();
     for (int gpu = 0; gpu < std::min<int>(boards_.gpuCount, kMaxGpus); ++gpu) {
         // Where the service lit the GPU, else where the window's start would.
         LedBoardState& board = page.boards[static_cast<size_t>(gpu)];
         ProbeLedBoard(boards_, gpu, board);
+        const LedSettings saved = state_.gpuLedSettings[static_cast<size_t>(gpu)].value_or(state_.ledSettings);
         std::optional<LedTarget> target = state_.ledTargets[static_cast<size_t>(gpu)];
         if (!target) target = LedOrder::TargetOfKind(board.ledKind);
         const std::optional<LedOrder> order = target ? LedOrder::FromSaved(saved, *target) : std::nullopt;
@@ -136,28 +149,41 @@ std::vector<std::string> ServiceLighting::PutBack(std::string_view occasion) {
             lines.push_back(why + "; its lighting was not put back " + when);
             continue;
         }
-        prepared.push_back(gpu);
+        prepared.push_back({gpu, saved, *order});
         if (order->FollowsLoad() && !loadGpu_) loadGpu_ = gpu;
         lit += (lit.empty() ? "" : ", ") + ("GPU " + std::to_string(gpu)) + " " + order->TargetName() + " " +
                order->ModeName();
     }
     if (lit.empty()) return lines;
-    // Each GPU took its order's values above; the page then holds the saved colour and the
-    // three saved timers, as the window's page does after its start's load.
-    page.sliders = {saved.red, saved.green, saved.blue};
-    for (size_t k = 0; k < 3; ++k) {
-        const uint8_t timer = k == 0 ? saved.timer1 : k == 1 ? saved.timer2 : saved.timer3;
-        page.timerIndex[k] = TimerPeriodMs(timer) ? timer : 0;
-    }
+    // The page holds a GPU's saved colour and three timers, as the window's page does after its
+    // start's load.
+    const auto takeColour = [&page](const LedSettings& saved) {
+        page.sliders = {saved.red, saved.green, saved.blue};
+        for (size_t k = 0; k < 3; ++k) {
+            const uint8_t timer = k == 0 ? saved.timer1 : k == 1 ? saved.timer2 : saved.timer3;
+            page.timerIndex[k] = TimerPeriodMs(timer) ? timer : 0;
+        }
+    };
     LedEffectEngine& engine = Engine();
     if (loadGpu_)
         if (const auto load = ReadMonitors(boards_, *loadGpu_).gpuLoad) engine.SetGpuLoad(*load);
-    // In step over the GPUs only where every one was lit: an effect kept in step drives them all.
+    // In step over the GPUs only where every one was lit alike: an effect kept in step drives
+    // them all. GPUs lit apart each get their own page.
+    bool alike = prepared.size() == static_cast<size_t>(std::min<int>(boards_.gpuCount, kMaxGpus));
+    for (const Lit& l : prepared) alike = alike && l.saved == prepared.front().saved;
     LedWriteResult refused;
-    if (prepared.size() == static_cast<size_t>(std::min<int>(boards_.gpuCount, kMaxGpus)))
+    if (alike) {
+        takeColour(prepared.front().saved);
         refused = LedOrder::Drive(engine, page, std::nullopt, nullptr);
-    else
-        for (const int gpu : prepared) refused.Append(LedOrder::Drive(engine, page, gpu, nullptr));
+    } else {
+        for (const Lit& l : prepared) {
+            // The page's modes are the last prepared GPU's: this one's go back on first.
+            std::string why;
+            (void)l.order.PrepareProbed(l.gpu, page, why);
+            takeColour(l.saved);
+            refused.Append(LedOrder::Drive(engine, page, l.gpu, nullptr));
+        }
+    }
     orderedBy_.reset();
     if (refused.Clean())
         lines.push_back("the lighting was put back " + when + ": " + lit);

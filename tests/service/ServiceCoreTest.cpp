@@ -315,6 +315,13 @@ TEST(ServiceCore, TheOwnerAnimatesTheLightingItWasAskedForUntilItEnds) {
 }
 
 
+// Lines holding both parts.
+size_t CountLines(const std::vector<std::string>& lines, const std::string& a, const std::string& b) {
+    size_t n = 0;
+    for (const std::string& line : lines) n += line.find(a) != std::string::npos && line.find(b) != std::string::npos;
+    return n;
+}
+
 // The lighting last ordered is the machine's: kept in "Led.txt" and, on cards as they come,
 // put back with the settings where it was ordered (a card with zones and effects lit on its
 // zones gets its zones back). A lighting that
@@ -322,38 +329,46 @@ TEST(ServiceCore, TheOwnerAnimatesTheLightingItWasAskedForUntilItEnds) {
 TEST(ServiceCore, TheLightingLastOrderedComesBackWithTheSettings) {
     struct Row {
         const char* scenario;
-        const char* line;
+        std::vector<std::string> lines;
         const char* putBack;  // nullptr: nothing kept, nothing put back
         bool followsLoad;
+        std::vector<std::string> written = {};  // "gpu=N ", "data=XXXX": the colour each GPU gets back
     } rows[] = {
-        {"led-basic-class1.json", R"({"op":"lighting","target":"basic","mode":"gpu-load"})", "GPU 0 basic gpu-load", true},
-        {"led-effect.json", R"({"op":"lighting","target":"effect-main","mode":"meteor","color":"00ff00"})",
+        {"led-basic-class1.json", {R"({"op":"lighting","target":"basic","mode":"gpu-load"})"}, "GPU 0 basic gpu-load", true},
+        {"led-effect.json", {R"({"op":"lighting","target":"effect-main","mode":"meteor","color":"00ff00"})"},
          "GPU 0 effect-main meteor", false},
-        {"led-two-cards.json", R"({"op":"lighting","all":true,"target":"zone-main","mode":"breathing"})",
+        {"led-two-cards.json", {R"({"op":"lighting","all":true,"target":"zone-main","mode":"breathing"})"},
          "GPU 0 zone-main breathing, GPU 1 zone-main breathing", false},
         // Its probe finds zone 1 first; the main zone was lit, and that is where it goes back.
-        {"led-zone.json", R"({"op":"lighting","target":"zone-main","mode":"static","color":"0000ff"})",
+        {"led-zone.json", {R"({"op":"lighting","target":"zone-main","mode":"static","color":"0000ff"})"},
          "GPU 0 zone-main static", false},
-        {"led-zone.json", R"({"op":"lighting","target":"zone-main","mode":"static"})", nullptr, false},
+        {"led-zone.json", {R"({"op":"lighting","target":"zone-main","mode":"static"})"}, nullptr, false},
         // The Reset button's lighting: zones red and static, the basic controller white and static;
         // it takes each GPU back to where the window's start goes by its kind (zone 1 first).
-        {"led-zone.json", R"({"op":"lightingReset"})", "GPU 0 zone-1 static", false},
-        {"led-basic-class1.json", R"({"op":"lightingReset"})", "GPU 0 basic static", false},
+        {"led-zone.json", {R"({"op":"lightingReset"})"}, "GPU 0 zone-1 static", false},
+        {"led-basic-class1.json", {R"({"op":"lightingReset"})"}, "GPU 0 basic static", false},
+        // Two GPUs lit apart come back apart: each its own colour, neither the one lit last.
+        {"led-two-cards.json",
+         {R"({"op":"lighting","gpu":0,"target":"zone-main","mode":"static","color":"ff0000"})",
+          R"({"op":"lighting","gpu":1,"target":"zone-main","mode":"static","color":"00ff00"})"},
+         "GPU 0 zone-main static, GPU 1 zone-main static", false, {"gpu=0 ", "data=ff0000", "gpu=1 ", "data=00ff00"}},
     };
     const TunerOnly policy;
     PeerCredentials tuner;
     tuner.uid = 1000;
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.line);
+        SCOPED_TRACE(row.lines.back());
         test::TempFolder settings("pyx-service-lighting-");
         // Where "Led.txt" should be, a folder: the file cannot be written.
         if (!row.putBack) std::filesystem::create_directory(settings.Path() / "Led.txt");
         {
             test::SimWorld world(row.scenario);
             ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"}, settings.Path());
-            const auto reply = nlohmann::json::parse(core.HandleLine(row.line, tuner));
-            ASSERT_TRUE(reply.value("ok", false)) << reply;
-            EXPECT_EQ(reply.contains("notKept"), row.putBack == nullptr) << reply;
+            for (const std::string& line : row.lines) {
+                const auto reply = nlohmann::json::parse(core.HandleLine(line, tuner));
+                ASSERT_TRUE(reply.value("ok", false)) << reply;
+                EXPECT_EQ(reply.contains("notKept"), row.putBack == nullptr) << reply;
+            }
             (void)core.End();
         }
         test::SimWorld world(row.scenario);
@@ -369,6 +384,9 @@ TEST(ServiceCore, TheLightingLastOrderedComesBackWithTheSettings) {
                   std::string::npos)
             << log;
         EXPECT_FALSE(world.TraceOf("I2CWrite").empty()) << "the controllers were written";
+        for (size_t k = 0; k + 1 < row.written.size(); k += 2)
+            EXPECT_EQ(CountLines(world.TraceOf("I2CWrite"), row.written[k], row.written[k + 1]), 1u)
+                << row.written[k] << row.written[k + 1];
         EXPECT_EQ(core.NeedsTicks(), row.followsLoad);
         (void)core.End();
     }
