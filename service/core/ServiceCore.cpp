@@ -384,6 +384,16 @@ std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
     return lines;
 }
 
+std::optional<std::string> ServiceCore::GpusChanged() {
+    NvPhysicalGpuHandle handles[kNvMaxPhysicalGpus] = {};
+    uint32_t count = 0;
+    if (library_.EnumPhysicalGPUs(handles, &count) != kNvOk) return std::nullopt;
+    const int found = std::min<int>(static_cast<int>(count), kMaxGpus);
+    if (found == boards_.gpuCount) return std::nullopt;
+    return "the library finds " + std::to_string(found) + " GPU(s) where the service started with " +
+           std::to_string(boards_.gpuCount);
+}
+
 bool ServiceCore::NeedsTicks() const {
     return history_ || pending_.Active() || curves_.Running() || fans_.Watching() || settings_.Settling() ||
            lighting_.FollowsLoad();

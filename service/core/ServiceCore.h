@@ -61,6 +61,11 @@ public:
     // The stored settings back on the cards (at start, after a resume, after a driver reload);
     // `occasion` ("after a resume") goes into the log's lines.
     std::vector<std::string> Reapply(std::string_view occasion);
+    // Where the library now finds another number of GPUs than this core started with (one
+    // plugged in or taken out since), a line for the log that says so; none where it finds as
+    // many or does not answer. The cards' table is made once per process: such a service is to
+    // be started anew.
+    std::optional<std::string> GpusChanged();
     // Whether Tick has anything to do: a history to keep, a fixed fan to watch, a change waiting
     // for its answer, a put-back's marker to clear. Without, the service sleeps until a client
     // or the system wakes it.

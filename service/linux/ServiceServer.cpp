@@ -170,6 +170,14 @@ bool ServiceServer::Run() {
         }
         if (polled[1].revents & POLLIN) Accept();
         if (reapplyAt_ && Clock::now() >= *reapplyAt_) {
+            // A GPU plugged in (or gone) is taken up by a start anew, which puts the settings back
+            // on every card; the unit restarts a service that ends so.
+            if (reapplyOccasion_.find("driver") != std::string::npos)
+                if (const auto changed = core_.GpusChanged()) {
+                    Log({*changed + " " + reapplyOccasion_ + ": it ends, to be started anew with them"});
+                    gpusChanged_ = true;
+                    break;
+                }
             Log(core_.Reapply(reapplyOccasion_));
             reapplyAt_.reset();
             reapplyOccasion_.clear();

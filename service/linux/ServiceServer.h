@@ -40,8 +40,11 @@ public:
     ServiceServer(const ServiceServer&) = delete;
     ServiceServer& operator=(const ServiceServer&) = delete;
 
-    // Serves until SIGTERM or SIGINT; false when the loop could not be set up or failed.
+    // Serves until SIGTERM or SIGINT, or until a driver change brought another number of GPUs
+    // (GpusChanged then says so); false when the loop could not be set up or failed.
     bool Run();
+    // Whether Run ended because the GPUs changed: the service is to be started anew with them.
+    bool GpusChanged() const { return gpusChanged_; }
 
 private:
     struct Connection {
@@ -68,6 +71,7 @@ private:
     void Schedule(const std::vector<SystemEvents::Event>& events);
 
     int listenFd_;
+    bool gpusChanged_ = false;
     ServiceCore& core_;
     std::ostream& log_;
     Limits limits_;

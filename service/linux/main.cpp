@@ -26,6 +26,9 @@
 
 namespace {
 
+// A start anew is wanted (the GPUs changed); not 0, so that the unit's Restart=on-failure acts.
+constexpr int kExitGpusChanged = 75;
+
 const char* kUsage =
     "usage: pyxtuned [--socket PATH] [--group NAME] [--settings DIR] [--settle-ms MS]\n"
     "                [--metrics ADDRESS:PORT] [--no-history]\n"
@@ -192,5 +195,7 @@ int main(int argc, char** argv) {
         std::cerr << "pyxtuned: at the end GPU " << r.gpu << " did not take back its " << pyx::DescribeWrite(r) << ": "
                   << pyx::StatusInWords(r.status) << "\n";
     if (bound) ::unlink(socketPath->c_str());
+    // Not a clean end: the unit's Restart=on-failure starts the service anew with the new GPUs.
+    if (server.GpusChanged()) return kExitGpusChanged;
     return served ? pyx::kExitOk : pyx::kExitHardware;
 }

@@ -315,6 +315,17 @@ TEST(ServiceCore, TheOwnerAnimatesTheLightingItWasAskedForUntilItEnds) {
 }
 
 
+// The cards' table is the start's: a GPU plugged in since is noticed (the service then ends, to be
+// started anew with it), the same GPUs are not.
+TEST(ServiceCore, AGpuPluggedInSinceTheStartIsNoticed) {
+    test::SimWorld world(sim::SimScenario::DefaultJson());
+    const TunerOnly policy;
+    ServiceCore core(*world.nv, *world.table, policy, {"1", "Back-end: sim"});
+    EXPECT_EQ(core.GpusChanged(), std::nullopt);
+    world.sim->AddCard();
+    EXPECT_EQ(core.GpusChanged().value_or(""), "the library finds 2 GPU(s) where the service started with 1");
+}
+
 // Lines holding both parts.
 size_t CountLines(const std::vector<std::string>& lines, const std::string& a, const std::string& b) {
     size_t n = 0;
