@@ -29,7 +29,7 @@ std::optional<ApplyModeName> ModeName(int mode) {
 // The GPUs a page's Apply reaches, as the request names them.
 void Target(const TuningPage& page, ServiceRequest& request) {
     request.allGpus = page.linkAllGpus || page.selectedGpu < 0;
-    if (page.selectedGpu >= 0) request.gpu = page.selectedGpu;
+    if (!request.allGpus) request.gpu = page.selectedGpu;
 }
 
 // Each refused write of a service's answer as a line: "GPU 0: fan speed 60 %: not supported".

@@ -26,6 +26,7 @@ struct ChangeCase {
     int mode;
     int32_t coreMHz;
     bool curve;         // the page carries a fan curve
+    bool linked;        // every GPU, as with the link button
     bool keep;          // the keep answer
     bool done;          // the service carried the Apply out
     const char* says;   // in the Apply's text
@@ -37,13 +38,14 @@ struct ChangeCase {
 // decides what the cards keep: kept, the change (and its curve) stays; not, it goes.
 TEST(ServiceChanges, ThePageIsAppliedThereAndKeptOnlyWhenTheUserKeepsIt) {
     const ChangeCase cases[] = {
-        {"custom kept", kTuningModeCustom, 100, false, true, true, "Hardware settings applied!", 100, false},
-        {"custom taken back", kTuningModeCustom, 100, false, false, true, "Hardware settings applied!", 0, false},
-        {"custom with its curve kept", kTuningModeCustom, 50, true, true, true, "applied", 50, true},
-        {"custom with its curve taken back", kTuningModeCustom, 50, true, false, true, "applied", 0, false},
-        {"out of the card's range", kTuningModeCustom, 900, false, true, false,
+        {"custom kept", kTuningModeCustom, 100, false, false, true, true, "Hardware settings applied!", 100, false},
+        {"custom taken back", kTuningModeCustom, 100, false, false, false, true, "Hardware settings applied!", 0, false},
+        {"custom with its curve kept", kTuningModeCustom, 50, true, false, true, true, "applied", 50, true},
+        {"custom with its curve taken back", kTuningModeCustom, 50, true, false, false, true, "applied", 0, false},
+        {"out of the card's range", kTuningModeCustom, 900, false, false, true, false,
          "core: 900 MHz is outside GPU 0's range -200..200 MHz", 0, false},
-        {"common, kept at once", kTuningModeCommon, 0, false, false, true, "applied", 0, false},
+        {"linked, with its curve, kept", kTuningModeCustom, 60, true, true, true, true, "applied", 60, true},
+        {"common, kept at once", kTuningModeCommon, 0, false, false, false, true, "applied", 0, false},
     };
     for (const ChangeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -63,6 +65,7 @@ TEST(ServiceChanges, ThePageIsAppliedThereAndKeptOnlyWhenTheUserKeepsIt) {
         TuningPage page;
         page.selectedGpu = 0;
         page.tuningMode = c.mode;
+        page.linkAllGpus = c.linked;
         page.gpuClock = {c.coreMHz, -200, 200};
         page.power = {100, 50, 120};
         page.fan = {50, 0, 100};
