@@ -344,10 +344,11 @@ int MainWindowCommands::ServiceWaitS() const {
 }
 
 std::string MainWindowCommands::AnswerThroughService(ServiceChanges& changes, const ServiceChanges::Outcome& applied,
-                                                     const std::string& shown) {
+                                                     const std::string& shown, bool& kept) {
     const ProgramOptions& options = w_.core.options;
+    kept = true;
     if (!applied.waitsForKeep) return shown == kAppliedText ? std::string() : shown;
-    const bool kept = !options.askBeforeKeeping || WithPromptOpen([&] {
+    kept = !options.askBeforeKeeping || WithPromptOpen([&] {
         return w_.prompts.AskKeep(&w_.window, QString::fromStdString(shown), options.revertAfterS);
     }) == KeepAnswer::Keep;
     if (kept) {
@@ -375,8 +376,9 @@ void MainWindowCommands::ApplyThroughService(ServiceClient& service) {
         return;
     }
     page.settingsCommitted = true;
-    const std::string problem = AnswerThroughService(changes, applied, applied.text);
-    w_.core.State().gpuMode = static_cast<uint8_t>(mode);
+    bool kept = false;
+    const std::string problem = AnswerThroughService(changes, applied, applied.text, kept);
+    if (kept) w_.core.State().gpuMode = static_cast<uint8_t>(mode);
     ReadBackShownGpu();
     if (!problem.empty()) Warn(problem);
 }
@@ -399,7 +401,8 @@ void MainWindowCommands::LoadProfileThroughService(const std::filesystem::path& 
     // The profile's own fan curve is the service's to run: the page's is not sent with it.
     w_.page.fanCurve.reset();
     w_.sliders.ShowFanCurve();
-    const std::string problem = AnswerThroughService(changes, loaded, shown);
+    bool kept = false;
+    const std::string problem = AnswerThroughService(changes, loaded, shown, kept);
     ReadBackShownGpu();
     if (!problem.empty()) Warn(problem);
 }

@@ -59,9 +59,10 @@ private:
     // changes carried out there.
     void ApplyThroughService(ServiceClient& service);
     void ResetThroughService(ServiceClient& service);
-    // The keep question for a change the service applied; the problems to show after it.
+    // The keep question for a change the service applied (kept: the user's answer); the problems
+    // to show after it.
     std::string AnswerThroughService(ServiceChanges& changes, const ServiceChanges::Outcome& applied,
-                                     const std::string& shown);
+                                     const std::string& shown, bool& kept);
     // How long the service waits for the keep answer.
     int ServiceWaitS() const;
     // The page's sliders from what the shown GPU holds now.
