@@ -233,29 +233,45 @@ std::vector<LedBoardState> ServiceChanges::LedBoards() {
     return boards;
 }
 
-std::optional<ServiceRequest> ServiceChanges::LightingRequest(const LedSettings& saved, LedTarget target,
-                                                              std::optional<int> gpu, bool allGpus) {
-    const std::optional<LedOrder> order = LedOrder::FromSaved(saved, target);
-    if (!order) return std::nullopt;
-    ServiceRequest request;
-    request.kind = RequestKind::Lighting;
-    request.gpu = gpu;
-    request.allGpus = allGpus;
-    request.ledTarget = order->TargetName();
-    request.ledMode = order->ModeName();
-    char colour[7];
-    std::snprintf(colour, sizeof colour, "%02x%02x%02x", order->Colour().r, order->Colour().g, order->Colour().b);
-    request.ledColour = colour;
-    request.ledPeriodS = order->PeriodS();
-    return request;
+std::vector<ServiceRequest> ServiceChanges::LightingRequests(const LedSettings& saved,
+                                                             const std::vector<std::optional<LedTarget>>& targets) {
+    const auto request = [&saved](LedTarget target, std::optional<int> gpu) -> std::optional<ServiceRequest> {
+        const std::optional<LedOrder> order = LedOrder::FromSaved(saved, target);
+        if (!order) return std::nullopt;
+        ServiceRequest r;
+        r.kind = RequestKind::Lighting;
+        r.gpu = gpu;
+        r.allGpus = !gpu;
+        r.ledTarget = order->TargetName();
+        r.ledMode = order->ModeName();
+        char colour[7];
+        std::snprintf(colour, sizeof colour, "%02x%02x%02x", order->Colour().r, order->Colour().g, order->Colour().b);
+        r.ledColour = colour;
+        r.ledPeriodS = order->PeriodS();
+        return r;
+    };
+    std::vector<ServiceRequest> requests;
+    bool alike = targets.size() > 1;
+    for (const auto& target : targets) alike = alike && target && target == targets.front();
+    if (alike) {
+        if (auto all = request(*targets.front(), std::nullopt)) requests.push_back(std::move(*all));
+        return requests;
+    }
+    for (size_t gpu = 0; gpu < targets.size(); ++gpu)
+        if (targets[gpu])
+            if (auto one = request(*targets[gpu], static_cast<int>(gpu))) requests.push_back(std::move(*one));
+    return requests;
 }
 
-std::string ServiceChanges::Light(const LedSettings& saved, LedTarget target, std::optional<int> gpu, bool allGpus) {
-    const std::optional<ServiceRequest> request = LightingRequest(saved, target, gpu, allGpus);
-    if (!request) return {};
-    std::string why;
-    const auto answer = Ask(*request, why);
-    return answer ? NotKept(*answer) : why;
+std::string ServiceChanges::Light(const LedSettings& saved, const std::vector<std::optional<LedTarget>>& targets) {
+    std::string text;
+    for (const ServiceRequest& request : LightingRequests(saved, targets)) {
+        std::string why;
+        const auto answer = Ask(request, why);
+        const std::string said = answer ? NotKept(*answer) : why;
+        if (!said.empty() && text.find(said) == std::string::npos) text += (text.empty() ? "" : "\n") + said;
+    }
+    return text;
 }
 
 }  // namespace pyx

@@ -56,12 +56,14 @@ public:
     // Reset's lighting half: every GPU as the Reset button leaves it. Empty, or the refusal.
     std::string ResetLighting();
 
-    // The lighting the page chose (as Led.txt keeps it) on `target` of one GPU, or of every GPU
-    // in step. None when that target's saved mode chooses nothing; else the request.
-    static std::optional<ServiceRequest> LightingRequest(const LedSettings& saved, LedTarget target,
-                                                         std::optional<int> gpu, bool allGpus);
+    // The lighting the page chose (as Led.txt keeps it) on the GPUs lit, as Apply's lighting
+    // half lights them: each on its own target (index: the GPU; none: not lit). Several GPUs
+    // on one target breathe in step (one request for all), else each is lit alone. A GPU whose
+    // target's saved mode chooses nothing is left out.
+    static std::vector<ServiceRequest> LightingRequests(const LedSettings& saved,
+                                                        const std::vector<std::optional<LedTarget>>& targets);
     // Empty, or why the lighting was not shown or kept.
-    std::string Light(const LedSettings& saved, LedTarget target, std::optional<int> gpu, bool allGpus);
+    std::string Light(const LedSettings& saved, const std::vector<std::optional<LedTarget>>& targets);
 
     // Whether the service keeps the effects running once the client that ordered them has gone
     // (the window closed); none when it does not say.

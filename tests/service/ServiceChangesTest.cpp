@@ -91,21 +91,32 @@ TEST(ServiceChanges, ThePageIsAppliedThereAndKeptOnlyWhenTheUserKeepsIt) {
     }
 }
 
-// The LED page's choice, as its file keeps it, goes out by the names the service takes.
-TEST(ServiceChanges, TheLightingChosenIsAskedForByName) {
+// The LED page's choice, as its file keeps it, goes out by the names the service takes, to every
+// GPU lit: several on one target in step, GPUs on other targets each alone, one without a target
+// or whose target's mode chooses nothing left out.
+TEST(ServiceChanges, TheLightingChosenIsAskedForByNameForEveryGpuLit) {
     LedSettings saved;
-    saved.gm1Mode = 1;
+    saved.gm1Mode = 1;  // zones static
     saved.red = 0;
     saved.green = 255;
     saved.blue = 0;
-    const auto request = ServiceChanges::LightingRequest(saved, LedTarget::Zone58, 0, false);
-    ASSERT_TRUE(request.has_value());
-    EXPECT_EQ(request->ledTarget, "zone-main");
-    EXPECT_EQ(request->ledMode, "static");
-    EXPECT_EQ(request->ledColour, "00ff00");
-    saved.gm1Mode = 0;
-    EXPECT_FALSE(ServiceChanges::LightingRequest(saved, LedTarget::Zone58, 0, false).has_value())
-        << "a family without a saved mode chooses nothing";
+    using T = std::optional<LedTarget>;
+    const struct {
+        std::vector<T> targets;
+        std::vector<std::string> asked;  // gpu (or "all"), target, mode, colour of each request
+    } rows[] = {
+        {{LedTarget::Zone58}, {"0 zone-main static 00ff00"}},
+        {{LedTarget::Zone58, LedTarget::Zone58}, {"all zone-main static 00ff00"}},
+        {{LedTarget::Zone58, LedTarget::EffectAC}, {"0 zone-main static 00ff00"}},
+        {{LedTarget::Zone46, std::nullopt, LedTarget::Zone58}, {"0 zone-1 static 00ff00", "2 zone-main static 00ff00"}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> asked;
+        for (const ServiceRequest& r : ServiceChanges::LightingRequests(saved, row.targets))
+            asked.push_back((r.allGpus ? std::string("all") : std::to_string(r.gpu.value_or(-1))) + " " + r.ledTarget +
+                            " " + r.ledMode + " " + r.ledColour.value_or("?"));
+        EXPECT_EQ(asked, row.asked);
+    }
 }
 
 }  // namespace

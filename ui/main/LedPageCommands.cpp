@@ -156,15 +156,18 @@ void LedPageCommands::ApplyLighting(bool applyButton, bool restoringLed) {
 }
 
 void LedPageCommands::LightThroughService(ServiceClient& service) {
-    const int gpu = window_.Page().selectedGpu;
-    if (gpu < 0 || gpu >= kMaxGpus) return;
-    const LedTarget target = window_.LedPage().boards[static_cast<size_t>(gpu)].ledTarget;
+    // Every GPU with controllers, each on its own target, as Apply's lighting half lights them.
+    std::vector<std::optional<LedTarget>> targets;
+    for (int gpu = 0; gpu < window_.Boards().gpuCount && gpu < kMaxGpus; ++gpu) {
+        const LedBoardState& board = window_.LedPage().boards[static_cast<size_t>(gpu)];
+        targets.push_back(board.TargetAvailable(board.ledTarget) ? std::optional<LedTarget>(board.ledTarget) : std::nullopt);
+    }
     // The capture took the colour, timers and basic mode; the page's zone and effect modes are
     // taken by the Apply that drives their controller, as it does in-process.
     LedSettings chosen = window_.Core().State().ledSettings;
     chosen.gm1Mode = static_cast<uint8_t>(window_.LedPage().gm1Mode);
     chosen.gm2Mode = static_cast<uint8_t>(window_.LedPage().gm2Mode);
-    const std::string refused = ServiceChanges(service).Light(chosen, target, gpu, window_.Page().linkAllGpus);
+    const std::string refused = ServiceChanges(service).Light(chosen, targets);
     if (!refused.empty()) window_.SayFailedSave(QString::fromStdString(refused));
 }
 

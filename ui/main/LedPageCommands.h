@@ -73,7 +73,7 @@ private:
     void SelectInGroup(int firstId, int count, int chosen) { window_.Controls().SelectInGroup(firstId, count, chosen); }
     // The colour trackbars and timer boxes into the lighting page.
     void CaptureLedPageControls();
-    // The page's choice for the GPU shown (every GPU when linked), lit by the service.
+    // The page's choice for every GPU, lit by the service.
     void LightThroughService(ServiceClient& service);
 
     LedPageWindow window_;
