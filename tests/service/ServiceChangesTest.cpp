@@ -80,12 +80,7 @@ TEST(ServiceChanges, ThePageIsAppliedThereAndKeptOnlyWhenTheUserKeepsIt) {
         const auto offsets = CardTuning(*world.table, 0).ReadClockOffsets();
         ASSERT_TRUE(offsets.has_value());
         EXPECT_EQ(offsets->graphics.valueKHz, c.heldMHz * 1000);
-        std::string message;
-        ServiceRequest show;
-        show.kind = RequestKind::FanCurveShow;
-        const auto curves = client->Ask(show, message);
-        ASSERT_TRUE(curves.has_value()) << message;
-        EXPECT_EQ(curves->at("gpus").at(0).at("curve").is_string(), c.curveRuns) << curves->dump();
+        EXPECT_EQ(changes.RunningCurve(0), c.curveRuns ? page.fanCurve : std::nullopt);
         EXPECT_NE(changes.Revert().find("no change of this connection waits"), std::string::npos)
             << "nothing is left waiting for an answer";
     }

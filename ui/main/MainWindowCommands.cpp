@@ -182,7 +182,7 @@ void MainWindowCommands::SelectGpu(int gpu) {
     w_.controls.ShowGpuCaption(gpu, boards.gpuCount,
                                source ? source->CardName(boards.Board(gpu).gpuHandle) : std::nullopt);
     ReadSliderRanges(boards, gpu, w_.page);
-    ShowRunningFanCurve(w_.core.State(), w_.page);
+    ShowShownGpusCurve();
     w_.sliders.PageToSliders();
     // The sliders shown are the ones Apply takes: a card of the other kind swaps them.
     if (w_.page.tuningMode == kTuningModeCustom) ShowCustomSliders();
@@ -330,9 +330,19 @@ void MainWindowCommands::Warn(const std::string& text) {
     });
 }
 
+void MainWindowCommands::ShowShownGpusCurve() {
+    if (ServiceClient* service = w_.core.Service())
+        w_.page.fanCurve = w_.page.selectedGpu >= 0 ? ServiceChanges(*service).RunningCurve(w_.page.selectedGpu)
+                                                    : std::nullopt;
+    else
+        ShowRunningFanCurve(w_.core.State(), w_.page);
+}
+
 void MainWindowCommands::ReadBackShownGpu() {
     GpuBoardTable& table = w_.core.Boards();
     if (table.IsValidGpu(w_.page.selectedGpu)) ReadSliderRanges(table, w_.page.selectedGpu, w_.page);
+    ShowShownGpusCurve();
+    w_.sliders.ShowFanCurve();
     w_.sliders.PageToSliders();
     w_.controls.Repaint(kSliderValuesRect);
 }
@@ -398,9 +408,9 @@ void MainWindowCommands::LoadProfileThroughService(const std::filesystem::path& 
         !loaded.text.empty() ? loaded.text
         : w_.core.options.askBeforeKeeping ? QCoreApplication::translate("MainWindow", "The profile was loaded.").toStdString()
                                            : std::string(kAppliedText);
-    // The profile's own fan curve is the service's to run: the page's is not sent with it.
+    // The profile's own fan curve is the service's to run: the page's is not sent with it (the
+    // read-back shows the one that runs).
     w_.page.fanCurve.reset();
-    w_.sliders.ShowFanCurve();
     bool kept = false;
     const std::string problem = AnswerThroughService(changes, loaded, shown, kept);
     ReadBackShownGpu();
@@ -416,8 +426,6 @@ void MainWindowCommands::ResetThroughService(ServiceClient& service) {
     const ServiceChanges::Outcome reset = changes.ResetTuning(w_.page);
     if (!reset.text.empty()) text += (text.empty() ? "" : "\n\n") + reset.text;
     w_.page.settingsCommitted = true;
-    w_.page.fanCurve.reset();
-    w_.sliders.ShowFanCurve();
     ReadBackShownGpu();
     if (!text.empty()) Warn(text);
 }

@@ -65,8 +65,10 @@ private:
                                      const std::string& shown, bool& kept);
     // How long the service waits for the keep answer.
     int ServiceWaitS() const;
-    // The page's sliders from what the shown GPU holds now.
+    // The page's sliders from what the shown GPU holds now, and the curve its fan follows.
     void ReadBackShownGpu();
+    // The curve the shown GPU's fan follows, where this process runs it or the service does.
+    void ShowShownGpusCurve();
     // A warning in the Apply's box, the timer kept off the skin meanwhile.
     void Warn(const std::string& text);
     // Runs a prompt with profileDialogOpen held set, so the timer leaves the skin alone.
