@@ -9,19 +9,16 @@
 
 #include "app/AppState.h"
 #include "app/CIni.h"
-#include "app/CIniText.h"
 #include "app/ProfileSections.h"
 #include "app/ServiceChanges.h"
 #include "app/TuningController.h"
 #include "app/TuningReport.h"
 #include "app/TuningRevert.h"
-#include "app/SettingsFileWriter.h"
 #include "app/TuningSettingsStore.h"
 #include "cli/CliArgs.h"
 #include "cli/CliService.h"
 #include "cli/CliSession.h"
 #include "cli/KeepPrompt.h"
-#include "platform/FileReplacement.h"
 #include "app/ProfileLoadCheck.h"
 
 namespace pyx {
