@@ -22,6 +22,9 @@ using Clock = std::chrono::steady_clock;
 // end: past this much unsent, its further requests wait in the kernel.
 constexpr std::size_t kMaxUnsentBytes = 1024 * 1024;
 
+// The occasion a drm device's removal is said as; unlike the others it puts nothing back.
+constexpr const char* kDeviceRemoved = "after a GPU's device was taken away";
+
 PeerCredentials ReadPeer(int fd) {
     PeerCredentials peer;
     ucred cred{};
@@ -69,7 +72,9 @@ void ServiceServer::Log(const std::vector<std::string>& lines) {
 
 void ServiceServer::Schedule(const std::vector<SystemEvents::Event>& events) {
     for (const SystemEvents::Event event : events) {
-        const char* occasion = event == SystemEvents::Event::Resumed ? "after a resume" : "after a driver change";
+        const char* occasion = event == SystemEvents::Event::Resumed         ? "after a resume"
+                               : event == SystemEvents::Event::DriverChanged ? "after a driver change"
+                                                                              : kDeviceRemoved;
         if (reapplyOccasion_.find(occasion) == std::string::npos)
             reapplyOccasion_ += (reapplyOccasion_.empty() ? "" : " and ") + std::string(occasion);
         if (!reapplyAt_) reapplyAt_ = Clock::now() + limits_.settle;
@@ -172,13 +177,16 @@ bool ServiceServer::Run() {
         if (reapplyAt_ && Clock::now() >= *reapplyAt_) {
             // A GPU plugged in (or gone) is taken up by a start anew, which puts the settings back
             // on every card; the unit restarts a service that ends so.
-            if (reapplyOccasion_.find("driver") != std::string::npos)
+            const bool removedOnly = reapplyOccasion_ == kDeviceRemoved;
+            if (reapplyOccasion_.find("driver") != std::string::npos || reapplyOccasion_.find(kDeviceRemoved) != std::string::npos)
                 if (const auto changed = core_.GpusChanged()) {
                     Log({*changed + " " + reapplyOccasion_ + ": it ends, to be started anew with them"});
                     gpusChanged_ = true;
                     break;
                 }
-            Log(core_.Reapply(reapplyOccasion_));
+            // A device gone with the GPUs all still there (a driver's unload, whose "add" comes
+            // back with its own put-back) leaves the cards as they are.
+            if (!removedOnly) Log(core_.Reapply(reapplyOccasion_));
             reapplyAt_.reset();
             reapplyOccasion_.clear();
         }

@@ -71,8 +71,8 @@ std::vector<SystemEvents::Event> SystemEvents::Read() {
     if (uevents_ >= 0) {
         char buffer[8192];
         for (ssize_t n; (n = ::recv(uevents_, buffer, sizeof buffer, 0)) > 0;)
-            if (IsDriverChange(std::string_view(buffer, static_cast<size_t>(n))))
-                arrived_.push_back(Event::DriverChanged);
+            if (const auto event = DriverEvent(std::string_view(buffer, static_cast<size_t>(n))))
+                arrived_.push_back(*event);
     }
     std::vector<Event> events;
     events.swap(arrived_);
@@ -86,7 +86,7 @@ int SystemEvents::OnSleepSignal(void* message, void* self, void*) {
     return 0;
 }
 
-bool SystemEvents::IsDriverChange(std::string_view uevent) {
+std::optional<SystemEvents::Event> SystemEvents::DriverEvent(std::string_view uevent) {
     // "ACTION@DEVPATH", then KEY=VALUE fields, each ended by a NUL.
     bool drm = false;
     bool hotplug = false;
@@ -100,7 +100,10 @@ bool SystemEvents::IsDriverChange(std::string_view uevent) {
         if (field.substr(0, 7) == "ACTION=") action = field.substr(7);
         start = end + 1;
     }
-    return drm && (action == "add" || (action == "change" && !hotplug));
+    if (!drm) return std::nullopt;
+    if (action == "add" || (action == "change" && !hotplug)) return Event::DriverChanged;
+    if (action == "remove") return Event::DeviceRemoved;
+    return std::nullopt;
 }
 
 }  // namespace pyx

@@ -338,38 +338,50 @@ TEST_F(ServiceProcess, AResumeAndADriverChangeEachPutTheSettingsBackOnce) {
     EXPECT_EQ(awaitOnce("the settings were put back after a resume"), 1u) << service_->Err();
     sd_bus_flush_close_unref(sender);
 
-    // A drm card's "add", as the kernel announces a driver's device, inside the service's namespace.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int ns = ::open(("/proc/" + std::to_string(service_->Pid()) + "/ns/net").c_str(), O_RDONLY);
-        if (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0) ::_exit(2);
-        const int fd = ::socket(AF_NETLINK, SOCK_DGRAM, NETLINK_KOBJECT_UEVENT);
-        sockaddr_nl to{};
-        to.nl_family = AF_NETLINK;
-        to.nl_groups = 1;
-        const char event[] = "add@/devices/pci0000:00/0000:00:01.0/drm/card7\0ACTION=add\0"
-                             "DEVPATH=/devices/pci0000:00/0000:00:01.0/drm/card7\0SUBSYSTEM=drm\0DEVNAME=dri/card7";
-        ::_exit(::sendto(fd, event, sizeof event, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) > 0 ? 0 : 3);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // A drm card's event as the kernel announces it, inside the service's namespace.
+    const auto announce = [&](const std::string& action) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int ns = ::open(("/proc/" + std::to_string(service_->Pid()) + "/ns/net").c_str(), O_RDONLY);
+            if (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0) ::_exit(2);
+            const int fd = ::socket(AF_NETLINK, SOCK_DGRAM, NETLINK_KOBJECT_UEVENT);
+            sockaddr_nl to{};
+            to.nl_family = AF_NETLINK;
+            to.nl_groups = 1;
+            const std::string path = "/devices/pci0000:00/0000:00:01.0/drm/card7";
+            const std::string event = action + "@" + path + '\0' + "ACTION=" + action + '\0' + "DEVPATH=" + path +
+                                      '\0' + "SUBSYSTEM=drm" + '\0' + "DEVNAME=dri/card7";
+            ::_exit(::sendto(fd, event.data(), event.size() + 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) > 0 ? 0 : 3);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    ASSERT_TRUE(announce("add"));
     EXPECT_EQ(awaitOnce("the settings were put back after a driver change"), 1u) << service_->Err();
+    // A device gone while every GPU is still there (a driver's unload) puts nothing back and
+    // leaves the service running; its "add" does the put-back.
+    ASSERT_TRUE(announce("remove"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(count("the settings were put back"), 3u) << service_->Err();
+    EXPECT_TRUE(service_->Running()) << service_->Err();
 }
 
-// Which kernel events are a GPU's driver coming (back), and which are not.
-TEST(SystemEvents, OnlyADrmDeviceAddedOrChangedWithoutAMonitorIsADriverChange) {
+// Which kernel events are a GPU's driver coming (back) or a GPU's device going, and which are not.
+TEST(SystemEvents, ADrmDeviceAddedOrChangedWithoutAMonitorIsADriverChangeAndOneRemovedIsSaid) {
     using namespace std::string_literals;
-    const std::pair<std::string, bool> rows[] = {
-        {"add@/x/drm/card0\0ACTION=add\0SUBSYSTEM=drm\0"s, true},
-        {"change@/x/drm/card0\0ACTION=change\0SUBSYSTEM=drm\0"s, true},
-        {"change@/x/drm/card0\0ACTION=change\0SUBSYSTEM=drm\0HOTPLUG=1\0"s, false},  // a monitor
-        {"remove@/x/drm/card0\0ACTION=remove\0SUBSYSTEM=drm\0"s, false},
-        {"add@/x/usb1\0ACTION=add\0SUBSYSTEM=usb\0"s, false},
-        {"add@/x/drm/card0\0ACTION=add\0SUBSYSTEM=drmx"s, false},
-        {""s, false},
+    using Event = SystemEvents::Event;
+    const std::pair<std::string, std::optional<Event>> rows[] = {
+        {"add@/x/drm/card0\0ACTION=add\0SUBSYSTEM=drm\0"s, Event::DriverChanged},
+        {"change@/x/drm/card0\0ACTION=change\0SUBSYSTEM=drm\0"s, Event::DriverChanged},
+        {"change@/x/drm/card0\0ACTION=change\0SUBSYSTEM=drm\0HOTPLUG=1\0"s, std::nullopt},  // a monitor
+        {"remove@/x/drm/card0\0ACTION=remove\0SUBSYSTEM=drm\0"s, Event::DeviceRemoved},
+        {"remove@/x/usb1\0ACTION=remove\0SUBSYSTEM=usb\0"s, std::nullopt},
+        {"add@/x/usb1\0ACTION=add\0SUBSYSTEM=usb\0"s, std::nullopt},
+        {"add@/x/drm/card0\0ACTION=add\0SUBSYSTEM=drmx"s, std::nullopt},
+        {""s, std::nullopt},
     };
-    for (const auto& [event, driver] : rows) EXPECT_EQ(SystemEvents::IsDriverChange(event), driver) << event;
+    for (const auto& [event, said] : rows) EXPECT_EQ(SystemEvents::DriverEvent(event), said) << event;
 }
 
 }  // namespace
