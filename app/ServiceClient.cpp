@@ -76,10 +76,27 @@ bool ServiceClient::Greeted(std::string& error) {
     return true;
 }
 
+void ServiceClient::SetWaitHooks(WaitHooks hooks) {
+    hooks_ = std::move(hooks);
+    HookWaiting(*channel_);
+}
+
+void ServiceClient::HookWaiting(ServiceChannel& channel) {
+    if (!hooks_.waiting) {
+        channel.SetWhileWaiting(nullptr);
+        return;
+    }
+    channel.SetWhileWaiting([this](std::chrono::milliseconds waited) {
+        waited_ = true;
+        hooks_.waiting(waited);
+    });
+}
+
 bool ServiceClient::Reconnected() {
     std::string why;
     auto channel = ConnectToService(address_, why);
     if (!channel) return false;
+    HookWaiting(*channel);
     std::swap(channel_, channel);
     if (Greeted(why)) return true;
     std::swap(channel_, channel);
@@ -93,6 +110,13 @@ std::string ServiceClient::BackendLine() const {
 std::optional<nlohmann::json> ServiceClient::Ask(const ServiceRequest& request, std::string& message,
                                                  std::optional<ServiceError>* error) {
     if (error != nullptr) error->reset();
+    // A program that keeps its window going while it waits must not put a second request on
+    // the line before the first one's answer: the answers would cross.
+    if (asking_) {
+        message = "the Pyxtune service is still answering this program's last request";
+        return std::nullopt;
+    }
+    asking_ = true;
     std::string why;
     // A change may wait for an administrator's password in the desktop's prompt.
     const auto wait = AccessOf(request.kind) == AccessClass::Read ? kAnswerWait
@@ -101,6 +125,9 @@ std::optional<nlohmann::json> ServiceClient::Ask(const ServiceRequest& request, 
     // A window lives longer than a service between its upgrades: a connection the service
     // closed is made anew once. A change that waited on the old one was taken back there.
     if (!line && channel_->Closed() && Reconnected()) line = channel_->Exchange(ServiceProtocol::Format(request), wait, why);
+    asking_ = false;
+    if (waited_ && hooks_.ended) hooks_.ended();
+    waited_ = false;
     if (!line) {
         message = "the Pyxtune service did not answer: " + why;
         return std::nullopt;

@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +45,16 @@ public:
     std::optional<nlohmann::json> Ask(const ServiceRequest& request, std::string& message,
                                       std::optional<ServiceError>* error = nullptr);
 
+    // What the program does while a request waits on the service: `waiting` every few tens of
+    // milliseconds with the time waited so far (a change may wait a minute on an
+    // administrator's password in the desktop's prompt), then `ended` once the answer, or its
+    // absence, is in. A request answered at once calls neither.
+    struct WaitHooks {
+        std::function<void(std::chrono::milliseconds waited)> waiting;
+        std::function<void()> ended;
+    };
+    void SetWaitHooks(WaitHooks hooks);
+
 private:
     ServiceClient(std::unique_ptr<ServiceChannel> channel, std::string address, std::string_view clientName,
                   std::string_view clientVersion)
@@ -53,11 +65,16 @@ private:
     bool Greeted(std::string& error);
     // A new connection, greeted, in place of one the service closed (it was restarted, say).
     bool Reconnected();
+    // The channel's wait hands the program its turns through the hooks.
+    void HookWaiting(ServiceChannel& channel);
 
     std::unique_ptr<ServiceChannel> channel_;
     std::string address_;
     std::string clientName_, clientVersion_;
     nlohmann::json hello_;
+    WaitHooks hooks_;
+    bool waited_ = false;  // the hooks' `waiting` was called for the request under way
+    bool asking_ = false;  // a request is under way (the hooks may run the program meanwhile)
 };
 
 }  // namespace pyx

@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,15 @@ public:
     // Whether the service has gone from the other end (closed it, or the connection broke), as
     // against not answering in time; such a channel answers nothing more.
     virtual bool Closed() const { return false; }
+
+    // Called every few tens of milliseconds while an exchange waits, with the time it has waited
+    // so far, so that a program can keep its window painting (a change may wait a minute on an
+    // administrator's password); a program with nothing to do while it waits leaves it unset.
+    using WhileWaiting = std::function<void(std::chrono::milliseconds waited)>;
+    void SetWhileWaiting(WhileWaiting whileWaiting) { whileWaiting_ = std::move(whileWaiting); }
+
+protected:
+    WhileWaiting whileWaiting_;
 };
 
 // Where the service listens when nothing else is said; empty where this platform has none.

@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -12,6 +13,10 @@
 namespace pyx {
 
 namespace {
+
+// How often a program that waits on the service gets a turn: often enough for its window to
+// repaint smoothly, rarely enough to cost nothing.
+constexpr std::chrono::milliseconds kWaitingSlice{40};
 
 class UnixServiceChannel final : public ServiceChannel {
 public:
@@ -22,12 +27,13 @@ public:
 
     std::optional<std::string> Exchange(std::string_view line, std::chrono::milliseconds deadline,
                                         std::string& why) override {
-        const auto end = std::chrono::steady_clock::now() + deadline;
+        const auto start = std::chrono::steady_clock::now();
+        const auto end = start + deadline;
         std::string out(line);
         out += '\n';
         std::size_t sent = 0;
         while (sent < out.size()) {
-            if (!Wait(POLLOUT, end, why)) return std::nullopt;
+            if (!Wait(POLLOUT, start, end, why)) return std::nullopt;
             const ssize_t n = ::send(fd_, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
             if (n < 0 && errno != EINTR && errno != EAGAIN) return Failed("sending to the service", why);
             if (n > 0) sent += static_cast<std::size_t>(n);
@@ -38,7 +44,7 @@ public:
                 pending_.erase(0, newline + 1);
                 return reply;
             }
-            if (!Wait(POLLIN, end, why)) return std::nullopt;
+            if (!Wait(POLLIN, start, end, why)) return std::nullopt;
             char buffer[4096];
             const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
             if (n == 0) {
@@ -54,16 +60,22 @@ public:
     bool Closed() const override { return closed_; }
 
 private:
-    bool Wait(short events, std::chrono::steady_clock::time_point end, std::string& why) const {
+    bool Wait(short events, std::chrono::steady_clock::time_point start, std::chrono::steady_clock::time_point end,
+              std::string& why) const {
+        using std::chrono::milliseconds;
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            const auto now = std::chrono::steady_clock::now();
+            const auto left = std::chrono::duration_cast<milliseconds>(end - now);
             if (left.count() <= 0) {
                 why = "the service did not answer in time";
                 return false;
             }
             pollfd p{fd_, events, 0};
-            const int n = ::poll(&p, 1, static_cast<int>(left.count()));
+            const milliseconds slice = whileWaiting_ ? std::min(left, kWaitingSlice) : left;
+            const int n = ::poll(&p, 1, static_cast<int>(slice.count()));
             if (n > 0) return true;
+            if (n == 0 && whileWaiting_)
+                whileWaiting_(std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start));
             if (n < 0 && errno != EINTR) {
                 why = std::string("waiting for the service: ") + std::strerror(errno);
                 return false;

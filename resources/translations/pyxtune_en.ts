@@ -672,6 +672,13 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
+    <name>pyx::CVornApp</name>
+    <message>
+        <source>Pyxtune shows these cards but cannot change them: the driver takes changes from root only, and no Pyxtune service answers. To tune as this user: sudo systemctl enable --now pyxtuned.socket, then sudo adduser $USER pyxtune, and log in again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>pyx::CVornDlg</name>
     <message>
         <source>Monitor...</source>
@@ -707,9 +714,9 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
-    <name>pyx::CVornApp</name>
+    <name>pyx::ServiceWaitIndicator</name>
     <message>
-        <source>Pyxtune shows these cards but cannot change them: the driver takes changes from root only, and no Pyxtune service answers. To tune as this user: sudo systemctl enable --now pyxtuned.socket, then sudo adduser $USER pyxtune, and log in again.</source>
+        <source>Waiting for the Pyxtune service. If the desktop asks for an administrator&apos;s password, give it there.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

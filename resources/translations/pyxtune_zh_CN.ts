@@ -679,6 +679,13 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
+    <name>pyx::CVornApp</name>
+    <message>
+        <source>Pyxtune shows these cards but cannot change them: the driver takes changes from root only, and no Pyxtune service answers. To tune as this user: sudo systemctl enable --now pyxtuned.socket, then sudo adduser $USER pyxtune, and log in again.</source>
+        <translation>Pyxtune 可以显示这些显卡，但无法更改它们：驱动程序只接受 root 的更改，且没有 Pyxtune 服务响应。要以此用户调校：sudo systemctl enable --now pyxtuned.socket，然后 sudo adduser $USER pyxtune，并重新登录。</translation>
+    </message>
+</context>
+<context>
     <name>pyx::CVornDlg</name>
     <message>
         <source>Monitor...</source>
@@ -714,10 +721,10 @@ Settings are only effective when the apply button is pressed.</source>
     </message>
 </context>
 <context>
-    <name>pyx::CVornApp</name>
+    <name>pyx::ServiceWaitIndicator</name>
     <message>
-        <source>Pyxtune shows these cards but cannot change them: the driver takes changes from root only, and no Pyxtune service answers. To tune as this user: sudo systemctl enable --now pyxtuned.socket, then sudo adduser $USER pyxtune, and log in again.</source>
-        <translation>Pyxtune 可以显示这些显卡，但无法更改它们：驱动程序只接受 root 的更改，且没有 Pyxtune 服务响应。要以此用户调校：sudo systemctl enable --now pyxtuned.socket，然后 sudo adduser $USER pyxtune，并重新登录。</translation>
+        <source>Waiting for the Pyxtune service. If the desktop asks for an administrator&apos;s password, give it there.</source>
+        <translation>正在等待 Pyxtune 服务。如果桌面要求输入管理员密码，请在那里输入。</translation>
     </message>
 </context>
 <context>

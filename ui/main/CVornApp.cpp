@@ -20,6 +20,7 @@
 #include "ui/main/MessageBoxPrompts.h"
 #include "ui/main/MessageBoxSink.h"
 #include "ui/main/ProgramEnd.h"
+#include "ui/main/ServiceWaitIndicator.h"
 #include "ui/main/TerminationSignals.h"
 
 namespace pyx {
@@ -88,6 +89,10 @@ int CVornApp::Run() {
     std::string serviceError;
     core_->UseService(ServiceClient::FromEnvironment("window", PYX_PROJECT_VERSION, serviceError));
     if (!serviceError.empty()) sink->ShowMessage(serviceError, "PYXTUNE", MessageIcon::Error);
+    if (ServiceClient* service = core_->Service()) {
+        serviceWait_ = std::make_unique<ServiceWaitIndicator>();
+        service->SetWaitHooks(serviceWait_->Hooks());
+    }
     // Without it the driver takes changes from root alone: another user's window only watches,
     // and its start sends the cards nothing.
     const bool watchOnly = core_->Service() == nullptr && !core_->Library().IsSimulated() && !RunsAsAdministrator();

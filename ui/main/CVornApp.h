@@ -19,6 +19,7 @@ class MessageBoxPrompts;
 class CVornDlg;
 class LedEffectEngine;
 class SteadyLedPacer;
+class ServiceWaitIndicator;
 
 // The application object: one copy per machine, the program folder as current directory, the
 // start mode, the LED service, the fonts, the hardware and the stored settings; then the main
@@ -47,6 +48,8 @@ private:
     std::unique_ptr<ProcessLauncher> launcher_;
     std::unique_ptr<LogonRunList> runList_;
     std::unique_ptr<MessageBoxPrompts> prompts_;
+    // Before the core, which holds the service client that calls it.
+    std::unique_ptr<ServiceWaitIndicator> serviceWait_;
     std::unique_ptr<AppCore> core_;
     std::unique_ptr<AppFonts> fonts_;
     std::unique_ptr<SteadyLedPacer> pacer_;
