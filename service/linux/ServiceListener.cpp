@@ -1,5 +1,6 @@
 #include "service/linux/ServiceListener.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -49,6 +50,12 @@ int ServiceListener::FromSystemd(std::string& why) {
     if (count != 1 || sd_is_socket_unix(fd, SOCK_STREAM, /*listening=*/1, nullptr, 0) <= 0) {
         why = "systemd passed " + std::to_string(count) +
               " socket(s); the service takes one listening Unix stream socket (pyxtuned.socket)";
+        return -1;
+    }
+    // systemd passes the socket blocking; the loop accepts until nobody is left waiting, which
+    // on a blocking socket waits for the next client and answers nobody meanwhile.
+    if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+        why = std::string("the socket systemd passed cannot be made non-blocking: ") + std::strerror(errno);
         return -1;
     }
     return fd;

@@ -202,6 +202,29 @@ TEST_F(ServiceProcess, StaleSocketIsReplacedButNothingElseIs) {
     EXPECT_EQ(AskAs(0, {}, R"({"op":"hello","version":3})").substr(0, 1), "{");
 }
 
+// Started by socket activation the service gets a listening socket that blocks, as systemd
+// passes it; it still serves one client after another.
+TEST_F(ServiceProcess, TheSocketSystemdPassesServesOneClientAfterAnother) {
+    const fs::path passed = folder_.Path() / "passed.sock";
+    std::vector<EnvChange> env = Env(false);
+    env.push_back({"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (folder_.Path() / "no-bus").string()});
+    ProgramProcess activated("/usr/bin/systemd-socket-activate",
+                             {"-l", passed.string(), PYX_PYXTUNED, "--settings", (folder_.Path() / "passed").string()},
+                             env, folder_.Path() / "activated");
+    for (int client = 0; client < 3; ++client) {
+        SCOPED_TRACE(client);
+        int fd = -1;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while ((fd = Connect(passed)) < 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_GE(fd, 0) << activated.Err();
+        const std::string hello = R"({"op":"hello","version":4})" "\n";
+        ASSERT_EQ(::write(fd, hello.data(), hello.size()), static_cast<ssize_t>(hello.size()));
+        EXPECT_NE(ReadFor(fd, std::chrono::seconds(10)).find(R"("ok":true)"), std::string::npos) << activated.Err();
+        ::close(fd);
+    }
+}
+
 // A client that stops mid-request, or sends a line without end, holds up no other client.
 TEST_F(ServiceProcess, AStalledOrEndlessClientHoldsUpNobody) {
     const int stalled = Connect(socket_);
