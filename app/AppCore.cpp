@@ -10,6 +10,7 @@
 #include "app/CoreTexts.h"
 #include "app/LedService.h"
 #include "app/ServiceChanges.h"
+#include "app/ServiceReads.h"
 #include "app/TuningSettingsStore.h"
 #include "gpu/HardwareStartup.h"
 
@@ -31,7 +32,43 @@ bool AppCore::SaveOptions() const {
 }
 
 void AppCore::RecordSamples(int64_t nowMs) {
-    for (int gpu = 0; gpu < history_->GpuCount(); ++gpu) history_->Add(ReadSample(boards_, gpu, nowMs));
+    if (!service_) {
+        for (int gpu = 0; gpu < history_->GpuCount(); ++gpu) history_->Add(ReadSample(boards_, gpu, nowMs));
+        return;
+    }
+    ServiceReads reads(*service_);
+    const std::optional<int64_t> since =
+        newestServiceSampleMs_ ? std::optional<int64_t>(*newestServiceSampleMs_ + 1) : std::nullopt;
+    if (const auto samples = reads.SamplesSince(since)) {
+        for (const HistorySample& sample : *samples) {
+            history_->Add(sample);
+            newestServiceSampleMs_ = std::max(newestServiceSampleMs_.value_or(sample.timeMs), sample.timeMs);
+        }
+        return;
+    }
+    // A service that keeps no history: what it reads now, as far as the readouts go.
+    for (int gpu = 0; gpu < history_->GpuCount(); ++gpu) {
+        const MonitorReadings r = reads.Readings(gpu);
+        if (!r.read) continue;
+        HistorySample sample;
+        sample.timeMs = nowMs;
+        sample.gpu = gpu;
+        // The readouts say 0 for a value the card did not give; the history keeps it absent.
+        if (r.graphicsClockMHz != 0) sample.graphicsClockMHz = r.graphicsClockMHz;
+        if (r.memoryClockMHz != 0) sample.memoryClockMHz = r.memoryClockMHz;
+        if (r.temperatureC != 0) sample.temperatureC = r.temperatureC;
+        if (r.hasFan) (r.fanUnit == FanUnit::Rpm ? sample.fanRpm : sample.fanPercent) = r.fanValue;
+        sample.loadPercent = r.loadPercent;
+        history_->Add(sample);
+    }
+}
+
+MonitorReadings AppCore::Readings(int gpu) {
+    return service_ ? ServiceReads(*service_).Readings(gpu) : ReadMonitors(boards_, gpu);
+}
+
+std::optional<FanCurveLive> AppCore::CurveLive(int gpu) {
+    return service_ ? ServiceReads(*service_).CurveLive(gpu) : curves_->Live(gpu);
 }
 
 TuningReport AppCore::End() {

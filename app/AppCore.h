@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/FanCurveEngine.h"
 #include "app/FanSafety.h"
+#include "app/MonitorReadouts.h"
 #include "app/ProgramOptions.h"
 #include "app/ReapplyGuard.h"
 #include "app/SampleHistory.h"
@@ -87,8 +88,15 @@ public:
     // The last hour of every GPU, a sample a second, for the Monitor view: kept here while this
     // process owns the cards. Empty until Start has brought the cards up.
     const SampleHistory& History() const { return *history_; }
-    // One sample of every GPU, at the wall-clock time given (milliseconds since 1970).
+    // One sample of every GPU, at the wall-clock time given (milliseconds since 1970). Where
+    // the service owns the cards, what its own history holds that this one does not yet (all
+    // of its hour the first time).
     void RecordSamples(int64_t nowMs);
+    // One GPU's readouts: asked of the service where it owns the cards, else read here.
+    MonitorReadings Readings(int gpu);
+    // What the curve GPU gpu's fan follows reads and sends now, wherever it runs; none where
+    // no curve runs.
+    std::optional<FanCurveLive> CurveLive(int gpu);
     // Whether this start put the stored settings back, and the marker that keeps a crash
     // during that from repeating at every start. Its folder is the settings folder once Start
     // has chosen it.
@@ -125,6 +133,7 @@ private:
     std::unique_ptr<FanSafety> fans_;
     std::unique_ptr<FanCurveEngine> curves_;
     std::unique_ptr<SampleHistory> history_ = std::make_unique<SampleHistory>(0);
+    std::optional<int64_t> newestServiceSampleMs_;  // of the samples taken from the service
     ReapplyGuard reapply_;
     bool ended_ = false;
     // How long the end waits for the hardware thread before it removes the reader's folder:

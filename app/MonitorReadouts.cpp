@@ -23,6 +23,16 @@ void ReadFan(GpuBoardTable& table, int gpu, MonitorReadings& out) {
     out.fanUnit = card.FanLevelUnit();
 }
 
+// The labels' texts and the lighting's load from the numbers read.
+void Finish(MonitorReadings& out) {
+    out.graphicsText = std::to_string(static_cast<int32_t>(out.graphicsClockMHz));
+    out.memoryText = std::to_string(static_cast<int32_t>(out.memoryClockMHz));
+    out.temperatureText = std::to_string(out.temperatureC);
+    if (out.hasFan) out.fanText = std::to_string(out.fanValue);
+    // An idle GPU still counts as 1 % for the lighting's load mode.
+    if (out.loadPercent) out.gpuLoad = *out.loadPercent != 0 ? *out.loadPercent : 1;
+}
+
 }  // namespace
 
 MonitorReadings ReadMonitors(GpuBoardTable& table, int gpu) {
@@ -34,15 +44,34 @@ MonitorReadings ReadMonitors(GpuBoardTable& table, int gpu) {
     const CurrentClocks clocks = sensors.ReadCurrentClocks().value_or(CurrentClocks{});
     out.graphicsClockMHz = clocks.graphicsKHz / 1000;
     out.memoryClockMHz = clocks.memoryKHz / 1000;
-    out.graphicsText = std::to_string(static_cast<int32_t>(out.graphicsClockMHz));
-    out.memoryText = std::to_string(static_cast<int32_t>(out.memoryClockMHz));
     out.temperatureC = sensors.ReadGpuTemperatureC().value_or(0);
-    out.temperatureText = std::to_string(out.temperatureC);
     ReadFan(table, gpu, out);
-    if (out.hasFan) out.fanText = std::to_string(out.fanValue);
     out.loadPercent = sensors.ReadLoadPercent();
-    // An idle GPU still counts as 1 % for the lighting's load mode.
-    if (out.loadPercent) out.gpuLoad = *out.loadPercent != 0 ? *out.loadPercent : 1;
+    Finish(out);
+    return out;
+}
+
+MonitorReadings ReadingsFromJson(const nlohmann::json& reading) {
+    MonitorReadings out;
+    const auto whole = [&](const char* key) {
+        const auto it = reading.find(key);
+        return it != reading.end() && it->is_number_integer();
+    };
+    const auto wholeOrNull = [&](const char* key) { return whole(key) || (reading.contains(key) && reading.at(key).is_null()); };
+    if (!reading.is_object() || !whole("graphicsClockMHz") || !whole("memoryClockMHz") || !whole("temperatureC") ||
+        !wholeOrNull("fan") || !wholeOrNull("loadPercent") || !reading.contains("fanUnit") || !reading.at("fanUnit").is_string())
+        return out;
+    const std::optional<FanUnit> unit = FanUnitFromName(reading.at("fanUnit").get<std::string>());
+    if (!unit) return out;
+    out.read = true;
+    out.graphicsClockMHz = reading.at("graphicsClockMHz").get<uint32_t>();
+    out.memoryClockMHz = reading.at("memoryClockMHz").get<uint32_t>();
+    out.temperatureC = reading.at("temperatureC").get<int32_t>();
+    out.hasFan = !reading.at("fan").is_null();
+    if (out.hasFan) out.fanValue = reading.at("fan").get<int32_t>();
+    out.fanUnit = *unit;
+    if (!reading.at("loadPercent").is_null()) out.loadPercent = reading.at("loadPercent").get<int32_t>();
+    Finish(out);
     return out;
 }
 

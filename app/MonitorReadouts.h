@@ -40,6 +40,9 @@ MonitorReadings ReadMonitors(GpuBoardTable& table, int gpu);
 // One reading as `pyxtunectl monitor --json` prints it and the service answers it; null for
 // what the card did not say.
 nlohmann::json ReadingsJson(int gpu, const MonitorReadings& r, const std::string& backend);
+// The readouts such a reading holds, as ReadMonitors would have given them; `read` false when
+// it is not one (a missing or mistyped field).
+MonitorReadings ReadingsFromJson(const nlohmann::json& reading);
 // The same as the monitor's line of text.
 std::string ReadingsLine(const nlohmann::json& reading);
 

@@ -200,22 +200,6 @@ std::string ServiceChanges::ResetLighting() {
     return answer ? NotKept(*answer) : why;
 }
 
-std::optional<FanCurve> ServiceChanges::RunningCurve(int gpu) {
-    ServiceRequest show;
-    show.kind = RequestKind::FanCurveShow;
-    show.gpu = gpu;
-    std::string why;
-    const auto answer = Ask(show, why);
-    if (!answer) return std::nullopt;
-    for (const nlohmann::json& entry : answer->value("gpus", nlohmann::json::array())) {
-        if (entry.value("gpu", -1) != gpu || !entry.contains("curve") || !entry.at("curve").is_string()) continue;
-        std::optional<FanCurve> curve = ParseFanCurvePoints(entry.at("curve").get<std::string>());
-        if (curve) curve->autoBelow = entry.value("autoBelow", false);
-        return curve;
-    }
-    return std::nullopt;
-}
-
 std::optional<bool> ServiceChanges::KeepsLighting() {
     ServiceRequest show;
     show.kind = RequestKind::ServiceSettingsShow;

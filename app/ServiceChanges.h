@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/FanCurve.h"
 #include "app/ServiceClient.h"
 #include "app/TuningPage.h"
 #include "led/LedBoardState.h"
@@ -65,10 +64,6 @@ public:
                                                         const std::vector<std::optional<LedTarget>>& targets);
     // Empty, or why the lighting was not shown or kept.
     std::string Light(const LedSettings& saved, const std::vector<std::optional<LedTarget>>& targets);
-
-    // The curve GPU gpu's fan follows in the service; none where it follows none (or the service
-    // does not say).
-    std::optional<FanCurve> RunningCurve(int gpu);
 
     // Whether the service keeps the effects running once the client that ordered them has gone
     // (the window closed); none when it does not say.

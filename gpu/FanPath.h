@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace pyx {
 
@@ -19,6 +21,12 @@ enum class FanUnit : uint8_t { Percent, Rpm };
 
 // The unit as listings and JSON documents name it: "percent" or "rpm".
 constexpr const char* FanUnitName(FanUnit unit) { return unit == FanUnit::Rpm ? "rpm" : "percent"; }
+// The unit such a name stands for; none for any other text.
+constexpr std::optional<FanUnit> FanUnitFromName(std::string_view name) {
+    if (name == FanUnitName(FanUnit::Percent)) return FanUnit::Percent;
+    if (name == FanUnitName(FanUnit::Rpm)) return FanUnit::Rpm;
+    return std::nullopt;
+}
 
 // The number a listing shows for a path (0 to 4), as the program has always named them.
 constexpr uint32_t FanPathCode(FanPath path) { return static_cast<uint32_t>(path); }

@@ -83,7 +83,7 @@ CVornDlg::CVornDlg(MainWindowContext context, QWidget* parent)
                       clicks_, sliders_, *ledCommands_, *dialogs_, sayFailedSave});
     monitor_ = std::make_unique<MainWindowMonitor>(
         MonitorWindow{*this, core.Boards(), page_, flags_, controls_, skin_, sliders_, context_.engine, core.Fans(),
-                      core.Curves(), core.State(),
+                      core.Curves(), core.State(), [&core](int gpu) { return core.Readings(gpu); },
                       [&core] { core.RecordSamples(QDateTime::currentMSecsSinceEpoch()); },
                       [this](const QString& text) { WarnWithoutWaiting(text); }});
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))

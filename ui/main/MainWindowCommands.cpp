@@ -10,6 +10,7 @@
 
 #include "app/ReapplyGuard.h"
 #include "app/ServiceChanges.h"
+#include "app/ServiceReads.h"
 #include "app/TuningRanges.h"
 #include "app/TuningRevert.h"
 #include "app/TuningSettingsStore.h"
@@ -332,7 +333,7 @@ void MainWindowCommands::Warn(const std::string& text) {
 
 void MainWindowCommands::ShowShownGpusCurve() {
     if (ServiceClient* service = w_.core.Service())
-        w_.page.fanCurve = w_.page.selectedGpu >= 0 ? ServiceChanges(*service).RunningCurve(w_.page.selectedGpu)
+        w_.page.fanCurve = w_.page.selectedGpu >= 0 ? ServiceReads(*service).RunningCurve(w_.page.selectedGpu)
                                                     : std::nullopt;
     else
         ShowRunningFanCurve(w_.core.State(), w_.page);

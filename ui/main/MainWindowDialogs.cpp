@@ -112,12 +112,12 @@ bool MainWindowDialogs::RunFanCurveDialog(TuningPage& page) {
     const std::optional<FanCurve>& running = core.State().fanCurves[static_cast<size_t>(gpu)];
     context.curve = page.fanCurve ? *page.fanCurve : running ? *running : FanCurve::Default(context.unit, context.levels);
     const FanUnit unit = context.unit;
-    context.readNow = [&core, &boards, gpu, unit] {
-        if (const std::optional<FanCurveLive> live = core.Curves().Live(gpu))
+    context.readNow = [&core, gpu, unit] {
+        if (const std::optional<FanCurveLive> live = core.CurveLive(gpu))
             return FanCurveNow{live->temperatureC, live->level, live->automatic};
         // No curve runs: what the readouts show, the fan's level only where it is read in the
         // curve's unit.
-        const MonitorReadings r = ReadMonitors(boards, gpu);
+        const MonitorReadings r = core.Readings(gpu);
         FanCurveNow now;
         if (r.read && r.temperatureC != 0) now.temperatureC = r.temperatureC;
         if (r.hasFan && r.fanUnit == unit) now.level = r.fanValue;

@@ -22,7 +22,7 @@ MainWindowMonitor::MainWindowMonitor(MonitorWindow window) : w_(window) {
 }
 
 void MainWindowMonitor::ReadMonitors() {
-    const MonitorReadings r = pyx::ReadMonitors(w_.boards, w_.page.selectedGpu);
+    const MonitorReadings r = w_.read(w_.page.selectedGpu);
     if (!r.read) return;
     w_.controls.Label(kIdHiddenLabel)->SetText(QStringLiteral("0"));
     w_.controls.Label(kIdMemClockLabel)->SetText(QString::fromStdString(r.memoryText));

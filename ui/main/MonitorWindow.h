@@ -6,6 +6,7 @@
 #include "app/AppState.h"
 #include "app/FanCurveEngine.h"
 #include "app/FanSafety.h"
+#include "app/MonitorReadouts.h"
 #include "app/TuningPage.h"
 #include "gpu/GpuBoardTable.h"
 #include "led/LedEffectEngine.h"
@@ -36,6 +37,8 @@ struct MonitorWindow {
     // Ticked before the fans' watch; a curve that ends is told as a hand-back is.
     FanCurveEngine& curves;
     const AppState& state;  // the curves each GPU's fan runs
+    // One GPU's readouts, from the cards or from the service that owns them.
+    std::function<MonitorReadings(int gpu)> read;
     // One sample of every GPU for the Monitor view's history, once a second, shown or hidden.
     std::function<void()> keepHistory;
     // A fan was handed back to its card: the user is told, without waiting for an answer.
