@@ -358,6 +358,11 @@ TEST(ServiceCore, TheLightingLastOrderedComesBackWithTheSettings) {
         // it takes each GPU back to where the window's start goes by its kind (zone 1 first).
         {"led-zone.json", {R"({"op":"lightingReset"})"}, "GPU 0 zone-1 static", false},
         {"led-basic-class1.json", {R"({"op":"lightingReset"})"}, "GPU 0 basic static", false},
+        // Without the keep-running choice nobody is left to want the effect the program drives:
+        // the put-back lights the controller and starts nothing.
+        {"led-basic-class1.json",
+         {R"({"op":"lighting","target":"basic","mode":"gpu-load"})", R"({"op":"serviceSettingsSet","keepLighting":false})"},
+         "GPU 0 basic gpu-load", false},
         // Two GPUs lit apart come back apart: each its own colour, neither the one lit last.
         {"led-two-cards.json",
          {R"({"op":"lighting","gpu":0,"target":"zone-main","mode":"static","color":"ff0000"})",
