@@ -11,6 +11,14 @@
 <context>
     <name>CLEDServicesDlg</name>
     <message>
+        <source>On Linux the Pyxtune service keeps the lighting running when Pyxtune is closed, and no Pyxtune service answers. Enable it with: sudo systemctl enable --now pyxtuned.socket</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The LED service LumoraServices comes from an earlier version of Pyxtune; on Linux the Pyxtune service does its work. Remove it with: sudo systemctl disable --now LumoraServices.service, then sudo rm /etc/systemd/system/LumoraServices.service</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>LED Services</source>
         <translation type="unfinished"></translation>
     </message>

@@ -11,6 +11,14 @@
 <context>
     <name>CLEDServicesDlg</name>
     <message>
+        <source>On Linux the Pyxtune service keeps the lighting running when Pyxtune is closed, and no Pyxtune service answers. Enable it with: sudo systemctl enable --now pyxtuned.socket</source>
+        <translation>在 Linux 上，Pyxtune 服务会在 Pyxtune 关闭后保持灯光运行，但当前没有 Pyxtune 服务响应。请用以下命令启用它：sudo systemctl enable --now pyxtuned.socket</translation>
+    </message>
+    <message>
+        <source>The LED service LumoraServices comes from an earlier version of Pyxtune; on Linux the Pyxtune service does its work. Remove it with: sudo systemctl disable --now LumoraServices.service, then sudo rm /etc/systemd/system/LumoraServices.service</source>
+        <translation>LED 服务 LumoraServices 来自较早版本的 Pyxtune；在 Linux 上由 Pyxtune 服务完成它的工作。请用以下命令删除它：sudo systemctl disable --now LumoraServices.service，然后 sudo rm /etc/systemd/system/LumoraServices.service</translation>
+    </message>
+    <message>
         <source>LED Services</source>
         <translation>LED 服务</translation>
     </message>

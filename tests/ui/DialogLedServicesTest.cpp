@@ -66,6 +66,7 @@ protected:
     std::chrono::milliseconds clock{0};
 };
 
+#ifdef _WIN32  // on Linux the Pyxtune service is the LED service (below)
 // A program folder that holds the service program.
 struct ServiceProgramFolder
 {
@@ -98,21 +99,31 @@ TEST_F(DialogLedServicesTest, WithoutTheServiceItOffersInstallationAndKeepsDoing
     EXPECT_FALSE(dialog->isVisible());
 }
 
-#ifndef _WIN32  // Windows hands its script to the shell whatever the folder holds
-TEST_F(DialogLedServicesTest, WithoutTheServiceProgramInstallationSaysSoAndInstallsNothing)
+#else
+// Without the Pyxtune service the buttons install or remove nothing: Installation says how to
+// enable that service, Uninstall how to remove an earlier version's LED service.
+TEST_F(DialogLedServicesTest, OnLinuxWithoutThePyxtuneServiceTheButtonsSayWhatToDo)
 {
-    // The program folder holds no "LumoraService.exe": a unit for it could never start.
-    auto dialog = MakeDialog();
-    dialog->Button(CLEDServicesDlg::kInstallationId)->click();
-    EXPECT_TRUE(launcher.scripts.empty());
-    ASSERT_EQ(messages->messages.size(), 1u);
-    EXPECT_EQ(messages->messages[0].text, MissingServiceProgramMessage(programFolder));
-    EXPECT_EQ(messages->messages[0].caption, "Pyxtune");
-    EXPECT_FALSE(installed);
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(Shown(*dialog), (std::vector<int>{CLEDServicesDlg::kCancelId,
-                                                CLEDServicesDlg::kInstallationId}));
-    EXPECT_TRUE(services.calls.empty());
+    const struct {
+        bool installed;
+        int button;
+        const char* says;
+    } rows[] = {
+        {false, CLEDServicesDlg::kInstallationId, "sudo systemctl enable --now pyxtuned.socket"},
+        {true, CLEDServicesDlg::kUninstallId, "sudo systemctl disable --now LumoraServices.service"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.button);
+        installed = row.installed;
+        messages->messages.clear();
+        auto dialog = MakeDialog();
+        dialog->Button(row.button)->click();
+        ASSERT_EQ(messages->messages.size(), 1u);
+        EXPECT_NE(messages->messages[0].text.find(row.says), std::string::npos) << messages->messages[0].text;
+        EXPECT_TRUE(launcher.scripts.empty());
+        EXPECT_TRUE(services.calls.empty());
+        EXPECT_EQ(installed, row.installed);
+    }
 }
 #endif
 
@@ -178,6 +189,7 @@ TEST_F(DialogLedServicesTest, AStartThatNeverArrivesEndsSilentlyAtTheLimit)
     EXPECT_FALSE(services.managerOpen());
 }
 
+#ifdef _WIN32
 TEST_F(DialogLedServicesTest, UninstallStopsARunningServiceThenRunsTheRemoveScript)
 {
     Install(ServiceState::Running);
@@ -195,6 +207,7 @@ TEST_F(DialogLedServicesTest, UninstallStopsARunningServiceThenRunsTheRemoveScri
     dialog->Button(CLEDServicesDlg::kUninstallId)->click();
     EXPECT_EQ(launcher.scripts.size(), 2u);
 }
+#endif
 
 }  // namespace
 

@@ -84,9 +84,16 @@ void CLEDServicesDlg::OnInstallation()
         KeepLighting(true, nullptr);
         return;
     }
+#ifdef _WIN32
     // The script runs on its own; the next query (at the next start, or "Start/Stop") sees it.
-    // Without the service program there is nothing to install, and the user is told so.
     InstallLedService(context_.launcher, Messages(), context_.programFolder, context_.scriptFolder);
+#else
+    Messages().ShowMessage(tr("On Linux the Pyxtune service keeps the lighting running when Pyxtune is closed, "
+                              "and no Pyxtune service answers. Enable it with: sudo systemctl enable --now "
+                              "pyxtuned.socket")
+                               .toStdString(),
+                           kLedServiceCaption, MessageIcon::None);
+#endif
 }
 
 void CLEDServicesDlg::OnUninstall()
@@ -95,8 +102,16 @@ void CLEDServicesDlg::OnUninstall()
         KeepLighting(false, nullptr);
         return;
     }
+#ifdef _WIN32
     UninstallLedService(context_.services, context_.launcher, context_.scriptFolder,
                         context_.timing);
+#else
+    Messages().ShowMessage(tr("The LED service LumoraServices comes from an earlier version of Pyxtune; on Linux the "
+                              "Pyxtune service does its work. Remove it with: sudo systemctl disable --now "
+                              "LumoraServices.service, then sudo rm /etc/systemd/system/LumoraServices.service")
+                               .toStdString(),
+                           kLedServiceCaption, MessageIcon::None);
+#endif
 }
 
 void CLEDServicesDlg::ReleaseWhenHidden()

@@ -58,9 +58,12 @@ public:
     // "Start/Stop": starts a stopped service or stops a running one, then hides the window.
     void OnStartStop();
     // "Installation": hands the install script to the shell (where the service program is
-    // required, only when it is there); the window stays as it is.
+    // required, only when it is there); the window stays as it is. On Linux, where the Pyxtune
+    // service is the LED service and none answers, it says how to enable that service.
     void OnInstallation();
-    // "Uninstall": stops a running service, then hands the remove script to the shell.
+    // "Uninstall": stops a running service, then hands the remove script to the shell. On Linux
+    // without the Pyxtune service, the service found is an earlier version's: it says how to
+    // remove it.
     void OnUninstall();
 
     // Once its opener is gone nothing can show the window again: it deletes itself when it is
