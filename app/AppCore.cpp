@@ -11,6 +11,7 @@
 #include "app/LedService.h"
 #include "app/ServiceChanges.h"
 #include "app/ServiceReads.h"
+#include "app/TuningRanges.h"
 #include "app/TuningSettingsStore.h"
 #include "gpu/HardwareStartup.h"
 
@@ -61,6 +62,16 @@ void AppCore::RecordSamples(int64_t nowMs) {
         sample.loadPercent = r.loadPercent;
         history_->Add(sample);
     }
+}
+
+void AppCore::ReadSliders(int gpu, TuningPage& page) {
+    if (!boards_.IsValidGpu(gpu)) return;
+    ReadSliderRanges(boards_, gpu, page);
+    if (!service_ || !page.fan.enabled) return;
+    const MonitorReadings r = ServiceReads(*service_).Readings(gpu);
+    if (!r.hasFan || r.fanUnit != page.fanUnit) return;
+    page.fan.SetClamped(r.fanValue);
+    page.lastFanLevel = page.fan.pos;
 }
 
 MonitorReadings AppCore::Readings(int gpu) {

@@ -16,6 +16,7 @@
 #include "app/PrivateTempFolder.h"
 #include "app/SettingsLocation.h"
 #include "app/StartMode.h"
+#include "app/TuningPage.h"
 #include "gpu/GpuBoardTable.h"
 #include "gpu/HardwareThread.h"
 #include "gpu/NvApiLibrary.h"
@@ -92,6 +93,10 @@ public:
     // the service owns the cards, what its own history holds that this one does not yet (all
     // of its hour the first time).
     void RecordSamples(int64_t nowMs);
+    // The page's sliders as GPU gpu holds them (TuningRanges.h); where the service owns the
+    // cards, the fan's level is the service's reading (a fan on the card's I2C chip is out of a
+    // window's reach unless it is root).
+    void ReadSliders(int gpu, TuningPage& page);
     // One GPU's readouts: asked of the service where it owns the cards, else read here.
     MonitorReadings Readings(int gpu);
     // What the curve GPU gpu's fan follows reads and sends now, wherever it runs; none where

@@ -1,5 +1,5 @@
 // The window where the service owns the cards: its changes go there, and what the user answers
-// to the keep question decides what the service keeps. The window's own cards are only read.
+// to the keep question decides what the service keeps; what it shows of the cards is read there.
 
 #include "MainWindowTestWorld.h"
 
@@ -7,10 +7,15 @@
 
 #include <fstream>
 
+#include "app/MonitorReadouts.h"
+#include "app/ServiceChanges.h"
 #include "app/ServiceClient.h"
+#include "app/ServiceReads.h"
 #include "tests/cli/ProgramProcess.h"
+#include "ui/controls/CMPStatic.h"
 #include "ui/main/MainWindowCommands.h"
 #include "ui/main/MainWindowLayout.h"
+#include "ui/main/MainWindowMonitor.h"
 
 using namespace pyx;
 namespace fs = std::filesystem;
@@ -132,4 +137,35 @@ TEST(MainWindowService, ChangesGoToTheServiceAndStayOnlyWhenKept)
         EXPECT_EQ(world.Changes(mark), std::vector<std::string>()) << "the window wrote to cards the service owns";
         EXPECT_EQ((world.prompts.informations + world.prompts.warnings).size(), said.size());
     }
+}
+
+// The window shows the cards the service holds, not its own view of them: the readouts and the
+// fan slider read there (the fan's chip may be out of the window's reach).
+TEST(MainWindowService, TheWindowShowsTheCardsAsTheServiceReadsThem)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the service lets root tune (or its group, which the test cannot join)";
+    OwnerProcess owner;
+    auto tuner = owner.Client();
+    ASSERT_NE(tuner, nullptr);
+    TuningPage page;
+    page.selectedGpu = 0;
+    page.tuningMode = kTuningModeCustom;
+    page.gpuClock = {60, -200, 200};
+    page.power = {100, 50, 120};
+    page.fan = {70, 0, 100};
+    ServiceChanges changes(*tuner);
+    ASSERT_TRUE(changes.Apply(page, 20).done);
+    ASSERT_EQ(changes.Keep(page), "");
+    const MonitorReadings held = ServiceReads(*tuner).Readings(0);
+    ASSERT_TRUE(held.read);
+
+    MainWindowWorld world(sim::SimScenario::DefaultJson(), owner.Client());
+    ASSERT_TRUE(world.Open());
+    world.window->Monitor().ReadMonitors();
+    const auto label = [&](int id) { return world.window->Controls().Label(id)->Text().toStdString(); };
+    EXPECT_EQ(label(kIdGpuClockLabel), held.graphicsText);
+    EXPECT_EQ(label(kIdFanLabel), held.fanText);
+    EXPECT_EQ(world.window->Page().fan.pos, 70);
+    EXPECT_NE(ReadMonitors(world.core->Boards(), 0).graphicsText, held.graphicsText) << "the window's own cards differ";
 }

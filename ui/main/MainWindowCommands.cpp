@@ -182,7 +182,7 @@ void MainWindowCommands::SelectGpu(int gpu) {
     const LibrarySource* source = w_.core.Library().Source();
     w_.controls.ShowGpuCaption(gpu, boards.gpuCount,
                                source ? source->CardName(boards.Board(gpu).gpuHandle) : std::nullopt);
-    ReadSliderRanges(boards, gpu, w_.page);
+    w_.core.ReadSliders(gpu, w_.page);
     ShowShownGpusCurve();
     w_.sliders.PageToSliders();
     // The sliders shown are the ones Apply takes: a card of the other kind swaps them.
@@ -340,8 +340,7 @@ void MainWindowCommands::ShowShownGpusCurve() {
 }
 
 void MainWindowCommands::ReadBackShownGpu() {
-    GpuBoardTable& table = w_.core.Boards();
-    if (table.IsValidGpu(w_.page.selectedGpu)) ReadSliderRanges(table, w_.page.selectedGpu, w_.page);
+    w_.core.ReadSliders(w_.page.selectedGpu, w_.page);
     ShowShownGpusCurve();
     w_.sliders.ShowFanCurve();
     w_.sliders.PageToSliders();

@@ -94,7 +94,7 @@ bool MainWindowStartup::Run() {
     w_.led.EnableLedPage(w_.led.ProbedKind(0) != LedKind::None);
 
     // 7: the sliders' ranges from the card.
-    if (table.IsValidGpu(0)) ReadSliderRanges(table, 0, w_.page);
+    w_.core.ReadSliders(0, w_.page);
     w_.sliders.PageToSliders();
 
     // 8: a card without a boost clock cannot be tuned.
