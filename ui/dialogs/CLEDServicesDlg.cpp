@@ -66,6 +66,11 @@ bool CLEDServicesDlg::KeepLighting(bool keep, const char* success)
     return true;
 }
 
+void CLEDServicesDlg::Tell(const QString& text)
+{
+    Messages().ShowMessage(text.toStdString(), kLedServiceCaption, MessageIcon::None);
+}
+
 void CLEDServicesDlg::OnStartStop()
 {
     if (context_.keepLighting) {
@@ -88,11 +93,9 @@ void CLEDServicesDlg::OnInstallation()
     // The script runs on its own; the next query (at the next start, or "Start/Stop") sees it.
     InstallLedService(context_.launcher, Messages(), context_.programFolder, context_.scriptFolder);
 #else
-    Messages().ShowMessage(tr("On Linux the Pyxtune service keeps the lighting running when Pyxtune is closed, "
-                              "and no Pyxtune service answers. Enable it with: sudo systemctl enable --now "
-                              "pyxtuned.socket")
-                               .toStdString(),
-                           kLedServiceCaption, MessageIcon::None);
+    Tell(tr("On Linux the Pyxtune service keeps the lighting running when Pyxtune is closed, "
+            "and no Pyxtune service answers. Enable it with: sudo systemctl enable --now "
+            "pyxtuned.socket"));
 #endif
 }
 
@@ -106,11 +109,9 @@ void CLEDServicesDlg::OnUninstall()
     UninstallLedService(context_.services, context_.launcher, context_.scriptFolder,
                         context_.timing);
 #else
-    Messages().ShowMessage(tr("The LED service LumoraServices comes from an earlier version of Pyxtune; on Linux the "
-                              "Pyxtune service does its work. Remove it with: sudo systemctl disable --now "
-                              "LumoraServices.service, then sudo rm /etc/systemd/system/LumoraServices.service")
-                               .toStdString(),
-                           kLedServiceCaption, MessageIcon::None);
+    Tell(tr("The LED service LumoraServices comes from an earlier version of Pyxtune; on Linux the "
+            "Pyxtune service does its work. Remove it with: sudo systemctl disable --now "
+            "LumoraServices.service, then sudo rm /etc/systemd/system/LumoraServices.service"));
 #endif
 }
 

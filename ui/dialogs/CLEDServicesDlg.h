@@ -79,6 +79,8 @@ protected:
 private:
     // The service's keep-lighting switch as the buttons use it; false after saying why not.
     bool KeepLighting(bool keep, const char* success);
+    // What the user is to do, in the dialog's caption.
+    void Tell(const QString& text);
 
     MessageSink& Messages();
 
