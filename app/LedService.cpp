@@ -92,23 +92,8 @@ void StopLedServiceForRemoval(ServiceControl& services, const ServicePollTiming&
   CloseBoth(services);
 }
 
-std::string MissingServiceProgramMessage(const std::filesystem::path& programFolder) {
-  const std::u8string folder = programFolder.u8string();
-  const std::string folderText(folder.begin(), folder.end());
-  return pyx::CoreTexts::Format(kLedServiceProgramMissingText, {kLedServiceProgram, folderText});
-}
-
-bool InstallLedService(ProcessLauncher& launcher, MessageSink& messages,
-                       const std::filesystem::path& programFolder, const std::filesystem::path& scriptFolder,
-                       ServiceProgramCheck check) {
-  if (check == ServiceProgramCheck::Required) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(programFolder / std::string(kLedServiceProgram), ec)) {
-      messages.ShowMessage(MissingServiceProgramMessage(programFolder), kLedServiceCaption,
-                           MessageIcon::Error);
-      return false;
-    }
-  }
+#ifdef _WIN32
+bool InstallLedService(ProcessLauncher& launcher, const std::filesystem::path& scriptFolder) {
   return launcher.RunScript(scriptFolder / std::string(InstallScriptName()));
 }
 
@@ -118,3 +103,4 @@ bool UninstallLedService(ServiceControl& services, ProcessLauncher& launcher,
   if (services.OpenManager()) StopLedServiceForRemoval(services, timing);
   return launcher.RunScript(programFolder / std::string(RemoveScriptName()));
 }
+#endif

@@ -19,9 +19,6 @@ inline constexpr std::string_view kLedServiceCaption = "Pyxtune";
 // What a start or stop that reached its state says.
 inline constexpr char kLedServiceStartedText[] = "start success.";
 inline constexpr char kLedServiceStoppedText[] = "stop success.";
-// %1 the program's file name, %2 the folder it is missing from.
-inline constexpr char kLedServiceProgramMissingText[] =
-    "The LED service program \"%1\" is missing from %2, so the LED service was not installed.";
 
 // How long the start/stop waits follow a service that does not reach its state, and the clock
 // they use (tests put in their own).
@@ -50,29 +47,17 @@ void ToggleLedService(ServiceControl& services, MessageSink& messages, bool& led
 void StopLedServiceForRemoval(ServiceControl& services,
                               const ServicePollTiming& timing = ServicePollTiming::System());
 
-// Whether installation first makes sure the service program is there. Windows hands its
-// script to the shell as it always has. Elsewhere a unit whose program is missing could never
-// start, and nothing ships "LumoraService.exe" for these systems yet, so without the program
-// nothing is installed.
-enum class ServiceProgramCheck { None, Required };
 #ifdef _WIN32
-inline constexpr ServiceProgramCheck kServiceProgramCheck = ServiceProgramCheck::None;
-#else
-inline constexpr ServiceProgramCheck kServiceProgramCheck = ServiceProgramCheck::Required;
-#endif
+// Windows only: on Linux the Pyxtune service keeps the lighting running, and the window
+// writes no install or remove script there.
 
-// Tells the user, in the user's language, the service program beside `programFolder` is missing.
-std::string MissingServiceProgramMessage(const std::filesystem::path& programFolder);
-
-// Hands the install script beside the program to the system's shell. Nothing waits for it and
-// the installed flag is left alone: the next query sees the result. Where the check applies
-// and the service program is missing, says so and installs nothing (returns false).
-bool InstallLedService(ProcessLauncher& launcher, MessageSink& messages,
-                       const std::filesystem::path& programFolder, const std::filesystem::path& scriptFolder,
-                       ServiceProgramCheck check = kServiceProgramCheck);
+// Hands the install script to the system's shell. Nothing waits for it and the installed flag
+// is left alone: the next query sees the result.
+bool InstallLedService(ProcessLauncher& launcher, const std::filesystem::path& scriptFolder);
 
 // Stops the service when the manager can be reached, then hands the remove script to the shell
 // in any case.
 bool UninstallLedService(ServiceControl& services, ProcessLauncher& launcher,
                          const std::filesystem::path& programFolder,
                          const ServicePollTiming& timing = ServicePollTiming::System());
+#endif

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-// The two scripts that install and remove the LED service. They are rewritten beside the
-// program at every start, so they always name the program's current folder. On Windows they
-// are "sc" batch files; elsewhere shell scripts that do the same through systemd.
+// The two Windows batch files that install and remove the LED service with "sc". They are
+// rewritten beside the program at every start, so they always name the program's current
+// folder. Linux has no such service: the Pyxtune service keeps the lighting running there.
 
-// File names for the platform being built.
+#ifdef _WIN32
 std::string_view InstallScriptName();
 std::string_view RemoveScriptName();
 
@@ -19,12 +19,9 @@ int WriteRemoveScript(const std::filesystem::path& programFolder);
 // The install script written into `scriptFolder` (the settings folder, which an installed
 // program can write), naming the service program in `programFolder`.
 int WriteInstallScript(const std::filesystem::path& scriptFolder, const std::filesystem::path& programFolder);
+#endif
 
-// The texts themselves, for either system (Windows' line is converted to the ANSI code page
-// when written, without terminating zero or line end).
+// The lines themselves (converted to the ANSI code page when written, without terminating
+// zero or line end); built everywhere, so that their quoting is checked on every build.
 std::wstring WindowsInstallLine(std::wstring_view programFolder);
 std::string_view WindowsRemoveLine();
-std::string SystemdInstallScript(const std::filesystem::path& programFolder);
-std::string SystemdRemoveScript();
-// A path as one quoted ExecStart argument of a systemd unit.
-std::string SystemdQuotedPath(std::string_view path);

@@ -313,10 +313,6 @@ Settings are only effective when the apply button is pressed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The LED service program &quot;%1&quot; is missing from %2, so the LED service was not installed.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Settings are not used: no folder for them could be found</source>
         <translation type="unfinished"></translation>
     </message>

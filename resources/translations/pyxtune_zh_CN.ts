@@ -320,10 +320,6 @@ Settings are only effective when the apply button is pressed.</source>
         <translation>停止成功。</translation>
     </message>
     <message>
-        <source>The LED service program &quot;%1&quot; is missing from %2, so the LED service was not installed.</source>
-        <translation>%2 中缺少 LED 服务程序“%1”，因此未安装 LED 服务。</translation>
-    </message>
-    <message>
         <source>Settings are not used: no folder for them could be found</source>
         <translation>未使用设置：找不到可存放设置的文件夹</translation>
     </message>

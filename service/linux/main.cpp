@@ -50,7 +50,8 @@ const char* kUsage =
     "                     service then sleeps while nothing else needs it, and serves no metrics\n"
     "  --hand-back-fans   every fan of every GPU back to the card's own control, then end (the\n"
     "                     unit's ExecStopPost, so that no fan stays fixed whatever ended the service)\n"
-    "Exit status: 0 done, 1 the cards or the socket could not be used, 2 bad arguments.\n";
+    "Exit status: 0 done, 1 the cards or the socket could not be used (or a card refused to take\n"
+    "a fan back), 2 bad arguments, 75 the GPUs changed under it (its unit starts it anew).\n";
 
 int HandBackFans() {
     int exitCode = pyx::kExitOk;

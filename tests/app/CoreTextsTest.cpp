@@ -48,7 +48,7 @@ TEST(CoreTexts, EachCoreTextReadsInEachLanguage) {
     const std::string_view englishTexts[] = {
         kAppliedText, kKeepQuestionText, kNotEverySettingAppliedText, kGpuRefusedText, kOtherSettingsAppliedText,
         kHandBackThermalText, kHandBackTemperatureLostText, kFanBackText, kFanNotBackText, kReapplySkippedMessage,
-        kLedServiceStartedText, kLedServiceStoppedText, kLedServiceProgramMissingText, kCurveTemperatureLostText, kCurveRefusedText};
+        kLedServiceStartedText, kLedServiceStoppedText, kCurveTemperatureLostText, kCurveRefusedText};
     for (std::string_view text : englishTexts) {
         EXPECT_EQ(CoreTexts::Text(text, TextLanguage::AsWritten), text);
         EXPECT_EQ(CoreTexts::Text(text, TextLanguage::English), text);

@@ -4,7 +4,6 @@
 #include "tests/support/FakeMessageSink.h"
 #include "tests/support/FakeProcessLauncher.h"
 #include "tests/support/FakeServiceControl.h"
-#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -26,7 +25,7 @@ protected:
     // The service's waits run on a clock of the test's own, advanced by each pause.
     std::unique_ptr<CLEDServicesDlg> MakeDialog()
     {
-        LedServicesContext context{services, launcher, messages, programFolder, programFolder, installed};
+        LedServicesContext context{services, launcher, messages, scriptFolder, installed};
         context.timing.now = [this] { return std::chrono::steady_clock::time_point(clock); };
         context.timing.sleep = [this](std::chrono::milliseconds pause) { clock += pause; };
         auto dialog = std::make_unique<CLEDServicesDlg>(context);
@@ -61,25 +60,14 @@ protected:
     FakeServiceControl services;
     FakeProcessLauncher launcher;
     std::shared_ptr<FakeMessageSink> messages = std::make_shared<FakeMessageSink>();
-    std::filesystem::path programFolder = "/opt/pyxtune";
+    std::filesystem::path scriptFolder = "/opt/pyxtune";
     bool installed = false;
     std::chrono::milliseconds clock{0};
 };
 
 #ifdef _WIN32  // on Linux the Pyxtune service is the LED service (below)
-// A program folder that holds the service program.
-struct ServiceProgramFolder
-{
-    ServiceProgramFolder() { folder.Write(std::string(kLedServiceProgram), "program"); }
-
-    const pyx::test::TempFolder folder{"pyx-led-dialog-"};
-    const std::filesystem::path path = folder.Path();
-};
-
 TEST_F(DialogLedServicesTest, WithoutTheServiceItOffersInstallationAndKeepsDoingSo)
 {
-    const ServiceProgramFolder folder;
-    programFolder = folder.path;
     auto dialog = MakeDialog();
     EXPECT_EQ(Shown(*dialog), (std::vector<int>{CLEDServicesDlg::kCancelId,
                                                 CLEDServicesDlg::kInstallationId}));
@@ -87,7 +75,7 @@ TEST_F(DialogLedServicesTest, WithoutTheServiceItOffersInstallationAndKeepsDoing
 
     dialog->Button(CLEDServicesDlg::kInstallationId)->click();
     ASSERT_EQ(launcher.scripts.size(), 1u);
-    EXPECT_EQ(launcher.scripts[0], programFolder / std::string(InstallScriptName()));
+    EXPECT_EQ(launcher.scripts[0], scriptFolder / std::string(InstallScriptName()));
     // Nothing waits for the script: the window, its buttons and the flag stay as they were.
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(installed);
@@ -197,7 +185,7 @@ TEST_F(DialogLedServicesTest, UninstallStopsARunningServiceThenRunsTheRemoveScri
     dialog->Button(CLEDServicesDlg::kUninstallId)->click();
     EXPECT_EQ(State(), ServiceState::Stopped);
     ASSERT_EQ(launcher.scripts.size(), 1u);
-    EXPECT_EQ(launcher.scripts[0], programFolder / std::string(RemoveScriptName()));
+    EXPECT_EQ(launcher.scripts[0], scriptFolder / std::string(RemoveScriptName()));
     EXPECT_TRUE(messages->messages.empty()) << "the stop for removal is silent";
     EXPECT_TRUE(installed) << "the flag waits for the next query";
     EXPECT_TRUE(dialog->isVisible());
@@ -233,7 +221,7 @@ TEST_F(DialogLedServicesTest, WithThePyxtuneServiceTheButtonsSwitchItsKeepLighti
         installed = row.installed;
         messages->messages.clear();
         std::vector<bool> asked;
-        LedServicesContext context{services, launcher, messages, programFolder, programFolder, installed};
+        LedServicesContext context{services, launcher, messages, scriptFolder, installed};
         context.keepLighting = [&](bool keep) {
             asked.push_back(keep);
             return std::string(row.refusal ? row.refusal : "");

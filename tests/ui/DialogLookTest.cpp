@@ -80,7 +80,7 @@ TEST(DialogLookTest, EveryDialogShowsItsCaptionsWhole)
     StartMode startMode = StartMode::Unset;
     for (bool installed : {false, true}) {
         runList.entries["Pyxtune"] = installed ? "pyxtune SysTray" : "pyxtune Normal";
-        LedServicesContext led{services, launcher, nullptr, "/opt/pyxtune", "/opt/pyxtune", installed};
+        LedServicesContext led{services, launcher, nullptr, "/opt/pyxtune", installed};
         pyx::ProgramOptions options;
         options.fansAutomaticOnExit = installed;
         // A deep program folder: the fans line names it whole.

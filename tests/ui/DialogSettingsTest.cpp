@@ -31,7 +31,7 @@ class DialogSettingsTest : public ::testing::Test
 protected:
     std::unique_ptr<CSetDialog> MakeDialog()
     {
-        LedServicesContext led{services, launcher, messages, "/opt/pyx", "/opt/pyx", installed};
+        LedServicesContext led{services, launcher, messages, "/opt/pyx", installed};
         return std::make_unique<CSetDialog>(
             SetDialogContext{runList, programFile, startMode, led, options,
                              [this] { return pyx::SaveProgramOptions(options, optionsFile); }, optionsFile,

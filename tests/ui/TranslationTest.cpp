@@ -244,7 +244,7 @@ TEST(Translation, EveryTextTheCoreShowsIsListedForTheTranslators) {
         kOverclockWarningText, kAppliedText, kOtherUserMessage, kOtherUserNamedMessage, kAddFontFailedMessage, kNotKeplerText, kBoostClockZeroText,
         kKeepQuestionText, kNotEverySettingAppliedText, kGpuRefusedText, kOtherSettingsAppliedText, kHandBackThermalText,
         kHandBackTemperatureLostText, kFanBackText, kFanNotBackText, kReapplySkippedMessage, kLedServiceStartedText,
-        kLedServiceStoppedText, kLedServiceProgramMissingText, kSettingsNoPlaceText, kSettingsLinkText,
+        kLedServiceStoppedText, kSettingsNoPlaceText, kSettingsLinkText,
         kSettingsNotFolderText, kSettingsOtherOwnerText, kSettingsOthersMayWriteText, kSettingsUnexaminedText,
         kContinuePromptText, kKeepPromptText, kCurveTemperatureLostText, kCurveRefusedText};
     for (std::string_view text : coreTexts) {

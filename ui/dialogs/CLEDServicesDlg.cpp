@@ -91,7 +91,7 @@ void CLEDServicesDlg::OnInstallation()
     }
 #ifdef _WIN32
     // The script runs on its own; the next query (at the next start, or "Start/Stop") sees it.
-    InstallLedService(context_.launcher, Messages(), context_.programFolder, context_.scriptFolder);
+    InstallLedService(context_.launcher, context_.scriptFolder);
 #else
     Tell(tr("On Linux the Pyxtune service keeps the lighting running when Pyxtune is closed, "
             "and no Pyxtune service answers. Enable it with: sudo systemctl enable --now "

@@ -21,14 +21,11 @@ struct LedServicesContext
 {
     ServiceControl& services;
     ProcessLauncher& launcher;
-    // Where "start success.", "stop success." and a missing service program are told; null:
-    // the process's MessageOutput.
+    // Where "start success." and "stop success." are told; null: the process's MessageOutput.
     std::shared_ptr<MessageSink> messages{};
     // Holds the two service scripts (written there by the main window at every start): the
     // settings folder.
     std::filesystem::path scriptFolder;
-    // Holds the service program beside the main program.
-    std::filesystem::path programFolder;
     // The application's flag: whether the service manager knew the service when last asked.
     bool& ledServiceInstalled;
     ServicePollTiming timing = ServicePollTiming::System();

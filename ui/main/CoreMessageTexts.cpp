@@ -2,12 +2,11 @@
 
 #include <QtGlobal>
 
-#include <array>
-
 namespace pyx {
 
 std::span<const char* const> CoreMessageTexts() {
-    static const std::array<const char*, 29> texts = {
+    // Sized by its entries, so that no slot is left null when a text goes.
+    static const char* const texts[] = {
         QT_TRANSLATE_NOOP("Messages", "警告：对显卡进行超频有可能会造成系统不稳、花屏、死机甚至硬件损坏，敬请慎重操作。"),
         QT_TRANSLATE_NOOP("Messages", "Hardware settings applied!"),
         QT_TRANSLATE_NOOP("Messages", "PYXTUNE has been started by other user."),
@@ -30,8 +29,6 @@ std::span<const char* const> CoreMessageTexts() {
                                       "Apply them again, or load another profile."),
         QT_TRANSLATE_NOOP("Messages", "start success."),
         QT_TRANSLATE_NOOP("Messages", "stop success."),
-        QT_TRANSLATE_NOOP("Messages",
-                          "The LED service program \"%1\" is missing from %2, so the LED service was not installed."),
         QT_TRANSLATE_NOOP("Messages", "Settings are not used: no folder for them could be found"),
         QT_TRANSLATE_NOOP("Messages", "Settings are not used: %1 is a link"),
         QT_TRANSLATE_NOOP("Messages", "Settings are not used: %1 is not a folder"),

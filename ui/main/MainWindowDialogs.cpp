@@ -87,8 +87,7 @@ void MainWindowDialogs::RunSettingsDialog() {
     // another user left is ever run; the choices hold for this run only.
     const std::filesystem::path scriptFolder =
         core.settings.Folder().value_or(PrivateTempFolder::Nowhere(c.programFile));
-    LedServicesContext services{*c.services,  *c.launcher,        nullptr,
-                                scriptFolder, core.programFolder, core.ledServiceInstalled,
+    LedServicesContext services{*c.services, *c.launcher, nullptr, scriptFolder, core.ledServiceInstalled,
                                 ServicePollTiming::System()};
     if (ServiceClient* service = core.Service())
         services.keepLighting = [service](bool keep) { return ServiceChanges(*service).KeepLighting(keep); };

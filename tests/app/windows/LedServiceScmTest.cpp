@@ -120,7 +120,7 @@ TEST_F(LedServiceScmTest, ScriptsInstallAndRemoveItAndTheProgramStartsAndStopsIt
     EXPECT_EQ(pyx::test::FileText(folder_ / "deleteledservices.bat"), "sc delete LumoraServices");
 
     EXPECT_FALSE(Installed());
-    ASSERT_TRUE(InstallLedService(launcher_, messages_, folder_, folder_)) << "the shell took the install script";
+    ASSERT_TRUE(InstallLedService(launcher_, folder_)) << "the shell took the install script";
     ASSERT_TRUE(InstalledWithin(true, 30s)) << "setupledservices.bat created no service";
     const ServiceConfig config = Config();
     EXPECT_EQ(config.binaryPath, L"\"" + (folder_ / "LumoraService.exe").wstring() + L"\"");
@@ -154,7 +154,7 @@ TEST_F(LedServiceScmTest, AFolderWithPercentSignsReachesTheServiceManagerIntact)
     UseFolder("pyx 100% %PATH% led " + std::to_string(GetCurrentProcessId()));
     ASSERT_EQ(WriteInstallScript(folder_), 1);
     ASSERT_EQ(WriteRemoveScript(folder_), 1);
-    ASSERT_TRUE(InstallLedService(launcher_, messages_, folder_, folder_));
+    ASSERT_TRUE(InstallLedService(launcher_, folder_));
     ASSERT_TRUE(InstalledWithin(true, 30s)) << "setupledservices.bat created no service";
     EXPECT_EQ(Config().binaryPath, L"\"" + (folder_ / "LumoraService.exe").wstring() + L"\"");
     EXPECT_TRUE(UninstallLedService(services_, launcher_, folder_));
