@@ -14,6 +14,8 @@ inline constexpr NvStatus kNvLibraryNotFound = -2;
 // The library does not know the interface id.
 inline constexpr NvStatus kNvNoInterface = -3;
 inline constexpr NvStatus kNvInvalidArgument = -5;
+// The library's answer to a listing of the GPUs when there is none.
+inline constexpr NvStatus kNvDeviceNotFound = -6;
 inline constexpr NvStatus kNvNotSupported = -104;
 // The caller lacks the rights the change needs (the library's "invalid user privilege").
 inline constexpr NvStatus kNvNoPermission = -137;

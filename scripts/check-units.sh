@@ -2,25 +2,29 @@
 # Runs the package's systemd units, as shipped, under a real systemd service manager: the socket
 # starts the service on the first request, the service's settings go to its StateDirectory, a
 # killed service gets its fans handed back (ExecStopPost) and is started anew
-# (Restart=on-failure), a stopped one leaves its socket listening.
+# (Restart=on-failure), a stopped one leaves its socket listening, and one whose GPU is taken out
+# ends with status 75 and is started anew with the GPUs that are left.
 # The machine need not run systemd: the manager is a per-user instance of root's, started in a
 # mount namespace of this script's own, where /run/systemd says systemd booted, /run/pyxtune is a
-# fresh tmpfs and the package's program folder lies at /usr/lib/pyxtune. The cards are simulated
-# (a drop-in adds only the simulator's environment).
+# fresh tmpfs and the package's program folder lies at /usr/lib/pyxtune, and in a network
+# namespace of its own, where the kernel's device event this check makes reaches nobody else.
+# The cards are simulated (a drop-in adds only the simulator's environment).
 #   scripts/check-units.sh UNPACKED_ROOT UNIT_DIR     (as root; check-package.sh calls it)
 set -euo pipefail
 root=$1 unit_dir=$2
 program_folder=/usr/lib/pyxtune
+two_cards=$(cd "$(dirname "$0")/.." && pwd)/sim/scenarios/two-cards.json
 
 if [ "${PYX_UNITS_INSIDE:-}" != 1 ]; then
   [ "$(id -u)" -eq 0 ] || { echo "FAIL: the units' check needs root (a mount namespace)" >&2; exit 1; }
   [ -x /lib/systemd/systemd ] || { echo "FAIL: no systemd here (package systemd)" >&2; exit 1; }
+  command -v python3 >/dev/null || { echo "FAIL: no python3 here (it sends the kernel's device event)" >&2; exit 1; }
   made=()
   for point in /run/systemd /run/pyxtune "$program_folder"; do
     [ -d "$point" ] || { mkdir -p "$point"; made+=("$point"); }
   done
   status=0
-  PYX_UNITS_INSIDE=1 unshare --mount --propagation private bash "$0" "$@" || status=$?
+  PYX_UNITS_INSIDE=1 unshare --mount --net --propagation private bash "$0" "$@" || status=$?
   for point in "${made[@]}"; do rmdir "$point" 2>/dev/null || true; done
   exit "$status"
 fi
@@ -123,6 +127,48 @@ sctl stop pyxtuned.service
 [ "$(state pyxtuned.socket ActiveState)" = active ] || fail "stopping the service stopped its socket"
 ctl list >/dev/null 2>&1 || fail "the socket did not start the service again after a stop"
 wait_for pyxtuned.service ActiveState active 50 || fail "the service did not start again on the next request"
+
+echo "== a GPU taken out: status 75, started anew with the GPUs left"
+sctl stop pyxtuned.service
+# Two simulated cards, files where the unit's sandbox sees them (not /tmp, /home or /root).
+cp "$two_cards" /run/systemd/two-cards.json
+two_state=/run/systemd/two-cards-state.json
+cat >"$units/pyxtuned.service.d/two-cards.conf" <<CONF
+[Service]
+Environment=PYXTUNE_SIM_SCENARIO=/run/systemd/two-cards.json PYXTUNE_SIM_STATE=$two_state
+CONF
+sctl daemon-reload
+gpus() { ctl list 2>/dev/null | grep -c '^GPU [0-9]  device' || true; }
+[ "$(gpus)" = 2 ] || fail "the service did not start with the two simulated GPUs"
+wait_for pyxtuned.service ActiveState active 50 || fail "the service with two GPUs is not running"
+restarts=$(state pyxtuned.service NRestarts)
+# The second card taken out, as the simulator is told: its state file, replaced whole.
+python3 - "$two_state" <<'PY'
+import json, os, sys
+state = json.load(open(sys.argv[1]))
+state["cards"][1]["pluggedIn"] = False
+with open(sys.argv[1] + ".new", "w") as f:
+    json.dump(state, f)
+os.replace(sys.argv[1] + ".new", sys.argv[1])
+PY
+# The kernel's word that a drm device went, in this namespace only.
+python3 - <<'PY'
+import socket
+path = "/devices/pci0000:00/0000:00:02.0/drm/card1"
+event = ("remove@" + path + "\0ACTION=remove\0DEVPATH=" + path + "\0SUBSYSTEM=drm\0DEVNAME=dri/card1\0").encode()
+s = socket.socket(socket.AF_NETLINK, socket.SOCK_DGRAM, 15)  # NETLINK_KOBJECT_UEVENT
+s.sendto(event, (0, 1))
+PY
+wait_for pyxtuned.service SubState auto-restart 100 ||
+  fail "the service did not end to be started anew after its GPU was taken out ($(state pyxtuned.service SubState))"
+echo "ended: $(state pyxtuned.service Result), status $(state pyxtuned.service ExecMainStatus)"
+[ "$(state pyxtuned.service ExecMainStatus)" = 75 ] ||
+  fail "the service ended with status $(state pyxtuned.service ExecMainStatus), not 75"
+wait_for pyxtuned.service ActiveState active 100 || fail "the service was not started anew after its GPU was taken out"
+[ "$(state pyxtuned.service NRestarts)" = $((restarts + 1)) ] || fail "no restart was counted after the GPU was taken out"
+left=$(gpus)
+echo "GPUs listed after the restart: $left"
+[ "$left" = 1 ] || fail "the service started anew does not list the one GPU left"
 sctl stop pyxtuned.service pyxtuned.socket || true
 
 if [ "$failures" -gt 0 ]; then

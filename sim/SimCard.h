@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -89,6 +90,9 @@ public:
 
     SimI2cBus bus;
     SimTuningState tuning;
+    // False once the card is taken out (the state file's "pluggedIn": false): the library no
+    // longer lists it, and its handle answers every call as one the driver has invalidated.
+    std::atomic<bool> pluggedIn{true};
 
     // Guards the fields above that operations change while threads read them.
     mutable std::mutex stateMutex;

@@ -25,11 +25,12 @@ int32_t PYX_NVAPI_CALL EnumPhysicalGPUs(H handles[kNvMaxPhysicalGpus], uint32_t*
     if (library == nullptr) return kSimNotInitialised;
     if (const NvStatus gate = library->Gate(NvOpId(NvOp::EnumPhysicalGPUs)); gate != kNvOk) return gate;
     if (handles == nullptr || count == nullptr) return kSimInvalidArgument;
-    const size_t n = library->CardCount() < kNvMaxPhysicalGpus ? library->CardCount() : kNvMaxPhysicalGpus;
-    for (size_t i = 0; i < n; ++i) handles[i] = &library->Card(i);
+    size_t n = 0;
+    for (size_t i = 0; i < library->CardCount() && n < kNvMaxPhysicalGpus; ++i)
+        if (library->Card(i).pluggedIn) handles[n++] = &library->Card(i);
     *count = static_cast<uint32_t>(n);
     // The real library reports "no NVIDIA device" rather than an empty list.
-    return n == 0 ? -6 : kNvOk;
+    return n == 0 ? kNvDeviceNotFound : kNvOk;
 }
 
 int32_t PYX_NVAPI_CALL GetPCIIdentifiers(H h, uint32_t* deviceId, uint32_t* subSystemId,
@@ -113,6 +114,7 @@ int32_t PYX_NVAPI_CALL GetBusId(H h, uint32_t* busId) {
     if (const NvStatus gate = library->Gate(kIdGetBusId); gate != kNvOk) return gate;
     const SimCard* card = library->CardFromHandle(h);
     if (card == nullptr) return kSimExpectedPhysicalGpu;
+    if (!card->pluggedIn) return kSimHandleInvalidated;
     if (busId == nullptr) return kSimInvalidArgument;
     *busId = static_cast<uint32_t>(library->CardIndex(*card) + 1);
     return kNvOk;

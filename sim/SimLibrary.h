@@ -20,6 +20,7 @@ namespace pyx::sim {
 inline constexpr NvStatus kSimNotInitialised = -4;
 inline constexpr NvStatus kSimInvalidArgument = -5;
 inline constexpr NvStatus kSimIncompatibleVersion = -9;
+inline constexpr NvStatus kSimHandleInvalidated = -10;
 inline constexpr NvStatus kSimExpectedPhysicalGpu = -101;
 
 // Interface id -> function address, as the real library's query function resolves them.

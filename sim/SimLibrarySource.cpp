@@ -26,7 +26,7 @@ std::optional<std::string> SimLibrarySource::CardName(void* gpuHandle) const {
 
 std::optional<uint32_t> SimLibrarySource::PowerDrawMilliwatts(void* gpuHandle) const {
     SimCard* card = library_->CardFromHandle(gpuHandle);
-    if (card == nullptr) return std::nullopt;
+    if (card == nullptr || !card->pluggedIn) return std::nullopt;
     std::lock_guard lock(card->stateMutex);
     card->FollowHeatCycle();
     return card->PowerDrawNowMilliwatts();

@@ -14,7 +14,8 @@ inline NvStatus EnterCard(NvOp op, const void* handle, SimCard*& card) {
     if (library == nullptr) return kSimNotInitialised;
     if (const NvStatus gate = library->Gate(NvOpId(op)); gate != kNvOk) return gate;
     card = library->CardFromHandle(handle);
-    return card ? kNvOk : kSimExpectedPhysicalGpu;
+    if (card == nullptr) return kSimExpectedPhysicalGpu;
+    return card->pluggedIn ? kNvOk : kSimHandleInvalidated;
 }
 
 template <typename Record>

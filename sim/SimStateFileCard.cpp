@@ -91,6 +91,7 @@ SimCardState SimCardState::Capture(const SimCard& card) {
     SimCardState state;
     state.deviceId = card.deviceId;
     state.subSystemId = card.subSystemId;
+    state.pluggedIn = card.pluggedIn;
     {
         std::lock_guard lock(card.stateMutex);
         state.clockKHz = card.clockKHz;
@@ -146,6 +147,7 @@ void SimCardState::ApplyTo(SimCard& card) const {
         card.clockKHz = clockKHz;
         card.tuning = tuning;
     }
+    card.pluggedIn = pluggedIn;
     for (const SimDeviceState& d : devices) {
         auto* file = dynamic_cast<SimRegisterFile*>(card.bus.Device(d.address));
         if (file == nullptr || !d.registers) continue;
@@ -167,8 +169,10 @@ json SimCardState::ToJson() const {
     char ids[2][16];
     std::snprintf(ids[0], sizeof ids[0], "0x%08X", deviceId);
     std::snprintf(ids[1], sizeof ids[1], "0x%08X", subSystemId);
-    return {{"deviceId", ids[0]}, {"subSystemId", ids[1]}, {"clockKHz", clocks},
-            {"tuning", TuningStateToJson(tuning)}, {"bus", bus}};
+    json card = {{"deviceId", ids[0]}, {"subSystemId", ids[1]}, {"clockKHz", clocks},
+                 {"tuning", TuningStateToJson(tuning)}, {"bus", bus}};
+    if (!pluggedIn) card["pluggedIn"] = false;
+    return card;
 }
 
 SimCardState SimCardState::FromJson(const json& value, const std::string& where) {
@@ -185,6 +189,10 @@ SimCardState SimCardState::FromJson(const json& value, const std::string& where)
         for (size_t d = 0; d < kSimClockDomains; ++d) state.clockKHz[t][d] = ToU32(clocks[t][d], what);
     }
     state.tuning = TuningStateFromJson(StateField(value, "tuning", where), where + ".tuning");
+    if (value.contains("pluggedIn")) {
+        if (!value.at("pluggedIn").is_boolean()) throw std::runtime_error(where + ".pluggedIn: expected true or false");
+        state.pluggedIn = value.at("pluggedIn").get<bool>();
+    }
     const json& bus = StateField(value, "bus", where);
     if (!bus.is_array()) throw std::runtime_error(where + ".bus: expected an array");
     for (size_t i = 0; i < bus.size(); ++i) {

@@ -28,6 +28,7 @@ struct SimCardState {
     std::array<std::array<uint32_t, kSimClockDomains>, kSimClockTypes> clockKHz{};
     SimTuningState tuning;
     std::vector<SimDeviceState> devices;  // by ascending address
+    bool pluggedIn = true;                // written only when false, so older files read as they were
 
     // Reads the card under its own locks.
     static SimCardState Capture(const SimCard& card);

@@ -387,7 +387,11 @@ std::vector<std::string> ServiceCore::Reapply(std::string_view occasion) {
 std::optional<std::string> ServiceCore::GpusChanged() {
     NvPhysicalGpuHandle handles[kNvMaxPhysicalGpus] = {};
     uint32_t count = 0;
-    if (library_.EnumPhysicalGPUs(handles, &count) != kNvOk) return std::nullopt;
+    // The last GPU gone is a change too: the library then answers that it finds none.
+    if (const NvStatus status = library_.EnumPhysicalGPUs(handles, &count); status == kNvDeviceNotFound)
+        count = 0;
+    else if (status != kNvOk)
+        return std::nullopt;
     const int found = std::min<int>(static_cast<int>(count), kMaxGpus);
     if (found == boards_.gpuCount) return std::nullopt;
     return "the library finds " + std::to_string(found) + " GPU(s) where the service started with " +

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -388,6 +389,16 @@ TEST_F(ServiceProcess, AResumeAndADriverChangeEachPutTheSettingsBackOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     EXPECT_EQ(count("the settings were put back"), 3u) << service_->Err();
     EXPECT_TRUE(service_->Running()) << service_->Err();
+    // The GPU taken out (the only one: the library then finds none): the service ends with the
+    // status its unit restarts it on, to start again with the GPUs there are.
+    const fs::path cards = folder_.Path() / "cards.json";
+    auto state = nlohmann::json::parse(test::FileText(cards));
+    state["cards"][0]["pluggedIn"] = false;
+    std::ofstream(folder_.Path() / "edited.json") << state.dump();
+    fs::rename(folder_.Path() / "edited.json", cards);
+    ASSERT_TRUE(announce("remove"));
+    ASSERT_TRUE(service_->WaitFor(std::chrono::seconds(10))) << service_->Err();
+    EXPECT_EQ(service_->ExitStatus(), 75) << service_->Err();
 }
 
 // Which kernel events are a GPU's driver coming (back) or a GPU's device going, and which are not.

@@ -164,6 +164,7 @@ TEST_F(SimStateFileTest, AStateThatDoesNotFitIsRefusedWholeWithTheFileNamed) {
         {[](nlohmann::json& d) { d["cards"][0]["bus"][0]["registers"] = "00"; }, "512 hex digits"},
         {[](nlohmann::json& d) { d["cards"][1]["tuning"]["vfPoints"][0]["offsetKHz"] = 3000000000LL; }, "out of range"},
         {[](nlohmann::json& d) { d["pyxtuneSimState"] = 2; }, "reads version 1"},
+        {[](nlohmann::json& d) { d["cards"][0]["pluggedIn"] = "no"; }, "state.cards[0].pluggedIn: expected true or false"},
     };
     for (const Case& c : cases) {
         nlohmann::json damaged = good;
@@ -227,6 +228,32 @@ TEST_F(SimStateFileTest, ProgramsSharingTheFileSeeAndKeepEachOthersChanges) {
         const auto doc = nlohmann::json::parse(pyx::test::FileText(path_));
         EXPECT_EQ(doc["cards"][0]["tuning"]["graphics"]["deltaKHz"], offsetKHz + 1000);
         EXPECT_EQ(doc["cards"][1]["tuning"]["graphics"]["deltaKHz"], offsetKHz);
+    }
+}
+
+// A card taken out and put back, as a user of the simulator does by editing the file while
+// programs run: the library lists only the cards plugged in, and a taken-out card's handle
+// answers as one the driver invalidated, until the card is back.
+TEST_F(SimStateFileTest, ACardTakenOutOfTheFileLeavesTheLibrarysList) {
+    auto cards = ZoneCards();
+    std::string error;
+    ASSERT_NE(SimStateFile::Attach(*cards, path_, error), nullptr) << error;
+    ProgramRun window(std::move(cards));
+    EXPECT_FALSE(nlohmann::json::parse(pyx::test::FileText(path_))["cards"][0].contains("pluggedIn"))
+        << "a file of cards all plugged in reads as the files written before";
+    for (const bool pluggedIn : {false, true}) {
+        auto doc = nlohmann::json::parse(pyx::test::FileText(path_));
+        doc["cards"][0]["pluggedIn"] = pluggedIn;
+        std::ofstream(dir_ / "edited.json") << doc.dump();
+        fs::rename(dir_ / "edited.json", path_);
+        NvPhysicalGpuHandle handles[kNvMaxPhysicalGpus] = {};
+        uint32_t count = 0;
+        ASSERT_EQ(window.nv->EnumPhysicalGPUs(handles, &count), kNvOk);
+        ASSERT_EQ(count, pluggedIn ? 2u : 1u);
+        EXPECT_EQ(handles[0], pluggedIn ? &window.sim->Card(0) : &window.sim->Card(1));
+        NvPstates20 record{};
+        EXPECT_EQ(GetPstates20(*window.table, 0, &record), pluggedIn ? kNvOk : kSimHandleInvalidated);
+        EXPECT_EQ(GetPstates20(*window.table, 1, &record), kNvOk);
     }
 }
 #endif
