@@ -2,7 +2,8 @@
 # Builds the Debian package from the release build and checks it as Debian's own tools do:
 # lintian, the desktop entry and AppStream validators, the package's contents and
 # dependencies, the service's systemd units (systemd-analyze verify) and maintainer scripts
-# (sh -n), and runs the units as shipped under systemd's manager (scripts/check-units.sh); then
+# (sh -n), runs the units as shipped under systemd's manager (scripts/check-units.sh) and asks
+# a real polkitd with the package's actions (scripts/check-polkit.sh); then
 # installs the program into scratch roots (the install rules with DESTDIR,
 # and the package unpacked) and runs pyxtunectl from each, as a user without rights on the
 # program folder would.
@@ -156,6 +157,14 @@ if [ "$(id -u)" -eq 0 ]; then
   bash scripts/check-units.sh "$unpacked" "$unit_dir" || fail "the units did not run as they should under systemd's manager"
 else
   echo "skipped: running the units under systemd's manager needs root"
+fi
+
+say "a real polkitd"
+# The package's actions, asked by the package's service for clients outside the group pyxtune.
+if [ "$(id -u)" -eq 0 ]; then
+  bash scripts/check-polkit.sh "$unpacked" || fail "polkitd did not grant or refuse as its rules say"
+else
+  echo "skipped: asking a real polkitd needs root"
 fi
 
 say "install with DESTDIR"

@@ -22,8 +22,8 @@ test_packages=(
   dbus-daemon
   # systemd-analyze verify on the service's units; it looks up their manual page with man.
   systemd man-db
-  # The units' check sends the kernel's device event with it.
-  python3
+  # The units' check sends the kernel's device event with it; the polkit check asks a real polkitd.
+  python3 polkitd
   debian-archive-keyring
   # The Windows core: MinGW-w64 cross compiler, GoogleTest's sources for it, Wine to run it.
   g++-mingw-w64-x86-64-posix googletest wine wine64
