@@ -13,24 +13,15 @@ root=$1
 program_folder=/usr/lib/pyxtune
 polkitd=/usr/lib/polkit-1/polkitd
 
-if [ "${PYX_POLKIT_INSIDE:-}" != 1 ]; then
+. "$(dirname "$0")/own-namespace.sh"
+if [ "${PYX_IN_OWN_NAMESPACE:-}" != 1 ]; then
   [ "$(id -u)" -eq 0 ] || { echo "FAIL: the polkit check needs root (a mount namespace)" >&2; exit 1; }
   [ -x "$polkitd" ] || { echo "FAIL: no polkitd here (package polkitd)" >&2; exit 1; }
-  made=()
-  for point in "$program_folder" /etc/polkit-1/rules.d /usr/share/polkit-1/rules.d /usr/share/polkit-1/actions; do
-    [ -d "$point" ] || { mkdir -p "$point"; made+=("$point"); }
-  done
-  status=0
-  PYX_POLKIT_INSIDE=1 unshare --mount --propagation private bash "$0" "$@" || status=$?
-  for point in "${made[@]}"; do rmdir "$point" 2>/dev/null || true; done
-  exit "$status"
 fi
+mount_points=("$program_folder" /etc/polkit-1/rules.d /usr/share/polkit-1/rules.d /usr/share/polkit-1/actions)
+unshare_options=()
+in_own_namespace "$0" "$@"
 
-failures=0
-fail() {
-  printf 'FAIL: %s\n' "$*" >&2
-  failures=$((failures + 1))
-}
 # Readable by polkitd's and the test users' accounts, outside /tmp (mktemp -d is the caller's own).
 dir=$(mktemp -d /run/pyxtune-polkit-check.XXXXXX)
 chmod 755 "$dir"

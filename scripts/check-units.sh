@@ -15,25 +15,16 @@ root=$1 unit_dir=$2
 program_folder=/usr/lib/pyxtune
 two_cards=$(cd "$(dirname "$0")/.." && pwd)/sim/scenarios/two-cards.json
 
-if [ "${PYX_UNITS_INSIDE:-}" != 1 ]; then
+. "$(dirname "$0")/own-namespace.sh"
+if [ "${PYX_IN_OWN_NAMESPACE:-}" != 1 ]; then
   [ "$(id -u)" -eq 0 ] || { echo "FAIL: the units' check needs root (a mount namespace)" >&2; exit 1; }
   [ -x /lib/systemd/systemd ] || { echo "FAIL: no systemd here (package systemd)" >&2; exit 1; }
   command -v python3 >/dev/null || { echo "FAIL: no python3 here (it sends the kernel's device event)" >&2; exit 1; }
-  made=()
-  for point in /run/systemd /run/pyxtune "$program_folder"; do
-    [ -d "$point" ] || { mkdir -p "$point"; made+=("$point"); }
-  done
-  status=0
-  PYX_UNITS_INSIDE=1 unshare --mount --net --propagation private bash "$0" "$@" || status=$?
-  for point in "${made[@]}"; do rmdir "$point" 2>/dev/null || true; done
-  exit "$status"
 fi
+mount_points=(/run/systemd /run/pyxtune "$program_folder")
+unshare_options=(--net)
+in_own_namespace "$0" "$@"
 
-failures=0
-fail() {
-  printf 'FAIL: %s\n' "$*" >&2
-  failures=$((failures + 1))
-}
 mount -t tmpfs -o mode=0755 systemd /run/systemd
 mkdir /run/systemd/system
 # What systemd makes at boot for the sandbox to hide paths behind (ProtectHome=yes).
