@@ -64,8 +64,17 @@ wine sc create LumoraServices 'binPath=' 'C:\Program Files\Pyxtune\pyxtune.exe' 
 check "(the Run entry, task and service to remove are there)" \
   eval 'has_key "$run_key" /v Pyxtune && test -e "$task_file" && wine sc query LumoraServices >/dev/null 2>&1'
 
-wine "$(winepath -w "$folder/Uninstall.exe")" /S </dev/null >/dev/null 2>&1
-# The uninstaller runs on from a copy of itself after the one started has ended.
+# Started as Apps & Features starts it. The copy started only launches a second one from the
+# temporary folder and ends, so its exit status tells whether that launch worked, not what the
+# uninstall did: what is left afterwards is the uninstaller's result, and the status is shown
+# with Wine's output (kept in the build tree) for a failure's cause.
+uninstall_log=build/windows-release/uninstall.log
+uninstall_status=0
+wine "$(winepath -w "$folder/Uninstall.exe")" /S </dev/null >"$uninstall_log" 2>&1 || uninstall_status=$?
+if [ "$uninstall_status" -ne 0 ]; then
+  echo "      the uninstaller ended with status $uninstall_status; Wine said:"
+  tail -n 20 "$uninstall_log" | sed 's/^/      /'
+fi
 for _ in $(seq 1 600); do [ -e "$folder" ] || break; sleep 0.1; done
 sleep 1
 check "the silent uninstall left no program folder" absent "$folder"
